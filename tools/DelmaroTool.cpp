@@ -1,0 +1,51 @@
+#include "DelmaroTool.h"
+
+#include <cstdio>
+#include <string>
+
+namespace delmaro_tool {
+
+int fail(std::string_view message) {
+    std::fprintf(stderr, "delmaro-tool: %.*s\n", int(message.size()), message.data());
+    return 1;
+}
+
+int runVersion(std::span<const char* const> args);
+
+// One line per subcommand; each lives in a file of its own.
+static const Command kCommands[] = {
+    {"version", "version: print the tool's version", runVersion},
+};
+
+int runVersion(std::span<const char* const> args) {
+    if (!args.empty())
+        return fail("version takes no arguments");
+    std::printf("delmaro-tool 1.0.0\n");
+    return 0;
+}
+
+static void printUsage(std::FILE* to) {
+    std::fprintf(to, "usage: delmaro-tool COMMAND [ARGS...]\n");
+    for (const Command& c : kCommands)
+        std::fprintf(to, "  %.*s\n", int(c.usage.size()), c.usage.data());
+}
+
+} // namespace delmaro_tool
+
+int main(int argc, char** argv) {
+    using namespace delmaro_tool;
+    if (argc < 2) {
+        printUsage(stderr);
+        return 2;
+    }
+    const std::string_view name = argv[1];
+    if (name == "help" || name == "--help" || name == "-h") {
+        printUsage(stdout);
+        return 0;
+    }
+    for (const Command& c : kCommands)
+        if (c.name == name)
+            return c.run(std::span<const char* const>(argv + 2, argv + argc));
+    fail("unknown command '" + std::string(name) + "' (try 'delmaro-tool help')");
+    return 2;
+}

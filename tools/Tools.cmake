@@ -1,0 +1,8 @@
+# The developer tool; each subcommand is one file.
+add_executable(delmaro-tool
+  tools/DelmaroTool.cpp
+)
+target_include_directories(delmaro-tool PRIVATE tools)
+target_compile_options(delmaro-tool PRIVATE ${TAL_WARNINGS})
+target_link_libraries(delmaro-tool PRIVATE tal::tal)
+set_target_properties(delmaro-tool PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
