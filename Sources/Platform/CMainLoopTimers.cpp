@@ -1,0 +1,17 @@
+#include "Platform/CMainLoopTimers.h"
+
+#include <atomic>
+
+namespace tal {
+
+namespace {
+std::atomic<CMainLoopTimers*> gCurrentService{nullptr};
+}
+
+CMainLoopTimers* CMainLoopTimers::current() noexcept { return gCurrentService.load(std::memory_order_acquire); }
+
+void CMainLoopTimers::setCurrent(CMainLoopTimers* service) noexcept {
+    gCurrentService.store(service, std::memory_order_release);
+}
+
+} // namespace tal
