@@ -1,0 +1,15 @@
+#pragma once
+
+namespace tal {
+
+// Base of the per-instance workspaces that a CDCDAWContext keeps under 32-bit keys; the context
+// owns them and destroys them through this virtual destructor.
+class CDCDAWContextWorkspace {
+public:
+    CDCDAWContextWorkspace() = default;
+    CDCDAWContextWorkspace(const CDCDAWContextWorkspace&) = delete;
+    CDCDAWContextWorkspace& operator=(const CDCDAWContextWorkspace&) = delete;
+    virtual ~CDCDAWContextWorkspace() = default;
+};
+
+} // namespace tal

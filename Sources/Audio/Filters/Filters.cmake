@@ -1,0 +1,30 @@
+# Audio block pool, filter designers and the named signal routines that run their stages.
+tal_sources(
+  Sources/Audio/CAudioBlockPool.cpp
+  Sources/Audio/Filters/BiquadRoutines.cpp
+  Sources/Audio/Filters/CAudioFilterGen.cpp
+  Sources/Audio/Filters/CAudioFilterGenArray.cpp
+  Sources/Audio/Filters/CAudioFilterLPHP1Gen.cpp
+  Sources/Audio/Filters/CAudioFilterMagnusGen.cpp
+  Sources/Audio/Filters/CAudioFilterRBJGen.cpp
+  Sources/Audio/Filters/CAudioFilterSerialGen.cpp
+  Sources/Audio/Filters/CAudioFilterStage.cpp
+  Sources/Audio/Filters/CAudioFilterStageList.cpp
+  Sources/Audio/Filters/CAudioFilterValues.cpp
+  Sources/Audio/Filters/CDCDAWContext.cpp
+  Sources/Audio/Filters/CDCDAWFilterWorkspace.cpp
+  Sources/Audio/Filters/FilterRoutineTables.cpp
+  Sources/Audio/Filters/FirstOrderRoutines.cpp
+  Sources/Audio/Filters/VectorRoutines.cpp
+)
+tal_tests(audio
+  tests/Audio/CAudioBlockPoolTest.cpp
+  tests/Audio/Filters/BiquadRoutinesTest.cpp
+  tests/Audio/Filters/CAudioFilterLPHP1GenTest.cpp
+  tests/Audio/Filters/CAudioFilterMagnusGenTest.cpp
+  tests/Audio/Filters/CAudioFilterRBJGenTest.cpp
+  tests/Audio/Filters/CAudioFilterSerialGenTest.cpp
+  tests/Audio/Filters/CDCDAWContextTest.cpp
+  tests/Audio/Filters/FirstOrderRoutinesTest.cpp
+  tests/Audio/Filters/VectorRoutinesTest.cpp
+)
