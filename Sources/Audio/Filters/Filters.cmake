@@ -28,3 +28,6 @@ tal_tests(audio
   tests/Audio/Filters/FirstOrderRoutinesTest.cpp
   tests/Audio/Filters/VectorRoutinesTest.cpp
 )
+tal_benchmark(tal_filters_bench
+  bench/Audio/BiquadBench.cpp
+)
