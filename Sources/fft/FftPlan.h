@@ -1,0 +1,67 @@
+#pragma once
+
+#include "fft/RealFFTSpec.h"
+
+#include <cstdint>
+
+namespace tal::fft {
+
+// The order thresholds and large-plan schedule of one instruction-set level. Levels 0 and 1 share
+// one set; the plan shapes (and so the reported sizes) differ between levels, the transform does not.
+struct FftLevelParams {
+    int directMax;           // highest order done by a direct real transform
+    int splitOnlyMax;        // highest order done by a direct half-length complex transform + split
+    int complexMax;          // highest order done by the single-sweep complex transform
+    int twoLevelSplitOrder;  // from this order on the split tables take their two-level form
+    int innerLimit;          // large plans: largest sub-transform order done in one sweep
+    int twoPartIndexFrom;    // large plans: complex order from which the index table has two parts
+    int blockOrder;          // large plans: tile order of the blocked bit reversal
+    int largeMinWork;        // large plans: minimum scratch once the index table has two parts
+    const std::int8_t* splitOrder;  // large plans, by complex order: log2 of the sub-block count
+    const std::int8_t* workOrder;   // large plans, by complex order: log2 of one column block
+};
+
+// Parameters of a dispatch level 0..4 (levels 0 and 1 give the same set).
+const FftLevelParams& fftLevelParams(int level);
+
+// The three byte sizes realFFTGetSize reports for a valid order and level.
+struct FftPlanSizes {
+    std::int64_t spec = 0, init = 0, work = 0, tempSize = 0;
+};
+FftPlanSizes fftPlanSizes(int level, int order);
+
+// The shared bodies of the per-level realFFTGetSize and realFFTInit entry points.
+std::int32_t fftGetSize(int level, std::int32_t order, std::int32_t flag, std::int32_t hint,
+                        std::int32_t* specSize, std::int32_t* initSize, std::int32_t* workSize);
+std::int32_t fftInit(int level, RealFFTSpec** spec, std::int32_t order, std::int32_t flag,
+                     std::int32_t hint, std::uint8_t* specMem, std::uint8_t* initBuf);
+
+// The radices of the single-sweep complex transform of 2^m points (m >= 3), first stage first.
+// Returns the number of stages. Plan builder and transform both follow it.
+int fftStagePlan(int m, int radices[16]);
+
+// Quarter-wave sine source: s[j] = sin(2 pi j / 2^order) for j = 0..2^order / 4.
+struct FftSineSource {
+    const double* s;
+    int order;
+    // cos(2 pi a / 2^p) and -sin(2 pi a / 2^p) for 0 <= a < 2^p, 2 <= p <= order.
+    void cosNegSin(std::int64_t a, int p, double& c, double& ns) const noexcept;
+};
+
+// Table builders. Each writes at out and returns the first 64-byte boundary at or after the end of
+// what it reserved.
+std::uint8_t* buildQuarterSineTable(int order, double* out);
+std::uint8_t* buildBitRevTable(int m, std::int32_t* out);
+std::uint8_t* buildLargeIndexTable(int m, int blockOrder, std::int32_t* out);
+std::uint8_t* buildSwapList(int bits, std::int32_t* out);
+std::uint8_t* buildStageTwiddles(int m, const FftSineSource& src, double* out);
+std::uint8_t* buildSplitTable(int order, bool twoLevel, const FftSineSource& src, double* out);
+std::uint8_t* buildSplitTableB(int order, bool twoLevel, const FftSineSource& src, double* out);
+std::uint8_t* buildHalfCircleTwiddles(int m, const FftSineSource& src, double* out);
+
+inline std::int64_t align64(std::int64_t x) { return (x + 63) & ~std::int64_t{63}; }
+template <class T> inline std::uint8_t* alignPtr64(T* p) {
+    return reinterpret_cast<std::uint8_t*>((reinterpret_cast<std::uintptr_t>(p) + 63) & ~std::uintptr_t{63});
+}
+
+}  // namespace tal::fft
