@@ -12,10 +12,9 @@
     /* The forward driver: status 0, -8 (null spec, src or dst), -17 (id not 9), -9 (no memory). */ \
     std::int32_t realFFTForward(const double* src, double* dst, const RealFFTSpec* spec,           \
                                 std::uint8_t* work);                                                \
-    /* Direct transforms of 2^order points: real orders 0..5 (packed output), complex 0..6.      */ \
-    /* factor null: plain; otherwise scaled. src may equal dst.                                   */ \
+    /* Direct real transform of 2^order points, orders 0..5, packed output. factor null: plain; */ \
+    /* otherwise the first-step sums and differences take it. src may equal dst.                 */ \
     void realDFTDirect(int order, const double* src, double* dst, const double* factor);            \
-    void complexFFTDirect(int order, const double* src, double* dst, const double* factor);         \
     }
 
 TAL_FFT_DECLARE_LEVEL(level0)

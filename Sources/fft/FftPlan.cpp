@@ -348,6 +348,22 @@ std::uint8_t* buildStageTwiddles(int m, const FftSineSource& src, double* out) {
     return alignPtr64(out + 2 * pow2(m));
 }
 
+namespace {
+
+// Stage twiddles of the small complex transforms (2^4 to 2^6 points) that plans of the direct
+// orders use without tables of their own; built before main from the constant sine table.
+struct SmallTwiddles {
+    alignas(64) double table[3][2 * 64];
+    SmallTwiddles() {
+        for (int m = 4; m <= 6; ++m) buildStageTwiddles(m, FftSineSource{kSineTable1024, 10}, table[m - 4]);
+    }
+};
+const SmallTwiddles kSmallTwiddles;
+
+}  // namespace
+
+const double* fftSmallStageTwiddles(int m) { return kSmallTwiddles.table[m - 4]; }
+
 std::uint8_t* buildHalfCircleTwiddles(int m, const FftSineSource& src, double* out) {
     const std::int64_t half = pow2(m) / 2;
     for (std::int64_t k = 0; k < half; ++k) src.cosNegSin(k, m, out[2 * k], out[2 * k + 1]);

@@ -40,6 +40,10 @@ std::int32_t fftInit(int level, RealFFTSpec** spec, std::int32_t order, std::int
 // Returns the number of stages. Plan builder and transform both follow it.
 int fftStagePlan(int m, int radices[16]);
 
+// Stage twiddles (fftStagePlan order) of the 2^m-point complex transform for m = 4..6: the
+// transforms of the plans whose size table leaves no room for twiddles.
+const double* fftSmallStageTwiddles(int m);
+
 // Quarter-wave sine source: s[j] = sin(2 pi j / 2^order) for j = 0..2^order / 4.
 struct FftSineSource {
     const double* s;

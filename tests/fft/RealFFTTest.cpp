@@ -344,57 +344,35 @@ TEST(RealFFT, FailedTemporaryAllocationLeavesTheDestination) {
     }
 }
 
-// Kernels of the direct complex transforms, reached by name per level.
-using ComplexDirectFn = void (*)(int, const double*, double*, const double*);
+// The direct real transforms, reached by name per level (level 4 no longer selects order 5 but
+// keeps it).
+using RealDirectFn = void (*)(int, const double*, double*, const double*);
 
-std::vector<std::pair<int, ComplexDirectFn>> complexDirectKernels() {
-    std::vector<std::pair<int, ComplexDirectFn>> k = {{0, &fft::level0::complexFFTDirect}};
-    if (fftNativeLevel() >= 2) k.emplace_back(2, &fft::level2::complexFFTDirect);
-    if (fftNativeLevel() >= 3) k.emplace_back(3, &fft::level3::complexFFTDirect);
-    if (fftNativeLevel() >= 4) k.emplace_back(4, &fft::level4::complexFFTDirect);
+std::vector<std::pair<int, RealDirectFn>> realDirectKernels() {
+    std::vector<std::pair<int, RealDirectFn>> k = {{0, &fft::level0::realDFTDirect}};
+    if (fftNativeLevel() >= 2) k.emplace_back(2, &fft::level2::realDFTDirect);
+    if (fftNativeLevel() >= 3) k.emplace_back(3, &fft::level3::realDFTDirect);
+    if (fftNativeLevel() >= 4) k.emplace_back(4, &fft::level4::realDFTDirect);
     return k;
 }
 
-TEST(ComplexFFTDirect, MatchesTheDefinitionAndHandlesExactInputs) {
-    for (const auto& [level, kernel] : complexDirectKernels()) {
-        for (int order = 0; order <= 6; ++order) {
+TEST(RealDFTDirect, MatchesTheDefinitionScaledAndInPlace) {
+    for (const auto& [level, kernel] : realDirectKernels()) {
+        for (int order = 0; order <= 5; ++order) {
             SCOPED_TRACE("level " + std::to_string(level) + " order " + std::to_string(order));
-            const int n = 1 << order;
-            // A positive-frequency input lands at its own bin.
-            const int k0 = n > 2 ? 1 : 0;
-            std::vector<double> x(2 * n), out(2 * n);
-            for (int i = 0; i < n; ++i) {
-                const double a = 2.0 * std::numbers::pi * k0 * i / n;
-                x[2 * i] = std::cos(a);
-                x[2 * i + 1] = std::sin(a);
-            }
-            kernel(order, x.data(), out.data(), nullptr);
-            for (int k = 0; k < n; ++k) {
-                EXPECT_NEAR(out[2 * k], k == k0 ? n : 0.0, 16 * DBL_EPSILON * n);
-                EXPECT_NEAR(out[2 * k + 1], 0.0, 16 * DBL_EPSILON * n);
-            }
-            // Impulse: exactly 1 + 0i everywhere; constant v: exactly n v at 0.
-            std::vector<double> imp(2 * n, 0.0), cst(2 * n);
-            imp[0] = 1.0;
-            for (int i = 0; i < n; ++i) {
-                cst[2 * i] = 0.75;
-                cst[2 * i + 1] = -1.25;
-            }
-            kernel(order, imp.data(), imp.data(), nullptr);
-            kernel(order, cst.data(), cst.data(), nullptr);
-            for (int k = 0; k < n; ++k) {
-                EXPECT_EQ(imp[2 * k], 1.0);
-                EXPECT_EQ(imp[2 * k + 1], 0.0);
-                EXPECT_EQ(cst[2 * k], k == 0 ? 0.75 * n : 0.0);
-                EXPECT_EQ(cst[2 * k + 1], k == 0 ? -1.25 * n : 0.0);
-            }
-            // Scaled with factor 1 is bit-identical; in place equals out of place.
-            const std::vector<double> r = noise(2 * static_cast<std::size_t>(n), 11);
-            std::vector<double> plain(2 * n), one(2 * n), inPlace = r;
-            const double unit = 1.0;
-            kernel(order, r.data(), plain.data(), nullptr);
-            kernel(order, r.data(), one.data(), &unit);
+            const std::size_t n = std::size_t{1} << order;
+            const std::vector<double> x = noise(n, 21);
+            const std::vector<long double> ref = referenceSpectrum(x);
+            std::vector<double> plain(n), one(n), quarter(n), inPlace = x;
+            const double unit = 1.0, q = 0.25;
+            kernel(order, x.data(), plain.data(), nullptr);
+            kernel(order, x.data(), one.data(), &unit);
+            kernel(order, x.data(), quarter.data(), &q);
             kernel(order, inPlace.data(), inPlace.data(), nullptr);
+            for (std::size_t i = 0; i < n; ++i) {
+                EXPECT_NEAR(plain[i], static_cast<double>(ref[i]), 8 * DBL_EPSILON * n);
+                EXPECT_NEAR(quarter[i], 0.25 * plain[i], 8 * DBL_EPSILON * n);
+            }
             EXPECT_EQ(one, plain);
             EXPECT_EQ(inPlace, plain);
         }
