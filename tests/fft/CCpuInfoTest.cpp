@@ -1,1 +1,158 @@
+#include "fft/CCpuInfo.h"
+
+#include "fft/FftDispatch.h"
+
 #include <gtest/gtest.h>
+
+#include <array>
+#include <map>
+#include <utility>
+
+namespace tal {
+namespace {
+
+// A processor described by its CPUID leaves.
+class CFakeCpu : public CCpuInfo {
+public:
+    bool cpuidPresent = true;
+    std::uint64_t xcr0 = 0;
+    std::map<std::pair<std::uint32_t, std::uint32_t>, std::array<std::uint32_t, 4>> leaves;
+
+    CFakeCpu(bool intel, std::uint32_t maxLeaf) {
+        leaves[{0, 0}] = intel ? std::array<std::uint32_t, 4>{maxLeaf, 0x756E6547, 0x6C65746E, 0x49656E69}
+                               : std::array<std::uint32_t, 4>{maxLeaf, 0x68747541, 0x444D4163, 0x69746E65};
+    }
+    void setLeaf1(std::uint32_t ecx, std::uint32_t edx) { leaves[{1, 0}] = {0x000306A9, 0, ecx, edx}; }
+
+    bool hasCpuid() const override { return cpuidPresent; }
+    void cpuid(std::uint32_t leaf, std::uint32_t sub, std::uint32_t regs[4]) const override {
+        const auto it = leaves.find({leaf, sub});
+        for (int i = 0; i < 4; ++i) regs[i] = it == leaves.end() ? 0 : it->second[i];
+    }
+    std::uint64_t xgetbv0() const override { return xcr0; }
+};
+
+constexpr std::uint32_t bit(int n) { return std::uint32_t{1} << n; }
+constexpr std::uint32_t kEdxBase = bit(23) | bit(25) | bit(26);  // MMX, SSE, SSE2
+constexpr std::uint32_t kSse3 = bit(0), kSsse3 = bit(9), kMovbe = bit(22), kSse41 = bit(19);
+constexpr std::uint32_t kOsxsave = bit(27), kAvx = bit(28);
+
+struct LevelCase {
+    const char* name;
+    bool intel;
+    std::uint32_t ecx;
+    std::uint64_t xcr0;
+    int level;
+    std::int32_t status;
+};
+
+TEST(CCpuInfo, ChoosesTheLevelFromTheFeatures) {
+    const LevelCase cases[] = {
+        {"avx with os support", true, kSse3 | kSsse3 | kSse41 | kOsxsave | kAvx, 6, 4, 0},
+        {"avx without os ymm state", true, kSse3 | kSsse3 | kSse41 | kOsxsave | kAvx, 2, 3, 0},
+        {"avx without osxsave", true, kSse3 | kSsse3 | kSse41 | kAvx, 6, 3, 0},
+        {"sse4.1", true, kSse3 | kSsse3 | kSse41, 0, 3, 0},
+        {"ssse3 with movbe", true, kSse3 | kSsse3 | kMovbe, 0, 2, 0},
+        {"ssse3", true, kSse3 | kSsse3, 0, 2, 0},
+        {"sse3", true, kSse3, 0, 1, 0},
+        {"sse2 only", true, 0, 0, 0, 36},
+        {"other vendor, avx", false, kSse3 | kSsse3 | kSse41 | kOsxsave | kAvx, 6, 4, 20},
+        {"other vendor, sse2 only", false, 0, 0, 0, 20},
+    };
+    for (const LevelCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        CFakeCpu cpu(c.intel, 7);
+        cpu.setLeaf1(c.ecx, kEdxBase);
+        cpu.xcr0 = c.xcr0;
+        const FftLevelChoice choice = chooseFFTLevel(cpu);
+        EXPECT_EQ(choice.level, c.level);
+        EXPECT_EQ(choice.status, c.status);
+    }
+}
+
+TEST(CCpuInfo, EnabledFeaturesAreTheLevelsSubset) {
+    CFakeCpu cpu(true, 7);
+    cpu.setLeaf1(kSse3 | kSsse3 | kMovbe | kSse41 | bit(20) | kOsxsave | kAvx | bit(25) | bit(1) | bit(30) |
+                     bit(29) | bit(12),
+                 kEdxBase);
+    cpu.leaves[{7, 0}] = {0, bit(3) | bit(5) | bit(8), 0, 0};
+    cpu.xcr0 = 7;
+    std::uint64_t mask = 0;
+    ASSERT_TRUE(cpu.featureMask(mask));
+    EXPECT_EQ(mask, 0xEFFFu);  // everything but the family-0xB bit
+    EXPECT_EQ(chooseFFTLevel(cpu).enabledFeatures, 0xEFFFu & 0x6FDF);
+    // FMA without AVX2 in leaf 7 does not set bit 15.
+    cpu.leaves[{7, 0}] = {0, bit(3) | bit(8), 0, 0};
+    ASSERT_TRUE(cpu.featureMask(mask));
+    EXPECT_EQ(mask & 0x8000, 0u);
+}
+
+TEST(CCpuInfo, WithoutCpuidRunsTheBaseline) {
+    CFakeCpu cpu(true, 7);
+    cpu.cpuidPresent = false;
+    std::uint64_t mask = 0;
+    EXPECT_FALSE(cpu.featureMask(mask));
+    const FftLevelChoice choice = chooseFFTLevel(cpu);
+    EXPECT_EQ(choice.level, 0);
+    EXPECT_EQ(choice.enabledFeatures, 7u);
+    EXPECT_EQ(choice.status, 20);
+    std::int32_t size = -1;
+    EXPECT_EQ(cpu.largestCache(size), 36);
+    EXPECT_EQ(size, 0);
+}
+
+TEST(CCpuInfo, LargestCacheFromLeafFour) {
+    CFakeCpu cpu(true, 4);
+    // L1d 32 KiB (8 ways, 64 sets, 64-byte lines), L1i, L2 1 MiB (16 ways, 1024 sets), then the end.
+    cpu.leaves[{4, 0}] = {1 | (1 << 5), (7u << 22) | 63, 63, 0};
+    cpu.leaves[{4, 1}] = {2 | (1 << 5), (7u << 22) | 63, 63, 0};
+    cpu.leaves[{4, 2}] = {3 | (2 << 5), (15u << 22) | 63, 1023, 0};
+    std::int32_t size = 0;
+    EXPECT_EQ(cpu.largestCache(size), 0);
+    EXPECT_EQ(size, 1024 * 1024);
+
+    // Only instruction caches: not determinable, and the same on every call.
+    CFakeCpu icache(true, 4);
+    icache.leaves[{4, 0}] = {2, (7u << 22) | 63, 63, 0};
+    for (int call = 0; call < 2; ++call) {
+        EXPECT_EQ(icache.largestCache(size), 37);
+        EXPECT_EQ(size, 0);
+    }
+}
+
+TEST(CCpuInfo, LargestCacheFromLeafTwoDescriptors) {
+    CFakeCpu cpu(true, 2);
+    // AL = 1; descriptors 0x2C (L1), 0x43 (512 KiB) and 0x49 (4 MiB): the largest listed wins.
+    cpu.leaves[{2, 0}] = {0x00432C01, 0x00000049, 0, 0};
+    std::int32_t size = 0;
+    EXPECT_EQ(cpu.largestCache(size), 0);
+    EXPECT_EQ(size, 4 * 1024 * 1024);
+    // A register with bit 31 set contributes nothing.
+    cpu.leaves[{2, 0}] = {0x00432C01, 0x80000049, 0, 0};
+    EXPECT_EQ(cpu.largestCache(size), 0);
+    EXPECT_EQ(size, 512 * 1024);
+    // No listed descriptor, or AL not 1: not determinable.
+    cpu.leaves[{2, 0}] = {0x00002C01, 0, 0, 0};
+    EXPECT_EQ(cpu.largestCache(size), 37);
+    cpu.leaves[{2, 0}] = {0x00432C02, 0x49, 0, 0};
+    EXPECT_EQ(cpu.largestCache(size), 37);
+    // Other vendors are not supported.
+    CFakeCpu amd(false, 16);
+    EXPECT_EQ(amd.largestCache(size), 36);
+    EXPECT_EQ(size, 0);
+}
+
+TEST(FftDispatch, ProcessorQueriesCheckTheirPointers) {
+    EXPECT_EQ(getLargestCacheSize(nullptr), kFFTNullPointer);
+    EXPECT_EQ(getCPUFeatures(nullptr), kFFTNullPointer);
+    std::uint64_t mask = 0;
+    EXPECT_EQ(getCPUFeatures(&mask), kFFTNoError);
+    EXPECT_EQ(mask & 7, 7u) << "x86-64 always has MMX, SSE and SSE2";
+    std::int32_t size = -1, again = -1;
+    const std::int32_t state = getLargestCacheSize(&size);
+    EXPECT_EQ(getLargestCacheSize(&again), state);
+    EXPECT_EQ(again, size);
+}
+
+}  // namespace
+}  // namespace tal

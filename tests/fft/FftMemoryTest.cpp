@@ -1,1 +1,122 @@
+#include "fft/FftMemory.h"
+
 #include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <numeric>
+#include <vector>
+
+namespace tal {
+namespace {
+
+TEST(FftMemory, ZeroClearsExactlyTheGivenBytes) {
+    for (int offset : {0, 1, 7, 15}) {
+        for (std::int32_t bytes : {1, 3, 8, 15, 16, 63, 64, 136, 1000, 600 * 1024}) {
+            SCOPED_TRACE(std::to_string(offset) + " + " + std::to_string(bytes));
+            std::vector<std::uint8_t> mem(static_cast<std::size_t>(bytes) + 128, 0xCD);
+            std::uint8_t* p = mem.data() + 64 + offset;
+            ASSERT_EQ(fftZero(p, bytes), 0);
+            for (std::size_t i = 0; i < mem.size(); ++i) {
+                const bool inside = mem.data() + i >= p && mem.data() + i < p + bytes;
+                ASSERT_EQ(mem[i], inside ? 0 : 0xCD) << i;
+            }
+        }
+    }
+    std::uint8_t b = 7;
+    EXPECT_EQ(fftZero(&b, 0), -6);
+    EXPECT_EQ(fftZero(&b, -3), -6);
+    EXPECT_EQ(b, 7);
+    EXPECT_EQ(fftZero(nullptr, 0), -8);
+    EXPECT_EQ(fftZeroDoubles(nullptr, 4), -8);
+    EXPECT_EQ(fftZeroDoubles(reinterpret_cast<double*>(&b), 0), -6);
+}
+
+TEST(FftMemory, ScaleOneIsBitIdenticalAndZeroClearsNonFinites) {
+    const double nanPayload = std::bit_cast<double>(std::uint64_t{0x7FF4000000000123});
+    std::vector<double> v = {1.5, -0.0, nanPayload, std::numeric_limits<double>::infinity(), 3e-310};
+    const std::vector<double> orig = v;
+    ASSERT_EQ(fftScale(v.data(), static_cast<std::int32_t>(v.size()), 1.0), 0);
+    EXPECT_EQ(std::memcmp(v.data(), orig.data(), v.size() * sizeof(double)), 0);
+    ASSERT_EQ(fftScale(v.data(), static_cast<std::int32_t>(v.size()), 0.0), 0);
+    for (double x : v) EXPECT_EQ(std::bit_cast<std::uint64_t>(x), 0u) << "+0.0";
+    EXPECT_EQ(fftScale(nullptr, 3, 2.0), -8);
+    EXPECT_EQ(fftScale(v.data(), 0, 2.0), -6);
+}
+
+TEST(FftMemory, ScaleMultipliesEveryElementAtAnyAlignment) {
+    for (int offset = 0; offset < 4; ++offset) {
+        for (std::int32_t count : {1, 2, 3, 4, 5, 17, 1000}) {
+            std::vector<double> store(static_cast<std::size_t>(count) + 8);
+            std::iota(store.begin(), store.end(), 1.0);
+            double* p = store.data() + offset;
+            ASSERT_EQ(fftScale(p, count, -0.5), 0);
+            for (std::size_t i = 0; i < store.size(); ++i) {
+                const double orig = static_cast<double>(i) + 1.0;
+                const bool inside = store.data() + i >= p && store.data() + i < p + count;
+                ASSERT_EQ(store[i], inside ? orig * -0.5 : orig);
+            }
+        }
+    }
+    // A NaN factor multiplies.
+    double x = 2.0;
+    ASSERT_EQ(fftScale(&x, 1, std::numeric_limits<double>::quiet_NaN()), 0);
+    EXPECT_TRUE(std::isnan(x));
+}
+
+TEST(FftMemory, CopyMovesExactlyTheBytes) {
+    for (int srcOff : {0, 1, 8}) {
+        for (int dstOff : {0, 3, 16}) {
+            for (std::int32_t bytes : {1, 63, 64, 65, 1048576, 1048576 + 7}) {
+                std::vector<std::uint8_t> src(static_cast<std::size_t>(bytes) + 32), dst(src.size() + 32, 0xEE);
+                for (std::size_t i = 0; i < src.size(); ++i) src[i] = static_cast<std::uint8_t>(i * 31 + 7);
+                ASSERT_EQ(fftCopy(src.data() + srcOff, dst.data() + dstOff, bytes), 0);
+                ASSERT_EQ(std::memcmp(src.data() + srcOff, dst.data() + dstOff, static_cast<std::size_t>(bytes)), 0);
+                ASSERT_EQ(dst[static_cast<std::size_t>(dstOff + bytes)], 0xEE);
+                if (dstOff > 0) {
+                    ASSERT_EQ(dst[static_cast<std::size_t>(dstOff - 1)], 0xEE);
+                }
+            }
+        }
+    }
+    std::uint8_t a = 1, b = 2;
+    EXPECT_EQ(fftCopy(nullptr, &b, 1), -8);
+    EXPECT_EQ(fftCopy(&a, nullptr, 1), -8);
+    EXPECT_EQ(fftCopy(&a, &b, 0), -6);
+    EXPECT_EQ(b, 2);
+}
+
+void* gLastRaw = nullptr;
+void* recordingAllocate(std::size_t n) { return gLastRaw = std::malloc(n); }
+void* gFreed = nullptr;
+void recordingRelease(void* p) {
+    gFreed = p;
+    std::free(p);
+}
+
+TEST(FftMemory, AlignedAllocationKeepsTheRawBlockBelowTheResult) {
+    EXPECT_EQ(fftAlignedAlloc(0), nullptr);
+    EXPECT_EQ(fftAlignedAlloc(-1), nullptr);
+    fftAlignedFree(nullptr);
+    const FftAllocHooks saved = fftAllocHooks();
+    fftAllocHooks().allocate = &recordingAllocate;
+    fftAllocHooks().release = &recordingRelease;
+    for (std::int32_t bytes : {1, 64, 1000, 100000}) {
+        void* p = fftAlignedAlloc(bytes);
+        ASSERT_NE(p, nullptr);
+        const auto addr = reinterpret_cast<std::uintptr_t>(p);
+        const auto raw = reinterpret_cast<std::uintptr_t>(gLastRaw);
+        EXPECT_EQ(addr % 64, 0u);
+        EXPECT_GE(addr, raw + 8);
+        EXPECT_LE(addr + static_cast<std::uintptr_t>(bytes), raw + static_cast<std::uintptr_t>(bytes) + 72);
+        std::memset(p, 0x5A, static_cast<std::size_t>(bytes));
+        fftAlignedFree(p);
+        EXPECT_EQ(gFreed, gLastRaw);
+    }
+    fftAllocHooks() = saved;
+}
+
+}  // namespace
+}  // namespace tal
