@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include <numbers>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tal {
@@ -376,6 +378,37 @@ TEST(RealDFTDirect, MatchesTheDefinitionScaledAndInPlace) {
             EXPECT_EQ(one, plain);
             EXPECT_EQ(inPlace, plain);
         }
+    }
+}
+
+// One plan serves several threads at once when each brings its own work buffer.
+TEST(RealFFT, ConcurrentTransformsShareOnePlan) {
+    for (int order : {12, 16}) {
+        SCOPED_TRACE(order);
+        const std::size_t n = std::size_t{1} << order;
+        Plan plan(order);
+        const std::vector<double> x = noise(n, 5);
+        std::vector<double> expect(n);
+        ASSERT_EQ(realFFTForward(x.data(), expect.data(), plan.spec, plan.workPtr()), kFFTNoError);
+        constexpr int kThreads = 4;
+        std::vector<int> mismatches(kThreads, 0);
+        std::vector<std::thread> threads;
+        for (int t = 0; t < kThreads; ++t) {
+            threads.emplace_back([&, t] {
+                std::vector<std::uint8_t> work(plan.work.size());
+                std::vector<double> y(n);
+                for (int rep = 0; rep < 20; ++rep) {
+                    std::vector<double> in = x;
+                    // Alternate in place and out of place, with and without a work buffer.
+                    double* out = rep % 2 ? in.data() : y.data();
+                    std::uint8_t* w = rep % 3 ? work.data() : nullptr;
+                    if (realFFTForward(in.data(), out, plan.spec, w) != kFFTNoError) ++mismatches[t];
+                    if (!std::equal(expect.begin(), expect.end(), out)) ++mismatches[t];
+                }
+            });
+        }
+        for (std::thread& th : threads) th.join();
+        EXPECT_EQ(mismatches, std::vector<int>(kThreads, 0));
     }
 }
 
