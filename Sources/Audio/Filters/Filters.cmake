@@ -20,6 +20,7 @@ tal_sources(
 tal_tests(audio
   tests/Audio/CAudioBlockPoolTest.cpp
   tests/Audio/Filters/BiquadRoutinesTest.cpp
+  tests/Audio/Filters/CAudioFilterGenTest.cpp
   tests/Audio/Filters/CAudioFilterLPHP1GenTest.cpp
   tests/Audio/Filters/CAudioFilterMagnusGenTest.cpp
   tests/Audio/Filters/CAudioFilterRBJGenTest.cpp
