@@ -1,0 +1,160 @@
+#include "Core/CMemPool.h"
+
+#include "Core/Log.h"
+
+#include <atomic>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+namespace tal {
+
+CMemPool memPools[kPoolClassCount];
+
+namespace {
+
+std::atomic<bool> gSystemHeapFails{false};
+
+void* systemAlloc(std::uint64_t bytes) {
+    void* m = gSystemHeapFails.load(std::memory_order_relaxed) ? nullptr : std::malloc(bytes);
+    if (m == nullptr)
+        poolAllocationFailed(bytes);
+    return m;
+}
+
+std::uintptr_t alignDown16(std::uintptr_t a) noexcept { return a & ~std::uintptr_t(15); }
+
+unsigned char* tagOf(const void* block) noexcept {
+    return const_cast<unsigned char*>(static_cast<const unsigned char*>(block)) - 1;
+}
+
+std::uint64_t largeLength(const void* block) noexcept {
+    std::uint64_t n;
+    std::memcpy(&n, static_cast<const unsigned char*>(block) - 9, sizeof n);
+    return n;
+}
+
+// Takes a block from the free list, polling it while another thread holds the refill lock.
+void* popOrLock(CMemPool* pool) noexcept {
+    int spins = 0;
+    while (!pool->lock.tryLock()) {
+        if (void* block = pool->freeList.pop())
+            return block;
+        if (++spins == 64) {
+            sched_yield();
+            spins = 0;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void initMemPool(CMemPool* pool, std::uint64_t blockSize, std::uint8_t classIndex) noexcept {
+    pool->classIndex = classIndex;
+    pool->chunkBlocks = 4;
+    const std::uint64_t rounded = blockSize & ~std::uint64_t(15);
+    pool->stride = (rounded > 16 ? rounded : 16) + 16;
+    pool->maxChunkBlocks = pool->stride < 256 ? 512 : pool->stride < 512 ? 256 : pool->stride < 1024 ? 64 : 48;
+}
+
+void* poolAllocRefill(CMemPool* pool) {
+    if (void* block = popOrLock(pool)) {
+        poolUnpoison(block, poolBlockSize(block));
+        return block;
+    }
+    if (pool->stride == 0) {   // a record of the global table on its first refill
+        const std::uint64_t classIndex = std::uint64_t(pool - memPools);
+        initMemPool(pool, (classIndex + 1) * 16, std::uint8_t(classIndex));
+    }
+    const std::uint64_t blockSize = (std::uint64_t(pool->classIndex) + 1) * 16;
+    const std::uint64_t count = pool->chunkBlocks;
+    void* chunk = gSystemHeapFails.load(std::memory_order_relaxed) ? nullptr : std::malloc(pool->stride * count + 24);
+    if (chunk == nullptr) {
+        pool->lock.unlock();
+        poolAllocationFailed(pool->stride * count + 24);
+    }
+    std::memcpy(chunk, &pool->chunks, sizeof(void*));
+    pool->chunks = chunk;
+
+    unsigned char* first = reinterpret_cast<unsigned char*>(alignDown16(reinterpret_cast<std::uintptr_t>(chunk) + 25));
+    first[-1] = pool->classIndex;
+    for (std::uint64_t k = 1; k < count; ++k) {
+        unsigned char* block = first + k * pool->stride;
+        block[-1] = pool->classIndex;
+        poolPoisonFree(block, blockSize);
+        pool->freeList.push(block);
+    }
+    if (pool->chunkBlocks < pool->maxChunkBlocks)
+        pool->chunkBlocks += pool->chunkBlocks * 10 / 16;
+    pool->lock.unlock();
+    return first;
+}
+
+void* largeAlloc(std::uint64_t n) {
+    if (n > UINT64_MAX - 25)
+        poolAllocationFailed(n);
+    unsigned char* m = static_cast<unsigned char*>(systemAlloc(n + 25));
+    for (unsigned char i = 0; i < 16; ++i)
+        m[i] = i;
+    unsigned char* p = reinterpret_cast<unsigned char*>(alignDown16(reinterpret_cast<std::uintptr_t>(m) + 25));
+    p[-1] = kLargeBlockTag;
+    std::memcpy(p - 9, &n, sizeof n);
+    return p;
+}
+
+void poolFree(void* block) noexcept {
+    const unsigned char tag = *tagOf(block);
+    if (tag != kLargeBlockTag) {
+        poolPoisonFree(block, (std::uint64_t(tag) + 1) * 16);
+        memPools[tag].freeList.push(block);
+        return;
+    }
+    unsigned char* p = static_cast<unsigned char*>(block);
+    std::free(p - 10 - p[-10]);
+}
+
+std::uint64_t poolBlockSize(const void* block) noexcept {
+    const unsigned char tag = *tagOf(block);
+    return tag == kLargeBlockTag ? largeLength(block) : (std::uint64_t(tag) + 1) * 16;
+}
+
+void* poolRealloc(void* block, std::uint64_t n) {
+    if (block == nullptr)
+        return poolAlloc(n);
+    const std::uint64_t old = poolBlockSize(block);
+    if (old == n)
+        return block;
+    void* fresh = poolAlloc(n);
+    std::memcpy(fresh, block, old < n ? old : n);
+    poolFree(block);
+    return fresh;
+}
+
+void releaseMemPool(CMemPool* pool) noexcept {
+    void* chunk = pool->chunks;
+    while (chunk != nullptr) {
+        void* next;
+        std::memcpy(&next, chunk, sizeof next);
+        std::free(chunk);
+        chunk = next;
+    }
+    pool->chunks = nullptr;
+}
+
+void poolAllocationFailed(std::uint64_t bytes) noexcept {
+    char text[160];
+    std::snprintf(text, sizeof text, "Out of memory: the system heap refused %" PRIu64 " bytes; aborting.", bytes);
+    // Standard error first: the log is silent in the shipped configuration.
+    const std::size_t length = std::strlen(text);
+    if (::write(STDERR_FILENO, text, length) >= 0)
+        (void)!::write(STDERR_FILENO, "\n", 1);
+    writeLog(text, true);
+    std::abort();
+}
+
+void setSystemHeapFailsForTesting(bool fails) noexcept { gSystemHeapFails.store(fails, std::memory_order_relaxed); }
+
+} // namespace tal

@@ -1,0 +1,25 @@
+# Foundation: allocator, strings, containers, number text, errors and the log.
+
+# The allocator's free lists swap a pointer and a counter together (cmpxchg16b).
+target_compile_options(tal PUBLIC -mcx16)
+
+tal_sources(
+  Sources/Core/CMemPool.cpp
+  Sources/Core/CString.cpp
+  Sources/Core/CStringList.cpp
+  Sources/Core/CSortedMapBase.cpp
+  Sources/Core/NumberText.cpp
+  Sources/Core/CError.cpp
+  Sources/Core/Log.cpp
+)
+tal_tests(core
+  tests/Platform/CLockFreeStackTest.cpp
+  tests/Core/CMemPoolTest.cpp
+  tests/Core/CStringTest.cpp
+  tests/Core/CStringListTest.cpp
+  tests/Core/CArrayTest.cpp
+  tests/Core/CSortedMapTest.cpp
+  tests/Core/NumberTextTest.cpp
+  tests/Core/CErrorTest.cpp
+  tests/Core/LogTest.cpp
+)
