@@ -9,6 +9,7 @@ tal_sources(
 tal_tests(core
   tests/support/CRecordingObject.cpp
   tests/Core/CAttrValueTest.cpp
+  tests/Core/CAttrMapTest.cpp
   tests/Core/CCreatorRegistryTest.cpp
   tests/Core/CObjectTest.cpp
   tests/Core/CObjectPathTest.cpp
