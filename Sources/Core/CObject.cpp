@@ -321,22 +321,25 @@ CObject* CObject::findChild(const CString& name) const {
     return node ? node->value : nullptr;
 }
 
+const CObject* CObject::pathStart(const CString& path, int& pos) const {
+    const std::uint32_t c0 = path.charAt(0);
+    pos = 0;
+    if (c0 == '.' || c0 == '^') return this;
+    if (startsWithShared(path)) {
+        if (gSharedObject == nullptr) return nullptr;
+        pos = kSharedPrefix.length();
+        return gSharedObject->mRoot != nullptr ? gSharedObject->mRoot : gSharedObject;
+    }
+    if (c0 == '/') pos = 1;
+    return mRoot != nullptr ? mRoot : this;
+}
+
 CObject* CObject::findObject(const CString& path) const {
     const int n = path.length();
     if (n == 0) return nullptr;
-    const CObject* cur = nullptr;
     int pos = 0;
-    const std::uint32_t c0 = path.charAt(0);
-    if (c0 == '.' || c0 == '^') {
-        cur = this;
-    } else if (startsWithShared(path)) {
-        if (gSharedObject == nullptr) return nullptr;
-        cur = gSharedObject->mRoot != nullptr ? gSharedObject->mRoot : gSharedObject;
-        pos = kSharedPrefix.length();
-    } else {
-        cur = mRoot != nullptr ? mRoot : this;
-        pos = c0 == '/' ? 1 : 0;
-    }
+    const CObject* cur = pathStart(path, pos);
+    if (cur == nullptr) return nullptr;
     int nameStart = pos;
     for (int i = pos;; ++i) {
         const std::uint32_t c = i < n ? path.charAt(i) : 0;
@@ -360,16 +363,9 @@ CString CObject::resolvePath(const CString& path) const {
     const int n = path.length();
     if (n == 0) return CString();
     const CObject* root = mRoot != nullptr ? mRoot : this;
-    const CObject* cur = root;
     int pos = 0;
-    const std::uint32_t c0 = path.charAt(0);
-    if (c0 == '.' || c0 == '^') {
-        cur = this;
-    } else if (startsWithShared(path)) {
-        if (gSharedObject == nullptr || n == kSharedPrefix.length()) return CString();
-        cur = gSharedObject->mRoot != nullptr ? gSharedObject->mRoot : gSharedObject;
-        pos = kSharedPrefix.length();
-    }
+    const CObject* cur = pathStart(path, pos);
+    if (cur == nullptr || pos == n) return CString();  // also "shared::" alone
     int nameStart = pos;
     for (int i = pos;; ++i) {
         const std::uint32_t c = i < n ? path.charAt(i) : 0;

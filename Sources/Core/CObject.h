@@ -171,6 +171,9 @@ private:
     const CString& readText(const char* name);
 
     CObject* findTemplate(const CString& name) const;
+    // Where a path starts (this object, its root or the shared root; null: no shared object) and
+    // the position of its first name.
+    const CObject* pathStart(const CString& path, int& pos) const;
     void linkChild(CObject* child, const CString& tag, CObject* templ);
     CString takeUniqueName(const CString& requested, CObject* child);
     void forgetChildName(CObject* child);
