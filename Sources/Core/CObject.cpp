@@ -55,6 +55,48 @@ bool fullNameIsBelow(const CString& fullName, const CString& name) {
 
 void writeLogLine(const char* text) { writeLog(text, true); }
 
+// Three-way order of a key against the characters [start, end) of text: the order of compareStrings.
+int compareKeyToRange(const CString& key, const CString& text, int start, int end) noexcept {
+    const int n = end - start, k = key.length(), m = n < k ? n : k;
+    for (int i = 0; i < m; ++i) {
+        const std::uint32_t a = key.charAt(i), b = text.charAt(start + i);
+        if (a != b) return a < b ? -1 : 1;
+    }
+    return k == n ? 0 : k < n ? -1 : 1;
+}
+
+// The child index after a "#": plain decimal digits are read here, every other form by parseInt.
+bool parseIndex(const CString& text, int start, int end, int& index) {
+    std::uint32_t value = 0;
+    bool plain = end - start <= 9 && text.charAt(start) != '0';
+    for (int i = start; plain && i < end; ++i) {
+        const std::uint32_t c = text.charAt(i);
+        plain = c >= '0' && c <= '9';
+        value = value * 10 + (c - '0');
+    }
+    if (plain) {
+        index = int(value);
+        return true;
+    }
+    bool ok = false;
+    index = parseInt(CString(text, start, end - start), 0, &ok);
+    return ok;
+}
+
+// A map lookup by a piece of a path, without copying the piece into a string of its own.
+template <class V>
+typename CSortedMap<CString, V>::Node* findByRange(const CSortedMap<CString, V>& map, const CString& text, int start,
+                                                   int end) noexcept {
+    using Node = typename CSortedMap<CString, V>::Node;
+    CSortedMapNode* n = map.root();
+    while (n != nullptr) {
+        const int c = compareKeyToRange(static_cast<Node*>(n)->key, text, start, end);
+        if (c == 0) return static_cast<Node*>(n);
+        n = c > 0 ? n->left : n->right;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 // --- process-wide set-up ---
@@ -304,19 +346,17 @@ CError* CObject::onReleaseChildBridged(CAttrMap& args) {
 
 // --- paths and names ---
 
-CObject* CObject::findChild(const CString& name) const {
-    const int hash = name.findChar('#');
-    if (hash < 0) {
-        auto* entry = mChildNames.find(name);
-        if (entry == nullptr || entry->value.isEmpty()) return nullptr;
-        return entry->value.first()->value;
-    }
-    auto* entry = mChildNames.find(CString(name, 0, hash));
+CObject* CObject::findChild(const CString& name) const { return findChildIn(name, 0, name.length()); }
+
+CObject* CObject::findChildIn(const CString& text, int start, int end) const {
+    int hash = text.findChar('#', start);
+    if (hash >= end) hash = -1;
+    auto* entry = findByRange(mChildNames, text, start, hash < 0 ? end : hash);
     if (entry == nullptr || entry->value.isEmpty()) return nullptr;
-    if (hash == name.length() - 1) return entry->value.last()->value;
-    bool ok = false;
-    const int index = parseInt(CString(name, hash + 1, -1), 0, &ok);
-    if (!ok) return nullptr;
+    if (hash < 0) return entry->value.first()->value;
+    if (hash == end - 1) return entry->value.last()->value;
+    int index = 0;
+    if (!parseIndex(text, hash + 1, end, index)) return nullptr;
     auto* node = entry->value.find(index);
     return node ? node->value : nullptr;
 }
@@ -345,7 +385,7 @@ CObject* CObject::findObject(const CString& path) const {
         const std::uint32_t c = i < n ? path.charAt(i) : 0;
         if (i == n || c == '.') {
             if (i > nameStart) {
-                cur = cur->findChild(CString(path, nameStart, i - nameStart));
+                cur = cur->findChildIn(path, nameStart, i);
                 if (cur == nullptr) return nullptr;
             }
             if (i >= n - 1) return const_cast<CObject*>(cur);
@@ -374,7 +414,7 @@ CString CObject::resolvePath(const CString& path) const {
             nameStart = i + 1;
         } else if (i == n || c == '.') {
             if (i > nameStart) {
-                const CObject* next = cur->findChild(CString(path, nameStart, i - nameStart));
+                const CObject* next = cur->findChildIn(path, nameStart, i);
                 if (next == nullptr) {
                     const CString rest(path, nameStart, -1);
                     const CString& reached = cur->getFullName();

@@ -174,6 +174,8 @@ private:
     // Where a path starts (this object, its root or the shared root; null: no shared object) and
     // the position of its first name.
     const CObject* pathStart(const CString& path, int& pos) const;
+    // The child named by the characters [start, end) of text.
+    CObject* findChildIn(const CString& text, int start, int end) const;
     void linkChild(CObject* child, const CString& tag, CObject* templ);
     CString takeUniqueName(const CString& requested, CObject* child);
     void forgetChildName(CObject* child);

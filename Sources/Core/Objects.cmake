@@ -15,3 +15,6 @@ tal_tests(core
   tests/Core/CObjectPathTest.cpp
   tests/Core/CObjectAttrTest.cpp
 )
+tal_benchmark(tal_objects_bench
+  bench/Core/CObjectBench.cpp
+)
