@@ -1,6 +1,7 @@
 #include "Core/CObject.h"
 
 #include "Core/CError.h"
+#include "Core/CObjectEventHooks.h"
 #include "Core/CTemplateBody.h"
 #include "support/CLogCapture.h"
 #include "support/CObjectTreeTest.h"
@@ -281,4 +282,43 @@ TEST_F(CObjectTemplates, ReleasedPlaceholderLeavesTheTemplateMap) {
     placeholder->release();
     EXPECT_FALSE(root->hasTemplate(CString("t")));
     EXPECT_EQ(root->childCount(), 0);
+}
+
+// --- the event system's seam ---
+
+namespace {
+
+// Stands in for the event system: counts ids per registry and records the calls it receives.
+struct CFakeEvents {
+    static inline int nextId = 0;
+    static inline std::vector<std::string> calls;
+    static int takeObjectId(CEventRegistry&) { return nextId++; }
+    static void destroyRegistry(CEventRegistry*) { calls.push_back("destroy registry"); }
+    static void unlistenAll(CObject& o) { calls.push_back("unlisten " + str(o.getShortName())); }
+    static void releaseBridged(CObject& o) { calls.push_back("post " + str(o.getFullName())); }
+};
+
+} // namespace
+
+TEST_F(CObjectLifeCycle, EventSystemHooksTakeIdsAndDropRegistrations) {
+    static const CObjectEventHooks hooks{&CFakeEvents::takeObjectId, &CFakeEvents::destroyRegistry,
+                                         &CFakeEvents::unlistenAll, &CFakeEvents::releaseBridged};
+    CObject::setEventHooks(&hooks);
+    CFakeEvents::nextId = 0;
+    CFakeEvents::calls.clear();
+    CEventRegistry* registry = reinterpret_cast<CEventRegistry*>(&CFakeEvents::nextId);  // opaque to CObject
+    CObject* tree = new CObject;
+    tree->initRoot(registry);
+    CObject* a = add(tree, "a");
+    CObject* b = add(a, "b");
+    EXPECT_EQ(tree->objectId(), 0);
+    EXPECT_EQ(a->objectId(), 1);
+    EXPECT_EQ(b->objectId(), 2);
+    EXPECT_EQ(b->eventRegistry(), registry);
+    EXPECT_EQ(add(root, "plain")->objectId(), -1);  // a tree without registry
+    b->releaseBridged();
+    tree->release();
+    CObject::setEventHooks(nullptr);
+    EXPECT_THAT(CFakeEvents::calls,
+                ElementsAre("post a.b", "unlisten ", "unlisten a", "unlisten b", "destroy registry"));
 }
