@@ -266,6 +266,7 @@ CObject::~CObject() {
     if (mParent == nullptr && mEventRegistry != nullptr && gEventHooks != nullptr && gEventHooks->destroyRegistry != nullptr)
         gEventHooks->destroyRegistry(mEventRegistry);
     if (gSharedObject == this) gSharedObject = nullptr;
+    for (CNotifyFrame* f = mNotifying; f != nullptr; f = f->outer) f->sourceReleased = true;
     for (CAttrListener& l : mAttrListeners) delete l.filter;
     delete mTemplateBody;
 }
@@ -577,33 +578,40 @@ CError* CObject::notifyAttrListeners(const CString& name, CAttrValue* value) {
     // value already, so the propagation ends here.
     for (const CNotifyFrame* f = mNotifying; f != nullptr; f = f->outer)
         if (*f->name == name) return nullptr;
-    CNotifyFrame frame{&name, mNotifying};
+    CNotifyFrame frame{&name, mNotifying, false};
     mNotifying = &frame;
     // Listeners may bind, unbind or release objects while they take the value: walk a copy of the
     // list and skip those that are no longer bound when their turn comes.
     CArray<CObject*> listeners;
     listeners.reserve(mAttrListeners.count());
     for (const CAttrListener& l : mAttrListeners) listeners.add(l.listener);
-    CError* result = nullptr;
     for (CObject* listener : listeners) {
         const int index = findListener(listener);
         if (index < 0) continue;
         const CSortedMap<CString, CString>& filter = mAttrListeners[index].filter->names;
+        CError* err = nullptr;
         if (filter.isEmpty()) {
-            if (CError* err = listener->setAttrValue(this, name, *value)) {
-                result = traceError(err, getFullName());
-                break;
-            }
+            err = listener->setAttrValue(this, name, *value);
         } else if (auto* node = filter.find(name)) {
             const CString target(node->value);
-            if (CError* err = listener->setAttrValue(this, target, *value)) {
-                result = traceError(err, getFullName());
-                break;
+            err = listener->setAttrValue(this, target, *value);
+        }
+        if (frame.sourceReleased) {
+            // A listener released this object: nothing of it may be touched any more, and the
+            // caller cannot tell whom an error belongs to, so it ends here.
+            if (err != nullptr) {
+                logError(err);
+                delete err;
             }
+            return nullptr;
+        }
+        if (err != nullptr) {
+            mNotifying = frame.outer;
+            return traceError(err, getFullName());
         }
     }
     mNotifying = frame.outer;
-    return result;
+    return nullptr;
 }
 
 CObject::CAttrListener& CObject::addAttrListener(CObject* listener) {

@@ -163,6 +163,7 @@ private:
     struct CNotifyFrame {
         const CString* name;
         CNotifyFrame* outer;
+        bool sourceReleased;  // set by the destructor when a listener released this object
     };
 
     bool readBool(const char* name);

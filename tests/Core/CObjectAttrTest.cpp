@@ -212,6 +212,19 @@ TEST_F(CObjectAttr, ListenerReleasedDuringNotificationIsSkipped) {
     EXPECT_EQ(text(killer, "kill"), "nothing");
 }
 
+TEST_F(CObjectAttr, SourceReleasedByItsListenerStopsTheNotification) {
+    CObject* source = add(ui, "src");
+    CObject* killer = buildChild(*ui, "test:rec", "l1");
+    CObject* later = buildChild(*ui, "test:rec", "l2");
+    set(killer, "kill", "{*/ui.src v}");
+    set(later, "y", "{*/ui.src v}");
+    journal().clear();
+    EXPECT_EQ(source->setAttr(CString("v"), CString("ui.src"), true), nullptr);
+    EXPECT_EQ(ui->findChild(CString("src")), nullptr);
+    EXPECT_TRUE(journal().empty());  // the second listener never heard of the value
+    EXPECT_EQ(text(later, "y"), "");
+}
+
 TEST_F(CObjectAttr, ReleasedSourceUnbindsItsListeners) {
     CObject* source = add(ui, "src");
     set(panel, "b", "{*/ui.src v}");
