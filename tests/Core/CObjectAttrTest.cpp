@@ -10,6 +10,7 @@
 
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 using namespace tal;
@@ -44,6 +45,17 @@ protected:
     static std::string text(CObject* o, const char* name) {
         CAttrValue* v = value(o, name);
         return v == nullptr ? "<missing>" : str(v->asText());
+    }
+
+    // Returns the source and the releasing listener.
+    std::pair<CObject*, CObject*> bindKillerAndRecorder() {
+        CObject* source = add(ui, "src");
+        CObject* killer = buildChild(*ui, "test:rec", "l1");
+        CObject* recorder = buildChild(*ui, "test:rec", "l2");
+        set(killer, "kill", "{*/ui.src v}");
+        set(recorder, "y", "{*/ui.src v}");
+        journal().clear();
+        return {source, killer};
     }
 
     CObject* ui = nullptr;
@@ -197,13 +209,12 @@ TEST_F(CObjectAttr, BindingCycleEndsWhereItStarted) {
     EXPECT_EQ(a->xRuns, 2);
 }
 
-TEST_F(CObjectAttr, ListenerReleasedDuringNotificationIsSkipped) {
-    CObject* source = add(ui, "src");
-    CObject* killer = buildChild(*ui, "test:rec", "l1");
-    CObject* victim = buildChild(*ui, "test:rec", "l2");
-    set(killer, "kill", "{*/ui.src v}");
-    set(victim, "y", "{*/ui.src v}");
-    journal().clear();
+// A source "ui.src" with two listeners bound to its attribute "v": "ui.l1" releases the object that
+// the value names, "ui.l2" records the value.
+using CObjectAttrRelease = CObjectAttr;
+
+TEST_F(CObjectAttrRelease, ListenerReleasedDuringNotificationIsSkipped) {
+    auto [source, killer] = bindKillerAndRecorder();
     EXPECT_EQ(source->setAttr(CString("v"), CString("ui.l2"), true), nullptr);
     EXPECT_EQ(ui->findChild(CString("l2")), nullptr);
     EXPECT_THAT(journal(), ElementsAre("links l2", "destroy l2"));
@@ -212,13 +223,9 @@ TEST_F(CObjectAttr, ListenerReleasedDuringNotificationIsSkipped) {
     EXPECT_EQ(text(killer, "kill"), "nothing");
 }
 
-TEST_F(CObjectAttr, SourceReleasedByItsListenerStopsTheNotification) {
-    CObject* source = add(ui, "src");
-    CObject* killer = buildChild(*ui, "test:rec", "l1");
-    CObject* later = buildChild(*ui, "test:rec", "l2");
-    set(killer, "kill", "{*/ui.src v}");
-    set(later, "y", "{*/ui.src v}");
-    journal().clear();
+TEST_F(CObjectAttrRelease, SourceReleasedByItsListenerStopsTheNotification) {
+    CObject* source = bindKillerAndRecorder().first;
+    CObject* later = ui->findChild(CString("l2"));
     EXPECT_EQ(source->setAttr(CString("v"), CString("ui.src"), true), nullptr);
     EXPECT_EQ(ui->findChild(CString("src")), nullptr);
     EXPECT_TRUE(journal().empty());  // the second listener never heard of the value
