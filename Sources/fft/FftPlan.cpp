@@ -112,7 +112,8 @@ std::uint8_t* buildLargeBody(const FftLevelParams& lp, RealFFTSpec* spec, int m,
         pos = buildLargeBody(lp, spec, r, depth + 1, src, pos);
     }
     spec->largeTwiddles[depth] = reinterpret_cast<double*>(pos);
-    // The in-place large transform reads only the depth-0 table: the twiddles of the whole circle.
+    // The large transform reads the innermost sweep table and, of the per-depth tables, only the
+    // depth-0 one, which holds the twiddles of the whole circle; the deeper ones stay unwritten.
     if (depth == 0) buildHalfCircleTwiddles(m, src, spec->largeTwiddles[0]);
     return pos + 16 * pow2(m - 1);
 }
