@@ -1,7 +1,7 @@
 #include "Audio/CAudioBlockPool.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include "Core/CMemPool.h"
+
 #include <cstring>
 
 namespace tal {
@@ -23,17 +23,13 @@ CAudioBlockPool::~CAudioBlockPool() {
         while (head != nullptr) {
             double* block = head;
             head = nextFree(block);
-            std::free(header(block)->rawAllocation);
+            poolFree(header(block)->rawAllocation);
         }
     }
 }
 
 double* CAudioBlockPool::makeBlock(int listIndex, int capacity) noexcept {
-    void* raw = std::malloc(static_cast<std::size_t>(capacity) + kHeaderBytes);
-    if (raw == nullptr) {
-        std::fputs("CAudioBlockPool: out of memory\n", stderr);
-        std::abort();
-    }
+    void* raw = poolAlloc(static_cast<std::uint64_t>(capacity) + kHeaderBytes);
     // The largest multiple of 16 not above raw + 32, plus 16: room for the header, 16-byte aligned.
     const std::uintptr_t samples = ((reinterpret_cast<std::uintptr_t>(raw) + 32) & ~std::uintptr_t{15}) + 16;
     double* block = reinterpret_cast<double*>(samples);
@@ -61,7 +57,7 @@ double* CAudioBlockPool::allocBlock(int bytes) noexcept {
         mHeads[kLargeList] = nextFree(block);
         if (header(block)->capacity >= bytes)
             return block;
-        std::free(header(block)->rawAllocation);   // too small: it leaves the pool for good
+        poolFree(header(block)->rawAllocation);   // too small: it leaves the pool for good
     }
     return makeBlock(kLargeList, bytes);
 }

@@ -43,7 +43,8 @@ public:
 
     // --- audio thread ---
     // A block of at least `bytes` bytes (a request below 1 counts as 1) with use count 1; its
-    // samples hold whatever its previous user left. Aborts when the system has no memory.
+    // samples hold whatever its previous user left. Raw blocks come from the size-class allocator
+    // (which aborts the process when the system has no memory).
     double* allocBlock(int bytes) noexcept;
     // Drops one use; the last use returns the block to its pool's free list.
     static void releaseBlock(double* block) noexcept;

@@ -1,8 +1,24 @@
 #include "Audio/Filters/CAudioFilterSerialGen.h"
 
+#include "Core/CString.h"
+#include "Core/CStringList.h"
+#include "Core/NumberText.h"
+
 #include <cmath>
 
 namespace tal {
+
+std::vector<double> CAudioFilterSerialGen::parseAdjustList(const CString& text) {
+    CStringList pieces;
+    text.split(pieces, ',', true, true);
+    std::vector<double> numbers;
+    for (int i = 0; i < pieces.count(); ++i) {
+        bool valid = false;
+        const double v = parseDouble(pieces[i], &valid);
+        numbers.push_back(valid ? v : 1.0);
+    }
+    return numbers;
+}
 
 void CAudioFilterSerialGen::designStage(CAudioFilterStageList& stages, const CAudioFilterValues& values,
                                         CDCDAWContext* context, double sampleRate) const noexcept {

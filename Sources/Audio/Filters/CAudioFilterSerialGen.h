@@ -5,6 +5,10 @@
 #include <vector>
 
 namespace tal {
+class CString;
+}
+
+namespace tal {
 
 // The serial designer ("audio:fltgen-serial"): chains the designs of its items, each fed with
 // adjusted values v'[i] = pow(v[i], e_i) * a_i (e_i and a_i are 1 where an item gives none).
@@ -25,6 +29,9 @@ public:
 
     // --- configuration: while the description loads ---
     void addItem(Item item) { mItems.push_back(std::move(item)); }
+    // The numbers of an "adjust" or "adjust-pow" text: split at every ",", empty pieces dropped; a
+    // piece that is not a well-formed number gives 1.0.
+    static std::vector<double> parseAdjustList(const CString& text);
     int itemCount() const noexcept { return static_cast<int>(mItems.size()); }
 
     // --- design: any thread ---

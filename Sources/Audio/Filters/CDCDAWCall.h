@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Audio/Filters/CDCDAWRoutine.h"
+#include "Core/CPoolAllocated.h"
 
 namespace tal {
 
@@ -8,7 +9,7 @@ namespace tal {
 // addresses): initialise and update calls get (state, coefficients); process calls (output,
 // state, input); paired process calls (output 0, state 0, input 0, output 1, state 1, input 1);
 // vector routines (output, a, b, c, d). Frames are recycled through the context's free list.
-struct CDCDAWCall {
+struct CDCDAWCall : CPoolAllocated {
     static constexpr int kMaxBlocks = 6;
 
     const CDCDAWRoutine* routine = nullptr;

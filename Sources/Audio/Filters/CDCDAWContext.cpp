@@ -2,9 +2,6 @@
 
 #include "Audio/Filters/CDCDAWContextWorkspace.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <new>
 
 namespace tal {
 
@@ -53,12 +50,7 @@ CDCDAWCall* CDCDAWContext::takeFrame() noexcept {
         mFreeFrames = frame->next;
         return frame;
     }
-    CDCDAWCall* frame = new (std::nothrow) CDCDAWCall;
-    if (frame == nullptr) {
-        std::fputs("CDCDAWContext: out of memory\n", stderr);
-        std::abort();
-    }
-    return frame;
+    return new CDCDAWCall;   // size-class allocator; kept in the free list until the context dies
 }
 
 void CDCDAWContext::finishCall(CDCDAWCall* frame, int releaseCount) noexcept {

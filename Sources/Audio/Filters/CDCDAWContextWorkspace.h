@@ -1,10 +1,12 @@
 #pragma once
 
+#include "Core/CPoolAllocated.h"
+
 namespace tal {
 
 // Base of the per-instance workspaces that a CDCDAWContext keeps under 32-bit keys; the context
 // owns them and destroys them through this virtual destructor.
-class CDCDAWContextWorkspace {
+class CDCDAWContextWorkspace : public CPoolAllocated {
 public:
     CDCDAWContextWorkspace() = default;
     CDCDAWContextWorkspace(const CDCDAWContextWorkspace&) = delete;

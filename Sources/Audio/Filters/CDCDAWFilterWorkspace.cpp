@@ -4,15 +4,13 @@
 #include "Audio/Filters/CDCDAWContext.h"
 #include "Audio/Filters/FirstOrderRoutines.h"
 
-#include <new>
-
 namespace tal {
 
 CDCDAWFilterWorkspace* CDCDAWFilterWorkspace::of(CDCDAWContext& context) noexcept {
     if (CDCDAWContextWorkspace* existing = context.findWorkspace(kWorkspaceKey))
         return static_cast<CDCDAWFilterWorkspace*>(existing);
-    CDCDAWFilterWorkspace* made = new (std::nothrow) CDCDAWFilterWorkspace(context);
-    if (made == nullptr || !context.setWorkspace(kWorkspaceKey, made))
+    CDCDAWFilterWorkspace* made = new CDCDAWFilterWorkspace(context);
+    if (!context.setWorkspace(kWorkspaceKey, made))
         return nullptr;
     return made;
 }

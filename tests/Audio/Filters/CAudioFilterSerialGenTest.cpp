@@ -4,6 +4,7 @@
 #include "Audio/Filters/CAudioFilterGenArray.h"
 #include "Audio/Filters/CAudioFilterMagnusGen.h"
 #include "Audio/Filters/CAudioFilterRBJGen.h"
+#include "Core/CString.h"
 #include "support/FilterTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -77,6 +78,19 @@ TEST(CAudioFilterSerialGen, AppendsAfterExistingStages) {
     lr.lp2.designStage(stages, values, nullptr, kFs);
     lr.lp8.designStage(stages, values, nullptr, kFs);
     EXPECT_EQ(stages.count(), 5);
+}
+
+TEST(CAudioFilterSerialGen, ParsesAdjustLists) {
+    const struct { const char* text; std::vector<double> expect; } rows[] = {
+        {"1.0,1.0,0.924825", {1.0, 1.0, 0.924825}},
+        {"2,,3", {2.0, 3.0}},                 // empty pieces are dropped
+        {"", {}},
+        {"0.5,x,-2e1", {0.5, 1.0, -20.0}},    // a malformed piece counts as 1.0
+        {",4,", {4.0}}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
+        EXPECT_EQ(CAudioFilterSerialGen::parseAdjustList(CString(row.text)), row.expect);
+    }
 }
 
 TEST(CAudioFilterGenArray, LooksUpByIndex) {
