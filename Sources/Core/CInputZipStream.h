@@ -1,0 +1,32 @@
+#pragma once
+#include "Core/CInputStream.h"
+#include "Core/CZipStream.h"
+
+#include <cstdint>
+
+namespace tal {
+
+// Decompresses a zlib stream read from a source stream, reading the source ahead in chunks of
+// 32768 bytes. Built on the stack by the record reader for one record. Not owning the source.
+class CInputZipStream : public CInputStream, public CZipStream {
+public:
+    CInputZipStream();
+    ~CInputZipStream() override;   // closes; an error there goes to the log
+
+    // Closes what was open, then starts decompressing from source (read ahead at once).
+    [[nodiscard]] CError* open(CInputStream& source);
+    // Produces exactly count bytes, or fails: without a source, on damaged data, and when the
+    // zlib stream or the source ends first ("Premature end of file.").
+    [[nodiscard]] CError* read(void* destination, std::int32_t count) override;
+    // Ends decompression; nothing when closed.
+    [[nodiscard]] CError* close();
+
+private:
+    [[nodiscard]] CError* refill();
+
+    std::uint8_t* mBuffer = nullptr;   // owned; kBufferBytes
+    CInputStream* mSource = nullptr;   // not owned; null while closed
+    bool mEnded = false;               // zlib reported the end of its stream
+};
+
+} // namespace tal
