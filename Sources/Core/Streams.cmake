@@ -22,6 +22,8 @@ tal_sources(
 )
 tal_tests(core
   tests/Core/CByteBufferTest.cpp
+  tests/Core/CFileReaderTest.cpp
+  tests/Core/CFileWriterTest.cpp
   tests/Core/CInputStreamTest.cpp
   tests/Core/CMemoryReaderTest.cpp
   tests/Core/CompressedRecordTest.cpp
