@@ -482,4 +482,57 @@ CString::CString(std::int64_t value, int minDigits, int radix) : mText(mInline) 
 
 CString::CString(short value, int minDigits, int radix) : CString(int(value), minDigits, radix) {}
 
+void CString::setUTF8(const char* text) { setUTF8(text, text ? int(std::strlen(text)) : 0); }
+
+void CString::setUTF8(const char* bytes, int count) {
+    if (mIsWide) {
+        setLength(0, false);
+        narrowInPlace();
+    }
+    int length = 0, capacity = 0;
+    setLength(0, false);
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes);
+    int i = 0;
+    while (i < count) {
+        const std::uint32_t lead = b[i];
+        std::uint32_t c;
+        int extra;
+        if (lead < 0x80) {
+            c = lead;
+            extra = 0;
+        } else if ((lead & 0xE0) == 0xC0) {
+            c = lead & 0x1F;
+            extra = 1;
+        } else if ((lead & 0xF0) == 0xE0) {
+            c = lead & 0x0F;
+            extra = 2;
+        } else if ((lead & 0xF8) == 0xF0) {
+            c = lead & 0x07;
+            extra = 3;
+        } else {
+            ++i;   // a stray continuation byte, or 0xF8 to 0xFF
+            continue;
+        }
+        if (extra >= count - i)
+            break;   // cut off by the end of the bytes
+        for (int k = 1; k <= extra; ++k)
+            c = (c << 6) | (b[i + k] & 0x3F);
+        i += extra + 1;
+        if (c == 0)
+            break;
+        if (length == capacity) {
+            capacity += 32;
+            setLength(capacity, true);
+        }
+        if (!mIsWide && c > 255)
+            widen(length);
+        if (mIsWide)
+            chars32()[length] = char32_t(c);
+        else
+            mText[length] = char(c);
+        ++length;
+    }
+    setLength(length, true);
+}
+
 } // namespace tal
