@@ -11,10 +11,12 @@ int fail(std::string_view message) {
 }
 
 int runVersion(std::span<const char* const> args);
+int runSelfcheck(std::span<const char* const> args);
 
 // One line per subcommand; each lives in a file of its own.
 static const Command kCommands[] = {
     {"version", "version: print the tool's version", runVersion},
+    {"selfcheck", "selfcheck: print the product identity and build information, check the framework", runSelfcheck},
 };
 
 int runVersion(std::span<const char* const> args) {

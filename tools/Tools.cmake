@@ -1,6 +1,7 @@
 # The developer tool; each subcommand is one file.
 add_executable(delmaro-tool
   tools/DelmaroTool.cpp
+  tools/SelfcheckCommand.cpp
 )
 target_include_directories(delmaro-tool PRIVATE tools)
 target_compile_options(delmaro-tool PRIVATE ${TAL_WARNINGS})

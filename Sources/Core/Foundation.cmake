@@ -11,6 +11,9 @@ tal_sources(
   Sources/Core/NumberText.cpp
   Sources/Core/CError.cpp
   Sources/Core/Log.cpp
+  Sources/Core/CBuildInfo.cpp
+  Sources/Core/CSeedCounter.cpp
+  Sources/Core/ProfilerSlots.cpp
 )
 tal_tests(core
   tests/Platform/CLockFreeStackTest.cpp
@@ -22,4 +25,10 @@ tal_tests(core
   tests/Core/NumberTextTest.cpp
   tests/Core/CErrorTest.cpp
   tests/Core/LogTest.cpp
+  tests/Core/CBuildInfoTest.cpp
+  tests/Core/CSeedCounterTest.cpp
+  tests/Core/ProfilerSlotsTest.cpp
+)
+tal_benchmark(tal_mempool_bench
+  bench/CMemPoolBench.cpp
 )
