@@ -12,11 +12,13 @@ int fail(std::string_view message) {
 
 int runVersion(std::span<const char* const> args);
 int runSelfcheck(std::span<const char* const> args);
+int runPack(std::span<const char* const> args);
 
 // One line per subcommand; each lives in a file of its own.
 static const Command kCommands[] = {
     {"version", "version: print the tool's version", runVersion},
     {"selfcheck", "selfcheck: print the product identity and build information, check the framework", runSelfcheck},
+    {"pack", "pack table --output FILE.cpp --symbol NAME RESOURCE=PATH...: embedded resource table", runPack},
 };
 
 int runVersion(std::span<const char* const> args) {

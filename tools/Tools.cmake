@@ -2,6 +2,7 @@
 add_executable(delmaro-tool
   tools/DelmaroTool.cpp
   tools/SelfcheckCommand.cpp
+  tools/PackCommand.cpp
 )
 target_include_directories(delmaro-tool PRIVATE tools)
 target_compile_options(delmaro-tool PRIVATE ${TAL_WARNINGS})

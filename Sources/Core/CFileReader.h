@@ -1,4 +1,5 @@
 #pragma once
+#include "Core/CCheckedObject.h"
 #include "Core/CFileBase.h"
 #include "Core/CPosInputStream.h"
 
@@ -8,7 +9,7 @@ namespace tal {
 
 // The file input stream: one read call per operation, no buffering. "*" opens standard input.
 // One thread at a time.
-class CFileReader : public CPosInputStream, public CFileBase {
+class CFileReader : public CCheckedObject, public CPosInputStream, public CFileBase {
 public:
     CFileReader() = default;
 

@@ -1,4 +1,5 @@
 #pragma once
+#include "Core/CCheckedObject.h"
 #include "Core/CFileBase.h"
 #include "Core/CPosOutputStream.h"
 
@@ -12,7 +13,7 @@ namespace tal {
 // (or destruction) renames that over the path, unless a write failed or discard was called, in
 // which case the temporary file is removed and the old file stays as it was. Appending writes to
 // the file itself. One thread at a time.
-class CFileWriter : public CPosOutputStream, public CFileBase {
+class CFileWriter : public CCheckedObject, public CPosOutputStream, public CFileBase {
 public:
     CFileWriter() = default;
     ~CFileWriter() override;   // closes (committing a rewrite); a failure goes to the log
