@@ -25,6 +25,8 @@ public:
     [[nodiscard]] CError* writeText32(const char32_t* text, bool addNul) override;
     // Writes the buffered bytes to the target.
     [[nodiscard]] CError* flush();
+    // Drops the buffered bytes unwritten (the target's content is being thrown away).
+    void abandon() noexcept { mUsed = 0; }
 
 private:
     template <class Char>

@@ -37,6 +37,7 @@ endfunction()
 
 tal_sources(
   Sources/Core/CByteBuffer.cpp
+  Sources/Core/CDataSet.cpp
   Sources/Core/CFileBase.cpp
   Sources/Core/CFileReader.cpp
   Sources/Core/CFileWriter.cpp
@@ -57,6 +58,7 @@ tal_sources(
 )
 tal_tests(core
   tests/Core/CByteBufferTest.cpp
+  tests/Core/CDataSetTest.cpp
   tests/Core/CFileReaderTest.cpp
   tests/Core/CFileWriterTest.cpp
   tests/Core/CInputStreamTest.cpp
