@@ -55,6 +55,12 @@ tal_sources(
   Sources/Core/CZipStream.cpp
   Sources/Core/Drix.cpp
   Sources/Core/Utf8.cpp
+  Sources/Other/CCSVTable.cpp
+  Sources/Other/CTextReaderLine.cpp
+)
+tal_tests(other
+  tests/Other/CCSVTableTest.cpp
+  tests/Other/CTextReaderLineTest.cpp
 )
 tal_tests(core
   tests/Core/CByteBufferTest.cpp
