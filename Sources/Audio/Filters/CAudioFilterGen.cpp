@@ -2,10 +2,33 @@
 
 #include "Audio/Filters/CDCDAWContext.h"
 #include "Audio/Filters/CDCDAWFilterWorkspace.h"
+#include "Core/CError.h"
 
 #include <cmath>
 
 namespace tal {
+
+CError* CAudioFilterGen::resolveDesigner(CObject& from, const CAudioFilterGen*& out) {
+    out = nullptr;
+    const CString& path = from.getTextAttr("fltgen");
+    if (path.isEmpty())
+        return newError("@talstr_CObject_findObjectByAttr_Empty Object name attribute '%1' cannot be empty at %2.",
+                        from.getFullName(), CString("fltgen"), from.getFullName());
+    CObject* found = from.findObject(path);
+    if (found == nullptr)
+        return newError("@talstr_CObject_findObjectByAttr_NotFound Name attribute '%1' refers to a non-existent "
+                        "object '%2' ('%3') at %4.",
+                        from.getFullName(), CString("fltgen"), path, from.resolvePath(path), from.getFullName());
+    out = dynamic_cast<const CAudioFilterGen*>(found);
+    if (out == nullptr)
+        return newError("@talstr_CObject_findObjectByAttr_Incompatible Incompatible type of object '%1' ('%2') at %3.",
+                        from.getFullName(), path, found->getFullName(), from.getFullName());
+    return nullptr;
+}
+
+CError* CAudioFilterGen::invalidTypeError(CErrorSite message) {
+    return newError(message, getFullName(), getTextAttr("type"));
+}
 
 bool CAudioFilterGen::readFrequency(const CAudioFilterValues& values, double sampleRate, double& freq) noexcept {
     if (!values.read("freq", freq))

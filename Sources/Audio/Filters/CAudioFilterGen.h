@@ -2,6 +2,8 @@
 
 #include "Audio/Filters/CAudioFilterStageList.h"
 #include "Audio/Filters/CAudioFilterValues.h"
+#include "Core/CError.h"
+#include "Core/CObject.h"
 
 namespace tal {
 
@@ -12,13 +14,11 @@ struct CDCDAWRoutine;
 // more normalised first- or second-order stages. Designers are configured once when the shared
 // description loads and are read-only afterwards; one designer serves every instance's audio
 // thread (with that instance's context) and the editor's response workers (without a context)
-// at the same time.
-class CAudioFilterGen {
+// at the same time. Designers are objects of the shared description: they read their attributes in
+// init (or are configured directly by code) and never change afterwards.
+class CAudioFilterGen : public CObject {
 public:
     CAudioFilterGen() = default;
-    CAudioFilterGen(const CAudioFilterGen&) = delete;
-    CAudioFilterGen& operator=(const CAudioFilterGen&) = delete;
-    virtual ~CAudioFilterGen() = default;
 
     // --- design: any thread ---
     // Appends the stages of one design to `stages` (never removes any). With a context each stage
@@ -28,7 +28,13 @@ public:
     virtual void designStage(CAudioFilterStageList& stages, const CAudioFilterValues& values, CDCDAWContext* context,
                              double sampleRate) const noexcept = 0;
 
+    // Resolves the attribute "fltgen" of `from` as a designer (serial and array items).
+    [[nodiscard]] static CError* resolveDesigner(CObject& from, const CAudioFilterGen*& out);
+
 protected:
+    // The error of an unknown "type" attribute (the trace line names the caller's file and line).
+    [[nodiscard]] CError* invalidTypeError(CErrorSite message);
+
     // Reads "freq"; false when it is missing or 2 freq > sample rate (a NaN passes here and is
     // caught by the finiteness check of the append helpers).
     static bool readFrequency(const CAudioFilterValues& values, double sampleRate, double& freq) noexcept;

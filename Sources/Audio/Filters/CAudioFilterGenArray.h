@@ -1,21 +1,25 @@
 #pragma once
 
+#include "Core/CObject.h"
+
 #include <vector>
 
 namespace tal {
 
 class CAudioFilterGen;
+class CError;
 
-// The designer array ("audio:fltgen-array"): maps a band's integer mode to a designer. Filled
-// while the description loads (the designers are not owned), read-only afterwards, read from any
-// thread.
-class CAudioFilterGenArray {
+// The designer array ("audio:fltgen-array"): maps a band's integer mode to a designer. Its table
+// is built in initChilds from its "audio:fltgen-array-item" children (or filled by code); the
+// designers are not owned. Read-only after the description has loaded, read from any thread.
+class CAudioFilterGenArray : public CObject {
 public:
     CAudioFilterGenArray() = default;
-    CAudioFilterGenArray(const CAudioFilterGenArray&) = delete;
-    CAudioFilterGenArray& operator=(const CAudioFilterGenArray&) = delete;
 
-    // --- configuration: while the description loads ---
+    // --- life cycle and configuration: while the description loads ---
+    // Stores every array item with an index of 0 or more at its index; a later item replaces an
+    // earlier one of the same index.
+    [[nodiscard]] CError* initChilds() override;
     // Stores a designer at an index (a later one replaces an earlier one); negative indices are
     // ignored.
     void setGen(int index, const CAudioFilterGen* designer);
@@ -27,6 +31,22 @@ public:
 
 private:
     std::vector<const CAudioFilterGen*> mTable;
+};
+
+// One entry of a designer array ("audio:fltgen-array-item"): the designer named by "fltgen"
+// (required) at position "index". Its parent must be a CAudioFilterGenArray. Read in init.
+class CAudioFilterGenArrayItem : public CObject {
+public:
+    CAudioFilterGenArrayItem() = default;
+
+    [[nodiscard]] CError* init() override;
+
+    const CAudioFilterGen* designer() const noexcept { return mDesigner; }
+    int index() const noexcept { return mIndex; }
+
+private:
+    const CAudioFilterGen* mDesigner = nullptr;
+    int mIndex = 0;
 };
 
 } // namespace tal

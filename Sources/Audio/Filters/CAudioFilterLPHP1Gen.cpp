@@ -2,10 +2,19 @@
 
 #include "Audio/Filters/CDCDAWFilterWorkspace.h"
 #include "Audio/Filters/FilterRoutineTables.h"
+#include "Core/CError.h"
 
 #include <cmath>
 
 namespace tal {
+
+CError* CAudioFilterLPHP1Gen::init() {
+    if (CError* err = CAudioFilterGen::init())
+        return traceError(err, getFullName());
+    if (!configure(getIntAttr("type")))
+        return invalidTypeError("@talstr_CAudioFilterLPHP1Gen_init_InvalidType Invalid filter type '%1' specified.");
+    return nullptr;
+}
 
 bool CAudioFilterLPHP1Gen::configure(int type) noexcept {
     if (static_cast<unsigned>(type) >= kTypeCount)

@@ -18,6 +18,9 @@ public:
     // False (nothing changed) when the type is not 0 to 2.
     bool configure(int type) noexcept;
 
+    // --- life cycle: while the description loads ---
+    [[nodiscard]] CError* init() override;
+
     // --- design: any thread ---
     void designStage(CAudioFilterStageList& stages, const CAudioFilterValues& values, CDCDAWContext* context,
                      double sampleRate) const noexcept override;

@@ -2,12 +2,21 @@
 
 #include "Audio/Filters/CDCDAWFilterWorkspace.h"
 #include "Audio/Filters/FilterRoutineTables.h"
+#include "Core/CError.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 
 namespace tal {
+
+CError* CAudioFilterMagnusGen::init() {
+    if (CError* err = CAudioFilterGen::init())
+        return traceError(err, getFullName());
+    if (!configure(getIntAttr("type")))
+        return invalidTypeError("@talstr_CAudioFilterMagnusGen_init_InvalidType Invalid filter type '%1' specified.");
+    return nullptr;
+}
 
 namespace {
 

@@ -2,11 +2,25 @@
 
 #include "Audio/Filters/CDCDAWFilterWorkspace.h"
 #include "Audio/Filters/FilterRoutineTables.h"
+#include "Core/CError.h"
 
 #include <cmath>
 #include <numbers>
 
 namespace tal {
+
+CError* CAudioFilterRBJGen::init() {
+    if (CError* err = CAudioFilterGen::init())
+        return traceError(err, getFullName());
+    Options options;
+    options.isQ = getBoolAttr("is-q");
+    options.isType2 = getBoolAttr("is-type2");
+    options.isInverted = getBoolAttr("is-inverted");
+    options.isGainQ = getBoolAttr("is-gain-q");
+    if (!configure(getIntAttr("type"), options))
+        return invalidTypeError("@talstr_CAudioFilterRBJGen_init_InvalidType Invalid filter type '%1' specified.");
+    return nullptr;
+}
 
 bool CAudioFilterRBJGen::configure(int type, const Options& options) noexcept {
     if (static_cast<unsigned>(type) >= kTypeCount)

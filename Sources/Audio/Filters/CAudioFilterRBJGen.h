@@ -37,6 +37,9 @@ public:
     // Sets the type and options; false (nothing changed) when the type is not 0 to 10.
     bool configure(int type, const Options& options) noexcept;
 
+    // --- life cycle: while the description loads ---
+    [[nodiscard]] CError* init() override;
+
     // --- design: any thread ---
     void designStage(CAudioFilterStageList& stages, const CAudioFilterValues& values, CDCDAWContext* context,
                      double sampleRate) const noexcept override;

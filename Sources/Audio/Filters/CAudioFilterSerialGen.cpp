@@ -1,5 +1,6 @@
 #include "Audio/Filters/CAudioFilterSerialGen.h"
 
+#include "Core/CError.h"
 #include "Core/CString.h"
 #include "Core/CStringList.h"
 #include "Core/NumberText.h"
@@ -7,6 +8,25 @@
 #include <cmath>
 
 namespace tal {
+
+CError* CAudioFilterSerialGenItem::init() {
+    if (CError* err = CObject::init())
+        return traceError(err, getFullName());
+    if (CError* err = CAudioFilterGen::resolveDesigner(*this, mItem.designer))
+        return traceError(err, getFullName());
+    mItem.factors = CAudioFilterSerialGen::parseAdjustList(getTextAttr("adjust"));
+    mItem.exponents = CAudioFilterSerialGen::parseAdjustList(getTextAttr("adjust-pow"));
+    return nullptr;
+}
+
+CError* CAudioFilterSerialGen::initChilds() {
+    if (CError* err = CAudioFilterGen::initChilds())
+        return traceError(err, getFullName());
+    for (int i = 0; i < childCount(); ++i)
+        if (const auto* item = dynamic_cast<const CAudioFilterSerialGenItem*>(child(i)))
+            mItems.push_back(item->item());
+    return nullptr;
+}
 
 std::vector<double> CAudioFilterSerialGen::parseAdjustList(const CString& text) {
     CStringList pieces;

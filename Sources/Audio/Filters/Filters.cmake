@@ -13,6 +13,7 @@ tal_sources(
   Sources/Audio/Filters/CAudioFilterValues.cpp
   Sources/Audio/Filters/CDCDAWContext.cpp
   Sources/Audio/Filters/CDCDAWFilterWorkspace.cpp
+  Sources/Audio/Filters/FilterCreators.cpp
   Sources/Audio/Filters/FilterRoutineTables.cpp
   Sources/Audio/Filters/FirstOrderRoutines.cpp
   Sources/Audio/Filters/VectorRoutines.cpp
@@ -26,8 +27,10 @@ tal_tests(audio
   tests/Audio/Filters/CAudioFilterRBJGenTest.cpp
   tests/Audio/Filters/CAudioFilterSerialGenTest.cpp
   tests/Audio/Filters/CDCDAWContextTest.cpp
+  tests/Audio/Filters/FilterCreatorsTest.cpp
   tests/Audio/Filters/FirstOrderRoutinesTest.cpp
   tests/Audio/Filters/VectorRoutinesTest.cpp
+  tests/support/CRecordingObject.cpp
 )
 tal_benchmark(tal_filters_bench
   bench/Audio/BiquadBench.cpp
