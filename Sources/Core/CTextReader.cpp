@@ -1,6 +1,7 @@
 #include "Core/CTextReader.h"
 
 #include "Core/CError.h"
+#include "Core/CFileReader.h"
 
 #include <cstring>
 
@@ -26,6 +27,19 @@ void CTextReader::appendCodePoint(CString& text, std::uint32_t c) {
         text.chars32()[length] = char32_t(c);
     else
         text.chars8()[length] = char(c);
+}
+
+CError* CTextReader::open(CFileReader& file, bool commentsOff, int encoding) {
+    std::int32_t size = 0;
+    if (CError* error = file.getSizeInt(size))
+        return traceError(error);
+    if (CError* error = file.setPosition(0))
+        return traceError(error);
+    std::vector<unsigned char> bytes(std::size_t(size), 0);
+    if (CError* error = file.read(bytes.data(), size))
+        return traceError(error);
+    openBuffer(file.path(), bytes.data(), bytes.size(), commentsOff, encoding);
+    return nullptr;
 }
 
 void CTextReader::openBuffer(const CString& name, const void* bytes, std::size_t size, bool commentsOff,

@@ -8,6 +8,8 @@
 
 namespace tal {
 
+class CFileReader;
+
 // Reads a whole text into memory and hands it out as characters and small tokens for hand-written
 // parsers of C-like text. It tracks line and column, skips the blanks at the start of every line,
 // removes "//" and "/* */" comments, resolves backslash escapes and parses identifiers, hexadecimal
@@ -31,6 +33,8 @@ public:
     CTextReader& operator=(const CTextReader&) = delete;
     virtual ~CTextReader();
 
+    // Reads the whole file from its start; `name` in errors is the file's path. Errors: the file's.
+    [[nodiscard]] CError* open(CFileReader& file, bool commentsOff, int encoding);
     // Takes a copy of the text's bytes; `name` is the file name the errors give. Reading starts at
     // line 1. commentsOff: comments are read as ordinary characters.
     void openBuffer(const CString& name, const void* bytes, std::size_t size, bool commentsOff, int encoding);

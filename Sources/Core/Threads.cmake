@@ -8,6 +8,8 @@ tal_sources(
   Sources/Core/CWorkerThreadPool.cpp
   Sources/Core/CTextReader.cpp
   Sources/Core/CArguments.cpp
+  Sources/Core/CTextWriter.cpp
+  Sources/Core/CProfilerList.cpp
 )
 tal_tests(core
   tests/Platform/CPumpedMainLoopTimersTest.cpp
@@ -15,5 +17,7 @@ tal_tests(core
   tests/Core/CWorkerThreadPoolTest.cpp
   tests/Core/CTextReaderTest.cpp
   tests/Core/CArgumentsTest.cpp
+  tests/Core/CTextWriterTest.cpp
+  tests/Core/CProfilerListTest.cpp
 )
 tal_benchmark(bench_worker_pool bench/Core/WorkerPoolBench.cpp)

@@ -1,6 +1,8 @@
 #include "Core/CTextReader.h"
 
 #include "Core/CError.h"
+#include "Core/CFileReader.h"
+#include "support/TempFolder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -299,4 +301,17 @@ TEST(CTextReader, DirectiveErrorIsPassedOnWithATraceLine) {
     EXPECT_STREQ(error->line(0).chars8(), "Directive failed.");
     EXPECT_THAT(error->line(2).chars8(), MatchesRegex("Core/CTextReader\\( [0-9]+ \\)"));
     delete error;
+}
+
+TEST(CTextReader, ReadsAWholeFileAndNamesItInErrors) {
+    test::TempFolder folder;
+    const std::string path = folder.file("in.txt");
+    test::writeWholeFile(path, "x /* open");
+    CFileReader file;
+    ASSERT_EQ(file.open(CString(path.c_str())), nullptr);
+    CTextReader reader;
+    ASSERT_EQ(reader.open(file, false, CTextReader::kUTF8), nullptr);
+    std::string error;
+    EXPECT_EQ(readAll(reader, &error), U"x ");
+    EXPECT_EQ(error, "Unfinished comment (file '" + path + "', line 1, pos 3).");
 }
