@@ -1,0 +1,33 @@
+# Parameter values, definitions and converters.
+tal_sources(
+  Sources/Audio/AudioParamCreators.cpp
+  Sources/Audio/CAudioParamData.cpp
+  Sources/Audio/CAudioParamDataItem.cpp
+  Sources/Audio/CAudioParamDataItemRaw.cpp
+  Sources/Audio/CAudioParamDataItemString.cpp
+  Sources/Audio/CAudioParamDef.cpp
+  Sources/Audio/CAudioParamInfo.cpp
+  Sources/Audio/CAudioParamStorage.cpp
+  Sources/Audio/Converters/CAudioParamConverter.cpp
+  Sources/Audio/Converters/CAudioParamConverterBW.cpp
+  Sources/Audio/Converters/CAudioParamConverterEnum.cpp
+  Sources/Audio/Converters/CAudioParamConverterFreq.cpp
+  Sources/Audio/Converters/CAudioParamConverterGain.cpp
+  Sources/Audio/Converters/CAudioParamConverterLog.cpp
+  Sources/Audio/Converters/CAudioParamConverterPercent.cpp
+  Sources/Audio/Converters/CAudioParamConverterReal.cpp
+  Sources/Audio/Converters/CAudioParamConverterRound.cpp
+  Sources/Audio/Converters/CAudioParamConverterText.cpp
+  Sources/Audio/Converters/CAudioParamConverterTime.cpp
+)
+tal_tests(audio
+  tests/Audio/Converters/CAudioParamConverterBWTest.cpp
+  tests/Audio/Converters/CAudioParamConverterEnumTest.cpp
+  tests/Audio/Converters/CAudioParamConverterFreqTest.cpp
+  tests/Audio/Converters/CAudioParamConverterGainTest.cpp
+  tests/Audio/Converters/CAudioParamConverterLogTest.cpp
+  tests/Audio/Converters/CAudioParamConverterPercentTest.cpp
+  tests/Audio/Converters/CAudioParamConverterRealTest.cpp
+  tests/Audio/Converters/CAudioParamConverterTextTest.cpp
+  tests/Audio/Converters/CAudioParamConverterTimeTest.cpp
+)
