@@ -21,6 +21,10 @@ tal_sources(
   Sources/Audio/Converters/CAudioParamConverterTime.cpp
 )
 tal_tests(audio
+  tests/Audio/CAudioParamDataTest.cpp
+  tests/Audio/CAudioParamDefTest.cpp
+  tests/Audio/CAudioParamInfoTest.cpp
+  tests/Audio/CAudioParamStorageTest.cpp
   tests/Audio/Converters/CAudioParamConverterBWTest.cpp
   tests/Audio/Converters/CAudioParamConverterEnumTest.cpp
   tests/Audio/Converters/CAudioParamConverterFreqTest.cpp
