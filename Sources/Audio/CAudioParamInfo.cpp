@@ -1,7 +1,6 @@
 #include "Audio/CAudioParamInfo.h"
 
 #include "Audio/Converters/CAudioParamConverter.h"
-#include "Core/CAppData.h"
 #include "Core/CError.h"
 #include "Core/CInputStream.h"
 #include "Core/CMemoryReader.h"
@@ -158,15 +157,28 @@ CError* CAudioParamInfo::parseStateNames(const CString& text) {
         return nullptr;
     }
 
-    const bool global = text.length() > 1 && text.charAt(1) == '/';
-    const CString itemName(text, global ? 2 : 1, -1);
     CByteBuffer bytes;
-    if (CError* err = CAppData::read(global ? CAppData::kGlobal : CAppData::kLocal, itemName, bytes, kListTag, false))
-        return traceError(err);
-    if (bytes.size() == 0)
-        return newError("@talstr_CAudioParamInfo_parseStateNames_NoData No state names data available in '%1'.", CString(),
-                        text);
+    if (CError* err = readStateNameItem(text, bytes)) return traceError(err);
+    if (bytes.isEmpty())
+        return newError("@talstr_CAudioParamInfo_parseStateNames_NoData No state names data available in '%1'.",
+                        CString::emptyString, text);
     CMemoryReader in(bytes.data(), bytes.size());
+    if (CError* err = parseStateNameList(in)) return traceError(err);
+    return nullptr;
+}
+
+CError* CAudioParamInfo::readStateNameItem(const CString& text, CByteBuffer& bytes) {
+    // "@/item" names an item of the global application-data scope, "@item" one of the local scope,
+    // stored with the record tag "alst". The scopes are not part of this build yet, so every item
+    // reads as absent.
+    (void)text;
+    bytes.resize(0);
+    return nullptr;
+}
+
+CError* CAudioParamInfo::parseStateNameList(CInputStream& in) {
+    mStateNames.clear();
+    mStateShortNames.clear();
     std::int32_t flag = 0;
     if (CError* err = in.read32(flag)) return traceError(err);
     if (flag == 0) return nullptr;

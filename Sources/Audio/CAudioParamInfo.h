@@ -8,6 +8,7 @@
 namespace tal {
 
 class CAudioParamConverter;
+class CByteBuffer;
 class CError;
 class CInputStream;
 class COutputStream;
@@ -35,6 +36,9 @@ public:
     [[nodiscard]] CError* parseMinMaxValues(const CString& minText, const CString& maxText);
     // State names: "full|short;..." or "@item" / "@/item" naming an application-data list.
     [[nodiscard]] CError* parseStateNames(const CString& text);
+    // Reads state names from a list record: an i32 flag, then (unless 0) a preset bank record whose
+    // preset names, cut after the first ":", give "full;short" pairs.
+    [[nodiscard]] CError* parseStateNameList(CInputStream& in);
     // Switch values ("," separated numbers) and their names; a malformed number leaves none.
     void parseSwitchValues(const CString& valuesText, const CString& namesText);
     // The default values, built with CAudioParamStorage::parseDefValues.
@@ -82,6 +86,8 @@ public:
     [[nodiscard]] static CError* loadNew(CAudioParamInfo*& slot, CInputStream& in);
 
 private:
+    // The bytes of the application-data item that a "@..." state-names text names (empty when absent).
+    [[nodiscard]] static CError* readStateNameItem(const CString& text, CByteBuffer& bytes);
     // Takes over the whole content of another info (which is left in an unspecified state).
     void takeFrom(CAudioParamInfo& other);
 

@@ -169,6 +169,43 @@ TEST(CAudioParamInfo, FailedLoadLeavesAnExistingInfoUnchanged) {
     EXPECT_EQ(recordOf(info), good);
 }
 
+TEST(CAudioParamInfo, StateNamesFromAListRecordOfPresetNames) {
+    const LeBytes list = LeBytes()
+                             .i32(1).str("bank").i32(4)
+                             .str("TLIO:Stereo").i32(0)
+                             .str("TLIO: Mid side ; M/S pair ;").i32(1).str("entry").i32(2).raw({1, 2})
+                             .str("NoColon").i32(0)
+                             .str("TLIO:").i32(0);
+    CAudioParamInfo info;
+    CMemoryReader in(list.data(), list.size());
+    ASSERT_EQ(takeMessage(info.parseStateNameList(in)), "");
+    const char* full[] = {"Stereo", "Mid side", "NoColon", ""};
+    const char* shortNames[] = {"Stereo", "M/S pai", "NoColon", ""};
+    ASSERT_EQ(info.getStateNames().count(), 4);
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(textOf(info.getStateNames()[i]), full[i]);
+        EXPECT_EQ(textOf(info.getStateShortNames()[i]), shortNames[i]);
+    }
+
+    const LeBytes none = LeBytes().i32(0);
+    CMemoryReader noneIn(none.data(), none.size());
+    ASSERT_EQ(takeMessage(info.parseStateNameList(noneIn)), "");
+    EXPECT_EQ(info.getStateNames().count(), 0);
+
+    const LeBytes cut = LeBytes().i32(1).str("bank").i32(2).str("A:x").i32(0);
+    CMemoryReader cutIn(cut.data(), cut.size());
+    EXPECT_NE(takeMessage(info.parseStateNameList(cutIn)), "");
+}
+
+TEST(CAudioParamInfo, AnAbsentStateNamesItemIsAnError) {
+    CAudioParamInfo info;
+    EXPECT_EQ(takeMessage(info.parseStateNames(CString("@no-such-item"))),
+              "No state names data available in '@no-such-item'.");
+    EXPECT_EQ(takeMessage(info.parseStateNames(CString("@/no-such-item"))),
+              "No state names data available in '@/no-such-item'.");
+}
+
 TEST(CAudioParamInfo, SwitchLookupsUseOnlyTheFirstPair) {
     CAudioParamInfo info;
     CString name;

@@ -114,9 +114,10 @@ CString CAudioParamConverterEnum::formatValue(const CAudioParamInfo& info, int c
     const CStringList& full = useOwn ? mFullNames : defNames;
     const CStringList& shortNames = useOwn ? mShortNames : info.getStateShortNames();
     const int index = static_cast<int>(i);
-    if (mode == kPrecisionNormal) return shortNames[index];
-    if (mode == kPrecisionCompact) return CString(shortNames[index], 0, 3);
-    return full[index];
+    if (mode != kPrecisionNormal && mode != kPrecisionCompact) return full[index];
+    // A loaded definition may carry fewer short names than full names.
+    const CString& shortName = index < shortNames.count() ? shortNames[index] : CString::emptyString;
+    return mode == kPrecisionNormal ? shortName : CString(shortName, 0, 3);
 }
 
 } // namespace tal
