@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <thread>
+#include <vector>
+
 namespace tal {
 namespace {
 
@@ -127,6 +131,32 @@ TEST_F(EnumConverter, StateNamesAttributeSplitsWithoutTrimming) {
     EXPECT_EQ(textOf(full[2]), "Gamma-ray burst|");
     EXPECT_EQ(textOf(shortNames[2]), "Gamma-r");
     enumeration->attrStateNames(CString());   // back to no names for the shared converter
+}
+
+// Converters are shared by every instance and called from several threads without a lock.
+TEST_F(EnumConverter, ConcurrentParsingAndFormattingAgreeWithOneThread) {
+    const char* texts[] = {"lo-shlf", "Notch", "PeakingXYZ", "#5", "unknown", "BPass"};
+    std::vector<std::string> expected;
+    for (int v = 0; v < 25; ++v)
+        for (int mode : {kPrecisionCompact, kPrecisionNormal, kPrecisionPrecise})
+            expected.push_back(textOf(enumeration->formatValue(filterType, 0, nullptr, mode, v)));
+    for (const char* t : texts)
+        expected.push_back(std::to_string(enumeration->parseText(filterType, 0, CString(t), nullptr)));
+    auto run = [&](std::vector<std::string>& out) {
+        for (int round = 0; round < 50; ++round) {
+            out.clear();
+            for (int v = 0; v < 25; ++v)
+                for (int mode : {kPrecisionCompact, kPrecisionNormal, kPrecisionPrecise})
+                    out.push_back(textOf(enumeration->formatValue(filterType, 0, nullptr, mode, v)));
+            for (const char* t : texts) out.push_back(std::to_string(enumeration->parseText(filterType, 0, CString(t), nullptr)));
+        }
+    };
+    std::vector<std::string> a, b;
+    std::thread first(run, std::ref(a)), second(run, std::ref(b));
+    first.join();
+    second.join();
+    EXPECT_EQ(a, expected);
+    EXPECT_EQ(b, expected);
 }
 
 } // namespace
