@@ -111,6 +111,19 @@ TEST(CAudioParamDef, GainDefinitionReadsItsRangeInDecibels) {
     ASSERT_EQ(info.getDefaultValues().getDefaultCount(), 1);
 }
 
+TEST(CAudioParamDef, ExtraRangePiecesAreIgnored) {
+    CParamTestTree tree;
+    const Built built = buildDef(tree, {{"element-size", "1"},
+                                        {"converter", "shared::audio.paramcvt.freq"},
+                                        {"min-values", "20  100"},
+                                        {"max-values", "2k 5k"},
+                                        {"def-values", "1k"}});
+    ASSERT_EQ(built.message, "");
+    EXPECT_DOUBLE_EQ(built.def->getInfo().getMinimum(0), 20.0);
+    EXPECT_DOUBLE_EQ(built.def->getInfo().getMaximum(0), 2000.0);
+    EXPECT_DOUBLE_EQ(built.def->getInfo().getDefaultValues().getValue(0, 0, 0), 1000.0);
+}
+
 TEST(CAudioParamDef, PersistenceStorabilityAndGlobality) {
     CParamTestTree tree;
     struct Case {
