@@ -129,6 +129,7 @@ CObjectScheme& CObject::defaultScheme() {
 CObject* CObject::sharedObject() noexcept { return gSharedObject; }
 void CObject::setSharedObject(CObject* object) noexcept { gSharedObject = object; }
 void CObject::setEventHooks(const CObjectEventHooks* hooks) noexcept { gEventHooks = hooks; }
+const CObjectEventHooks* CObject::eventHooks() noexcept { return gEventHooks; }
 
 // --- tree set-up ---
 
@@ -335,12 +336,20 @@ void CObject::releaseBridged() {
 CError* CObject::onReleaseChildBridged(CAttrMap& args) {
     CAttrValue* sender = args.findValue("sender");
     if (sender == nullptr) return nullptr;
+    if (CAttrValue* id = args.findValue("sender-id")) {
+        // By id among the direct children: a full name can designate another object.
+        const std::int32_t wanted = id->asInt();
+        for (CObject* c : mChildren)
+            if (c->mObjectId == wanted) {
+                c->release();
+                return nullptr;
+            }
+        return nullptr;
+    }
     CObject* found = findObject(sender->asText());
     // Only a child of this object is released: a full name can also lead back to this object or
     // elsewhere ("p." designates p itself).
     if (found == nullptr || found->mParent != this) return nullptr;
-    if (CAttrValue* id = args.findValue("sender-id"))
-        if (id->asInt() != found->mObjectId) return nullptr;
     found->release();
     return nullptr;
 }

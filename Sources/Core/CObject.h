@@ -11,11 +11,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <thread>
 
 namespace tal {
 
 class CError;
 class CEventRegistry;
+class CObjectEventBridge;
 class CTemplateBody;
 struct CObjectEventHooks;
 
@@ -50,6 +52,7 @@ public:
     static void setSharedObject(CObject* object) noexcept;
     // Installs the event system's part of the life cycle (see CObjectEventHooks).
     static void setEventHooks(const CObjectEventHooks* hooks) noexcept;
+    static const CObjectEventHooks* eventHooks() noexcept;
 
     // --- tree set-up ---
     // Makes this object a root: no parent, root itself, default scheme, the given registry.
@@ -138,6 +141,36 @@ public:
     // is missing, read-only or this object.
     CString bindAttr(const CString& attrName, const CString& reference);
 
+    // --- events (the delivery itself is CEventRegistry's) ---
+    // Runs one of this object's scheme event handlers now, on this thread; "Unknown event" error
+    // when the scheme has no such event. Without args the handler gets an empty map.
+    [[nodiscard]] CError* runEvent(const CString& name, CAttrMap* args);
+    [[nodiscard]] CError* runEvent(const CString& name);
+    // Delivers an event of this object to its listeners (nothing in a tree without registry).
+    // bridged: every call goes through the listeners' bridges, also on their own thread.
+    [[nodiscard]] CError* fireEvent(const CString& name, CAttrMap* args, bool bridged);
+    [[nodiscard]] CError* fireEvent(const CString& name, bool bridged);
+    // Registers this object's handler for an event of the object of that full name; the first
+    // registration of a sender and event stays. An unknown handler is logged, nothing registered.
+    void listenObject(const CString& sender, const CString& event, const CString& handler);
+    void unlistenObject(const CString& sender, const CString& event);
+    // Drops every registration; the event part of releaseLinks.
+    void unlistenAll();
+    // Has the handler run later on the thread of the bridge at or above this object; sets "sender",
+    // "listener", "listener-id" and "listener-proc" in args. Nothing happens without a bridge.
+    void postBridgedEvent(const CString& sender, const CString& handler, CAttrMap& args);
+    // The nearest object at or above this one that carries a bridge, with the bridge and its
+    // thread; null (outs untouched) when there is none.
+    CObject* findEventBridge(std::thread::id& thread, CObjectEventBridge*& bridge) const;
+    // The id of this tree's registry; only for trees with a registry.
+    std::int32_t getEventRegistryId() const;
+    // Makes this object the carrier of a bridge that delivers on thread (null: carries none).
+    void setEventBridge(CObjectEventBridge* bridge, std::thread::id thread) noexcept;
+    // The registrations this object holds: sender name -> event name -> handler.
+    const CSortedMap<CString, CSortedMap<CString, CEventHandler>>& listenRegistrations() const noexcept {
+        return mListens;
+    }
+
     // --- attributes: typed reads (never add, never run handlers; conversions are cached) ---
     template <std::size_t N> bool getBoolAttr(const char (&name)[N]) { return readBool(name); }
     template <std::size_t N> std::int32_t getIntAttr(const char (&name)[N]) { return readInt(name); }
@@ -210,6 +243,10 @@ private:
     CArray<CAttrListener> mAttrListeners;  // in binding order
     CArray<CObject*> mBindingSources;
     CNotifyFrame* mNotifying = nullptr;  // attributes being passed on right now (cycle guard)
+    CSortedMap<CString, CSortedMap<CString, CEventHandler>> mListens;
+    CObjectEventBridge* mEventBridge = nullptr;
+    std::thread::id mBridgeThread;
+    bool mNoBridge = true;
 };
 
 } // namespace tal
