@@ -12,6 +12,7 @@
 namespace tal {
 
 CMemPool memPools[kPoolClassCount];
+constinit thread_local CPoolThreadCache poolThreadCache{};
 
 namespace {
 
@@ -34,6 +35,37 @@ std::uint64_t largeLength(const void* block) noexcept {
     std::uint64_t n;
     std::memcpy(&n, static_cast<const unsigned char*>(block) - 9, sizeof n);
     return n;
+}
+
+int cacheLimit(unsigned tag) noexcept {
+    const unsigned limit = 16384 / ((tag + 1) * 16);
+    return int(limit < 4 ? 4 : limit > 64 ? 64 : limit);
+}
+
+// Moves the newest `count` blocks of a class's cache to the class's free list in one swap.
+void spillCache(CPoolThreadCache& cache, unsigned tag, int count) noexcept {
+    void* first = cache.top[tag];
+    void* last = first;
+    for (int i = 1; i < count; ++i)
+        last = *static_cast<void**>(last);
+    cache.top[tag] = *static_cast<void**>(last);
+    cache.count[tag] = std::uint8_t(cache.count[tag] - count);
+    memPools[tag].freeList.pushChain(first, last);
+}
+
+// Returns the thread's cached blocks when the thread ends; later frees on this thread (from
+// destructors that run after this one) go straight to the free lists.
+struct CacheFlush {
+    ~CacheFlush() {
+        poolFlushThreadCache();
+        poolThreadCache.closed = true;
+    }
+};
+thread_local CacheFlush tCacheFlush;
+
+void armCache(CPoolThreadCache& cache) noexcept {
+    cache.armed = true;
+    (void)&tCacheFlush;   // constructs it, which registers its destructor for this thread
 }
 
 // Takes a block from the free list, polling it while another thread holds the refill lock.
@@ -81,12 +113,17 @@ void* poolAllocRefill(CMemPool* pool) {
 
     unsigned char* first = reinterpret_cast<unsigned char*>(alignDown16(reinterpret_cast<std::uintptr_t>(chunk) + 25));
     first[-1] = pool->classIndex;
+    // The other blocks go on the free list as one chain, the highest address on top.
+    unsigned char* below = nullptr;
     for (std::uint64_t k = 1; k < count; ++k) {
         unsigned char* block = first + k * pool->stride;
         block[-1] = pool->classIndex;
+        std::memcpy(block, &below, sizeof below);
         poolPoisonFree(block, blockSize);
-        pool->freeList.push(block);
+        below = block;
     }
+    if (count > 1)
+        pool->freeList.pushChain(first + (count - 1) * pool->stride, first + pool->stride);
     if (pool->chunkBlocks < pool->maxChunkBlocks)
         pool->chunkBlocks += pool->chunkBlocks * 10 / 16;
     pool->lock.unlock();
@@ -109,7 +146,19 @@ void poolFree(void* block) noexcept {
     const unsigned char tag = *tagOf(block);
     if (tag != kLargeBlockTag) {
         poolPoisonFree(block, (std::uint64_t(tag) + 1) * 16);
-        memPools[tag].freeList.push(block);
+        CPoolThreadCache& cache = poolThreadCache;
+        if (cache.closed) {
+            memPools[tag].freeList.push(block);
+            return;
+        }
+        if (!cache.armed)
+            armCache(cache);
+        const int limit = cacheLimit(tag);
+        if (cache.count[tag] >= limit)
+            spillCache(cache, tag, limit / 2);
+        *static_cast<void**>(block) = cache.top[tag];
+        cache.top[tag] = block;
+        ++cache.count[tag];
         return;
     }
     unsigned char* p = static_cast<unsigned char*>(block);
@@ -153,6 +202,13 @@ void poolAllocationFailed(std::uint64_t bytes) noexcept {
         (void)!::write(STDERR_FILENO, "\n", 1);
     writeLog(text, true);
     std::abort();
+}
+
+void poolFlushThreadCache() noexcept {
+    CPoolThreadCache& cache = poolThreadCache;
+    for (unsigned tag = 0; tag < kPoolClassCount; ++tag)
+        if (cache.count[tag] > 0)
+            spillCache(cache, tag, cache.count[tag]);
 }
 
 void setSystemHeapFailsForTesting(bool fails) noexcept { gSystemHeapFails.store(fails, std::memory_order_relaxed); }

@@ -27,6 +27,16 @@ public:
                 return;
         }
     }
+    // Pushes a chain of blocks already linked from first to last (last's link is overwritten) with
+    // one swap; first ends on top.
+    void pushChain(void* first, void* last) noexcept {
+        Head seen = load();
+        for (;;) {
+            std::memcpy(last, &seen.top, sizeof(void*));
+            if (swap(seen, Head{first, seen.count + 1}))
+                return;
+        }
+    }
     // The block last pushed, or null when the stack is empty.
     void* pop() noexcept {
         Head seen = load();

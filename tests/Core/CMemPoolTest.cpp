@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstring>
@@ -162,6 +163,52 @@ TEST(CMemPool, FreedBlockIsReusedByItsClass) {
     void* b = poolAlloc(690);   // same class (703 rounds to 704)
     EXPECT_EQ(a, b);
     poolFree(b);
+}
+
+// Blocks a thread freed into its own cache return to the class's free list when the thread ends,
+// where other threads find them.
+TEST(CMemPool, ConcurrentThreadEndReturnsCachedBlocks) {
+    constexpr std::uint64_t kSize = 3000;   // a class no other test uses
+    std::vector<void*> freed;
+    std::thread worker([&] {
+        for (int i = 0; i < 6; ++i)
+            freed.push_back(poolAlloc(kSize));
+        for (void* p : freed)
+            poolFree(p);
+    });
+    worker.join();
+    poolFlushThreadCache();
+    std::vector<void*> listed;
+    while (void* b = memPools[poolClassOf(kSize)].freeList.pop())
+        listed.push_back(b);
+    for (void* p : freed)
+        EXPECT_NE(std::find(listed.begin(), listed.end(), p), listed.end());
+    for (void* b : listed)
+        poolFree(b);
+}
+
+TEST(CMemPool, FullThreadCacheSpillsHalfToTheFreeList) {
+    constexpr std::uint64_t kSize = 2048;   // 8 cached blocks at most
+    poolFlushThreadCache();
+    std::vector<void*> blocks;
+    for (int i = 0; i < 9; ++i)
+        blocks.push_back(poolAlloc(kSize));
+    std::vector<void*> before;
+    CLockFreeStack& list = memPools[poolClassOf(kSize)].freeList;
+    while (void* b = list.pop())
+        before.push_back(b);
+    for (void* b : blocks)
+        poolFree(b);   // the 9th free finds the cache full and moves 4 blocks out
+    std::vector<void*> spilled;
+    while (void* b = list.pop())
+        spilled.push_back(b);
+    EXPECT_EQ(spilled.size(), 4u);
+    for (void* b : spilled) {
+        EXPECT_NE(std::find(blocks.begin(), blocks.end(), b), blocks.end());
+        poolFree(b);
+    }
+    for (void* b : before)
+        poolFree(b);
 }
 
 TEST(CMemPoolDeathTest, SystemHeapFailureLogsAndAborts) {
