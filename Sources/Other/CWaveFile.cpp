@@ -41,8 +41,6 @@ constexpr std::uint32_t kNONE = fourCC("NONE"), kSowt = fourCC("sowt"), kFl32 = 
 constexpr std::uint32_t kFl64 = fourCC("fl64");
 constexpr std::uint32_t kW64SummaryId = 1, kW64MarkerId = 2;   // walk ids of the two Wave64-only chunks
 
-constexpr const char* kSource = "Other/CWaveFile";
-
 // --- errors: every error of this class passes through these two ---
 
 CError* fail(const Loc& loc, const char* message, const CString& a1 = CString::emptyString,

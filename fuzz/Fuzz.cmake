@@ -1,0 +1,15 @@
+# libFuzzer targets, built only when configured with clang and TAL_BUILD_FUZZERS (scripts/fuzz).
+# Each target is one source file; its seed corpus is fuzz/corpus/<name>/ when present.
+if(NOT TAL_BUILD_FUZZERS)
+  return()
+endif()
+
+function(tal_fuzzer name)
+  add_executable(${name} ${ARGN})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE tal::tal)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+endfunction()
+
+tal_fuzzer(wave_file_fuzz fuzz/WaveFileFuzz.cpp)
