@@ -1,15 +1,15 @@
 #include "Other/CWaveFile.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <limits>
 
 #include "Core/CInputStream.h"
-#include "Core/Log.h"
 #include "Core/COutputStream.h"
+#include "Core/CSeedCounter.h"
 #include "Core/CWriteSeqBuffer.h"
+#include "Core/Log.h"
 
 namespace tal {
 
@@ -120,12 +120,6 @@ std::uint32_t wholeRate(double rate) {
     const double r = CWaveSampleCodec::roundHalfAway(rate);
     if (!(r > 0.0)) return 0;
     return r >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(r);
-}
-
-// A fresh seed for one channel's dither generator.
-std::uint64_t nextDitherSeed() {
-    static std::atomic<std::uint64_t> counter{0};
-    return counter.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
 } // namespace
@@ -771,7 +765,7 @@ CError* CWaveFile::readAIFFFormat(std::int64_t size, std::uint32_t formType) {
     if (CError* err = readU16(bits, true)) return err;
     frameCount = frames;
     realBits = static_cast<std::int32_t>(bits);
-    if (CError* err = readExtended(sampleRate)) return trace(err);
+    if (CError* err = input->readExtendedBE(sampleRate)) return trace(err);
     if (bits != 8 && bits != 16 && bits != 24 && bits != 32 && bits != 64)
         return fail(Loc::current(), "@talstr_CWaveFile_readAIFFFormat_UnsupportedBitFormat Unsupported AIFF file format, bits %1.",
                     unum(bits));
@@ -791,23 +785,6 @@ CError* CWaveFile::readAIFFFormat(std::int64_t size, std::uint32_t formType) {
             return fail(Loc::current(), "@talstr_CWaveFile_readAIFFFormat_UnsupportedFormat Unsupported AIFF file format.");
     }
     if (CError* err = checkFormat()) return trace(err);
-    return nullptr;
-}
-
-CError* CWaveFile::readExtended(double& out) {
-    std::uint8_t b[10];
-    if (CError* err = readBytes(b, 10)) return err;
-    const int e = (b[0] & 0x7F) << 8 | b[1];
-    const std::uint32_t hi = static_cast<std::uint32_t>(b[2]) << 24 | b[3] << 16 | b[4] << 8 | b[5];
-    const std::uint32_t lo = static_cast<std::uint32_t>(b[6]) << 24 | b[7] << 16 | b[8] << 8 | b[9];
-    double value;
-    if (e == 0 && hi == 0 && lo == 0)
-        value = 0.0;
-    else if (e == 0x7FFF)
-        value = std::numeric_limits<double>::infinity();
-    else
-        value = std::ldexp(static_cast<double>(hi), e - 16414) + std::ldexp(static_cast<double>(lo), e - 16446);
-    out = (b[0] & 0x80) ? -value : value;
     return nullptr;
 }
 
@@ -1168,7 +1145,7 @@ void CWaveFile::prepareDither() {
     sampleScale = std::ldexp(1.0, realBits - 1);
     sampleShift = physicalBits - realBits;
     ditherStates.clear();
-    for (std::int32_t ch = 0; ch < channelCount; ++ch) ditherStates.add(CDitherState::fromSeed(nextDitherSeed()));
+    for (std::int32_t ch = 0; ch < channelCount; ++ch) ditherStates.add(CDitherState::fromSeed(takeSeed()));
 }
 
 void CWaveFile::encodeChannel(std::int32_t channel, const double* src, std::int32_t frame, std::int32_t count) {

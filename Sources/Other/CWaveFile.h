@@ -4,6 +4,7 @@
 
 #include "Core/CArray.h"
 #include "Core/CByteBuffer.h"
+#include "Core/CCheckedObject.h"
 #include "Core/CError.h"
 #include "Core/CFileReader.h"
 #include "Core/CFileWriter.h"
@@ -20,9 +21,8 @@ class CPosInputStream;
 class CWriteSeqBuffer;
 
 // A source of audio frames as doubles, one array per channel.
-class CWaveFileBase {
+class CWaveFileBase : public CCheckedObject {
 public:
-    virtual ~CWaveFileBase() = default;
     // Delivers up to `frames` frames into channels[0 .. channelCount - 1]; framesRead is the number
     // delivered, or -1 when the data had ended before anything was delivered.
     [[nodiscard]] virtual CError* readSamples(double* const* channels, std::int32_t frames, std::int32_t& framesRead) = 0;
@@ -175,7 +175,6 @@ private:
     [[nodiscard]] CError* readAIFFChunkHeader(std::int64_t& left, std::uint32_t& id, std::int64_t& size, std::int64_t& next,
                                               bool countPad);
     [[nodiscard]] CError* readAIFFFormat(std::int64_t size, std::uint32_t formType);
-    [[nodiscard]] CError* readExtended(double& out);
 
     // --- formats ---
     [[nodiscard]] CError* checkFormat();
