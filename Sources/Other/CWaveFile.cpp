@@ -21,6 +21,7 @@ constexpr std::int64_t kMaxTextBytes = 131072;        // longest text chunk or i
 constexpr std::uint64_t kMaxLoops = 8192;
 constexpr std::uint64_t kMaxSamplerData = 1048576;
 constexpr std::uint64_t kMaxSize64 = 1ull << 62;        // 64-bit sizes at or above this are rejected
+constexpr std::int32_t kDecodeTile = 256;               // frames decoded per channel at a time
 
 // A four-character code as the little-endian number of its bytes in file order.
 constexpr std::uint32_t fourCC(const char (&s)[5]) {
@@ -853,9 +854,13 @@ CError* CWaveFile::readSamples(double* const* channels, std::int32_t frames, std
             return nullptr;
         }
         const std::int32_t m = std::min(want, bufferFrames - bufferIndex);
-        const std::uint8_t* frame0 = sampleBuffer.data() + static_cast<std::ptrdiff_t>(bufferIndex) * blockAlign;
-        for (std::int32_t ch = 0; ch < channelCount; ++ch)
-            CWaveSampleCodec::decode(mSampleFormat, frame0 + ch * sampleBytes, blockAlign, channels[ch] + done, m);
+        // Channel by channel over tiles of frames small enough to stay in the cache.
+        for (std::int32_t tile = 0; tile < m; tile += kDecodeTile) {
+            const std::int32_t n = std::min(kDecodeTile, m - tile);
+            const std::uint8_t* frame0 = sampleBuffer.data() + static_cast<std::ptrdiff_t>(bufferIndex + tile) * blockAlign;
+            for (std::int32_t ch = 0; ch < channelCount; ++ch)
+                CWaveSampleCodec::decode(mSampleFormat, frame0 + ch * sampleBytes, blockAlign, channels[ch] + done + tile, n);
+        }
         bufferIndex += m;
         done += m;
         want -= m;

@@ -7,3 +7,10 @@ tal_tests(other
   tests/Other/CWaveFileTest.cpp
   tests/Other/CWaveSampleCodecTest.cpp
 )
+
+if(TAL_BUILD_BENCHMARKS)
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(TAL_SNDFILE REQUIRED IMPORTED_TARGET sndfile)
+  tal_benchmark(tal_wave_bench bench/Other/WaveFileBench.cpp)
+  target_link_libraries(tal_wave_bench PRIVATE PkgConfig::TAL_SNDFILE)
+endif()
