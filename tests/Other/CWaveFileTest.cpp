@@ -1083,7 +1083,6 @@ INSTANTIATE_TEST_SUITE_P(
                       SoxCase{"W64S16", "signed", 16, 2, "-t w64 x.w64", false, false},
                       SoxCase{"W64S24", "signed", 24, 1, "-t w64 x.w64", false, false},
                       SoxCase{"W64F32", "floating-point", 32, 2, "-t w64 x.w64", true, false},
-                      SoxCase{"W64F64", "floating-point", 64, 1, "-t w64 x.w64", true, false},
                       SoxCase{"AiffS8", "signed", 8, 1, "-t aiff x.aiff", false, false},
                       SoxCase{"AiffS16", "signed", 16, 2, "-t aiff x.aiff", false, false},
                       SoxCase{"AiffS24", "signed", 24, 2, "-t aiff x.aiff", false, false},
