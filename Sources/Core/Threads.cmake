@@ -10,6 +10,7 @@ tal_sources(
   Sources/Core/CArguments.cpp
   Sources/Core/CTextWriter.cpp
   Sources/Core/CProfilerList.cpp
+  Sources/Core/CTimerQueued.cpp
 )
 tal_tests(core
   tests/Platform/CPumpedMainLoopTimersTest.cpp
@@ -19,5 +20,6 @@ tal_tests(core
   tests/Core/CArgumentsTest.cpp
   tests/Core/CTextWriterTest.cpp
   tests/Core/CProfilerListTest.cpp
+  tests/Core/CTimerQueuedTest.cpp
 )
 tal_benchmark(bench_worker_pool bench/Core/WorkerPoolBench.cpp)
