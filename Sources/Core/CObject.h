@@ -180,6 +180,28 @@ public:
     // Caches every conversion of every attribute of this subtree, so that later reads only read.
     void warmAttrCaches();
 
+    // --- typed lookups and creation (templates defined in Core/CObjectLookups.h) ---
+    // Finds the object that path designates from here and checks that it is a T. Errors: FindError
+    // (out unchanged) or CastError (out null). The CObject overload has no class check.
+    template <class T>
+    [[nodiscard]] CError* findObjectChecked(T*& out, const CString& path) const;
+    [[nodiscard]] CError* findObjectChecked(CObject*& out, const CString& path) const;
+    // Finds the object named by the text of attribute attrName and checks that it is a T. An empty
+    // or absent attribute sets out to null: success unless required (AttrEmpty). Errors otherwise
+    // as findObjectChecked. The CObject overload has no class check.
+    template <class T>
+    [[nodiscard]] CError* findObjectByAttr(T*& out, const CString& attrName, bool required);
+    [[nodiscard]] CError* findObjectByAttr(CObject*& out, const CString& attrName, bool required);
+    // Creates a child from a template or tag (templates preferred), checks that it is a T, applies
+    // setAttrs (before init) and initAttrs (in init, after the template's), then runs its full life
+    // cycle. out is null unless a child of the right class was made; after a failing life-cycle step
+    // out holds the half-initialised child, which stays in the tree.
+    template <class T>
+    [[nodiscard]] CError* createChild(T*& out, const CString& tag, const CString& name, bool needTemplate,
+                                      const CAttrMap* initAttrs, const CAttrMap* setAttrs);
+    [[nodiscard]] CError* createChild(CObject*& out, const CString& tag, const CString& name, bool needTemplate,
+                                      const CAttrMap* initAttrs, const CAttrMap* setAttrs);
+
 protected:
     // The handler thunk of "release-child-bridged".
     static CError* releaseChildBridgedThunk(CObject* object, CAttrMap* args);
@@ -250,3 +272,5 @@ private:
 };
 
 } // namespace tal
+
+#include "Core/CObjectLookups.h"
