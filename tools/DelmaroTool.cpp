@@ -12,12 +12,16 @@ int fail(std::string_view message) {
 
 int runVersion(std::span<const char* const> args);
 int runSelfcheck(std::span<const char* const> args);
+int runCompile(std::span<const char* const> args);
+int runDump(std::span<const char* const> args);
 int runPack(std::span<const char* const> args);
 
 // One line per subcommand; each lives in a file of its own.
 static const Command kCommands[] = {
     {"version", "version: print the tool's version", runVersion},
     {"selfcheck", "selfcheck: print the product identity and build information, check the framework", runSelfcheck},
+    {"compile", "compile INPUT.xml OUTPUT: compile a description from its XML form", runCompile},
+    {"dump", "dump FILE: load a compiled description and print its object tree", runDump},
     {"pack", "pack table --output FILE.cpp --symbol NAME RESOURCE=PATH...: embedded resource table", runPack},
 };
 
