@@ -9,4 +9,5 @@ tal_sources(
 )
 tal_tests(core
   tests/Core/CObjectLookupsTest.cpp
+  tests/Core/CXMLLoaderTest.cpp
 )
