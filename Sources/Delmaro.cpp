@@ -13,6 +13,7 @@
 // finalised and the shared tree released first, then the records are destroyed in reverse order of
 // creation, and last the allocator's chunks are freed. ModuleExit stops every thread of ours, so
 // that no code of the library runs once it is unmapped.
+#include "Audio/Filters/FilterCreators.h"
 #include "Core/CApplication.h"
 #include "Core/CBuildInfo.h"
 #include "Core/CCreatorRegistry.h"
@@ -48,6 +49,7 @@ const CCreatorTableEntry kObjectTreeCreators[] = {
 
 const CCreatorTableEntry* const kCreatorTables[] = {
     kObjectTreeCreators,
+    kFilterCreatorTable,
     nullptr,
 };
 
