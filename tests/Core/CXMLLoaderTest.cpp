@@ -231,4 +231,33 @@ TEST_F(CXMLLoaderTest, TemplateBodyLengthPastTheEndAndDeepNestingAreErrors) {
     EXPECT_THAT(firstLine(load(deep.bytes())), HasSubstr("deeper than 256 levels"));
 }
 
+TEST_F(CXMLLoaderTest, DamagedDescriptionsLoadOrFailButStayInsideTheirBytes) {
+    // Deterministic damage of a valid description: every result is a tree or an error; the exact
+    // size of the buffer lets the address sanitizer catch any read past its end.
+    const std::vector<std::uint8_t> whole = panelTemplate();
+    std::uint32_t state = 12345;
+    auto next = [&state] { return state = state * 1664525u + 1013904223u; };
+    int failures = 0;
+    for (int round = 0; round < 2000; ++round) {
+        std::vector<std::uint8_t> bytes = whole;
+        const int flips = 1 + int(next() % 4);
+        for (int i = 0; i < flips; ++i) bytes[next() % bytes.size()] = std::uint8_t(next() >> 24);
+        freshRoot();
+        if (CError* err = load(bytes, round % 2 == 0)) {
+            ++failures;
+            EXPECT_GE(err->lineCount(), 2) << "a message and its trace";
+            delete err;
+        } else {
+            EXPECT_EQ(root->lifeStage(), 4);
+        }
+        for (int i = 0; i < root->childCount(); ++i) {
+            CObject* placeholder = root->child(i);
+            if (placeholder->templateBody() == nullptr) continue;
+            CObject* instance = nullptr;
+            delete root->createChild(instance, placeholder->getShortName(), CString("i"), true, nullptr, nullptr);
+        }
+    }
+    EXPECT_GT(failures, 500) << "damage is detected";
+}
+
 } // namespace
