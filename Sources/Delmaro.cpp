@@ -24,6 +24,7 @@
 #include "Core/CSeedCounter.h"
 #include "Core/CString.h"
 #include "Core/CSystem.h"
+#include "Core/CWorkerThreadPool.h"
 #include "Core/Log.h"
 #include "fft/FftDispatch.h"
 
@@ -75,8 +76,8 @@ struct CApplicationLifetime {
     CApplicationLifetime(const CApplicationLifetime&) = delete;
     CApplicationLifetime& operator=(const CApplicationLifetime&) = delete;
     ~CApplicationLifetime() {
-        // Worker threads are joined by ModuleExit (and here, once the pool exists) before the
-        // shared tree goes away.
+        // No worker thread may outlive the library's code; ModuleExit has normally joined them.
+        CWorkerThreadPool::releaseIdleWorkers();
         CApplication::finishApplication();
         CResourceMap::clear();
     }
@@ -89,10 +90,11 @@ void makeProcessRecords() {
     (void)buildInfo();
     (void)CResourceMap::find(CString::emptyString);
     (void)CObject::defaultScheme();
+    (void)CWorkerThreadPool::getIdleWorkerCount();
     (void)CCreatorRegistry::instance();
     // Records of subsystems that are still to come take their place here, in this order: the
-    // thread-name map and the idle worker list, the live update-notifier stripes, the three
-    // application-data scopes (global, group, local), the event-registry table.
+    // live update-notifier stripes, the three application-data scopes (global, group, local), the
+    // event-registry table.
 }
 
 bool startOnce() {
@@ -138,7 +140,7 @@ DELMARO_EXPORT bool ModuleEntry(void* /*sharedLibraryHandle*/) {
 DELMARO_EXPORT bool ModuleExit() {
     if (gModuleEntries.fetch_sub(1) <= 1) {
         gModuleEntries.store(0);
-        // The worker pool's idle workers are released here once the pool exists.
+        CWorkerThreadPool::releaseIdleWorkers();
     }
     return true;
 }

@@ -19,13 +19,31 @@ void parseBuildInfo(CBuildInfo& map, const char* text) {
     }
 }
 
+namespace {
+
+// The map lives from before every ordinary static object of the module to after all of them, so
+// it is readable during static exit, and unloading the plug-in frees it.
+CBuildInfo* gBuildInfo = nullptr;
+
+struct CBuildInfoHolder {
+    CBuildInfoHolder() { (void)buildInfo(); }
+    CBuildInfoHolder(const CBuildInfoHolder&) = delete;
+    CBuildInfoHolder& operator=(const CBuildInfoHolder&) = delete;
+    ~CBuildInfoHolder() {
+        delete gBuildInfo;
+        gBuildInfo = nullptr;
+    }
+};
+__attribute__((init_priority(102))) CBuildInfoHolder gBuildInfoHolder;
+
+} // namespace
+
 const CBuildInfo& buildInfo() {
-    static const CBuildInfo* info = [] {
-        CBuildInfo* map = new CBuildInfo();   // never destroyed: readable during static exit
-        parseBuildInfo(*map, kBuildInfoText);
-        return map;
-    }();
-    return *info;
+    if (gBuildInfo == nullptr) {
+        gBuildInfo = new CBuildInfo();
+        parseBuildInfo(*gBuildInfo, kBuildInfoText);
+    }
+    return *gBuildInfo;
 }
 
 const CString& getBuildInfoValue(const CString& key) {

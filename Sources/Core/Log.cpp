@@ -25,10 +25,28 @@ struct LogState {
     std::atomic<bool> hasFile{false};
 };
 
+// The state lives from before every ordinary static object of the module to after all of them, so
+// logging works in every static initialiser and destructor, and unloading the plug-in frees it.
+LogState* gLogState = nullptr;
+
 LogState& logState() {
-    static LogState* state = new LogState();   // never destroyed: logging works during static exit
-    return *state;
+    if (gLogState == nullptr)
+        gLogState = new LogState();
+    return *gLogState;
 }
+
+struct LogStateHolder {
+    LogStateHolder() { (void)logState(); }
+    LogStateHolder(const LogStateHolder&) = delete;
+    LogStateHolder& operator=(const LogStateHolder&) = delete;
+    ~LogStateHolder() {
+        if (gLogState->file != nullptr)
+            std::fclose(gLogState->file);
+        delete gLogState;
+        gLogState = nullptr;
+    }
+};
+__attribute__((init_priority(102))) LogStateHolder gLogStateHolder;
 
 } // namespace
 
