@@ -2,6 +2,7 @@
 
 #include "Core/CCreatorRegistry.h"
 #include "Core/CError.h"
+#include "Core/CEventRegistry.h"
 #include "Core/CObject.h"
 #include "Core/CResourceMap.h"
 #include "Core/CXMLLoader.h"
@@ -16,7 +17,6 @@ namespace {
 
 std::atomic<std::uint64_t> gStartTimeNs{0};
 CApplication* gApplication = nullptr;
-CApplication::CEventRegistryMaker gRegistryMaker = nullptr;
 
 // Logs every line of an error and frees it.
 void logAndDrop(CError* err) {
@@ -127,7 +127,7 @@ CError* CApplication::initRootObject(CObject*& out, const CString& name) {
     if (CObject::sharedObject() == nullptr)
         return newError("@talstr_CApplication_initRootObject No shared object created.");
     CObject* root = new CObject;
-    root->initRoot(gRegistryMaker != nullptr ? gRegistryMaker() : nullptr);
+    root->initRoot(new CEventRegistry);
     CError* err = name.isEmpty() ? initBareRoot(*root) : CXMLLoader::loadXMLData(*root, name, true);
     if (err != nullptr) {
         root->release();
@@ -138,7 +138,5 @@ CError* CApplication::initRootObject(CObject*& out, const CString& name) {
 }
 
 CObject* CApplication::sharedObject() noexcept { return CObject::sharedObject(); }
-
-void CApplication::setEventRegistryMaker(CEventRegistryMaker maker) noexcept { gRegistryMaker = maker; }
 
 } // namespace tal

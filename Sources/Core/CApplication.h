@@ -6,7 +6,6 @@
 namespace tal {
 
 class CError;
-class CEventRegistry;
 class CObject;
 class CString;
 struct CCreatorTableEntry;
@@ -65,12 +64,6 @@ public:
     // released and out untouched; on success out owns the root (release it with CObject::release).
     [[nodiscard]] static CError* initRootObject(CObject*& out, const CString& name);
     static CObject* sharedObject() noexcept;
-
-    // --- seams for the event system ---
-    // Makes the event registry of a new root; installed by the event system. Without it roots are
-    // made without a registry.
-    using CEventRegistryMaker = CEventRegistry* (*)();
-    static void setEventRegistryMaker(CEventRegistryMaker maker) noexcept;
 
 private:
     CApplicationSetup mSetup;

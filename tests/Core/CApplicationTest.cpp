@@ -76,6 +76,8 @@ TEST_F(CApplicationTest, RootsNeedTheSharedObjectWhichIsMadeOnce) {
     EXPECT_EQ(root->root(), root);
     EXPECT_EQ(root->parent(), nullptr);
     EXPECT_EQ(root->lifeStage(), 3);
+    EXPECT_NE(root->eventRegistry(), nullptr) << "every new root has its own event registry";
+    EXPECT_EQ(shared->eventRegistry(), nullptr);
     EXPECT_FALSE(root->isReadOnly());
     root->release();
 
