@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+
+namespace tal {
+
+// The anti-denormal noise of processes and modules that would otherwise output exact silence:
+// values of magnitude at most 2^-42, far below audibility but never denormal. A deterministic
+// generator of three 64-bit words; each instance seeds itself from the process-wide seed counter.
+// One thread uses one generator (the audio thread of its owner).
+struct CDenormNoiseGen {
+    std::uint64_t s = 0;
+    std::uint64_t a = 0;
+    std::uint64_t x = 0;
+
+    // State (seed, 0, 0), stepped five times.
+    void seed(std::uint64_t value) noexcept;
+    // Seeds from the process-wide seed counter (takes its spin lock).
+    void seedFromCounter() noexcept;
+    // One step; returns the step's output word.
+    std::uint64_t step() noexcept;
+    // count samples in [-2^-42, 2^-42): four per output word, each 16-bit piece u from the lowest
+    // giving u * 2^-57 - 2^-42.
+    void fill(double* buffer, int count) noexcept;
+};
+
+} // namespace tal

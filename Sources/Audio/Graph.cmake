@@ -1,0 +1,20 @@
+# Audio process graph: the environment, delay lines, input combining, process definitions and links.
+tal_sources(
+  Sources/Audio/CAudioProcessBypassStateDef.cpp
+  Sources/Audio/CAudioProcessDefBaseInit.cpp
+  Sources/Audio/CAudioProcessLinkDef.cpp
+  Sources/Audio/CAudioProcessLinkStateDef.cpp
+  Sources/Audio/CDSPModDelay.cpp
+  Sources/Audio/CDenormNoiseGen.cpp
+  Sources/Audio/CombineInputs.cpp
+  Sources/Audio/GraphCreators.cpp
+)
+tal_tests(audio
+  tests/Audio/CAudioEnvTest.cpp
+  tests/Audio/CAudioProcessBypassStateDefTest.cpp
+  tests/Audio/CAudioProcessDefBaseInitTest.cpp
+  tests/Audio/CAudioProcessLinkDefTest.cpp
+  tests/Audio/CDSPModDelayTest.cpp
+  tests/Audio/CDenormNoiseGenTest.cpp
+  tests/Audio/CombineInputsTest.cpp
+)
