@@ -1,5 +1,6 @@
 # Audio process graph: the environment, delay lines, input combining, process definitions and links.
 tal_sources(
+  Sources/Audio/CAudioLinkGraph.cpp
   Sources/Audio/CAudioProcessBypassStateDef.cpp
   Sources/Audio/CAudioProcessDefBaseInit.cpp
   Sources/Audio/CAudioProcessLinkDef.cpp
@@ -11,6 +12,7 @@ tal_sources(
 )
 tal_tests(audio
   tests/Audio/CAudioEnvTest.cpp
+  tests/Audio/CAudioLinkGraphTest.cpp
   tests/Audio/CAudioProcessBypassStateDefTest.cpp
   tests/Audio/CAudioProcessDefBaseInitTest.cpp
   tests/Audio/CAudioProcessLinkDefTest.cpp
