@@ -1,0 +1,152 @@
+#include "Audio/CAudioParamCollector.h"
+
+#include "Audio/CAudioParam.h"
+#include "Audio/CAudioParamListener.h"
+#include "Audio/CAudioParamWatch.h"
+#include "Core/CMemPool.h"
+
+#include <new>
+
+namespace tal {
+
+namespace {
+constexpr int kWatchBlock = 256;
+}
+
+CAudioParamCollector::CAudioParamCollector() = default;
+
+CAudioParamCollector::~CAudioParamCollector() {
+    delete mDeferred;
+    mParams.clear();
+    for (CAudioParamWatch* block : mWatchBlocks)
+        poolFree(block);
+    delete mPending;
+}
+
+void CAudioParamCollector::setProcessingState(CSpinLock* lock, const bool* processing) {
+    mProcessingLock = lock != nullptr ? lock : &mOwnProcessingLock;
+    mProcessing = processing != nullptr ? processing : &mOwnProcessing;
+}
+
+CAudioParam* CAudioParamCollector::acquireParam(const CString& name) {
+    std::lock_guard<std::recursive_mutex> guard(mMutex);
+    std::unique_ptr<CAudioParam>& slot = mParams[name];
+    if (!slot)
+        slot = std::make_unique<CAudioParam>(this, name);
+    return slot.get();
+}
+
+CAudioParam* CAudioParamCollector::findParam(const CString& name) {
+    std::lock_guard<std::recursive_mutex> guard(mMutex);
+    auto it = mParams.find(name);
+    return it == mParams.end() ? nullptr : it->second.get();
+}
+
+void CAudioParamCollector::postChange(CAudioParam* param, const CAudioParamChange& change, bool audioSide) {
+    if (audioSide) {
+        param->applyAudioSide(change);
+        return;
+    }
+    // Allocate outside the spin lock: the audio thread may be waiting on it.
+    CAudioParamChangeList::Node* node = CAudioParamChangeList::makeNode(param, change);
+    bool merged = false;
+    {
+        CSpinLockGuard guard(*mProcessingLock);
+        if (mPending == nullptr)
+            mPending = new CAudioParamChangeList;
+        if (!*mProcessing)
+            merged = mPending->mergeChange(param, node->change);
+        if (!merged)
+            mPending->appendNode(node);
+    }
+    if (merged)
+        delete node;
+}
+
+void CAudioParamCollector::queueChanges(CAudioParamChangeList& list) {
+    CSpinLockGuard guard(*mProcessingLock);
+    if (mPending == nullptr) {
+        mPending = new CAudioParamChangeList;
+        mPending->append(list);
+    } else if (*mProcessing) {
+        mPending->append(list);
+    } else {
+        mPending->appendMerging(list);
+    }
+}
+
+void CAudioParamCollector::takePending(CAudioParamChangeList& into) noexcept {
+    CSpinLockGuard guard(*mProcessingLock);
+    if (mPending != nullptr)
+        into.append(*mPending);  // moves the nodes; the emptied list stays for the producers
+}
+
+void CAudioParamCollector::applyPendingChanges(const CAudioParamChangeList& list) noexcept {
+    for (CAudioParamChangeList::Node* n = list.head(); n != nullptr; n = n->next)
+        n->param->applyAudioSide(n->change);
+}
+
+int CAudioParamCollector::pendingCount() {
+    CSpinLockGuard guard(*mProcessingLock);
+    return mPending != nullptr ? mPending->count() : 0;
+}
+
+void CAudioParamCollector::beginUpdate(int kind) {
+    CSpinLockGuard guard(mUpdateLock);
+    if (kind == kRegistryUpdate)
+        ++mRegistryCount;
+    else
+        ++mLockHolderCount;
+}
+
+void CAudioParamCollector::endUpdate(int kind) {
+    for (;;) {
+        CArray<CDeferred>* calls = nullptr;
+        {
+            CSpinLockGuard guard(mUpdateLock);
+            const int r = mRegistryCount - kind;
+            const int h = mLockHolderCount - (1 - kind);
+            if (r > 0 || h > 0 || mDeferred == nullptr) {
+                mRegistryCount = r;
+                mLockHolderCount = h;
+                return;
+            }
+            calls = mDeferred;
+            mDeferred = nullptr;
+        }
+        for (const CDeferred& call : *calls)
+            call.target->onDeferred(call.key, call.value);
+        delete calls;
+    }
+}
+
+void CAudioParamCollector::deferNotify(CAudioParamDeferred* target, int key, double value) {
+    CSpinLockGuard guard(mUpdateLock);
+    if (mDeferred == nullptr)
+        mDeferred = new CArray<CDeferred>;
+    mDeferred->add(CDeferred{target, key, value});
+}
+
+CAudioParamWatch* CAudioParamCollector::allocWatch() {
+    // Under the watch lock (the caller holds it).
+    if (mFreeWatches == nullptr) {
+        auto* block = static_cast<CAudioParamWatch*>(poolAlloc(sizeof(CAudioParamWatch) * kWatchBlock));
+        for (int i = 0; i < kWatchBlock; ++i) {
+            CAudioParamWatch* w = new (block + i) CAudioParamWatch;
+            w->next = mFreeWatches;
+            mFreeWatches = w;
+        }
+        mWatchBlocks.add(block);
+    }
+    CAudioParamWatch* w = mFreeWatches;
+    mFreeWatches = w->next;
+    *w = CAudioParamWatch{};
+    return w;
+}
+
+void CAudioParamCollector::freeWatch(CAudioParamWatch* watch) noexcept {
+    watch->next = mFreeWatches;
+    mFreeWatches = watch;
+}
+
+} // namespace tal

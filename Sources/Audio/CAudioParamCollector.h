@@ -1,0 +1,94 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+
+#include "Audio/CAudioParamChangeList.h"
+#include "Core/CArray.h"
+#include "Core/CString.h"
+#include "Platform/CSpinLock.h"
+
+namespace tal {
+
+class CAudioParam;
+class CAudioParamDeferred;
+struct CAudioParamChange;
+struct CAudioParamWatch;
+
+// The parameters of one plug-in instance by full name, and the hand-off of their changes to the
+// audio thread: changes wait in the pending list, which the block loop takes once per block under
+// the processing lock. While processing is stopped the list merges changes so it stays bounded.
+// Also counts update nesting and runs deferred calls when the outermost update ends.
+//
+// Locks: the collector mutex guards the name map; the processing lock (the pending list), the
+// update lock (nesting counts, deferred list) and the watch lock are leaves taken for a few
+// instructions. Deferred calls run with none of them held.
+class CAudioParamCollector {
+public:
+    CAudioParamCollector();
+    ~CAudioParamCollector();
+    CAudioParamCollector(const CAudioParamCollector&) = delete;
+    CAudioParamCollector& operator=(const CAudioParamCollector&) = delete;
+
+    // --- life cycle ---
+    // Uses an audio environment's processing lock and flag instead of the collector's own.
+    void setProcessingState(CSpinLock* lock, const bool* processing);
+
+    // --- parameters: any thread ---
+    // The parameter of that name, created when absent.
+    CAudioParam* acquireParam(const CString& name);
+    CAudioParam* findParam(const CString& name);
+
+    // --- the hand-off ---
+    // Producer side: one change, or (audioSide) written straight into the audio-side storage.
+    void postChange(CAudioParam* param, const CAudioParamChange& change, bool audioSide);
+    // Producer side: a whole list; the caller's list ends empty.
+    void queueChanges(CAudioParamChangeList& list);
+    // Audio thread: takes the pending list under the processing lock (swaps a pointer).
+    void takePending(CAudioParamChangeList& into) noexcept;
+    // Audio thread: applies a taken list in order to the audio-side storages.
+    static void applyPendingChanges(const CAudioParamChangeList& list) noexcept;
+    // The number of queued nodes (tests and diagnostics).
+    int pendingCount();
+
+    // --- update nesting and deferred calls ---
+    enum : int { kLockHolderUpdate = 0, kRegistryUpdate = 1 };
+    void beginUpdate(int kind);
+    // Leaves an update; when the outermost update of both kinds ends, runs the deferred calls.
+    void endUpdate(int kind);
+    void deferNotify(CAudioParamDeferred* target, int key, double value);
+
+    // --- watches ---
+    CAudioParamWatch* allocWatch();
+    void freeWatch(CAudioParamWatch* watch) noexcept;
+    CSpinLock& watchLock() { return mWatchLock; }
+
+private:
+    struct CDeferred {
+        CAudioParamDeferred* target;
+        int key;
+        double value;
+    };
+
+    std::recursive_mutex mMutex;
+    std::map<CString, std::unique_ptr<CAudioParam>> mParams;  // under mMutex
+
+    CSpinLock mOwnProcessingLock;
+    bool mOwnProcessing = false;
+    CSpinLock* mProcessingLock = &mOwnProcessingLock;
+    const bool* mProcessing = &mOwnProcessing;
+    CAudioParamChangeList* mPending = nullptr;  // under *mProcessingLock
+
+    CSpinLock mUpdateLock;
+    int mRegistryCount = 0;     // under mUpdateLock
+    int mLockHolderCount = 0;   // under mUpdateLock
+    CArray<CDeferred>* mDeferred = nullptr;  // under mUpdateLock
+
+    CSpinLock mWatchLock;
+    CAudioParamWatch* mFreeWatches = nullptr;  // under mWatchLock
+    CArray<CAudioParamWatch*> mWatchBlocks;    // under mWatchLock
+};
+
+} // namespace tal

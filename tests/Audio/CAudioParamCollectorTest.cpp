@@ -1,0 +1,209 @@
+#include "Audio/CAudioParamCollector.h"
+
+#include "Audio/CAudioParam.h"
+#include "Audio/CAudioParamChange.h"
+#include "Audio/CAudioParamListener.h"
+#include "Audio/CAudioParamLock.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+using namespace tal;
+
+namespace {
+
+CAudioParamChange floatChange(int group, int first, const std::vector<double>& v, bool truncate = false) {
+    CAudioParamChange c;
+    c.group = group;
+    c.firstElement = first;
+    c.count = int(v.size());
+    c.truncate = truncate;
+    c.values = v.data();
+    return c;
+}
+
+class CAudioParamCollectorFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        param->applyChange(floatChange(CAudioParamChange::kFormatGroup, 0, {0, 0, 0, 0, 0, 0, 0, 0}, true),
+                           nullptr, {});
+        handOff();
+    }
+    // What the audio thread does once per block.
+    int handOff() {
+        CAudioParamChangeList taken;
+        collector.takePending(taken);
+        CAudioParamCollector::applyPendingChanges(taken);
+        return taken.count();
+    }
+    void set(int group, int first, const std::vector<double>& v) {
+        param->applyChange(floatChange(group, first, v), nullptr, {});
+    }
+
+    CSpinLock envLock;
+    bool processing = false;
+    CAudioParamCollector collector;
+    CAudioParam* param = collector.acquireParam("plugin.eq.gain");
+};
+
+} // namespace
+
+TEST_F(CAudioParamCollectorFixture, AcquireReturnsOneParameterPerName) {
+    EXPECT_EQ(collector.acquireParam("plugin.eq.gain"), param);
+    EXPECT_NE(collector.acquireParam("plugin.eq.freq"), param);
+    EXPECT_EQ(collector.findParam("plugin.eq.none"), nullptr);
+}
+
+TEST_F(CAudioParamCollectorFixture, MergeRulesFollowTheProcessingState) {
+    struct Case {
+        const char* name;
+        bool processing;
+        std::vector<std::pair<int, std::vector<double>>> changes;  // first element, values (group 0)
+        int nodes;
+    };
+    const std::vector<Case> cases = {
+        {"same element, stopped", false, {{0, {1}}, {0, {2}}}, 1},
+        {"same element, processing", true, {{0, {1}}, {0, {2}}}, 2},
+        {"adjacent range, stopped", false, {{0, {1, 2}}, {2, {3, 4}}}, 1},
+        {"gap after the node, stopped", false, {{0, {1, 2}}, {5, {3, 4}}}, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        collector.setProcessingState(&envLock, &processing);
+        processing = c.processing;
+        CAudioParam* p = collector.acquireParam(CString("plugin.case.") + CString(c.name));
+        p->applyChange(floatChange(CAudioParamChange::kFormatGroup, 0, {0, 0, 0, 0, 0, 0, 0, 0}, true), nullptr, {});
+        handOff();
+        // Reference: the same changes applied straight to a storage.
+        CAudioParamStorage expect;
+        expect.assign(p->getCurrent());
+        for (const auto& ch : c.changes) {
+            p->applyChange(floatChange(0, ch.first, ch.second), nullptr, {});
+            expect.applyChange(floatChange(0, ch.first, ch.second));
+        }
+        EXPECT_EQ(collector.pendingCount(), c.nodes);
+        EXPECT_EQ(handOff(), c.nodes);
+        EXPECT_TRUE(p->getAudioSide().equals(expect));
+    }
+}
+
+TEST_F(CAudioParamCollectorFixture, QueuedListMergesOnlyWhileStopped) {
+    for (bool active : {false, true}) {
+        SCOPED_TRACE(active ? "processing" : "stopped");
+        collector.setProcessingState(&envLock, &processing);
+        processing = active;
+        set(0, 0, {1});
+        CAudioParamChangeList list;
+        CAudioParamContext ctx;
+        ctx.pending = &list;
+        param->applyChange(floatChange(0, 0, {5}), nullptr, ctx);
+        param->applyChange(floatChange(0, 1, {6}), nullptr, ctx);
+        EXPECT_EQ(list.count(), 2);  // the context's list never merges
+        collector.queueChanges(list);
+        EXPECT_TRUE(list.isEmpty());
+        EXPECT_EQ(collector.pendingCount(), active ? 3 : 1);
+        handOff();
+        EXPECT_EQ(param->getAudioSide().getValue(0, 0, 0), 5.0);
+        EXPECT_EQ(param->getAudioSide().getValue(0, 1, 0), 6.0);
+    }
+}
+
+TEST_F(CAudioParamCollectorFixture, DeferredCallsRunOnceWhenTheOutermostUpdateEnds) {
+    struct Target : CAudioParamDeferred {
+        CAudioParamCollector* collector = nullptr;
+        std::vector<int> keys;
+        void onDeferred(int key, double) override {
+            keys.push_back(key);
+            if (key == 1)
+                collector->deferNotify(this, 2, 0.0);  // runs in the next pass
+        }
+    } target;
+    target.collector = &collector;
+    {
+        CAudioParamLock outer(param);
+        collector.beginUpdate(CAudioParamCollector::kRegistryUpdate);
+        {
+            CAudioParamLock inner(param, &outer);
+            collector.deferNotify(&target, 1, 0.0);
+        }
+        collector.endUpdate(CAudioParamCollector::kRegistryUpdate);
+        EXPECT_TRUE(target.keys.empty());
+    }
+    EXPECT_EQ(target.keys, (std::vector<int>{1, 2}));
+    // The counts are back at zero: a new outermost holder runs its calls at once.
+    {
+        CAudioParamLock again(collector.acquireParam("plugin.other"));
+        collector.deferNotify(&target, 3, 0.0);
+    }
+    EXPECT_EQ(target.keys, (std::vector<int>{1, 2, 3}));
+}
+
+TEST_F(CAudioParamCollectorFixture, ConcurrentHandOffDeliversEveryChangeInOrder) {
+    collector.setProcessingState(&envLock, &processing);
+    processing = true;
+    bool changed = false;
+    std::uint32_t mask = 0;
+    const CAudioParamStorage* storage = nullptr;
+    CAudioParamWatch* w = param->addChangeWatch(storage, &changed, &mask, 0, 0);
+    constexpr int kChanges = 5000;
+    std::atomic<bool> done{false};
+    std::thread producer([&] {
+        for (int i = 1; i <= kChanges; ++i)
+            param->setValue(0, nullptr, nullptr, double(i));
+        done.store(true);
+    });
+    double last = 0.0;
+    bool ordered = true;
+    while (!done.load() || collector.pendingCount() > 0) {
+        CAudioParamChangeList taken;
+        collector.takePending(taken);
+        for (CAudioParamChangeList::Node* n = taken.head(); n != nullptr; n = n->next) {
+            ordered = ordered && n->change.values[0] > last;
+            last = n->change.values[0];
+        }
+        CAudioParamCollector::applyPendingChanges(taken);
+    }
+    producer.join();
+    EXPECT_TRUE(ordered);
+    EXPECT_EQ(last, double(kChanges));
+    EXPECT_EQ(storage->getValue(0, 0, 0), double(kChanges));
+    EXPECT_TRUE(changed);
+    param->removeChangeWatch(w);
+}
+
+// A listener that needs a lock ordered before parameter locks (a registry's preset lock) defers
+// its work to the end of the update; a second thread that holds that lock and changes the
+// parameter then cannot deadlock with it.
+TEST_F(CAudioParamCollectorFixture, ConcurrentListenerDefersWorkUnderAnOuterLock) {
+    struct NameListener : CAudioParamListener, CAudioParamDeferred {
+        CAudioParamCollector* collector = nullptr;
+        std::recursive_mutex* presetLock = nullptr;
+        std::atomic<int> runs{0};
+        void onParamChange(const CAudioParamUpdateInfo&) override { collector->deferNotify(this, 0, 0.0); }
+        void onDeferred(int, double) override {
+            std::lock_guard<std::recursive_mutex> g(*presetLock);
+            runs.fetch_add(1);
+        }
+    };
+    std::recursive_mutex presetLock;
+    NameListener listener;
+    listener.collector = &collector;
+    listener.presetLock = &presetLock;
+    param->addListener(&listener);
+    constexpr int kRounds = 2000;
+    std::thread registry([&] {
+        for (int i = 0; i < kRounds; ++i) {
+            std::lock_guard<std::recursive_mutex> g(presetLock);  // preset lock, then parameter lock
+            param->setValue(0, nullptr, nullptr, double(i));
+        }
+    });
+    for (int i = 0; i < kRounds; ++i)
+        param->setValue(0, nullptr, nullptr, -double(i));  // parameter lock, listener defers
+    registry.join();
+    param->removeListener(&listener);
+    EXPECT_GE(listener.runs.load(), 1);
+}
