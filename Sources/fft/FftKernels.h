@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fft/RealFFTSpec.h"
+#include "fft/RealFFTPlanHeader.h"
 
 #include <cstdint>
 
