@@ -112,7 +112,8 @@ TEST_F(CAudioParamFixture, ChangeInAnotherFormatIsDroppedByTheStorageButStillPas
     Recorder rec;
     param->addListener(&rec);
     const int before = collector.pendingCount();
-    CAudioParamChange c = floatChange(0, 0, {7});
+    const std::vector<double> seven{7};
+    CAudioParamChange c = floatChange(0, 0, seven);
     c.dataType = CAudioParamStorage::kTypeString;
     c.sender = &rec;
     param->applyChange(c, nullptr, {});
