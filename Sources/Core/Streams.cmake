@@ -72,6 +72,7 @@ tal_tests(core
   tests/Core/CompressedRecordTest.cpp
   tests/Core/CResourceReaderTest.cpp
   tests/Core/CStringUTF8Test.cpp
+  tests/Core/CSystemTest.cpp
   tests/Core/CWriteSeqBufferTest.cpp
   tests/Core/DrixTest.cpp
 )
