@@ -13,3 +13,7 @@ function(tal_fuzzer name)
 endfunction()
 
 tal_fuzzer(wave_file_fuzz fuzz/WaveFileFuzz.cpp)
+tal_fuzzer(description_loader_fuzz fuzz/DescriptionLoaderFuzz.cpp)
+tal_fuzzer(compressed_record_fuzz fuzz/CompressedRecordFuzz.cpp)
+tal_fuzzer(drix_fuzz fuzz/DrixFuzz.cpp)
+tal_fuzzer(csv_fuzz fuzz/CsvFuzz.cpp)
