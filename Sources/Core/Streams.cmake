@@ -83,3 +83,13 @@ if(TARGET tal_core_tests)
     "empty" tests/fixtures/streams/empty.bin)
   target_compile_definitions(tal_core_tests PRIVATE TAL_STREAMS_FIXTURES="${CMAKE_SOURCE_DIR}/tests/fixtures/streams")
 endif()
+
+# Benchmarks: DRIX against LZ4 (liblz4, benchmark only) and the zlib record against compress2.
+tal_benchmark(tal_drix_bench bench/Core/DrixBench.cpp)
+tal_benchmark(tal_record_bench bench/Core/RecordBench.cpp)
+if(TARGET tal_drix_bench)
+  find_library(TAL_LZ4_LIBRARY lz4 REQUIRED)
+  target_link_libraries(tal_drix_bench PRIVATE ${TAL_LZ4_LIBRARY})
+  target_include_directories(tal_drix_bench PRIVATE tests)
+  target_include_directories(tal_record_bench PRIVATE tests)
+endif()
