@@ -1,5 +1,6 @@
 #include "Audio/AudioParamCreators.h"
 
+#include "Audio/CAudioParamAllocDef.h"
 #include "Audio/CAudioParamDef.h"
 #include "Audio/Converters/CAudioParamConverterBW.h"
 #include "Audio/Converters/CAudioParamConverterEnum.h"
@@ -29,6 +30,7 @@ const CCreatorTableEntry kTable[] = {
     {"audio:cvt-text", &create<CAudioParamConverterText>, &CObject::initScheme},
     {"audio:cvt-time", &create<CAudioParamConverterTime>, &CObject::initScheme},
     {"audio:param", &create<CAudioParamDef>, &CObject::initScheme},
+    {"audio:param-alloc", &create<CAudioParamAllocDef>, &CObject::initScheme},
     {"", nullptr, nullptr},
 };
 

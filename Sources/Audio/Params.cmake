@@ -1,13 +1,20 @@
-# Parameter values, definitions and converters.
+# Parameter values, definitions, converters, the runtime parameters, their collector, undo,
+# state records, filters, remapping and shared storage.
 tal_sources(
   Sources/Audio/AudioParamCreators.cpp
+  Sources/Audio/CAudioParam.cpp
+  Sources/Audio/CAudioParamAllocDef.cpp
+  Sources/Audio/CAudioParamChangeList.cpp
+  Sources/Audio/CAudioParamCollector.cpp
   Sources/Audio/CAudioParamData.cpp
   Sources/Audio/CAudioParamDataItem.cpp
   Sources/Audio/CAudioParamDataItemRaw.cpp
   Sources/Audio/CAudioParamDataItemString.cpp
   Sources/Audio/CAudioParamDef.cpp
   Sources/Audio/CAudioParamInfo.cpp
+  Sources/Audio/CAudioParamLock.cpp
   Sources/Audio/CAudioParamStorage.cpp
+  Sources/Audio/CAudioParamWatch.cpp
   Sources/Audio/Converters/CAudioParamConverter.cpp
   Sources/Audio/Converters/CAudioParamConverterBW.cpp
   Sources/Audio/Converters/CAudioParamConverterEnum.cpp
@@ -21,10 +28,14 @@ tal_sources(
   Sources/Audio/Converters/CAudioParamConverterTime.cpp
 )
 tal_tests(audio
+  tests/Audio/CAudioParamAllocDefTest.cpp
+  tests/Audio/CAudioParamChangeListTest.cpp
+  tests/Audio/CAudioParamCollectorTest.cpp
   tests/Audio/CAudioParamDataTest.cpp
   tests/Audio/CAudioParamDefTest.cpp
   tests/Audio/CAudioParamInfoTest.cpp
   tests/Audio/CAudioParamStorageTest.cpp
+  tests/Audio/CAudioParamTest.cpp
   tests/Audio/Converters/CAudioParamConverterBWTest.cpp
   tests/Audio/Converters/CAudioParamConverterEnumTest.cpp
   tests/Audio/Converters/CAudioParamConverterFreqTest.cpp
