@@ -6,6 +6,7 @@
 #include "Audio/CAudioParamInfo.h"
 #include "Audio/CAudioParamListener.h"
 #include "Audio/CAudioParamLock.h"
+#include "Audio/CAudioParamUndoRecord.h"
 #include "Audio/CAudioParamWatch.h"
 
 namespace tal {
@@ -39,7 +40,13 @@ void CAudioParam::applyChange(const CAudioParamChange& change, CAudioParamLock* 
         }
     }
 
-    mCurrent.applyChange(change);
+    if (context.undo != nullptr && mInfo != nullptr && (mInfo->isStorable() || mInfo->isPersistent())) {
+        context.undo->captureBefore(mName, change.group, mCurrent, false);
+        mCurrent.applyChange(change);
+        context.undo->captureAfter(mName, change.group, mCurrent, false);
+    } else {
+        mCurrent.applyChange(change);
+    }
 
     if (context.pending != nullptr)
         context.pending->addChange(this, change);

@@ -14,6 +14,11 @@ tal_sources(
   Sources/Audio/CAudioParamInfo.cpp
   Sources/Audio/CAudioParamLock.cpp
   Sources/Audio/CAudioParamStorage.cpp
+  Sources/Audio/CAudioParamUndo.cpp
+  Sources/Audio/CAudioParamUndoEntry.cpp
+  Sources/Audio/CAudioParamUndoHistory.cpp
+  Sources/Audio/CAudioParamUndoRecord.cpp
+  Sources/Audio/CAudioParamUndoSnapshot.cpp
   Sources/Audio/CAudioParamWatch.cpp
   Sources/Audio/Converters/CAudioParamConverter.cpp
   Sources/Audio/Converters/CAudioParamConverterBW.cpp
@@ -36,6 +41,8 @@ tal_tests(audio
   tests/Audio/CAudioParamInfoTest.cpp
   tests/Audio/CAudioParamStorageTest.cpp
   tests/Audio/CAudioParamTest.cpp
+  tests/Audio/CAudioParamUndoRecordTest.cpp
+  tests/Audio/CAudioParamUndoTest.cpp
   tests/Audio/Converters/CAudioParamConverterBWTest.cpp
   tests/Audio/Converters/CAudioParamConverterEnumTest.cpp
   tests/Audio/Converters/CAudioParamConverterFreqTest.cpp

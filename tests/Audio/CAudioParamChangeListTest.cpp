@@ -2,6 +2,8 @@
 
 #include "Audio/CAudioParamStorage.h"
 
+#include "support/ParamChangeHelpers.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -10,23 +12,6 @@
 using namespace tal;
 
 namespace {
-
-CAudioParamChange floatChange(int group, int first, const std::vector<double>& v, bool truncate = false) {
-    CAudioParamChange c;
-    c.group = group;
-    c.firstElement = first;
-    c.count = int(v.size());
-    c.truncate = truncate;
-    c.values = v.data();
-    return c;
-}
-
-std::vector<double> groupValues(const CAudioParamStorage& s, int group) {
-    std::vector<double> out;
-    for (int e = 0; e < s.getElementCount(group); ++e)
-        out.push_back(s.getValue(group, e, 0));
-    return out;
-}
 
 // A float storage whose group 0 holds 12 elements 100..111.
 void prepare(CAudioParamStorage& s) {

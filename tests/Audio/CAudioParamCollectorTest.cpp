@@ -5,6 +5,8 @@
 #include "Audio/CAudioParamListener.h"
 #include "Audio/CAudioParamLock.h"
 
+#include "support/ParamChangeHelpers.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -16,16 +18,6 @@ using namespace tal;
 
 namespace {
 
-CAudioParamChange floatChange(int group, int first, const std::vector<double>& v, bool truncate = false) {
-    CAudioParamChange c;
-    c.group = group;
-    c.firstElement = first;
-    c.count = int(v.size());
-    c.truncate = truncate;
-    c.values = v.data();
-    return c;
-}
-
 class CAudioParamCollectorFixture : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -33,13 +25,7 @@ protected:
                            nullptr, {});
         handOff();
     }
-    // What the audio thread does once per block.
-    int handOff() {
-        CAudioParamChangeList taken;
-        collector.takePending(taken);
-        CAudioParamCollector::applyPendingChanges(taken);
-        return taken.count();
-    }
+    int handOff() { return tal::handOff(collector); }
     void set(int group, int first, const std::vector<double>& v) {
         param->applyChange(floatChange(group, first, v), nullptr, {});
     }

@@ -7,6 +7,8 @@
 #include "Audio/CAudioParamLock.h"
 #include "Audio/CAudioParamWatch.h"
 
+#include "support/ParamChangeHelpers.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -14,23 +16,6 @@
 using namespace tal;
 
 namespace {
-
-CAudioParamChange floatChange(int group, int first, const std::vector<double>& v, bool truncate = false) {
-    CAudioParamChange c;
-    c.group = group;
-    c.firstElement = first;
-    c.count = int(v.size());
-    c.truncate = truncate;
-    c.values = v.data();
-    return c;
-}
-
-std::vector<double> groupValues(const CAudioParamStorage& s, int group) {
-    std::vector<double> out;
-    for (int e = 0; e < s.getElementCount(group); ++e)
-        out.push_back(s.getValue(group, e, 0));
-    return out;
-}
 
 struct Recorder : CAudioParamListener {
     std::vector<const void*> senders;
