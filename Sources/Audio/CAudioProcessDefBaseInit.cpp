@@ -1,6 +1,54 @@
 #include "Audio/CAudioProcessDefBaseInit.h"
 
+#include "Audio/CAudioParam.h"
+#include "Audio/CAudioParamCollector.h"
+#include "Audio/CAudioParamDef.h"
+#include "Core/CError.h"
+
 namespace tal {
+
+CAudioProcessDefBaseInit::~CAudioProcessDefBaseInit() {
+    for (int i = 0; i < mParams.count(); ++i)
+        delete mParams[i].relativeName;
+}
+
+CError* CAudioProcessDefBaseInit::initChilds() {
+    if (CError* err = CObject::initChilds())
+        return traceError(err, getFullName());
+    for (int i = 0; i < childCount(); ++i)
+        collectChild(child(i));
+    return nullptr;
+}
+
+bool CAudioProcessDefBaseInit::collectChild(CObject* object) {
+    if (auto* param = dynamic_cast<CAudioParamDef*>(object)) {
+        addParam(param, CString(".").append(param->getShortName()));
+        return true;
+    }
+    if (!object->tag().equals("core:object"))
+        return false;
+    // A parameter group: its parameters get the group's short name in their relative names.
+    // Anything else inside a group, groups inside groups included, has no effect.
+    const CString groupName = CString(".").append(object->getShortName()).append(".");
+    for (int i = 0; i < object->childCount(); ++i)
+        if (auto* param = dynamic_cast<CAudioParamDef*>(object->child(i)))
+            addParam(param, CString(groupName).append(param->getShortName()));
+    return true;
+}
+
+void CAudioProcessDefBaseInit::addParam(CAudioParamDef* definition, const CString& relativeName) {
+    mParams.add(CParamEntry{definition, new CString(relativeName)});
+}
+
+void CAudioProcessDefBaseInit::registerParams(const CString& prefix, CAudioParamCollector& collector) const {
+    for (int i = 0; i < mParams.count(); ++i) {
+        const CAudioParamInfo& info = mParams[i].definition->getInfo();
+        if (!info.isGlobal())   // set for persistent and storable definitions too
+            continue;
+        CAudioParam* param = collector.acquireParam(CString(prefix).append(*mParams[i].relativeName));
+        param->setInfo(&info, nullptr, CAudioParamContext{});
+    }
+}
 
 CString CAudioProcessDefBaseInit::resolveParamName(const CString& name, const CString& base) {
     if (name.length() > 0 && name.charAt(0) == '/')

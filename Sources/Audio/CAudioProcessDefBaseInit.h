@@ -1,15 +1,54 @@
 #pragma once
+#include "Core/CArray.h"
+#include "Core/CObject.h"
 #include "Core/CString.h"
 
 namespace tal {
 
-// Helpers of process definitions that read parameter names written in descriptions.
-class CAudioProcessDefBaseInit {
+class CAudioParamCollector;
+class CAudioParamDef;
+
+// The part of a process definition that collects the definition's local parameter objects into
+// tables once its children exist: the parameter definitions, directly or inside a parameter group
+// (a "core:object" child, whose short name becomes part of the relative name). Relative names
+// begin with a dot and are appended to a process's name prefix. Read-only after initChilds; the
+// objects the tables point to are children owned by the tree.
+class CAudioProcessDefBaseInit : public CObject {
 public:
+    struct CParamEntry {
+        CAudioParamDef* definition;
+        CString* relativeName;   // owned
+    };
+
+    CAudioProcessDefBaseInit() = default;
+    ~CAudioProcessDefBaseInit() override;
+
+    // --- life cycle: while the description loads ---
+    [[nodiscard]] CError* initChilds() override;
+
+    // --- process creation ---
+    // Creates and binds every global parameter of the table under prefix (skipping names the
+    // collector remaps elsewhere).
+    void registerParams(const CString& prefix, CAudioParamCollector& collector) const;
+
+    // --- queries ---
+    int paramCount() const noexcept { return mParams.count(); }
+    const CParamEntry& param(int index) const noexcept { return mParams[index]; }
+
     // The full name of a parameter name written relative to base (a process's name prefix):
     // a leading "/" makes the rest absolute; each leading "^" drops the last dotted component of
     // base (all of it when it has no dot); the rest is joined to what remains with one dot.
     static CString resolveParamName(const CString& name, const CString& base);
+
+protected:
+    // Enters a child into the tables; false when it is none of the kinds collected here (the
+    // subclass then looks at it).
+    bool collectChild(CObject* child);
+
+private:
+    void addParam(CAudioParamDef* definition, const CString& relativeName);
+
+    CArray<CParamEntry> mParams;
 };
 
 } // namespace tal

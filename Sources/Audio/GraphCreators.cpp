@@ -2,24 +2,17 @@
 
 #include "Audio/CAudioEnv.h"
 #include "Audio/CAudioProcessBypassStateDef.h"
+#include "Audio/CAudioProcessDef.h"
 #include "Audio/CAudioProcessLinkDef.h"
 
 namespace tal {
 
-namespace {
-
-template <class T>
-CObject* create() {
-    return new T;
-}
-
-} // namespace
-
 // Each scheme holds only the common event "release-child-bridged".
 const CCreatorTableEntry kGraphCreatorTable[] = {
-    {"audio:audio-env", &create<CAudioEnv>, &CObject::initScheme},
-    {"audio:process-link", &create<CAudioProcessLinkDef>, &CObject::initScheme},
-    {"audio:process-bypass-state", &create<CAudioProcessBypassStateDef>, &CObject::initScheme},
+    {"audio:audio-env", &createObject<CAudioEnv>, &CObject::initScheme},
+    {"audio:process-def", &createObject<CAudioProcessDef>, &CObject::initScheme},
+    {"audio:process-link", &createObject<CAudioProcessLinkDef>, &CObject::initScheme},
+    {"audio:process-bypass-state", &createObject<CAudioProcessBypassStateDef>, &CObject::initScheme},
     {nullptr, nullptr, nullptr},
 };
 

@@ -14,6 +14,13 @@ using CObjectCreateFn = CObject* (*)();
 // Fills a class's scheme: the base class's registrations first, then the class's own.
 using CSchemeInitFn = void (*)(CObjectScheme* scheme);
 
+// The create function of a class that is default-constructible: new T (from the size-class
+// allocator when T derives from CObject). For creator tables: {"tag", &createObject<T>, ...}.
+template <class T>
+CObject* createObject() {
+    return new T;
+}
+
 // One entry of a static creator table; a table ends with an entry whose create function is null.
 struct CCreatorTableEntry {
     const char* tag;

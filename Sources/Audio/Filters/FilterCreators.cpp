@@ -9,25 +9,16 @@
 
 namespace tal {
 
-namespace {
-
-template <class T>
-CObject* create() {
-    return new T;
-}
-
-} // namespace
-
 // Every designer class's scheme holds only the common event "release-child-bridged".
 const CCreatorTableEntry kFilterCreatorTable[] = {
-    {"audio:fltgen-bypass", &create<CAudioFilterBypassGen>, &CObject::initScheme},
-    {"audio:fltgen-lphp1", &create<CAudioFilterLPHP1Gen>, &CObject::initScheme},
-    {"audio:fltgen-magnus", &create<CAudioFilterMagnusGen>, &CObject::initScheme},
-    {"audio:fltgen-rbj", &create<CAudioFilterRBJGen>, &CObject::initScheme},
-    {"audio:fltgen-serial", &create<CAudioFilterSerialGen>, &CObject::initScheme},
-    {"audio:fltgen-serial-item", &create<CAudioFilterSerialGenItem>, &CObject::initScheme},
-    {"audio:fltgen-array", &create<CAudioFilterGenArray>, &CObject::initScheme},
-    {"audio:fltgen-array-item", &create<CAudioFilterGenArrayItem>, &CObject::initScheme},
+    {"audio:fltgen-bypass", &createObject<CAudioFilterBypassGen>, &CObject::initScheme},
+    {"audio:fltgen-lphp1", &createObject<CAudioFilterLPHP1Gen>, &CObject::initScheme},
+    {"audio:fltgen-magnus", &createObject<CAudioFilterMagnusGen>, &CObject::initScheme},
+    {"audio:fltgen-rbj", &createObject<CAudioFilterRBJGen>, &CObject::initScheme},
+    {"audio:fltgen-serial", &createObject<CAudioFilterSerialGen>, &CObject::initScheme},
+    {"audio:fltgen-serial-item", &createObject<CAudioFilterSerialGenItem>, &CObject::initScheme},
+    {"audio:fltgen-array", &createObject<CAudioFilterGenArray>, &CObject::initScheme},
+    {"audio:fltgen-array-item", &createObject<CAudioFilterGenArrayItem>, &CObject::initScheme},
     {nullptr, nullptr, nullptr},
 };
 
