@@ -4,6 +4,7 @@
 #include "Audio/CAudioGraphContext.h"
 #include "Audio/CAudioLatencyDelay.h"
 #include "Audio/CAudioParam.h"
+#include "Audio/CAudioParamAllocDef.h"
 #include "Audio/CAudioParamCollector.h"
 #include "Audio/CAudioParamDef.h"
 #include "Audio/CAudioParamStorage.h"
@@ -304,6 +305,19 @@ void CAudioProcessBase::bindParam(const CString& paramName, bool useAllGroups, b
     }
     mUnboundBindings.add(changed);
     values = def != nullptr ? &def->getInfo().getDefaultValues() : &emptyValueStore();
+}
+
+void CAudioProcessBase::bindParam(const CAudioParamAllocDef& allocation, const CAudioParamStorage*& values,
+                                  std::uint32_t* changed) {
+    bindParam(allocation.getParamName(), allocation.useAllGroups(), allocation.useAllElements(), values, changed);
+}
+
+bool CAudioProcessBase::bindDefParam(std::int32_t index, const CAudioParamStorage*& values, std::uint32_t* changed) {
+    const CAudioParamAllocDef* allocation = mDefinition != nullptr ? mDefinition->findAllocation(index) : nullptr;
+    if (allocation == nullptr)
+        return false;
+    bindParam(*allocation, values, changed);
+    return true;
 }
 
 void CAudioProcessBase::watchParam(const CString& fullName, const CAudioParamStorage*& values, std::uint32_t* changed,

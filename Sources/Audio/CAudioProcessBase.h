@@ -11,6 +11,7 @@
 namespace tal {
 
 class CAudioBlockPool;
+class CAudioParamAllocDef;
 class CAudioParamStorage;
 class CAudioProcessConnection;
 class CAudioProcessDefBase;
@@ -122,6 +123,11 @@ public:
     // changes still raise it).
     void bindParam(const CString& paramName, bool useAllGroups, bool useAllElements, const CAudioParamStorage*& values,
                    std::uint32_t* changed);
+    // Binds the parameter of an allocation of the definition ("param-name", "use-all-groups",
+    // "use-all-elements").
+    void bindParam(const CAudioParamAllocDef& allocation, const CAudioParamStorage*& values, std::uint32_t* changed);
+    // Binds the definition's allocation of a slot index; false (nothing written) when there is none.
+    bool bindDefParam(std::int32_t index, const CAudioParamStorage*& values, std::uint32_t* changed);
     // Always watches the parameter of that full name (for the composite's own states).
     void watchParam(const CString& fullName, const CAudioParamStorage*& values, std::uint32_t* changed,
                     bool useAllGroups, bool useAllElements);

@@ -1,6 +1,7 @@
 #include "Audio/CAudioProcessDefBaseInit.h"
 
 #include "Audio/CAudioParam.h"
+#include "Audio/CAudioParamAllocDef.h"
 #include "Audio/CAudioParamCollector.h"
 #include "Audio/CAudioParamDef.h"
 #include "Core/CError.h"
@@ -21,6 +22,10 @@ CError* CAudioProcessDefBaseInit::initChilds() {
 }
 
 bool CAudioProcessDefBaseInit::collectChild(CObject* object) {
+    if (auto* allocation = dynamic_cast<CAudioParamAllocDef*>(object)) {
+        mAllocations.findOrAdd(allocation->getIndex())->value = allocation;
+        return true;
+    }
     if (auto* param = dynamic_cast<CAudioParamDef*>(object)) {
         addParam(param, CString(".").append(param->getShortName()));
         return true;
@@ -34,6 +39,11 @@ bool CAudioProcessDefBaseInit::collectChild(CObject* object) {
         if (auto* param = dynamic_cast<CAudioParamDef*>(object->child(i)))
             addParam(param, CString(groupName).append(param->getShortName()));
     return true;
+}
+
+const CAudioParamAllocDef* CAudioProcessDefBaseInit::findAllocation(std::int32_t index) const noexcept {
+    const auto* node = mAllocations.find(index);
+    return node != nullptr ? node->value : nullptr;
 }
 
 void CAudioProcessDefBaseInit::addParam(CAudioParamDef* definition, const CString& relativeName) {

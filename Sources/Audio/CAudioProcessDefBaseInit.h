@@ -1,16 +1,21 @@
 #pragma once
 #include "Core/CArray.h"
 #include "Core/CObject.h"
+#include "Core/CSortedMap.h"
 #include "Core/CString.h"
+
+#include <cstdint>
 
 namespace tal {
 
+class CAudioParamAllocDef;
 class CAudioParamCollector;
 class CAudioParamDef;
 
 // The part of a process definition that collects the definition's local parameter objects into
-// tables once its children exist: the parameter definitions, directly or inside a parameter group
-// (a "core:object" child, whose short name becomes part of the relative name). Relative names
+// tables once its children exist: the parameter allocations by index (a later allocation of an
+// index replaces an earlier one), and the parameter definitions, directly or inside a parameter
+// group (a "core:object" child, whose short name becomes part of the relative name). Relative names
 // begin with a dot and are appended to a process's name prefix. Read-only after initChilds; the
 // objects the tables point to are children owned by the tree.
 class CAudioProcessDefBaseInit : public CObject {
@@ -32,6 +37,10 @@ public:
     void registerParams(const CString& prefix, CAudioParamCollector& collector) const;
 
     // --- queries ---
+    // The allocation of a slot index, null when none.
+    const CAudioParamAllocDef* findAllocation(std::int32_t index) const noexcept;
+    // Every allocation in ascending index.
+    const CSortedMap<std::int32_t, CAudioParamAllocDef*>& allocations() const noexcept { return mAllocations; }
     int paramCount() const noexcept { return mParams.count(); }
     const CParamEntry& param(int index) const noexcept { return mParams[index]; }
 
@@ -48,6 +57,7 @@ protected:
 private:
     void addParam(CAudioParamDef* definition, const CString& relativeName);
 
+    CSortedMap<std::int32_t, CAudioParamAllocDef*> mAllocations;
     CArray<CParamEntry> mParams;
 };
 

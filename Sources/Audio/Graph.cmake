@@ -21,6 +21,8 @@ tal_tests(audio
   tests/Audio/CAudioEnvTest.cpp
   tests/Audio/CAudioLinkGraphTest.cpp
   tests/Audio/CAudioProcessBaseTest.cpp
+  tests/Audio/CAudioProcessDefBaseTest.cpp
+  tests/Audio/CAudioProcessTest.cpp
   tests/Audio/CAudioProcessBypassStateDefTest.cpp
   tests/Audio/CAudioProcessDefBaseInitTest.cpp
   tests/Audio/CAudioProcessLinkDefTest.cpp

@@ -1,0 +1,220 @@
+#include "Audio/CAudioProcessDefBase.h"
+
+#include "Audio/CAudioParam.h"
+#include "Audio/CAudioParamAllocDef.h"
+#include "Audio/CAudioParamDef.h"
+#include "Audio/CAudioProcessPort.h"
+#include "support/GraphDefTree.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace tal {
+namespace {
+
+using test::CCountedGainProcess;
+using test::CGraphDefTree;
+
+CAudioProcessDefBase* gainDef(CGraphDefTree& tree, const char* name, test::DefAttrs attrs = {}) {
+    return dynamic_cast<CAudioProcessDefBase*>(tree.leaf(tree.root(), "test:gain-def", name, attrs));
+}
+
+// Owns a process made into a holder and destroys it at the end of a test.
+struct Holder {
+    CAudioProcessBase* process = nullptr;
+    ~Holder() {
+        if (process != nullptr)
+            process->disconnectAll();
+        delete process;
+    }
+};
+
+TEST(CAudioProcessDefBase, InputComboModeTakesExactWordsOnly) {
+    CGraphDefTree tree;
+    const struct {
+        const char* text;
+        int mode;
+    } rows[] = {{"avg", 1}, {"max", 2}, {"AVG", 0}, {"Max", 0}, {"sum", 0}, {"", 0}};
+    int i = 0;
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.text);
+        const std::string name = "d" + std::to_string(i++);
+        EXPECT_EQ(gainDef(tree, name.c_str(), {{"input-combo-mode", r.text}})->inputComboMode(), r.mode);
+    }
+}
+
+TEST(CAudioProcessDefBase, BypassStateIdDefaultsToZeroAndMinusOneMeansNone) {
+    CGraphDefTree tree;
+    EXPECT_EQ(gainDef(tree, "a")->bypassStateId(), 0);
+    EXPECT_EQ(gainDef(tree, "b", {{"bypass-state-id", "-1"}})->bypassStateId(), -1);
+    EXPECT_EQ(gainDef(tree, "c", {{"bypass-state-id", "31"}})->bypassStateId(), 31);
+}
+
+TEST(CAudioProcessDefBase, NegativeStackIndexShiftFailsInit) {
+    CGraphDefTree tree;
+    CObject* d = tree.add(tree.root(), "test:gain-def", "shifted", {{"stack-index-shift", "-1"}, {"is-outoforder", "true"}});
+    EXPECT_EQ(tree.lastInitError, "Invalid stack index shift value '-1' specified.");
+    // Every attribute was read before the check.
+    EXPECT_TRUE(dynamic_cast<CAudioProcessDefBase*>(d)->isOutOfOrder());
+}
+
+TEST(CAudioProcessDefBase, ElementIndexIsStackIndexPlusShift) {
+    CGraphDefTree tree;
+    CAudioProcessDefBase* d = gainDef(tree, "shifted", {{"stack-index-shift", "3"}});
+    const CString prefix("plugin.shifted");
+    Holder h;
+    ASSERT_EQ(test::messageOf(d->createProcess(&h.process, prefix, tree.context, 1, 2, &tree.pool(), true, true)), "");
+    EXPECT_EQ(h.process->elementIndex(), 5);
+    EXPECT_EQ(h.process->groupIndex(), 1);
+    EXPECT_TRUE(h.process->namePrefix() == prefix);
+    EXPECT_EQ(h.process->definition(), d);
+    EXPECT_EQ(h.process->blockPool(), &tree.pool());
+}
+
+TEST(CAudioProcessDefBase, TablesCollectAllocationsAndParametersOfGroups) {
+    CGraphDefTree tree;
+    CObject* d = tree.add(tree.root(), "test:gain-def", "def");
+    tree.leaf(d, "audio:param-alloc", "first", {{"param-name", "freq"}, {"index", "1"}});
+    tree.leaf(d, "audio:param-alloc", "second", {{"param-name", "gain"}, {"index", "1"}});
+    tree.leaf(d, "audio:param", "direct", {{"element-size", "1"}, {"converter", "shared::audio.paramcvt.real"}, {"min-values", "0"}, {"max-values", "1"}, {"def-values", "0"}});
+    CObject* group = tree.add(d, "core:object", "grp");
+    tree.leaf(group, "audio:param", "inner", {{"element-size", "1"}, {"converter", "shared::audio.paramcvt.real"}, {"min-values", "0"}, {"max-values", "1"}, {"def-values", "0"}});
+    CObject* nested = tree.add(group, "core:object", "deeper");
+    tree.leaf(nested, "audio:param", "lost", {{"element-size", "1"}, {"converter", "shared::audio.paramcvt.real"}, {"min-values", "0"}, {"max-values", "1"}, {"def-values", "0"}});
+    ASSERT_EQ(CGraphDefTree::finish(nested), "");
+    ASSERT_EQ(CGraphDefTree::finish(group), "");
+    ASSERT_EQ(CGraphDefTree::finish(d), "");
+
+    auto* def = dynamic_cast<CAudioProcessDefBase*>(d);
+    ASSERT_NE(def->findAllocation(1), nullptr);
+    EXPECT_TRUE(def->findAllocation(1)->getParamName() == CString("gain"));   // the later one
+    EXPECT_EQ(def->findAllocation(0), nullptr);
+    ASSERT_EQ(def->paramCount(), 2);
+    EXPECT_TRUE(*def->param(0).relativeName == CString(".direct"));
+    EXPECT_TRUE(*def->param(1).relativeName == CString(".grp.inner"));
+}
+
+TEST(CAudioProcessDefBase, CreationRegistersGlobalParametersOnly) {
+    CGraphDefTree tree;
+    CObject* d = tree.add(tree.root(), "test:gain-def", "def");
+    tree.leaf(d, "audio:param", "kept", {{"is-persistent", "true"}, {"element-size", "1"}, {"converter", "shared::audio.paramcvt.real"}, {"min-values", "0"}, {"max-values", "1"}, {"def-values", "0.5"}});
+    tree.leaf(d, "audio:param", "local", {{"element-size", "1"}, {"converter", "shared::audio.paramcvt.real"}, {"min-values", "0"}, {"max-values", "1"}, {"def-values", "0"}});
+    ASSERT_EQ(CGraphDefTree::finish(d), "");
+    auto* def = dynamic_cast<CAudioProcessDefBase*>(d);
+    const CString prefix("plugin.p");
+    {
+        Holder copy;   // copies made by stacked and multiband processes register nothing
+        ASSERT_EQ(test::messageOf(def->createProcess(&copy.process, prefix, tree.context, 0, 0, &tree.pool(), true, false)), "");
+        EXPECT_EQ(tree.collector.findParam(CString("plugin.p.kept")), nullptr);
+    }
+    Holder h;
+    ASSERT_EQ(test::messageOf(def->createProcess(&h.process, prefix, tree.context, 0, 0, &tree.pool(), false, false)), "");
+    CAudioParam* kept = tree.collector.findParam(CString("plugin.p.kept"));
+    ASSERT_NE(kept, nullptr);
+    EXPECT_NE(kept->getInfo(), nullptr);
+    EXPECT_EQ(tree.collector.findParam(CString("plugin.p.local")), nullptr);
+}
+
+TEST(CAudioProcessDefBase, BindingWatchesGlobalParametersAndLeavesOthersOnDefaults) {
+    CGraphDefTree tree;
+    CObject* d = tree.add(tree.root(), "test:gain-def", "def");
+    tree.leaf(d, "audio:param-alloc", "a0", {{"param-name", "level"}, {"index", "0"}});
+    tree.leaf(d, "audio:param-alloc", "a1", {{"param-name", "trim"}, {"index", "1"}});
+    tree.leaf(d, "audio:param", "level", {{"is-global", "true"}, {"element-size", "1"}, {"converter", "shared::audio.paramcvt.real"}, {"min-values", "0"}, {"max-values", "1"}, {"def-values", "0.25"}});
+    tree.leaf(d, "audio:param", "trim", {{"element-size", "1"}, {"converter", "shared::audio.paramcvt.real"}, {"min-values", "0"}, {"max-values", "1"}, {"def-values", "0.75"}});
+    ASSERT_EQ(CGraphDefTree::finish(d), "");
+    auto* def = dynamic_cast<CAudioProcessDefBase*>(d);
+    const CString prefix("plugin.p");
+    Holder h;
+    ASSERT_EQ(test::messageOf(def->createProcess(&h.process, prefix, tree.context, 0, 0, &tree.pool(), false, false)), "");
+    const CAudioParamStorage* level = nullptr;
+    const CAudioParamStorage* trim = nullptr;
+    std::uint32_t levelChanged = 0, trimChanged = 0;
+    ASSERT_TRUE(h.process->bindDefParam(0, level, &levelChanged));
+    ASSERT_TRUE(h.process->bindDefParam(1, trim, &trimChanged));
+    EXPECT_FALSE(h.process->bindDefParam(2, trim, &trimChanged));
+    // The global one reads the parameter's audio side, the other one the definition's defaults.
+    EXPECT_EQ(level, &tree.collector.findParam(CString("plugin.p.level"))->getAudioSide());
+    EXPECT_EQ(CAudioProcessBase::readParamValue(trim, 0, 0, -1.0), 0.75);
+    EXPECT_EQ(tree.collector.findParam(CString("plugin.p.trim")), nullptr);
+}
+
+TEST(CAudioProcessDefBase, FailingInitLeavesTheHolderEmpty) {
+    CGraphDefTree tree;
+    CAudioProcessDefBase* def = gainDef(tree, "bad", {{"fail-init", "true"}});
+    const CString prefix("plugin.bad");
+    const int aliveBefore = CCountedGainProcess::alive;
+    Holder h;
+    CError* err = def->createProcess(&h.process, prefix, tree.context, 0, 0, &tree.pool(), false, false);
+    ASSERT_NE(err, nullptr);
+    ASSERT_EQ(err->lineCount(), 3);
+    EXPECT_TRUE(err->line(0) == CString("Test process init failed."));
+    // The trace line of the definition: "Audio/CAudioProcessDefBase( n ) // <full name>".
+    const std::string trace(err->line(2).narrowed().chars8());
+    const std::string tail = " ) // " + std::string(def->getFullName().narrowed().chars8());
+    EXPECT_EQ(trace.rfind("Audio/CAudioProcessDefBase( ", 0), 0u) << trace;
+    EXPECT_TRUE(trace.size() > tail.size() && trace.compare(trace.size() - tail.size(), tail.size(), tail) == 0) << trace;
+    delete err;
+    EXPECT_EQ(h.process, nullptr);
+    EXPECT_EQ(CCountedGainProcess::alive, aliveBefore);
+}
+
+TEST(CAudioProcessDefBase, ANewProcessReplacesTheOldOneDisconnectedBeforeItsInit) {
+    CGraphDefTree tree;
+    CAudioProcessDefBase* def = gainDef(tree, "g");
+    const CString prefix("plugin.g");
+    Holder h;
+    ASSERT_EQ(test::messageOf(def->createProcess(&h.process, prefix, tree.context, 0, 0, &tree.pool(), false, false)), "");
+    test::CGainProcess target;
+    h.process->addOutput(&target, 0, 0);
+    ASSERT_EQ(target.getPort(0)->connections.count(), 1);
+    const int aliveBefore = CCountedGainProcess::alive;
+    CAudioProcessBase* old = h.process;
+    ASSERT_EQ(test::messageOf(def->createProcess(&h.process, prefix, tree.context, 0, 0, &tree.pool(), false, false)), "");
+    EXPECT_NE(h.process, nullptr);
+    EXPECT_EQ(CCountedGainProcess::alive, aliveBefore);   // one destroyed, one made
+    EXPECT_EQ(target.getPort(0)->connections.count(), 0); // the old one's link went with it
+    (void)old;
+}
+
+CAudioProcessBase* makeMultiband() {
+    return new test::CGainProcess(-1.0);
+}
+CAudioProcessBase* makeStack() {
+    return new test::CGainProcess(-2.0);
+}
+
+TEST(CAudioProcessDefBase, StackedAndMultibandDefinitionsUseTheirFactories) {
+    CGraphDefTree tree;
+    CAudioProcessDefBase* stacked = gainDef(tree, "s", {{"is-stacked", "true"}});
+    CAudioProcessDefBase* both = gainDef(tree, "b", {{"is-stacked", "true"}, {"is-multiband", "true"}});
+    const CString prefix("plugin.x");
+    {
+        Holder h;   // without factories: an error, nothing made
+        EXPECT_EQ(test::messageOf(stacked->createProcess(&h.process, prefix, tree.context, 0, 0, &tree.pool(), false, false)),
+                  "Stacked processes are not available.");
+        EXPECT_EQ(h.process, nullptr);
+    }
+    CAudioProcessDefBase::setProcessFactories(&makeMultiband, &makeStack);
+    struct Row {
+        CAudioProcessDefBase* def;
+        bool noStack, noMultiband;
+        const char* kind;
+    } rows[] = {{stacked, false, false, "stack"}, {stacked, true, false, "plain"}, {both, false, false, "multiband"},
+                {both, false, true, "stack"}, {both, true, true, "plain"}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::string(r.kind) + (r.noStack ? " noStack" : "") + (r.noMultiband ? " noMultiband" : ""));
+        Holder h;
+        ASSERT_EQ(test::messageOf(r.def->createProcess(&h.process, prefix, tree.context, 0, 0, &tree.pool(), r.noStack,
+                                                       r.noMultiband)),
+                  "");
+        const bool counted = dynamic_cast<CCountedGainProcess*>(h.process) != nullptr;
+        EXPECT_EQ(std::string(r.kind) == "plain", counted);
+    }
+    CAudioProcessDefBase::setProcessFactories(nullptr, nullptr);
+}
+
+} // namespace
+} // namespace tal
