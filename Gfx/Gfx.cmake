@@ -1,3 +1,12 @@
 # Product data: the descriptions are compiled from their XML form at build time (see
 # tal_compile_description in Sources/Core/Descriptions.cmake); the plug-in embeds the results.
 tal_compile_description(Gfx/SharedData.xml ${TAL_COMPILED_DIR}/SharedData.xml)
+
+# The tag tables the product registers, and the test that loads the shared description as the
+# plug-in does.
+tal_sources(Sources/ProductCreators.cpp)
+tal_tests(audio tests/Product/SharedDataTest.cpp)
+if(TARGET tal_audio_tests)
+  tal_embed_resources(tal_audio_tests SYMBOL productTestResources RESOURCES
+    "SharedData.xml" ${TAL_COMPILED_DIR}/SharedData.xml)
+endif()

@@ -13,7 +13,6 @@
 // finalised and the shared tree released first, then the records are destroyed in reverse order of
 // creation, and last the allocator's chunks are freed. ModuleExit stops every thread of ours, so
 // that no code of the library runs once it is unmapped.
-#include "Audio/Filters/FilterCreators.h"
 #include "Core/CApplication.h"
 #include "Core/CBuildInfo.h"
 #include "Core/CCreatorRegistry.h"
@@ -26,6 +25,7 @@
 #include "Core/CSystem.h"
 #include "Core/CWorkerThreadPool.h"
 #include "Core/Log.h"
+#include "ProductCreators.h"
 #include "fft/FftDispatch.h"
 
 #include <atomic>
@@ -36,23 +36,6 @@ extern const tal::CResourceEntry delmaroResources[];
 namespace {
 
 using namespace tal;
-
-// --- creator tables ---
-// Each subsystem adds its tags to a table of its own; a table is sorted by tag and ends with an
-// entry whose create function is null.
-const CCreatorTableEntry kObjectTreeCreators[] = {
-    {"core:object", &CObject::createPlain, &CObject::initScheme},
-    {"ui:param-data", &CObject::createPlain, &CObject::initScheme},
-    {"ui:state-data", &CObject::createPlain, &CObject::initScheme},
-    {"ui:textview-p", &CObject::createPlain, &CObject::initScheme},
-    {"", nullptr, nullptr},
-};
-
-const CCreatorTableEntry* const kCreatorTables[] = {
-    kObjectTreeCreators,
-    kFilterCreatorTable,
-    nullptr,
-};
 
 // --- the process records ---
 
@@ -103,7 +86,7 @@ bool startOnce() {
         initFFTCPUDispatch();
         CSystem::initBundlePath();
         CApplicationSetup setup;
-        setup.creatorTables = kCreatorTables;
+        setup.creatorTables = productCreatorTables();
         setup.resources = delmaroResources;
         setup.sharedDataName = "SharedData.xml";
         CError* err = CApplication::startApplication(setup);

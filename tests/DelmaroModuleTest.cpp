@@ -53,6 +53,7 @@ TEST(DelmaroModule, StartsOnEntryExportsOnlyTheEntriesAndUnloadsCompletely) {
         EXPECT_TRUE(moduleExit());
 
         ASSERT_EQ(dlclose(module), 0) << dlerror();
+        EXPECT_EQ(dlopen(TAL_PLUGIN_MODULE, RTLD_NOW | RTLD_NOLOAD), nullptr) << "the module stays mapped";
         EXPECT_EQ(threadCount(), threadsBefore) << "a thread of the module outlives it";
     }
 }

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace tal {
@@ -54,18 +55,30 @@ void spillCache(CPoolThreadCache& cache, unsigned tag, int count) noexcept {
 }
 
 // Returns the thread's cached blocks when the thread ends; later frees on this thread (from
-// destructors that run after this one) go straight to the free lists.
-struct CacheFlush {
-    ~CacheFlush() {
-        poolFlushThreadCache();
-        poolThreadCache.closed = true;
+// destructors that run after this one) go straight to the free lists. The flush is a thread-key
+// destructor rather than a thread_local object's: glibc keeps a module mapped after dlclose while
+// any thread holds a thread_local destructor of it, whereas the key is deleted when the module
+// unloads, after which no thread calls into it at its exit.
+void flushAtThreadExit(void*) noexcept {
+    poolFlushThreadCache();
+    poolThreadCache.closed = true;
+}
+
+struct CacheFlushKey {
+    pthread_key_t key{};
+    bool made = pthread_key_create(&key, &flushAtThreadExit) == 0;
+    ~CacheFlushKey() {
+        if (made)
+            pthread_key_delete(key);
+        made = false;
     }
 };
-thread_local CacheFlush tCacheFlush;
 
 void armCache(CPoolThreadCache& cache) noexcept {
+    static CacheFlushKey flushKey;
     cache.armed = true;
-    (void)&tCacheFlush;   // constructs it, which registers its destructor for this thread
+    if (flushKey.made)
+        pthread_setspecific(flushKey.key, &cache);   // any non-null value: the destructor runs
 }
 
 // Takes a block from the free list, polling it while another thread holds the refill lock.

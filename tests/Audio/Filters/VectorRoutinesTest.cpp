@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <limits>
+#include <ostream>
 #include <vector>
 
 namespace tal {
@@ -21,6 +22,9 @@ struct VectorCase {
     std::vector<std::vector<double>> inputs;
     std::vector<double> expect;
 };
+
+// Test names and failure messages show the routine's name, not the case's bytes.
+void PrintTo(const VectorCase& c, std::ostream* os) { *os << c.name; }
 
 class VectorRoutine : public ::testing::TestWithParam<VectorCase> {};
 

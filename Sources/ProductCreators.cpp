@@ -1,0 +1,35 @@
+#include "ProductCreators.h"
+
+#include "Audio/AudioParamCreators.h"
+#include "Audio/Filters/FilterCreators.h"
+#include "Audio/GraphCreators.h"
+#include "Core/CObject.h"
+
+namespace tal {
+
+namespace {
+
+// Plain objects: groups of the description and the editor's data holders.
+const CCreatorTableEntry kObjectTreeCreators[] = {
+    {"core:object", &CObject::createPlain, &CObject::initScheme},
+    {"ui:param-data", &CObject::createPlain, &CObject::initScheme},
+    {"ui:state-data", &CObject::createPlain, &CObject::initScheme},
+    {"ui:textview-p", &CObject::createPlain, &CObject::initScheme},
+    {"", nullptr, nullptr},
+};
+
+} // namespace
+
+const CCreatorTableEntry* const* productCreatorTables() {
+    // Made on first use: some tables are returned by functions of other files.
+    static const CCreatorTableEntry* const tables[] = {
+        kObjectTreeCreators,
+        audioParamCreatorTable(),
+        kFilterCreatorTable,
+        kGraphCreatorTable,
+        nullptr,
+    };
+    return tables;
+}
+
+} // namespace tal
