@@ -1,0 +1,96 @@
+#pragma once
+
+#include "Core/CPoolAllocated.h"
+
+#include <cstdint>
+
+namespace tal {
+
+class CColor;
+class CError;
+
+// An integer pixel rectangle: left, top, width, height.
+struct CPixelRect {
+    std::int32_t x = 0, y = 0, width = 0, height = 0;
+};
+
+// A plain 32-bit pixel buffer (bytes R, G, B, X per pixel, rows top to bottom, stride width x 4)
+// and the drawing operations the views use directly: tone-ramp fills, one-pixel lines, XOR
+// highlights, copies and cross-fades. Opacity becomes an integer weight nearest(f x 32768): below
+// 129 nothing is drawn, from 32640 (255 x 128) on pixels are stored without blending.
+// Owned by its user (tile records, side buffers); one thread paints a bitmap at a time.
+// Fills, lines, XOR and copies do not clip: callers pass rectangles inside the bitmap.
+class CLinearBitmap : public CPoolAllocated {
+public:
+    CLinearBitmap() = default;   // empty: no pixels
+    CLinearBitmap(const CLinearBitmap&) = delete;
+    CLinearBitmap& operator=(const CLinearBitmap&) = delete;
+    virtual ~CLinearBitmap();
+
+    // --- size ---
+    // Same size: nothing (not even clearing). Otherwise the old pixels are freed; a zero or negative
+    // width or height leaves the bitmap empty, else a new block is made, zeroed when clear is true.
+    // Returns null.
+    [[nodiscard]] virtual CError* setSize(std::int32_t width, std::int32_t height, bool clear);
+
+    // --- queries ---
+    std::uint8_t* pixels() noexcept { return mPixels; }
+    const std::uint8_t* pixels() const noexcept { return mPixels; }
+    std::int32_t width() const noexcept { return mWidth; }
+    std::int32_t height() const noexcept { return mHeight; }
+    std::int32_t stride() const noexcept { return mStride; }
+    std::uint8_t* pixel(std::int32_t x, std::int32_t y) noexcept { return mPixels + std::int64_t(y) * mStride + 4 * x; }
+    const std::uint8_t* pixel(std::int32_t x, std::int32_t y) const noexcept {
+        return mPixels + std::int64_t(y) * mStride + 4 * x;
+    }
+
+    // --- drawing ---
+    // Fills with entry index (0..255) of the colour's tone ramp at opacity x the colour's opacity;
+    // an index above 255 or a colour without ramp fills white.
+    void fillRect(const CPixelRect& rect, const CColor& color, int index, double opacity);
+    // One-pixel runs, both ends included (nothing when x1 < x0 or y1 < y0); weight 0..32768.
+    void drawHLine(std::int32_t x0, std::int32_t x1, std::int32_t y, int r, int g, int b, std::int32_t weight);
+    void drawVLine(std::int32_t x, std::int32_t y0, std::int32_t y1, int r, int g, int b, std::int32_t weight);
+    // XORs every pixel of the rectangle with the bytes (r, g, b, a).
+    void xorRect(const CPixelRect& rect, int a, int r, int g, int b);
+    // Raises every byte at most 239 by 16.
+    void lighten();
+
+    // --- copies and cross-fades ---
+    // Copies the whole source, resizing this bitmap to it first when the sizes differ.
+    void copyFrom(const CLinearBitmap& source);
+    // Copies a rectangle to the same place (resizing first as copyFrom).
+    void copyRect(const CLinearBitmap& source, const CPixelRect& rect);
+    // Copies a source rectangle to the rectangle moved by (dx, dy), clipped to this bitmap.
+    void copyRectOffset(const CLinearBitmap& source, std::int32_t dx, std::int32_t dy, const CPixelRect& rect);
+    // Blends a rectangle of a source of the same size over this one at opacity 0..1.
+    void blendRect(const CLinearBitmap& source, const CPixelRect& rect, double opacity);
+    // The same for the whole bitmaps.
+    void blendFrom(const CLinearBitmap& source, double opacity);
+
+    // --- pixel arithmetic, shared with the rasteriser and the image spans ---
+    // nearest(f x 32768), halves away from zero.
+    static std::int32_t weightOf(double fraction) noexcept;
+    // p + ((s - p) x w + 16384) >> 15, clamped to a byte; w at most 32640.
+    static std::uint8_t blend15(int p, int s, std::int32_t w) noexcept {
+        const int v = p + (((s - p) * w + 16384) >> 15);
+        return std::uint8_t(v < 0 ? 0 : v > 255 ? 255 : v);
+    }
+    static constexpr std::int32_t kMinWeight = 129;
+    static constexpr std::int32_t kOpaqueWeight = 32640;
+
+protected:
+    std::uint8_t* mPixels = nullptr;   // owned: from the pool allocator
+    std::int32_t mWidth = 0;
+    std::int32_t mHeight = 0;
+    std::int32_t mStride = 0;
+
+private:
+    // Resizes to the source's size when it differs; false when there is nothing to copy.
+    bool takeSizeOf(const CLinearBitmap& source);
+    // Stores or blends the 4-byte colour over a run of n pixels.
+    static void paintRun(std::uint8_t* p, std::int32_t n, std::int32_t step, const std::uint8_t color[4],
+                         std::int32_t weight) noexcept;
+};
+
+} // namespace tal

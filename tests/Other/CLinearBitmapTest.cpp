@@ -1,0 +1,180 @@
+#include "Other/CLinearBitmap.h"
+
+#include "Other/CColor.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
+
+namespace tal {
+namespace {
+
+// Fills every byte with a pattern that differs per pixel and channel.
+void pattern(CLinearBitmap& bm, int seed) {
+    for (std::int32_t y = 0; y < bm.height(); ++y)
+        for (std::int32_t i = 0; i < bm.width() * 4; ++i)
+            bm.pixel(0, y)[i] = std::uint8_t((i * 31 + y * 17 + seed * 7) & 255);
+}
+
+std::vector<std::uint8_t> bytesOf(const CLinearBitmap& bm) {
+    std::vector<std::uint8_t> v;
+    for (std::int32_t y = 0; y < bm.height(); ++y)
+        v.insert(v.end(), bm.pixel(0, y), bm.pixel(0, y) + bm.width() * 4);
+    return v;
+}
+
+// The blend written with real division: p + floor(((s - p) w + 16384) / 32768).
+int referenceBlend(int p, int s, int w) { return p + int(std::floor(((s - p) * double(w) + 16384.0) / 32768.0)); }
+
+TEST(CLinearBitmap, FifteenBitBlendRoundsHalvesUp) {
+    for (int w : {129, 1000, 16384, 20000, 32639, 32640}) {
+        for (int p = 0; p < 256; p += 5)
+            for (int s = 0; s < 256; s += 3)
+                ASSERT_EQ(CLinearBitmap::blend15(p, s, w), referenceBlend(p, s, w)) << p << " " << s << " " << w;
+    }
+    EXPECT_EQ(CLinearBitmap::blend15(0, 255, 32639), 254);
+}
+
+TEST(CLinearBitmap, SetSizeKeepsOrFreesThePixels) {
+    CLinearBitmap bm;
+    EXPECT_EQ(bm.pixels(), nullptr);
+    ASSERT_EQ(bm.setSize(5, 3, true), nullptr);
+    EXPECT_EQ(bm.stride(), 20);
+    for (std::uint8_t b : bytesOf(bm))
+        ASSERT_EQ(b, 0);
+    bm.pixel(4, 2)[3] = 9;
+    ASSERT_EQ(bm.setSize(5, 3, true), nullptr);   // same size: not even cleared
+    EXPECT_EQ(bm.pixel(4, 2)[3], 9);
+    ASSERT_EQ(bm.setSize(0, 3, true), nullptr);
+    EXPECT_EQ(bm.pixels(), nullptr);
+    EXPECT_EQ(bm.width(), 0);
+    EXPECT_EQ(bm.height(), 0);
+}
+
+// The weight thresholds: below 129 nothing, 129 to 32639 blended, from 32640 stored.
+TEST(CLinearBitmap, FillRectWeightThresholdsAndColours) {
+    CColor color;
+    color.buildLinearRamp(200, 100, 0);
+    struct Case {
+        int weight;
+        int index;
+        std::uint8_t expect[4];
+    };
+    const Case cases[] = {
+        {128, 255, {10, 10, 10, 10}},
+        {129, 255, {std::uint8_t(referenceBlend(10, 200, 129)), std::uint8_t(referenceBlend(10, 100, 129)),
+                    std::uint8_t(referenceBlend(10, 0, 129)), std::uint8_t(referenceBlend(10, 255, 129))}},
+        {32639, 255, {std::uint8_t(referenceBlend(10, 200, 32639)), std::uint8_t(referenceBlend(10, 100, 32639)), 0, 254}},
+        {32640, 255, {200, 100, 0, 255}},
+        {32768, 128, {100, 50, 0, 255}},
+        {32768, 256, {255, 255, 255, 255}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.weight * 1000 + c.index);
+        CLinearBitmap bm;
+        ASSERT_EQ(bm.setSize(4, 4, false), nullptr);
+        std::memset(bm.pixels(), 10, 64);
+        bm.fillRect(CPixelRect{1, 1, 2, 2}, color, c.index, c.weight / 32768.0);
+        EXPECT_EQ(0, std::memcmp(bm.pixel(1, 1), c.expect, 4));
+        EXPECT_EQ(0, std::memcmp(bm.pixel(2, 2), c.expect, 4));
+        EXPECT_EQ(bm.pixel(0, 0)[0], 10);   // outside the rectangle
+        EXPECT_EQ(bm.pixel(3, 2)[0], 10);
+    }
+    // The colour's own opacity is part of the weight; a colour without ramp fills white.
+    CLinearBitmap bm;
+    ASSERT_EQ(bm.setSize(1, 1, true), nullptr);
+    CColor faint;
+    faint.buildToneRamp(255, 255, 255, 1.0, 0.003, 0.0);   // 0.003 x 32768 = 98: nothing
+    bm.fillRect(CPixelRect{0, 0, 1, 1}, faint, 255, 1.0);
+    EXPECT_EQ(bm.pixel(0, 0)[0], 0);
+    CColor none;
+    bm.fillRect(CPixelRect{0, 0, 1, 1}, none, 3, 1.0);
+    EXPECT_EQ(bm.pixel(0, 0)[1], 255);
+}
+
+TEST(CLinearBitmap, LinesIncludeBothEnds) {
+    CLinearBitmap bm;
+    ASSERT_EQ(bm.setSize(6, 6, true), nullptr);
+    bm.drawHLine(2, 2, 1, 9, 8, 7, 32768);
+    bm.drawHLine(4, 3, 2, 9, 8, 7, 32768);   // x1 < x0: nothing
+    bm.drawVLine(5, 1, 4, 1, 2, 3, 32768);
+    bm.drawVLine(0, 3, 3, 50, 50, 50, 16384);   // a half blend from 0
+    int painted = 0;
+    for (std::int32_t y = 0; y < 6; ++y)
+        for (std::int32_t x = 0; x < 6; ++x)
+            painted += bm.pixel(x, y)[3] != 0;
+    EXPECT_EQ(painted, 1 + 4 + 1);
+    EXPECT_EQ(bm.pixel(2, 1)[0], 9);
+    EXPECT_EQ(bm.pixel(5, 4)[2], 3);
+    EXPECT_EQ(bm.pixel(5, 5)[2], 0);
+    EXPECT_EQ(bm.pixel(0, 3)[0], referenceBlend(0, 50, 16384));
+}
+
+TEST(CLinearBitmap, XorTwiceRestoresAndLightenRaisesDarkBytes) {
+    CLinearBitmap bm;
+    ASSERT_EQ(bm.setSize(7, 5, false), nullptr);
+    pattern(bm, 1);
+    const std::vector<std::uint8_t> before = bytesOf(bm);
+    bm.xorRect(CPixelRect{1, 1, 4, 3}, 255, 255, 255, 64);
+    EXPECT_EQ(bm.pixel(1, 1)[2], before[std::size_t(7 * 4 + 4 + 2)] ^ 64);
+    EXPECT_EQ(bm.pixel(1, 1)[3], before[std::size_t(7 * 4 + 4 + 3)] ^ 255);
+    bm.xorRect(CPixelRect{1, 1, 4, 3}, 255, 255, 255, 64);
+    EXPECT_EQ(bytesOf(bm), before);
+    bm.lighten();
+    const std::vector<std::uint8_t> after = bytesOf(bm);
+    for (std::size_t i = 0; i < after.size(); ++i)
+        ASSERT_EQ(after[i], before[i] <= 239 ? before[i] + 16 : before[i]) << i;
+}
+
+TEST(CLinearBitmap, CopiesResizeAndClip) {
+    CLinearBitmap src;
+    ASSERT_EQ(src.setSize(8, 6, false), nullptr);
+    pattern(src, 2);
+    CLinearBitmap dst;
+    dst.copyFrom(src);
+    EXPECT_EQ(bytesOf(dst), bytesOf(src));
+
+    CLinearBitmap part;
+    ASSERT_EQ(part.setSize(3, 3, true), nullptr);
+    part.copyRect(src, CPixelRect{2, 1, 3, 2});   // resized to the source first
+    ASSERT_EQ(part.width(), 8);
+    EXPECT_EQ(0, std::memcmp(part.pixel(2, 1), src.pixel(2, 1), 12));
+    EXPECT_EQ(0, std::memcmp(part.pixel(2, 2), src.pixel(2, 2), 12));
+
+    // Moved up and left past the edges: only the overlapping part arrives, from matching pixels.
+    CLinearBitmap target;
+    ASSERT_EQ(target.setSize(4, 4, true), nullptr);
+    target.copyRectOffset(src, -3, -2, CPixelRect{1, 1, 5, 4});
+    for (std::int32_t y = 0; y < 4; ++y)
+        for (std::int32_t x = 0; x < 4; ++x) {
+            const bool inside = x + 3 >= 1 && x + 3 < 6 && y + 2 >= 1 && y + 2 < 5 && x < 3 && y < 3;
+            const std::uint8_t zero[4] = {0, 0, 0, 0};
+            EXPECT_EQ(0, std::memcmp(target.pixel(x, y), inside ? src.pixel(x + 3, y + 2) : zero, 4)) << x << "," << y;
+        }
+    target.copyRectOffset(src, 100, 0, CPixelRect{0, 0, 8, 6});   // entirely outside: nothing
+}
+
+TEST(CLinearBitmap, BlendRectCrossFadesBitmapsOfTheSameSize) {
+    CLinearBitmap a, b, other;
+    ASSERT_EQ(a.setSize(5, 4, false), nullptr);
+    ASSERT_EQ(b.setSize(5, 4, false), nullptr);
+    ASSERT_EQ(other.setSize(4, 4, true), nullptr);
+    pattern(a, 3);
+    pattern(b, 11);
+    const std::vector<std::uint8_t> original = bytesOf(a);
+    a.blendRect(other, CPixelRect{0, 0, 4, 4}, 0.5);
+    EXPECT_EQ(bytesOf(a), original);   // sizes differ: nothing
+    a.blendRect(b, CPixelRect{1, 1, 3, 2}, 0.3);
+    const int w = int(std::floor(0.3 * 32768 + 0.5));
+    for (int c = 0; c < 4; ++c)
+        EXPECT_EQ(a.pixel(2, 2)[c], referenceBlend(original[std::size_t(2 * 20 + 8 + c)], b.pixel(2, 2)[c], w));
+    EXPECT_EQ(a.pixel(0, 0)[0], original[0]);
+    a.blendFrom(b, 1.0);
+    EXPECT_EQ(bytesOf(a), bytesOf(b));
+}
+
+} // namespace
+} // namespace tal
