@@ -30,3 +30,4 @@ tal_tests(audio
   tests/Audio/CDenormNoiseGenTest.cpp
   tests/Audio/CombineInputsTest.cpp
 )
+tal_benchmark(tal_graph_bench bench/Audio/GraphBench.cpp)
