@@ -15,6 +15,7 @@ int runSelfcheck(std::span<const char* const> args);
 int runCompile(std::span<const char* const> args);
 int runDump(std::span<const char* const> args);
 int runPack(std::span<const char* const> args);
+int runInspect(std::span<const char* const> args);
 
 // One line per subcommand; each lives in a file of its own.
 static const Command kCommands[] = {
@@ -23,6 +24,7 @@ static const Command kCommands[] = {
     {"compile", "compile INPUT.xml OUTPUT: compile a description from its XML form", runCompile},
     {"dump", "dump FILE: load a compiled description and print its object tree", runDump},
     {"pack", "pack table --output FILE.cpp --symbol NAME RESOURCE=PATH...: embedded resource table", runPack},
+    {"inspect", "inspect FILE: print a preset file, a bank file or a saved plug-in state", runInspect},
 };
 
 int runVersion(std::span<const char* const> args) {

@@ -7,6 +7,8 @@ add_executable(delmaro-tool
   tools/DescriptionDump.cpp
   tools/DumpCommand.cpp
   tools/PackCommand.cpp
+  tools/InspectCommand.cpp
+  tools/RecordInspect.cpp
 )
 target_include_directories(delmaro-tool PRIVATE tools)
 target_compile_options(delmaro-tool PRIVATE ${TAL_WARNINGS})

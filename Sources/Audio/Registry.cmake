@@ -1,1 +1,17 @@
-# Parameter registries, presets and banks.
+# Presets, banks, the parameter registries, host-exported parameters and the controller table.
+tal_sources(
+  Sources/Audio/CAudioPreset.cpp
+  Sources/Audio/CAudioPresetBank.cpp
+)
+tal_tests(audio
+  tests/Audio/CAudioPresetTest.cpp
+  tests/Audio/CAudioPresetBankTest.cpp
+)
+# The record printer of "delmaro-tool inspect", tested on its own.
+tal_tests(tools
+  tests/tools/RecordInspectTest.cpp
+  tools/RecordInspect.cpp
+)
+if(TARGET tal_tools_tests)
+  target_include_directories(tal_tools_tests PRIVATE tools)
+endif()

@@ -1,0 +1,25 @@
+// "delmaro-tool inspect": prints a preset file, a bank file or a saved plug-in state.
+//
+//   inspect FILE
+//
+// shows the preset or bank name, every entry with its parameter definition, value format and the
+// values of each group. A file that is not such a record, or is damaged, gives a clear message on
+// standard error and exit status 1 (what could be read is still printed).
+#include "DelmaroTool.h"
+#include "RecordInspect.h"
+
+#include <cstdio>
+#include <string>
+
+namespace delmaro_tool {
+
+int runInspect(std::span<const char* const> args) {
+    if (args.size() != 1)
+        return fail("usage: inspect FILE");
+    std::string out, error;
+    const bool ok = inspectRecordFile(args[0], out, error);
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return ok ? 0 : fail(error);
+}
+
+} // namespace delmaro_tool
