@@ -1,9 +1,13 @@
 # Presets, banks, the parameter registries, host-exported parameters and the controller table.
 tal_sources(
+  Sources/Audio/CAudioExtParam.cpp
+  Sources/Audio/CAudioExtParamList.cpp
   Sources/Audio/CAudioPreset.cpp
   Sources/Audio/CAudioPresetBank.cpp
+  Sources/Audio/RegistryCreators.cpp
 )
 tal_tests(audio
+  tests/Audio/CAudioExtParamTest.cpp
   tests/Audio/CAudioPresetTest.cpp
   tests/Audio/CAudioPresetBankTest.cpp
 )
