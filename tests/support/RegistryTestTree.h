@@ -7,11 +7,20 @@
 #include "Core/CCreatorRegistry.h"
 #include "support/ParamTestTree.h"
 
+#include <type_traits>
+
 namespace tal {
 
 // An instance's parameter collector as an object of the tree, so that "param-collector" attributes
-// find it.
-class CCollectorObject : public CObject, public CAudioParamCollector {};
+// find it, created without an audio environment (the collector then uses its own processing lock).
+template <class Collector, bool = std::is_base_of_v<CObject, Collector>>
+class CCollectorObjectOf : public CObject, public Collector {};
+template <class Collector>
+class CCollectorObjectOf<Collector, true> : public Collector {
+public:
+    CError* init() override { return CObject::init(); }
+};
+using CCollectorObject = CCollectorObjectOf<CAudioParamCollector>;
 
 // A parameter test tree with the registry tags registered and an instance part below
 // "shared::plugin": its collector "shared::plugin.param-collector" and definitions built below
