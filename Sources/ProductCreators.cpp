@@ -3,6 +3,7 @@
 #include "Audio/AudioParamCreators.h"
 #include "Audio/Filters/FilterCreators.h"
 #include "Audio/GraphCreators.h"
+#include "Audio/RegistryCreators.h"
 #include "Core/CObject.h"
 
 namespace tal {
@@ -27,6 +28,7 @@ const CCreatorTableEntry* const* productCreatorTables() {
         audioParamCreatorTable(),
         kFilterCreatorTable,
         kGraphCreatorTable,
+        registryCreatorTable(),
         nullptr,
     };
     return tables;

@@ -7,14 +7,9 @@ namespace tal {
 
 namespace {
 
-template <class T>
-CObject* create() {
-    return new T();
-}
-
 const CCreatorTableEntry kTable[] = {
-    {"audio:ext-param", &create<CAudioExtParam>, &CObject::initScheme},
-    {"audio:ext-param-list", &create<CAudioExtParamList>, &CObject::initScheme},
+    {"audio:ext-param", &createObject<CAudioExtParam>, &CObject::initScheme},
+    {"audio:ext-param-list", &createObject<CAudioExtParamList>, &CObject::initScheme},
     {"", nullptr, nullptr},
 };
 
