@@ -2,7 +2,10 @@
 
 #include "Core/CError.h"
 #include "Core/CMemPool.h"
+#include "Other/CBrush.h"
 #include "Other/CColor.h"
+#include "Other/CCoverageBuffer.h"
+#include "Other/CCurveDraw.h"
 
 #include <algorithm>
 #include <cmath>
@@ -180,6 +183,50 @@ void CLinearBitmap::blendFrom(const CLinearBitmap& source, double opacity) {
         return;
     }
     blendRect(source, CPixelRect{0, 0, mWidth, mHeight}, opacity);
+}
+
+void CLinearBitmap::rasterise(const CCurveDraw& record, const double* points, std::int32_t count, std::int32_t originX,
+                              std::int32_t originY, const CPixelRect& clip) {
+    if (record.brush == nullptr || record.color == nullptr || count < 2 || mPixels == nullptr)
+        return;
+    if (!mCoverage)
+        mCoverage = std::make_unique<CCoverageBuffer>();
+    mCoverage->resize(mWidth, mHeight);
+    mCoverage->addPolyline(points, count, *record.brush, originX, originY);
+    mCoverage->fillPixels(*this, clip, *record.color, record.rampIndex, record.opacity);
+}
+
+void CLinearBitmap::drawCurveAA(const CCurveDraw& record, std::int32_t originX, std::int32_t originY,
+                                const CPixelRect& clip) {
+    rasterise(record, record.points, record.count, originX, originY, clip);
+}
+
+void CLinearBitmap::drawColumnCurveAA(const CCurveDraw& record, std::int32_t originX, std::int32_t originY,
+                                      const CPixelRect& clip) {
+    if (record.brush == nullptr || record.count < 2 || record.points == nullptr || !std::isfinite(record.points[0]))
+        return;
+    const std::int64_t k = record.brush->size();
+    const std::int64_t f = std::int64_t(std::floor(record.points[0]));
+    const std::int64_t limit = k + clip.x + clip.width - originX;
+    if (f >= limit)
+        return;
+    const double* points = record.points;
+    std::int64_t count = record.count;
+    const std::int64_t leftmost = clip.x - originX - k;
+    if (f < leftmost) {
+        const std::int64_t drop = leftmost - f;
+        if (count - drop < 2)
+            return;
+        points += 2 * drop;
+        count -= drop;
+        if (leftmost + count > limit)
+            count = clip.width + 2 * k;
+    } else if (f + count > limit) {
+        count = limit - f;
+    }
+    if (count < 2)
+        return;
+    rasterise(record, points, std::int32_t(count), originX, originY, clip);
 }
 
 } // namespace tal

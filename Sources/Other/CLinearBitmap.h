@@ -1,13 +1,16 @@
 #pragma once
 
 #include "Core/CPoolAllocated.h"
+#include "Other/CCoverageBuffer.h"
 
 #include <cstdint>
+#include <memory>
 
 namespace tal {
 
 class CColor;
 class CError;
+struct CCurveDraw;
 
 // An integer pixel rectangle: left, top, width, height.
 struct CPixelRect {
@@ -68,6 +71,17 @@ public:
     // The same for the whole bitmaps.
     void blendFrom(const CLinearBitmap& source, double opacity);
 
+    // --- anti-aliased curves ---
+    // Rasterises the record's polyline with its brush (points plus the origin give bitmap pixels)
+    // and blends it into the pixels inside clip with the record's colour entry and opacity. Nothing
+    // without a brush or colour, with fewer than 2 points, or into an empty bitmap.
+    void drawCurveAA(const CCurveDraw& record, std::int32_t originX, std::int32_t originY, const CPixelRect& clip);
+    // The same for a polyline of one point per pixel column (point i at the column of point 0 plus
+    // i); points that cannot reach the clip are dropped first.
+    void drawColumnCurveAA(const CCurveDraw& record, std::int32_t originX, std::int32_t originY, const CPixelRect& clip);
+    // The work buffer of the last anti-aliased draw (null before the first); for tests.
+    const CCoverageBuffer* coverageBuffer() const noexcept { return mCoverage.get(); }
+
     // --- pixel arithmetic, shared with the rasteriser and the image spans ---
     // nearest(f x 32768), halves away from zero.
     static std::int32_t weightOf(double fraction) noexcept;
@@ -84,8 +98,12 @@ protected:
     std::int32_t mWidth = 0;
     std::int32_t mHeight = 0;
     std::int32_t mStride = 0;
+    std::unique_ptr<CCoverageBuffer> mCoverage;   // made on the first anti-aliased draw
 
 private:
+    // Stamps and blends a polyline through the coverage buffer.
+    void rasterise(const CCurveDraw& record, const double* points, std::int32_t count, std::int32_t originX,
+                   std::int32_t originY, const CPixelRect& clip);
     // Resizes to the source's size when it differs; false when there is nothing to copy.
     bool takeSizeOf(const CLinearBitmap& source);
     // Stores or blends the 4-byte colour over a run of n pixels.
