@@ -229,4 +229,167 @@ void CLinearBitmap::drawColumnCurveAA(const CCurveDraw& record, std::int32_t ori
     rasterise(record, points, std::int32_t(count), originX, originY, clip);
 }
 
+namespace {
+
+// R, G, B of a record's colour: its ramp entry when there is one, else white.
+void recordColor(const CCurveDraw& record, std::uint8_t c[4]) {
+    c[0] = c[1] = c[2] = c[3] = 255;
+    if (record.color != nullptr && record.rampIndex <= 255 && record.color->toneTable() != nullptr)
+        std::memcpy(c, record.color->tone(int(record.rampIndex)), 3);
+}
+
+// p + floor((s - p) x m / 2^15): the shift blend of the pixel-exact routines.
+std::uint8_t shiftBlend15(int p, int s, std::int32_t m) noexcept {
+    return std::uint8_t(p + int(std::floor(double(s - p) * m / 32768.0)));
+}
+
+} // namespace
+
+template <class Plot>
+void CLinearBitmap::walkLine(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, Plot plot) {
+    const std::int32_t dx = x1 > x0 ? x1 - x0 : x0 - x1, dy = y1 > y0 ? y1 - y0 : y0 - y1;
+    const std::int32_t sx = x1 >= x0 ? 1 : -1, sy = y1 >= y0 ? 1 : -1;
+    std::int32_t x = x0, y = y0;
+    plot(x, y);
+    // Steps the major axis one pixel at a time; the error term decides the minor axis.
+    const bool xMajor = dx > dy;
+    const std::int32_t dMajor = xMajor ? dx : dy, dMinor = xMajor ? dy : dx;
+    const std::int32_t sMajor = xMajor ? sx : sy, sMinor = xMajor ? sy : sx;
+    std::int32_t& major = xMajor ? x : y;
+    std::int32_t& minor = xMajor ? y : x;
+    const std::int32_t end = xMajor ? x1 : y1, lastLine = (xMajor ? mWidth : mHeight) - 1;
+    const bool endOnEdge = end == 0 || end == lastLine;
+    std::int32_t e = 2 * dMinor - dMajor;
+    for (std::int32_t k = 1; k <= dMajor; ++k) {
+        if (e >= 0) {
+            minor += sMinor;
+            e -= 2 * dMajor;
+        }
+        e += 2 * dMinor;
+        major += sMajor;
+        if (k < dMajor || endOnEdge)
+            plot(x, y);
+    }
+}
+
+void CLinearBitmap::drawLineSolid(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, int r, int g, int b) {
+    const std::uint8_t c[4] = {std::uint8_t(r), std::uint8_t(g), std::uint8_t(b), 255};
+    walkLine(x0, y0, x1, y1, [&](std::int32_t x, std::int32_t y) { std::memcpy(pixel(x, y), c, 4); });
+}
+
+void CLinearBitmap::drawLineBlend(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, int r, int g, int b,
+                                  std::int32_t weight) {
+    const int c[3] = {r, g, b};
+    walkLine(x0, y0, x1, y1, [&](std::int32_t x, std::int32_t y) {
+        std::uint8_t* p = pixel(x, y);
+        for (int k = 0; k < 3; ++k)
+            p[k] = shiftBlend15(p[k], c[k], weight);
+    });
+}
+
+void CLinearBitmap::drawPixelCurve(const CCurveDraw& record, std::int32_t originX, std::int32_t originY,
+                                   const CPixelRect& clip) {
+    if (record.points == nullptr || record.count < 2 || mPixels == nullptr)
+        return;
+    const double box[4] = {clip.x + 1e-5, clip.y + 1e-5, clip.x + clip.width - 1e-5, clip.y + clip.height - 1e-5};
+    std::uint8_t c[4];
+    recordColor(record, c);
+    const std::int32_t v = weightOf(record.opacity);
+    bool accepted = false;
+    std::int32_t endX = 0, endY = 0;
+    for (std::int32_t i = 0; i + 1 < record.count; ++i) {
+        double x0 = record.points[2 * i] + originX, y0 = record.points[2 * i + 1] + originY;
+        double x1 = record.points[2 * i + 2] + originX, y1 = record.points[2 * i + 3] + originY;
+        accepted = std::isfinite(x0) && std::isfinite(y0) && std::isfinite(x1) && std::isfinite(y1)
+                   && !CCoverageBuffer::clipSegment(box, x0, y0, x1, y1);
+        if (!accepted)
+            continue;
+        const std::int32_t ax = std::int32_t(std::floor(x0)), ay = std::int32_t(std::floor(y0));
+        endX = std::int32_t(std::floor(x1));
+        endY = std::int32_t(std::floor(y1));
+        if (v >= kOpaqueWeight)
+            drawLineSolid(ax, ay, endX, endY, c[0], c[1], c[2]);
+        else
+            drawLineBlend(ax, ay, endX, endY, c[0], c[1], c[2], v);
+    }
+    if (accepted) {
+        std::uint8_t* p = pixel(endX, endY);
+        for (int k = 0; k < 3; ++k)
+            p[k] = v >= kOpaqueWeight ? c[k] : shiftBlend15(p[k], c[k], v);
+    }
+}
+
+void CLinearBitmap::drawColumnCurve(const CCurveDraw& record, std::int32_t originX, std::int32_t originY,
+                                    const CPixelRect& clip) {
+    if (record.points == nullptr || record.count < 2 || mPixels == nullptr || !std::isfinite(record.points[0]))
+        return;
+    // Culling: keep at most one column left of the clip and one beyond it.
+    const std::int64_t f = std::int64_t(std::floor(record.points[0]));
+    const std::int64_t limit = std::int64_t(clip.x) + clip.width - originX + 1;
+    if (f >= limit)
+        return;
+    const double* points = record.points;
+    std::int64_t count = record.count;
+    const std::int64_t leftmost = std::int64_t(clip.x) - originX - 1;
+    if (f < leftmost) {
+        const std::int64_t drop = leftmost - f;
+        if (count - drop < 2)
+            return;
+        points += 2 * drop;
+        count -= drop;
+        if (leftmost + count > limit)
+            count = clip.width + 2;
+    } else if (f + count > limit) {
+        count = limit - f;
+    }
+    if (count < 2)
+        return;
+
+    std::uint8_t c[4];
+    recordColor(record, c);
+    const std::int32_t v = weightOf(record.opacity);
+    auto rowOf = [&](std::int64_t i) {
+        const double y = points[2 * i + 1] + 0.5;
+        return std::int64_t(std::isfinite(y) ? std::trunc(std::clamp(y, -1e9, 1e9)) : 0.0) + originY;
+    };
+    std::int64_t handedTop = rowOf(0), handedBottom = handedTop;
+    for (std::int64_t i = 0; i < count; ++i) {
+        const std::int64_t column = std::int64_t(std::floor(points[2 * i])) + originX;
+        if (column >= std::int64_t(clip.x) + clip.width)
+            break;
+        const std::int64_t yi = rowOf(i);
+        const std::int64_t yn = i + 1 < count ? rowOf(i + 1) : yi;
+        std::int64_t top, bottom, nextTop, nextBottom;
+        if (yn == yi) {
+            top = bottom = nextTop = nextBottom = yi;
+        } else if (yn > yi) {
+            const std::int64_t h = (yn - yi + 1) >> 1;
+            top = yi;
+            bottom = yi + h - 1;
+            nextTop = yi + h;
+            nextBottom = yn;
+        } else {
+            const std::int64_t h = (yi - yn + 1) >> 1;
+            top = yi - h + 1;
+            bottom = yi;
+            nextTop = yn;
+            nextBottom = yi - h;
+        }
+        const std::int64_t runTop = std::max<std::int64_t>(std::min(top, handedTop), clip.y);
+        const std::int64_t runBottom = std::min<std::int64_t>(std::max(bottom, handedBottom), clip.y + clip.height - 1);
+        handedTop = nextTop;
+        handedBottom = nextBottom;
+        if (column < clip.x)
+            continue;
+        for (std::int64_t y = runTop; y <= runBottom; ++y) {
+            std::uint8_t* p = pixel(std::int32_t(column), std::int32_t(y));
+            if (v >= kOpaqueWeight)
+                std::memcpy(p, c, 4);
+            else
+                for (int k = 0; k < 4; ++k)
+                    p[k] = blend15(p[k], c[k], v);
+        }
+    }
+}
+
 } // namespace tal

@@ -79,6 +79,20 @@ public:
     // The same for a polyline of one point per pixel column (point i at the column of point 0 plus
     // i); points that cannot reach the clip are dropped first.
     void drawColumnCurveAA(const CCurveDraw& record, std::int32_t originX, std::int32_t originY, const CPixelRect& clip);
+    // --- pixel-exact curves (one-pixel lines; the colour's own opacity is not applied) ---
+    // A one-pixel polyline clipped to clip, joined segments drawing their shared point once.
+    void drawPixelCurve(const CCurveDraw& record, std::int32_t originX, std::int32_t originY, const CPixelRect& clip);
+    // A connected curve of one point per pixel column: each column draws one vertical run that
+    // meets its neighbours halfway.
+    void drawColumnCurve(const CCurveDraw& record, std::int32_t originX, std::int32_t originY, const CPixelRect& clip);
+    // Records that draw nothing (fewer than 2 points, or anti-aliased without brush).
+    void drawNothing(const CCurveDraw&, std::int32_t, std::int32_t, const CPixelRect&) {}
+    // One Bresenham segment from its start up to, but not including, its end unless the end lies in
+    // the bitmap's first or last column (row, for steep segments); both ends inside the bitmap.
+    // Solid stores (r, g, b, 255); blend moves R, G, B toward the colour by weight / 32768.
+    void drawLineSolid(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, int r, int g, int b);
+    void drawLineBlend(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, int r, int g, int b,
+                       std::int32_t weight);
     // The work buffer of the last anti-aliased draw (null before the first); for tests.
     const CCoverageBuffer* coverageBuffer() const noexcept { return mCoverage.get(); }
 
@@ -101,6 +115,8 @@ protected:
     std::unique_ptr<CCoverageBuffer> mCoverage;   // made on the first anti-aliased draw
 
 private:
+    template <class Plot>
+    void walkLine(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, Plot plot);
     // Stamps and blends a polyline through the coverage buffer.
     void rasterise(const CCurveDraw& record, const double* points, std::int32_t count, std::int32_t originX,
                    std::int32_t originY, const CPixelRect& clip);

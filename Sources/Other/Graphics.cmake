@@ -15,4 +15,5 @@ tal_tests(other
   tests/Other/CColorTest.cpp
   tests/Other/CCurveRasterTest.cpp
   tests/Other/CLinearBitmapTest.cpp
+  tests/Other/CPixelCurveTest.cpp
 )
