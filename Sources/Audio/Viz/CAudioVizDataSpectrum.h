@@ -1,0 +1,29 @@
+#pragma once
+#include "Audio/Viz/CAudioVizData.h"
+#include "Audio/Viz/CVizInlineArray.h"
+
+namespace tal {
+
+// A spectrum frame (type 3): linear magnitudes of bins 0 (DC) to n - 1, as the spectrum analyser
+// accumulates them, with the settings they were measured with.
+class CAudioVizDataSpectrum : public CAudioVizData {
+public:
+    CAudioVizDataSpectrum() noexcept : CAudioVizData(kTypeSpectrum) {}
+
+    // --- the payload: common fields, i32 n, n f64 values, f64 sample rate, i32 FFT size,
+    // i32 averaging type, f64 averaging time, i32 window (56 + 8n bytes) ---
+    [[nodiscard]] CError* save(COutputStream& out) const override;
+    [[nodiscard]] CError* load(CInputStream& in) override;
+    CAudioVizDataSpectrum* cloneSpectrum() const;
+
+    std::int32_t binCount() const noexcept { return values.count(); }
+
+    CVizInlineArray<double, 8> values;
+    double sampleRate = 0.0;
+    std::int32_t fftSize = 0;       // analysis length N; the spectrum has N/2 + 1 bins
+    std::int32_t averagingType = 0; // 0 RT Avg, 1 Max, 2 Avg, 3 RT Max, 4 RT Sigma
+    double averagingTime = 0.0;     // seconds: elapsed since reset (Max, Avg) or the time constant
+    std::int32_t window = 0;        // 0 Hann, 1 Blackman, 2 Hi-Res, 3 Dome
+};
+
+} // namespace tal

@@ -1,0 +1,12 @@
+# Visualisation frames, the visualisation collector, the spectrum analyser and the export slots.
+tal_sources(
+  Sources/Audio/Viz/CAudioVizData.cpp
+  Sources/Audio/Viz/CAudioVizDataInfo.cpp
+  Sources/Audio/Viz/CAudioVizDataMeter.cpp
+  Sources/Audio/Viz/CAudioVizDataSpectrum.cpp
+  Sources/Audio/Viz/CAudioVizDataVScope.cpp
+  Sources/Audio/Viz/CVizPayloadReader.cpp
+)
+tal_tests(audio
+  tests/Audio/Viz/CAudioVizDataTest.cpp
+)
