@@ -1,12 +1,15 @@
 # Visualisation frames, the visualisation collector, the spectrum analyser and the export slots.
 tal_sources(
+  Sources/Audio/Viz/CAudioVizCollector.cpp
   Sources/Audio/Viz/CAudioVizData.cpp
   Sources/Audio/Viz/CAudioVizDataInfo.cpp
   Sources/Audio/Viz/CAudioVizDataMeter.cpp
   Sources/Audio/Viz/CAudioVizDataSpectrum.cpp
   Sources/Audio/Viz/CAudioVizDataVScope.cpp
   Sources/Audio/Viz/CVizPayloadReader.cpp
+  Sources/Audio/Viz/VizCreators.cpp
 )
 tal_tests(audio
+  tests/Audio/Viz/CAudioVizCollectorTest.cpp
   tests/Audio/Viz/CAudioVizDataTest.cpp
 )

@@ -1,0 +1,303 @@
+#include "Audio/Viz/CAudioVizCollector.h"
+
+#include "Audio/CAudioEnv.h"
+#include "Audio/CAudioParam.h"
+#include "Audio/CAudioParamCollector.h"
+#include "Audio/CAudioParamLock.h"
+#include "Audio/Viz/CAudioVizDataMeter.h"
+#include "Audio/Viz/VizCreators.h"
+#include "Core/CMemoryReader.h"
+#include "Core/CWriteSeqBuffer.h"
+#include "support/GraphTestSupport.h"
+#include "support/LeBytes.h"
+#include "support/ParamTestTree.h"
+#include "support/StreamTestHelpers.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tal {
+namespace {
+
+using test::Bytes;
+
+bool registerVizTags() {
+    static const bool registered = CCreatorRegistry::instance().registerTable(kVizCreatorTable) == 0;
+    return registered;
+}
+
+// One plug-in instance's tree as the description makes it: "plugin" with "audio-env" and
+// "viz-collector", the shared "audio.param-enable-viz" definition, and a parameter collector.
+class CAudioVizCollectorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(test::registerGraphTags());
+        ASSERT_TRUE(registerVizTags());
+        CObject* def = nullptr;
+        ASSERT_EQ(takeMessage(CParamTestTree::build(def, tree.audio(), "audio:param", "param-enable-viz",
+                                                    {{"element-size", "1"},
+                                                     {"converter", "shared::audio.paramcvt.enum-enable"},
+                                                     {"min-values", "0"},
+                                                     {"max-values", "1"},
+                                                     {"def-values", "0"}})),
+                  "");
+        root = new CObject;
+        root->initRoot(nullptr);
+        CObject* plugin = CParamTestTree::plain(root, "plugin");
+        CObject* made = nullptr;
+        ASSERT_EQ(takeMessage(CParamTestTree::build(made, plugin, "audio:audio-env", "audio-env", {})), "");
+        env = dynamic_cast<CAudioEnv*>(made);
+        ASSERT_EQ(takeMessage(CParamTestTree::build(made, plugin, "audio:viz-collector", "viz-collector",
+                                                    {{"env", "^audio-env"}})),
+                  "");
+        viz = dynamic_cast<CAudioVizCollector*>(made);
+        ASSERT_NE(viz, nullptr);
+        viz->setParamCollector(&params);
+    }
+    void TearDown() override {
+        if (root != nullptr) root->release();
+    }
+
+    // The "-enable" value of an item, or -1 when the parameter was never given a value.
+    double enableValue(const char* item) {
+        CAudioParam* p = params.findParam(CString(item, "-enable"));
+        if (p == nullptr) return -1.0;
+        CAudioParamLock lock(p);
+        if (p->getCurrent().getElementCount(0) < 1) return -1.0;
+        return p->getCurrent().getValue(0, 0, 0);
+    }
+
+    CAudioVizDataMeter* meterAt(double time) {
+        auto* m = new CAudioVizDataMeter;
+        m->time = time;
+        m->level = time * 2.0;
+        return m;
+    }
+
+    Bytes reply(double rate = 30.0) {
+        return test::written([&](COutputStream& out) { ASSERT_EQ(takeMessage(viz->writeVizData(out, rate)), ""); });
+    }
+
+    // The item blocks of a reply: name and the time stamps of its frames.
+    struct Block {
+        std::string name;
+        std::vector<double> times;
+    };
+    static std::vector<Block> parse(const Bytes& bytes, double* vizTime = nullptr) {
+        std::vector<Block> blocks;
+        CMemoryReader in(bytes.data(), std::int32_t(bytes.size()));
+        double t = 0.0;
+        EXPECT_EQ(in.readDouble(t), nullptr);
+        if (vizTime) *vizTime = t;
+        for (;;) {
+            std::int32_t count = 0;
+            EXPECT_EQ(in.read32(count), nullptr);
+            if (count == 0) break;
+            Block block;
+            CString name;
+            EXPECT_EQ(in.readString(name), nullptr);
+            block.name = textOf(name);
+            for (int i = 0; i < count; ++i) {
+                CAudioVizData* frame = nullptr;
+                EXPECT_EQ(takeMessage(CAudioVizData::readFromStream(in, frame)), "");
+                if (frame == nullptr) return blocks;
+                block.times.push_back(frame->time);
+                delete frame;
+            }
+            blocks.push_back(block);
+        }
+        EXPECT_EQ(in.getRemainingSize(), 0);
+        return blocks;
+    }
+
+    CParamTestTree tree;
+    CObject* root = nullptr;
+    CAudioEnv* env = nullptr;
+    CAudioVizCollector* viz = nullptr;
+    CAudioParamCollector params;
+};
+
+TEST_F(CAudioVizCollectorTest, InitNeedsTheEnvironment) {
+    CObject* made = nullptr;
+    CError* err = CParamTestTree::build(made, root, "audio:viz-collector", "orphan", {});
+    EXPECT_NE(err, nullptr);
+    delete err;
+}
+
+TEST_F(CAudioVizCollectorTest, ItemsAreFoundAgainByName) {
+    CAudioVizItem* a = viz->getVizItem(CString("modSpectrum"));
+    CAudioVizItem* b = viz->getVizItem(CString("modSpectrum-sec"));
+    EXPECT_NE(a, b);
+    EXPECT_EQ(viz->getVizItem(CString("modSpectrum")), a);
+    EXPECT_EQ(textOf(*a->name), "modSpectrum");
+    EXPECT_EQ(a->collector, viz);
+    EXPECT_EQ(a->totalRequests, 0);
+}
+
+TEST_F(CAudioVizCollectorTest, UnrequestedFramesAreDroppedAndEnableIsNeverWritten) {
+    CAudioVizItem* item = viz->getVizItem(CString("spec"));
+    viz->postVizData(item, meterAt(1.0));
+    viz->runHostBlockRequests();
+    EXPECT_EQ(viz->queuedFrameCount(item), 0);
+    EXPECT_EQ(enableValue("spec"), -1.0);
+}
+
+TEST_F(CAudioVizCollectorTest, RequestsTakeEffectAtTheNextHostBlock) {
+    CAudioVizItem* item = viz->getVizItem(CString("spec"));
+    viz->addItemRequest(item);
+    EXPECT_EQ(item->totalRequests, 0);
+    EXPECT_EQ(enableValue("spec"), -1.0);
+    viz->runHostBlockRequests();
+    EXPECT_EQ(item->totalRequests, 1);
+    EXPECT_EQ(enableValue("spec"), 1.0);
+
+    viz->postVizData(item, meterAt(1.0));
+    viz->postVizData(item, meterAt(2.0));
+    EXPECT_EQ(viz->queuedFrameCount(item), 2);
+
+    viz->removeItemRequest(item);
+    viz->runHostBlockRequests();
+    EXPECT_EQ(item->totalRequests, 0);
+    EXPECT_EQ(enableValue("spec"), 0.0);
+    EXPECT_EQ(viz->queuedFrameCount(item), 0);   // switching off drops what waits
+}
+
+TEST_F(CAudioVizCollectorTest, BalancedRequestsInOneBlockChangeNothing) {
+    CAudioVizItem* item = viz->getVizItem(CString("spec"));
+    viz->addItemRequest(item);
+    viz->addItemRequest(item);
+    viz->removeItemRequest(item);
+    viz->removeItemRequest(item);
+    viz->runHostBlockRequests();
+    EXPECT_EQ(item->totalRequests, 0);
+    EXPECT_EQ(enableValue("spec"), -1.0);
+}
+
+TEST_F(CAudioVizCollectorTest, SecondListenerKeepsTheItemOn) {
+    CAudioVizItem* item = viz->getVizItem(CString("spec"));
+    viz->addItemRequest(item);
+    viz->runHostBlockRequests();
+    viz->addItemRequest(item);
+    viz->runHostBlockRequests();
+    viz->removeItemRequest(item);
+    viz->runHostBlockRequests();
+    EXPECT_EQ(item->totalRequests, 1);
+    EXPECT_EQ(enableValue("spec"), 1.0);
+    viz->removeItemRequest(item);
+    viz->removeItemRequest(item);   // one more than there were: the count stays at 0
+    viz->runHostBlockRequests();
+    EXPECT_EQ(item->totalRequests, 0);
+    EXPECT_EQ(enableValue("spec"), 0.0);
+}
+
+TEST_F(CAudioVizCollectorTest, ReplyCarriesTheWaitingFramesInTheDocumentedLayout) {
+    CAudioVizItem* item = viz->getVizItem(CString("spec"));
+    viz->addItemRequest(item);
+    viz->runHostBlockRequests();
+    CAudioVizDataMeter* first = meterAt(0.5);
+    CAudioVizDataMeter* second = meterAt(0.75);
+    const Bytes firstRecord = test::written([&](COutputStream& out) {
+        CWriteSeqBuffer scratch;
+        ASSERT_EQ(first->writeRecord(out, scratch), nullptr);
+    });
+    const Bytes secondRecord = test::written([&](COutputStream& out) {
+        CWriteSeqBuffer scratch;
+        ASSERT_EQ(second->writeRecord(out, scratch), nullptr);
+    });
+    viz->postVizData(item, first);
+    viz->postVizData(item, second);
+    env->vizTime = 2.0;
+    LeBytes expected;
+    expected.f64(2.0).i32(2).str("spec").raw(firstRecord).raw(secondRecord).i32(0);
+    EXPECT_EQ(reply(), expected.bytes());
+    EXPECT_EQ(viz->queuedFrameCount(item), 0);
+    LeBytes empty;
+    empty.f64(2.0).i32(0);
+    EXPECT_EQ(reply(), empty.bytes());
+}
+
+TEST_F(CAudioVizCollectorTest, EmptyReplyStoresTheRequestedRateButIgnoresNonsense) {
+    EXPECT_EQ(reply(60.0).size(), 12u);
+    EXPECT_EQ(env->requestedVizFrameRate, 60.0);
+    for (const double bad : {0.0, -5.0, std::nan("")}) {
+        SCOPED_TRACE(bad);
+        reply(bad);
+        EXPECT_EQ(env->requestedVizFrameRate, 60.0);
+    }
+}
+
+TEST_F(CAudioVizCollectorTest, QueueKeepsTheNewest1024Frames) {
+    CAudioVizItem* item = viz->getVizItem(CString("spec"));
+    CAudioVizItem* other = viz->getVizItem(CString("other"));
+    viz->addItemRequest(item);
+    viz->addItemRequest(other);
+    viz->runHostBlockRequests();
+    for (int i = 1; i <= 1025; ++i)
+        viz->postVizData(item, meterAt(i));
+    viz->postVizData(other, meterAt(7.0));
+    const std::vector<Block> blocks = parse(reply());
+    ASSERT_EQ(blocks.size(), 2u);
+    EXPECT_EQ(blocks[0].name, "spec");   // registration order
+    ASSERT_EQ(blocks[0].times.size(), 1024u);
+    for (int i = 0; i < 1024; ++i)
+        ASSERT_EQ(blocks[0].times[i], double(i + 2)) << i;
+    EXPECT_EQ(blocks[1].name, "other");
+    EXPECT_EQ(blocks[1].times, std::vector<double>{7.0});
+}
+
+TEST_F(CAudioVizCollectorTest, StoppingDiscardsWaitingFrames) {
+    CAudioVizItem* item = viz->getVizItem(CString("spec"));
+    viz->addItemRequest(item);
+    viz->runHostBlockRequests();
+    viz->postVizData(item, meterAt(1.0));
+    viz->releaseExportSlots();
+    viz->postVizData(item, meterAt(2.0));
+    const std::vector<Block> blocks = parse(reply());
+    ASSERT_EQ(blocks.size(), 1u);
+    EXPECT_EQ(blocks[0].times, std::vector<double>{2.0});
+}
+
+// The audio thread posts frames and applies requests once per "host block"; the main thread
+// listens, fetches replies and stops listening. Every frame that arrives is complete and the
+// frames of the item arrive in the order they were posted.
+TEST_F(CAudioVizCollectorTest, ConcurrentProducerAndEditor) {
+    CAudioVizItem* item = viz->getVizItem(CString("spec"));
+    constexpr int kFrames = 20000;
+    std::atomic<bool> done{false};
+    std::thread audio([&] {
+        for (int i = 1; i <= kFrames; ++i) {
+            if (i % 16 == 0)
+                viz->runHostBlockRequests();
+            viz->postVizData(item, meterAt(i));
+        }
+        viz->runHostBlockRequests();
+        done.store(true, std::memory_order_release);
+    });
+    double last = 0.0;
+    int received = 0;
+    int round = 0;
+    while (!done.load(std::memory_order_acquire)) {
+        if (round % 50 == 0) viz->addItemRequest(item);
+        if (round % 50 == 25) viz->removeItemRequest(item);
+        ++round;
+        for (const Block& block : parse(reply())) {
+            for (double t : block.times) {
+                ASSERT_GT(t, last);
+                last = t;
+                ++received;
+            }
+        }
+    }
+    audio.join();
+    for (const Block& block : parse(reply()))
+        received += int(block.times.size());
+    EXPECT_LE(received, kFrames);
+}
+
+} // namespace
+} // namespace tal
