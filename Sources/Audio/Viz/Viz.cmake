@@ -6,10 +6,18 @@ tal_sources(
   Sources/Audio/Viz/CAudioVizDataMeter.cpp
   Sources/Audio/Viz/CAudioVizDataSpectrum.cpp
   Sources/Audio/Viz/CAudioVizDataVScope.cpp
+  Sources/Audio/Viz/CAudioVizSlotManager.cpp
+  Sources/Audio/Viz/CFFTPlanCache.cpp
+  Sources/Audio/Viz/CSpectrumAnalyser.cpp
   Sources/Audio/Viz/CVizPayloadReader.cpp
+  Sources/Audio/Viz/SpectrumWindow.cpp
   Sources/Audio/Viz/VizCreators.cpp
 )
 tal_tests(audio
   tests/Audio/Viz/CAudioVizCollectorTest.cpp
   tests/Audio/Viz/CAudioVizDataTest.cpp
+  tests/Audio/Viz/CAudioVizSlotManagerTest.cpp
+  tests/Audio/Viz/CFFTPlanCacheTest.cpp
+  tests/Audio/Viz/CSpectrumAnalyserTest.cpp
 )
+tal_benchmark(tal_analyser_bench bench/Audio/AnalyserBench.cpp)
