@@ -6,6 +6,7 @@
 #include "Audio/CAudioParamDef.h"
 #include "Audio/CAudioParamLock.h"
 #include "Audio/Viz/CAudioVizData.h"
+#include "Audio/Viz/CAudioVizSlotManager.h"
 #include "Core/CError.h"
 #include "Core/COutputStream.h"
 #include "Core/CWriteSeqBuffer.h"
@@ -15,8 +16,10 @@
 namespace tal {
 
 CAudioVizCollector::~CAudioVizCollector() {
+    detachExportListeners();
     deleteFrames(mFrames);
     delete mPending;
+    delete mPendingSlotRequests;
 }
 
 CError* CAudioVizCollector::init() {
@@ -28,6 +31,8 @@ CError* CAudioVizCollector::init() {
     mEnableInfo = &enableDef->getInfo();
     if (CError* err = findObjectByAttr(mEnv, CString("env"), true))
         return traceError(err, getFullName());
+    if (!getTextAttr("export-slot-param").isEmpty() && mParams != nullptr)
+        setupExport();
     return nullptr;
 }
 
@@ -78,17 +83,36 @@ CAudioVizCollector::CRequestList* CAudioVizCollector::takePendingRequestsLocked(
 
 void CAudioVizCollector::runHostBlockRequests() {
     CRequestList* taken = nullptr;
+    bool exportChanged = false;
     {
         CSpinLockGuard guard(mEnv->processingLock);
         taken = takePendingRequestsLocked();
+        if (mSlotManager != nullptr)
+            exportChanged = takeExportParamsChangedLocked();
     }
-    if (taken != nullptr) {
-        updateRequests(taken);
-        delete taken;
-    }
+    updateRequests(taken, exportChanged);
+    delete taken;
 }
 
-void CAudioVizCollector::updateRequests(const CRequestList* pending) {
+bool CAudioVizCollector::takeExportParamsChangedLocked() noexcept {
+    const bool changed = mExportParamsChanged;
+    mExportParamsChanged = false;
+    return changed;
+}
+
+void CAudioVizCollector::updateRequests(const CRequestList* pending, bool exportParamsChanged) {
+    if (mSlotManager != nullptr) {
+        if (mClaimRetryPending) {
+            const std::int32_t version = mSlotManager->namesVersion();
+            if (version != mNamesSeenByClaims)
+                exportParamsChanged = true;
+            mNamesSeenByClaims = version;
+        }
+        if (exportParamsChanged)
+            updateExportSlots();
+        if (mClaimCount > 0)
+            updateExportRequests();
+    }
     if (pending == nullptr)
         return;
     for (const CAudioVizItemRequest& entry : pending->entries)
@@ -150,8 +174,20 @@ void CAudioVizCollector::setEnableParam(CAudioVizItem* item, bool on) {
 }
 
 void CAudioVizCollector::postVizData(CAudioVizItem* item, CAudioVizData* frame) {
-    // Export slots are not set up by this collector, so no request is an export request; frames of
-    // a group outside 0 to 7 can never take part in export and go to the local queue only.
+    // Export part: a frame of a group that owns a slot where importers want this item goes there
+    // (a clone when this instance's editor wants it too). A frame of a group outside 0 to 7 has
+    // no export slot and goes to the local queue only.
+    const std::int32_t g = frame->group;
+    if (mSlotManager != nullptr && g >= 0 && g < CAudioVizItem::kGroups && item->exportRequestsPerGroup[g] >= 1 &&
+        mClaimed[g] != nullptr) {
+        const bool onlyExport = item->totalRequests <= item->exportRequests;
+        CAudioVizData* goes = onlyExport ? frame : CAudioVizData::clone(*frame);
+        goes->exportSlot = mExportSlot[g];
+        goes->time = 0.0;
+        mSlotManager->pushFrame(mExportSlot[g], *item->name, goes, item->exportRequestsPerGroup[g], mEnv->runningTime);
+        if (onlyExport)
+            return;
+    }
     if (item->totalRequests <= item->exportRequests) {
         delete frame;
         return;
@@ -213,9 +249,19 @@ CError* CAudioVizCollector::writeVizData(COutputStream& out, double requestedFra
                 err = writeVizItem(out, node->value);
         }
     }
+    deleteFrames(taken);
+    bool namesChanged = false;
+    if (err == nullptr && mSlotManager != nullptr) {
+        std::lock_guard<std::recursive_mutex> guard(mWriteMutex);
+        const std::int32_t version = mSlotManager->namesVersion();
+        namesChanged = version != mNamesSeenByWriter;
+        mNamesSeenByWriter = version;
+        err = writeImportedFrames(out);
+    }
     if (err == nullptr)
         err = out.write32(0);
-    deleteFrames(taken);
+    if (err == nullptr && namesChanged && mNamesListener != nullptr)
+        mNamesListener->exportSlotNamesChanged(*this);
     return traceError(err, getFullName());
 }
 
@@ -227,6 +273,11 @@ void CAudioVizCollector::releaseExportSlots() {
         mFrames = nullptr;
     }
     deleteFrames(taken);
+    if (mSlotManager == nullptr)
+        return;
+    for (int g = 0; g < CAudioVizItem::kGroups; ++g)
+        if (mClaimed[g] != nullptr)
+            mSlotManager->clearQueues(mExportSlot[g], mSlotManager->takeQueues(mExportSlot[g]));
 }
 
 void CAudioVizCollector::deleteFrames(CFrameMap* map) noexcept {
@@ -244,6 +295,282 @@ void CAudioVizCollector::deleteChain(CAudioVizData* first) noexcept {
         delete first;
         first = next;
     }
+}
+
+} // namespace tal
+
+// --- export slots ---
+
+namespace tal {
+
+namespace {
+
+// Nearest integer, halves away from zero, held to the i32 range; NaN gives 0.
+std::int32_t nearestInt(double x) noexcept {
+    if (!(x == x))
+        return 0;
+    const double r = std::round(x);
+    return r <= -2147483648.0 ? INT32_MIN : r >= 2147483647.0 ? INT32_MAX : std::int32_t(r);
+}
+
+} // namespace
+
+void CAudioVizCollector::CExportParamListener::onParamChange(const CAudioParamUpdateInfo&) {
+    if (mIsSlotParam) {
+        CSpinLockGuard guard(mOwner->mEnv->processingLock);
+        mOwner->mExportParamsChanged = true;
+    }
+    mOwner->rebuildSlotNames();
+}
+
+void CAudioVizCollector::setupExport() {
+    CAudioVizSlotManager& manager = CAudioVizSlotManager::instance();
+    mSlotManager = &manager;
+    mInstanceId = manager.newInstanceId();
+    mNamesSeenByWriter = -1;
+    mNamesSeenByClaims = -1;
+    const CString names[kExportParamCount] = {getTextAttr("export-slot-param"),
+                                              CString("plugin.modMain.io-params.group-names"),
+                                              CString("plugin.modMain.instance-name"),
+                                              CString("plugin.modMain.host-track-name"),
+                                              getTextAttr("export-opt-param1"),
+                                              getTextAttr("export-opt-param2")};
+    detachExportListeners();
+    for (int i = 0; i < kExportParamCount; ++i) {
+        if (names[i].isEmpty())
+            continue;
+        mExportParams[i] = mParams->acquireParam(names[i]);
+        mExportListeners[i] = new CExportParamListener(this, i == kExportSlotParam);
+        CAudioParamLock lock(mExportParams[i]);
+        mExportParams[i]->addListener(mExportListeners[i]);
+    }
+    rebuildSlotNames();
+}
+
+void CAudioVizCollector::detachExportListeners() {
+    for (int i = 0; i < kExportParamCount; ++i) {
+        if (mExportListeners[i] == nullptr)
+            continue;
+        {
+            CAudioParamLock lock(mExportParams[i]);
+            mExportParams[i]->removeListener(mExportListeners[i]);
+        }
+        delete mExportListeners[i];
+        mExportListeners[i] = nullptr;
+    }
+}
+
+void CAudioVizCollector::releaseLinks() {
+    detachExportListeners();
+    if (mSlotManager != nullptr) {
+        for (int g = 0; g < CAudioVizItem::kGroups; ++g) {
+            if (mClaimed[g] != nullptr) {
+                mSlotManager->releaseSlot(mExportSlot[g], mInstanceId);
+                mClaimed[g] = nullptr;
+            }
+        }
+        mClaimCount = 0;
+        // An instance that goes away takes its slot names with it; otherwise other editors would
+        // list a slot under the name of an instance that no longer exists.
+        mSlotManager->setInstanceSlotNames(CSortedMap<std::int32_t, CString>(), mInstanceId);
+    }
+    CObject::releaseLinks();
+}
+
+double CAudioVizCollector::groupValue(CAudioParam* param, int group) {
+    if (param == nullptr)
+        return 0.0;
+    CAudioParamLock lock(param);
+    if (param->getInfo() == nullptr)
+        return 0.0;
+    const CAudioParamStorage& current = param->getCurrent();
+    return current.getValue(group, 0, 0, current.getDefault(0, 0));
+}
+
+std::int32_t CAudioVizCollector::slotOfValue(double value) noexcept {
+    const std::int32_t slot = nearestInt(value) - 1;
+    return CAudioVizSlotManager::isValidSlot(slot) ? slot : -1;
+}
+
+void CAudioVizCollector::rebuildSlotNames() {
+    if (mSlotManager == nullptr)
+        return;
+    std::int32_t slots[CAudioVizItem::kGroups];
+    std::int32_t option1[CAudioVizItem::kGroups];
+    std::int32_t option2[CAudioVizItem::kGroups];
+    for (int g = 0; g < CAudioVizItem::kGroups; ++g) {
+        slots[g] = slotOfValue(groupValue(mExportParams[kExportSlotParam], g));
+        option1[g] = nearestInt(groupValue(mExportParams[kOption1], g));
+        option2[g] = nearestInt(groupValue(mExportParams[kOption2], g));
+    }
+    CString instanceName;
+    if (CAudioParam* p = mExportParams[kInstanceName]) {
+        CAudioParamLock lock(p);
+        instanceName = p->getString(0, 0);
+    }
+    if (instanceName.isEmpty()) {
+        if (CAudioParam* p = mExportParams[kHostTrackName]) {
+            CAudioParamLock lock(p);
+            instanceName = p->getString(0, 0);
+        }
+        // The editor splits names at grave accents; a track name must not add pieces.
+        for (int i = instanceName.findChar(0x60); i >= 0; i = instanceName.findChar(0x60, i + 1))
+            instanceName.replace(i, 1, CString("'"));
+    }
+    CSortedMap<std::int32_t, CString> names;
+    for (int g = 0; g < CAudioVizItem::kGroups; ++g) {
+        if (slots[g] == -1)
+            continue;
+        CString groupName;
+        if (CAudioParam* p = mExportParams[kGroupNames]) {
+            CAudioParamLock lock(p);
+            groupName = p->getString(0, g);
+        }
+        CString text(slots[g] + 1);
+        text.append(": ").append(instanceName).append(" (").append(groupName).append(")`opt1=");
+        text.append(CString(option1[g])).append("`opt2=").append(CString(option2[g]));
+        names.findOrAdd(slots[g])->value = text;
+    }
+    mSlotManager->setInstanceSlotNames(names, mInstanceId);
+}
+
+void CAudioVizCollector::updateExportSlots() {
+    std::int32_t wanted[CAudioVizItem::kGroups];
+    for (int g = 0; g < CAudioVizItem::kGroups; ++g)
+        wanted[g] = slotOfValue(groupValue(mExportParams[kExportSlotParam], g));
+    mClaimRetryPending = false;
+    for (int g = 0; g < CAudioVizItem::kGroups; ++g) {
+        if (wanted[g] == mExportSlot[g] && (mClaimed[g] != nullptr || mExportSlot[g] == -1))
+            continue;
+        if (CAudioVizSlot* slot = mClaimed[g]) {
+            // Give the slot's requests back: the items they switched on switch off with the claim.
+            --mClaimCount;
+            if (slot->accumulated != nullptr)
+                for (auto* node = slot->accumulated->counts.first(); node != nullptr; node = slot->accumulated->counts.next(node))
+                    applyItemRequest(getVizItem(node->key), -node->value, g);
+            mSlotManager->releaseSlot(mExportSlot[g], mInstanceId);
+            mClaimed[g] = nullptr;
+        }
+        mExportSlot[g] = wanted[g];
+        if (wanted[g] == -1)
+            continue;
+        CAudioVizSlot* slot = mSlotManager->claimSlot(wanted[g], mInstanceId);
+        if (slot == nullptr) {
+            mClaimRetryPending = true;
+            continue;
+        }
+        mClaimed[g] = slot;
+        ++mClaimCount;
+        if (slot->accumulated != nullptr)
+            for (auto* node = slot->accumulated->counts.first(); node != nullptr; node = slot->accumulated->counts.next(node))
+                applyItemRequest(getVizItem(node->key), node->value, g);
+    }
+}
+
+void CAudioVizCollector::updateExportRequests() {
+    for (int g = 0; g < CAudioVizItem::kGroups; ++g) {
+        CAudioVizSlot* slot = mClaimed[g];
+        if (slot == nullptr)
+            continue;
+        const std::int32_t s = mExportSlot[g];
+        mSlotManager->pruneQueues(s, mEnv->runningTime);
+        CAudioVizRequestMap* taken = mSlotManager->takePendingRequests(s);
+        if (taken == nullptr)
+            continue;
+        if (!taken->counts.isEmpty() && slot->accumulated == nullptr)
+            slot->accumulated = new CAudioVizRequestMap;
+        for (auto* node = taken->counts.first(); node != nullptr; node = taken->counts.next(node)) {
+            bool added = false;
+            auto* total = slot->accumulated->counts.findOrAdd(node->key, &added);
+            total->value = added ? node->value : total->value + node->value;
+            if (total->value == 0)
+                slot->accumulated->counts.removeNode(total);
+            CAudioVizItem* item = getVizItem(node->key);
+            applyItemRequest(item, node->value, g);
+            if (item->exportRequests == 0)
+                mSlotManager->removeQueue(s, node->key);
+        }
+        delete taken;
+    }
+}
+
+bool CAudioVizCollector::changeSlotRequest(std::int32_t slot, const CString& name, std::int32_t delta) {
+    if (mSlotManager == nullptr || !CAudioVizSlotManager::isValidSlot(slot))
+        return false;
+    if (delta > 0)
+        mSlotManager->addRequest(slot, name);
+    else
+        mSlotManager->removeRequest(slot, name);
+    CSpinLockGuard guard(mSlotRequestLock);
+    if (mPendingSlotRequests == nullptr)
+        mPendingSlotRequests = new CSlotRequestMap;
+    CSlotRequests& list = mPendingSlotRequests->names.findOrAdd(name)->value;
+    for (CAudioVizSlotRequest& entry : list) {
+        if (entry.slot == slot) {
+            entry.count += delta;
+            return true;
+        }
+    }
+    list.add({slot, delta});
+    return true;
+}
+
+CError* CAudioVizCollector::writeSlotFrame(COutputStream& out, const CString& name, const CAudioVizData& frame) {
+    CError* err = out.write32(1);
+    if (err == nullptr) err = out.writeString(name);
+    CWriteSeqBuffer scratch;
+    if (err == nullptr) err = frame.writeRecord(out, scratch);
+    return traceError(err);
+}
+
+CError* CAudioVizCollector::writeImportedFrames(COutputStream& out) {
+    CSlotRequestMap* taken = nullptr;
+    {
+        CSpinLockGuard guard(mSlotRequestLock);
+        taken = mPendingSlotRequests;
+        mPendingSlotRequests = nullptr;
+    }
+    if (taken != nullptr) {
+        for (auto* node = taken->names.first(); node != nullptr; node = taken->names.next(node)) {
+            CSlotRequests& current = mCurrentSlotRequests.findOrAdd(node->key)->value;
+            for (const CAudioVizSlotRequest& change : node->value) {
+                if (change.count == 0)
+                    continue;
+                int at = -1;
+                for (int i = 0; i < current.count(); ++i)
+                    if (current[i].slot == change.slot) at = i;
+                if (at >= 0) {
+                    current[at].count += change.count;
+                    if (current[at].count <= 0)
+                        current.removeAt(at);
+                } else if (change.count > 0) {
+                    current.add(change);
+                }
+            }
+            if (current.isEmpty())
+                mCurrentSlotRequests.remove(node->key);
+        }
+        delete taken;
+    }
+    CError* err = nullptr;
+    for (auto* node = mCurrentSlotRequests.first(); err == nullptr && node != nullptr;
+         node = mCurrentSlotRequests.next(node)) {
+        for (const CAudioVizSlotRequest& request : node->value) {
+            CArray<CAudioVizData*> frames;
+            mSlotManager->readQueue(request.slot, node->key, mInstanceId, frames);
+            // A failed write leaves a partial record: stop and report it rather than go on
+            // writing records the reader can no longer find.
+            for (int i = 0; err == nullptr && i < frames.count(); ++i)
+                err = writeSlotFrame(out, node->key, *frames[i]);
+            mSlotManager->releaseFrames(request.slot, frames);
+        }
+    }
+    return traceError(err);
+}
+
+CError* CAudioVizCollector::writeExportSlotNames(COutputStream& out) {
+    CError* err = mSlotManager != nullptr ? mSlotManager->writeSlotNames(out) : out.write32(0);
+    return traceError(err, getFullName());
 }
 
 } // namespace tal

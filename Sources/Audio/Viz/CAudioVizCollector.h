@@ -1,4 +1,5 @@
 #pragma once
+#include "Audio/CAudioParamListener.h"
 #include "Audio/Viz/CAudioVizItem.h"
 #include "Core/CArray.h"
 #include "Core/CObject.h"
@@ -8,15 +9,25 @@
 #include "Platform/CSpinLock.h"
 
 #include <cstdint>
+#include <mutex>
 
 namespace tal {
 
 class CAudioEnv;
+class CAudioParam;
 class CAudioParamCollector;
 class CAudioParamInfo;
 class CAudioVizData;
 class CError;
 class COutputStream;
+class CAudioVizSlotManager;
+struct CAudioVizSlot;
+
+// A request of this instance's editor for an item of another instance's export slot.
+struct CAudioVizSlotRequest {
+    std::int32_t slot;
+    std::int32_t count;   // a delta while pending, the live count once merged
+};
 
 // The visualisation collector of one plug-in instance ("audio:viz-collector", found as
 // "plugin.viz-collector"): the meeting point of frame producers on the audio thread and the
@@ -70,7 +81,7 @@ public:
     // the list (null when there is none) and deletes it after updateRequests.
     CRequestList* takePendingRequestsLocked() noexcept;
     // Applies the request deltas of a taken list in order.
-    void updateRequests(const CRequestList* pending);
+    void updateRequests(const CRequestList* pending, bool exportParamsChanged = false);
     // Applies one delta to an item. group >= 0: the delta comes through the export slot of that
     // channel group.
     void applyItemRequest(CAudioVizItem* item, std::int32_t delta, std::int32_t group);
@@ -85,6 +96,39 @@ public:
     [[nodiscard]] CError* writeVizData(COutputStream& out, double requestedFrameRate);
     // Drops every waiting frame (processing stopped). Any thread that stops processing.
     void releaseExportSlots();
+
+    // --- export slots (off unless "export-slot-param" names a parameter) ---
+    // Receives a call whenever the shown export slot names changed, while a reply is written
+    // (the parameter interface then sends "export-slot-names" to its clients).
+    class CNamesListener {
+    public:
+        virtual ~CNamesListener() = default;
+        virtual void exportSlotNamesChanged(CAudioVizCollector& collector) = 0;
+    };
+    void setNamesListener(CNamesListener* listener) noexcept { mNamesListener = listener; }
+    // Whether export slots are on (the collector then uses the process's slot manager).
+    bool hasSlotManager() const noexcept { return mSlotManager != nullptr; }
+    std::int32_t instanceId() const noexcept { return mInstanceId; }
+    // Main thread: this editor starts or stops importing an item from another instance's slot.
+    // False for a slot index outside 0 to 47 or when export slots are off.
+    bool addSlotRequest(std::int32_t slot, const CString& name) { return changeSlotRequest(slot, name, +1); }
+    bool removeSlotRequest(std::int32_t slot, const CString& name) { return changeSlotRequest(slot, name, -1); }
+    // The "export-slot-names" payload; i32 0 when export slots are off.
+    [[nodiscard]] CError* writeExportSlotNames(COutputStream& out);
+    // Rebuilds this instance's slot display names from its parameters and hands them to the
+    // manager. Any thread that changed one of the export parameters.
+    void rebuildSlotNames();
+    // Audio thread: re-reads the export slot parameter and changes claims.
+    void updateExportSlots();
+    // Takes the flag "the export slot parameter changed"; the caller holds the environment's
+    // processing lock.
+    bool takeExportParamsChangedLocked() noexcept;
+    // Gives up listeners and slot claims before the collector goes.
+    void releaseLinks() override;
+    // The slot a group exports to (-1 none) and whether it owns it.
+    std::int32_t exportSlotOf(int group) const noexcept { return mExportSlot[group]; }
+    bool ownsExportSlot(int group) const noexcept { return mClaimed[group] != nullptr; }
+    bool isClaimRetryPending() const noexcept { return mClaimRetryPending; }
 
     // --- queries (tests and diagnostics) ---
     // Frames waiting for the item; takes the frame lock.
@@ -101,7 +145,34 @@ private:
         CSortedMap<std::int32_t, CItemFrames> items;
     };
 
+    // Listens to one of the export parameters.
+    class CExportParamListener : public CAudioParamListener {
+    public:
+        CExportParamListener(CAudioVizCollector* owner, bool isSlotParam) : mOwner(owner), mIsSlotParam(isSlotParam) {}
+        void onParamChange(const CAudioParamUpdateInfo& info) override;
+
+    private:
+        CAudioVizCollector* mOwner;
+        bool mIsSlotParam;
+    };
+    enum { kExportSlotParam, kGroupNames, kInstanceName, kHostTrackName, kOption1, kOption2, kExportParamCount };
+    using CSlotRequests = CArray<CAudioVizSlotRequest>;
+    struct CSlotRequestMap : CPoolAllocated {
+        CSortedMap<CString, CSlotRequests> names;
+    };
+
     void queueItemRequest(CAudioVizItem* item, std::int32_t delta);
+    void setupExport();
+    void detachExportListeners();
+    void updateExportRequests();
+    bool changeSlotRequest(std::int32_t slot, const CString& name, std::int32_t delta);
+    [[nodiscard]] CError* writeImportedFrames(COutputStream& out);
+    [[nodiscard]] CError* writeSlotFrame(COutputStream& out, const CString& name, const CAudioVizData& frame);
+    // The first value of a group of an export parameter (its default without values, 0 without
+    // a definition), read under the parameter's lock.
+    static double groupValue(CAudioParam* param, int group);
+    // The export slot index of a parameter value: 1 to 48 name slots 0 to 47, anything else none.
+    static std::int32_t slotOfValue(double value) noexcept;
     void setEnableParam(CAudioVizItem* item, bool on);
     CAudioParam* enableParamOf(CAudioVizItem* item);
     [[nodiscard]] CError* writeVizItem(COutputStream& out, const CItemFrames& entry);
@@ -118,6 +189,24 @@ private:
 
     CSpinLock mFrameLock;
     CFrameMap* mFrames = nullptr;         // under mFrameLock
+
+    // Export slots. The claims and slot indices belong to the audio thread.
+    CAudioVizSlotManager* mSlotManager = nullptr;
+    CNamesListener* mNamesListener = nullptr;
+    std::recursive_mutex mWriteMutex;          // serialises the import part of writeVizData
+    std::int32_t mNamesSeenByWriter = -1;      // under mWriteMutex
+    std::int32_t mNamesSeenByClaims = -1;      // audio thread
+    std::int32_t mExportSlot[CAudioVizItem::kGroups] = {-1, -1, -1, -1, -1, -1, -1, -1};
+    CAudioVizSlot* mClaimed[CAudioVizItem::kGroups] = {};
+    std::int32_t mClaimCount = 0;
+    bool mExportParamsChanged = true;          // under the environment's processing lock
+    std::int32_t mInstanceId = 0;
+    bool mClaimRetryPending = false;
+    CSpinLock mSlotRequestLock;
+    CSlotRequestMap* mPendingSlotRequests = nullptr;   // under mSlotRequestLock
+    CSortedMap<CString, CSlotRequests> mCurrentSlotRequests;   // under mWriteMutex
+    CAudioParam* mExportParams[kExportParamCount] = {};
+    CExportParamListener* mExportListeners[kExportParamCount] = {};
 };
 
 } // namespace tal

@@ -210,6 +210,21 @@ void CAudioVizSlotManager::clearQueues(std::int32_t s, CAudioVizQueueMap* map) {
     delete map;
 }
 
+void CAudioVizSlotManager::removeQueue(std::int32_t s, const CString& name) {
+    if (!isValidSlot(s))
+        return;
+    auto* single = new CAudioVizQueueMap;
+    {
+        std::lock_guard<std::recursive_mutex> guard(mSlots[s].dataLock);
+        auto* node = mSlots[s].queues != nullptr ? mSlots[s].queues->queues.find(name) : nullptr;
+        if (node != nullptr) {
+            single->queues.findOrAdd(name)->value = node->value;
+            mSlots[s].queues->queues.removeNode(node);
+        }
+    }
+    clearQueues(s, single);
+}
+
 CAudioVizRequestMap* CAudioVizSlotManager::takePendingRequests(std::int32_t s) {
     if (!isValidSlot(s))
         return nullptr;

@@ -96,6 +96,8 @@ public:
     CAudioVizQueueMap* takeQueues(std::int32_t slot);
     // Drops a queue map taken out of the slot, releasing every entry's frame use.
     void clearQueues(std::int32_t slot, CAudioVizQueueMap* map);
+    // Drops the queue of one item name, releasing its entries' frame uses.
+    void removeQueue(std::int32_t slot, const CString& name);
     // Takes the importers' pending request deltas (the slot keeps none); the caller deletes them.
     CAudioVizRequestMap* takePendingRequests(std::int32_t slot);
 

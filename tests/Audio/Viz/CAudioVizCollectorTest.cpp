@@ -3,8 +3,10 @@
 #include "Audio/CAudioEnv.h"
 #include "Audio/CAudioParam.h"
 #include "Audio/CAudioParamCollector.h"
+#include "Audio/CAudioParamDef.h"
 #include "Audio/CAudioParamLock.h"
 #include "Audio/Viz/CAudioVizDataMeter.h"
+#include "Audio/Viz/CAudioVizSlotManager.h"
 #include "Audio/Viz/VizCreators.h"
 #include "Core/CMemoryReader.h"
 #include "Core/CWriteSeqBuffer.h"
@@ -15,7 +17,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <memory>
 #include <cmath>
 #include <string>
 #include <thread>
@@ -297,6 +301,226 @@ TEST_F(CAudioVizCollectorTest, ConcurrentProducerAndEditor) {
     for (const Block& block : parse(reply()))
         received += int(block.times.size());
     EXPECT_LE(received, kFrames);
+}
+
+
+// --- export slots: two instances of the plug-in in one process ---
+
+// One instance with export slots switched on: its own tree, environment, parameters and collector.
+struct ExportInstance {
+    ExportInstance(const char* instanceName) {
+        root = new CObject;
+        root->initRoot(nullptr);
+        CObject* plugin = CParamTestTree::plain(root, "plugin");
+        CObject* made = nullptr;
+        EXPECT_EQ(takeMessage(CParamTestTree::build(made, plugin, "audio:audio-env", "audio-env", {})), "");
+        env = dynamic_cast<CAudioEnv*>(made);
+        slotParam = params.acquireParam(CString("plugin.modMain.export-slot"));
+        defineFrom(slotParam, "shared::audio.param-export-slot");
+        CAudioParam* name = params.acquireParam(CString("plugin.modMain.instance-name"));
+        defineFrom(name, instanceName);
+        CAudioParam* groups = params.acquireParam(CString("plugin.modMain.io-params.group-names"));
+        defineFrom(groups, "shared::audio.param-group-names");
+        EXPECT_EQ(plugin->addChild(made, CString("audio:viz-collector"), CString("viz-collector"), false), nullptr);
+        viz = dynamic_cast<CAudioVizCollector*>(made);
+        EXPECT_EQ(viz->setAttr(CString("env"), CString("^audio-env"), false), nullptr);
+        EXPECT_EQ(viz->setAttr(CString("export-slot-param"), CString("plugin.modMain.export-slot"), false), nullptr);
+        viz->setParamCollector(&params);
+        EXPECT_EQ(takeMessage(viz->init()), "");
+    }
+    ~ExportInstance() { root->release(); }
+
+    void defineFrom(CAudioParam* p, const char* path) {
+        const CAudioParamDef* def = nullptr;
+        ASSERT_EQ(takeMessage(root->findObjectChecked(def, CString(path))), "");
+        CAudioParamLock lock(p);
+        p->setInfo(&def->getInfo(), &lock, CAudioParamContext{});
+    }
+    void exportGroup(int group, double value) { slotParam->setValue(group, nullptr, nullptr, value); }
+
+    CObject* root = nullptr;
+    CAudioEnv* env = nullptr;
+    CAudioVizCollector* viz = nullptr;
+    CAudioParamCollector params;
+    CAudioParam* slotParam = nullptr;
+};
+
+class CAudioVizCollectorExportTest : public CAudioVizCollectorTest {
+protected:
+    void SetUp() override {
+        CAudioVizCollectorTest::SetUp();
+        CObject* def = nullptr;
+        ASSERT_EQ(takeMessage(CParamTestTree::build(def, tree.audio(), "audio:param", "param-export-slot",
+                                                    {{"element-size", "1"},
+                                                     {"converter", "shared::audio.paramcvt.real"},
+                                                     {"min-values", "0"},
+                                                     {"max-values", "48"},
+                                                     {"def-values", "0"}})),
+                  "");
+        for (const auto& [name, value] : {std::pair{"param-name-drums", "Drums"}, std::pair{"param-name-bass", "Bass"},
+                                          std::pair{"param-group-names", "Main,Side"}}) {
+            ASSERT_EQ(takeMessage(CParamTestTree::build(def, tree.audio(), "audio:param", name,
+                                                        {{"element-size", "1"},
+                                                         {"data-type", "string"},
+                                                         {"converter", "shared::audio.paramcvt.text"},
+                                                         {"def-values", value}})),
+                      "");
+        }
+    }
+};
+
+std::string shown(int slot) { return textOf(CAudioVizSlotManager::instance().shownName(slot)); }
+
+TEST_F(CAudioVizCollectorExportTest, GroupClaimsItsSlotAndNamesIt) {
+    ExportInstance a("shared::audio.param-name-drums");
+    a.exportGroup(0, 3.0);   // slot index 2
+    EXPECT_EQ(shown(2), "3: Drums (Main)`opt1=0`opt2=0");
+    EXPECT_FALSE(a.viz->ownsExportSlot(0));   // claims happen on the audio thread
+    a.viz->runHostBlockRequests();
+    EXPECT_TRUE(a.viz->ownsExportSlot(0));
+    EXPECT_EQ(a.viz->exportSlotOf(0), 2);
+    EXPECT_EQ(CAudioVizSlotManager::instance().ownerOf(2), a.viz->instanceId());
+    const Bytes names = test::written([&](COutputStream& out) { ASSERT_EQ(a.viz->writeExportSlotNames(out), nullptr); });
+    LeBytes expected;
+    expected.i32(1).i32(2).str("3: Drums (Main)`opt1=0`opt2=0");
+    EXPECT_EQ(names, expected.bytes());
+}
+
+TEST_F(CAudioVizCollectorExportTest, ValuesOutsideTheSlotRangeClaimNothing) {
+    ExportInstance a("shared::audio.param-name-drums");
+    for (const double value : {0.0, 49.0, 1000.0, -7.0}) {
+        SCOPED_TRACE(value);
+        a.exportGroup(1, value);
+        a.viz->runHostBlockRequests();
+        EXPECT_EQ(a.viz->exportSlotOf(1), -1);
+        EXPECT_FALSE(a.viz->ownsExportSlot(1));
+    }
+}
+
+TEST_F(CAudioVizCollectorExportTest, ImporterReceivesTheOwnersFrames) {
+    ExportInstance a("shared::audio.param-name-drums");
+    ExportInstance b("shared::audio.param-name-bass");
+    a.exportGroup(0, 11.0);   // slot index 10
+    a.viz->runHostBlockRequests();
+    CAudioVizItem* item = a.viz->getVizItem(CString("spec"));
+    EXPECT_FALSE(b.viz->addSlotRequest(48, CString("spec")));
+    EXPECT_FALSE(b.viz->addSlotRequest(-1, CString("spec")));
+    EXPECT_TRUE(b.viz->addSlotRequest(10, CString("spec")));
+    a.viz->runHostBlockRequests();
+    EXPECT_EQ(item->totalRequests, 1);
+    EXPECT_EQ(item->exportRequestsPerGroup[0], 1);
+    CAudioParam* enable = a.params.findParam(CString("spec-enable"));
+    ASSERT_NE(enable, nullptr);
+    {
+        CAudioParamLock lock(enable);
+        EXPECT_EQ(enable->getCurrent().getValue(0, 0, 0), 1.0);
+    }
+    CAudioVizDataMeter* frame = new CAudioVizDataMeter;
+    frame->group = 0;
+    frame->time = 5.0;
+    a.viz->postVizData(item, frame);
+    EXPECT_EQ(a.viz->queuedFrameCount(item), 0);   // a's own editor does not listen
+
+    const Bytes reply = test::written([&](COutputStream& out) { ASSERT_EQ(b.viz->writeVizData(out, 30.0), nullptr); });
+    CMemoryReader in(reply.data(), std::int32_t(reply.size()));
+    double t = 0;
+    std::int32_t count = 0;
+    CString name;
+    ASSERT_EQ(in.readDouble(t), nullptr);
+    ASSERT_EQ(in.read32(count), nullptr);
+    ASSERT_EQ(count, 1);
+    ASSERT_EQ(in.readString(name), nullptr);
+    EXPECT_EQ(textOf(name), "spec");
+    CAudioVizData* got = nullptr;
+    ASSERT_EQ(CAudioVizData::readFromStream(in, got), nullptr);
+    ASSERT_NE(got, nullptr);
+    EXPECT_EQ(got->exportSlot, 10);
+    EXPECT_EQ(got->time, 0.0);
+    delete got;
+    ASSERT_EQ(in.read32(count), nullptr);
+    EXPECT_EQ(count, 0);
+
+    // The importer stops listening: the owner's item switches off.
+    EXPECT_TRUE(b.viz->removeSlotRequest(10, CString("spec")));
+    a.viz->runHostBlockRequests();
+    EXPECT_EQ(item->totalRequests, 0);
+    {
+        CAudioParamLock lock(enable);
+        EXPECT_EQ(enable->getCurrent().getValue(0, 0, 0), 0.0);
+    }
+}
+
+TEST_F(CAudioVizCollectorExportTest, RequestsStayWithTheSlotWhenTheOwnerMoves) {
+    ExportInstance a("shared::audio.param-name-drums");
+    ExportInstance b("shared::audio.param-name-bass");
+    a.exportGroup(0, 21.0);   // slot index 20
+    a.viz->runHostBlockRequests();
+    ASSERT_TRUE(b.viz->addSlotRequest(20, CString("spec")));
+    a.viz->runHostBlockRequests();
+    CAudioVizItem* item = a.viz->getVizItem(CString("spec"));
+    EXPECT_EQ(item->totalRequests, 1);
+    a.exportGroup(0, 22.0);   // a moves to slot index 21: the request stays behind in 20
+    a.viz->runHostBlockRequests();
+    EXPECT_EQ(a.viz->exportSlotOf(0), 21);
+    EXPECT_EQ(item->totalRequests, 0);
+    EXPECT_EQ(CAudioVizSlotManager::instance().ownerOf(20), -1);
+    a.exportGroup(0, 21.0);   // back: the slot's accumulated request switches the item on again
+    a.viz->runHostBlockRequests();
+    EXPECT_EQ(item->totalRequests, 1);
+}
+
+TEST_F(CAudioVizCollectorExportTest, SecondGroupOnTheSameSlotWaitsAndNamesIt) {
+    ExportInstance a("shared::audio.param-name-drums");
+    a.exportGroup(0, 31.0);
+    a.exportGroup(1, 31.0);
+    EXPECT_EQ(shown(30), "31: Drums (Side)`opt1=0`opt2=0");   // the later group's text
+    a.viz->runHostBlockRequests();
+    EXPECT_TRUE(a.viz->ownsExportSlot(0));
+    EXPECT_FALSE(a.viz->ownsExportSlot(1));
+    EXPECT_TRUE(a.viz->isClaimRetryPending());
+}
+
+TEST_F(CAudioVizCollectorExportTest, AnInstanceThatGoesTakesItsNamesWithIt) {
+    {
+        ExportInstance a("shared::audio.param-name-drums");
+        a.exportGroup(0, 41.0);
+        EXPECT_EQ(shown(40), "41: Drums (Main)`opt1=0`opt2=0");
+    }
+    EXPECT_EQ(shown(40), "");
+}
+
+// An output stream that fails once it has taken a number of bytes.
+class FailingStream : public COutputStream {
+public:
+    explicit FailingStream(int capacity) : mLeft(capacity) {}
+    CError* write(const void*, std::int32_t count) override {
+        if (count > mLeft) return newError("@test_Full Stream full.");
+        mLeft -= count;
+        return nullptr;
+    }
+
+private:
+    int mLeft;
+};
+
+TEST_F(CAudioVizCollectorExportTest, FailedWritesAreReported) {
+    ExportInstance a("shared::audio.param-name-drums");
+    ExportInstance b("shared::audio.param-name-bass");
+    a.exportGroup(0, 45.0);
+    a.viz->runHostBlockRequests();
+    ASSERT_TRUE(b.viz->addSlotRequest(44, CString("spec")));
+    a.viz->runHostBlockRequests();
+    CAudioVizItem* item = a.viz->getVizItem(CString("spec"));
+    auto* frame = new CAudioVizDataMeter;
+    a.viz->postVizData(item, frame);
+    for (const int capacity : {4, 12, 20, 40}) {   // inside T, the count, the name, the record
+        SCOPED_TRACE(capacity);
+        a.viz->postVizData(item, new CAudioVizDataMeter);
+        FailingStream out(capacity);
+        CError* err = b.viz->writeVizData(out, 30.0);
+        EXPECT_NE(err, nullptr);
+        delete err;
+    }
 }
 
 } // namespace
