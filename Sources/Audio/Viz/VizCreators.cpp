@@ -4,15 +4,9 @@
 
 namespace tal {
 
-namespace {
-
-CObject* createVizCollector() { return new CAudioVizCollector; }
-
-} // namespace
-
 // The collector's attributes are read in its init; its scheme holds only the common event.
 const CCreatorTableEntry kVizCreatorTable[] = {
-    {"audio:viz-collector", &createVizCollector, &CObject::initScheme},
+    {"audio:viz-collector", &createObject<CAudioVizCollector>, &CObject::initScheme},
     {nullptr, nullptr, nullptr},
 };
 
