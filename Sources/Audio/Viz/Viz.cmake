@@ -9,6 +9,7 @@ tal_sources(
   Sources/Audio/Viz/CAudioVizSlotManager.cpp
   Sources/Audio/Viz/CFFTPlanCache.cpp
   Sources/Audio/Viz/CSpectrumAnalyser.cpp
+  Sources/Audio/Viz/CSpectrumVizSink.cpp
   Sources/Audio/Viz/CVizPayloadReader.cpp
   Sources/Audio/Viz/SpectrumWindow.cpp
   Sources/Audio/Viz/VizCreators.cpp
@@ -19,5 +20,6 @@ tal_tests(audio
   tests/Audio/Viz/CAudioVizSlotManagerTest.cpp
   tests/Audio/Viz/CFFTPlanCacheTest.cpp
   tests/Audio/Viz/CSpectrumAnalyserTest.cpp
+  tests/Audio/Viz/CSpectrumVizSinkTest.cpp
 )
 tal_benchmark(tal_analyser_bench bench/Audio/AnalyserBench.cpp)

@@ -1,0 +1,22 @@
+#include "Audio/Viz/CSpectrumVizSink.h"
+
+#include "Audio/Viz/CAudioVizCollector.h"
+#include "Audio/Viz/CAudioVizDataSpectrum.h"
+
+namespace tal {
+
+void CSpectrumVizSink::attach(CAudioVizCollector* collector, const CString& ownerName) {
+    mCollector = collector;
+    mPrimary = collector != nullptr ? collector->getVizItem(ownerName) : nullptr;
+    mSecondary = collector != nullptr ? collector->getVizItem(CString(ownerName, "-sec")) : nullptr;
+}
+
+void CSpectrumVizSink::postSpectrum(CAudioVizDataSpectrum* frame, bool secondary) {
+    if (mCollector == nullptr) {
+        delete frame;
+        return;
+    }
+    mCollector->postVizData(secondary ? mSecondary : mPrimary, frame);
+}
+
+} // namespace tal
