@@ -4,6 +4,7 @@
 #include "Audio/Filters/FilterCreators.h"
 #include "Audio/GraphCreators.h"
 #include "Audio/RegistryCreators.h"
+#include "Audio/Viz/VizCreators.h"
 #include "Core/CObject.h"
 
 namespace tal {
@@ -29,6 +30,7 @@ const CCreatorTableEntry* const* productCreatorTables() {
         kFilterCreatorTable,
         kGraphCreatorTable,
         registryCreatorTable(),
+        kVizCreatorTable,
         nullptr,
     };
     return tables;
