@@ -1,0 +1,19 @@
+# The UI-audio parameter interface: protocol messages, connectors and reply queues, both ends.
+tal_sources(
+  Sources/Other/Interface/CParamInterfaceBase.cpp
+  Sources/Other/Interface/CParamInterfaceBaseConnector.cpp
+  Sources/Other/Interface/CParamInterfaceBaseConnectorUni.cpp
+  Sources/Other/Interface/CParamInterfaceClient.cpp
+  Sources/Other/Interface/CParamInterfaceClientConnector.cpp
+  Sources/Other/Interface/CParamInterfaceClientConnectorUni.cpp
+  Sources/Other/Interface/CParamInterfaceEndpoint.cpp
+  Sources/Other/Interface/CParamInterfaceMessageQueue.cpp
+  Sources/Other/Interface/CParamInterfaceMessageWriter.cpp
+  Sources/Other/Interface/InterfaceCreators.cpp
+)
+tal_tests(other
+  tests/Other/Interface/CParamInterfaceBaseConnectorUniTest.cpp
+  tests/Other/Interface/CParamInterfaceClientConnectorUniTest.cpp
+  tests/support/CEventTestTree.cpp
+  tests/support/InterfaceTestTree.cpp
+)

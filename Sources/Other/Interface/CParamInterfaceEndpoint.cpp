@@ -1,0 +1,22 @@
+#include "Other/Interface/CParamInterfaceEndpoint.h"
+
+#include "Core/CError.h"
+#include "Core/CObject.h"
+#include "Core/CString.h"
+
+namespace tal {
+
+CError* CParamInterfaceEndpoint::runMessage(CObject& receiver, const std::uint8_t* data, std::int32_t size) {
+    std::lock_guard<std::recursive_mutex> guard(mObjectMutex);
+    CMemoryReader reader(data, size);
+    CMemoryReader* outer = mReader;  // a handler may deliver a nested message to this object
+    mReader = &reader;
+    CString name;
+    CError* error = reader.readString(name);
+    if (error == nullptr)
+        error = receiver.runEvent(name);
+    mReader = outer;
+    return error;
+}
+
+} // namespace tal

@@ -1,0 +1,18 @@
+#include "Other/Interface/InterfaceCreators.h"
+
+#include "Other/Interface/CParamInterfaceBase.h"
+#include "Other/Interface/CParamInterfaceBaseConnectorUni.h"
+#include "Other/Interface/CParamInterfaceClient.h"
+#include "Other/Interface/CParamInterfaceClientConnectorUni.h"
+
+namespace tal {
+
+const CCreatorTableEntry kInterfaceCreatorTable[] = {
+    {"other:param-interface-base-connector-uni", &CParamInterfaceBaseConnectorUni::create,
+     &CParamInterfaceBaseConnectorUni::initScheme},
+    {"other:param-interface-client-connector-uni", &CParamInterfaceClientConnectorUni::create,
+     &CParamInterfaceClientConnectorUni::initScheme},
+    {nullptr, nullptr, nullptr},
+};
+
+} // namespace tal

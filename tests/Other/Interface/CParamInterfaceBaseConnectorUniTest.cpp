@@ -1,0 +1,140 @@
+#include "Other/Interface/CParamInterfaceBaseConnectorUni.h"
+
+#include "Core/CByteBuffer.h"
+#include "Core/CError.h"
+#include "support/LeBytes.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tal {
+namespace {
+
+// A bare base connector; clients are registered without connector objects (replies are taken by hand).
+class CParamInterfaceBaseConnectorUniTest : public ::testing::Test {
+protected:
+    static CByteBuffer message(const std::string& name, std::int32_t value) {
+        LeBytes bytes;
+        bytes.str(name).i32(value);
+        return CByteBuffer(bytes.data(), bytes.size());
+    }
+    // Every message waiting for the client, taken out, as "name:value".
+    std::vector<std::string> drain(std::int32_t clientId) {
+        std::vector<std::string> out;
+        CByteBuffer taken;
+        while (connector->takeBaseData(clientId, taken)) {
+            const std::int32_t nameLength = std::int32_t(taken.data()[0]);
+            std::int32_t value = 0;
+            for (int i = 0; i < 4; ++i)
+                value |= std::int32_t(taken.data()[4 + nameLength + i]) << (8 * i);
+            out.push_back(std::string(reinterpret_cast<const char*>(taken.data()) + 4, nameLength) + ":" +
+                          std::to_string(value));
+        }
+        return out;
+    }
+
+    std::unique_ptr<CObject, void (*)(CObject*)> holder{CParamInterfaceBaseConnectorUni::create(),
+                                                        [](CObject* o) { o->release(); }};
+    CParamInterfaceBaseConnectorUni* connector = static_cast<CParamInterfaceBaseConnectorUni*>(holder.get());
+};
+
+TEST_F(CParamInterfaceBaseConnectorUniTest, ClientIdsCountFromZeroAndAreNeverReused) {
+    EXPECT_EQ(connector->registerClient(nullptr), 0);
+    EXPECT_EQ(connector->registerClient(nullptr), 1);
+    connector->unregisterClient(1);
+    EXPECT_EQ(connector->registerClient(nullptr), 2);
+    EXPECT_EQ(connector->clientCount(), 2);
+}
+
+TEST_F(CParamInterfaceBaseConnectorUniTest, BroadcastGivesEveryClientOneMessageTheLastTakesTheBuffer) {
+    for (int i = 0; i < 3; ++i)
+        connector->registerClient(nullptr);
+    // Above 64 bytes, so the buffer owns a block: the last client must receive that very block.
+    const std::string longName(80, 'x');
+    CByteBuffer m = message(longName, 7);
+    const std::uint8_t* block = m.data();
+    connector->sendToClient(-1, m);
+    EXPECT_TRUE(m.isEmpty());
+    for (int id = 0; id < 3; ++id)
+        EXPECT_EQ(connector->queuedCount(id), 1) << id;
+    CByteBuffer taken;
+    ASSERT_TRUE(connector->takeBaseData(2, taken));
+    EXPECT_EQ(taken.data(), block);
+    ASSERT_TRUE(connector->takeBaseData(0, taken));
+    EXPECT_NE(taken.data(), block);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(taken.data()) + 4, 80), longName);
+}
+
+TEST_F(CParamInterfaceBaseConnectorUniTest, MessagesThatReachNoClientStayWithTheCaller) {
+    CByteBuffer m = message("a", 1);
+    connector->sendToClient(-1, m);  // nobody registered
+    EXPECT_EQ(m.size(), 9);
+    connector->registerClient(nullptr);
+    connector->registerClient(nullptr);
+    connector->sendToClient(5, m);   // not a registered id
+    EXPECT_EQ(m.size(), 9);
+    EXPECT_EQ(connector->queuedCount(0) + connector->queuedCount(1), 0);
+}
+
+TEST_F(CParamInterfaceBaseConnectorUniTest, AnEmptyMessageIsNeverQueued) {
+    connector->registerClient(nullptr);
+    CByteBuffer empty;
+    connector->sendToClient(0, empty);
+    connector->sendToClient(-1, empty);
+    EXPECT_EQ(connector->queuedCount(0), 0);
+}
+
+TEST_F(CParamInterfaceBaseConnectorUniTest, TakeWithoutMessageReturnsFalseAndEmptiesTheBuffer) {
+    connector->registerClient(nullptr);
+    CByteBuffer out = message("stale", 3);
+    EXPECT_FALSE(connector->takeBaseData(0, out));   // registered, nothing queued
+    EXPECT_TRUE(out.isEmpty());
+    out = message("stale", 3);
+    EXPECT_FALSE(connector->takeBaseData(9, out));   // unknown id
+    EXPECT_TRUE(out.isEmpty());
+    EXPECT_EQ(connector->getBaseDataSize(0), 0);
+}
+
+TEST_F(CParamInterfaceBaseConnectorUniTest, RepliesArriveInQueueOrderAcrossBroadcastsAndAddressedReplies) {
+    connector->registerClient(nullptr);
+    connector->registerClient(nullptr);
+    const struct { std::int32_t to; const char* name; std::int32_t value; } sends[] = {
+        {0, "a", 1}, {-1, "b", 2}, {1, "c", 3}, {0, "d", 4}, {-1, "e", 5},
+    };
+    for (const auto& s : sends) {
+        CByteBuffer m = message(s.name, s.value);
+        connector->sendToClient(s.to, m);
+    }
+    EXPECT_EQ(connector->getBaseDataSize(0), 9);
+    EXPECT_EQ(drain(0), (std::vector<std::string>{"a:1", "b:2", "d:4", "e:5"}));
+    EXPECT_EQ(drain(1), (std::vector<std::string>{"b:2", "c:3", "e:5"}));
+}
+
+TEST_F(CParamInterfaceBaseConnectorUniTest, UnregisteringDeletesTheQueueAndLaterBroadcastsMissTheClient) {
+    connector->registerClient(nullptr);
+    connector->registerClient(nullptr);
+    CByteBuffer m = message("a", 1);
+    connector->sendToClient(-1, m);
+    connector->unregisterClient(0);
+    EXPECT_EQ(connector->queuedCount(0), 0);
+    m = message("b", 2);
+    connector->sendToClient(-1, m);
+    EXPECT_TRUE(m.isEmpty());
+    EXPECT_EQ(drain(0), std::vector<std::string>{});
+    EXPECT_EQ(drain(1), (std::vector<std::string>{"a:1", "b:2"}));
+}
+
+TEST_F(CParamInterfaceBaseConnectorUniTest, DeliveryWithoutBaseObjectFails) {
+    LeBytes bytes;
+    bytes.str("listen-param");
+    CError* error = connector->processClientData(bytes.data(), bytes.size());
+    ASSERT_NE(error, nullptr);
+    EXPECT_EQ(std::string(error->message().chars8()), "No base object defined.");
+    delete error;
+}
+
+} // namespace
+} // namespace tal

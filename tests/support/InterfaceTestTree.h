@@ -1,0 +1,82 @@
+#pragma once
+#include "Audio/CAudioParamChange.h"
+#include "Audio/CAudioParamCollector.h"
+#include "Audio/CAudioParamInfo.h"
+#include "Core/CByteBuffer.h"
+#include "Other/Interface/CParamInterfaceBase.h"
+#include "Other/Interface/CParamInterfaceBaseConnectorUni.h"
+#include "Other/Interface/CParamInterfaceClient.h"
+#include "Other/Interface/CParamInterfaceClientConnectorUni.h"
+#include "Other/Interface/CParamInterfaceParamListener.h"
+#include "Platform/CPumpedMainLoopTimers.h"
+#include "support/CEventTestTree.h"
+#include "support/ParamTestTree.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tal {
+
+class CAudioParam;
+
+// The parameter collector of an audio tree as an object of the tree ("test:param-collector").
+class CTestParamCollector : public CObject, public CAudioParamCollector {};
+
+// A base that records the edit gestures it is told of ("test:interface-base"), as "+name g e" and
+// "-name g e".
+class CGestureRecordingBase : public CParamInterfaceBase {
+public:
+    void beginParamGesture(CAudioParam* param, std::int32_t group, std::int32_t element) override;
+    void endParamGesture(CAudioParam* param, std::int32_t group, std::int32_t element) override;
+    std::vector<std::string> gestures;
+};
+
+// A parameter listener that records what reaches it: "info 0", "info 1 <visual name>" and
+// "g<group> n<count> <values...>".
+class CRecordingParamListener : public CParamInterfaceParamListener {
+public:
+    CError* onParamInfo(CInputStream& reader) override;
+    void onParamUpdate(const CAudioParamChange& change) override;
+    std::vector<std::string> events;
+    std::unique_ptr<CAudioParamInfo> info;
+};
+
+// An audio instance tree and an editor tree joined by the in-process connectors:
+//   audio root . plugin . {interface-base-connector, param-collector, interface-base}
+//   editor root . ui (pumped bridge) . {<name>-connector, <name>} per opened editor,
+// the editor root pointing at the audio root through "BaseConnectorRootPtr", the converters of the
+// shared tree from CParamTestTree, and the client timers on a pumped main loop.
+class CInterfaceTestTree : public CEventTestTree {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Opens an editor end: a client connector and a client under "ui".
+    CParamInterfaceClient* openEditor(const char* name);
+    // Closes an editor end as the editor's tree does: the client, then its connector.
+    void closeEditor(CParamInterfaceClient* client);
+    // One tick of every editor timer at 40 per second: the waiting replies run.
+    void tick();
+    // A parameter with a definition: float, element size 1, the "real" converter, the default text.
+    CAudioParam* addParam(const char* name, const char* defaults, int elementSize = 1);
+    // A float change of consecutive elements.
+    static CAudioParamChange floatChange(int group, int first, const std::vector<double>& values, int elementSize = 1);
+    // The messages waiting for a client, each decoded to its event name.
+    std::vector<std::string> queuedNames(std::int32_t clientId);
+
+    std::unique_ptr<CParamTestTree> params;
+    CPumpedMainLoopTimers loop;
+    CObject* audioRoot = nullptr;
+    CObject* plugin = nullptr;
+    CParamInterfaceBaseConnectorUni* baseConnector = nullptr;
+    CTestParamCollector* collector = nullptr;
+    CGestureRecordingBase* base = nullptr;
+    std::vector<std::unique_ptr<CAudioParamInfo>> infos;
+};
+
+// The event name of a message.
+std::string messageName(const CByteBuffer& message);
+
+} // namespace tal
