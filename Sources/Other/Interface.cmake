@@ -13,6 +13,8 @@ tal_sources(
 )
 tal_tests(other
   tests/Other/Interface/CParamInterfaceBaseConnectorUniTest.cpp
+  tests/Other/Interface/CParamInterfaceBaseTest.cpp
+  tests/Other/Interface/CParamInterfaceClientTest.cpp
   tests/Other/Interface/CParamInterfaceClientConnectorUniTest.cpp
   tests/support/CEventTestTree.cpp
   tests/support/InterfaceTestTree.cpp

@@ -4,6 +4,7 @@
 #include "Core/CCreatorRegistry.h"
 #include "Core/CEventRegistry.h"
 #include "Core/CMemoryReader.h"
+#include "Core/CObjectScheme.h"
 #include "Core/CTimerQueued.h"
 #include "Other/Interface/InterfaceCreators.h"
 
@@ -11,12 +12,27 @@
 
 namespace tal {
 
+void CGestureRecordingBase::initTestScheme(CObjectScheme* scheme) {
+    CParamInterfaceBase::initScheme(scheme);
+    CEventHandler& recorder = scheme->addEventHandler(CString("record-payload"));
+    recorder.plain = [](CObject* object) -> CError* {
+        auto* self = static_cast<CGestureRecordingBase*>(object);
+        CMemoryReader& in = self->messageReader();
+        std::vector<std::uint8_t> bytes(std::size_t(in.getRemainingSize()));
+        CError* error = in.read(bytes.data(), std::int32_t(bytes.size()));
+        self->payloads.push_back(std::move(bytes));
+        return error;
+    };
+    // The base applies no resets yet; the tests read what the client sends.
+    scheme->addEventHandler(CString("reset-param")) = recorder;
+}
+
 void CGestureRecordingBase::beginParamGesture(CAudioParam* param, std::int32_t group, std::int32_t element) {
-    gestures.push_back("+" + text(param->getName()) + " " + std::to_string(group) + " " + std::to_string(element));
+    journal->push_back("+" + text(param->getName()) + " " + std::to_string(group) + " " + std::to_string(element));
 }
 
 void CGestureRecordingBase::endParamGesture(CAudioParam* param, std::int32_t group, std::int32_t element) {
-    gestures.push_back("-" + text(param->getName()) + " " + std::to_string(group) + " " + std::to_string(element));
+    journal->push_back("-" + text(param->getName()) + " " + std::to_string(group) + " " + std::to_string(element));
 }
 
 CError* CRecordingParamListener::onParamInfo(CInputStream& reader) {
@@ -50,7 +66,7 @@ void CInterfaceTestTree::SetUp() {
         static const CCreatorTableEntry table[] = {
             {"test:param-collector", [] { return static_cast<CObject*>(new CTestParamCollector); }, &CObject::initScheme},
             {"test:interface-base", [] { return static_cast<CObject*>(new CGestureRecordingBase); },
-             &CParamInterfaceBase::initScheme},
+             &CGestureRecordingBase::initTestScheme},
             {"test:interface-client", &CParamInterfaceClient::create, &CParamInterfaceClient::initScheme},
             {"", nullptr, nullptr},
         };

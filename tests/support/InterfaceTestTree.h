@@ -25,12 +25,16 @@ class CAudioParam;
 class CTestParamCollector : public CObject, public CAudioParamCollector {};
 
 // A base that records the edit gestures it is told of ("test:interface-base"), as "+name g e" and
-// "-name g e".
+// "-name g e", into `gestures` or the journal a test points it at (which outlives the base). Its
+// events "record-payload" and "reset-param" keep the payload bytes of a message ("payloads").
 class CGestureRecordingBase : public CParamInterfaceBase {
 public:
+    static void initTestScheme(CObjectScheme* scheme);
     void beginParamGesture(CAudioParam* param, std::int32_t group, std::int32_t element) override;
     void endParamGesture(CAudioParam* param, std::int32_t group, std::int32_t element) override;
     std::vector<std::string> gestures;
+    std::vector<std::string>* journal = &gestures;
+    std::vector<std::vector<std::uint8_t>> payloads;
 };
 
 // A parameter listener that records what reaches it: "info 0", "info 1 <visual name>" and

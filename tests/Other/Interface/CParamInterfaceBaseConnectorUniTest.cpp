@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tal {
@@ -21,11 +23,11 @@ protected:
         bytes.str(name).i32(value);
         return CByteBuffer(bytes.data(), bytes.size());
     }
-    // Every message waiting for the client, taken out, as "name:value".
-    std::vector<std::string> drain(std::int32_t clientId) {
+    // The messages waiting for the client (at most limit of them), taken out, as "name:value".
+    std::vector<std::string> drain(std::int32_t clientId, int limit = 1 << 30) {
         std::vector<std::string> out;
         CByteBuffer taken;
-        while (connector->takeBaseData(clientId, taken)) {
+        while (int(out.size()) < limit && connector->takeBaseData(clientId, taken)) {
             const std::int32_t nameLength = std::int32_t(taken.data()[0]);
             std::int32_t value = 0;
             for (int i = 0; i < 4; ++i)
@@ -134,6 +136,48 @@ TEST_F(CParamInterfaceBaseConnectorUniTest, DeliveryWithoutBaseObjectFails) {
     ASSERT_NE(error, nullptr);
     EXPECT_EQ(std::string(error->message().chars8()), "No base object defined.");
     delete error;
+}
+
+} // namespace
+} // namespace tal
+
+namespace tal {
+namespace {
+
+// One thread broadcasts numbered messages while another registers, drains and unregisters clients:
+// every client sees an unbroken, increasing run of numbers (a broadcast reaches a client whole or
+// not at all, and in order).
+TEST_F(CParamInterfaceBaseConnectorUniTest, ConcurrentBroadcastAndRegistrationKeepRunsWhole) {
+    std::atomic<bool> stop{false};
+    std::atomic<int> sent{0};
+    std::thread producer([&] {
+        for (int i = 0; !stop.load(); ++i) {
+            CByteBuffer m = message("n", i);
+            connector->sendToClient(-1, m);
+            sent.store(i + 1);
+        }
+    });
+    int received = 0;
+    bool ok = true;
+    for (int cycle = 0; cycle < 200 && ok; ++cycle) {
+        const std::int32_t id = connector->registerClient(nullptr);
+        std::vector<int> seen;
+        for (int round = 0; round < 4; ++round) {
+            const int target = sent.load() + 5;
+            while (sent.load() < target)
+                std::this_thread::yield();
+            for (const std::string& s : drain(id, 1000))
+                seen.push_back(std::stoi(s.substr(2)));
+        }
+        connector->unregisterClient(id);
+        for (std::size_t i = 1; i < seen.size(); ++i)
+            ok = ok && seen[i] == seen[i - 1] + 1;
+        received += int(seen.size());
+    }
+    stop.store(true);
+    producer.join();
+    EXPECT_TRUE(ok);
+    EXPECT_GT(received, 0);
 }
 
 } // namespace
