@@ -100,6 +100,7 @@ void CInterfaceTestTree::SetUp() {
 }
 
 void CInterfaceTestTree::TearDown() {
+    bridge.reset();  // before its carrier goes with the editor tree
     if (root != nullptr) {
         root->release();
         root = nullptr;
