@@ -27,6 +27,8 @@ public:
     CAudioParamUndoRecord& operator=(const CAudioParamUndoRecord&) = delete;
 
     // --- building ---
+    // Renames the step (an editor may name it when it submits the record).
+    void setName(const CString& name) { mName = name; }
     // The entry of a parameter, created when missing.
     CAudioParamUndoEntry* acquireEntry(const CString& paramName);
     // Makes the group's snapshot with its before values unless the entry already has one: the first

@@ -93,7 +93,8 @@ void CInterfaceTestTree::SetUp() {
     collector = dynamic_cast<CTestParamCollector*>(object);
     ASSERT_EQ(takeMessage(CParamTestTree::build(object, plugin, "test:interface-base", "interface-base",
                                                 {{"base-connector", "^interface-base-connector"},
-                                                 {"param-collector", "^param-collector"}})), "");
+                                                 {"param-collector", "^param-collector"},
+                                                 {"undo-count-max", "32"}})), "");
     base = dynamic_cast<CGestureRecordingBase*>(object);
     ASSERT_NE(base, nullptr);
     ASSERT_EQ(takeMessage(root->setPtrAttr(CString("BaseConnectorRootPtr"), &audioRoot, false)), "");
@@ -138,10 +139,10 @@ void CInterfaceTestTree::tick() {
     bridge->pump();
 }
 
-CAudioParam* CInterfaceTestTree::addParam(const char* name, const char* defaults, int elementSize) {
+CAudioParam* CInterfaceTestTree::addParam(const char* name, const char* defaults, int elementSize, bool storable) {
     auto info = std::make_unique<CAudioParamInfo>();
     info->setLayout(elementSize, 0, false, false);
-    info->setFlags(false, true, true);
+    info->setFlags(false, storable, storable);
     info->setNames(CString(name), CString(name), CString::emptyString);
     for (int k = 0; k < elementSize; ++k) {
         info->converterNames().add("shared::audio.paramcvt.real");

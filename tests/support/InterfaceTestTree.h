@@ -63,8 +63,9 @@ protected:
     void closeEditor(CParamInterfaceClient* client);
     // One tick of every editor timer at 40 per second: the waiting replies run.
     void tick();
-    // A parameter with a definition: float, element size 1, the "real" converter, the default text.
-    CAudioParam* addParam(const char* name, const char* defaults, int elementSize = 1);
+    // A parameter with a definition: float, the "real" converter per component, the default text;
+    // storable and persistent unless told otherwise (then its changes record no undo data).
+    CAudioParam* addParam(const char* name, const char* defaults, int elementSize = 1, bool storable = true);
     // A float change of consecutive elements.
     static CAudioParamChange floatChange(int group, int first, const std::vector<double>& values, int elementSize = 1);
     // The messages waiting for a client, each decoded to its event name.

@@ -7,6 +7,7 @@
 #include "Audio/CAudioParamInfo.h"
 #include "Audio/CAudioParamLock.h"
 #include "Audio/CAudioParamStorage.h"
+#include "Audio/CAudioParamUndoRecord.h"
 #include "Core/CByteBuffer.h"
 #include "Core/CError.h"
 #include "Core/CObjectScheme.h"
@@ -40,12 +41,13 @@ CParamInterfaceBase::~CParamInterfaceBase() {
 // --- life cycle ---
 
 CError* CParamInterfaceBase::init() {
-    if (CError* error = CObject::init())
+    if (CError* error = CAudioParamUndo::init())
         return traceError(error, getFullName());
     if (CError* error = findObjectByAttr(mBaseConnector, CString("base-connector"), true))
         return traceError(error, getFullName());
     if (CError* error = findObjectByAttr(mCollector, CString("param-collector"), true))
         return traceError(error, getFullName());
+    setCollector(mCollector);
     mBaseConnector->setBase(this);
     return nullptr;
 }
@@ -53,27 +55,19 @@ CError* CParamInterfaceBase::init() {
 void CParamInterfaceBase::releaseLinks() {
     {
         // The host must see the end of every gesture it saw begin, also of records never submitted.
-        std::lock_guard<std::recursive_mutex> guard(mUndoMutex);
+        std::lock_guard<std::recursive_mutex> guard(getLock());
         discardOpenUndo(-1);
     }
     for (auto* node = mParamListeners.first(); node != nullptr; node = mParamListeners.next(node))
         node->value.detach();
     if (mBaseConnector != nullptr)
         mBaseConnector->setBase(nullptr);
-    CObject::releaseLinks();
+    CAudioParamUndo::releaseLinks();
 }
 
 // --- undo history ---
 
 void CParamInterfaceBase::onHistoryChanged() { sendUndoHistory(-1); }
-
-void CParamInterfaceBase::getHistory(CStringList& names, std::int32_t& position) {
-    names.clear();
-    names.add("Undo history start");
-    position = 0;
-}
-
-void CParamInterfaceBase::setHistoryPosition(std::int32_t, bool) {}
 
 void CParamInterfaceBase::beginParamGesture(CAudioParam*, std::int32_t, std::int32_t) {}
 
@@ -83,17 +77,23 @@ bool CParamInterfaceBase::hasGestureKey(std::int32_t group, std::int32_t element
     return group >= 0 && group < 256 && element >= 0 && element < (1 << 23);
 }
 
-void CParamInterfaceBase::endUndoGestures(COpenUndo& record) {
-    for (auto* entry = record.gestures.first(); entry != nullptr; entry = record.gestures.next(entry))
-        for (auto* key = entry->value.first(); key != nullptr; key = entry->value.next(key))
-            endParamGesture(key->value, key->key & 255, key->key >> 8);
+void CParamInterfaceBase::endUndoGestures(CAudioParamUndoRecord& record) {
+    const auto& entries = record.entries();
+    for (auto* entry = entries.first(); entry != nullptr; entry = entries.next(entry)) {
+        const auto& keys = entry->value->touched();
+        if (keys.isEmpty())
+            continue;
+        CAudioParam* param = mCollector->findParam(entry->key);
+        for (auto* key = keys.first(); key != nullptr && param != nullptr; key = keys.next(key))
+            endParamGesture(param, key->key & 255, key->key >> 8);
+    }
 }
 
-CParamInterfaceBase::COpenUndo* CParamInterfaceBase::takeOpenUndo(std::int32_t id) {
+CAudioParamUndoRecord* CParamInterfaceBase::takeOpenUndo(std::int32_t id) {
     auto* node = mOpenUndo.find(id);
     if (node == nullptr)
         return nullptr;
-    COpenUndo* record = node->value;
+    CAudioParamUndoRecord* record = node->value;
     mOpenUndo.removeNode(node);
     return record;
 }
@@ -102,7 +102,7 @@ void CParamInterfaceBase::discardOpenUndo(std::int32_t clientId) {
     for (auto* node = mOpenUndo.first(); node != nullptr;) {
         auto* next = mOpenUndo.next(node);
         if (clientId == -1 || (node->key >> 16) == clientId) {
-            COpenUndo* record = node->value;
+            CAudioParamUndoRecord* record = node->value;
             mOpenUndo.removeNode(node);
             endUndoGestures(*record);
             delete record;
@@ -112,7 +112,7 @@ void CParamInterfaceBase::discardOpenUndo(std::int32_t clientId) {
 }
 
 void CParamInterfaceBase::onClientGone(std::int32_t clientId) {
-    std::lock_guard<std::recursive_mutex> guard(mUndoMutex);
+    std::lock_guard<std::recursive_mutex> guard(getLock());
     discardOpenUndo(clientId);
 }
 
@@ -126,13 +126,10 @@ CError* CParamInterfaceBase::onCreateUndoData() {
     if (error == nullptr) error = in.read32(mergeKey);
     if (error != nullptr)
         return traceError(error, getFullName());
-    auto* record = new COpenUndo;
-    record->name = name;
-    record->mergeable = mergeable != 0;
-    record->mergeKey = mergeKey;
-    std::lock_guard<std::recursive_mutex> guard(mUndoMutex);
+    auto* record = new CAudioParamUndoRecord(name, mergeable != 0, mergeKey);
+    std::lock_guard<std::recursive_mutex> guard(getLock());
     // A record still open under the id is replaced; the gestures begun in it end first.
-    if (COpenUndo* old = takeOpenUndo(id)) {
+    if (CAudioParamUndoRecord* old = takeOpenUndo(id)) {
         endUndoGestures(*old);
         delete old;
     }
@@ -144,8 +141,8 @@ CError* CParamInterfaceBase::onRemoveUndoData() {
     std::int32_t id = 0;
     if (CError* error = messageReader().read32(id))
         return traceError(error, getFullName());
-    std::lock_guard<std::recursive_mutex> guard(mUndoMutex);
-    if (COpenUndo* record = takeOpenUndo(id)) {
+    std::lock_guard<std::recursive_mutex> guard(getLock());
+    if (CAudioParamUndoRecord* record = takeOpenUndo(id)) {
         endUndoGestures(*record);
         delete record;
     }
@@ -160,12 +157,12 @@ CError* CParamInterfaceBase::onSubmitUndoData() {
     if (error == nullptr) error = in.readString(name);
     if (error != nullptr)
         return traceError(error, getFullName());
-    std::lock_guard<std::recursive_mutex> guard(mUndoMutex);
-    if (COpenUndo* record = takeOpenUndo(id)) {
+    std::lock_guard<std::recursive_mutex> guard(getLock());
+    if (CAudioParamUndoRecord* record = takeOpenUndo(id)) {
         endUndoGestures(*record);
         if (!name.isEmpty())
-            record->name = name;
-        delete record;
+            record->setName(name);
+        addRecord(record);
     }
     return nullptr;
 }
@@ -230,7 +227,7 @@ CError* CParamInterfaceBase::onListenParam() {
     if (error != nullptr)
         return traceError(error, getFullName());
 
-    std::lock_guard<std::recursive_mutex> guard(mUndoMutex);
+    std::lock_guard<std::recursive_mutex> guard(getLock());
     bool added = false;
     auto* node = mParamListeners.findOrAddWith(handle, &added, this, mCollector->acquireParam(name), handle);
     if (!added)
@@ -272,7 +269,7 @@ CError* CParamInterfaceBase::onUnlistenParam() {
     std::int32_t handle = 0;
     if (CError* error = messageReader().read32(handle))
         return traceError(error, getFullName());
-    std::lock_guard<std::recursive_mutex> guard(mUndoMutex);
+    std::lock_guard<std::recursive_mutex> guard(getLock());
     if (auto* node = mParamListeners.find(handle))
         mParamListeners.removeNode(node);  // the listener detaches itself
     return nullptr;
@@ -289,7 +286,7 @@ CError* CParamInterfaceBase::onChangeParam() {
     if (error != nullptr)
         return traceError(error, getFullName());
 
-    std::lock_guard<std::recursive_mutex> guard(mUndoMutex);
+    std::lock_guard<std::recursive_mutex> guard(getLock());
     auto* node = mParamListeners.find(handle);
     if (node == nullptr)
         return nullptr;
@@ -300,18 +297,20 @@ CError* CParamInterfaceBase::onChangeParam() {
         change.singleGroup != info->isSingleGroup() || change.singleElement != info->isSingleElement())
         return nullptr;
     // The first change of an element inside an open undo record begins the element's edit gesture.
+    CAudioParamUndoRecord* record = nullptr;
     if (auto* open = mOpenUndo.find(undoId)) {
-        auto& keys = open->value->gestures.findOrAdd(param->getName())->value;
+        record = open->value;
+        auto& keys = record->acquireEntry(param->getName())->touched();
         for (std::int32_t e = change.firstElement; e < change.firstElement + change.count; ++e) {
             if (!hasGestureKey(change.group, e))
                 continue;
             bool added = false;
-            keys.findOrAddWith(gestureKey(change.group, e), &added, param);
+            keys.findOrAddWith(gestureKey(change.group, e), &added, 1);
             if (added)
                 beginParamGesture(param, change.group, e);
         }
     }
-    param->applyChange(change, &lock, CAudioParamContext{});
+    param->applyChange(change, &lock, CAudioParamContext{record, nullptr, false});
     return nullptr;
 }
 
@@ -345,12 +344,12 @@ void CParamInterfaceBase::sendMessage(std::int32_t clientId, CParamInterfaceMess
 // --- queries ---
 
 int CParamInterfaceBase::openUndoCount() {
-    std::lock_guard<std::recursive_mutex> guard(mUndoMutex);
+    std::lock_guard<std::recursive_mutex> guard(getLock());
     return mOpenUndo.count();
 }
 
 int CParamInterfaceBase::paramListenerCount() {
-    std::lock_guard<std::recursive_mutex> guard(mUndoMutex);
+    std::lock_guard<std::recursive_mutex> guard(getLock());
     return mParamListeners.count();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include "Audio/CAudioParamListener.h"
+#include "Audio/CAudioParamUndo.h"
 #include "Core/CObject.h"
 #include "Core/CSortedMap.h"
 #include "Core/CString.h"
@@ -14,20 +15,22 @@ namespace tal {
 class CAudioParam;
 class CAudioParamCollector;
 class CAudioParamInfo;
+class CAudioParamUndoRecord;
 class CObjectScheme;
 class CParamInterfaceBaseConnector;
 class CParamInterfaceMessageWriter;
 struct CAudioParamChange;
 
 // The audio side's end of the UI-audio protocol: the object on which the base connector runs every
-// editor request. It keeps one listener per parameter listen handle that an editor opened (and
-// reports every change of the parameter to the editor that owns the handle), the undo records that
-// editors opened and not yet submitted with the edit gestures begun in them, and applies the
-// changes and resets that editors send.
+// editor request, and the instance's one undo history. It keeps one listener per parameter listen
+// handle that an editor opened (and reports every change of the parameter to the editor that owns
+// the handle), the undo records that editors opened and not yet submitted with the edit gestures
+// begun in them, and applies the changes and resets that editors send. Every change of the history
+// reaches every editor as "update-undo-history".
 // Threads: requests run on the editor's thread under the connector mutex and the object mutex, then
 // the undo mutex, then parameter locks. Change reports run on whatever thread changes a parameter,
 // under that parameter's lock, and take only the connector's queue lock.
-class CParamInterfaceBase : public CObject, public CParamInterfaceEndpoint {
+class CParamInterfaceBase : public CAudioParamUndo, public CParamInterfaceEndpoint {
 public:
     static CObject* create();
     static void initScheme(CObjectScheme* scheme);
@@ -41,11 +44,7 @@ public:
 
     // --- undo history ---
     // The history changed: every client receives "update-undo-history".
-    virtual void onHistoryChanged();
-    // The names ("Undo history start", then one per step) and the position of the undo history.
-    virtual void getHistory(CStringList& names, std::int32_t& position);
-    // Moves the history to target (undo or redo); out-of-range or current targets do nothing.
-    virtual void setHistoryPosition(std::int32_t target, bool notify);
+    void onHistoryChanged() override;
 
     // --- edit gestures (called with the undo mutex held) ---
     virtual void beginParamGesture(CAudioParam* param, std::int32_t group, std::int32_t element);
@@ -76,7 +75,6 @@ public:
     // --- queries ---
     CParamInterfaceBaseConnector* baseConnector() const noexcept { return mBaseConnector; }
     CAudioParamCollector* paramCollector() const noexcept { return mCollector; }
-    std::recursive_mutex& undoMutex() noexcept { return mUndoMutex; }
     // Open undo records and parameter listeners (tests and diagnostics).
     int openUndoCount();
     int paramListenerCount();
@@ -112,27 +110,19 @@ private:
         bool mAttached = false;
     };
 
-    // An undo record opened by a client and not yet submitted or removed, with the edit gestures
-    // begun in it: parameter name -> gesture key -> parameter.
-    struct COpenUndo : CPoolAllocated {
-        CString name;
-        bool mergeable = false;
-        std::int32_t mergeKey = 0;
-        CSortedMap<CString, CSortedMap<std::int32_t, CAudioParam*>> gestures;
-    };
-
-    // Calls endParamGesture for every gesture of the record, in parameter-name and key order.
-    void endUndoGestures(COpenUndo& record);
+    // Calls endParamGesture for every gesture key that the record's entries hold, in parameter-name
+    // and key order.
+    void endUndoGestures(CAudioParamUndoRecord& record);
     // Takes the open record of an id out of the map; null when none is open.
-    COpenUndo* takeOpenUndo(std::int32_t id);
+    CAudioParamUndoRecord* takeOpenUndo(std::int32_t id);
     // The records of one client (or every record with -1): gestures ended, records deleted.
     void discardOpenUndo(std::int32_t clientId);
 
-    CParamInterfaceBaseConnector* mBaseConnector = nullptr;  // not owned
-    CAudioParamCollector* mCollector = nullptr;              // not owned
-    std::recursive_mutex mUndoMutex;
-    CSortedMap<std::int32_t, COpenUndo*> mOpenUndo;          // under mUndoMutex; owned records
-    CSortedMap<std::int32_t, CParamListener> mParamListeners; // under mUndoMutex
+    CParamInterfaceBaseConnector* mBaseConnector = nullptr;    // not owned
+    CAudioParamCollector* mCollector = nullptr;                // not owned
+    // The undo lock of the history guards both maps.
+    CSortedMap<std::int32_t, CAudioParamUndoRecord*> mOpenUndo;  // owned records
+    CSortedMap<std::int32_t, CParamListener> mParamListeners;
 };
 
 } // namespace tal

@@ -302,3 +302,116 @@ TEST_F(CParamInterfaceBaseTest, ConcurrentHostChangesAndEditorRequests) {
 
 } // namespace
 } // namespace tal
+
+namespace tal {
+namespace {
+
+// The undo protocol on a parameter "plugin.gain" (default 0) that one editor listens to.
+class CParamInterfaceBaseUndo : public CParamInterfaceBaseTest {
+protected:
+    void SetUp() override {
+        CParamInterfaceBaseTest::SetUp();
+        gain = addParam("plugin.gain", "0");
+        handle = client->listenParam(CString("plugin.gain"), &listener);
+        tick();
+    }
+    // One step: a record named name that sets the gain to value.
+    void step(const char* name, double value, bool mergeable = false, std::int32_t key = 0,
+              const char* submitName = "") {
+        const std::int32_t undo = client->createUndoData(CString(name), mergeable, key);
+        change(handle, undo, floatChange(0, 0, {value}));
+        client->submitUndoData(undo, CString(submitName));
+    }
+    // The client's copy of the history after the next tick, as "position: name,name,...".
+    std::string history() {
+        tick();
+        std::string out = std::to_string(client->undoHistoryPosition()) + ":";
+        for (int i = 0; i < client->undoHistoryNames().count(); ++i)
+            out += (i ? "," : " ") + text(client->undoHistoryNames()[i]);
+        return out;
+    }
+    double value() const { return gain->getCurrent().getValue(0, 0, 0); }
+
+    CAudioParam* gain = nullptr;
+    std::int32_t handle = 0;
+};
+
+TEST_F(CParamInterfaceBaseUndo, StepsEnterTheHistoryAndMovingThePositionUndoesThem) {
+    CParamInterfaceClient* other = openEditor("other");
+    step("S1", 1);
+    step("S2", 2);
+    step("S3", 3);
+    EXPECT_EQ(history(), "3: Undo history start,S1,S2,S3");
+    client->setUndoHistoryPos(1);
+    EXPECT_EQ(value(), 1);
+    EXPECT_EQ(history(), "1: Undo history start,S1,S2,S3");
+    EXPECT_EQ(other->undoHistoryPosition(), 1);  // every editor hears of it
+    EXPECT_EQ(listener.events.back(), "g0 n1 1");
+    client->setUndoHistoryPos(3);
+    EXPECT_EQ(value(), 3);
+    client->setUndoHistoryPos(0);
+    EXPECT_EQ(value(), 0);
+    step("S4", 4);  // a new step cuts the redo tail
+    EXPECT_EQ(history(), "1: Undo history start,S4");
+}
+
+TEST_F(CParamInterfaceBaseUndo, OutOfRangeOrCurrentPositionsChangeNothingAndSendNothing) {
+    step("S1", 1);
+    tick();
+    for (int target : {-1, 2, 1}) {
+        SCOPED_TRACE(target);
+        client->setUndoHistoryPos(target);
+        EXPECT_EQ(baseConnector->queuedCount(0), 0);
+        EXPECT_EQ(value(), 1);
+    }
+}
+
+TEST_F(CParamInterfaceBaseUndo, TheOldestStepGoesAtTheLimit) {
+    for (int i = 1; i <= 33; ++i)
+        step(("S" + std::to_string(i)).c_str(), i);
+    const std::string h = history();
+    EXPECT_EQ(h.substr(0, h.find(',')), "32: Undo history start");
+    EXPECT_EQ(client->undoHistoryNames().count(), 33);
+    EXPECT_EQ(text(client->undoHistoryNames()[1]), "S2");
+}
+
+TEST_F(CParamInterfaceBaseUndo, MergeableStepsOfOneKeyFoldIntoTheFirst) {
+    step("Drag", 1, true, 5);
+    step("Drag more", 2, true, 5);
+    EXPECT_EQ(history(), "1: Undo history start,Drag");
+    client->setUndoHistoryPos(0);
+    EXPECT_EQ(value(), 0);
+    client->setUndoHistoryPos(1);
+    EXPECT_EQ(value(), 2);
+    // A step that also touches another parameter does not fold.
+    CAudioParam* other = addParam("plugin.freq", "0");
+    const std::int32_t otherHandle = client->listenParam(CString("plugin.freq"), &listener);
+    const std::int32_t undo = client->createUndoData(CString("Both"), true, 5);
+    change(handle, undo, floatChange(0, 0, {3}));
+    change(otherHandle, undo, floatChange(0, 0, {3}));
+    client->submitUndoData(undo, CString());
+    EXPECT_EQ(history(), "2: Undo history start,Drag,Both");
+    EXPECT_EQ(other->getCurrent().getValue(0, 0, 0), 3);
+}
+
+TEST_F(CParamInterfaceBaseUndo, TheSubmitNameReplacesTheCreationNameUnlessEmpty) {
+    step("Created", 1, false, 0, "");
+    step("Created", 2, false, 0, "Submitted");
+    EXPECT_EQ(history(), "2: Undo history start,Created,Submitted");
+}
+
+TEST_F(CParamInterfaceBaseUndo, ARecordWithoutUndoDataMakesNoStepButEndsItsGestures) {
+    addParam("plugin.meter", "0", 1, false);  // neither storable nor persistent
+    const std::int32_t meter = client->listenParam(CString("plugin.meter"), &listener);
+    tick();
+    const std::int32_t undo = client->createUndoData(CString("Nothing"), false, 0);
+    change(meter, undo, floatChange(0, 0, {1}));
+    base->gestures.clear();
+    client->submitUndoData(undo, CString());
+    EXPECT_EQ(base->gestures, std::vector<std::string>{"-plugin.meter 0 0"});
+    EXPECT_EQ(baseConnector->queuedCount(0), 1);  // the meter's own "update-param" only
+    EXPECT_EQ(history(), "0: Undo history start");
+}
+
+} // namespace
+} // namespace tal
