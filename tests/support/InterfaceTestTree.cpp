@@ -74,9 +74,12 @@ void CInterfaceTestTree::SetUp() {
             {"core:timer", &CTimerQueued::create, &CTimerQueued::initScheme},
             {"", nullptr, nullptr},
         };
+        // The timer and the product tables may be registered already by other tests of the program.
         CCreatorRegistry& registry = CCreatorRegistry::instance();
-        registry.registerTable(timers);  // the timer tests may have registered it already
-        return registry.registerTable(kInterfaceCreatorTable) + registry.registerTable(table) == 0;
+        registry.registerTable(timers);
+        registry.registerTable(kInterfaceCreatorTable);
+        return registry.registerTable(table) == 0 &&
+               registry.find(CString("other:param-interface-client-connector-uni")) != nullptr;
     }();
     ASSERT_TRUE(registered);
     params = std::make_unique<CParamTestTree>();
