@@ -8,6 +8,7 @@
 #include "Other/CCurveDraw.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -319,75 +320,244 @@ void CLinearBitmap::drawPixelCurve(const CCurveDraw& record, std::int32_t origin
     }
 }
 
-void CLinearBitmap::drawColumnCurve(const CCurveDraw& record, std::int32_t originX, std::int32_t originY,
-                                    const CPixelRect& clip) {
-    if (record.points == nullptr || record.count < 2 || mPixels == nullptr || !std::isfinite(record.points[0]))
-        return;
-    // Culling: keep at most one column left of the clip and one beyond it.
+namespace {
+
+// The points of a one-point-per-column polyline that can reach the clip: at most one column left
+// of it and one beyond. Returns false when fewer than 2 points remain.
+bool cullColumns(const CCurveDraw& record, std::int32_t originX, const CPixelRect& clip, std::int64_t& first,
+                 std::int64_t& count) {
+    if (record.points == nullptr || record.count < 2 || !std::isfinite(record.points[0]))
+        return false;
     const std::int64_t f = std::int64_t(std::floor(record.points[0]));
     const std::int64_t limit = std::int64_t(clip.x) + clip.width - originX + 1;
     if (f >= limit)
-        return;
-    const double* points = record.points;
-    std::int64_t count = record.count;
+        return false;
+    first = 0;
+    count = record.count;
     const std::int64_t leftmost = std::int64_t(clip.x) - originX - 1;
     if (f < leftmost) {
-        const std::int64_t drop = leftmost - f;
-        if (count - drop < 2)
-            return;
-        points += 2 * drop;
-        count -= drop;
+        first = leftmost - f;
+        count -= first;
+        if (count < 2)
+            return false;
         if (leftmost + count > limit)
             count = clip.width + 2;
     } else if (f + count > limit) {
         count = limit - f;
     }
-    if (count < 2)
-        return;
+    return count >= 2;
+}
 
+// The vertical runs of a column curve: each column's run reaches halfway to its neighbours' rows.
+class CColumnRuns {
+public:
+    CColumnRuns(const double* points, std::int64_t count, std::int32_t originY)
+        : mPoints(points), mCount(count), mOriginY(originY) {
+        mHandedTop = mHandedBottom = rowOf(0);
+    }
+    // The run of point i (called for i = 0, 1, ... in order): rows top..bottom, not clipped.
+    void next(std::int64_t i, std::int64_t& top, std::int64_t& bottom) {
+        const std::int64_t yi = rowOf(i);
+        const std::int64_t yn = i + 1 < mCount ? rowOf(i + 1) : yi;
+        std::int64_t partTop = yi, partBottom = yi, nextTop = yi, nextBottom = yi;
+        if (yn > yi) {
+            const std::int64_t h = (yn - yi + 1) >> 1;
+            partBottom = yi + h - 1;
+            nextTop = yi + h;
+            nextBottom = yn;
+        } else if (yn < yi) {
+            const std::int64_t h = (yi - yn + 1) >> 1;
+            partTop = yi - h + 1;
+            nextTop = yn;
+            nextBottom = yi - h;
+        }
+        top = std::min(partTop, mHandedTop);
+        bottom = std::max(partBottom, mHandedBottom);
+        mHandedTop = nextTop;
+        mHandedBottom = nextBottom;
+    }
+    std::int64_t rowOf(std::int64_t i) const {
+        const double y = mPoints[2 * i + 1] + 0.5;
+        return std::int64_t(std::isfinite(y) ? std::trunc(std::clamp(y, -1e9, 1e9)) : 0.0) + mOriginY;
+    }
+
+private:
+    const double* mPoints;
+    std::int64_t mCount;
+    std::int32_t mOriginY;
+    std::int64_t mHandedTop = 0, mHandedBottom = 0;
+};
+
+std::int32_t nearestWeight(double v) noexcept {
+    const double r = v >= 0.0 ? std::floor(v + 0.5) : -std::floor(0.5 - v);
+    return std::int32_t(std::clamp(r, -2147483647.0, 2147483647.0));
+}
+
+} // namespace
+
+void CLinearBitmap::drawColumnCurve(const CCurveDraw& record, std::int32_t originX, std::int32_t originY,
+                                    const CPixelRect& clip) {
+    std::int64_t first = 0, count = 0;
+    if (mPixels == nullptr || !cullColumns(record, originX, clip, first, count))
+        return;
+    const double* points = record.points + 2 * first;
     std::uint8_t c[4];
     recordColor(record, c);
     const std::int32_t v = weightOf(record.opacity);
-    auto rowOf = [&](std::int64_t i) {
-        const double y = points[2 * i + 1] + 0.5;
-        return std::int64_t(std::isfinite(y) ? std::trunc(std::clamp(y, -1e9, 1e9)) : 0.0) + originY;
-    };
-    std::int64_t handedTop = rowOf(0), handedBottom = handedTop;
+    CColumnRuns runs(points, count, originY);
     for (std::int64_t i = 0; i < count; ++i) {
         const std::int64_t column = std::int64_t(std::floor(points[2 * i])) + originX;
         if (column >= std::int64_t(clip.x) + clip.width)
             break;
-        const std::int64_t yi = rowOf(i);
-        const std::int64_t yn = i + 1 < count ? rowOf(i + 1) : yi;
-        std::int64_t top, bottom, nextTop, nextBottom;
-        if (yn == yi) {
-            top = bottom = nextTop = nextBottom = yi;
-        } else if (yn > yi) {
-            const std::int64_t h = (yn - yi + 1) >> 1;
-            top = yi;
-            bottom = yi + h - 1;
-            nextTop = yi + h;
-            nextBottom = yn;
-        } else {
-            const std::int64_t h = (yi - yn + 1) >> 1;
-            top = yi - h + 1;
-            bottom = yi;
-            nextTop = yn;
-            nextBottom = yi - h;
-        }
-        const std::int64_t runTop = std::max<std::int64_t>(std::min(top, handedTop), clip.y);
-        const std::int64_t runBottom = std::min<std::int64_t>(std::max(bottom, handedBottom), clip.y + clip.height - 1);
-        handedTop = nextTop;
-        handedBottom = nextBottom;
+        std::int64_t top, bottom;
+        runs.next(i, top, bottom);
         if (column < clip.x)
             continue;
-        for (std::int64_t y = runTop; y <= runBottom; ++y) {
+        top = std::max<std::int64_t>(top, clip.y);
+        bottom = std::min<std::int64_t>(bottom, std::int64_t(clip.y) + clip.height - 1);
+        for (std::int64_t y = top; y <= bottom; ++y) {
             std::uint8_t* p = pixel(std::int32_t(column), std::int32_t(y));
             if (v >= kOpaqueWeight)
                 std::memcpy(p, c, 4);
             else
                 for (int k = 0; k < 4; ++k)
                     p[k] = blend15(p[k], c[k], v);
+        }
+    }
+}
+
+void CLinearBitmap::fillColumnArea(const CCurveDraw& record, std::int32_t originX, std::int32_t originY,
+                                   const CPixelRect& clip) {
+    std::int64_t first = 0, count = 0;
+    if (mPixels == nullptr || clip.height <= 0 || !cullColumns(record, originX, clip, first, count))
+        return;
+    const bool lower = record.lowerCurve && record.lowerPoints != nullptr;
+    const double* points = record.points + 2 * first;
+    std::uint8_t c[4];
+    recordColor(record, c);
+    const std::int32_t v = weightOf(record.opacity);
+    const std::int32_t ch = clip.height;
+    const std::int64_t bottomEdge = std::int64_t(clip.y) + ch;   // O
+
+    // The gradient profile: E at the area's top and bottom, K at the peak row.
+    const double e = record.edgeFactor, kf = record.peakFactor, fp = record.peakPosition;
+    const double ha = record.areaHeight;
+    const double slope1 = fp > 0.0 ? (kf - e) / (ha * fp) : 0.0;
+    const double slope2 = fp < 1.0 ? (e - kf) / ((1.0 - fp) * ha) : 0.0;
+    const std::int64_t peak = nearestWeight(double(originY - clip.y) + record.areaTop + ha * fp);
+    const std::int64_t peakInClip = std::clamp<std::int64_t>(peak, 0, ch);
+    mScratch.resize(std::max<std::size_t>(mScratch.size(), std::size_t(ch)));
+    double factor = kf - (peak < 0 ? slope2 : slope1) * double(peak);
+    const bool alphaMode = record.alphaTableMode;
+    for (std::int32_t r = 0; r < ch; ++r) {
+        if (alphaMode) {
+            mScratch[std::size_t(r)] = std::uint32_t(std::clamp(nearestWeight(factor * record.opacity * 32768.0), 0, 32767));
+        } else {
+            std::uint8_t px[4] = {255, 255, 255, 255};
+            for (int k = 0; k < 3; ++k)
+                px[k] = std::uint8_t(std::clamp(nearestWeight(factor * c[k]), 0, 255));
+            std::memcpy(&mScratch[std::size_t(r)], px, 4);
+        }
+        factor += r < peakInClip ? slope1 : slope2;
+    }
+    const std::int32_t fadeMax = alphaMode ? 32767 : std::clamp(v, 0, 32767);
+    const std::int64_t peakRow = clip.y + peakInClip;   // Rp
+
+    auto blendColor = [&](std::int64_t x, std::int64_t y, std::int32_t w) {
+        std::uint8_t* p = pixel(std::int32_t(x), std::int32_t(y));
+        for (int k = 0; k < 4; ++k)
+            p[k] = blend15(p[k], c[k], w);
+    };
+    auto tablePixel = [&](std::int64_t y) {
+        std::uint8_t px[4];
+        std::memcpy(px, &mScratch[std::size_t(y - clip.y)], 4);
+        return std::array<std::uint8_t, 4>{px[0], px[1], px[2], px[3]};
+    };
+    auto putTableColor = [&](std::int64_t x, std::int64_t y, std::int32_t w, bool store) {
+        const auto t = tablePixel(y);
+        std::uint8_t* p = pixel(std::int32_t(x), std::int32_t(y));
+        for (int k = 0; k < 4; ++k)
+            p[k] = store ? t[std::size_t(k)] : blend15(p[k], t[std::size_t(k)], w);
+    };
+
+    CColumnRuns upper(points, count, originY);
+    std::unique_ptr<CColumnRuns> lowerRuns;
+    if (lower)
+        lowerRuns = std::make_unique<CColumnRuns>(record.lowerPoints + 2 * first, count, originY);
+    for (std::int64_t i = 0; i < count; ++i) {
+        const std::int64_t column = std::int64_t(std::floor(points[2 * i])) + originX;
+        if (column >= std::int64_t(clip.x) + clip.width)
+            break;
+        std::int64_t top, bottom, lowTop = 0, lowBottom = 0;
+        upper.next(i, top, bottom);
+        if (lowerRuns)
+            lowerRuns->next(i, lowTop, lowBottom);
+        if (column < clip.x)
+            continue;
+        std::int64_t p = top, q = bottom - top + 1;
+        const std::int64_t el = lowTop, ll = lowBottom - lowTop + 1;
+        const bool above = upper.rowOf(i) < peakRow;
+
+        if (record.edgeFade) {
+            q += 1;
+            if (above)
+                p -= 1;
+            if (p < bottomEdge && p + q >= clip.y) {
+                const std::int32_t step = std::int32_t(fadeMax / q);
+                const bool rising = p < peakRow;
+                const std::int64_t from = std::max<std::int64_t>(p, clip.y);
+                const std::int64_t to = std::min<std::int64_t>(p + q, bottomEdge);
+                std::int64_t weight = rising ? step * (from - p) : fadeMax - step * (from - p);
+                for (std::int64_t y = from; y < to; ++y, weight += rising ? step : -step) {
+                    const std::int32_t w = std::int32_t(std::clamp<std::int64_t>(weight, 0, 32767));
+                    if (alphaMode)
+                        blendColor(column, y, std::int32_t((std::int64_t(mScratch[std::size_t(y - clip.y)]) * w) >> 15));
+                    else
+                        putTableColor(column, y, w, false);
+                }
+            }
+        }
+
+        if (alphaMode && !lower) {
+            const std::int64_t from = above ? std::max<std::int64_t>(p + q, clip.y) : peakRow;
+            const std::int64_t to = above ? peakRow : std::min<std::int64_t>(p + 1, bottomEdge);
+            for (std::int64_t y = from; y < to; ++y)
+                blendColor(column, y, std::int32_t(mScratch[std::size_t(y - clip.y)]));
+        } else if (alphaMode) {
+            const bool curveFirst = p <= el;
+            const std::int64_t start = curveFirst ? p + 1 : el + 1;
+            const std::int64_t end = curveFirst ? el + ll : p + q;
+            const double fromF = curveFirst ? kf : e, toF = curveFirst ? e : kf;
+            std::int64_t d = end - start - 1;
+            if (d < 2)
+                d = 1;
+            const double s = (toF - fromF) / double(d);
+            const std::int64_t m0 = std::max<std::int64_t>(start, clip.y), m1 = std::min(end, bottomEdge);
+            if (start >= bottomEdge || m0 >= m1)
+                continue;
+            const double vc = std::clamp(v, 0, 32767);
+            const std::int32_t w0 = std::clamp(nearestWeight((fromF + double(m0 - start) * s) * vc), 0, 32767);
+            const std::int32_t w1 = std::clamp(nearestWeight((fromF + double(m1 - start) * s) * vc), 0, 32767);
+            const std::int64_t rows = m1 - m0;
+            const std::int32_t step = std::int32_t((w1 - w0) / (rows > 1 ? rows - 1 : 1));
+            for (std::int64_t j = 0; j < rows; ++j)
+                blendColor(column, m0 + j, std::int32_t(std::clamp<std::int64_t>(w0 + j * step, 0, 32767)));
+        } else {
+            std::int64_t from, to;
+            if (!lower) {
+                from = p + q;
+                to = bottomEdge;
+            } else if (el < p) {
+                from = el + 1;
+                to = p + q;
+            } else {
+                from = p + 1;
+                to = el + ll;
+            }
+            from = std::max<std::int64_t>(from, clip.y);
+            to = std::min(to, bottomEdge);
+            for (std::int64_t y = from; y < to; ++y)
+                putTableColor(column, y, fadeMax, v >= kOpaqueWeight);
         }
     }
 }

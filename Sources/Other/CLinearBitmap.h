@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace tal {
 
@@ -85,6 +86,9 @@ public:
     // A connected curve of one point per pixel column: each column draws one vertical run that
     // meets its neighbours halfway.
     void drawColumnCurve(const CCurveDraw& record, std::int32_t originX, std::int32_t originY, const CPixelRect& clip);
+    // Fills under (or, with the record's lower curve, between) one-point-per-column curves with a
+    // vertical gradient: an opacity ramp toward the colour (alpha table mode) or a colour ramp.
+    void fillColumnArea(const CCurveDraw& record, std::int32_t originX, std::int32_t originY, const CPixelRect& clip);
     // Records that draw nothing (fewer than 2 points, or anti-aliased without brush).
     void drawNothing(const CCurveDraw&, std::int32_t, std::int32_t, const CPixelRect&) {}
     // One Bresenham segment from its start up to, but not including, its end unless the end lies in
@@ -113,6 +117,7 @@ protected:
     std::int32_t mHeight = 0;
     std::int32_t mStride = 0;
     std::unique_ptr<CCoverageBuffer> mCoverage;   // made on the first anti-aliased draw
+    std::vector<std::uint32_t> mScratch;          // the area fill's per-row table; only grows
 
 private:
     template <class Plot>

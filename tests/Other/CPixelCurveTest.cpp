@@ -128,3 +128,86 @@ TEST(CPixelCurve, ColumnCurveCullingKeepsThePicture) {
 
 } // namespace
 } // namespace tal
+
+namespace tal {
+namespace {
+
+int blendToward(int p, int s, int w) { return p + int(std::floor(((s - p) * double(w) + 16384.0) / 32768.0)); }
+
+// A flat curve over a spectrum-style area (the peak at the area's bottom): the opacity rises
+// linearly from the area top to the peak row, and the fill lies between the curve and that row.
+struct AreaFill : ::testing::Test {
+    Canvas c{12, 24};
+    std::vector<double> points, lower;
+    CCurveDraw record;
+    void SetUp() override {
+        for (int x = 0; x < 12; ++x)
+            points.insert(points.end(), {double(x), 5.0});
+        record = c.record(points);
+        record.areaTop = 0.0;
+        record.areaHeight = 20.0;
+        record.edgeFactor = 0.0;
+        record.peakFactor = 1.0;
+        record.peakPosition = 1.0;
+        record.alphaTableMode = true;
+    }
+    static int profileWeight(int row) {   // factor row / 20, as opacity weight
+        return std::min(32767, int(std::floor(row / 20.0 * 32768.0 + 0.5)));
+    }
+};
+
+TEST_F(AreaFill, AlphaModeFillsBetweenTheCurveAndThePeakRow) {
+    c.bitmap.fillColumnArea(record, 0, 0, CPixelRect{2, 0, 8, 24});
+    for (int x = 0; x < 12; ++x)
+        for (int y = 0; y < 24; ++y) {
+            const bool filled = x >= 2 && x < 10 && y >= 6 && y < 20;
+            ASSERT_EQ(c.bitmap.pixel(x, y)[0], filled ? blendToward(0, 200, profileWeight(y)) : 0) << x << "," << y;
+        }
+}
+
+// The edge fade softens the curve's run: the weight rises over the run toward the fill.
+TEST_F(AreaFill, EdgeFadeRampsOverTheCurveRun) {
+    record.edgeFade = true;
+    c.bitmap.fillColumnArea(record, 0, 0, c.all());
+    EXPECT_EQ(c.bitmap.pixel(6, 3)[0], 0);
+    EXPECT_EQ(c.bitmap.pixel(6, 4)[0], 0);   // weight 0 at the run's top
+    EXPECT_EQ(c.bitmap.pixel(6, 5)[0], blendToward(0, 200, (profileWeight(5) * (32767 / 2)) >> 15));
+    EXPECT_EQ(c.bitmap.pixel(6, 6)[0], blendToward(0, 200, profileWeight(6)));
+}
+
+TEST_F(AreaFill, AlphaModeBelowThePeakFillsUpToTheCurve) {
+    for (std::size_t i = 1; i < points.size(); i += 2)
+        points[i] = 22.0;
+    c.bitmap.fillColumnArea(record, 0, 0, c.all());
+    for (int y = 0; y < 24; ++y)
+        EXPECT_EQ(c.bitmap.pixel(4, y)[0] != 0, y >= 20 && y <= 22) << y;
+}
+
+TEST_F(AreaFill, ColourModeFillsFromTheCurveToTheClipBottom) {
+    record.alphaTableMode = false;
+    record.edgeFactor = 1.0;   // a flat profile: every row gets the colour itself
+    c.bitmap.fillColumnArea(record, 0, 0, c.all());
+    for (int y = 0; y < 24; ++y) {
+        EXPECT_EQ(c.bitmap.pixel(7, y)[0], y >= 6 ? 200 : 0) << y;
+        EXPECT_EQ(c.bitmap.pixel(7, y)[1], y >= 6 ? 100 : 0) << y;
+    }
+}
+
+// Between two curves the opacity falls from the peak factor under the upper curve to the edge
+// factor at the lower one.
+TEST_F(AreaFill, AlphaModeBetweenTwoCurvesRampsFromTheUpperCurve) {
+    for (int x = 0; x < 12; ++x)
+        lower.insert(lower.end(), {double(x), 14.0});
+    record.lowerPoints = lower.data();
+    record.lowerCurve = true;
+    c.bitmap.fillColumnArea(record, 0, 0, c.all());
+    EXPECT_EQ(c.bitmap.pixel(3, 5)[0], 0);     // the curve's own row is not filled
+    EXPECT_EQ(c.bitmap.pixel(3, 6)[0], 200);   // full weight right under it
+    for (int y = 7; y <= 14; ++y)
+        EXPECT_LT(c.bitmap.pixel(3, y)[0], c.bitmap.pixel(3, y - 1)[0]) << y;
+    EXPECT_LE(c.bitmap.pixel(3, 14)[0], 1);
+    EXPECT_EQ(c.bitmap.pixel(3, 15)[0], 0);
+}
+
+} // namespace
+} // namespace tal
