@@ -1,13 +1,17 @@
-# Events: the event registry, events on objects and event bridges.
+# Events: the event registry, events on objects, event bridges, typed references, update notifiers.
 tal_sources(
   Sources/Core/CEventRegistry.cpp
   Sources/Core/CNotifyServer.cpp
   Sources/Core/CObjectEvents.cpp
   Sources/Core/CObjectEventBridgeHandler.cpp
   Sources/Core/CPumpedEventBridge.cpp
+  Sources/Core/CUpdateNotifier.cpp
+  Sources/Core/CUpdateListener.cpp
 )
 tal_tests(core
   tests/support/CEventTestTree.cpp
   tests/Core/CEventRegistryTest.cpp
   tests/Core/CObjectEventsTest.cpp
+  tests/Core/CTargetTest.cpp
+  tests/Core/CUpdateNotifierTest.cpp
 )
