@@ -7,6 +7,7 @@ tal_sources(
   Sources/Core/CPumpedEventBridge.cpp
   Sources/Core/CUpdateNotifier.cpp
   Sources/Core/CUpdateListener.cpp
+  Sources/Core/CAttrDoubler.cpp
 )
 tal_tests(core
   tests/support/CEventTestTree.cpp
@@ -14,4 +15,5 @@ tal_tests(core
   tests/Core/CObjectEventsTest.cpp
   tests/Core/CTargetTest.cpp
   tests/Core/CUpdateNotifierTest.cpp
+  tests/Core/CAttrDoublerTest.cpp
 )
