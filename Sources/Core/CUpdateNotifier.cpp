@@ -69,13 +69,10 @@ CUpdateNotifier::~CUpdateNotifier() {
     // 2. Wait for notifications running on other threads.
     CState* state = mState;
     state->mutex.lock();
-    // 3. Detach every listener; none of them can be freed before the stripe is released.
-    {
-        std::lock_guard lock(s.mutex);
-        for (auto* n = mListeners.first(); n != nullptr; n = mListeners.next(n))
-            for (CUpdateListener* l : n->value) l->mNotifier.store(nullptr, std::memory_order_release);
-        s.dying.remove(this);
-    }
+    // 3. Detach every listener. None of them can be freed meanwhile: a listener that leaves waits
+    //    while this notifier is dying. The stripe is not taken under this notifier's mutex.
+    for (auto* n = mListeners.first(); n != nullptr; n = mListeners.next(n))
+        for (CUpdateListener* l : n->value) l->mNotifier.store(nullptr, std::memory_order_release);
     mListeners.clear();
     // With the mutex held, a running notification can only be this thread's own (the notifier was
     // destroyed from one of its updates): it ends its loop and frees the state when it unwinds.
@@ -83,6 +80,9 @@ CUpdateNotifier::~CUpdateNotifier() {
     state->destroyed = notifying;
     state->mutex.unlock();
     if (!notifying) delete state;
+    // 4. Let go of the listeners that wait for this notifier.
+    std::lock_guard lock(s.mutex);
+    s.dying.remove(this);
 }
 
 std::int64_t CUpdateNotifier::getListenerKey(std::intptr_t param) { return std::int64_t(param); }
