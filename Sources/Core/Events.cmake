@@ -1,12 +1,10 @@
-# Events: the event registry, events on objects, event bridges, typed references, update notifiers.
+# Events: the event registry, events on objects, event bridges, typed references, the attribute doubler.
 tal_sources(
   Sources/Core/CEventRegistry.cpp
   Sources/Core/CNotifyServer.cpp
   Sources/Core/CObjectEvents.cpp
   Sources/Core/CObjectEventBridgeHandler.cpp
   Sources/Core/CPumpedEventBridge.cpp
-  Sources/Core/CUpdateNotifier.cpp
-  Sources/Core/CUpdateListener.cpp
   Sources/Core/CAttrDoubler.cpp
 )
 tal_tests(core
@@ -14,6 +12,5 @@ tal_tests(core
   tests/Core/CEventRegistryTest.cpp
   tests/Core/CObjectEventsTest.cpp
   tests/Core/CTargetTest.cpp
-  tests/Core/CUpdateNotifierTest.cpp
   tests/Core/CAttrDoublerTest.cpp
 )
