@@ -1,4 +1,5 @@
-# Events: the event registry, events on objects, event bridges, typed references, the attribute doubler.
+# Events: the event registry, events on objects, event bridges, typed references, the attribute doubler,
+# update notifiers and listeners.
 tal_sources(
   Sources/Core/CEventRegistry.cpp
   Sources/Core/CNotifyServer.cpp
@@ -6,6 +7,8 @@ tal_sources(
   Sources/Core/CObjectEventBridgeHandler.cpp
   Sources/Core/CPumpedEventBridge.cpp
   Sources/Core/CAttrDoubler.cpp
+  Sources/Core/CUpdateNotifier.cpp
+  Sources/Core/CUpdateListener.cpp
 )
 tal_tests(core
   tests/support/CEventTestTree.cpp
@@ -13,4 +16,5 @@ tal_tests(core
   tests/Core/CObjectEventsTest.cpp
   tests/Core/CTargetTest.cpp
   tests/Core/CAttrDoublerTest.cpp
+  tests/Core/CUpdateNotifierTest.cpp
 )
