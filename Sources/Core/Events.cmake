@@ -1,5 +1,5 @@
 # Events: the event registry, events on objects, event bridges, typed references, the attribute doubler,
-# update notifiers and listeners.
+# update notifiers and listeners, the application-data scopes and their texts, shared attributes.
 tal_sources(
   Sources/Core/CEventRegistry.cpp
   Sources/Core/CNotifyServer.cpp
@@ -9,6 +9,9 @@ tal_sources(
   Sources/Core/CAttrDoubler.cpp
   Sources/Core/CUpdateNotifier.cpp
   Sources/Core/CUpdateListener.cpp
+  Sources/Core/CAppData.cpp
+  Sources/Core/AppDataText.cpp
+  Sources/Core/CSharedAttribute.cpp
 )
 tal_tests(core
   tests/support/CEventTestTree.cpp
@@ -17,4 +20,6 @@ tal_tests(core
   tests/Core/CTargetTest.cpp
   tests/Core/CAttrDoublerTest.cpp
   tests/Core/CUpdateNotifierTest.cpp
+  tests/Core/CAppDataTest.cpp
+  tests/Core/CSharedAttributeTest.cpp
 )
