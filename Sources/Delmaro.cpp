@@ -13,16 +13,19 @@
 // finalised and the shared tree released first, then the records are destroyed in reverse order of
 // creation, and last the allocator's chunks are freed. ModuleExit stops every thread of ours, so
 // that no code of the library runs once it is unmapped.
+#include "Core/CAppData.h"
 #include "Core/CApplication.h"
 #include "Core/CBuildInfo.h"
 #include "Core/CCreatorRegistry.h"
 #include "Core/CError.h"
 #include "Core/CMemPool.h"
+#include "Core/CNotifyServer.h"
 #include "Core/CObject.h"
 #include "Core/CResourceMap.h"
 #include "Core/CSeedCounter.h"
 #include "Core/CString.h"
 #include "Core/CSystem.h"
+#include "Core/CUpdateNotifier.h"
 #include "Core/CWorkerThreadPool.h"
 #include "Core/Log.h"
 #include "ProductCreators.h"
@@ -75,9 +78,11 @@ void makeProcessRecords() {
     (void)CObject::defaultScheme();
     (void)CWorkerThreadPool::getIdleWorkerCount();
     (void)CCreatorRegistry::instance();
-    // Records of subsystems that are still to come take their place here, in this order: the
-    // live update-notifier stripes, the three application-data scopes (global, group, local), the
-    // event-registry table.
+    CUpdateNotifier::initRegistry();  // before the scopes, which are notifiers
+    (void)CAppData::globalScope();
+    (void)CAppData::groupScope();
+    (void)CAppData::localScope();
+    CNotifyServer::initTable();
 }
 
 bool startOnce() {

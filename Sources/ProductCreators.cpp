@@ -5,15 +5,20 @@
 #include "Audio/GraphCreators.h"
 #include "Audio/RegistryCreators.h"
 #include "Audio/Viz/VizCreators.h"
+#include "Core/CAttrDoubler.h"
 #include "Core/CObject.h"
+#include "Core/CSharedAttribute.h"
 
 namespace tal {
 
 namespace {
 
-// Plain objects: groups of the description and the editor's data holders.
+// Plain objects (groups of the description and the editor's data holders), the attribute doubler
+// and shared attributes.
 const CCreatorTableEntry kObjectTreeCreators[] = {
+    {"core:attr-doubler", &CAttrDoubler::create, &CAttrDoubler::initScheme},
     {"core:object", &CObject::createPlain, &CObject::initScheme},
+    {"core:shared-attribute", &CSharedAttribute::create, &CSharedAttribute::initScheme},
     {"ui:param-data", &CObject::createPlain, &CObject::initScheme},
     {"ui:state-data", &CObject::createPlain, &CObject::initScheme},
     {"ui:textview-p", &CObject::createPlain, &CObject::initScheme},

@@ -2,6 +2,7 @@
 #include "Core/CArray.h"
 #include "Core/CEventHandler.h"
 #include "Core/CPoolAllocated.h"
+#include "Core/CRecursiveMutex.h"
 #include "Core/CSortedMap.h"
 #include "Core/CString.h"
 #include "Platform/CSpinLock.h"
@@ -74,7 +75,7 @@ private:
         bool done;
     };
     struct CSenderEntry : CPoolAllocated {
-        std::recursive_mutex mutex;
+        CRecursiveMutex mutex;
         std::atomic<std::int32_t> useCount{0};  // registrations plus operations under way
         CSortedMap<CString, CListenerMap> events;
         CArray<CPendingCall> queue;
@@ -89,7 +90,7 @@ private:
     std::int32_t mId = 0;
     CSpinLock mObjectIdLock;
     std::int32_t mNextObjectId = 0;
-    std::recursive_mutex mMutex;
+    CRecursiveMutex mMutex;
     CSortedMap<CString, CSenderEntry*> mSenders;
     CSpinLock mObjectsLock;
     CSortedMap<std::int32_t, CObject*> mObjects;

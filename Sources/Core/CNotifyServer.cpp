@@ -1,6 +1,7 @@
 #include "Core/CNotifyServer.h"
 
 #include "Core/CError.h"
+#include "Core/CRecursiveMutex.h"
 #include "Core/CEventRegistry.h"
 #include "Core/CSortedMap.h"
 
@@ -11,7 +12,7 @@ namespace tal {
 namespace {
 
 struct CRegistryTable {
-    std::recursive_mutex mutex;
+    CRecursiveMutex mutex;
     CSortedMap<std::int32_t, CEventRegistry*> registries;
     std::int32_t counter = 0;
 };
@@ -22,6 +23,8 @@ CRegistryTable& table() {
 }
 
 } // namespace
+
+void CNotifyServer::initTable() { (void)table(); }
 
 std::int32_t CNotifyServer::enter(CEventRegistry* registry) {
     CRegistryTable& t = table();

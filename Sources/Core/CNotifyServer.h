@@ -26,6 +26,10 @@ public:
     // Enters a new registry and returns its id (1 for the first of the process, never reused).
     static std::int32_t enter(CEventRegistry* registry);
     static void leave(std::int32_t registryId);
+
+    // Makes the process-wide table of registries (empty, counter 0); the ordered start-up calls it
+    // so that the table outlives every tree.
+    static void initTable();
 };
 
 } // namespace tal
