@@ -23,3 +23,4 @@ tal_tests(core
   tests/Core/CAppDataTest.cpp
   tests/Core/CSharedAttributeTest.cpp
 )
+tal_benchmark(tal_update_notifier_bench bench/Core/UpdateNotifierBench.cpp)
