@@ -1,5 +1,6 @@
 # The UI-audio parameter interface: protocol messages, connectors and reply queues, both ends.
 tal_sources(
+  Sources/Other/Interface/CAudioInterfaceClient.cpp
   Sources/Other/Interface/CParamInterfaceBase.cpp
   Sources/Other/Interface/CParamInterfaceBaseConnector.cpp
   Sources/Other/Interface/CParamInterfaceBaseConnectorUni.cpp
@@ -12,6 +13,7 @@ tal_sources(
   Sources/Other/Interface/InterfaceCreators.cpp
 )
 tal_tests(other
+  tests/Other/Interface/CAudioInterfaceClientTest.cpp
   tests/Other/Interface/CParamInterfaceBaseConnectorUniTest.cpp
   tests/Other/Interface/CParamInterfaceBaseTest.cpp
   tests/Other/Interface/CParamInterfaceClientTest.cpp

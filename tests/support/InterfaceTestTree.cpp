@@ -116,7 +116,7 @@ void CInterfaceTestTree::TearDown() {
     params.reset();
 }
 
-CParamInterfaceClient* CInterfaceTestTree::openEditor(const char* name) {
+CParamInterfaceClient* CInterfaceTestTree::openEditor(const char* name, const char* tag, const char* groupNames) {
     const std::string connectorName = std::string(name) + "-connector";
     const std::string connectorPath = "^" + connectorName;
     CObject* object = nullptr;
@@ -125,8 +125,9 @@ CParamInterfaceClient* CInterfaceTestTree::openEditor(const char* name) {
                                                 {{"base-connector", "plugin.interface-base-connector"},
                                                  {"timer-tag", "core:timer"},
                                                  {"fps", "40"}})), "");
-    EXPECT_EQ(takeMessage(CParamTestTree::build(object, ui, "test:interface-client", name,
-                                                {{"client-connector", connectorPath.c_str()}})), "");
+    EXPECT_EQ(takeMessage(CParamTestTree::build(object, ui, tag, name,
+                                                {{"client-connector", connectorPath.c_str()},
+                                                 {"group-names-param", groupNames}})), "");
     return dynamic_cast<CParamInterfaceClient*>(object);
 }
 

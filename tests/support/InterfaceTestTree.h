@@ -57,8 +57,10 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Opens an editor end: a client connector and a client under "ui".
-    CParamInterfaceClient* openEditor(const char* name);
+    // Opens an editor end: a client connector and a client of the tag under "ui" (an audio interface
+    // client may name its group-names parameter).
+    CParamInterfaceClient* openEditor(const char* name, const char* tag = "test:interface-client",
+                                      const char* groupNames = "");
     // Closes an editor end as the editor's tree does: the client, then its connector.
     void closeEditor(CParamInterfaceClient* client);
     // One tick of every editor timer at 40 per second: the waiting replies run.

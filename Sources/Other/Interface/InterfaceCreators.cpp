@@ -1,6 +1,6 @@
 #include "Other/Interface/InterfaceCreators.h"
 
-#include "Other/Interface/CParamInterfaceBase.h"
+#include "Other/Interface/CAudioInterfaceClient.h"
 #include "Other/Interface/CParamInterfaceBaseConnectorUni.h"
 #include "Other/Interface/CParamInterfaceClient.h"
 #include "Other/Interface/CParamInterfaceClientConnectorUni.h"
@@ -8,6 +8,7 @@
 namespace tal {
 
 const CCreatorTableEntry kInterfaceCreatorTable[] = {
+    {"audio:interface-client", &CAudioInterfaceClient::create, &CAudioInterfaceClient::initScheme},
     {"other:param-interface-base-connector-uni", &CParamInterfaceBaseConnectorUni::create,
      &CParamInterfaceBaseConnectorUni::initScheme},
     {"other:param-interface-client-connector-uni", &CParamInterfaceClientConnectorUni::create,
