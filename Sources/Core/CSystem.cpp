@@ -1,5 +1,6 @@
 #include "Core/CSystem.h"
 
+#include "Core/CError.h"
 #include "Core/CWriteSeqBuffer.h"
 
 #include <dirent.h>
@@ -225,5 +226,163 @@ bool matchWildcard(const CString& text, const char* pattern, int start) {
 }
 
 bool matchWildcard(const CString& text, const char32_t* pattern, int start) { return matchAny(text, pattern, start); }
+
+CString CSystem::makeAbsolutePath(const CString& path) {
+    if (path.isEmpty())
+        return CString();
+    CString text;
+    const std::uint32_t first = path.charAt(0);
+    if (first != '/' && first != '\\')
+        text = getCurrentFolder();
+    text.append(path);
+    for (int i = 0; i < text.length(); ++i)
+        if (text.charAt(i) == '\\')
+            text.replace(i, 1, CString("/"));
+    const CString dot("/./"), dotDot("/../"), slash("/");
+    for (int at = text.find(dot); at >= 0; at = text.find(dot))
+        text.replace(at, 3, slash);
+    for (int at = text.find(dotDot); at >= 0; at = text.find(dotDot)) {
+        const int before = at > 0 ? text.findLast(slash, at - 1) : -1;
+        if (before < 0)
+            text.replace(at, 4, slash);
+        else
+            text.replace(before + 1, at + 4 - (before + 1), CString());
+    }
+    return text;
+}
+
+void CSystem::normalizePath(CString& path, bool trailingSlash) {
+    CString out;
+    bool separatorWritten = false;
+    int lastColon = -1;
+    for (int i = 0; i < path.length(); ++i) {
+        const std::uint32_t c = path.charAt(i);
+        if (c == ' ' && !separatorWritten)
+            continue;
+        if (c == '/' || c == '\\') {
+            if (out.length() > 0 && out.charAt(out.length() - 1) == '/')
+                continue;
+            out.append("/");
+            separatorWritten = true;
+            continue;
+        }
+        if (c == ':')
+            lastColon = out.length();
+        out.appendSub(path, i, 1);
+    }
+    if (!out.isEmpty() && lastColon >= 0) {
+        if (lastColon + 1 >= out.length())
+            out.append("/");
+        else if (out.charAt(lastColon + 1) != '/')
+            out.replace(lastColon + 1, 0, CString("/"));
+    } else if (!out.isEmpty() && out.charAt(0) != '/') {
+        out.replace(0, 0, CString("/"));
+    } else if (out.isEmpty()) {
+        out = "/";
+    }
+    if (trailingSlash && out.charAt(out.length() - 1) != '/')
+        out.append("/");
+    path = out;
+}
+
+bool CSystem::getFileTime(const CString& path, std::int64_t& seconds) {
+    struct stat info {};
+    if (stat(reinterpret_cast<const char*>(toSystemPath(path).data()), &info) != 0)
+        return false;
+    seconds = std::int64_t(info.st_mtime);
+    return true;
+}
+
+bool CSystem::isOlder(const CString& a, const CString& b) {
+    std::int64_t ta = 0, tb = 0;
+    if (!getFileTime(a, ta) || !getFileTime(b, tb))
+        return true;
+    return ta < tb;
+}
+
+bool CSystem::removeFolder(const CString& path) {
+    return rmdir(reinterpret_cast<const char*>(toSystemPath(path).data())) == 0;
+}
+
+namespace {
+
+bool matchesAny(const CString& name, const CStringList& patterns) {
+    for (int i = 0; i < patterns.count(); ++i) {
+        const CString& pattern = patterns[i];
+        const bool match = pattern.isWide() ? matchWildcard(name, pattern.chars32()) : matchWildcard(name, pattern.chars8());
+        if (match)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+CError* CSystem::collectFiles(const CString& folder, bool recursive, bool includeFolders,
+                              CSortedMap<CString, CSystemFileEntry>& map, const CStringList& includePatterns,
+                              const CStringList& excludePatterns) {
+    CString base = folder.isEmpty() ? CString("./") : folder;
+    const std::uint32_t last = base.charAt(base.length() - 1);
+    if (last != '/' && last != '\\')
+        base.append("/");
+    DIR* dir = opendir(reinterpret_cast<const char*>(toSystemPath(base).data()));
+    if (dir == nullptr)
+        return newError("@talstr_CSystem_collectFiles_FolderError Folder '%1' cannot be opened", CString::emptyString, base);
+    CError* result = nullptr;
+    while (const dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] == '\0' || entry->d_name[0] == '.')
+            continue;
+        const CString name = fromSystemPath(entry->d_name);
+        CString path = base;
+        path.append(name);
+        if (entry->d_type & 8) {
+            const CString lower = name.toLower();
+            if (matchesAny(lower, excludePatterns))
+                continue;
+            if (includePatterns.count() > 0 && !matchesAny(lower, includePatterns))
+                continue;
+            map.findOrAdd(path)->value = CSystemFileEntry{name, false};
+        } else if ((entry->d_type & 4) && recursive) {
+            if (includeFolders)
+                map.findOrAdd(path)->value = CSystemFileEntry{name, true};
+            path.append("/");
+            if (CError* err = collectFiles(path, recursive, includeFolders, map, includePatterns, excludePatterns)) {
+                result = traceError(err);
+                break;
+            }
+        }
+    }
+    closedir(dir);
+    return result;
+}
+
+CString CSystem::getErrorText(CError* error) {
+    CString text;
+    if (error != nullptr) {
+        for (int i = 0; i < error->lineCount(); ++i) {
+            text.append(error->line(i));
+            text.append("\n");
+        }
+        delete error;
+    }
+    return text;
+}
+
+void CSystem::printError(CError* error) {
+    if (error == nullptr)
+        return;
+    if (error->lineCount() > 0 && !error->line(0).isEmpty()) {
+        std::fputs("\n", stdout);
+        for (int i = 0; i < error->lineCount(); ++i) {
+            CWriteSeqBuffer line;
+            const CString& text = error->line(i);
+            CError* err = text.isWide() ? line.writeText32(text.chars32(), false) : line.writeText8(text.chars8(), false);
+            delete err;
+            line.printToStdout();
+            std::fputs("\n", stdout);
+        }
+    }
+    delete error;
+}
 
 } // namespace tal

@@ -1,10 +1,20 @@
 #pragma once
 #include "Core/CByteBuffer.h"
+#include "Core/CSortedMap.h"
 #include "Core/CString.h"
+#include "Core/CStringList.h"
 
 #include <cstdint>
 
 namespace tal {
+
+class CError;
+
+// An entry of a folder listing: the name within its folder, and whether it is a folder.
+struct CSystemFileEntry {
+    CString name;
+    bool isFolder = false;
+};
 
 // The framework's static operations on the operating system: the plug-in bundle's paths, the
 // user's preferences folder, folder and file queries, folder creation, file-name extensions, class
@@ -51,6 +61,33 @@ public:
     static bool removeFile(const CString& path);
     // Renames a file, replacing newPath; true on success.
     static bool renameFile(const CString& oldPath, const CString& newPath);
+
+    // An absolute path: a relative one is taken from the working folder; '\' becomes '/', "/./"
+    // and "/<component>/../" are resolved ("." or ".." as the last component stay). Empty for empty.
+    static CString makeAbsolutePath(const CString& path);
+    // Cleans separators in place: blanks before the first separator are dropped, runs of '/' or
+    // '\' become one '/', a drive ':' is followed by '/', other paths start with '/', an empty
+    // path becomes "/"; with trailingSlash a final '/' is added when missing.
+    static void normalizePath(CString& path, bool trailingSlash);
+    // The modification time in whole seconds; false when the path cannot be examined.
+    static bool getFileTime(const CString& path, std::int64_t& seconds);
+    // True when either path cannot be examined or a was modified before b.
+    static bool isOlder(const CString& a, const CString& b);
+    // Removes an empty folder; true on success.
+    static bool removeFolder(const CString& path);
+    // Lists a folder's files (and, with recursive, its sub-folders' files; with includeFolders also
+    // the sub-folders themselves) into map, keyed by full path. Names starting with '.' are skipped;
+    // a file is kept when its lower-cased name matches no exclude pattern and, when there are
+    // include patterns, one of them. An empty folder means "./". Returns an error when a folder
+    // cannot be opened; the entries collected before stay.
+    [[nodiscard]] static CError* collectFiles(const CString& folder, bool recursive, bool includeFolders,
+                                              CSortedMap<CString, CSystemFileEntry>& map,
+                                              const CStringList& includePatterns, const CStringList& excludePatterns);
+    // The error's lines, each followed by a line feed (empty for no error); frees the error.
+    static CString getErrorText(CError* error);
+    // Prints the error's lines to standard output after a line feed, when its first line is not
+    // empty; frees the error.
+    static void printError(CError* error);
 
     // A path as the system takes it: NUL-terminated UTF-8 with every '\' turned into '/'.
     static CByteBuffer toSystemPath(const CString& path);

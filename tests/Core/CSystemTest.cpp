@@ -1,10 +1,14 @@
 #include "Core/CSystem.h"
 
+#include "Core/CError.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <string>
+#include <vector>
 #include <unistd.h>
 
 namespace tal {
@@ -97,6 +101,79 @@ TEST(CSystem, BundlePathIsTheBinaryOutsideABundle) {
     EXPECT_EQ(text(CSystem::bundlePath), self);
     const std::string folder = std::filesystem::path(self).parent_path().string() + "/";
     EXPECT_EQ(text(CSystem::bundleFolder), folder);
+}
+
+TEST(CSystem, AbsolutePathsResolveDotsAndBackslashes) {
+    struct Case {
+        const char* in;
+        const char* out;
+    };
+    const Case cases[] = {{"/a/b/../c/./d", "/a/c/d"}, {"/../x", "/x"}, {"\\a\\b\\..\\c", "/a/c"},
+                          {"/a/./././b", "/a/b"}, {"/a/b/c/../../d", "/a/d"}, {"/a/..", "/a/.."}, {"", ""}};
+    for (const Case& c : cases)
+        EXPECT_EQ(std::string(CSystem::makeAbsolutePath(CString(c.in)).chars8()), c.out) << c.in;
+    const std::string cwd = std::filesystem::current_path().string();
+    EXPECT_EQ(std::string(CSystem::makeAbsolutePath(CString("x/./y")).chars8()), cwd + "/x/y");
+}
+
+TEST(CSystem, NormalisedPathsHaveCleanSeparators) {
+    struct Case {
+        const char* in;
+        bool trailing;
+        const char* out;
+    };
+    const Case cases[] = {{"c: \\a\\\\b", false, "c:/a/b"}, {"a/b", false, "/a/b"}, {"", false, "/"},
+                          {"/a/ b", false, "/a/ b"}, {"c:", false, "c:/"}, {"a//b", true, "/a/b/"}, {"/a/", true, "/a/"}};
+    for (const Case& c : cases) {
+        CString path(c.in);
+        CSystem::normalizePath(path, c.trailing);
+        EXPECT_EQ(std::string(path.chars8()), c.out) << c.in;
+    }
+}
+
+TEST(CSystem, CollectFilesFiltersByLowerCasedNameAndRecurses) {
+    test::TempFolder tmp;
+    ASSERT_TRUE(CSystem::createFolders(CString(tmp.file("sub/deeper").c_str())));
+    for (const char* name : {"A.CPF", "b.cpf", "c.txt", ".hidden.cpf", "sub/d.cpf", "sub/deeper/e.cpf", "sub/skip.cpf"})
+        test::writeWholeFile(tmp.file(name), "x");
+    CStringList include, exclude;
+    include.add(CString("*.cpf"));
+    exclude.add(CString("skip*"));
+    CSortedMap<CString, CSystemFileEntry> flat, deep;
+    ASSERT_EQ(CSystem::collectFiles(CString(tmp.path().c_str()), false, false, flat, include, exclude), nullptr);
+    std::vector<std::string> names;
+    for (auto* n = flat.first(); n != nullptr; n = flat.next(n))
+        names.push_back(std::string(n->value.name.chars8()));
+    EXPECT_EQ(names, (std::vector<std::string>{"A.CPF", "b.cpf"}));
+    ASSERT_EQ(CSystem::collectFiles(CString(tmp.path().c_str()), true, true, deep, include, exclude), nullptr);
+    EXPECT_EQ(deep.count(), 6);   // A.CPF, b.cpf, sub, sub/d.cpf, sub/deeper, sub/deeper/e.cpf
+    const auto* sub = deep.find(CString((tmp.path() + "/sub").c_str()));
+    ASSERT_NE(sub, nullptr);
+    EXPECT_TRUE(sub->value.isFolder);
+    EXPECT_NE(deep.find(CString(tmp.file("sub/deeper/e.cpf").c_str())), nullptr);
+
+    CSortedMap<CString, CSystemFileEntry> none;
+    CError* err = CSystem::collectFiles(CString(tmp.file("missing").c_str()), false, false, none, include, exclude);
+    ASSERT_NE(err, nullptr);
+    const std::string text = CSystem::getErrorText(err).chars8();
+    EXPECT_NE(text.find("Folder '" + tmp.file("missing") + "/' cannot be opened"), std::string::npos) << text;
+    EXPECT_EQ(text.back(), '\n');
+}
+
+TEST(CSystem, FileTimesCompare) {
+    test::TempFolder tmp;
+    test::writeWholeFile(tmp.file("old"), "a");
+    test::writeWholeFile(tmp.file("new"), "b");
+    std::filesystem::last_write_time(tmp.file("old"), std::filesystem::last_write_time(tmp.file("new")) - std::chrono::hours(1));
+    std::int64_t seconds = 0;
+    EXPECT_TRUE(CSystem::getFileTime(CString(tmp.file("new").c_str()), seconds));
+    EXPECT_GT(seconds, 1600000000);
+    EXPECT_TRUE(CSystem::isOlder(CString(tmp.file("old").c_str()), CString(tmp.file("new").c_str())));
+    EXPECT_FALSE(CSystem::isOlder(CString(tmp.file("new").c_str()), CString(tmp.file("old").c_str())));
+    EXPECT_TRUE(CSystem::isOlder(CString(tmp.file("gone").c_str()), CString(tmp.file("old").c_str())));
+    ASSERT_TRUE(CSystem::createFolders(CString(tmp.file("empty").c_str())));
+    EXPECT_TRUE(CSystem::removeFolder(CString(tmp.file("empty").c_str())));
+    EXPECT_FALSE(CSystem::folderExists(CString(tmp.file("empty").c_str())));
 }
 
 } // namespace
