@@ -44,9 +44,14 @@ protected:
         CError* err = CApplication::startApplication(setup);
         sStartError = err != nullptr;
         delete err;
-        for (const std::string& line : log.lines())
-            if (line.find("rror") != std::string::npos || line.find("not ") != std::string::npos)
+        // Other suites of this program may have registered some tables already: those refusals
+        // are not faults of the description.
+        for (const std::string& line : log.lines()) {
+            const bool registration = line.find("registerCreator") != std::string::npos
+                                      || line.find("creator table") != std::string::npos;
+            if (!registration && (line.find("rror") != std::string::npos || line.find("not ") != std::string::npos))
                 sLogErrors.push_back(line);
+        }
     }
     static void TearDownTestSuite() { CApplication::finishApplication(); }
 
