@@ -414,6 +414,16 @@ void CAudioProcessBase::releaseInputs() noexcept {
     }
 }
 
+void CAudioProcessBase::cancelDeferredUpdates() noexcept {
+    while (mDeferredHead != nullptr) {
+        CDeferredUpdate* node = mDeferredHead;
+        mDeferredHead = node->next;
+        node->next = mDeferredFree;
+        mDeferredFree = node;
+    }
+    mDeferredTail = nullptr;
+}
+
 void CAudioProcessBase::addDeferredUpdate(double seconds, bool* flag) {
     if (mDeferredFree == nullptr) {
         CDeferredUpdate* chunk = new CDeferredUpdate[kDeferredChunk];

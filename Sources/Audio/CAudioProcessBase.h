@@ -145,6 +145,9 @@ public:
     // Raises *flag once `seconds` of audio have run (checked at each update); keeps the process
     // updating every block until then.
     void addDeferredUpdate(double seconds, bool* flag);
+    // Drops every deferred update that has not fired yet: their flags are never raised. A pending
+    // parameter update stays pending.
+    void cancelDeferredUpdates() noexcept;
     // The steps of renderInputs, each callable on its own.
     bool evaluateInputs();
     void runUpdate();
