@@ -2,6 +2,7 @@
 
 #include "Audio/CAudioBlockPool.h"
 #include "Audio/CAudioParamStorage.h"
+#include "Audio/CAudioProcessBase.h"
 #include "Audio/Processes/CAudioModuleHost.h"
 #include "Audio/Processes/CAudioTerminalBinding.h"
 #include "Core/CMemPool.h"
@@ -70,16 +71,8 @@ bool CAudioModule::hasValues(const CAudioParamStorage* store) noexcept {
     return store != nullptr && store->isFormatSet();
 }
 
-double CAudioModule::readValue(const CAudioParamStorage* store, int group, int element, double fallback) noexcept {
-    if (!hasValues(store))
-        return fallback;
-    const int g = store->isSingleGroup() ? 0 : group;
-    const int e = store->isSingleElement() ? 0 : element;
-    if (g < store->getGroupCount() && e < store->getElementCount(g))
-        return store->getValue(g, e, 0, fallback);
-    if (store->getDefaultCount() == 0)
-        return fallback;
-    return store->getDefault(e, 0);
+double CAudioModule::read(const CAudioParamStorage* store, double fallback) const noexcept {
+    return CAudioProcessBase::readParamValue(store, std::int32_t(group), std::int32_t(element), fallback);
 }
 
 std::int64_t CAudioModule::toInteger(double value) noexcept {

@@ -51,10 +51,6 @@ public:
     // Stores the value store bound under key in *out; without such a binding *out stays as it is
     // and one "regModuleParam error" line is logged.
     static void regModuleParam(const CAudioModuleHost* host, int key, const CAudioParamStorage** out);
-    // The value for a group and element: the module's default when the store is null or has no
-    // values; group 0 / element 0 for single-group / single-element stores; beyond the stored values
-    // the default of the element, else the first default.
-    static double readValue(const CAudioParamStorage* store, int group, int element, double fallback) noexcept;
     // Whether the store holds values at all.
     static bool hasValues(const CAudioParamStorage* store) noexcept;
     // Integer of a parameter value: halves away from zero.
@@ -62,10 +58,9 @@ public:
     // A boolean parameter is on when its value is not below 0.5.
     static bool isOn(double value) noexcept { return !(value < 0.5); }
 
-    // This module's value of a store for its group and element.
-    double read(const CAudioParamStorage* store, double fallback) const noexcept {
-        return readValue(store, std::int32_t(group), std::int32_t(element), fallback);
-    }
+    // This module's value of a store for its group and element (CAudioProcessBase::readParamValue):
+    // fallback, the module's own default, when the store holds no values.
+    double read(const CAudioParamStorage* store, double fallback) const noexcept;
     // The block of input channel i.
     double* inputBlock(int i) const noexcept { return inputTable[i]->block; }
     // A new block of blockLength samples (use count 1).

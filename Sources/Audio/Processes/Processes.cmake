@@ -1,9 +1,16 @@
 # Processing modules, the terminals that host them, stacked and multiband processes.
 tal_sources(
   Sources/Audio/Processes/CAudioModule.cpp
+  Sources/Audio/Processes/CAudioProcessTerminalBase.cpp
   Sources/Audio/Processes/CModBypassModule.cpp
+  Sources/Audio/Processes/CModFilterIIR.cpp
   Sources/Audio/Processes/CModFilterIIRModule.cpp
   Sources/Audio/Processes/CModGainModule.cpp
+  Sources/Audio/Processes/CModMSCoder.cpp
+  Sources/Audio/Processes/CModNode.cpp
+  Sources/Audio/Processes/CModOutput.cpp
+  Sources/Audio/Processes/ParamAllocs.cpp
+  Sources/Audio/Processes/ProcessCreators.cpp
 )
 tal_tests(audio
   tests/Audio/Processes/CAudioModuleTest.cpp
