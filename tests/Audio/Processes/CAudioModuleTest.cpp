@@ -1,5 +1,6 @@
 #include "Audio/Processes/CAudioModule.h"
 
+#include "Audio/Processes/CModGainModule.h"
 #include "support/CLogCapture.h"
 #include "support/ModuleTestSupport.h"
 
@@ -35,14 +36,18 @@ TEST(CAudioModule, ReadsBoundValuesByGroupAndElement) {
     for (const ReadCase& c : cases) {
         SCOPED_TRACE(c.name);
         auto store = makeStore(c.groups, c.singleGroup, c.singleElement, c.defaults);
-        EXPECT_EQ(CAudioModule::readValue(store.get(), c.group, c.element, -1.0), c.expected);
+        CModGainModule module;
+        module.group = std::uint32_t(c.group);
+        module.element = std::uint32_t(c.element);
+        EXPECT_EQ(module.read(store.get(), -1.0), c.expected);
     }
 }
 
 TEST(CAudioModule, StoreWithoutValuesGivesTheModulesDefault) {
     CAudioParamStorage empty;
-    EXPECT_EQ(CAudioModule::readValue(nullptr, 0, 0, 0.25), 0.25);
-    EXPECT_EQ(CAudioModule::readValue(&empty, 0, 0, 0.25), 0.25);
+    CModGainModule module;
+    EXPECT_EQ(module.read(nullptr, 0.25), 0.25);
+    EXPECT_EQ(module.read(&empty, 0.25), 0.25);
     EXPECT_FALSE(CAudioModule::hasValues(&empty));
 }
 
