@@ -14,6 +14,7 @@ tal_sources(
 )
 tal_tests(audio
   tests/Audio/Processes/CAudioModuleTest.cpp
+  tests/Audio/Processes/CAudioProcessTerminalBaseTest.cpp
   tests/Audio/Processes/CModBypassModuleTest.cpp
   tests/Audio/Processes/CModFilterIIRModuleTest.cpp
   tests/Audio/Processes/CModGainModuleTest.cpp
