@@ -149,6 +149,10 @@ void CAudioProcessBase::dropChildConnection(CAudioProcessBase* child, std::int32
     child->rebuildConnectionList();
 }
 
+void CAudioProcessBase::removeInputConnection(std::int32_t portKey, CAudioProcessConnection* connection) {
+    dropChildConnection(this, portKey, connection);
+}
+
 void CAudioProcessBase::addInputLink(std::int32_t portKey, CAudioProcessBase* child, std::int32_t childPort) {
     CAudioProcessPort* p = getPort(portKey);
     CAudioProcessConnection* c = child->addInputConnection(childPort, 0);

@@ -93,6 +93,9 @@ public:
     CAudioProcessPort* getPort(std::int32_t key);
     // A new input connection on a port, taking the source's channels of one source port.
     CAudioProcessConnection* addInputConnection(std::int32_t portKey, std::int32_t sourcePort);
+    // Deletes an input connection of a port (made with addInputConnection); the process
+    // re-evaluates its inputs at its next block.
+    void removeInputConnection(std::int32_t portKey, CAudioProcessConnection* connection);
     void addOutput(CAudioProcessBase* target, std::int32_t targetPort, std::int32_t sourcePort);
     // Removes the first equal output link; nothing when there is none.
     void removeOutput(CAudioProcessBase* target, std::int32_t targetPort, std::int32_t sourcePort);

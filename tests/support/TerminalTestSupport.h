@@ -34,6 +34,7 @@ public:
     CProcessTestGraph() : host(daw.blockPool()) {
         static const bool registered = (CCreatorRegistry::instance().registerTable(kProcessCreatorTable), true);
         (void)registered;
+        installProcessFactories();
         context = {&env, &daw, &collector, nullptr};
     }
     ~CProcessTestGraph() {

@@ -1,5 +1,6 @@
 #include "Audio/Processes/ProcessCreators.h"
 
+#include "Audio/Processes/CAudioProcessStack.h"
 #include "Audio/Processes/CModBypass.h"
 #include "Audio/Processes/CModFilterIIR.h"
 #include "Audio/Processes/CModGain.h"
@@ -19,5 +20,15 @@ const CCreatorTableEntry kProcessCreatorTable[] = {
     {"audio:modOutput", &createObject<CModOutputDef>, &CObject::initScheme},
     {nullptr, nullptr, nullptr},
 };
+
+} // namespace tal
+
+namespace tal {
+
+namespace {
+CAudioProcessBase* makeStack() { return new CAudioProcessStack; }
+} // namespace
+
+void installProcessFactories() noexcept { CAudioProcessDefBase::setProcessFactories(nullptr, &makeStack); }
 
 } // namespace tal

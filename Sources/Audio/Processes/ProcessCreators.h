@@ -10,3 +10,10 @@ namespace tal {
 extern const CCreatorTableEntry kProcessCreatorTable[];
 
 } // namespace tal
+
+namespace tal {
+
+// Start-up: lets process definitions make stacked processes (multiband processes are not built).
+void installProcessFactories() noexcept;
+
+} // namespace tal
