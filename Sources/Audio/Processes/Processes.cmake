@@ -19,6 +19,7 @@ tal_tests(audio
   tests/Audio/Processes/CAudioProcessTerminalBaseTest.cpp
   tests/Audio/Processes/CModBypassModuleTest.cpp
   tests/Audio/Processes/CModFilterIIRModuleTest.cpp
+  tests/Audio/Processes/CModFilterIIRTest.cpp
   tests/Audio/Processes/CModGainModuleTest.cpp
 )
 tal_benchmark(tal_cascade_bench
