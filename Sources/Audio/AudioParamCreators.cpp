@@ -1,7 +1,12 @@
 #include "Audio/AudioParamCreators.h"
 
 #include "Audio/CAudioParamAllocDef.h"
+#include "Audio/CAudioParamCollector.h"
 #include "Audio/CAudioParamDef.h"
+#include "Audio/CAudioParamFilterBypassGroupSoloDef.h"
+#include "Audio/CAudioParamFilterBypassMSDef.h"
+#include "Audio/CAudioParamRemapDef.h"
+#include "Audio/CAudioParamSharedStorage.h"
 #include "Audio/Converters/CAudioParamConverterBW.h"
 #include "Audio/Converters/CAudioParamConverterEnum.h"
 #include "Audio/Converters/CAudioParamConverterFreq.h"
@@ -31,6 +36,11 @@ const CCreatorTableEntry kTable[] = {
     {"audio:cvt-time", &create<CAudioParamConverterTime>, &CObject::initScheme},
     {"audio:param", &create<CAudioParamDef>, &CObject::initScheme},
     {"audio:param-alloc", &create<CAudioParamAllocDef>, &CObject::initScheme},
+    {"audio:param-collector", &create<CAudioParamCollector>, &CObject::initScheme},
+    {"audio:param-filter-bypass-group-solo", &create<CAudioParamFilterBypassGroupSoloDef>, &CObject::initScheme},
+    {"audio:param-filter-bypass-ms", &create<CAudioParamFilterBypassMSDef>, &CObject::initScheme},
+    {"audio:param-remap", &create<CAudioParamRemapDef>, &CObject::initScheme},
+    {"audio:param-shared-storage", &create<CAudioParamSharedStorage>, &CObject::initScheme},
     {"", nullptr, nullptr},
 };
 

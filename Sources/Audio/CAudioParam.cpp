@@ -1,6 +1,16 @@
 #include "Audio/CAudioParam.h"
 
 #include "Audio/CAudioParamChange.h"
+#include "Audio/CAudioParamDef.h"
+#include "Audio/CAudioParamFilter.h"
+#include "Audio/CAudioParamOwner.h"
+#include "Audio/CAudioParamRemapPair.h"
+#include "Audio/CAudioParamSelector.h"
+#include "Core/CByteBuffer.h"
+#include "Core/CError.h"
+#include "Core/CMemoryReader.h"
+#include "Core/CWriteSeqBuffer.h"
+#include "Core/Log.h"
 #include "Audio/CAudioParamChangeList.h"
 #include "Audio/CAudioParamCollector.h"
 #include "Audio/CAudioParamInfo.h"
@@ -8,6 +18,9 @@
 #include "Audio/CAudioParamLock.h"
 #include "Audio/CAudioParamUndoRecord.h"
 #include "Audio/CAudioParamWatch.h"
+
+#include <algorithm>
+#include <cstdio>
 
 namespace tal {
 
@@ -19,6 +32,29 @@ void takeFormat(CAudioParamChange& change, const CAudioParamStorage& storage) {
     change.dataType = storage.getDataType();
     change.singleGroup = storage.isSingleGroup();
     change.singleElement = storage.isSingleElement();
+}
+
+// A change of the whole or part of a group with the format of a storage.
+CAudioParamChange makeChange(int group, int first, int count, bool truncate, const void* sender,
+                             const CAudioParamStorage& format, const double* values, const CAudioParamData* table) {
+    CAudioParamChange change;
+    change.group = group;
+    change.firstElement = first;
+    change.count = count;
+    change.truncate = truncate;
+    change.sender = sender;
+    takeFormat(change, format);
+    change.values = count > 0 ? values : nullptr;
+    change.table = table;
+    return change;
+}
+
+int componentsOf(const CAudioParamStorage& s) { return s.getDataType() == CAudioParamStorage::kTypeFloat ? s.getElementSize() : 1; }
+
+// Elements of a storage's default row.
+int defaultElements(const CAudioParamStorage& s) {
+    const int comps = componentsOf(s);
+    return comps > 0 ? s.getDefaultCount() / comps : 0;
 }
 
 } // namespace
@@ -47,15 +83,26 @@ void CAudioParam::applyChange(const CAudioParamChange& change, CAudioParamLock* 
     } else {
         mCurrent.applyChange(change);
     }
+    passOn(change, &holder, context, true);
+}
 
+void CAudioParam::passOn(const CAudioParamChange& change, CAudioParamLock* holder, const CAudioParamContext& context,
+                         bool selectorHook) {
     if (context.pending != nullptr)
         context.pending->addChange(this, change);
     else
         mCollector->postChange(this, change, context.audioSide);
 
-    CAudioParamUpdateInfo info{change.sender, this, &change, &holder, context};
+    if (selectorHook && mSelector != nullptr)
+        mSelector->onSelectorChange(change, context);
+
+    CAudioParamUpdateInfo info{change.sender, this, &change, holder, context};
     for (int i = 0; i < mListeners.count(); ++i)
         mListeners[i]->onParamChange(info);
+
+    // By index: a filter may attach or detach filters of this parameter while it runs.
+    for (int i = 0; i < mFilters.count(); ++i)
+        mFilters[i]->onSourceChange(holder, change, context);
 }
 
 void CAudioParam::applyGapFilled(const CAudioParamChange& change, int n, CAudioParamLock* holder,
@@ -144,6 +191,10 @@ void CAudioParam::setInfo(const CAudioParamInfo* info, CAudioParamLock* outer, c
         mInfo->isSingleElement() == info->isSingleElement())
         return;
     mInfo = info;
+    mSelector = nullptr;
+    if (!info->getParamRegistry().isEmpty() && info->getElementSize() == 1 &&
+        info->getDataType() == CAudioParamStorage::kTypeFloat)
+        mSelector = dynamic_cast<CAudioParamSelector*>(mCollector->findObject(info->getParamRegistry()));
     const CAudioParamStorage& defs = info->getDefaultValues();
     const CAudioParamContext noUndo{nullptr, context.pending, context.audioSide};
     for (int g = 0; g < defs.getGroupCount(); ++g) {
@@ -159,6 +210,322 @@ void CAudioParam::setInfo(const CAudioParamInfo* info, CAudioParamLock* outer, c
         applyChange(change, &holder, noUndo);
         mDefaults.applyChange(change);
     }
+}
+
+void CAudioParam::setRaw(int group, int element, CByteBuffer& block, const void* sender, CAudioParamLock* outer,
+                         const CAudioParamContext& context) {
+    CAudioParamLock holder(this, outer);
+    CAudioParamData table;
+    const double id = table.addRaw(block);
+    if (mInfo == nullptr || mInfo->getDataType() != CAudioParamStorage::kTypeRaw)
+        return;
+    CAudioParamChange change;
+    change.group = group;
+    change.firstElement = element;
+    change.count = 1;
+    change.sender = sender != nullptr ? sender : this;
+    change.elementSize = mInfo->getElementSize();
+    change.dataType = mInfo->getDataType();
+    change.singleGroup = mInfo->isSingleGroup();
+    change.singleElement = mInfo->isSingleElement();
+    change.values = &id;
+    change.table = &table;
+    applyChange(change, &holder, context);
+}
+
+void CAudioParam::resetValues(int group, int element, CAudioParamLock* outer, const CAudioParamContext& context,
+                              bool useFirstDefault) {
+    CAudioParamLock holder(this, outer);
+    if (mInfo == nullptr || group >= mCurrent.getGroupCount())
+        return;
+    const int comps = componentsOf(mCurrent);
+    auto resetGroup = [&](int g) {
+        const int n = mDefaults.getElementCount(g);
+        applyChange(makeChange(g, 0, n, true, this, mDefaults, mDefaults.getValues(g), &mDefaults.getData()), &holder,
+                    context);
+    };
+    if (group < 0) {
+        const int groups = std::max(mCurrent.getGroupCount(), mDefaults.getGroupCount());
+        for (int g = 0; g < groups; ++g)
+            resetGroup(g);
+        return;
+    }
+    if (element < 0) {
+        resetGroup(group);
+        return;
+    }
+    CArray<double> value;
+    value.setCount(comps);
+    for (int i = mCurrent.getElementCount(group); i < element; ++i) {
+        for (int c = 0; c < comps; ++c)
+            value[c] = mCurrent.getDefault(i, c);
+        applyChange(makeChange(group, i, 1, false, this, mCurrent, value.data(), &mCurrent.getData()), &holder, context);
+    }
+    const int sourceGroup = useFirstDefault ? 0 : group;
+    const int sourceElement = useFirstDefault ? 0 : element;
+    if (sourceElement < mDefaults.getElementCount(sourceGroup)) {
+        const double* v = mDefaults.getValues(sourceGroup) + std::size_t(sourceElement) * componentsOf(mDefaults);
+        applyChange(makeChange(group, element, 1, false, this, mDefaults, v, &mDefaults.getData()), &holder, context);
+        return;
+    }
+    for (int c = 0; c < comps; ++c)
+        value[c] = mCurrent.getDefault(sourceElement, c);
+    applyChange(makeChange(group, element, 1, false, this, mCurrent, value.data(), &mCurrent.getData()), &holder,
+                context);
+}
+
+void CAudioParam::setToDefaults(int group, int element, bool truncate, CAudioParamLock* outer,
+                                const CAudioParamContext& context) {
+    CAudioParamLock holder(this, outer);
+    if (mInfo == nullptr)
+        return;
+    const int rowElements = defaultElements(mCurrent);
+    // The default row is copied first: a change of group 0 may rewrite the storage it lives in.
+    CArray<double> row;
+    row.setCount(mCurrent.getDefaultCount());
+    for (int i = 0; i < row.count(); ++i)
+        row[i] = mCurrent.getDefaultRow()[i];
+    if (group == CAudioParamChange::kFormatGroup) {
+        const CAudioParamStorage& defs = mInfo->getDefaultValues();
+        const int defElements = defs.getElementCount(0);
+        if (element < 0) {
+            applyChange(makeChange(group, 0, defElements, true, this, defs, defs.getValues(0), &defs.getData()),
+                        &holder, context);
+        } else if (element == 0) {
+            applyChange(makeChange(group, 0, std::min(defElements, 1), true, this, defs, defs.getValues(0),
+                                   &defs.getData()),
+                        &holder, context);
+        } else if (element == rowElements && defElements > 0) {
+            const int source = element < defElements ? element : 0;
+            applyGrownFormat(defs, defs.getValues(0) + std::size_t(source) * componentsOf(defs), &holder, context);
+        } else {
+            logUnexpected("Unexpected Element %i (expected %i), param '%s'.", element, rowElements);
+        }
+        return;
+    }
+    if (group < 0) {
+        const int groups = std::max(mCurrent.getGroupCount(), 1);
+        for (int g = 0; g < groups; ++g)
+            applyChange(makeChange(g, 0, g == 0 ? rowElements : 0, true, this, mCurrent, row.data(), &mCurrent.getData()),
+                        &holder, context);
+        return;
+    }
+    if (element < 0) {
+        applyChange(makeChange(group, 0, group == 0 ? rowElements : 0, true, this, mCurrent, row.data(),
+                               &mCurrent.getData()),
+                    &holder, context);
+        return;
+    }
+    if (rowElements > 0)
+        applyChange(makeChange(group, element, 1, truncate, this, mCurrent, row.data(), &mCurrent.getData()), &holder,
+                    context);
+}
+
+void CAudioParam::applyGrownFormat(const CAudioParamStorage& source, const double* element, CAudioParamLock* holder,
+                                   const CAudioParamContext& context) {
+    const int comps = componentsOf(mCurrent);
+    const int rowElements = defaultElements(mCurrent);
+    CArray<double> values;
+    values.setCount((rowElements + 1) * comps);
+    for (int i = 0; i < rowElements * comps; ++i)
+        values[i] = mCurrent.getDefaultRow()[i];
+    // A format change clears the storage's own table before it reads the row: items go through a copy.
+    CAudioParamData table;
+    table.assign(mCurrent.getData());
+    if (mCurrent.getDataType() != CAudioParamStorage::kTypeFloat)
+        values[rowElements] = table.copyItem(int(element[0]), source.getData(), mCurrent.getDataType());
+    else
+        for (int c = 0; c < comps; ++c)
+            values[rowElements * comps + c] = element[c];
+    applyChange(makeChange(CAudioParamChange::kFormatGroup, 0, rowElements + 1, true, this, mCurrent, values.data(),
+                           &table),
+                holder, context);
+}
+
+void CAudioParam::logUnexpected(const char* pattern, int element, int expected) const {
+    char message[1024];
+    std::snprintf(message, sizeof message, pattern, element, expected, mName.narrowed().chars8());
+    if (mName.isEmpty()) {
+        writeLog(message, true);
+        return;
+    }
+    char line[1280];
+    std::snprintf(line, sizeof line, "%s // %s", message, mName.narrowed().chars8());
+    writeLog(line, true);
+}
+
+bool CAudioParam::bindDefinition(std::span<const CAudioParamRemapPair> remaps, CAudioParamLock* outer,
+                                 const CAudioParamContext& context) {
+    CAudioParamLock holder(this, outer);
+    if (mInfo != nullptr)
+        return true;
+    CObject* shared = CObject::sharedObject();
+    if (shared == nullptr)
+        return false;
+    for (const CAudioParamRemapPair& pair : remaps) {
+        if (pair.orig.length() > mName.length() || CString(mName, 0, pair.orig.length()) != pair.orig)
+            continue;
+        CString name(pair.replacement);
+        name.appendSub(mName, pair.orig.length(), -1);
+        if (auto* def = dynamic_cast<CAudioParamDef*>(shared->findObject(name))) {
+            setInfo(&def->getInfo(), &holder, context);
+            return true;
+        }
+    }
+    return false;
+}
+
+void CAudioParam::markOwnerPresetsUser(CAudioParamLock* holder, int group, CAudioParamUndoRecord* undo) {
+    CAudioParamLock own(this, holder);
+    if (mInfo == nullptr)
+        return;
+    CArray<CAudioParamOwner*> owners;
+    {
+        std::lock_guard<std::mutex> guard(mOwnerMutex);
+        owners = mOwners;
+    }
+    for (CAudioParamOwner* owner : owners) {
+        if (!mInfo->isStorable() && !(owner->isGlobalParamStorable() && mInfo->isGlobal()))
+            continue;
+        CAudioParam* nameParam = owner->getPresetNameParam();
+        if (nameParam == nullptr)
+            continue;
+        CAudioParamLock nameLock(nameParam, nameParam == this ? &own : nullptr);
+        const CAudioParamStorage& current = nameParam->mCurrent;
+        if (!current.isFormatSet() || current.getDataType() != CAudioParamStorage::kTypeString)
+            continue;
+        if (nameParam->getString(group, 0) == CString("User"))
+            continue;
+        CAudioParamData table;
+        const double id = table.addString(CString("User"));
+        nameParam->applyChange(makeChange(group, 0, 1, false, this, current, &id, &table), &nameLock,
+                               CAudioParamContext{undo, nullptr, false});
+    }
+}
+
+void CAudioParam::saveState(CByteBuffer& out, CAudioParamLock* outer, int group) {
+    CAudioParamLock holder(this, outer);
+    if (mInfo == nullptr)
+        return;
+    CWriteSeqBuffer buffer;
+    CError* err = buffer.writeString(mInfo->getName());
+    if (err == nullptr)
+        err = mCurrent.save(buffer, group);
+    if (err != nullptr) {
+        err = traceError(err, mName);
+        logError(err);
+        delete err;
+    }
+    buffer.moveTo(out);
+}
+
+CError* CAudioParam::loadState(const void* data, int size, CAudioParamLock* outer, bool asDefaults,
+                               const CAudioParamContext& context, int group, int element, bool truncate) {
+    CAudioParamLock holder(this, outer);
+    if (mInfo == nullptr)
+        return nullptr;
+    CMemoryReader reader(data, size);
+    CString definitionName;
+    if (CError* err = reader.readString(definitionName)) return traceError(err, mName);
+    if (asDefaults) {
+        if (CError* err = mDefaults.load(reader)) return traceError(err, mName);
+        mDefaults.clampToRange(*mInfo);
+        return nullptr;
+    }
+    if (group < 0)
+        return loadWhole(reader, &holder, context);
+    return loadPart(reader, &holder, context, group, element, truncate);
+}
+
+CError* CAudioParam::loadWhole(CInputStream& in, CAudioParamLock* holder, const CAudioParamContext& context) {
+    // Loaded beside the current values and swapped in only on success, so that a damaged record
+    // leaves the values, the audio side, the listeners and the undo record as they were.
+    CAudioParamStorage loaded;
+    loaded.assign(mCurrent);
+    if (CError* err = loaded.load(in)) return traceError(err, mName);
+    loaded.clampToRange(*mInfo);
+
+    const int oldCount = mCurrent.getGroupCount();
+    const int newCount = loaded.getGroupCount();
+    CAudioParamUndoRecord* undo = context.undo;
+    if (undo != nullptr)
+        for (int g = 0; g < oldCount; ++g)
+            undo->captureBefore(mName, g, mCurrent, false);
+    mCurrent.swap(loaded);
+    if (undo != nullptr) {
+        for (int g = oldCount; g < newCount; ++g)
+            undo->captureBefore(mName, g, mCurrent, true);
+        for (int g = 0; g < newCount; ++g)
+            undo->captureAfter(mName, g, mCurrent, false);
+        for (int g = newCount; g < oldCount; ++g)
+            undo->captureAfter(mName, g, mCurrent, true);
+    }
+    for (int g = 0; g < newCount; ++g)
+        passOn(makeChange(g, 0, mCurrent.getElementCount(g), true, this, mCurrent, mCurrent.getValues(g),
+                          &mCurrent.getData()),
+               holder, context, true);
+    for (int g = newCount; g < oldCount; ++g)
+        passOn(makeChange(g, 0, 0, true, this, mCurrent, nullptr, &mCurrent.getData()), holder, context, false);
+    return nullptr;
+}
+
+CError* CAudioParam::loadPart(CInputStream& in, CAudioParamLock* holder, const CAudioParamContext& context, int group,
+                              int element, bool truncate) {
+    CAudioParamStorage loaded;
+    loaded.setFormat(mInfo->getElementSize(), mInfo->getDataType(), mInfo->isSingleGroup(), mInfo->isSingleElement());
+    if (CError* err = loaded.load(in)) return traceError(err, mName);
+    loaded.clampToRange(*mInfo);
+    const int count = loaded.getElementCount(0);
+    if (count < 1) {
+        setToDefaults(group, element, truncate, holder, context);
+        return nullptr;
+    }
+    const double* values = loaded.getValues(0);
+    const CAudioParamData* table = &loaded.getData();
+    if (element < 0) {
+        applyChange(makeChange(group, 0, count, true, this, loaded, values, table), holder, context);
+    } else if (group != CAudioParamChange::kFormatGroup) {
+        applyChange(makeChange(group, element, 1, truncate, this, loaded, values, table), holder, context);
+    } else if (element == 0) {
+        applyChange(makeChange(group, 0, 1, true, this, loaded, values, table), holder, context);
+    } else if (element == defaultElements(mCurrent)) {
+        applyGrownFormat(loaded, values, holder, context);
+    } else {
+        logUnexpected("Unexpected LoadElement %i (expected %i).", element, defaultElements(mCurrent));
+    }
+    return nullptr;
+}
+
+void CAudioParam::addFilter(CAudioParamFilter* filter, CAudioParamLock* outer) {
+    CAudioParamLock holder(this, outer);
+    mFilters.add(filter);
+    if (mInfo == nullptr)
+        return;
+    const CAudioParamContext audio{nullptr, nullptr, true};
+    const CAudioParamChange format = makeChange(CAudioParamChange::kFormatGroup, 0, defaultElements(mCurrent), true,
+                                                this, mCurrent, mCurrent.getDefaultRow(), &mCurrent.getData());
+    filter->onSourceChange(&holder, format, audio);
+    for (int g = 0; g < mCurrent.getGroupCount(); ++g)
+        filter->onSourceChange(&holder,
+                               makeChange(g, 0, mCurrent.getElementCount(g), true, this, mCurrent,
+                                          mCurrent.getValues(g), &mCurrent.getData()),
+                               audio);
+}
+
+void CAudioParam::removeFilter(CAudioParamFilter* filter, CAudioParamLock* outer) {
+    CAudioParamLock holder(this, outer);
+    mFilters.remove(filter);
+}
+
+void CAudioParam::addOwner(CAudioParamOwner* owner) {
+    std::lock_guard<std::mutex> guard(mOwnerMutex);
+    if (mOwners.indexOf(owner) < 0)
+        mOwners.add(owner);
+}
+
+void CAudioParam::removeOwner(CAudioParamOwner* owner) {
+    std::lock_guard<std::mutex> guard(mOwnerMutex);
+    mOwners.remove(owner);
 }
 
 void CAudioParam::addListener(CAudioParamListener* listener) {

@@ -1,9 +1,13 @@
 #include "Audio/CAudioParamCollector.h"
 
 #include "Audio/CAudioParam.h"
+#include "Audio/CAudioEnv.h"
 #include "Audio/CAudioParamListener.h"
 #include "Audio/CAudioParamWatch.h"
+#include "Core/CError.h"
 #include "Core/CMemPool.h"
+#include "Core/CObjectLookups.h"
+#include "Core/Log.h"
 
 #include <new>
 
@@ -23,6 +27,14 @@ CAudioParamCollector::~CAudioParamCollector() {
     delete mPending;
 }
 
+CError* CAudioParamCollector::init() {
+    if (CError* err = CObject::init()) return traceError(err, getFullName());
+    CAudioEnv* env = nullptr;
+    if (CError* err = findObjectByAttr(env, CString("env"), true)) return traceError(err, getFullName());
+    setProcessingState(&env->processingLock, &env->processing);
+    return nullptr;
+}
+
 void CAudioParamCollector::setProcessingState(CSpinLock* lock, const bool* processing) {
     mProcessingLock = lock != nullptr ? lock : &mOwnProcessingLock;
     mProcessing = processing != nullptr ? processing : &mOwnProcessing;
@@ -40,6 +52,60 @@ CAudioParam* CAudioParamCollector::findParam(const CString& name) {
     std::lock_guard<std::recursive_mutex> guard(mMutex);
     auto it = mParams.find(name);
     return it == mParams.end() ? nullptr : it->second.get();
+}
+
+bool CAudioParamCollector::resolveRemap(const CString& name, CString& out) const {
+    out = name;
+    for (int hop = 0; hop <= kMaxRemapHops; ++hop) {
+        auto it = mRemaps.find(out);
+        if (it == mRemaps.end() || it->second.replacement == out)
+            return true;
+        out = it->second.replacement;
+    }
+    return false;
+}
+
+CAudioParam* CAudioParamCollector::acquireParamRemapped(const CString& name) {
+    std::lock_guard<std::recursive_mutex> guard(mMutex);
+    CString target;
+    if (!resolveRemap(name, target)) {
+        CString line("Parameter remapping of '");
+        line.append(name).append("' does not end; using '").append(target).append("'.");
+        writeLog(line.narrowed().chars8(), true);
+    }
+    return acquireParam(target);
+}
+
+bool CAudioParamCollector::isParamRemapped(const CString& name) {
+    std::lock_guard<std::recursive_mutex> guard(mMutex);
+    auto it = mRemaps.find(name);
+    return it != mRemaps.end() && it->second.replacement != name;
+}
+
+bool CAudioParamCollector::addRemap(const CString& orig, const CString& replacement) {
+    std::lock_guard<std::recursive_mutex> guard(mMutex);
+    auto it = mRemaps.find(orig);
+    if (it != mRemaps.end()) {
+        ++it->second.uses;
+        return true;
+    }
+    // A replacement whose own chain leads back to orig would close a cycle.
+    CString end;
+    if (orig != replacement && (!resolveRemap(replacement, end) || end == orig)) {
+        CString line("Parameter remapping '");
+        line.append(orig).append("' to '").append(replacement).append("' would close a cycle; ignored.");
+        writeLog(line.narrowed().chars8(), true);
+        return false;
+    }
+    mRemaps[orig] = CRemap{replacement, 1};
+    return true;
+}
+
+void CAudioParamCollector::removeRemap(const CString& orig) {
+    std::lock_guard<std::recursive_mutex> guard(mMutex);
+    auto it = mRemaps.find(orig);
+    if (it != mRemaps.end() && --it->second.uses <= 0)
+        mRemaps.erase(it);
 }
 
 void CAudioParamCollector::postChange(CAudioParam* param, const CAudioParamChange& change, bool audioSide) {

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "Audio/CAudioParamChangeList.h"
+#include "Core/CObject.h"
 #include "Core/CArray.h"
 #include "Core/CString.h"
 #include "Platform/CSpinLock.h"
@@ -25,14 +26,15 @@ struct CAudioParamWatch;
 // Locks: the collector mutex guards the name map; the processing lock (the pending list), the
 // update lock (nesting counts, deferred list) and the watch lock are leaves taken for a few
 // instructions. Deferred calls run with none of them held.
-class CAudioParamCollector {
+class CAudioParamCollector : public CObject {
 public:
     CAudioParamCollector();
-    ~CAudioParamCollector();
-    CAudioParamCollector(const CAudioParamCollector&) = delete;
-    CAudioParamCollector& operator=(const CAudioParamCollector&) = delete;
+    ~CAudioParamCollector() override;
 
     // --- life cycle ---
+    // Finds the audio environment named by attribute env (required) and uses its processing lock
+    // and flag.
+    [[nodiscard]] CError* init() override;
     // Uses an audio environment's processing lock and flag instead of the collector's own.
     void setProcessingState(CSpinLock* lock, const bool* processing);
 
@@ -40,6 +42,18 @@ public:
     // The parameter of that name, created when absent.
     CAudioParam* acquireParam(const CString& name);
     CAudioParam* findParam(const CString& name);
+    // The parameter that serves a name: the remap map is followed from name to new name until the
+    // name is not remapped, then acquireParam. A chain longer than kMaxRemapHops (a cycle) is cut
+    // there and logged.
+    CAudioParam* acquireParamRemapped(const CString& name);
+    // Whether the name is remapped to another name.
+    bool isParamRemapped(const CString& name);
+    // Enters a remapping (the process graph, from "audio:param-remap"); entering it again counts a
+    // further use. A pair that would close a cycle is refused (false) and logged.
+    bool addRemap(const CString& orig, const CString& replacement);
+    // Drops one use of a remapping; the last use removes it.
+    void removeRemap(const CString& orig);
+    static constexpr int kMaxRemapHops = 64;
 
     // --- the hand-off ---
     // Producer side: one change, or (audioSide) written straight into the audio-side storage.
@@ -85,6 +99,14 @@ private:
     int mRegistryCount = 0;     // under mUpdateLock
     int mLockHolderCount = 0;   // under mUpdateLock
     CArray<CDeferred>* mDeferred = nullptr;  // under mUpdateLock
+
+    struct CRemap {
+        CString replacement;
+        int uses = 0;
+    };
+    // The name at the end of the remap chain from name; false when the chain is cut.
+    bool resolveRemap(const CString& name, CString& out) const;  // under mMutex
+    std::map<CString, CRemap> mRemaps;  // under mMutex
 
     CSpinLock mWatchLock;
     CAudioParamWatch* mFreeWatches = nullptr;  // under mWatchLock

@@ -11,8 +11,16 @@ tal_sources(
   Sources/Audio/CAudioParamDataItemRaw.cpp
   Sources/Audio/CAudioParamDataItemString.cpp
   Sources/Audio/CAudioParamDef.cpp
+  Sources/Audio/CAudioParamFilter.cpp
+  Sources/Audio/CAudioParamFilterBypassGroupSolo.cpp
+  Sources/Audio/CAudioParamFilterBypassGroupSoloDef.cpp
+  Sources/Audio/CAudioParamFilterBypassMS.cpp
+  Sources/Audio/CAudioParamFilterBypassMSDef.cpp
+  Sources/Audio/CAudioParamFilterDef.cpp
   Sources/Audio/CAudioParamInfo.cpp
   Sources/Audio/CAudioParamLock.cpp
+  Sources/Audio/CAudioParamRemapDef.cpp
+  Sources/Audio/CAudioParamSharedStorage.cpp
   Sources/Audio/CAudioParamStorage.cpp
   Sources/Audio/CAudioParamUndo.cpp
   Sources/Audio/CAudioParamUndoEntry.cpp

@@ -1,0 +1,9 @@
+#include "Audio/CAudioParamFilterBypassMSDef.h"
+
+#include "Audio/CAudioParamFilterBypassMS.h"
+
+namespace tal {
+
+CAudioParamFilter* CAudioParamFilterBypassMSDef::createFilter() const { return new CAudioParamFilterBypassMS; }
+
+} // namespace tal
