@@ -46,7 +46,10 @@ tal_tests(audio
   tests/Audio/CAudioParamCollectorTest.cpp
   tests/Audio/CAudioParamDataTest.cpp
   tests/Audio/CAudioParamDefTest.cpp
+  tests/Audio/CAudioParamFilterTest.cpp
   tests/Audio/CAudioParamInfoTest.cpp
+  tests/Audio/CAudioParamRemapDefTest.cpp
+  tests/Audio/CAudioParamSharedStorageTest.cpp
   tests/Audio/CAudioParamStorageTest.cpp
   tests/Audio/CAudioParamTest.cpp
   tests/Audio/CAudioParamUndoRecordTest.cpp

@@ -5,7 +5,11 @@
 #include "Audio/CAudioParamListener.h"
 #include "Audio/CAudioParamLock.h"
 
+#include "Audio/CAudioEnv.h"
+#include "Audio/GraphCreators.h"
+#include "support/CLogCapture.h"
 #include "support/ParamChangeHelpers.h"
+#include "support/ParamTestTree.h"
 
 #include <gtest/gtest.h>
 
@@ -192,4 +196,57 @@ TEST_F(CAudioParamCollectorFixture, ConcurrentListenerDefersWorkUnderAnOuterLock
     registry.join();
     param->removeListener(&listener);
     EXPECT_GE(listener.runs.load(), 1);
+}
+
+TEST(CAudioParamCollector, RemapChainsAreFollowedAndCyclesRefused) {
+    CAudioParamCollector collector;
+    CLogCapture capture;
+    EXPECT_TRUE(collector.addRemap("plugin.a", "plugin.b"));
+    EXPECT_TRUE(collector.addRemap("plugin.b", "plugin.c"));
+    EXPECT_EQ(collector.acquireParamRemapped("plugin.a"), collector.acquireParam("plugin.c"));
+    EXPECT_TRUE(collector.isParamRemapped("plugin.a"));
+    EXPECT_FALSE(collector.isParamRemapped("plugin.c"));
+    EXPECT_TRUE(capture.lines().empty());
+    // c -> a would close a -> b -> c -> a: refused, logged, and the chain still ends.
+    EXPECT_FALSE(collector.addRemap("plugin.c", "plugin.a"));
+    EXPECT_EQ(capture.lines().size(), 1u);
+    EXPECT_EQ(collector.acquireParamRemapped("plugin.a"), collector.acquireParam("plugin.c"));
+    // A name mapped to itself is not remapped.
+    EXPECT_TRUE(collector.addRemap("plugin.self", "plugin.self"));
+    EXPECT_FALSE(collector.isParamRemapped("plugin.self"));
+    // Uses are counted: the second removal drops the entry.
+    EXPECT_TRUE(collector.addRemap("plugin.a", "plugin.b"));
+    collector.removeRemap("plugin.a");
+    EXPECT_TRUE(collector.isParamRemapped("plugin.a"));
+    collector.removeRemap("plugin.a");
+    EXPECT_FALSE(collector.isParamRemapped("plugin.a"));
+}
+
+TEST(CAudioParamCollector, InitUsesTheEnvironmentsProcessingState) {
+    CParamTestTree tree;
+    static const bool registered = (CCreatorRegistry::instance().registerTable(kGraphCreatorTable), true);
+    (void)registered;
+    CObject* plugin = CParamTestTree::plain(tree.shared(), "plugin");
+    CObject* envObject = nullptr;
+    ASSERT_EQ(takeMessage(CParamTestTree::build(envObject, plugin, "audio:audio-env", "audio-env", {})), "");
+    CObject* bad = nullptr;
+    EXPECT_EQ(takeMessage(CParamTestTree::build(bad, plugin, "audio:param-collector", "bad", {})).empty(), false);
+    CObject* object = nullptr;
+    ASSERT_EQ(takeMessage(CParamTestTree::build(object, plugin, "audio:param-collector", "param-collector",
+                                                {{"env", "^audio-env"}})),
+              "");
+    auto* collector = dynamic_cast<CAudioParamCollector*>(object);
+    auto* env = dynamic_cast<CAudioEnv*>(envObject);
+    ASSERT_NE(collector, nullptr);
+    ASSERT_NE(env, nullptr);
+    CAudioParam* p = collector->acquireParam("plugin.x");
+    p->applyChange(floatChange(CAudioParamChange::kFormatGroup, 0, {0}, true), nullptr, {});
+    handOff(*collector);
+    env->processing = true;  // changes are no longer merged
+    p->setValue(0, nullptr, nullptr, 1.0);
+    p->setValue(0, nullptr, nullptr, 2.0);
+    EXPECT_EQ(collector->pendingCount(), 2);
+    env->processing = false;
+    p->setValue(0, nullptr, nullptr, 3.0);
+    EXPECT_EQ(collector->pendingCount(), 2);
 }

@@ -7,7 +7,14 @@
 #include "Audio/CAudioParamLock.h"
 #include "Audio/CAudioParamWatch.h"
 
+#include "Audio/CAudioParamOwner.h"
+#include "Audio/CAudioParamRemapPair.h"
+#include "Audio/CAudioParamUndoRecord.h"
+#include "Core/CByteBuffer.h"
+#include "Core/CWriteSeqBuffer.h"
+#include "support/CLogCapture.h"
 #include "support/ParamChangeHelpers.h"
+#include "support/ParamTestTree.h"
 
 #include <gtest/gtest.h>
 
@@ -215,4 +222,320 @@ TEST_F(CAudioParamFixture, HandOffRaisesTheFlagAndOverwritesTheMask) {
     EXPECT_EQ(mask, 1u << 1);  // group 33 shares bit 1
     EXPECT_EQ(storage->getValue(33, 0, 0), 1.0);
     param->removeChangeWatch(w);
+}
+
+namespace {
+
+// A parameter bound to a float definition whose default storage has the given groups.
+class CAudioParamBoundFixture : public ::testing::Test {
+protected:
+    void bind(const std::vector<std::vector<double>>& defaults) {
+        info = makeFloatInfo("audio.eq.gain", defaults);
+        param->setInfo(info.get(), nullptr, {});
+        handOff(collector);
+    }
+    void set(int group, const std::vector<double>& v) { param->applyChange(floatChange(group, 0, v, true), nullptr, {}); }
+    std::vector<std::vector<double>> groups() const {
+        std::vector<std::vector<double>> out;
+        for (int g = 0; g < param->getCurrent().getGroupCount(); ++g)
+            out.push_back(groupValues(param->getCurrent(), g));
+        return out;
+    }
+    CByteBuffer save(int group) {
+        CByteBuffer block;
+        param->saveState(block, nullptr, group);
+        return block;
+    }
+    std::string load(const CByteBuffer& block, int group, int element, bool truncate = false,
+                     CAudioParamUndoRecord* undo = nullptr) {
+        return takeMessage(param->loadState(block.data(), block.size(), nullptr, false, {undo, nullptr, false}, group,
+                                            element, truncate));
+    }
+
+    std::unique_ptr<CAudioParamInfo> info;
+    CAudioParamCollector collector;
+    CAudioParam* param = collector.acquireParam("plugin.eq.gain");
+};
+
+struct GroupLog : CAudioParamListener {
+    std::vector<std::pair<int, std::vector<double>>> seen;
+    void onParamChange(const CAudioParamUpdateInfo& info) override {
+        std::vector<double> v(info.change->values, info.change->values + info.change->count);
+        seen.emplace_back(info.change->group, v);
+    }
+};
+
+} // namespace
+
+TEST_F(CAudioParamBoundFixture, SavedGroupLoadsIntoAnotherGroup) {
+    bind({{0}});
+    set(0, {1});
+    set(1, {2, 3, 4});
+    set(2, {5, 6, 7, 8});
+    const CByteBuffer block = save(1);
+    EXPECT_EQ(load(block, 2, -1), "");
+    EXPECT_EQ(groups(), (std::vector<std::vector<double>>{{1}, {2, 3, 4}, {2, 3, 4}}));
+    // One element of it into element 1 of group 0: the saved group's element 0.
+    EXPECT_EQ(load(block, 0, 1, true), "");
+    EXPECT_EQ(groupValues(param->getCurrent(), 0), (std::vector<double>{1, 2}));
+}
+
+TEST_F(CAudioParamBoundFixture, WholeLoadNotifiesKeptGroupsWithValuesAndDroppedGroupsEmpty) {
+    bind({{0}});
+    set(0, {1});
+    set(1, {2});
+    const CByteBuffer block = save(-1);
+    set(2, {3});
+    set(3, {4});
+    handOff(collector);
+    GroupLog log;
+    param->addListener(&log);
+    EXPECT_EQ(load(block, -1, -1), "");
+    param->removeListener(&log);
+    EXPECT_EQ(log.seen, (std::vector<std::pair<int, std::vector<double>>>{{0, {1}}, {1, {2}}, {2, {}}, {3, {}}}));
+    EXPECT_EQ(groups(), (std::vector<std::vector<double>>{{1}, {2}}));
+    handOff(collector);
+    EXPECT_EQ(param->getAudioSide().getElementCount(3), 0);
+    EXPECT_EQ(groupValues(param->getAudioSide(), 1), (std::vector<double>{2}));
+}
+
+TEST_F(CAudioParamBoundFixture, WholeLoadIsOneUndoStep) {
+    bind({{0}});
+    set(0, {1});
+    const CByteBuffer one = save(-1);
+    set(1, {2});
+    set(2, {3});
+    const CByteBuffer three = save(-1);
+    EXPECT_EQ(load(one, -1, -1), "");
+    CAudioParamUndoRecord record(CString("load"));
+    EXPECT_EQ(load(three, -1, -1, false, &record), "");
+    EXPECT_EQ(groups(), (std::vector<std::vector<double>>{{1}, {2}, {3}}));
+    record.applyUndo(collector);
+    EXPECT_EQ(groups(), (std::vector<std::vector<double>>{{1}, {}, {}}));
+    record.applyRedo(collector);
+    EXPECT_EQ(groups(), (std::vector<std::vector<double>>{{1}, {2}, {3}}));
+}
+
+TEST_F(CAudioParamBoundFixture, EmptyRecordSetsTheElementToTheFirstDefault) {
+    bind({{7, 8}});
+    CAudioParamStorage none;
+    none.setFormat(1, CAudioParamStorage::kTypeFloat, false, false);
+    CWriteSeqBuffer out;
+    ASSERT_EQ(out.writeString(CString("audio.eq.gain")), nullptr);
+    ASSERT_EQ(none.save(out), nullptr);
+    CByteBuffer block;
+    out.moveTo(block);
+    EXPECT_EQ(load(block, 0, 3, false), "");
+    EXPECT_EQ(groupValues(param->getCurrent(), 0), (std::vector<double>{7, 8, 7, 7}));
+}
+
+TEST_F(CAudioParamBoundFixture, FailedLoadsChangeNothing) {
+    bind({{0}});
+    set(0, {1, 2});
+    set(1, {3});
+    const CByteBuffer good = save(-1);
+    handOff(collector);
+
+    // Another element size, and the same record cut short at every length.
+    CAudioParamStorage pairs;
+    pairs.setFormat(2, CAudioParamStorage::kTypeFloat, false, false);
+    CWriteSeqBuffer out;
+    ASSERT_EQ(out.writeString(CString("audio.eq.gain")), nullptr);
+    ASSERT_EQ(pairs.save(out), nullptr);
+    CByteBuffer wrongSize;
+    out.moveTo(wrongSize);
+    EXPECT_EQ(load(wrongSize, -1, -1),
+              "Unsupported storage format (esize=2, dtype=0; should be: esize=1, dtype=0).");
+
+    GroupLog log;
+    param->addListener(&log);
+    for (int size = 0; size < good.size(); ++size) {
+        SCOPED_TRACE(size);
+        CAudioParamUndoRecord record(CString("load"));
+        const CByteBuffer cut(good.data(), size);
+        for (int group : {-1, 0}) {
+            EXPECT_NE(load(cut, group, -1, false, &record), "");
+        }
+        EXPECT_EQ(record.snapshotCount(), 0);
+        EXPECT_NE(takeMessage(param->loadState(cut.data(), cut.size(), nullptr, true, {}, -1, -1, false)), "");
+    }
+    param->removeListener(&log);
+    EXPECT_TRUE(log.seen.empty());
+    EXPECT_EQ(collector.pendingCount(), 0);
+    EXPECT_EQ(groups(), (std::vector<std::vector<double>>{{1, 2}, {3}}));
+    EXPECT_EQ(groupValues(param->getDefaults(), 0), (std::vector<double>{0}));
+}
+
+TEST_F(CAudioParamBoundFixture, LoadAsDefaultsClampsToTheRange) {
+    bind({{0}});
+    info->setRange(0, -5, 5);
+    set(0, {-9, 3, 9});
+    const CByteBuffer block = save(-1);
+    EXPECT_EQ(takeMessage(param->loadState(block.data(), block.size(), nullptr, true, {}, -1, -1, false)), "");
+    EXPECT_EQ(groupValues(param->getDefaults(), 0), (std::vector<double>{-5, 3, 5}));
+    EXPECT_EQ(groupValues(param->getCurrent(), 0), (std::vector<double>{-9, 3, 9}));  // untouched
+}
+
+TEST_F(CAudioParamBoundFixture, ResetFillsMissingElementsFromTheRowThenTakesTheDefault) {
+    bind({{10, 20, 30, 40, 50, 60}, {11, 21, 31, 41, 51}});
+    struct Case {
+        const char* name;
+        int group, element;
+        bool useFirst;
+        std::vector<double> expect;
+    } cases[] = {
+        {"group 1 element 4", 1, 4, false, {1, 2, 30, 40, 51}},
+        {"first default", 1, 4, true, {1, 2, 30, 40, 10}},
+        {"group 2 beyond the defaults", 2, 3, false, {10, 20, 30, 40}},
+        {"whole group 1", 1, -1, false, {11, 21, 31, 41, 51}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        set(1, {1, 2});
+        set(2, {});
+        param->resetValues(c.group, c.element, nullptr, {}, c.useFirst);
+        EXPECT_EQ(groupValues(param->getCurrent(), c.group), c.expect);
+    }
+    set(3, {9});
+    param->resetValues(-1, -1, nullptr, {}, false);
+    EXPECT_EQ(groups(), (std::vector<std::vector<double>>{{10, 20, 30, 40, 50, 60}, {11, 21, 31, 41, 51}, {}, {}}));
+    param->resetValues(7, -1, nullptr, {}, false);  // beyond the groups: nothing
+    EXPECT_EQ(param->getCurrent().getGroupCount(), 4);
+}
+
+TEST_F(CAudioParamBoundFixture, SetToDefaultsTable) {
+    bind({{10, 20}, {11}});
+    struct Case {
+        const char* name;
+        int group, element;
+        bool truncate;
+        std::vector<std::vector<double>> expect;
+        std::vector<double> row;
+    } cases[] = {
+        {"all groups", -1, -1, false, {{10, 20}, {}, {}}, {10, 20}},
+        {"group 0", 0, -1, false, {{10, 20}, {5, 6}, {7}}, {10, 20}},
+        {"group 2 emptied", 2, -1, false, {{1}, {5, 6}, {}}, {10, 20}},
+        {"one element", 1, 3, false, {{1}, {5, 6, 10, 10}, {7}}, {10, 20}},
+        {"one element, truncating", 1, 0, true, {{1}, {10}, {7}}, {10, 20}},
+        {"format from the definition", 9999, -1, false, {{10, 20}}, {10, 20}},
+        {"format of one element", 9999, 0, false, {{10}}, {10}},
+        {"format grown by one", 9999, 2, false, {{10, 20, 10}}, {10, 20, 10}},
+        {"format with an unexpected element", 9999, 5, false, {{1}, {5, 6}, {7}}, {10, 20}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        param->setToDefaults(9999, -1, false, nullptr, {});
+        set(0, {1});
+        set(1, {5, 6});
+        set(2, {7});
+        CLogCapture capture;
+        param->setToDefaults(c.group, c.element, c.truncate, nullptr, {});
+        EXPECT_EQ(groups(), c.expect);
+        const CAudioParamStorage& cur = param->getCurrent();
+        EXPECT_EQ(std::vector<double>(cur.getDefaultRow(), cur.getDefaultRow() + cur.getDefaultCount()), c.row);
+        if (c.element == 5) {
+            EXPECT_EQ(capture.lines(), (std::vector<std::string>{
+                                           "Unexpected Element 5 (expected 2), param 'plugin.eq.gain'. // plugin.eq.gain"}));
+        }
+    }
+}
+
+TEST(CAudioParam, RawValuesAreTakenOver) {
+    CAudioParamCollector collector;
+    auto info = std::make_unique<CAudioParamInfo>();
+    info->setLayout(1, CAudioParamStorage::kTypeRaw, false, false);
+    info->setNames(CString("audio.blob"), CString("audio.blob"), CString());
+    CAudioParamData defs;
+    const double empty = defs.addEmptyRaw();
+    const std::vector<double> ids{empty};
+    CAudioParamChange fmt = floatChange(CAudioParamChange::kFormatGroup, 0, ids, true);
+    fmt.dataType = CAudioParamStorage::kTypeRaw;
+    fmt.table = &defs;
+    info->defaultValues().applyChange(fmt);
+    CAudioParam* p = collector.acquireParam("plugin.blob");
+    p->setInfo(info.get(), nullptr, {});
+    const std::uint8_t bytes[] = {1, 2, 3};
+    CByteBuffer block(bytes, 3);
+    p->setRaw(0, 1, block, nullptr, nullptr, {});
+    EXPECT_TRUE(block.isEmpty());
+    const CByteBuffer& stored = p->getCurrent().getData().getRaw(int(p->getCurrent().getValues(0)[1]));
+    ASSERT_EQ(stored.size(), 3);
+    EXPECT_EQ(stored.data()[2], 3);
+}
+
+TEST(CAudioParam, BindDefinitionFollowsTheFirstResolvingPrefix) {
+    CParamTestTree tree;
+    CObject* modMain = CParamTestTree::plain(tree.audio(), "modMain");
+    CObject* def = nullptr;
+    ASSERT_EQ(takeMessage(CParamTestTree::build(def, modMain, "audio:param", "gain",
+                                                {{"element-size", "1"},
+                                                 {"converter", "shared::audio.paramcvt.gain"},
+                                                 {"min-values", "-30"},
+                                                 {"max-values", "30"},
+                                                 {"def-values", "0"}})),
+              "");
+    CAudioParamCollector collector;
+    CAudioParam* bound = collector.acquireParam("plugin.modMain.gain");
+    CAudioParam* lost = collector.acquireParam("plugin.modMain.none");
+    const std::vector<CAudioParamRemapPair> remaps = {{CString("plugin.x"), CString("audio")},
+                                                      {CString("plugin.modMain"), CString("nowhere")},
+                                                      {CString("plugin"), CString("audio")}};
+    EXPECT_FALSE(lost->bindDefinition(remaps, nullptr, {}));
+    EXPECT_EQ(lost->getInfo(), nullptr);
+    EXPECT_TRUE(bound->bindDefinition(remaps, nullptr, {}));
+    ASSERT_NE(bound->getInfo(), nullptr);
+    EXPECT_EQ(textOf(bound->getInfo()->getName()), "audio.modMain.gain");
+    EXPECT_TRUE(bound->getCurrent().isFormatSet());
+}
+
+TEST(CAudioParam, EditsMarkTheOwnersPresetNameUser) {
+    CAudioParamCollector collector;
+    auto nameInfo = makeStringInfo("audio.preset-name", {"Init"}, false);
+    CAudioParam* name = collector.acquireParam("plugin.preset-name");
+    name->setInfo(nameInfo.get(), nullptr, {});
+    struct Owner : CAudioParamOwner {
+        CAudioParam* nameParam = nullptr;
+        bool globalStorable = false;
+        CAudioParam* getPresetNameParam() override { return nameParam; }
+        bool isGlobalParamStorable() const override { return globalStorable; }
+    };
+    struct Case {
+        const char* name;
+        bool storable, global, ownerGlobal;
+        bool marks;
+    } cases[] = {
+        {"storable", true, true, false, true},
+        {"global only, owner stores global", false, true, true, true},
+        {"global only", false, true, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        name->setString(0, 0, CString("Init"), nullptr, nullptr, {});
+        auto info = makeFloatInfo("audio.v", {{0}}, c.storable);
+        info->setFlags(c.global, c.storable, false);
+        CAudioParam* p = collector.acquireParam(CString("plugin.") + CString(c.name));
+        p->setInfo(info.get(), nullptr, {});
+        Owner owner;
+        owner.nameParam = name;
+        owner.globalStorable = c.ownerGlobal;
+        p->addOwner(&owner);
+        CAudioParamUndoRecord record(CString("edit"));
+        p->markOwnerPresetsUser(nullptr, 0, &record);
+        EXPECT_EQ(textOf(name->getString(0, 0)), c.marks ? "User" : "Init");
+        // The mark is part of the edit's undo step only when the name parameter is recorded.
+        EXPECT_EQ(record.snapshotCount(), 0);
+        p->removeOwner(&owner);
+    }
+    // Already "User": no second change.
+    GroupLog log;
+    name->addListener(&log);
+    CAudioParam* p = collector.acquireParam("plugin.storable");
+    Owner owner;
+    owner.nameParam = name;
+    p->addOwner(&owner);
+    p->markOwnerPresetsUser(nullptr, 0, nullptr);
+    p->markOwnerPresetsUser(nullptr, 0, nullptr);
+    EXPECT_EQ(log.seen.size(), 1u);
+    name->removeListener(&log);
+    p->removeOwner(&owner);
 }
