@@ -508,13 +508,14 @@ TEST(CAudioParam, EditsMarkTheOwnersPresetNameUser) {
         {"global only, owner stores global", false, true, true, true},
         {"global only", false, true, false, false},
     };
+    std::vector<std::unique_ptr<CAudioParamInfo>> infos;  // live as long as the parameters bound to them
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         name->setString(0, 0, CString("Init"), nullptr, nullptr, {});
-        auto info = makeFloatInfo("audio.v", {{0}}, c.storable);
-        info->setFlags(c.global, c.storable, false);
+        infos.push_back(makeFloatInfo("audio.v", {{0}}, c.storable));
+        infos.back()->setFlags(c.global, c.storable, false);
         CAudioParam* p = collector.acquireParam(CString("plugin.") + CString(c.name));
-        p->setInfo(info.get(), nullptr, {});
+        p->setInfo(infos.back().get(), nullptr, {});
         Owner owner;
         owner.nameParam = name;
         owner.globalStorable = c.ownerGlobal;
