@@ -64,3 +64,4 @@ tal_tests(audio
   tests/Audio/Converters/CAudioParamConverterTextTest.cpp
   tests/Audio/Converters/CAudioParamConverterTimeTest.cpp
 )
+tal_benchmark(tal_param_handoff_bench bench/Audio/ParamHandoffBench.cpp)
