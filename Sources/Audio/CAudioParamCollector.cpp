@@ -2,6 +2,7 @@
 
 #include "Audio/CAudioParam.h"
 #include "Audio/CAudioEnv.h"
+#include "Audio/CAudioParamSharedParam.h"
 #include "Audio/CAudioParamListener.h"
 #include "Audio/CAudioParamWatch.h"
 #include "Core/CError.h"
@@ -20,6 +21,7 @@ constexpr int kWatchBlock = 256;
 CAudioParamCollector::CAudioParamCollector() = default;
 
 CAudioParamCollector::~CAudioParamCollector() {
+    mSharedParams.clear();
     delete mDeferred;
     mParams.clear();
     for (CAudioParamWatch* block : mWatchBlocks)
@@ -52,6 +54,13 @@ CAudioParam* CAudioParamCollector::findParam(const CString& name) {
     std::lock_guard<std::recursive_mutex> guard(mMutex);
     auto it = mParams.find(name);
     return it == mParams.end() ? nullptr : it->second.get();
+}
+
+CAudioParamSharedParam* CAudioParamCollector::addSharedParam(const CString& paramName, CAudioParamSharedScope* scope,
+                                                             const CString& dataName) {
+    mSharedParams.push_back(std::make_unique<CAudioParamSharedParam>(this));
+    mSharedParams.back()->init(paramName, scope, dataName);
+    return mSharedParams.back().get();
 }
 
 bool CAudioParamCollector::resolveRemap(const CString& name, CString& out) const {

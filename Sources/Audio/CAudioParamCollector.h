@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "Audio/CAudioParamChangeList.h"
 #include "Core/CObject.h"
@@ -15,6 +16,8 @@ namespace tal {
 
 class CAudioParam;
 class CAudioParamDeferred;
+class CAudioParamSharedParam;
+class CAudioParamSharedScope;
 struct CAudioParamChange;
 struct CAudioParamWatch;
 
@@ -54,6 +57,11 @@ public:
     // Drops one use of a remapping; the last use removes it.
     void removeRemap(const CString& orig);
     static constexpr int kMaxRemapHops = 64;
+
+    // --- shared parameters: main thread ---
+    // Creates, owns and initialises a parameter mirror of an application-data item.
+    CAudioParamSharedParam* addSharedParam(const CString& paramName, CAudioParamSharedScope* scope,
+                                           const CString& dataName);
 
     // --- the hand-off ---
     // Producer side: one change, or (audioSide) written straight into the audio-side storage.
@@ -107,6 +115,8 @@ private:
     // The name at the end of the remap chain from name; false when the chain is cut.
     bool resolveRemap(const CString& name, CString& out) const;  // under mMutex
     std::map<CString, CRemap> mRemaps;  // under mMutex
+
+    std::vector<std::unique_ptr<CAudioParamSharedParam>> mSharedParams;  // main thread
 
     CSpinLock mWatchLock;
     CAudioParamWatch* mFreeWatches = nullptr;  // under mWatchLock

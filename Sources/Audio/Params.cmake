@@ -20,6 +20,7 @@ tal_sources(
   Sources/Audio/CAudioParamInfo.cpp
   Sources/Audio/CAudioParamLock.cpp
   Sources/Audio/CAudioParamRemapDef.cpp
+  Sources/Audio/CAudioParamSharedParam.cpp
   Sources/Audio/CAudioParamSharedStorage.cpp
   Sources/Audio/CAudioParamStorage.cpp
   Sources/Audio/CAudioParamUndo.cpp
@@ -49,6 +50,7 @@ tal_tests(audio
   tests/Audio/CAudioParamFilterTest.cpp
   tests/Audio/CAudioParamInfoTest.cpp
   tests/Audio/CAudioParamRemapDefTest.cpp
+  tests/Audio/CAudioParamSharedParamTest.cpp
   tests/Audio/CAudioParamSharedStorageTest.cpp
   tests/Audio/CAudioParamStorageTest.cpp
   tests/Audio/CAudioParamTest.cpp

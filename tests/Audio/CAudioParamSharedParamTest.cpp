@@ -1,0 +1,107 @@
+#include "Audio/CAudioParamSharedParam.h"
+
+#include "Audio/CAudioParamDef.h"
+#include "Audio/CAudioParamLock.h"
+#include "support/CMemorySharedScope.h"
+#include "support/ParamChangeHelpers.h"
+#include "support/ParamTestTree.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+
+namespace tal {
+namespace {
+
+// Two plug-in instances (collectors) whose "plugin.meter" (real, 0 to 100, default 10) and
+// "plugin.name" (string, default "Blue") share items of one scope.
+class CAudioParamSharedParamFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CObject* object = nullptr;
+        ASSERT_EQ(takeMessage(CParamTestTree::build(object, tree.audio(), "audio:param", "meter",
+                                                    {{"element-size", "1"},
+                                                     {"converter", "shared::audio.paramcvt.real"},
+                                                     {"min-values", "0"},
+                                                     {"max-values", "100"},
+                                                     {"def-values", "10"}})),
+                  "");
+        meterInfo = &dynamic_cast<CAudioParamDef*>(object)->getInfo();
+        nameInfo = makeStringInfo("audio.name", {"Blue"});
+        for (CAudioParamCollector* c : {&a, &b}) {
+            c->acquireParam("plugin.meter")->setInfo(meterInfo, nullptr, {});
+            c->acquireParam("plugin.name")->setInfo(nameInfo.get(), nullptr, {});
+        }
+    }
+    void share(CAudioParamCollector& c) {
+        c.addSharedParam("plugin.meter", &scope, "integration-time");
+        c.addSharedParam("plugin.name", &scope, "uicolor-name");
+    }
+    static double meter(CAudioParamCollector& c) { return c.acquireParam("plugin.meter")->getCurrent().getValue(0, 0, 0); }
+    static std::string name(CAudioParamCollector& c) { return textOf(c.acquireParam("plugin.name")->getString(0, 0)); }
+
+    CParamTestTree tree;
+    const CAudioParamInfo* meterInfo = nullptr;
+    std::unique_ptr<CAudioParamInfo> nameInfo;
+    CMemorySharedScope scope;
+    CAudioParamCollector a, b;
+};
+
+TEST_F(CAudioParamSharedParamFixture, InstancesFollowEachOthersChanges) {
+    scope.writeText(CString("integration-time"), CString("25"), nullptr);
+    share(a);
+    EXPECT_EQ(meter(a), 25.0);       // read at start
+    EXPECT_EQ(name(a), "Blue");      // no item: the default text
+    share(b);
+    a.acquireParam("plugin.meter")->setValue(0, nullptr, nullptr, 42.0);
+    EXPECT_EQ(meter(b), 42.0);
+    b.acquireParam("plugin.name")->setString(0, 0, CString("Night"), nullptr, nullptr, {});
+    EXPECT_EQ(name(a), "Night");
+    EXPECT_EQ(textOf(scope.readText(CString("uicolor-name"), CString())), "Night");
+    // An unparsable text changes nothing.
+    scope.writeText(CString("integration-time"), CString("fast"), nullptr);
+    EXPECT_EQ(meter(a), 42.0);
+}
+
+TEST_F(CAudioParamSharedParamFixture, WritesWaitForTheEndOfTheUpdate) {
+    share(a);
+    share(b);
+    CAudioParam* p = a.acquireParam("plugin.meter");
+    const int before = scope.writes();
+    {
+        CAudioParamLock lock(p);
+        p->setValue(0, nullptr, &lock, 30.0);
+        p->setValue(0, nullptr, &lock, 31.0);
+        EXPECT_EQ(scope.writes(), before);  // nothing written under the parameter lock
+        EXPECT_EQ(meter(b), 10.0);
+    }
+    EXPECT_EQ(scope.writes(), before + 1);  // one write for the whole update
+    EXPECT_EQ(meter(b), 31.0);
+}
+
+// Two instances changing their shared parameters on two threads: each write re-reads the item in
+// the other instance, which locks its parameter. Neither thread touches the scope while holding a
+// parameter lock, so they cannot wait for each other.
+TEST_F(CAudioParamSharedParamFixture, ConcurrentChangesInTwoInstancesDoNotDeadlock) {
+    share(a);
+    share(b);
+    constexpr int kRounds = 300;
+    std::thread other([&] {
+        for (int i = 0; i < kRounds; ++i) {
+            b.acquireParam("plugin.meter")->setValue(0, nullptr, nullptr, double(i % 100));
+            b.acquireParam("plugin.name")->setString(0, 0, CString("b"), nullptr, nullptr, {});
+        }
+    });
+    for (int i = 0; i < kRounds; ++i) {
+        a.acquireParam("plugin.meter")->setValue(0, nullptr, nullptr, double((i + 50) % 100));
+        a.acquireParam("plugin.name")->setString(0, 0, CString("a"), nullptr, nullptr, {});
+    }
+    other.join();
+    // Quiet again: one more change still reaches the other instance.
+    a.acquireParam("plugin.meter")->setValue(0, nullptr, nullptr, 77.0);
+    EXPECT_EQ(meter(b), 77.0);
+}
+
+} // namespace
+} // namespace tal
