@@ -21,8 +21,12 @@ namespace tal {
 
 class CAudioParam;
 
-// The parameter collector of an audio tree as an object of the tree ("test:param-collector").
-class CTestParamCollector : public CObject, public CAudioParamCollector {};
+// The parameter collector of an audio tree as an object of the tree ("test:param-collector"),
+// created without an audio environment (the collector then uses its own processing lock).
+class CTestParamCollector : public CAudioParamCollector {
+public:
+    CError* init() override { return CObject::init(); }
+};
 
 // A base that records the edit gestures it is told of ("test:interface-base"), as "+name g e" and
 // "-name g e", into `gestures` or the journal a test points it at (which outlives the base). Its
