@@ -7,11 +7,14 @@
 #include "Audio/CAudioParamAllocDef.h"
 #include "Audio/CAudioParamCollector.h"
 #include "Audio/CAudioParamDef.h"
+#include "Audio/CAudioParamFilter.h"
+#include "Audio/CAudioParamFilterDef.h"
 #include "Audio/CAudioParamStorage.h"
 #include "Audio/CAudioParamWatch.h"
 #include "Audio/CAudioProcessConnection.h"
 #include "Audio/CAudioProcessDefBase.h"
 #include "Audio/CAudioProcessPort.h"
+#include "Core/CError.h"
 #include "Core/CString.h"
 
 #include <algorithm>
@@ -41,6 +44,11 @@ CAudioProcessBase::~CAudioProcessBase() {
         w->param->removeChangeWatch(w);
         w = next;
     }
+    if (mContext != nullptr && mContext->collector != nullptr)
+        for (int i = 0; i < mRemappedNames.count(); ++i)
+            mContext->collector->removeRemap(mRemappedNames[i]);
+    for (int i = mFilters.count() - 1; i >= 0; --i)
+        delete mFilters[i];
     for (int i = 0; i < mDeferredChunks.count(); ++i)
         delete[] mDeferredChunks[i];
     for (int i = 0; i < mPorts.count(); ++i)
@@ -303,7 +311,8 @@ void CAudioProcessBase::bindParam(const CString& paramName, bool useAllGroups, b
     const CString name = CString(namePrefix()).append(".").append(paramName);
     CAudioParamDef* def = mDefinition != nullptr ? dynamic_cast<CAudioParamDef*>(mDefinition->findChild(paramName))
                                                  : nullptr;
-    if (def != nullptr && def->getInfo().isGlobal() && mContext != nullptr && mContext->collector != nullptr) {
+    const bool collector = mContext != nullptr && mContext->collector != nullptr;
+    if (collector && (mContext->collector->isParamRemapped(name) || (def != nullptr && def->getInfo().isGlobal()))) {
         watchParam(name, values, changed, useAllGroups, useAllElements);
         return;
     }
@@ -331,11 +340,30 @@ void CAudioProcessBase::watchParam(const CString& fullName, const CAudioParamSto
         values = &emptyValueStore();
         return;
     }
-    CAudioParam* param = mContext->collector->acquireParam(fullName);
+    CAudioParam* param = mContext->collector->acquireParamRemapped(fullName);
     CAudioParamWatch* w = param->addChangeWatch(values, &mUpdatePending, changed, useAllGroups ? -1 : mGroupIndex,
                                                 useAllElements ? -1 : mElementIndex);
     w->ownerNext = mWatches;
     mWatches = w;
+}
+
+CError* CAudioProcessBase::addParamFilter(const CAudioParamFilterDef& definition, const CString& groupPrefix) {
+    CAudioParamFilter* filter = definition.createFilter();
+    const CString base = CString(namePrefix()).append(groupPrefix);
+    CStringList sources;
+    CStringList destinations;
+    for (int i = 0; i < definition.getSourceNames().count(); ++i)
+        sources.add(CAudioProcessDefBaseInit::resolveParamName(definition.getSourceNames()[i], base));
+    for (int i = 0; i < definition.getDestinationNames().count(); ++i)
+        destinations.add(CAudioProcessDefBaseInit::resolveParamName(definition.getDestinationNames()[i], base));
+    CAudioParamCollector* collector = mContext != nullptr ? mContext->collector : nullptr;
+    if (CError* err = filter->init(&definition, collector, sources, destinations)) {
+        delete filter;
+        return traceError(err, namePrefix());
+    }
+    filter->activate();
+    mFilters.add(filter);
+    return nullptr;
 }
 
 double CAudioProcessBase::readParamValue(const CAudioParamStorage* values, int group, int element,

@@ -12,6 +12,8 @@ namespace tal {
 
 class CAudioBlockPool;
 class CAudioParamAllocDef;
+class CAudioParamFilter;
+class CAudioParamFilterDef;
 class CAudioParamStorage;
 class CAudioProcessConnection;
 class CAudioProcessDefBase;
@@ -87,6 +89,9 @@ public:
     void setCompensationInput(bool on) noexcept { mCompInput = on; }
     // Keeps a name whose remap-table entry the process added; withdrawn by the destructor.
     void addRemappedName(const CString& name) { mRemappedNames.add(name); }
+    // Makes, initialises and activates a parameter filter of the definition; its parameter names
+    // are resolved against the name prefix followed by groupPrefix. The process owns the filter.
+    [[nodiscard]] CError* addParamFilter(const CAudioParamFilterDef& definition, const CString& groupPrefix);
 
     // --- wiring (never while a block of the same graph runs) ---
     // The port of that key; a missing port is created and appended.
@@ -120,8 +125,8 @@ public:
     CChannelSlot findPortChannel(std::int32_t portKey, std::int32_t channelIndex, std::int32_t group);
 
     // --- parameters (creation and bindParams) ---
-    // Binds a parameter of this process by its name relative to the name prefix: watched when the
-    // collector remaps the name or the definition declares it global; otherwise unbound (values
+    // Binds a parameter of this process by its name relative to the name prefix: watched (where the
+    // remappings lead) when the collector remaps the name or the definition declares it global; otherwise unbound (values
     // gets the definition's default values, or an empty store, and changed is kept so that format
     // changes still raise it).
     void bindParam(const CString& paramName, bool useAllGroups, bool useAllElements, const CAudioParamStorage*& values,
@@ -131,7 +136,7 @@ public:
     void bindParam(const CAudioParamAllocDef& allocation, const CAudioParamStorage*& values, std::uint32_t* changed);
     // Binds the definition's allocation of a slot index; false (nothing written) when there is none.
     bool bindDefParam(std::int32_t index, const CAudioParamStorage*& values, std::uint32_t* changed);
-    // Always watches the parameter of that full name (for the composite's own states).
+    // Always watches the parameter that serves that full name (remappings followed).
     void watchParam(const CString& fullName, const CAudioParamStorage*& values, std::uint32_t* changed,
                     bool useAllGroups, bool useAllElements);
     // The value of a bound store for a group and element (group 0 for a single-group parameter,
@@ -249,6 +254,7 @@ private:
 
     CAudioParamWatch* mWatches = nullptr;        // chained through ownerNext
     CStringList mRemappedNames;
+    CArray<CAudioParamFilter*> mFilters;         // owned
     bool mForceAllChanged = false;
     bool mUpdatePending = false;
     CArray<CDeferredUpdate*> mDeferredChunks;    // owned, kDeferredChunk nodes each

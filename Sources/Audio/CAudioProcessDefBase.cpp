@@ -1,6 +1,8 @@
 #include "Audio/CAudioProcessDefBase.h"
 
 #include "Audio/CAudioGraphContext.h"
+#include "Audio/CAudioParamCollector.h"
+#include "Audio/CAudioParamRemapDef.h"
 #include "Audio/CAudioProcessBase.h"
 #include "Core/CError.h"
 
@@ -64,8 +66,24 @@ CError* CAudioProcessDefBase::createProcess(CAudioProcessBase** holder, const CS
     process->setCombineMode(combineModeOf(mInputComboMode));
     process->setCompensationInput(mCompInput);
 
-    if (!noStack && !noMultiband && context.collector != nullptr)
-        registerParams(prefix, *context.collector);
+    if (!noStack && !noMultiband && context.collector != nullptr) {
+        CAudioParamCollector& collector = *context.collector;
+        for (int i = 0; i < remaps().count(); ++i) {
+            for (const CAudioParamRemapPair& pair : remaps()[i]->getPairs()) {
+                const CString orig = resolveParamName(pair.orig, prefix);
+                // A pair the collector refuses (it would close a cycle) is not withdrawn later.
+                if (collector.addRemap(orig, resolveParamName(pair.replacement, prefix)))
+                    process->addRemappedName(orig);
+            }
+        }
+        registerParams(prefix, collector);
+        for (int i = 0; i < filters().count(); ++i) {
+            if (CError* err = process->addParamFilter(*filters()[i].definition, *filters()[i].groupPrefix)) {
+                delete process;   // withdraws its remappings and filters
+                return traceError(err, getFullName());
+            }
+        }
+    }
     process->bindParams();
 
     if (CAudioProcessBase* old = *holder) {

@@ -4,6 +4,9 @@
 #include "Audio/CAudioParamAllocDef.h"
 #include "Audio/CAudioParamCollector.h"
 #include "Audio/CAudioParamDef.h"
+#include "Audio/CAudioParamFilterDef.h"
+#include "Audio/CAudioParamRemapDef.h"
+#include "Audio/CAudioParamSharedStorage.h"
 #include "Core/CError.h"
 
 namespace tal {
@@ -11,6 +14,10 @@ namespace tal {
 CAudioProcessDefBaseInit::~CAudioProcessDefBaseInit() {
     for (int i = 0; i < mParams.count(); ++i)
         delete mParams[i].relativeName;
+    for (int i = 0; i < mShared.count(); ++i)
+        delete mShared[i].relativeName;
+    for (int i = 0; i < mFilters.count(); ++i)
+        delete mFilters[i].groupPrefix;
 }
 
 CError* CAudioProcessDefBaseInit::initChilds() {
@@ -26,19 +33,36 @@ bool CAudioProcessDefBaseInit::collectChild(CObject* object) {
         mAllocations.findOrAdd(allocation->getIndex())->value = allocation;
         return true;
     }
-    if (auto* param = dynamic_cast<CAudioParamDef*>(object)) {
-        addParam(param, CString(".").append(param->getShortName()));
+    if (auto* remap = dynamic_cast<CAudioParamRemapDef*>(object)) {
+        mRemaps.add(remap);
         return true;
     }
+    if (collectGrouped(object, CString::emptyString))
+        return true;
     if (!object->tag().equals("core:object"))
         return false;
-    // A parameter group: its parameters get the group's short name in their relative names.
-    // Anything else inside a group, groups inside groups included, has no effect.
-    const CString groupName = CString(".").append(object->getShortName()).append(".");
+    // A parameter group. Allocations, remappings and groups inside it have no effect.
+    const CString group = CString(".").append(object->getShortName());
     for (int i = 0; i < object->childCount(); ++i)
-        if (auto* param = dynamic_cast<CAudioParamDef*>(object->child(i)))
-            addParam(param, CString(groupName).append(param->getShortName()));
+        collectGrouped(object->child(i), group);
     return true;
+}
+
+bool CAudioProcessDefBaseInit::collectGrouped(CObject* object, const CString& group) {
+    const CString dot(".");
+    if (auto* shared = dynamic_cast<CAudioParamSharedStorage*>(object)) {
+        mShared.add(CSharedEntry{shared, new CString(CString(group).append(dot).append(shared->getParamName()))});
+        return true;
+    }
+    if (auto* filter = dynamic_cast<CAudioParamFilterDef*>(object)) {
+        mFilters.add(CFilterEntry{filter, new CString(group)});
+        return true;
+    }
+    if (auto* param = dynamic_cast<CAudioParamDef*>(object)) {
+        mParams.add(CParamEntry{param, new CString(CString(group).append(dot).append(param->getShortName()))});
+        return true;
+    }
+    return false;
 }
 
 const CAudioParamAllocDef* CAudioProcessDefBaseInit::findAllocation(std::int32_t index) const noexcept {
@@ -46,16 +70,15 @@ const CAudioParamAllocDef* CAudioProcessDefBaseInit::findAllocation(std::int32_t
     return node != nullptr ? node->value : nullptr;
 }
 
-void CAudioProcessDefBaseInit::addParam(CAudioParamDef* definition, const CString& relativeName) {
-    mParams.add(CParamEntry{definition, new CString(relativeName)});
-}
-
 void CAudioProcessDefBaseInit::registerParams(const CString& prefix, CAudioParamCollector& collector) const {
     for (int i = 0; i < mParams.count(); ++i) {
         const CAudioParamInfo& info = mParams[i].definition->getInfo();
         if (!info.isGlobal())   // set for persistent and storable definitions too
             continue;
-        CAudioParam* param = collector.acquireParam(CString(prefix).append(*mParams[i].relativeName));
+        const CString name = CString(prefix).append(*mParams[i].relativeName);
+        if (collector.isParamRemapped(name))
+            continue;   // another parameter serves the name
+        CAudioParam* param = collector.acquireParam(name);
         param->setInfo(&info, nullptr, CAudioParamContext{});
     }
 }

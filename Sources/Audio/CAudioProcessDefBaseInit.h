@@ -11,11 +11,15 @@ namespace tal {
 class CAudioParamAllocDef;
 class CAudioParamCollector;
 class CAudioParamDef;
+class CAudioParamFilterDef;
+class CAudioParamRemapDef;
+class CAudioParamSharedStorage;
 
 // The part of a process definition that collects the definition's local parameter objects into
 // tables once its children exist: the parameter allocations by index (a later allocation of an
-// index replaces an earlier one), and the parameter definitions, directly or inside a parameter
-// group (a "core:object" child, whose short name becomes part of the relative name). Relative names
+// index replaces an earlier one), the remappings, and the shared storages, parameter filters and
+// parameter definitions, directly or inside a parameter group (a "core:object" child, whose short
+// name becomes part of the relative names and of the filters' group prefix). Relative names
 // begin with a dot and are appended to a process's name prefix. Read-only after initChilds; the
 // objects the tables point to are children owned by the tree.
 class CAudioProcessDefBaseInit : public CObject {
@@ -23,6 +27,14 @@ public:
     struct CParamEntry {
         CAudioParamDef* definition;
         CString* relativeName;   // owned
+    };
+    struct CSharedEntry {
+        CAudioParamSharedStorage* storage;
+        CString* relativeName;   // owned
+    };
+    struct CFilterEntry {
+        CAudioParamFilterDef* definition;
+        CString* groupPrefix;    // owned; empty, or a dot and the group's short name
     };
 
     CAudioProcessDefBaseInit() = default;
@@ -43,6 +55,9 @@ public:
     const CSortedMap<std::int32_t, CAudioParamAllocDef*>& allocations() const noexcept { return mAllocations; }
     int paramCount() const noexcept { return mParams.count(); }
     const CParamEntry& param(int index) const noexcept { return mParams[index]; }
+    const CArray<CAudioParamRemapDef*>& remaps() const noexcept { return mRemaps; }
+    const CArray<CSharedEntry>& sharedStorages() const noexcept { return mShared; }
+    const CArray<CFilterEntry>& filters() const noexcept { return mFilters; }
 
     // The full name of a parameter name written relative to base (a process's name prefix):
     // a leading "/" makes the rest absolute; each leading "^" drops the last dotted component of
@@ -55,9 +70,13 @@ protected:
     bool collectChild(CObject* child);
 
 private:
-    void addParam(CAudioParamDef* definition, const CString& relativeName);
+    // Shared storages, filters and parameters, directly (empty group) or inside a group.
+    bool collectGrouped(CObject* object, const CString& group);
 
     CSortedMap<std::int32_t, CAudioParamAllocDef*> mAllocations;
+    CArray<CAudioParamRemapDef*> mRemaps;
+    CArray<CSharedEntry> mShared;
+    CArray<CFilterEntry> mFilters;
     CArray<CParamEntry> mParams;
 };
 

@@ -179,6 +179,77 @@ TEST(CAudioProcessDefBase, ANewProcessReplacesTheOldOneDisconnectedBeforeItsInit
     (void)old;
 }
 
+TEST(CAudioProcessDefBase, RemappingsLeadBindingsToTheServingParameterUntilTheProcessGoes) {
+    CGraphDefTree tree;
+    CObject* d = tree.add(tree.root(), "test:gain-def", "coder");
+    tree.leaf(d, "audio:param-remap", "r", {{"orig", "pairs"}, {"new", "^io.ms-pairs"}});
+    tree.leaf(d, "audio:param", "pairs", {{"element-size", "1"}, {"converter", "shared::audio.paramcvt.real"}, {"min-values", "0"}, {"max-values", "1"}, {"def-values", "0"}, {"is-global", "true"}});
+    ASSERT_EQ(CGraphDefTree::finish(d), "");
+    auto* def = dynamic_cast<CAudioProcessDefBase*>(d);
+    const CString prefix("plugin.main.coder");
+    const CString pairs("plugin.main.coder.pairs");
+    {
+        Holder copy;   // a stacked copy registers nothing
+        ASSERT_EQ(test::messageOf(def->createProcess(&copy.process, prefix, tree.context, 0, 0, &tree.pool(), true, false)), "");
+        EXPECT_FALSE(tree.collector.isParamRemapped(pairs));
+    }
+    {
+        Holder h;
+        ASSERT_EQ(test::messageOf(def->createProcess(&h.process, prefix, tree.context, 0, 0, &tree.pool(), false, false)), "");
+        EXPECT_TRUE(tree.collector.isParamRemapped(pairs));
+        // The global parameter is served elsewhere, so it is not created under its own name.
+        EXPECT_EQ(tree.collector.findParam(pairs), nullptr);
+        const CAudioParamStorage* values = nullptr;
+        std::uint32_t changed = 0;
+        h.process->bindParam(CString("pairs"), false, false, values, &changed);
+        EXPECT_EQ(values, &tree.collector.acquireParam(CString("plugin.main.io.ms-pairs"))->getAudioSide());
+        {
+            Holder second;   // a second process of the same name counts one more use
+            ASSERT_EQ(test::messageOf(def->createProcess(&second.process, prefix, tree.context, 0, 0, &tree.pool(), false, false)), "");
+        }
+        EXPECT_TRUE(tree.collector.isParamRemapped(pairs));
+    }
+    EXPECT_FALSE(tree.collector.isParamRemapped(pairs));   // withdrawn with the last process
+}
+
+TEST(CAudioProcessDefBase, FiltersResolveTheirNamesInTheirGroup) {
+    CGraphDefTree tree;
+    CObject* d = tree.add(tree.root(), "test:gain-def", "def");
+    CObject* group = tree.add(d, "core:object", "io");
+    tree.leaf(group, "audio:param-filter-bypass-ms", "f", {{"src", "ms-pairs"}, {"dst", "^ms-bypass"}});
+    ASSERT_EQ(CGraphDefTree::finish(group), "");
+    ASSERT_EQ(CGraphDefTree::finish(d), "");
+    auto* def = dynamic_cast<CAudioProcessDefBase*>(d);
+    ASSERT_EQ(def->filters().count(), 1);
+    const CString prefix("plugin.p");
+    Holder h;
+    ASSERT_EQ(test::messageOf(def->createProcess(&h.process, prefix, tree.context, 0, 0, &tree.pool(), false, false)), "");
+    EXPECT_NE(tree.collector.findParam(CString("plugin.p.io.ms-pairs")), nullptr);
+    EXPECT_NE(tree.collector.findParam(CString("plugin.p.ms-bypass")), nullptr);
+}
+
+TEST(CAudioProcessDefBase, AFailingFilterFailsCreationAndLeavesNothingBehind) {
+    CGraphDefTree tree;
+    CObject* d = tree.add(tree.root(), "test:gain-def", "def");
+    tree.leaf(d, "audio:param-remap", "r", {{"orig", "x"}, {"new", "y"}});
+    // A filter takes at most nine sources: ten make its initialisation fail.
+    tree.leaf(d, "audio:param-filter-bypass-ms", "f", {{"src", "a,b,c,d,e,f,g,h,i,j"}, {"dst", "k"}});
+    ASSERT_EQ(CGraphDefTree::finish(d), "");
+    auto* def = dynamic_cast<CAudioProcessDefBase*>(d);
+    const CString prefix("plugin.p");
+    const int alive = CCountedGainProcess::alive;
+    Holder h;
+    CError* err = def->createProcess(&h.process, prefix, tree.context, 0, 0, &tree.pool(), false, false);
+    ASSERT_NE(err, nullptr);
+    EXPECT_TRUE(err->line(0) == CString("Too many source parameters 10 defined in the param filter."));
+    const std::string trace(err->line(err->lineCount() - 1).narrowed().chars8());
+    EXPECT_EQ(trace.rfind("Audio/CAudioProcessDefBase( ", 0), 0u) << trace;
+    delete err;
+    EXPECT_EQ(h.process, nullptr);
+    EXPECT_EQ(CCountedGainProcess::alive, alive);
+    EXPECT_FALSE(tree.collector.isParamRemapped(CString("plugin.p.x")));
+}
+
 CAudioProcessBase* makeMultiband() {
     return new test::CGainProcess(-1.0);
 }
