@@ -2,12 +2,14 @@
 tal_sources(
   Sources/Audio/CAudioExtParam.cpp
   Sources/Audio/CAudioExtParamList.cpp
+  Sources/Audio/CAudioParamRegistry.cpp
   Sources/Audio/CAudioPreset.cpp
   Sources/Audio/CAudioPresetBank.cpp
   Sources/Audio/RegistryCreators.cpp
 )
 tal_tests(audio
   tests/Audio/CAudioExtParamTest.cpp
+  tests/Audio/CAudioParamRegistryTest.cpp
   tests/Audio/CAudioPresetTest.cpp
   tests/Audio/CAudioPresetBankTest.cpp
 )

@@ -2,6 +2,7 @@
 
 #include "Audio/CAudioExtParam.h"
 #include "Audio/CAudioExtParamList.h"
+#include "Audio/CAudioParamRegistry.h"
 
 namespace tal {
 
@@ -10,6 +11,7 @@ namespace {
 const CCreatorTableEntry kTable[] = {
     {"audio:ext-param", &createObject<CAudioExtParam>, &CObject::initScheme},
     {"audio:ext-param-list", &createObject<CAudioExtParamList>, &CObject::initScheme},
+    {"audio:param-registry", &createObject<CAudioParamRegistry>, &CObject::initScheme},
     {"", nullptr, nullptr},
 };
 

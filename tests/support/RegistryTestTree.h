@@ -3,6 +3,7 @@
 #include "Audio/CAudioParam.h"
 #include "Audio/CAudioParamCollector.h"
 #include "Audio/CAudioParamDef.h"
+#include "Audio/CAudioParamUndo.h"
 #include "Audio/RegistryCreators.h"
 #include "Core/CCreatorRegistry.h"
 #include "support/ParamTestTree.h"
@@ -34,6 +35,7 @@ public:
             static const CCreatorTableEntry kTest[] = {
                 {"test:param-collector", [] { return static_cast<CObject*>(new CCollectorObject()); },
                  &CObject::initScheme},
+                {"test:param-undo", &createObject<CAudioParamUndo>, &CObject::initScheme},
                 {"", nullptr, nullptr},
             };
             CCreatorRegistry::instance().registerTable(registryCreatorTable());
