@@ -1,6 +1,7 @@
 #include "Audio/CAudioParamRegistry.h"
 
 #include "Audio/CAudioParam.h"
+#include "Audio/CAudioParamLock.h"
 #include "Audio/CAudioParamUndo.h"
 #include "Audio/CAudioPresetBank.h"
 #include "Core/CMemoryReader.h"
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace tal;
@@ -376,4 +378,25 @@ TEST_F(CAudioParamRegistryFixture, RenameAndMasterResetAreUndoSteps) {
     ASSERT_EQ(history.count(), 3);
     EXPECT_EQ(textOf(history[1]), "Program name change");
     EXPECT_EQ(textOf(history[2]), "Master reset");
+}
+
+// The editor renames through the registry (preset lock, then the name parameter's lock) while the
+// name parameter is edited directly on another thread (its lock, then the registry's reaction). The
+// registry reacts after the parameter's update, so the two never wait for each other, and at the
+// end the program name and the parameter agree.
+TEST_F(CAudioParamRegistryFixture, ConcurrentRenameAndNameParameterEdits) {
+    CAudioParamRegistry* registry = master();
+    registry->finishBinding();
+    CAudioParam* name = param("preset-name");
+    std::thread editor([&] {
+        for (int i = 0; i < 300; ++i) registry->renamePreset(0, CString("A") + CString(i), nullptr);
+    });
+    for (int i = 0; i < 300; ++i) name->setString(0, 0, CString("B") + CString(i), nullptr, nullptr, {});
+    editor.join();
+    CString text;
+    {
+        CAudioParamLock lock(name);
+        text = name->getString(0, 0);
+    }
+    EXPECT_EQ(textOf(registry->getProgramName(0)), "DLMR:" + textOf(text));
 }
