@@ -289,6 +289,7 @@ void CAudioParamRegistry::storePreset(CAudioPreset& preset, int group) {
         std::lock_guard<std::recursive_mutex> presetLock(mPresetLock);
         preset.setName(mProgramBank->getPreset(mCurrentProgram)->getName());
     } else if (mPresetNameParam != nullptr) {
+        CAudioParamLock lock(mPresetNameParam);
         preset.setName(mId + CString(":") + mPresetNameParam->getString(group < 0 ? 0 : group, 0));
     } else {
         preset.setName(mId + CString(":"));
