@@ -16,6 +16,7 @@ int runCompile(std::span<const char* const> args);
 int runDump(std::span<const char* const> args);
 int runPack(std::span<const char* const> args);
 int runInspect(std::span<const char* const> args);
+int runHost(std::span<const char* const> args);
 
 // One line per subcommand; each lives in a file of its own.
 static const Command kCommands[] = {
@@ -25,6 +26,7 @@ static const Command kCommands[] = {
     {"dump", "dump FILE: load a compiled description and print its object tree", runDump},
     {"pack", "pack table --output FILE.cpp --symbol NAME RESOURCE=PATH...: embedded resource table", runPack},
     {"inspect", "inspect FILE: print a preset file, a bank file or a saved plug-in state", runInspect},
+    {"host", "host info BUNDLE | host process BUNDLE IN.wav OUT.wav [OPTIONS]: run a VST 3 bundle as a host does", runHost},
 };
 
 int runVersion(std::span<const char* const> args) {

@@ -9,6 +9,7 @@ add_executable(delmaro-tool
   tools/PackCommand.cpp
   tools/InspectCommand.cpp
   tools/RecordInspect.cpp
+  tools/HostCommand.cpp
 )
 target_include_directories(delmaro-tool PRIVATE tools)
 target_compile_options(delmaro-tool PRIVATE ${TAL_WARNINGS})
@@ -16,3 +17,16 @@ target_link_libraries(delmaro-tool PRIVATE tal::tal)
 set_target_properties(delmaro-tool PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 find_package(pugixml REQUIRED)
 target_link_libraries(delmaro-tool PRIVATE pugixml::pugixml)
+
+# The VST 3 host code: the "host" subcommand and the test harness of everything behind the VST 3
+# interface. It reaches a plug-in only through its bundle's GetPluginFactory.
+add_library(delmaro_host STATIC
+  tools/CHostModule.cpp
+  tools/CHostParameterChanges.cpp
+  tools/CHostComponentHandler.cpp
+  tools/CHostPlugin.cpp
+)
+target_include_directories(delmaro_host PUBLIC tools)
+target_compile_options(delmaro_host PRIVATE ${TAL_WARNINGS})
+target_link_libraries(delmaro_host PUBLIC vst3sdk ${CMAKE_DL_LIBS})
+target_link_libraries(delmaro-tool PRIVATE delmaro_host)

@@ -1,0 +1,36 @@
+# The VST 3 SDK as Debian ships it inside juce-modules-source-data (SDK 3.7.2 headers): only the
+# interfaces and the SDK's own support classes, built once as a static position-independent library
+# that the framework's binding and the host tool link. The SDK's own warnings are not ours.
+set(TAL_VST3_SDK /usr/share/juce/modules/juce_audio_processors/format_types/VST3_SDK)
+add_library(vst3sdk STATIC
+  ${TAL_VST3_SDK}/pluginterfaces/base/coreiids.cpp
+  ${TAL_VST3_SDK}/pluginterfaces/base/funknown.cpp
+  ${TAL_VST3_SDK}/pluginterfaces/base/ustring.cpp
+  ${TAL_VST3_SDK}/pluginterfaces/base/conststringtable.cpp
+  ${TAL_VST3_SDK}/base/source/baseiids.cpp
+  ${TAL_VST3_SDK}/base/source/fbuffer.cpp
+  ${TAL_VST3_SDK}/base/source/fdebug.cpp
+  ${TAL_VST3_SDK}/base/source/fobject.cpp
+  ${TAL_VST3_SDK}/base/source/fstring.cpp
+  ${TAL_VST3_SDK}/base/source/updatehandler.cpp
+  ${TAL_VST3_SDK}/base/thread/source/flock.cpp
+  ${TAL_VST3_SDK}/public.sdk/source/common/memorystream.cpp
+  ${TAL_VST3_SDK}/public.sdk/source/common/pluginview.cpp
+  ${TAL_VST3_SDK}/public.sdk/source/vst/vstbus.cpp
+  ${TAL_VST3_SDK}/public.sdk/source/vst/vstcomponentbase.cpp
+  ${TAL_VST3_SDK}/public.sdk/source/vst/vsteditcontroller.cpp
+  ${TAL_VST3_SDK}/public.sdk/source/vst/vstinitiids.cpp
+  ${TAL_VST3_SDK}/public.sdk/source/vst/vstparameters.cpp
+  ${TAL_VST3_SDK}/public.sdk/source/vst/hosting/hostclasses.cpp
+  ${TAL_VST3_SDK}/public.sdk/source/vst/hosting/pluginterfacesupport.cpp
+)
+set_target_properties(vst3sdk PROPERTIES POSITION_INDEPENDENT_CODE ON)
+target_include_directories(vst3sdk SYSTEM PUBLIC ${TAL_VST3_SDK})
+target_compile_definitions(vst3sdk PUBLIC RELEASE=1)
+target_compile_options(vst3sdk PRIVATE -w)
+target_link_libraries(vst3sdk PUBLIC Threads::Threads)
+
+# The VST 3 binding of the plug-in.
+target_link_libraries(tal PUBLIC vst3sdk)
+tal_sources(
+)
