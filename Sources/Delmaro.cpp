@@ -13,6 +13,7 @@
 // finalised and the shared tree released first, then the records are destroyed in reverse order of
 // creation, and last the allocator's chunks are freed. ModuleExit stops every thread of ours, so
 // that no code of the library runs once it is unmapped.
+#include "Audio/VST/VST3Entry.h"
 #include "Core/CAppData.h"
 #include "Core/CApplication.h"
 #include "Core/CBuildInfo.h"
@@ -64,6 +65,7 @@ struct CApplicationLifetime {
     ~CApplicationLifetime() {
         // No worker thread may outlive the library's code; ModuleExit has normally joined them.
         CWorkerThreadPool::releaseIdleWorkers();
+        releasePluginFactoryVST3();
         CApplication::finishApplication();
         CResourceMap::clear();
     }
@@ -141,8 +143,9 @@ DELMARO_EXPORT bool bundleEntry(void* /*bundle*/) {
 
 DELMARO_EXPORT bool bundleExit() { return true; }
 
-// The VST 3 class factory; the binding to the VST 3 interfaces provides it. Until then no class.
-DELMARO_EXPORT void* GetPluginFactory() {
+// The VST 3 class factory with the one class of the "project" object; null when the shared
+// description could not provide it.
+DELMARO_EXPORT Steinberg::IPluginFactory* GetPluginFactory() {
     startOnce();
-    return nullptr;
+    return tal::getPluginFactoryVST3();
 }

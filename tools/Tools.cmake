@@ -30,3 +30,11 @@ target_include_directories(delmaro_host PUBLIC tools)
 target_compile_options(delmaro_host PRIVATE ${TAL_WARNINGS})
 target_link_libraries(delmaro_host PUBLIC vst3sdk ${CMAKE_DL_LIBS})
 target_link_libraries(delmaro-tool PRIVATE delmaro_host)
+
+# Tests through the bundle, with the host code as the harness.
+tal_tests(tools tests/tools/VST3BundleTest.cpp)
+if(TARGET tal_tools_tests)
+  target_link_libraries(tal_tools_tests PRIVATE delmaro_host)
+  add_dependencies(tal_tools_tests Delmaro)
+  target_compile_definitions(tal_tools_tests PRIVATE TAL_PLUGIN_MODULE="$<TARGET_FILE:Delmaro>")
+endif()

@@ -23,6 +23,7 @@ add_library(vst3sdk STATIC
   ${TAL_VST3_SDK}/public.sdk/source/vst/vstparameters.cpp
   ${TAL_VST3_SDK}/public.sdk/source/vst/hosting/hostclasses.cpp
   ${TAL_VST3_SDK}/public.sdk/source/vst/hosting/pluginterfacesupport.cpp
+  Sources/Audio/VST/PlugViewInterfaceIds.cpp
 )
 set_target_properties(vst3sdk PROPERTIES POSITION_INDEPENDENT_CODE ON)
 target_include_directories(vst3sdk SYSTEM PUBLIC ${TAL_VST3_SDK})
@@ -33,4 +34,23 @@ target_link_libraries(vst3sdk PUBLIC Threads::Threads)
 # The VST 3 binding of the plug-in.
 target_link_libraries(tal PUBLIC vst3sdk)
 tal_sources(
+  Sources/Audio/CAudioWrapper.cpp
+  Sources/Audio/CAudioWrapperEventQueue.cpp
+  Sources/Audio/VST/CAudioWrapperVST3.cpp
+  Sources/Audio/VST/CInputStreamVST.cpp
+  Sources/Audio/VST/COutputStreamVST.cpp
+  Sources/Audio/VST/CPluginFactory.cpp
+  Sources/Audio/VST/CSingleComponentEffect.cpp
+  Sources/Audio/VST/ParamQueueEvents.cpp
+  Sources/Audio/VST/SpeakerArrangements.cpp
+  Sources/Audio/VST/VST3Entry.cpp
+)
+
+tal_tests(audio
+  tests/Audio/CAudioWrapperEventQueueTest.cpp
+  tests/Audio/CAudioWrapperTest.cpp
+  tests/Audio/CFloatModeGuardTest.cpp
+  tests/Audio/VST/ParamQueueEventsTest.cpp
+  tests/Audio/VST/SpeakerArrangementsTest.cpp
+  tests/Audio/VST/StreamAdapterVSTTest.cpp
 )
