@@ -27,3 +27,10 @@ if(TARGET tal_core_tests)
   target_compile_definitions(tal_core_tests PRIVATE
     TAL_PLUGIN_MODULE="$<TARGET_FILE:Delmaro>")
 endif()
+
+# `cmake --build DIR --target install-vst3` copies the bundle into ~/.vst3, where Linux hosts look.
+add_custom_target(install-vst3
+  COMMAND ${CMAKE_COMMAND} -DBUNDLE=${CMAKE_BINARY_DIR}/Delmaro.vst3 -P ${CMAKE_SOURCE_DIR}/cmake/InstallVST3.cmake
+  DEPENDS Delmaro
+  COMMENT "Installing Delmaro.vst3 into ~/.vst3"
+  VERBATIM)

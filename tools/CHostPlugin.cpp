@@ -66,7 +66,7 @@ std::string CHostPlugin::create(IPluginFactory* factory) {
         if (mComponent->initialize(mHostApp) != kResultOk) {
             mComponent->release();
             mComponent = nullptr;
-            return std::string("'") + info.name + "' refused to initialise (its log tells why)";
+            return std::string("'") + info.name + "' refused to initialise";
         }
         if (mComponent->queryInterface(IAudioProcessor::iid, &obj) != kResultOk) {
             destroy();

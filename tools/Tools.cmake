@@ -32,7 +32,7 @@ target_link_libraries(delmaro_host PUBLIC vst3sdk ${CMAKE_DL_LIBS})
 target_link_libraries(delmaro-tool PRIVATE delmaro_host)
 
 # Tests through the bundle, with the host code as the harness.
-tal_tests(tools tests/tools/VST3BundleTest.cpp)
+tal_tests(tools tests/tools/VST3BundleTest.cpp tests/tools/CHostParameterChangesTest.cpp)
 if(TARGET tal_tools_tests)
   target_link_libraries(tal_tools_tests PRIVATE delmaro_host)
   add_dependencies(tal_tools_tests Delmaro)

@@ -4,7 +4,9 @@
 
 #include <xmmintrin.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -125,6 +127,38 @@ TEST(CAudioWrapper, SampleRateChangeMarksTheFormatOnlyWhenItDiffers) {
     w.setSampleRate(96000.0);
     EXPECT_TRUE(w.isFormatChanged());
     EXPECT_EQ(w.getSampleRate(), 96000.0);
+}
+
+// The audio thread changes the host format and runs blocks while the main thread reads the format
+// and replaces the channel labels (the spin lock and the wrapper mutex keep both race-free).
+TEST(CAudioWrapper, ConcurrentFormatChangesAndQueries) {
+    CProbeWrapper w;
+    std::atomic<bool> done{false};
+    std::thread audio([&] {
+        for (int i = 0; i < 20000; ++i) {
+            const int n = 1 + i % 8;
+            w.setHostChannelCounts(n + 2, 2, n);
+            if (w.isFormatChanged())
+                w.applyFormatChange();
+            w.runBlock(64);
+            w.log.clear();
+        }
+        done.store(true);
+    });
+    int reads = 0;
+    CStringList labels;
+    labels.add("L");
+    labels.add("R");
+    while (!done.load()) {
+        const std::int32_t in = w.getInputChannelCount();
+        const std::int32_t side = w.getSidechainChannelCount();
+        EXPECT_GE(in, side);
+        w.setChannelLabels(labels, CStringList());
+        EXPECT_EQ(w.getMainLabels().count(), 2);
+        ++reads;
+    }
+    audio.join();
+    EXPECT_GT(reads, 0);
 }
 
 } // namespace

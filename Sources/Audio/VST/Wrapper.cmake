@@ -36,6 +36,7 @@ target_link_libraries(tal PUBLIC vst3sdk)
 tal_sources(
   Sources/Audio/CAudioWrapper.cpp
   Sources/Audio/CAudioWrapperEventQueue.cpp
+  Sources/Audio/HostSampleConversion.cpp
   Sources/Audio/VST/CAudioWrapperVST3.cpp
   Sources/Audio/VST/CInputStreamVST.cpp
   Sources/Audio/VST/COutputStreamVST.cpp
@@ -50,6 +51,7 @@ tal_tests(audio
   tests/Audio/CAudioWrapperEventQueueTest.cpp
   tests/Audio/CAudioWrapperTest.cpp
   tests/Audio/CFloatModeGuardTest.cpp
+  tests/Audio/HostSampleConversionTest.cpp
   tests/Audio/VST/ParamQueueEventsTest.cpp
   tests/Audio/VST/SpeakerArrangementsTest.cpp
   tests/Audio/VST/StreamAdapterVSTTest.cpp

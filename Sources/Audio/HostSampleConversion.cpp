@@ -1,0 +1,55 @@
+#include "Audio/HostSampleConversion.h"
+
+#include "Audio/CDenormNoiseGen.h"
+
+#include <algorithm>
+
+namespace tal {
+
+void readHostChannel(const void* source, bool is64, std::int32_t offset, std::int32_t length, CDenormNoiseGen* noise,
+                     double* __restrict out) noexcept {
+    if (length <= 0)
+        return;
+    if (noise != nullptr)
+        noise->fill(out, length);
+    else
+        std::fill_n(out, length, 0.0);
+    if (source == nullptr)
+        return;
+    if (is64) {
+        const double* __restrict in = static_cast<const double*>(source) + offset;
+        if (noise != nullptr)
+            for (std::int32_t i = 0; i < length; ++i)
+                out[i] = in[i] + out[i];
+        else
+            std::copy_n(in, length, out);
+    } else {
+        const float* __restrict in = static_cast<const float*>(source) + offset;
+        for (std::int32_t i = 0; i < length; ++i)
+            out[i] = double(in[i]) + out[i];
+    }
+}
+
+void writeHostChannel(const double* __restrict in, void* target, bool is64, std::int32_t offset,
+                      std::int32_t count) noexcept {
+    if (target == nullptr || count <= 0)
+        return;
+    if (is64) {
+        std::copy_n(in, count, static_cast<double*>(target) + offset);
+    } else {
+        float* __restrict out = static_cast<float*>(target) + offset;
+        for (std::int32_t i = 0; i < count; ++i)
+            out[i] = float(in[i]);
+    }
+}
+
+void clearHostChannel(void* target, bool is64, std::int32_t from, std::int32_t to) noexcept {
+    if (target == nullptr || to <= from)
+        return;
+    if (is64)
+        std::fill(static_cast<double*>(target) + from, static_cast<double*>(target) + to, 0.0);
+    else
+        std::fill(static_cast<float*>(target) + from, static_cast<float*>(target) + to, 0.0f);
+}
+
+} // namespace tal
