@@ -32,9 +32,23 @@ target_link_libraries(delmaro_host PUBLIC vst3sdk ${CMAKE_DL_LIBS})
 target_link_libraries(delmaro-tool PRIVATE delmaro_host)
 
 # Tests through the bundle, with the host code as the harness.
-tal_tests(tools tests/tools/VST3BundleTest.cpp tests/tools/CHostParameterChangesTest.cpp)
+tal_tests(tools
+  tests/tools/VST3BundleTest.cpp
+  tests/tools/VST3InstanceTest.cpp
+  tests/tools/CHostParameterChangesTest.cpp
+)
 if(TARGET tal_tools_tests)
   target_link_libraries(tal_tools_tests PRIVATE delmaro_host)
   add_dependencies(tal_tools_tests Delmaro)
   target_compile_definitions(tal_tools_tests PRIVATE TAL_PLUGIN_MODULE="$<TARGET_FILE:Delmaro>")
+endif()
+
+# The real-time check replaces malloc in its own test program; sanitizers bring their own allocators.
+if(TAL_BUILD_TESTS AND NOT TAL_SANITIZE)
+  add_executable(tal_realtime_tests tests/tools/VST3RealtimeTest.cpp)
+  target_compile_options(tal_realtime_tests PRIVATE ${TAL_WARNINGS})
+  target_link_libraries(tal_realtime_tests PRIVATE delmaro_host GTest::gtest GTest::gtest_main)
+  add_dependencies(tal_realtime_tests Delmaro)
+  target_compile_definitions(tal_realtime_tests PRIVATE TAL_PLUGIN_MODULE="$<TARGET_FILE:Delmaro>")
+  gtest_discover_tests(tal_realtime_tests DISCOVERY_TIMEOUT 60)
 endif()
