@@ -38,6 +38,7 @@ tal_sources(
   Sources/Audio/CAudioWrapperEventQueue.cpp
   Sources/Audio/HostSampleConversion.cpp
   Sources/Audio/VST/CAudioWrapperVST3.cpp
+  Sources/Audio/VST/CAudioWrapperVST3ProgramParameter.cpp
   Sources/Audio/VST/CInputStreamVST.cpp
   Sources/Audio/VST/COutputStreamVST.cpp
   Sources/Audio/VST/CPluginFactory.cpp
@@ -52,6 +53,7 @@ tal_tests(audio
   tests/Audio/CAudioWrapperTest.cpp
   tests/Audio/CFloatModeGuardTest.cpp
   tests/Audio/HostSampleConversionTest.cpp
+  tests/Audio/VST/CAudioWrapperVST3ProgramParameterTest.cpp
   tests/Audio/VST/ParamQueueEventsTest.cpp
   tests/Audio/VST/SpeakerArrangementsTest.cpp
   tests/Audio/VST/StreamAdapterVSTTest.cpp
