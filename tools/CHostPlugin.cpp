@@ -31,7 +31,7 @@ CHostPlugin::CHostPlugin() : mHostApp(new HostApplication()) {}
 
 CHostPlugin::~CHostPlugin() {
     destroy();
-    mHostApp->release();
+    delete mHostApp;   // the SDK's host application object is not reference counted
 }
 
 SpeakerArrangement CHostPlugin::arrangementFor(int count) {
