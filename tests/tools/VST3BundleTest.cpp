@@ -79,7 +79,7 @@ TEST(VST3Bundle, FactoryIsCachedAndOutlivesTheHostsReferences) {
     IPluginFactory* later = getFactory(); // ...and a later call still gets a live factory
     ASSERT_NE(later, nullptr);
     EXPECT_EQ(later->countClasses(), 1);
-    later->addRef();                      // the module's close releases one reference
+    // `later` is the host's reference now: the module's close releases it.
     dlclose(handle);
 }
 
