@@ -149,14 +149,14 @@ TEST(CAudioWrapper, ConcurrentFormatChangesAndQueries) {
     CStringList labels;
     labels.add("L");
     labels.add("R");
-    while (!done.load()) {
+    do {   // at least once, however the threads are scheduled
         const std::int32_t in = w.getInputChannelCount();
         const std::int32_t side = w.getSidechainChannelCount();
         EXPECT_GE(in, side);
         w.setChannelLabels(labels, CStringList());
         EXPECT_EQ(w.getMainLabels().count(), 2);
         ++reads;
-    }
+    } while (!done.load());
     audio.join();
     EXPECT_GT(reads, 0);
 }
