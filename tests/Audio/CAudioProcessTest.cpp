@@ -5,6 +5,7 @@
 #include "Audio/CAudioProcessDef.h"
 #include "Audio/CAudioProcessLinkStateDef.h"
 #include "Audio/CAudioProcessPort.h"
+#include "Audio/Processes/ProcessCreators.h"
 #include "support/CLogCapture.h"
 #include "support/GraphDefTree.h"
 
@@ -253,6 +254,78 @@ TEST(CAudioProcess, NestedCompositeForwardsThroughItsChildren) {
     ASSERT_NE(innerProcess, nullptr);
     ASSERT_NE(innerProcess->childProcess(CString("f")), nullptr);
     EXPECT_TRUE(innerProcess->childProcess(CString("f"))->namePrefix() == CString("plugin.modMain.inner.f"));
+}
+
+// The product's root composite with gain leaves in place of its modules, and real nodes.
+struct ProductRoot {
+    explicit ProductRoot(CGraphDefTree& tree) {
+        static const bool registered = (CCreatorRegistry::instance().registerTable(kProcessCreatorTable), true);
+        (void)registered;
+        def = tree.add(tree.root(), "audio:process-def", "modMain", {{"is-auto-links", "true"}});
+        tree.leaf(def, "audio:modNode", "modInputNode");
+        tree.leaf(def, "test:gain-def", "modMSEncoder", {{"gain", "2"}, {"bypass-state-id", "31"}});
+        tree.leaf(def, "audio:modNode", "modPreUpsampler");
+        tree.leaf(def, "audio:modNode", "modMainPre");
+        tree.leaf(def, "test:gain-def", "modDelmaro", {{"gain", "3"}});
+        tree.leaf(def, "test:gain-def", "modOutGain", {{"gain", "5"}});
+        tree.leaf(def, "audio:modNode", "modPostDownsampler");
+        tree.leaf(def, "test:gain-def", "modSpectrum", {{"gain", "17"}, {"is-outoforder", "true"}});
+        tree.leaf(def, "test:gain-def", "modGroupSolo", {{"gain", "7"}, {"bypass-state-id", "35"}});
+        tree.leaf(def, "test:gain-def", "modMSDecoder", {{"gain", "11"}, {"bypass-state-id", "31"}});
+        tree.leaf(def, "test:gain-def", "modBypass", {{"gain", "13"}});
+        tree.leaf(def, "audio:process-link", "dry", {{"src", "modInputNode"}, {"dst", "modBypass/1"}});
+        tree.leaf(def, "audio:process-link", "analyser",
+                  {{"src", "modPostDownsampler"}, {"dst", "modSpectrum"}, {"bypass-state-id", "30"}});
+        tree.leaf(def, "audio:process-bypass-state", "ms", {{"id", "31"}, {"param", "mid-side-bypass"}, {"value", "1.0"}});
+        tree.leaf(def, "audio:process-bypass-state", "solo", {{"id", "35"}, {"param", "group-solo-bypass"}, {"value", "1.0"}});
+        tree.leaf(def, "audio:process-bypass-state", "viz",
+                  {{"id", "30"}, {"param", "modSpectrum-enable"}, {"value", "1.0"}, {"and-param", "modSpectrum.disable"},
+                   {"and-value", "0"}, {"is-inverted", "true"}});
+        EXPECT_EQ(CGraphDefTree::finish(def), "");
+    }
+    CObject* def = nullptr;
+};
+
+TEST(CAudioProcess, ProductRootProcessesAndOrderForEachBypassState) {
+    CGraphDefTree tree;
+    ProductRoot product(tree);
+    Rig rig(tree);
+    ASSERT_EQ(rig.create(product.def), "");
+    const std::string p = "plugin.modMain.";
+    struct Row {
+        double msBypass, soloBypass, vizEnable;
+        double gain;   // the product of the gains on the chain
+        std::vector<std::string> sequence;
+    } rows[] = {
+        // A complete mid/side pair, a soloed group, the analyser requested: every module runs.
+        {0, 0, 1, 2 * 3 * 5 * 7 * 11 * 13,
+         {"modMSEncoder", "modDelmaro", "modOutGain", "modSpectrum", "modGroupSolo", "modMSDecoder", "modBypass"}},
+        // No mid/side pair: both coders leave the chain.
+        {1, 0, 1, 3 * 5 * 7 * 13, {"modDelmaro", "modOutGain", "modSpectrum", "modGroupSolo", "modBypass"}},
+        // No group soloed, the analyser not requested.
+        {1, 1, 0, 3 * 5 * 13, {"modDelmaro", "modOutGain", "modBypass"}},
+        // Back to everything: the coders and the analyser get fresh processes.
+        {0, 0, 1, 2 * 3 * 5 * 7 * 11 * 13,
+         {"modMSEncoder", "modDelmaro", "modOutGain", "modSpectrum", "modGroupSolo", "modMSDecoder", "modBypass"}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(::testing::Message() << r.msBypass << " " << r.soloBypass << " " << r.vizEnable);
+        setAudioValue(tree, "plugin.modMain.mid-side-bypass", r.msBypass);
+        setAudioValue(tree, "plugin.modMain.group-solo-bypass", r.soloBypass);
+        setAudioValue(tree, "plugin.modMain.modSpectrum-enable", r.vizEnable);
+        EXPECT_EQ(rig.run(1.0), r.gain);
+        std::vector<std::string> expect;
+        for (const std::string& name : r.sequence)
+            expect.push_back(p + name);
+        EXPECT_EQ(rig.sequence(), expect);
+        for (const char* node : {"modInputNode", "modPreUpsampler", "modMainPre", "modPostDownsampler"})
+            EXPECT_EQ(rig.composite().childProcess(CString(node)), nullptr) << node;   // nodes never get one
+    }
+    // modBypass gets the dry input on port 1.
+    CAudioProcessBase* bypass = rig.composite().childProcess(CString("modBypass"));
+    ASSERT_NE(bypass, nullptr);
+    ASSERT_NE(bypass->findPort(1), nullptr);
+    EXPECT_EQ(bypass->findPort(1)->connections.count(), 1);
 }
 
 } // namespace
