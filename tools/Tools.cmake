@@ -7,8 +7,8 @@ add_executable(delmaro-tool
   tools/DescriptionDump.cpp
   tools/DumpCommand.cpp
   tools/PackCommand.cpp
-  tools/InspectCommand.cpp
-  tools/RecordInspect.cpp
+  tools/ShowRecordCommand.cpp
+  tools/RecordPrinter.cpp
   tools/HostCommand.cpp
 )
 target_include_directories(delmaro-tool PRIVATE tools)

@@ -128,7 +128,7 @@ CError* CAudioWrapper::parseVersion() {
         ok = v[i] >= 0;
     }
     if (!ok)
-        return newError("@talstr_CAudioWrapper_parseVersion_InvalidVersion Invalid version specification in "
+        return newError("@talstr_CAudioWrapper_parseVersion_InvalidVersion Invalid version text in "
                         "string '%1'.",
                         CString::emptyString, text);
     std::copy(v, v + 3, mVersion);

@@ -15,8 +15,8 @@ tal_tests(audio
 )
 # The record printer of "delmaro-tool inspect", tested on its own.
 tal_tests(tools
-  tests/tools/RecordInspectTest.cpp
-  tools/RecordInspect.cpp
+  tests/tools/RecordPrinterTest.cpp
+  tools/RecordPrinter.cpp
 )
 if(TARGET tal_tools_tests)
   target_include_directories(tal_tools_tests PRIVATE tools)

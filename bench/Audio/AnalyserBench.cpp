@@ -2,11 +2,11 @@
 // reference in the same process that does only the unavoidable work of the same analyses (window
 // multiply, forward FFT, magnitudes) on a plain buffer.
 #include "Audio/CAudioBlockPool.h"
-#include "Audio/Viz/CAudioVizDataSpectrum.h"
+#include "Audio/Viz/CAudioVizDataBins.h"
 #include "Audio/Viz/CFFTPlanCache.h"
-#include "Audio/Viz/CSpectrumAnalyser.h"
-#include "Audio/Viz/CSpectrumFrameSink.h"
-#include "Audio/Viz/SpectrumWindow.h"
+#include "Audio/Viz/CFFTAnalyser.h"
+#include "Audio/Viz/CFFTFrameSink.h"
+#include "Audio/Viz/AnalyserWindow.h"
 #include "fft/FftDispatch.h"
 
 #include <benchmark/benchmark.h>
@@ -21,7 +21,7 @@ using namespace tal;
 constexpr int kBlock = 512;
 constexpr double kRate = 48000.0;
 
-struct DiscardingSink : CSpectrumFrameSink {
+struct DiscardingSink : CFFTFrameSink {
     void postSpectrum(CAudioVizDataSpectrum* frame, bool) override { delete frame; }
 };
 
@@ -38,7 +38,7 @@ std::vector<double> noise(int n) {
 // Arguments: block-size value (order - 6), overlap in percent, averaging type.
 void BM_AnalyserPerBlock(benchmark::State& state) {
     initFFTCPUDispatch();
-    CSpectrumAnalyser::CSettings s;
+    CFFTAnalyser::CSettings s;
     s.blockSize = double(state.range(0));
     s.overlap = double(state.range(1)) / 100.0;
     s.type = double(state.range(2));
@@ -46,9 +46,9 @@ void BM_AnalyserPerBlock(benchmark::State& state) {
     DiscardingSink sink;
     const std::vector<double> input = noise(kBlock * 64);
     {
-        CSpectrumAnalyser analyser;
+        CFFTAnalyser analyser;
         analyser.setup(&pool, &sink, 0, 0);
-        analyser.update(s, CSpectrumAnalyser::kChangedAll, true, kRate, 30.0, 0.0);
+        analyser.update(s, CFFTAnalyser::kChangedAll, true, kRate, 30.0, 0.0);
         std::size_t at = 0;
         for (auto _ : state) {
             analyser.process(input.data() + at, kBlock, 30.0);

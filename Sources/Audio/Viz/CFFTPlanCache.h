@@ -6,7 +6,7 @@
 
 namespace tal {
 
-// One forward real-FFT plan of one order: the initialised specification and its work buffer.
+// One forward real-FFT plan of one order: the initialised plan header and its work buffer.
 // A plan serves one holder at a time, between acquireFFTPlan and releaseFFTPlan.
 struct CFFTPlan : CPoolAllocated {
     std::int32_t order = 0;
@@ -31,7 +31,7 @@ constexpr std::int32_t kFFTPlanMaxOrder = 30;
 CFFTPlan* acquireFFTPlan(std::int32_t order);
 // Puts a plan back on the free list of its order. Null is ignored.
 void releaseFFTPlan(CFFTPlan* plan) noexcept;
-// Fills a fresh plan record: sizes, specification (no scaling) and work buffer.
+// Fills a fresh plan record: sizes, plan header (no scaling) and work buffer.
 void initFFTPlan(CFFTPlan* plan, std::int32_t order);
 // Frees every plan waiting on the free lists (module unload, tests). Plans that are held stay
 // valid and may still be released afterwards.

@@ -2,7 +2,7 @@
 
 #include "Audio/Viz/CAudioVizDataInfo.h"
 #include "Audio/Viz/CAudioVizDataMeter.h"
-#include "Audio/Viz/CAudioVizDataSpectrum.h"
+#include "Audio/Viz/CAudioVizDataBins.h"
 #include "Audio/Viz/CAudioVizDataVScope.h"
 #include "Core/CByteBuffer.h"
 #include "Core/CError.h"

@@ -6,7 +6,7 @@
 // values of each group. A file that is not such a record, or is damaged, gives a clear message on
 // standard error and exit status 1 (what could be read is still printed).
 #include "DelmaroTool.h"
-#include "RecordInspect.h"
+#include "RecordPrinter.h"
 
 #include <cstdio>
 #include <string>

@@ -1,4 +1,4 @@
-#include "RecordInspect.h"
+#include "RecordPrinter.h"
 
 #include "Audio/CAudioPreset.h"
 #include "Audio/CAudioPresetBank.h"

@@ -1,4 +1,4 @@
-#include "RecordInspect.h"
+#include "RecordPrinter.h"
 
 #include "Audio/CAudioParamStorage.h"
 #include "Audio/CAudioPreset.h"

@@ -1,5 +1,5 @@
 #pragma once
-#include "Audio/Viz/CSpectrumFrameSink.h"
+#include "Audio/Viz/CFFTFrameSink.h"
 
 namespace tal {
 
@@ -10,9 +10,9 @@ struct CAudioVizItem;
 // Hands a spectrum analyser's frames to the instance's visualisation collector: the primary
 // spectrum to the item named after the analysing process, the secondary one to that name followed
 // by "-sec". This is what the spectrum module sets up in its init.
-class CSpectrumVizSink : public CSpectrumFrameSink {
+class CFFTVizSink : public CFFTFrameSink {
 public:
-    CSpectrumVizSink() = default;
+    CFFTVizSink() = default;
 
     // Registers (or finds) the two items. Null collector: frames are dropped.
     void attach(CAudioVizCollector* collector, const CString& ownerName);

@@ -1,9 +1,9 @@
-#include "Audio/Viz/CSpectrumAnalyser.h"
+#include "Audio/Viz/CFFTAnalyser.h"
 
 #include "Audio/CAudioBlockPool.h"
-#include "Audio/Viz/CAudioVizDataSpectrum.h"
-#include "Audio/Viz/CSpectrumFrameSink.h"
-#include "Audio/Viz/SpectrumWindow.h"
+#include "Audio/Viz/CAudioVizDataBins.h"
+#include "Audio/Viz/CFFTFrameSink.h"
+#include "Audio/Viz/AnalyserWindow.h"
 #include "fft/FftDispatch.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +16,7 @@
 namespace tal {
 namespace {
 
-struct CapturingSink : CSpectrumFrameSink {
+struct CapturingSink : CFFTFrameSink {
     void postSpectrum(CAudioVizDataSpectrum* frame, bool secondary) override {
         (secondary ? secondaryFrames : frames).emplace_back(frame);
     }
@@ -26,10 +26,10 @@ struct CapturingSink : CSpectrumFrameSink {
 
 // One analyser with its pool and sink, configured as a new module is: every setting changed.
 struct Rig {
-    explicit Rig(CSpectrumAnalyser::CSettings s, double rate = 48000.0, double fps = 30.0) : settings(s), rate(rate), fps(fps) {
+    explicit Rig(CFFTAnalyser::CSettings s, double rate = 48000.0, double fps = 30.0) : settings(s), rate(rate), fps(fps) {
         initFFTCPUDispatch();
         analyser.setup(&pool, &sink, 1, 2);
-        analyser.update(settings, CSpectrumAnalyser::kChangedAll, true, rate, fps, 0.0);
+        analyser.update(settings, CFFTAnalyser::kChangedAll, true, rate, fps, 0.0);
     }
     void feed(const std::vector<double>& x, int blockLength = 512) {
         for (std::size_t i = 0; i < x.size(); i += std::size_t(blockLength)) {
@@ -37,12 +37,12 @@ struct Rig {
             analyser.process(x.data() + i, n, fps);
         }
     }
-    CSpectrumAnalyser::CSettings settings;
+    CFFTAnalyser::CSettings settings;
     double rate;
     double fps;
     CAudioBlockPool pool;
     CapturingSink sink;
-    CSpectrumAnalyser analyser;   // destroyed first: its blocks return to the pool
+    CFFTAnalyser analyser;   // destroyed first: its blocks return to the pool
 };
 
 std::vector<double> sine(double amplitude, double frequency, double rate, int n) {
@@ -111,7 +111,7 @@ class SpectrumCalibration : public ::testing::TestWithParam<CalibrationCase> {};
 // A sine centred on bin k reads amplitude / sqrt(2) in bin k, whatever the window.
 TEST_P(SpectrumCalibration, BinCentredSineReadsItsRmsLevel) {
     const CalibrationCase c = GetParam();
-    CSpectrumAnalyser::CSettings s;
+    CFFTAnalyser::CSettings s;
     s.blockSize = 4;   // N = 1024
     s.window = c.window;
     s.avgTime = 0.0;   // every analysis replaces the average
@@ -133,7 +133,7 @@ INSTANTIATE_TEST_SUITE_P(Windows, SpectrumCalibration,
                                            CalibrationCase{kWindowDome, 2.0, 64, 3e-3, 1e-2},
                                            CalibrationCase{kWindowHann, 1.0, 1, 1e-9, 1e-9}));
 
-TEST(CSpectrumAnalyser, DefaultsGiveTheDocumentedSizes) {
+TEST(CFFTAnalyser, DefaultsGiveTheDocumentedSizes) {
     Rig rig({});
     EXPECT_EQ(rig.analyser.fftSize(), 2048);
     EXPECT_EQ(rig.analyser.binCount(), 1025);
@@ -155,14 +155,14 @@ struct SizeCase {
 
 // Every block size and overlap emits frames, also where the frame cadence would round to zero
 // (large blocks at a high frame rate) and where the hop would round to zero.
-TEST(CSpectrumAnalyser, EveryBlockSizeAndOverlapEmitsFrames) {
+TEST(CFFTAnalyser, EveryBlockSizeAndOverlapEmitsFrames) {
     const SizeCase cases[] = {{0, 0.5, 64, 32},        {0, 0.95, 64, 3},        {0, 1.0, 64, 1},
                               {4, 0.75, 1024, 256},    {6, 0.5, 4096, 2048},    {8, 0.5, 16384, 8192},
                               {10, 0.5, 65536, 32768}, {10, 0.95, 65536, 3276}, {-3, 0.5, 64, 32},
                               {14, 0.5, 65536, 32768}};
     for (const SizeCase& c : cases) {
         SCOPED_TRACE(::testing::Message() << "block-size " << c.blockSize << " overlap " << c.overlap);
-        CSpectrumAnalyser::CSettings s;
+        CFFTAnalyser::CSettings s;
         s.blockSize = c.blockSize;
         s.overlap = c.overlap;
         Rig rig(s, 44100.0, 60.0);
@@ -176,8 +176,8 @@ TEST(CSpectrumAnalyser, EveryBlockSizeAndOverlapEmitsFrames) {
     }
 }
 
-TEST(CSpectrumAnalyser, FirstAnalysisComesOneHopAfterTheReset) {
-    CSpectrumAnalyser::CSettings s;
+TEST(CFFTAnalyser, FirstAnalysisComesOneHopAfterTheReset) {
+    CFFTAnalyser::CSettings s;
     s.blockSize = 0;   // N = 64, hop 32
     Rig rig(s, 48000.0, 2000.0);   // every analysis emits
     rig.feed(std::vector<double>(31, 1.0));
@@ -199,11 +199,11 @@ TEST(CSpectrumAnalyser, FirstAnalysisComesOneHopAfterTheReset) {
     EXPECT_NEAR(f.values[0], dc * rig.analyser.alpha1(), 1e-12);
 }
 
-TEST(CSpectrumAnalyser, AvgAndMaxCarryTheAverageAndPeakSinceTheReset) {
+TEST(CFFTAnalyser, AvgAndMaxCarryTheAverageAndPeakSinceTheReset) {
     const double rate = 48000.0;
-    for (const int type : {CSpectrumAnalyser::kAvg, CSpectrumAnalyser::kMax}) {
+    for (const int type : {CFFTAnalyser::kAvg, CFFTAnalyser::kMax}) {
         SCOPED_TRACE(type);
-        CSpectrumAnalyser::CSettings s;
+        CFFTAnalyser::CSettings s;
         s.blockSize = 0;    // N = 64
         s.overlap = 0.0;    // hop 64: every analysis sees only new samples
         s.type = type;
@@ -215,7 +215,7 @@ TEST(CSpectrumAnalyser, AvgAndMaxCarryTheAverageAndPeakSinceTheReset) {
         buildSpectrumWindow(kWindowHann, w.data(), 64);
         double sum = 0.0;
         for (double v : w) sum += v;
-        const double expected = type == CSpectrumAnalyser::kAvg ? 2.0 * sum : 3.0 * sum;
+        const double expected = type == CFFTAnalyser::kAvg ? 2.0 * sum : 3.0 * sum;
         const CAudioVizDataSpectrum& f = *rig.sink.frames[1];
         EXPECT_NEAR(f.values[0], expected, 1e-12);
         EXPECT_EQ(f.averagingType, type);
@@ -223,47 +223,47 @@ TEST(CSpectrumAnalyser, AvgAndMaxCarryTheAverageAndPeakSinceTheReset) {
     }
 }
 
-TEST(CSpectrumAnalyser, AveragingTimeAloneKeepsTheSpectraButTypeRestarts) {
-    CSpectrumAnalyser::CSettings s;
+TEST(CFFTAnalyser, AveragingTimeAloneKeepsTheSpectraButTypeRestarts) {
+    CFFTAnalyser::CSettings s;
     s.blockSize = 0;
     s.overlap = 0.0;
-    s.type = CSpectrumAnalyser::kMax;
+    s.type = CFFTAnalyser::kMax;
     Rig rig(s, 48000.0, 1000.0);
     rig.feed(std::vector<double>(64, 3.0));
     s.avgTime = 1.0;
-    rig.analyser.update(s, CSpectrumAnalyser::kChangedAvgTime, false, 48000.0, 1000.0, 64.0 / 48000.0);
+    rig.analyser.update(s, CFFTAnalyser::kChangedAvgTime, false, 48000.0, 1000.0, 64.0 / 48000.0);
     rig.feed(std::vector<double>(64, 1.0));
     ASSERT_EQ(rig.sink.frames.size(), 2u);
     EXPECT_EQ(rig.sink.frames[1]->values[0], rig.sink.frames[0]->values[0]);   // the peak stays
-    rig.analyser.update(s, CSpectrumAnalyser::kChangedType, false, 48000.0, 1000.0, 128.0 / 48000.0);
+    rig.analyser.update(s, CFFTAnalyser::kChangedType, false, 48000.0, 1000.0, 128.0 / 48000.0);
     rig.feed(std::vector<double>(64, 1.0));
     ASSERT_EQ(rig.sink.frames.size(), 3u);
     EXPECT_NEAR(rig.sink.frames[2]->values[0], rig.sink.frames[0]->values[0] / 3.0, 1e-12);
 }
 
-TEST(CSpectrumAnalyser, SecondarySpectrumOnlyWhenEnabled) {
-    CSpectrumAnalyser::CSettings s;
+TEST(CFFTAnalyser, SecondarySpectrumOnlyWhenEnabled) {
+    CFFTAnalyser::CSettings s;
     s.blockSize = 0;
-    s.secType = CSpectrumAnalyser::kMax;
+    s.secType = CFFTAnalyser::kMax;
     Rig rig(s, 48000.0, 1000.0);
     rig.feed(std::vector<double>(256, 0.5));
     EXPECT_FALSE(rig.sink.frames.empty());
     EXPECT_TRUE(rig.sink.secondaryFrames.empty());
     s.secEnable = 1.0;
-    rig.analyser.update(s, CSpectrumAnalyser::kChangedSecEnable, false, 48000.0, 1000.0, 0.0);
+    rig.analyser.update(s, CFFTAnalyser::kChangedSecEnable, false, 48000.0, 1000.0, 0.0);
     rig.sink.frames.clear();
     rig.feed(std::vector<double>(256, 0.5));
     EXPECT_EQ(rig.sink.secondaryFrames.size(), rig.sink.frames.size());
     ASSERT_FALSE(rig.sink.secondaryFrames.empty());
-    EXPECT_EQ(rig.sink.secondaryFrames[0]->averagingType, CSpectrumAnalyser::kMax);
+    EXPECT_EQ(rig.sink.secondaryFrames[0]->averagingType, CFFTAnalyser::kMax);
 }
 
-TEST(CSpectrumAnalyser, RtSigmaOfASteadySignalDecaysToZero) {
-    CSpectrumAnalyser::CSettings s;
+TEST(CFFTAnalyser, RtSigmaOfASteadySignalDecaysToZero) {
+    CFFTAnalyser::CSettings s;
     s.blockSize = 0;
     s.overlap = 0.0;
     s.avgTime = 0.01;
-    s.type = CSpectrumAnalyser::kRTSigma;
+    s.type = CFFTAnalyser::kRTSigma;
     Rig rig(s, 48000.0, 1000.0);
     rig.feed(std::vector<double>(64 * 400, 1.0));
     ASSERT_FALSE(rig.sink.frames.empty());

@@ -4,7 +4,7 @@
 namespace tal {
 
 class CAudioBlockPool;
-class CSpectrumFrameSink;
+class CFFTFrameSink;
 struct CFFTPlan;
 
 // The analysis core of the spectrum analyser module: cuts one channel into overlapping blocks,
@@ -15,7 +15,7 @@ struct CFFTPlan;
 // Audio thread only (one thread at a time). Buffers come from the instance's audio block pool and
 // the plan from the process-wide plan cache; both are taken when the analysis is (re)prepared and
 // kept while the settings stay.
-class CSpectrumAnalyser {
+class CFFTAnalyser {
 public:
     // Averaging types.
     enum : std::int32_t { kRTAvg = 0, kMax = 1, kAvg = 2, kRTMax = 3, kRTSigma = 4 };
@@ -45,14 +45,14 @@ public:
         double secEnable = 0.0;
     };
 
-    CSpectrumAnalyser() = default;
-    ~CSpectrumAnalyser();
-    CSpectrumAnalyser(const CSpectrumAnalyser&) = delete;
-    CSpectrumAnalyser& operator=(const CSpectrumAnalyser&) = delete;
+    CFFTAnalyser() = default;
+    ~CFFTAnalyser();
+    CFFTAnalyser(const CFFTAnalyser&) = delete;
+    CFFTAnalyser& operator=(const CFFTAnalyser&) = delete;
 
     // --- set-up ---
     // The block pool the buffers come from, the frames' destination and their channel and group.
-    void setup(CAudioBlockPool* pool, CSpectrumFrameSink* sink, std::int32_t channel, std::int32_t group) noexcept;
+    void setup(CAudioBlockPool* pool, CFFTFrameSink* sink, std::int32_t channel, std::int32_t group) noexcept;
 
     // --- audio thread ---
     // Reads the changed settings. Size, window, type and secondary changes, a reset or changed
@@ -91,7 +91,7 @@ private:
     void releaseBlock(double*& block) noexcept;
 
     CAudioBlockPool* mPool = nullptr;
-    CSpectrumFrameSink* mSink = nullptr;
+    CFFTFrameSink* mSink = nullptr;
     std::int32_t mChannel = 0;
     std::int32_t mGroup = 0;
 

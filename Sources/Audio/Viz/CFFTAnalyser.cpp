@@ -1,10 +1,10 @@
-#include "Audio/Viz/CSpectrumAnalyser.h"
+#include "Audio/Viz/CFFTAnalyser.h"
 
 #include "Audio/CAudioBlockPool.h"
-#include "Audio/Viz/CAudioVizDataSpectrum.h"
+#include "Audio/Viz/CAudioVizDataBins.h"
 #include "Audio/Viz/CFFTPlanCache.h"
-#include "Audio/Viz/CSpectrumFrameSink.h"
-#include "Audio/Viz/SpectrumWindow.h"
+#include "Audio/Viz/CFFTFrameSink.h"
+#include "Audio/Viz/AnalyserWindow.h"
 #include "fft/FftDispatch.h"
 
 #include <algorithm>
@@ -27,7 +27,7 @@ std::int32_t toInt(double x, std::int32_t lo, std::int32_t hi) noexcept {
 
 } // namespace
 
-CSpectrumAnalyser::~CSpectrumAnalyser() {
+CFFTAnalyser::~CFFTAnalyser() {
     releaseBlock(mFFTBuffer);
     releaseBlock(mWindow);
     releaseBlock(mRing);
@@ -39,7 +39,7 @@ CSpectrumAnalyser::~CSpectrumAnalyser() {
     releaseFFTPlan(mPlan);
 }
 
-void CSpectrumAnalyser::setup(CAudioBlockPool* pool, CSpectrumFrameSink* sink, std::int32_t channel,
+void CFFTAnalyser::setup(CAudioBlockPool* pool, CFFTFrameSink* sink, std::int32_t channel,
                               std::int32_t group) noexcept {
     mPool = pool;
     mSink = sink;
@@ -47,7 +47,7 @@ void CSpectrumAnalyser::setup(CAudioBlockPool* pool, CSpectrumFrameSink* sink, s
     mGroup = group;
 }
 
-void CSpectrumAnalyser::update(const CSettings& settings, std::uint32_t changed, bool inputsChanged,
+void CFFTAnalyser::update(const CSettings& settings, std::uint32_t changed, bool inputsChanged,
                                double sampleRate, double vizFrameRate, double runningTime) {
     bool restart = (changed & kChangedReset) != 0 || inputsChanged;
     if (sampleRate > 0.0 && std::isfinite(sampleRate) && sampleRate != mSampleRate) {
@@ -105,14 +105,14 @@ void CSpectrumAnalyser::update(const CSettings& settings, std::uint32_t changed,
     mAnalysisTime = runningTime;
 }
 
-void CSpectrumAnalyser::computeCadence(double vizFrameRate) noexcept {
+void CFFTAnalyser::computeCadence(double vizFrameRate) noexcept {
     const double fps = vizFrameRate > 0.0 && std::isfinite(vizFrameRate) ? vizFrameRate : kDefaultFrameRate;
     // Emit at least every analysis: with a large block and a high frame rate the quotient is below 1.
     const double perOutput = std::floor(mSampleRate / (double(mHop) * fps));
     mFramesPerOutput = perOutput >= 1.0 ? std::int32_t(std::min(perOutput, 1e9)) : 1;
 }
 
-double* CSpectrumAnalyser::ensureBlock(double* block, std::int32_t count) noexcept {
+double* CFFTAnalyser::ensureBlock(double* block, std::int32_t count) noexcept {
     const int bytes = count * int(sizeof(double));
     if (block != nullptr && CAudioBlockPool::capacity(block) >= bytes)
         return block;
@@ -121,13 +121,13 @@ double* CSpectrumAnalyser::ensureBlock(double* block, std::int32_t count) noexce
     return mPool->allocBlock(bytes);
 }
 
-void CSpectrumAnalyser::releaseBlock(double*& block) noexcept {
+void CFFTAnalyser::releaseBlock(double*& block) noexcept {
     if (block != nullptr)
         CAudioBlockPool::releaseBlock(block);
     block = nullptr;
 }
 
-void CSpectrumAnalyser::reset(double runningTime) {
+void CFFTAnalyser::reset(double runningTime) {
     if (mPlan != nullptr && mPlan->order != mOrder) {
         releaseFFTPlan(mPlan);
         mPlan = nullptr;
@@ -159,7 +159,7 @@ void CSpectrumAnalyser::reset(double runningTime) {
     mResetTime = runningTime;
 }
 
-void CSpectrumAnalyser::process(const double* input, std::int32_t n, double vizFrameRate) {
+void CFFTAnalyser::process(const double* input, std::int32_t n, double vizFrameRate) {
     if (mRing == nullptr)
         return;   // never prepared
     const double secondsPerSample = 1.0 / mSampleRate;
@@ -194,7 +194,7 @@ void CSpectrumAnalyser::process(const double* input, std::int32_t n, double vizF
     }
 }
 
-void CSpectrumAnalyser::analyse() {
+void CFFTAnalyser::analyse() {
     // Oldest sample first: the ring's write position is where the oldest sample sits.
     const double* __restrict window = mWindow;
     const double* __restrict ring = mRing;
@@ -217,7 +217,7 @@ void CSpectrumAnalyser::analyse() {
     }
 }
 
-void CSpectrumAnalyser::accumulate(CAverage& average, std::int32_t type) noexcept {
+void CFFTAnalyser::accumulate(CAverage& average, std::int32_t type) noexcept {
     const double* __restrict m = mScratch;
     double* __restrict a = average.accumulator;
     const std::int32_t bins = mBins;
@@ -257,7 +257,7 @@ void CSpectrumAnalyser::accumulate(CAverage& average, std::int32_t type) noexcep
     }
 }
 
-void CSpectrumAnalyser::emit(const CAverage& average, std::int32_t type, bool secondary) {
+void CFFTAnalyser::emit(const CAverage& average, std::int32_t type, bool secondary) {
     if (mSink == nullptr)
         return;
     auto* frame = new CAudioVizDataSpectrum;

@@ -1,17 +1,17 @@
-#include "Audio/Viz/CSpectrumVizSink.h"
+#include "Audio/Viz/CFFTVizSink.h"
 
 #include "Audio/Viz/CAudioVizCollector.h"
-#include "Audio/Viz/CAudioVizDataSpectrum.h"
+#include "Audio/Viz/CAudioVizDataBins.h"
 
 namespace tal {
 
-void CSpectrumVizSink::attach(CAudioVizCollector* collector, const CString& ownerName) {
+void CFFTVizSink::attach(CAudioVizCollector* collector, const CString& ownerName) {
     mCollector = collector;
     mPrimary = collector != nullptr ? collector->getVizItem(ownerName) : nullptr;
     mSecondary = collector != nullptr ? collector->getVizItem(CString(ownerName, "-sec")) : nullptr;
 }
 
-void CSpectrumVizSink::postSpectrum(CAudioVizDataSpectrum* frame, bool secondary) {
+void CFFTVizSink::postSpectrum(CAudioVizDataSpectrum* frame, bool secondary) {
     if (mCollector == nullptr) {
         delete frame;
         return;

@@ -1,10 +1,10 @@
-#include "Audio/Viz/CSpectrumVizSink.h"
+#include "Audio/Viz/CFFTVizSink.h"
 
 #include "Audio/CAudioBlockPool.h"
 #include "Audio/CAudioEnv.h"
 #include "Audio/Viz/CAudioVizCollector.h"
-#include "Audio/Viz/CAudioVizDataSpectrum.h"
-#include "Audio/Viz/CSpectrumAnalyser.h"
+#include "Audio/Viz/CAudioVizDataBins.h"
+#include "Audio/Viz/CFFTAnalyser.h"
 #include "Core/CMemoryReader.h"
 #include "fft/FftDispatch.h"
 #include "support/StreamTestHelpers.h"
@@ -18,12 +18,12 @@ namespace {
 
 // An analyser wired to a collector as the spectrum module wires it: frames of the watched primary
 // item reach the "viz-data" reply; the unwatched secondary item's frames are dropped.
-TEST(CSpectrumVizSink, AnalyserFramesReachTheReplyOfTheWatchedItem) {
+TEST(CFFTVizSink, AnalyserFramesReachTheReplyOfTheWatchedItem) {
     initFFTCPUDispatch();
     CAudioEnv* env = new CAudioEnv;
     CAudioVizCollector* viz = new CAudioVizCollector;
     viz->setContext(env, nullptr, nullptr);
-    CSpectrumVizSink sink;
+    CFFTVizSink sink;
     sink.attach(viz, CString("modSpectrum"));
     ASSERT_NE(sink.primaryItem(), sink.secondaryItem());
     EXPECT_EQ(viz->getVizItem(CString("modSpectrum-sec")), sink.secondaryItem());
@@ -31,12 +31,12 @@ TEST(CSpectrumVizSink, AnalyserFramesReachTheReplyOfTheWatchedItem) {
     viz->runHostBlockRequests();
     {
         CAudioBlockPool pool;
-        CSpectrumAnalyser analyser;
+        CFFTAnalyser analyser;
         analyser.setup(&pool, &sink, -1, 0);
-        CSpectrumAnalyser::CSettings s;
+        CFFTAnalyser::CSettings s;
         s.blockSize = 0;   // N = 64, hop 32
         s.secEnable = 1.0;
-        analyser.update(s, CSpectrumAnalyser::kChangedAll, true, 48000.0, 1500.0, 0.0);   // every analysis emits
+        analyser.update(s, CFFTAnalyser::kChangedAll, true, 48000.0, 1500.0, 0.0);   // every analysis emits
         const std::vector<double> input(128, 0.5);
         analyser.process(input.data(), 128, 1500.0);
     }

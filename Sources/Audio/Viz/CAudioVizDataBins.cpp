@@ -1,4 +1,4 @@
-#include "Audio/Viz/CAudioVizDataSpectrum.h"
+#include "Audio/Viz/CAudioVizDataBins.h"
 
 #include "Core/CError.h"
 #include "Core/CInputStream.h"

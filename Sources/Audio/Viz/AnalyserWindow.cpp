@@ -1,4 +1,4 @@
-#include "Audio/Viz/SpectrumWindow.h"
+#include "Audio/Viz/AnalyserWindow.h"
 
 #include <cmath>
 
