@@ -153,13 +153,8 @@ void CAudioParam::setValue(int group, const void* sender, CAudioParamLock* outer
     applyChange(change, &holder, CAudioParamContext{});
 }
 
-void CAudioParam::setString(int group, int element, const CString& text, const void* sender, CAudioParamLock* outer,
-                            const CAudioParamContext& context) {
-    CAudioParamLock holder(this, outer);
-    if (mInfo == nullptr || mInfo->getDataType() != CAudioParamStorage::kTypeString)
-        return;
-    CAudioParamData table;
-    const double id = table.addString(text);
+void CAudioParam::applyItemChange(int group, int element, double id, const CAudioParamData& table, const void* sender,
+                                  CAudioParamLock& holder, const CAudioParamContext& context) {
     CAudioParamChange change;
     change.group = group;
     change.firstElement = element;
@@ -172,6 +167,16 @@ void CAudioParam::setString(int group, int element, const CString& text, const v
     change.values = &id;
     change.table = &table;
     applyChange(change, &holder, context);
+}
+
+void CAudioParam::setString(int group, int element, const CString& text, const void* sender, CAudioParamLock* outer,
+                            const CAudioParamContext& context) {
+    CAudioParamLock holder(this, outer);
+    if (mInfo == nullptr || mInfo->getDataType() != CAudioParamStorage::kTypeString)
+        return;
+    CAudioParamData table;
+    const double id = table.addString(text);
+    applyItemChange(group, element, id, table, sender, holder, context);
 }
 
 CString CAudioParam::getString(int group, int element) const {
@@ -219,18 +224,7 @@ void CAudioParam::setRaw(int group, int element, CByteBuffer& block, const void*
     const double id = table.addRaw(block);
     if (mInfo == nullptr || mInfo->getDataType() != CAudioParamStorage::kTypeRaw)
         return;
-    CAudioParamChange change;
-    change.group = group;
-    change.firstElement = element;
-    change.count = 1;
-    change.sender = sender != nullptr ? sender : this;
-    change.elementSize = mInfo->getElementSize();
-    change.dataType = mInfo->getDataType();
-    change.singleGroup = mInfo->isSingleGroup();
-    change.singleElement = mInfo->isSingleElement();
-    change.values = &id;
-    change.table = &table;
-    applyChange(change, &holder, context);
+    applyItemChange(group, element, id, table, sender, holder, context);
 }
 
 void CAudioParam::resetValues(int group, int element, CAudioParamLock* outer, const CAudioParamContext& context,

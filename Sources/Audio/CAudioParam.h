@@ -117,6 +117,9 @@ public:
     const CAudioParamStorage& getAudioSide() const { return mAudioSide; }
 
 private:
+    // Applies a change of one string or raw item (id valid in table) at (group, element).
+    void applyItemChange(int group, int element, double id, const CAudioParamData& table, const void* sender,
+                         CAudioParamLock& holder, const CAudioParamContext& context);
     // Replaces a change that starts beyond the group's end by one that fills the gap from the
     // default row, and applies it.
     void applyGapFilled(const CAudioParamChange& change, int n, CAudioParamLock* holder,
