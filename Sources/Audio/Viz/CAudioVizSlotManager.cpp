@@ -161,19 +161,9 @@ void CAudioVizSlotManager::pruneQueues(std::int32_t s, double now) {
                 chain = entry;
             }
         }
-        for (CAudioVizQueueEntry* entry = chain; entry != nullptr; entry = entry->next) {
-            if (CAudioVizData* frame = dropUse(entry->frame)) {
-                frame->link = doomed;
-                doomed = frame;
-            }
-        }
+        doomed = dropChainUses(chain);
     }
-    freeEntries(chain);
-    while (doomed != nullptr) {
-        CAudioVizData* next = doomed->link;
-        delete doomed;
-        doomed = next;
-    }
+    freeChain(chain, doomed);
 }
 
 CAudioVizQueueMap* CAudioVizSlotManager::takeQueues(std::int32_t s) {
@@ -194,19 +184,9 @@ void CAudioVizSlotManager::clearQueues(std::int32_t s, CAudioVizQueueMap* map) {
     if (isValidSlot(s)) {
         // Importers may still hold uses of these frames: the counts change under the data lock.
         std::lock_guard<std::recursive_mutex> guard(mSlots[s].dataLock);
-        for (CAudioVizQueueEntry* entry = chain; entry != nullptr; entry = entry->next) {
-            if (CAudioVizData* frame = dropUse(entry->frame)) {
-                frame->link = doomed;
-                doomed = frame;
-            }
-        }
+        doomed = dropChainUses(chain);
     }
-    freeEntries(chain);
-    while (doomed != nullptr) {
-        CAudioVizData* next = doomed->link;
-        delete doomed;
-        doomed = next;
-    }
+    freeChain(chain, doomed);
     delete map;
 }
 
@@ -398,6 +378,26 @@ CString CAudioVizSlotManager::shownName(std::int32_t s) {
         return CString();
     std::lock_guard<std::recursive_mutex> guard(mMutex);
     return mSlots[s].names.isEmpty() ? CString() : mSlots[s].names[0]->text;
+}
+
+CAudioVizData* CAudioVizSlotManager::dropChainUses(CAudioVizQueueEntry* chain) noexcept {
+    CAudioVizData* doomed = nullptr;
+    for (CAudioVizQueueEntry* entry = chain; entry != nullptr; entry = entry->next) {
+        if (CAudioVizData* frame = dropUse(entry->frame)) {
+            frame->link = doomed;
+            doomed = frame;
+        }
+    }
+    return doomed;
+}
+
+void CAudioVizSlotManager::freeChain(CAudioVizQueueEntry* chain, CAudioVizData* doomed) noexcept {
+    freeEntries(chain);
+    while (doomed != nullptr) {
+        CAudioVizData* next = doomed->link;
+        delete doomed;
+        doomed = next;
+    }
 }
 
 } // namespace tal

@@ -130,6 +130,10 @@ private:
     // Releases one use under the data lock; returns the frame when it must be deleted.
     static CAudioVizData* dropUse(CAudioVizData* frame) noexcept;
     static void freeEntries(CAudioVizQueueEntry* chain) noexcept;
+    // Drops one use of every frame of a chain (under the slot's data lock); returns the frames
+    // that lost their last use, linked. freeChain then frees the entries and those frames.
+    static CAudioVizData* dropChainUses(CAudioVizQueueEntry* chain) noexcept;
+    static void freeChain(CAudioVizQueueEntry* chain, CAudioVizData* doomed) noexcept;
     // Removes id's entry of a slot; whether the shown name may have changed. Under the manager mutex.
     bool removeNameEntry(CAudioVizSlot& slot, std::int32_t id);
 
