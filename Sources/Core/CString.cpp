@@ -1,6 +1,7 @@
 #include "Core/CString.h"
 
 #include "Core/CStringList.h"
+#include "Core/Utf8.h"
 
 #include <cstring>
 
@@ -517,6 +518,10 @@ void CString::setUTF8(const char* bytes, int count) {
             break;   // cut off by the end of the bytes
         for (int k = 1; k <= extra; ++k)
             c = (c << 6) | (b[i + k] & 0x3F);
+        if (!isEncodableCodePoint(c)) {
+            ++i;   // a surrogate or a value past U+10FFFF: the lead byte is skipped
+            continue;
+        }
         i += extra + 1;
         if (c == 0)
             break;

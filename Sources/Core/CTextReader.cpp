@@ -2,6 +2,7 @@
 
 #include "Core/CError.h"
 #include "Core/CFileReader.h"
+#include "Core/Utf8.h"
 
 #include <cstring>
 
@@ -114,6 +115,10 @@ std::uint32_t CTextReader::decode() {
             }
             for (int i = 1; i < count; ++i)
                 c = (c << 6) | (mData[mPos + std::size_t(i)] & 0x3F);
+            if (!isEncodableCodePoint(c)) {
+                ++mPos;                  // a surrogate or past U+10FFFF: the lead byte is skipped
+                continue;
+            }
             mPos += std::size_t(count);
             return c;
         }

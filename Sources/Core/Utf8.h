@@ -36,6 +36,12 @@ inline int encodeUtf8(std::uint32_t c, std::uint8_t* out) noexcept {
     return 0;
 }
 
+// True for a code point encodeUtf8 writes: a decoder drops any other value, so that decoded text
+// always writes back as it was read.
+constexpr bool isEncodableCodePoint(std::uint32_t c) noexcept {
+    return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
+}
+
 // Bytes of the UTF-8 form of a NUL-terminated text of 8-bit (Latin-1) or 32-bit characters,
 // without the terminator.
 std::int64_t utf8Length(const char* text) noexcept;

@@ -2,6 +2,7 @@
 
 #include "Core/CError.h"
 #include "Core/CString.h"
+#include "Core/Utf8.h"
 
 #include <algorithm>
 #include <cstring>
@@ -90,6 +91,11 @@ CError* CTextReaderLine::getChar(std::uint32_t& c) {
         }
         for (int k = 1; k <= extra; ++k)
             v = (v << 6) | (p[k] & 0x3F);
+        if (!isEncodableCodePoint(v)) {   // a surrogate or past U+10FFFF: the lead byte is skipped
+            ++mReadPos;
+            --mUnread;
+            continue;
+        }
         mReadPos += extra + 1;
         mUnread -= extra + 1;
         c = v;

@@ -109,6 +109,28 @@ TEST(CStreamForm, StringsReadBackInTheNarrowestMode) {
     EXPECT_EQ(r.position(), 4);
 }
 
+// Stored names are keys: a damaged name must write back as it was read, or a record that is loaded
+// and saved changes each time.
+TEST(CStreamForm, DamagedStringsWriteBackAsTheyWereRead) {
+    const Bytes damaged[] = {
+        {6, 0, 0, 0, 'D', 0xF4, ':', 'S', 'e', 'e'},        // decodes past U+10FFFF
+        {5, 0, 0, 0, 'a', 0xED, 0xA0, 0x80, 'b'},           // a surrogate
+        {4, 0, 0, 0, 0xC3, 0x29, 0xC1, 0x81},               // bad continuation bits, overlong
+        {5, 0, 0, 0, 0xF0, 0x9F, 0x98, 0x80, 0xFF},         // a valid character and a bad byte
+    };
+    for (const Bytes& bytes : damaged) {
+        CMemoryReader r(bytes.data(), std::int32_t(bytes.size()));
+        CString first;
+        ASSERT_EQ(r.readString(first), nullptr);
+        const Bytes written = stringBytes(first);
+        CMemoryReader again(written.data(), std::int32_t(written.size()));
+        CString second;
+        ASSERT_EQ(again.readString(second), nullptr);
+        EXPECT_TRUE(second == first);
+        EXPECT_EQ(stringBytes(second), written);
+    }
+}
+
 TEST(CStreamForm, StringCountAboveTheLimitFailsAfterTheCount) {
     for (const std::int32_t count : {61440, 61441}) {
         SCOPED_TRACE(count);

@@ -32,6 +32,9 @@ TEST(CStringSetUTF8, DecodesIntoTheNarrowestMode) {
         {"cut sequence ends the text", std::string("ab\xE2\x82", 4), false, {'a', 'b'}},
         {"code point 0 ends the text", std::string("a\0b", 3), false, {'a'}},
         {"overlong zero ends the text too", "a\xC0\x80" "b", false, {'a'}},
+        // Values the writer cannot encode: the lead byte goes, the following bytes decode alone.
+        {"surrogate", "a\xED\xA0\x80" "b", false, {'a', 'b'}},
+        {"past U+10FFFF", "x\xF4:Se", false, {'x', ':', 'S', 'e'}},
         {"empty", "", false, {}},
     };
     for (const Case& c : cases) {

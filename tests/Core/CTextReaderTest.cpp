@@ -254,6 +254,7 @@ TEST(CTextReader, DecodesEveryEncoding) {
         {"a\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80", CTextReader::kUTF8, U"a\u00E9\u4E2D\U0001F600"},
         {"a\x80" "b", CTextReader::kUTF8, U"ab"},                  // a stray continuation byte is skipped
         {"a\xE4\xB8", CTextReader::kUTF8, U"a"},                   // a sequence cut short ends the text
+        {"a\xF4\x90\x80\x80" "b", CTextReader::kUTF8, U"ab"},    // past U+10FFFF: no character
         {"\xE9\xFF", CTextReader::kLatin1, U"\u00E9\u00FF"},
         {units16({'a', 0x4E2D, 0xFFFD}), CTextReader::kUTF16, U"a\u4E2D\uFFFD"},
         {units32({'a', 0x1F600}), CTextReader::kUTF32, U"a\U0001F600"},

@@ -45,6 +45,7 @@ TEST(CTextReaderLine, DecodesEachEncodingAcrossSmallWindows) {
         {"utf8", "a\xC3\xA9\r\n\xE2\x82\xAC" "b\n", 0, {{'a', 0xE9}, {0x20AC, 'b'}, {}}},
         {"utf8 stray bytes skipped", "a\x80\xFF" "b", 0, {{'a', 'b'}}},
         {"utf8 cut at the end", "ab\xE2\x82", 0, {{'a', 'b'}}},
+        {"utf8 surrogate lead skipped", "a\xED\xB0\x80" "b", 0, {{'a', 'b'}}},
         {"bytes", "a\xE9\n", 1, {{'a', 0xE9}, {}}},
         {"16-bit with odd trailing byte", std::string("\xFF\xFE" "A\0\n\0B\0x", 9), 2, {{0xFEFF, 'A'}, {'B'}}},
         {"32-bit with trailing bytes", std::string("\xAC\x20\0\0\x01\x02", 6), 3, {{0x20AC}}},
