@@ -375,7 +375,7 @@ void CAudioParam::markOwnerPresetsUser(CAudioParamLock* holder, int group, CAudi
         return;
     CArray<CAudioParamOwner*> owners;
     {
-        std::lock_guard<std::mutex> guard(mOwnerMutex);
+        std::lock_guard<CRecursiveMutex> guard(mOwnerMutex);
         owners = mOwners;
     }
     for (CAudioParamOwner* owner : owners) {
@@ -512,23 +512,23 @@ void CAudioParam::removeFilter(CAudioParamFilter* filter, CAudioParamLock* outer
 }
 
 void CAudioParam::addOwner(CAudioParamOwner* owner) {
-    std::lock_guard<std::mutex> guard(mOwnerMutex);
+    std::lock_guard<CRecursiveMutex> guard(mOwnerMutex);
     if (mOwners.indexOf(owner) < 0)
         mOwners.add(owner);
 }
 
 void CAudioParam::removeOwner(CAudioParamOwner* owner) {
-    std::lock_guard<std::mutex> guard(mOwnerMutex);
+    std::lock_guard<CRecursiveMutex> guard(mOwnerMutex);
     mOwners.remove(owner);
 }
 
 void CAudioParam::addListener(CAudioParamListener* listener) {
-    std::lock_guard<std::recursive_mutex> guard(mMutex);
+    std::lock_guard<CRecursiveMutex> guard(mMutex);
     mListeners.add(listener);
 }
 
 void CAudioParam::removeListener(CAudioParamListener* listener) {
-    std::lock_guard<std::recursive_mutex> guard(mMutex);
+    std::lock_guard<CRecursiveMutex> guard(mMutex);
     mListeners.remove(listener);
 }
 

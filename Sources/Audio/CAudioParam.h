@@ -6,6 +6,7 @@
 #include "Audio/CAudioParamContext.h"
 #include "Audio/CAudioParamStorage.h"
 #include "Core/CArray.h"
+#include "Core/CRecursiveMutex.h"
 #include "Core/CString.h"
 
 namespace tal {
@@ -103,7 +104,7 @@ public:
     const CAudioParamStorage& getDefaults() const { return mDefaults; }
     // The default storage, for a registry that replaces it (default preset); under the lock.
     CAudioParamStorage& defaults() { return mDefaults; }
-    std::recursive_mutex& getMutex() { return mMutex; }
+    CRecursiveMutex& getMutex() { return mMutex; }
 
     // --- the audio side ---
     // A watch on group (-1 every group) and element (-1 every element): sets *groupMask once from
@@ -137,7 +138,7 @@ private:
     // Logs "Unexpected ..." for an element that a format change cannot take.
     void logUnexpected(const char* pattern, int element, int expected) const;
 
-    std::recursive_mutex mMutex;
+    CRecursiveMutex mMutex;
     CAudioParamCollector* mCollector = nullptr;
     const CAudioParamInfo* mInfo = nullptr;
     CString mName;
@@ -149,7 +150,7 @@ private:
     CAudioParamWatch* mWatchTail = nullptr;
     CAudioParamStorage mAudioSide;
     CAudioParamSelector* mSelector = nullptr;  // under mMutex
-    std::mutex mOwnerMutex;
+    CRecursiveMutex mOwnerMutex;
     CArray<CAudioParamOwner*> mOwners;         // under mOwnerMutex
 };
 

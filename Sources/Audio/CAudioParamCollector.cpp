@@ -4,12 +4,14 @@
 #include "Audio/CAudioEnv.h"
 #include "Audio/CAudioParamSharedParam.h"
 #include "Audio/CAudioParamListener.h"
+#include "Audio/CAudioParamRegistry.h"
 #include "Audio/CAudioParamWatch.h"
 #include "Core/CError.h"
 #include "Core/CMemPool.h"
 #include "Core/CObjectLookups.h"
 #include "Core/Log.h"
 
+#include <algorithm>
 #include <new>
 
 namespace tal {
@@ -43,15 +45,88 @@ void CAudioParamCollector::setProcessingState(CSpinLock* lock, const bool* proce
 }
 
 CAudioParam* CAudioParamCollector::acquireParam(const CString& name) {
-    std::lock_guard<std::recursive_mutex> guard(mMutex);
+    std::lock_guard<CRecursiveMutex> guard(mMutex);
     std::unique_ptr<CAudioParam>& slot = mParams[name];
-    if (!slot)
-        slot = std::make_unique<CAudioParam>(this, name);
-    return slot.get();
+    if (slot)
+        return slot.get();
+    slot = std::make_unique<CAudioParam>(this, name);
+    CAudioParam* param = slot.get();
+    if (mBound)
+        offerParam(name, param);
+    return param;
+}
+
+void CAudioParamCollector::offerParam(const CString& name, CAudioParam* param) {
+    for (CAudioParamRegistry* registry : mOfferOrder)
+        if (registry->isEnumerated() && registry->claimParam(name, param))
+            return;
+    // Several registries may own one parameter (a registry of a sub-hierarchy and the master).
+    for (CAudioParamRegistry* registry : mOfferOrder)
+        if (!registry->isEnumerated())
+            (void)registry->claimParam(name, param);
+}
+
+void CAudioParamCollector::rebuildOfferOrder() {
+    mOfferOrder.clear();
+    for (const auto& [length, registries] : mRegistries)
+        mOfferOrder.insert(mOfferOrder.end(), registries.begin(), registries.end());
+}
+
+void CAudioParamCollector::addRegistry(CAudioParamRegistry* registry) {
+    std::lock_guard<CRecursiveMutex> guard(mMutex);
+    mRegistries[registry->getHierarchy().length()].push_back(registry);
+    rebuildOfferOrder();
+}
+
+void CAudioParamCollector::removeRegistry(CAudioParamRegistry* registry) {
+    std::lock_guard<CRecursiveMutex> guard(mMutex);
+    for (auto& [length, registries] : mRegistries) {
+        auto it = std::find(registries.begin(), registries.end(), registry);
+        if (it != registries.end()) {
+            registries.erase(it);
+            break;
+        }
+    }
+    rebuildOfferOrder();
+}
+
+CAudioParamRegistry* CAudioParamCollector::findRegistry(const CString& name) {
+    std::lock_guard<CRecursiveMutex> guard(mMutex);
+    for (CAudioParamRegistry* registry : mOfferOrder)
+        if (compareStrings(registry->getFullName(), name) == 0)
+            return registry;
+    return nullptr;
+}
+
+std::vector<CAudioParamRegistry*> CAudioParamCollector::getRegistries() {
+    std::lock_guard<CRecursiveMutex> guard(mMutex);
+    return mOfferOrder;
+}
+
+void CAudioParamCollector::bindAllParams() {
+    std::vector<CAudioParamRegistry*> registries;
+    {
+        std::lock_guard<CRecursiveMutex> guard(mMutex);
+        if (mBound)
+            return;
+        mBound = true;
+        for (const auto& [name, param] : mParams)
+            offerParam(name, param.get());
+        registries = mOfferOrder;
+    }
+    // Outside the collector lock: finishing takes registry and parameter locks, and a registry
+    // applying a preset acquires parameters (the collector lock) under its own locks.
+    for (CAudioParamRegistry* registry : registries)
+        registry->finishBinding();
+}
+
+bool CAudioParamCollector::isBound() {
+    std::lock_guard<CRecursiveMutex> guard(mMutex);
+    return mBound;
 }
 
 CAudioParam* CAudioParamCollector::findParam(const CString& name) {
-    std::lock_guard<std::recursive_mutex> guard(mMutex);
+    std::lock_guard<CRecursiveMutex> guard(mMutex);
     auto it = mParams.find(name);
     return it == mParams.end() ? nullptr : it->second.get();
 }
@@ -75,7 +150,7 @@ bool CAudioParamCollector::resolveRemap(const CString& name, CString& out) const
 }
 
 CAudioParam* CAudioParamCollector::acquireParamRemapped(const CString& name) {
-    std::lock_guard<std::recursive_mutex> guard(mMutex);
+    std::lock_guard<CRecursiveMutex> guard(mMutex);
     CString target;
     if (!resolveRemap(name, target)) {
         CString line("Parameter remapping of '");
@@ -86,13 +161,13 @@ CAudioParam* CAudioParamCollector::acquireParamRemapped(const CString& name) {
 }
 
 bool CAudioParamCollector::isParamRemapped(const CString& name) {
-    std::lock_guard<std::recursive_mutex> guard(mMutex);
+    std::lock_guard<CRecursiveMutex> guard(mMutex);
     auto it = mRemaps.find(name);
     return it != mRemaps.end() && it->second.replacement != name;
 }
 
 bool CAudioParamCollector::addRemap(const CString& orig, const CString& replacement) {
-    std::lock_guard<std::recursive_mutex> guard(mMutex);
+    std::lock_guard<CRecursiveMutex> guard(mMutex);
     auto it = mRemaps.find(orig);
     if (it != mRemaps.end()) {
         ++it->second.uses;
@@ -111,7 +186,7 @@ bool CAudioParamCollector::addRemap(const CString& orig, const CString& replacem
 }
 
 void CAudioParamCollector::removeRemap(const CString& orig) {
-    std::lock_guard<std::recursive_mutex> guard(mMutex);
+    std::lock_guard<CRecursiveMutex> guard(mMutex);
     auto it = mRemaps.find(orig);
     if (it != mRemaps.end() && --it->second.uses <= 0)
         mRemaps.erase(it);

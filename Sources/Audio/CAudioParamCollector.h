@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -9,6 +10,7 @@
 #include "Audio/CAudioParamChangeList.h"
 #include "Core/CObject.h"
 #include "Core/CArray.h"
+#include "Core/CRecursiveMutex.h"
 #include "Core/CString.h"
 #include "Platform/CSpinLock.h"
 
@@ -16,6 +18,7 @@ namespace tal {
 
 class CAudioParam;
 class CAudioParamDeferred;
+class CAudioParamRegistry;
 class CAudioParamSharedParam;
 class CAudioParamSharedScope;
 struct CAudioParamChange;
@@ -58,6 +61,22 @@ public:
     void removeRemap(const CString& orig);
     static constexpr int kMaxRemapHops = 64;
 
+    // --- registries ---
+    // Registers a registry (its initChilds) or unregisters it (its releaseLinks). Registries are
+    // offered parameters in order of their hierarchy's length, longest first; equal lengths in
+    // order of registration.
+    void addRegistry(CAudioParamRegistry* registry);
+    void removeRegistry(CAudioParamRegistry* registry);
+    // The registry whose full object name is exactly name, or null.
+    CAudioParamRegistry* findRegistry(const CString& name);
+    // The registries in the order they are offered parameters.
+    std::vector<CAudioParamRegistry*> getRegistries();
+    // Once per collector, after the instance's tree is built: offers every parameter, in name
+    // order, to the registries, and from then on each new parameter as it is created; then lets
+    // every registry finish its binding (the master applies its first program).
+    void bindAllParams();
+    bool isBound();
+
     // --- shared parameters: main thread ---
     // Creates, owns and initialises a parameter mirror of an application-data item.
     CAudioParamSharedParam* addSharedParam(const CString& paramName, CAudioParamSharedScope* scope,
@@ -94,8 +113,18 @@ private:
         double value;
     };
 
-    std::recursive_mutex mMutex;
+    // Offers a parameter: to the enumerated registries until one claims it, else to every other
+    // registry. Under mMutex.
+    void offerParam(const CString& name, CAudioParam* param);
+    void rebuildOfferOrder();  // under mMutex
+
+    CRecursiveMutex mMutex;
     std::map<CString, std::unique_ptr<CAudioParam>> mParams;  // under mMutex
+    bool mBound = false;                                      // under mMutex
+    // Registries by the length of their hierarchy, longest first, each in registration order; a
+    // length whose registries are gone keeps its empty entry.
+    std::map<int, std::vector<CAudioParamRegistry*>, std::greater<int>> mRegistries;  // under mMutex
+    std::vector<CAudioParamRegistry*> mOfferOrder;                                     // under mMutex
 
     CSpinLock mOwnProcessingLock;
     bool mOwnProcessing = false;

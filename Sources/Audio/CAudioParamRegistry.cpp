@@ -11,7 +11,10 @@
 #include "Audio/CAudioParamUndoHistory.h"
 #include "Audio/CAudioParamUndoRecord.h"
 #include "Audio/CAudioPresetBank.h"
+#include "Core/CAppData.h"
 #include "Core/CError.h"
+#include "Core/CMemoryReader.h"
+#include "Core/RecordTags.h"
 #include "Core/CInputStream.h"
 #include "Core/COutputStream.h"
 #include "Core/CStringList.h"
@@ -43,7 +46,7 @@ void logAndDrop(CError* err) {
 // Every exit hands over what was changed, unlocks and leaves the update.
 class CApplyScope {
 public:
-    CApplyScope(CAudioParamCollector& collector, std::recursive_mutex& mapLock, CAudioParamContext& context)
+    CApplyScope(CAudioParamCollector& collector, CRecursiveMutex& mapLock, CAudioParamContext& context)
         : mCollector(collector), mMapLock(mapLock), mContext(context) {
         mCollector.beginUpdate(CAudioParamCollector::kRegistryUpdate);
         mMapLock.lock();
@@ -62,7 +65,7 @@ public:
 
 private:
     CAudioParamCollector& mCollector;
-    std::recursive_mutex& mMapLock;
+    CRecursiveMutex& mMapLock;
     CAudioParamContext& mContext;
     CAudioParamChangeList mPrivate;
 };
@@ -79,7 +82,7 @@ public:
         mRegistry.mCollector->deferNotify(this, 0, 0.0);
     }
     void onDeferred(int, double) override {
-        std::lock_guard<std::recursive_mutex> presetLock(mRegistry.mPresetLock);
+        std::lock_guard<CRecursiveMutex> presetLock(mRegistry.mPresetLock);
         mRegistry.onPresetNameChanged();
     }
 
@@ -127,7 +130,7 @@ CError* CAudioParamRegistry::init() {
         return traceError(err, getFullName());
     mPresetNaming = getTextAttr("preset-naming");
 
-    std::lock_guard<std::recursive_mutex> presetLock(mPresetLock);
+    std::lock_guard<CRecursiveMutex> presetLock(mPresetLock);
     mCurrentProgram = 0;
     const CString undoPath = getTextAttr("param-undo");
     mUndo = undoPath.isEmpty() ? nullptr : dynamic_cast<CAudioParamUndo*>(findObject(undoPath));
@@ -158,6 +161,23 @@ void CAudioParamRegistry::loadFactoryBank() {
     if (mProgramBank->getCount() == 0) mProgramBank->addPreset()->setName(mId + CString(":Default"));
     for (int i = mProgramBank->getCount(); i < mProgramHistories.count(); ++i) delete mProgramHistories[i];
     mProgramHistories.setCount(mProgramBank->getCount());
+    loadUserDefaultPreset();
+}
+
+void CAudioParamRegistry::loadUserDefaultPreset() {
+    // The user's default preset (application data, written by the editor) replaces program 0; the
+    // factory bank keeps its own first preset. An unreadable item is ignored.
+    CByteBuffer item;
+    CAppData::localScope().read(CString("default-preset"), item, kTagPreset, false);
+    if (item.isEmpty()) return;
+    CMemoryReader in(item.data(), item.size());
+    CAudioPreset preset;
+    if (CError* err = preset.load(in)) {
+        delete err;
+        return;
+    }
+    mProgramBank->getPreset(0)->copyFrom(preset);
+    mDefaultPresetLoaded = true;
 }
 
 CError* CAudioParamRegistry::initChilds() {
@@ -166,25 +186,33 @@ CError* CAudioParamRegistry::initChilds() {
         mNameListener = new CNameListener(*this);
         mPresetNameParam->addListener(mNameListener);
     }
+    if (!mRegistered) {
+        mCollector->addRegistry(this);
+        mRegistered = true;
+    }
     return nullptr;
 }
 
 void CAudioParamRegistry::releaseLinks() {
     if (mPresetNameParam != nullptr) {
         if (!mIsEnumerated && !mIsMaster) {
-            std::lock_guard<std::recursive_mutex> mapLock(mMapLock);
+            std::lock_guard<CRecursiveMutex> mapLock(mMapLock);
             absorbPendingParams();
             for (auto* n = mParams.first(); n != nullptr; n = decltype(mParams)::next(n))
                 if (n->value != mPresetNameParam) n->value->removeOwner(this);
         }
         if (mNameListener != nullptr) mPresetNameParam->removeListener(mNameListener);
     }
+    if (mRegistered) {
+        mCollector->removeRegistry(this);
+        mRegistered = false;
+    }
     CObject::releaseLinks();
 }
 
 void CAudioParamRegistry::finishBinding() {
     if (!mIsMaster) return;
-    std::lock_guard<std::recursive_mutex> presetLock(mPresetLock);
+    std::lock_guard<CRecursiveMutex> presetLock(mPresetLock);
     const CAudioPreset& first = *mProgramBank->getPreset(0);
     applyPreset(first.getEntries(), false, true, CAudioParamContext{}, -1, -1, false);
     applyPreset(first.getEntries(), true, false, CAudioParamContext{}, -1, -1, false);
@@ -199,7 +227,7 @@ bool CAudioParamRegistry::claimParam(const CString& fullName, CAudioParam* param
     const int n = mHierarchy.length();
     if (n >= fullName.length() || compareStrings(CString(fullName, 0, n), mHierarchy) != 0) return false;
     {
-        std::lock_guard<std::mutex> pending(mPendingLock);
+        std::lock_guard<CRecursiveMutex> pending(mPendingLock);
         mPending.emplace_back(param, fullName);
     }
     if (mPresetNameParam != nullptr && !mIsEnumerated && !mIsMaster && param != mPresetNameParam)
@@ -210,16 +238,16 @@ bool CAudioParamRegistry::claimParam(const CString& fullName, CAudioParam* param
 void CAudioParamRegistry::absorbPendingParams() {
     std::vector<std::pair<CAudioParam*, CString>> taken;
     {
-        std::lock_guard<std::mutex> pending(mPendingLock);
+        std::lock_guard<CRecursiveMutex> pending(mPendingLock);
         taken.swap(mPending);
     }
-    std::lock_guard<std::recursive_mutex> mapLock(mMapLock);
+    std::lock_guard<CRecursiveMutex> mapLock(mMapLock);
     for (auto it = taken.rbegin(); it != taken.rend(); ++it)
         mParams.findOrAdd(CString(it->second, mHierarchy.length(), -1))->value = it->first;
 }
 
 CAudioParam* CAudioParamRegistry::findParam(const CString& relativeName) {
-    std::lock_guard<std::recursive_mutex> mapLock(mMapLock);
+    std::lock_guard<CRecursiveMutex> mapLock(mMapLock);
     absorbPendingParams();
     auto* node = mParams.find(relativeName);
     return node != nullptr ? node->value : nullptr;
@@ -286,7 +314,7 @@ void CAudioParamRegistry::applyPreset(const CAudioPreset::CEntryMap& entries, bo
 void CAudioParamRegistry::storePreset(CAudioPreset& preset, int group) {
     preset.clearEntries();
     if (mIsMaster) {
-        std::lock_guard<std::recursive_mutex> presetLock(mPresetLock);
+        std::lock_guard<CRecursiveMutex> presetLock(mPresetLock);
         preset.setName(mProgramBank->getPreset(mCurrentProgram)->getName());
     } else if (mPresetNameParam != nullptr) {
         CAudioParamLock lock(mPresetNameParam);
@@ -294,7 +322,7 @@ void CAudioParamRegistry::storePreset(CAudioPreset& preset, int group) {
     } else {
         preset.setName(mId + CString(":"));
     }
-    std::lock_guard<std::recursive_mutex> mapLock(mMapLock);
+    std::lock_guard<CRecursiveMutex> mapLock(mMapLock);
     absorbPendingParams();
     for (auto* n = mParams.first(); n != nullptr; n = decltype(mParams)::next(n)) {
         CAudioParam* param = n->value;
@@ -337,7 +365,7 @@ CError* CAudioParamRegistry::activatePreset(CInputStream& in, bool withPersisten
         group < 0 ? mPresetNaming + CString(" activate")
                   : mPresetNaming + CString(" activate (") + groupName(group) + CString(")"));
     {
-        std::lock_guard<std::recursive_mutex> presetLock(mPresetLock);
+        std::lock_guard<CRecursiveMutex> presetLock(mPresetLock);
         activatePresetObject(preset, step, withPersistent, group);
     }
     submitUndoStep(step);
@@ -347,7 +375,7 @@ CError* CAudioParamRegistry::activatePreset(CInputStream& in, bool withPersisten
 CError* CAudioParamRegistry::acquirePreset(bool fromFactory, int index, int group, COutputStream& out) {
     if (!mIsMaster) {
         CAudioPreset preset;
-        std::lock_guard<std::recursive_mutex> presetLock(mPresetLock);
+        std::lock_guard<CRecursiveMutex> presetLock(mPresetLock);
         storePreset(preset, group);
         if (CError* err = preset.save(out)) return traceError(err, getFullName());
         return nullptr;
@@ -360,7 +388,7 @@ CError* CAudioParamRegistry::acquirePreset(bool fromFactory, int index, int grou
         if (CError* err = preset->save(out)) return traceError(err, getFullName());
         return nullptr;
     }
-    std::lock_guard<std::recursive_mutex> presetLock(mPresetLock);
+    std::lock_guard<CRecursiveMutex> presetLock(mPresetLock);
     if (index == -1) index = mCurrentProgram;
     CAudioPreset* preset = mProgramBank->getPreset(index);
     if (preset == nullptr)
@@ -390,18 +418,18 @@ void CAudioParamRegistry::onSelectorChange(const CAudioParamChange&, const CAudi
 
 int CAudioParamRegistry::getProgramCount() {
     if (!mIsMaster) return 0;
-    std::lock_guard<std::recursive_mutex> presetLock(mPresetLock);
+    std::lock_guard<CRecursiveMutex> presetLock(mPresetLock);
     return mProgramBank->getCount();
 }
 
 int CAudioParamRegistry::getCurrentProgram() {
-    std::lock_guard<std::recursive_mutex> presetLock(mPresetLock);
+    std::lock_guard<CRecursiveMutex> presetLock(mPresetLock);
     return mCurrentProgram;
 }
 
 CString CAudioParamRegistry::getProgramName(int index) {
     if (!mIsMaster) return CString();
-    std::lock_guard<std::recursive_mutex> presetLock(mPresetLock);
+    std::lock_guard<CRecursiveMutex> presetLock(mPresetLock);
     const CAudioPreset* preset = mProgramBank->getPreset(index);
     return preset != nullptr ? preset->getName() : CString();
 }
@@ -414,7 +442,7 @@ void CAudioParamRegistry::getPresetNames(bool fromFactory, CStringList& names, i
     names.clear();
     current = -1;
     if (!mIsMaster) return;
-    std::lock_guard<std::recursive_mutex> presetLock(mPresetLock);
+    std::lock_guard<CRecursiveMutex> presetLock(mPresetLock);
     const CAudioPresetBank& bank = fromFactory ? *mFactoryBank : *mProgramBank;
     for (int i = 0; i < bank.getCount(); ++i) names.add(bank.getPreset(i)->getName());
     if (!fromFactory) current = mCurrentProgram;
@@ -422,7 +450,7 @@ void CAudioParamRegistry::getPresetNames(bool fromFactory, CStringList& names, i
 
 void CAudioParamRegistry::setCurrentProgram(int index, const void* sender) {
     if (!mIsMaster) return;
-    std::lock_guard<std::recursive_mutex> presetLock(mPresetLock);
+    std::lock_guard<CRecursiveMutex> presetLock(mPresetLock);
     if (index < 0 || index == mCurrentProgram || index >= mProgramBank->getCount()) return;
     storePreset(*mProgramBank->getPreset(mCurrentProgram), -1);
     if (mUndo != nullptr) mUndo->swapHistory(mProgramHistories[mCurrentProgram], mProgramHistories[index]);
@@ -439,7 +467,7 @@ void CAudioParamRegistry::setCurrentProgram(int index, const void* sender) {
 
 void CAudioParamRegistry::renamePreset(int index, const CString& name, const void* sender) {
     if (!mIsMaster) return;
-    std::lock_guard<std::recursive_mutex> presetLock(mPresetLock);
+    std::lock_guard<CRecursiveMutex> presetLock(mPresetLock);
     if (index == mCurrentProgram) {
         setProgramName(mId + CString(":") + name, true, true, true, sender, nullptr, 0);
     } else if (CAudioPreset* preset = mProgramBank->getPreset(index)) {
@@ -488,7 +516,7 @@ void CAudioParamRegistry::activatePresetObject(const CAudioPreset& preset, CAudi
 
 void CAudioParamRegistry::activateFactoryPreset(int index) {
     if (!mIsMaster) return;
-    std::lock_guard<std::recursive_mutex> presetLock(mPresetLock);
+    std::lock_guard<CRecursiveMutex> presetLock(mPresetLock);
     const CAudioPreset* preset = mFactoryBank->getPreset(index);
     if (preset == nullptr) return;
     CAudioParamUndoRecord* step = newUndoStep("ROM preset activate");
@@ -503,7 +531,7 @@ CError* CAudioParamRegistry::activateBank(CInputStream& in, bool withPersistent)
                         getFullName());
     CAudioPresetBank bank;
     if (CError* err = bank.load(in)) return traceError(err, getFullName());
-    std::lock_guard<std::recursive_mutex> presetLock(mPresetLock);
+    std::lock_guard<CRecursiveMutex> presetLock(mPresetLock);
     const int n = std::min(bank.getCount(), mProgramBank->getCount());
     for (int j = 0; j < n; ++j)
         if (!isCompatibleName(bank.getPreset(j)->getName()))
@@ -525,7 +553,7 @@ CError* CAudioParamRegistry::activateBank(CInputStream& in, bool withPersistent)
 void CAudioParamRegistry::storeBankProgram() {
     CAudioPreset& current = *mProgramBank->getPreset(mCurrentProgram);
     current.clearEntries();
-    std::lock_guard<std::recursive_mutex> mapLock(mMapLock);
+    std::lock_guard<CRecursiveMutex> mapLock(mMapLock);
     absorbPendingParams();
     for (auto* n = mParams.first(); n != nullptr; n = decltype(mParams)::next(n)) {
         CAudioParam* param = n->value;
@@ -550,7 +578,7 @@ CError* CAudioParamRegistry::acquireBank(bool fromFactory, COutputStream& out) {
         if (CError* err = mFactoryBank->save(out)) return traceError(err, getFullName());
         return nullptr;
     }
-    std::lock_guard<std::recursive_mutex> presetLock(mPresetLock);
+    std::lock_guard<CRecursiveMutex> presetLock(mPresetLock);
     storeBankProgram();
     if (CError* err = mProgramBank->save(out)) return traceError(err, getFullName());
     return nullptr;
@@ -563,7 +591,7 @@ void CAudioParamRegistry::setDefaultPreset(CInputStream& in) {
         delete err;
         return;
     }
-    std::lock_guard<std::recursive_mutex> presetLock(mPresetLock);
+    std::lock_guard<CRecursiveMutex> presetLock(mPresetLock);
     applyPreset(preset.getEntries(), true, false, CAudioParamContext{}, -1, -1, false);
 }
 
@@ -587,7 +615,7 @@ void CAudioParamRegistry::resetToDefaults() {
 
 void CAudioParamRegistry::updateShadowPreset() {
     if (!mIsMaster) return;
-    std::lock_guard<std::recursive_mutex> presetLock(mPresetLock);
+    std::lock_guard<CRecursiveMutex> presetLock(mPresetLock);
     if (mShadowPreset == nullptr) mShadowPreset = new CAudioPreset();
     storePreset(*mShadowPreset, -1);
     if (mUndo != nullptr) mUndo->copyHistory(mShadowHistory);
@@ -595,7 +623,7 @@ void CAudioParamRegistry::updateShadowPreset() {
 
 void CAudioParamRegistry::exchangeShadowPreset() {
     if (!mIsMaster) return;
-    std::lock_guard<std::recursive_mutex> presetLock(mPresetLock);
+    std::lock_guard<CRecursiveMutex> presetLock(mPresetLock);
     if (mShadowPreset == nullptr) updateShadowPreset();
     CAudioPreset* live = new CAudioPreset();
     storePreset(*live, -1);
@@ -613,19 +641,19 @@ void CAudioParamRegistry::exchangeShadowPreset() {
 // --- listeners ---
 
 void CAudioParamRegistry::addListener(CAudioParamRegistryListener* listener) {
-    std::lock_guard<std::mutex> guard(mListenerLock);
+    std::lock_guard<CRecursiveMutex> guard(mListenerLock);
     mListeners.add(listener);
 }
 
 void CAudioParamRegistry::removeListener(CAudioParamRegistryListener* listener) {
-    std::lock_guard<std::mutex> guard(mListenerLock);
+    std::lock_guard<CRecursiveMutex> guard(mListenerLock);
     mListeners.remove(listener);
 }
 
 void CAudioParamRegistry::notifyListeners(const void* sender) {
     CArray<CAudioParamRegistryListener*> listeners;
     {
-        std::lock_guard<std::mutex> guard(mListenerLock);
+        std::lock_guard<CRecursiveMutex> guard(mListenerLock);
         listeners = mListeners;
     }
     for (CAudioParamRegistryListener* l : listeners) l->onRegistryUpdate(this, sender);

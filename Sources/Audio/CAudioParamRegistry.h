@@ -7,6 +7,7 @@
 #include "Audio/CAudioParamSelector.h"
 #include "Audio/CAudioPreset.h"
 #include "Core/CArray.h"
+#include "Core/CRecursiveMutex.h"
 #include "Core/CObject.h"
 #include "Core/CSortedMap.h"
 #include "Core/CString.h"
@@ -105,11 +106,13 @@ public:
     const CString& getId() const { return mId; }
     bool isMaster() const { return mIsMaster; }
     bool isEnumerated() const { return mIsEnumerated; }
+    // Whether the master found the user's default preset in application data at start.
+    bool isDefaultPresetLoaded() const { return mDefaultPresetLoaded; }
     const std::vector<CAudioParamRemapPair>& getRemaps() const { return mRemaps; }
     CAudioParamUndo* getUndo() const { return mUndo; }
     CAudioParam* getPresetNameParam() override { return mPresetNameParam; }
     bool isGlobalParamStorable() const override { return mIsGlobalParamStorable; }
-    std::recursive_mutex& getPresetLock() { return mPresetLock; }
+    CRecursiveMutex& getPresetLock() { return mPresetLock; }
     // Whether a preset name carries this registry's id before its first ":".
     bool isCompatibleName(const CString& presetName) const;
 
@@ -124,6 +127,7 @@ private:
     void submitUndoStep(CAudioParamUndoRecord* record);
     CString groupName(int group);
     void loadFactoryBank();
+    void loadUserDefaultPreset();
     void storeBankProgram();
     // The preset lock must be held.
     void onPresetNameChanged();
@@ -137,10 +141,11 @@ private:
     bool mDefaultPresetLoaded = false;
     CString mId;
     CAudioParamCollector* mCollector = nullptr;
+    bool mRegistered = false;   // with the collector, from initChilds to releaseLinks
     CString mPresetNaming;
     CAudioParamUndo* mUndo = nullptr;
 
-    std::recursive_mutex mPresetLock;
+    CRecursiveMutex mPresetLock;
     CAudioPresetBank* mFactoryBank = nullptr;   // owned; never changed after init
     CAudioPresetBank* mProgramBank = nullptr;   // owned, under mPresetLock
     CAudioPreset* mShadowPreset = nullptr;      // owned, under mPresetLock
@@ -152,13 +157,13 @@ private:
     CAudioParam* mGroupNamesParam = nullptr;
     CNameListener* mNameListener = nullptr;   // owned
 
-    std::recursive_mutex mMapLock;
+    CRecursiveMutex mMapLock;
     CSortedMap<CString, CAudioParam*> mParams;   // under mMapLock; names relative to the hierarchy
 
-    std::mutex mPendingLock;
+    CRecursiveMutex mPendingLock;
     std::vector<std::pair<CAudioParam*, CString>> mPending;   // under mPendingLock
 
-    std::mutex mListenerLock;
+    CRecursiveMutex mListenerLock;
     CArray<CAudioParamRegistryListener*> mListeners;   // under mListenerLock
 };
 

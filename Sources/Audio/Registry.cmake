@@ -1,5 +1,6 @@
 # Presets, banks, the parameter registries, host-exported parameters and the controller table.
 tal_sources(
+  Sources/Audio/CAudioCCTable.cpp
   Sources/Audio/CAudioExtParam.cpp
   Sources/Audio/CAudioExtParamList.cpp
   Sources/Audio/CAudioParamRegistry.cpp
@@ -8,6 +9,7 @@ tal_sources(
   Sources/Audio/RegistryCreators.cpp
 )
 tal_tests(audio
+  tests/Audio/CAudioCCTableTest.cpp
   tests/Audio/CAudioExtParamTest.cpp
   tests/Audio/CAudioParamRegistryTest.cpp
   tests/Audio/CAudioPresetTest.cpp

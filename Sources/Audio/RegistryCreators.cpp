@@ -1,5 +1,6 @@
 #include "Audio/RegistryCreators.h"
 
+#include "Audio/CAudioCCTable.h"
 #include "Audio/CAudioExtParam.h"
 #include "Audio/CAudioExtParamList.h"
 #include "Audio/CAudioParamRegistry.h"
@@ -9,6 +10,7 @@ namespace tal {
 namespace {
 
 const CCreatorTableEntry kTable[] = {
+    {"audio:cctable", &createObject<CAudioCCTable>, &CObject::initScheme},
     {"audio:ext-param", &createObject<CAudioExtParam>, &CObject::initScheme},
     {"audio:ext-param-list", &createObject<CAudioExtParamList>, &CObject::initScheme},
     {"audio:param-registry", &createObject<CAudioParamRegistry>, &CObject::initScheme},

@@ -2,6 +2,7 @@
 
 #include "Core/CConsole.h"
 #include "Core/CError.h"
+#include "Core/CRecursiveMutex.h"
 
 #include <atomic>
 #include <cstdio>
@@ -18,7 +19,7 @@ namespace {
 struct LogState {
     std::shared_mutex sinkMutex;     // writers share it while calling the sink; registration excludes them
     CConsole* sink = nullptr;
-    std::recursive_mutex fileMutex;  // serialises file writes
+    CRecursiveMutex fileMutex;      // serialises file writes
     std::string path;
     std::FILE* file = nullptr;
     bool restartPending = true;

@@ -4,17 +4,20 @@
 #include "Audio/CAudioParamChange.h"
 #include "Audio/CAudioParamListener.h"
 #include "Audio/CAudioParamLock.h"
+#include "Audio/CAudioParamRegistry.h"
 
 #include "Audio/CAudioEnv.h"
 #include "Audio/GraphCreators.h"
 #include "support/CLogCapture.h"
 #include "support/ParamChangeHelpers.h"
 #include "support/ParamTestTree.h"
+#include "support/RegistryTestTree.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -171,15 +174,15 @@ TEST_F(CAudioParamCollectorFixture, ConcurrentHandOffDeliversEveryChangeInOrder)
 TEST_F(CAudioParamCollectorFixture, ConcurrentListenerDefersWorkUnderAnOuterLock) {
     struct NameListener : CAudioParamListener, CAudioParamDeferred {
         CAudioParamCollector* collector = nullptr;
-        std::recursive_mutex* presetLock = nullptr;
+        CRecursiveMutex* presetLock = nullptr;
         std::atomic<int> runs{0};
         void onParamChange(const CAudioParamUpdateInfo&) override { collector->deferNotify(this, 0, 0.0); }
         void onDeferred(int, double) override {
-            std::lock_guard<std::recursive_mutex> g(*presetLock);
+            std::lock_guard<CRecursiveMutex> g(*presetLock);
             runs.fetch_add(1);
         }
     };
-    std::recursive_mutex presetLock;
+    CRecursiveMutex presetLock;
     NameListener listener;
     listener.collector = &collector;
     listener.presetLock = &presetLock;
@@ -187,7 +190,7 @@ TEST_F(CAudioParamCollectorFixture, ConcurrentListenerDefersWorkUnderAnOuterLock
     constexpr int kRounds = 2000;
     std::thread registry([&] {
         for (int i = 0; i < kRounds; ++i) {
-            std::lock_guard<std::recursive_mutex> g(presetLock);  // preset lock, then parameter lock
+            std::lock_guard<CRecursiveMutex> g(presetLock);  // preset lock, then parameter lock
             param->setValue(0, nullptr, nullptr, double(i));
         }
     });
@@ -249,4 +252,118 @@ TEST(CAudioParamCollector, InitUsesTheEnvironmentsProcessingState) {
     env->processing = false;
     p->setValue(0, nullptr, nullptr, 3.0);
     EXPECT_EQ(collector->pendingCount(), 2);
+}
+
+namespace {
+
+// A collector object with registries below "shared::plugin", built as the description loader
+// builds them (each registers itself with the collector in its initChilds).
+class CAudioParamCollectorRegistries : public ::testing::Test {
+protected:
+    CAudioParamRegistry* registry(const char* name, const char* hierarchy, bool enumerated = false,
+                                  bool isMaster = false) {
+        CObject* object = nullptr;
+        EXPECT_EQ(takeMessage(CParamTestTree::build(object, tree.plugin(), "audio:param-registry", name,
+                                                    {{"hierarchy", hierarchy},
+                                                     {"id", "TEST"},
+                                                     {"def-name-remap", "plugin=audio"},
+                                                     {"is-enumerated", enumerated ? "true" : ""},
+                                                     {"is-master", isMaster ? "true" : ""},
+                                                     {"param-collector", CRegistryTestTree::kCollectorPath}})),
+                  "")
+            << name;
+        return dynamic_cast<CAudioParamRegistry*>(object);
+    }
+    // "audio.modMain.<name>": a real value from 0 to 100, storable, default def.
+    void definition(const char* name, const char* def) {
+        CObject* modMain = tree.audio()->findChild(CString("modMain"));
+        if (modMain == nullptr) modMain = CParamTestTree::plain(tree.audio(), "modMain");
+        CObject* object = nullptr;
+        EXPECT_EQ(takeMessage(CParamTestTree::build(object, modMain, "audio:param", name,
+                                                    {{"element-size", "1"},
+                                                     {"converter", "shared::audio.paramcvt.real"},
+                                                     {"min-values", "0"},
+                                                     {"max-values", "100"},
+                                                     {"is-storable", "true"},
+                                                     {"def-values", def}})),
+                  "");
+    }
+    static std::vector<std::string> names(const std::vector<CAudioParamRegistry*>& registries) {
+        std::vector<std::string> out;
+        for (CAudioParamRegistry* r : registries) out.push_back(textOf(r->getFullName()));
+        return out;
+    }
+
+    CRegistryTestTree tree;
+    CAudioParamCollector& collector = tree.collector();
+};
+
+} // namespace
+
+TEST_F(CAudioParamCollectorRegistries, OfferOrderIsLongestHierarchyFirstThenRegistrationOrder) {
+    CAudioParamRegistry* main = registry("main", "plugin.modMain");
+    CAudioParamRegistry* io = registry("io", "plugin.modMain.io-params");
+    registry("same", "plugin.abcdefg");   // as long as "plugin.modMain", registered later
+    EXPECT_EQ(names(collector.getRegistries()),
+              (std::vector<std::string>{"plugin.io", "plugin.main", "plugin.same"}));
+
+    EXPECT_EQ(collector.findRegistry(CString("plugin.io")), io);
+    EXPECT_EQ(collector.findRegistry(CString("io")), nullptr);        // the full name, exactly
+    EXPECT_EQ(collector.findRegistry(CString("plugin.mai")), nullptr);
+
+    main->release();   // its releaseLinks unregisters it
+    EXPECT_EQ(names(collector.getRegistries()), (std::vector<std::string>{"plugin.io", "plugin.same"}));
+    EXPECT_EQ(collector.findRegistry(CString("plugin.main")), nullptr);
+}
+
+TEST_F(CAudioParamCollectorRegistries, ParametersAreOfferedAtBindingAndWhenCreatedAfterIt) {
+    CAudioParamRegistry* main = registry("main", "plugin.modMain");
+    CAudioParamRegistry* io = registry("io", "plugin.modMain.io-params");
+    CAudioParam* groupNames = collector.acquireParam(CString("plugin.modMain.io-params.group-names"));
+    CAudioParam* early = collector.acquireParam(CString("plugin.modMain.early"));
+    EXPECT_EQ(main->findParam(CString("early")), nullptr);   // nothing is offered before binding
+
+    collector.bindAllParams();
+    EXPECT_TRUE(collector.isBound());
+    // One parameter may belong to several registries.
+    EXPECT_EQ(io->findParam(CString("group-names")), groupNames);
+    EXPECT_EQ(main->findParam(CString("io-params.group-names")), groupNames);
+    EXPECT_EQ(main->findParam(CString("early")), early);
+    EXPECT_EQ(io->findParam(CString("early")), nullptr);
+
+    CAudioParam* late = collector.acquireParam(CString("plugin.modMain.late"));
+    EXPECT_EQ(main->findParam(CString("late")), late);
+    EXPECT_EQ(io->findParam(CString("late")), nullptr);
+}
+
+TEST_F(CAudioParamCollectorRegistries, AnEnumeratedRegistryThatClaimsKeepsTheParameterToItself) {
+    CAudioParamRegistry* main = registry("main", "plugin.modMain");
+    CAudioParamRegistry* colors = registry("colors", "plugin.modMain.colors", true);
+    CAudioParamRegistry* spectrum = registry("spectrum", "plugin.modMain.spectrum", true);
+    collector.bindAllParams();
+
+    CAudioParam* color = collector.acquireParam(CString("plugin.modMain.colors.palette"));
+    EXPECT_EQ(colors->findParam(CString("palette")), color);
+    EXPECT_EQ(main->findParam(CString("colors.palette")), nullptr);
+    EXPECT_EQ(spectrum->findParam(CString("palette")), nullptr);
+
+    // No enumerated registry claims it: every other registry is asked.
+    CAudioParam* gain = collector.acquireParam(CString("plugin.modMain.gain"));
+    EXPECT_EQ(main->findParam(CString("gain")), gain);
+}
+
+TEST_F(CAudioParamCollectorRegistries, BindingHappensOnceAndFinishesTheMasterRegistry) {
+    definition("gain", "7");
+    registry("master", "plugin.modMain", false, true);
+    CAudioParam* gain = collector.acquireParam(CString("plugin.modMain.gain"));
+    EXPECT_EQ(gain->getInfo(), nullptr);
+
+    collector.bindAllParams();
+    // The master's first program (empty: no factory bank) reset the parameter to its definition.
+    ASSERT_NE(gain->getInfo(), nullptr);
+    EXPECT_EQ(gain->getCurrent().getValue(0, 0, 0, -1.0), 7.0);
+
+    gain->setValue(0, nullptr, nullptr, 50.0);
+    collector.bindAllParams();
+    EXPECT_EQ(gain->getCurrent().getValue(0, 0, 0, -1.0), 50.0);
 }

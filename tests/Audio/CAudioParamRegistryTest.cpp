@@ -4,7 +4,10 @@
 #include "Audio/CAudioParamLock.h"
 #include "Audio/CAudioParamUndo.h"
 #include "Audio/CAudioPresetBank.h"
+#include "Core/CAppData.h"
 #include "Core/CMemoryReader.h"
+#include "Core/CSystem.h"
+#include "Core/RecordTags.h"
 #include "Core/CStringList.h"
 #include "Core/CWriteSeqBuffer.h"
 #include "support/CLogCapture.h"
@@ -30,6 +33,11 @@ const char* const kReal = "shared::audio.paramcvt.real";
 class CAudioParamRegistryFixture : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Application data (the user's default preset) in a folder of the test's own.
+        mSavedBundleFolder = CSystem::bundleFolder;
+        CSystem::bundleFolder = CString();
+        CSystem::setUserPreferencesFolderForTest(CString(mPreferences.path().c_str()));
+        resetScopes();
         CObject* modMain = CParamTestTree::plain(tree.audio(), "modMain");
         def(modMain, "gain", "is-storable", "1");
         def(modMain, "freq", "is-storable", "2");
@@ -49,6 +57,16 @@ protected:
         undo = dynamic_cast<CAudioParamUndo*>(object);
         ASSERT_NE(undo, nullptr);
         undo->setCollector(&tree.collector());
+    }
+
+    void TearDown() override {
+        resetScopes();
+        CSystem::setUserPreferencesFolderForTest(CString());
+        CSystem::bundleFolder = mSavedBundleFolder;
+    }
+    static void resetScopes() {
+        for (CAppData* scope : {&CAppData::globalScope(), &CAppData::groupScope(), &CAppData::localScope()})
+            scope->resetForTest();
     }
 
     // A real-valued definition from 0 to 100 with one flag set and one default value.
@@ -88,9 +106,27 @@ protected:
     double value(const char* name, int element = 0) { return param(name)->getCurrent().getValue(0, element, 0, -1.0); }
     void set(const char* name, double v) { param(name)->setValue(0, nullptr, nullptr, v); }
 
+    test::TempFolder mPreferences;
+    CString mSavedBundleFolder;
     CRegistryTestTree tree;
     CAudioParamUndo* undo = nullptr;
 };
+
+// A bank file of presets named as given, each with one "gain" entry of the given value.
+void writeBankFile(const std::string& path, const std::vector<std::pair<const char*, double>>& presets) {
+    CAudioPresetBank bank;
+    for (const auto& [name, gain] : presets) {
+        CAudioPreset* preset = bank.addPreset();
+        preset->setName(name);
+        const LeBytes entry = test::floatEntry("audio.modMain.gain", {{gain}});
+        preset->setEntry("gain", CByteBuffer(entry.data(), entry.size()));
+    }
+    CWriteSeqBuffer out;
+    ASSERT_EQ(bank.saveCompressed(out), nullptr);
+    CByteBuffer bytes;
+    out.moveTo(bytes);
+    test::writeWholeFile(path, std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
 
 std::vector<std::uint8_t> presetBytes(const CAudioPreset& preset) {
     CWriteSeqBuffer out;
@@ -399,4 +435,52 @@ TEST_F(CAudioParamRegistryFixture, ConcurrentRenameAndNameParameterEdits) {
         text = name->getString(0, 0);
     }
     EXPECT_EQ(textOf(registry->getProgramName(0)), "DLMR:" + textOf(text));
+}
+
+TEST_F(CAudioParamRegistryFixture, TheUsersDefaultPresetReplacesProgramZeroButNotTheFactoryBank) {
+    writeBankFile(mPreferences.file("bank.cbf"), {{"DLMR:A", 5}, {"DLMR:B", 6}});
+    LeBytes record;
+    record.str("DLMR:Mine").i32(1);
+    test::appendEntry(record, "gain", test::floatEntry("audio.modMain.gain", {{42}}));
+    CAppData::localScope().write(CString("default-preset"), CByteBuffer(record.data(), record.size()), nullptr,
+                                 kTagPreset);
+
+    CAudioParamRegistry* registry = master(mPreferences.file("bank.cbf").c_str());
+    EXPECT_TRUE(registry->isDefaultPresetLoaded());
+    EXPECT_EQ(registry->getProgramCount(), 2);
+    EXPECT_EQ(textOf(registry->getProgramName(0)), "DLMR:Mine");
+    EXPECT_EQ(textOf(registry->getProgramName(1)), "DLMR:B");
+    CStringList factory;
+    int current = 0;
+    registry->getPresetNames(true, factory, current);
+    ASSERT_EQ(factory.count(), 2);
+    EXPECT_EQ(textOf(factory[0]), "DLMR:A");
+
+    registry->finishBinding();
+    EXPECT_EQ(value("gain"), 42.0);
+    EXPECT_EQ(param("gain")->getDefaults().getValue(0, 0, 0, -1.0), 42.0);   // also the new default
+    registry->activateFactoryPreset(0);
+    EXPECT_EQ(value("gain"), 5.0);
+}
+
+TEST_F(CAudioParamRegistryFixture, AnAbsentOrDamagedDefaultPresetIsIgnored) {
+    writeBankFile(mPreferences.file("bank.cbf"), {{"DLMR:A", 5}});
+    const std::vector<std::pair<const char*, LeBytes>> cases = {
+        {"absent", LeBytes()},
+        {"entry count beyond the bytes", LeBytes().str("DLMR:Mine").i32(3)},
+        {"cut inside the name", LeBytes().i32(40).raw({'D', 'L'})},
+    };
+    for (const auto& [what, bytes] : cases) {
+        SCOPED_TRACE(what);
+        resetScopes();
+        if (bytes.size() > 0)
+            CAppData::localScope().write(CString("default-preset"), CByteBuffer(bytes.data(), bytes.size()), nullptr,
+                                         kTagPreset);
+        CAudioParamRegistry* registry = master(mPreferences.file("bank.cbf").c_str());
+        EXPECT_FALSE(registry->isDefaultPresetLoaded());
+        EXPECT_EQ(textOf(registry->getProgramName(0)), "DLMR:A");
+        registry->finishBinding();
+        EXPECT_EQ(value("gain"), 5.0);
+        registry->release();
+    }
 }
