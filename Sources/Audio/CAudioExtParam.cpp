@@ -25,7 +25,7 @@ double clampNormalized(double value) {
 } // namespace
 
 CAudioExtParam::~CAudioExtParam() {
-    if (mParam != nullptr) mParam->removeListener(this);
+    detach();   // leaves the parameter when that one is still alive
 }
 
 CError* CAudioExtParam::init() {

@@ -61,7 +61,9 @@ int defaultElements(const CAudioParamStorage& s) {
 
 CAudioParam::CAudioParam(CAudioParamCollector* collector, const CString& name) : mCollector(collector), mName(name) {}
 
-CAudioParam::~CAudioParam() = default;
+CAudioParam::~CAudioParam() {
+    closeNotifier();
+}
 
 void CAudioParam::applyChange(const CAudioParamChange& change, CAudioParamLock* outer,
                               const CAudioParamContext& context) {
@@ -96,9 +98,13 @@ void CAudioParam::passOn(const CAudioParamChange& change, CAudioParamLock* holde
     if (selectorHook && mSelector != nullptr)
         mSelector->onSelectorChange(change, context);
 
-    CAudioParamUpdateInfo info{change.sender, this, &change, holder, context};
-    for (int i = 0; i < mListeners.count(); ++i)
-        mListeners[i]->onParamChange(info);
+    CAudioParamUpdateInfo info;
+    info.sender = change.sender;
+    info.param = this;
+    info.change = &change;
+    info.holder = holder;
+    info.context = context;
+    notifyUpdate(&info);
 
     // By index: a filter may attach or detach filters of this parameter while it runs.
     for (int i = 0; i < mFilters.count(); ++i)
@@ -524,12 +530,14 @@ void CAudioParam::removeOwner(CAudioParamOwner* owner) {
 
 void CAudioParam::addListener(CAudioParamListener* listener) {
     std::lock_guard<CRecursiveMutex> guard(mMutex);
-    mListeners.add(listener);
+    listener->setNotifier(this, 0);
 }
 
 void CAudioParam::removeListener(CAudioParamListener* listener) {
     std::lock_guard<CRecursiveMutex> guard(mMutex);
-    mListeners.remove(listener);
+    CUpdateListener* base = listener;
+    if (base->notifier() == this)
+        base->detach();
 }
 
 CAudioParamWatch* CAudioParam::addChangeWatch(const CAudioParamStorage*& storage, bool* changed,

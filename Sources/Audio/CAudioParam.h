@@ -8,6 +8,7 @@
 #include "Core/CArray.h"
 #include "Core/CRecursiveMutex.h"
 #include "Core/CString.h"
+#include "Core/CUpdateNotifier.h"
 
 namespace tal {
 
@@ -35,10 +36,14 @@ struct CAudioParamWatch;
 //
 // Every operation takes an optional outer lock holder (the caller's, when it already holds this
 // parameter or is inside another parameter's change); without one it locks for its duration.
-class CAudioParam {
+//
+// The parameter is the update notifier of its own changes (key 0, record CAudioParamUpdateInfo):
+// its notifier lock is taken only under its own lock, so a listener that reports to its owner
+// cannot make changes of two parameters on two threads wait for each other.
+class CAudioParam : public CUpdateNotifier {
 public:
     CAudioParam(CAudioParamCollector* collector, const CString& name);
-    ~CAudioParam();
+    ~CAudioParam() override;
     CAudioParam(const CAudioParam&) = delete;
     CAudioParam& operator=(const CAudioParam&) = delete;
 
@@ -84,7 +89,9 @@ public:
                                     const CAudioParamContext& context, int group, int element, bool truncate);
 
     // --- listeners, filters and owners: any thread ---
-    // Listeners are called synchronously under the parameter lock, in attachment order.
+    // Attaches a listener to this parameter's notifier (leaving any other notifier it was on), or
+    // detaches it when it listens here. Listeners are called synchronously under the parameter
+    // lock, in attachment order; a detach waits for a running notification.
     void addListener(CAudioParamListener* listener);
     void removeListener(CAudioParamListener* listener);
     // Appends a filter and, when bound, replays the current state into it with an audio-side context.
@@ -145,7 +152,6 @@ private:
     CAudioParamStorage mCurrent;
     CAudioParamStorage mDefaults;
     CArray<CAudioParamFilter*> mFilters;      // under mMutex, attachment order; not owned
-    CArray<CAudioParamListener*> mListeners;  // under mMutex, attachment order
     CAudioParamWatch* mWatchHead = nullptr;   // under the collector's watch lock
     CAudioParamWatch* mWatchTail = nullptr;
     CAudioParamStorage mAudioSide;

@@ -131,7 +131,7 @@ CAudioParam* CAudioParamCollector::findParam(const CString& name) {
     return it == mParams.end() ? nullptr : it->second.get();
 }
 
-CAudioParamSharedParam* CAudioParamCollector::addSharedParam(const CString& paramName, CAudioParamSharedScope* scope,
+CAudioParamSharedParam* CAudioParamCollector::addSharedParam(const CString& paramName, CAppData* scope,
                                                              const CString& dataName) {
     mSharedParams.push_back(std::make_unique<CAudioParamSharedParam>(this));
     mSharedParams.back()->init(paramName, scope, dataName);

@@ -20,7 +20,7 @@ class CAudioParam;
 class CAudioParamDeferred;
 class CAudioParamRegistry;
 class CAudioParamSharedParam;
-class CAudioParamSharedScope;
+class CAppData;
 struct CAudioParamChange;
 struct CAudioParamWatch;
 
@@ -79,7 +79,7 @@ public:
 
     // --- shared parameters: main thread ---
     // Creates, owns and initialises a parameter mirror of an application-data item.
-    CAudioParamSharedParam* addSharedParam(const CString& paramName, CAudioParamSharedScope* scope,
+    CAudioParamSharedParam* addSharedParam(const CString& paramName, CAppData* scope,
                                            const CString& dataName);
 
     // --- the hand-off ---

@@ -21,6 +21,7 @@
 #include "Core/Log.h"
 
 #include <algorithm>
+#include <cmath>
 #include <unordered_set>
 #include <utility>
 
@@ -93,13 +94,13 @@ private:
 CAudioParamRegistry::CAudioParamRegistry() = default;
 
 CAudioParamRegistry::~CAudioParamRegistry() {
-    if (mNameListener != nullptr && mPresetNameParam != nullptr) mPresetNameParam->removeListener(mNameListener);
-    delete mNameListener;
+    delete mNameListener;   // leaves the preset-name parameter when that one is still alive
     for (CAudioParamUndoHistory* h : mProgramHistories) delete h;
     delete mShadowHistory;
     delete mShadowPreset;
     delete mProgramBank;
     delete mFactoryBank;
+    delete mEnumBank;
 }
 
 // --- life cycle ---
@@ -138,8 +139,38 @@ CError* CAudioParamRegistry::init() {
     if (!presetName.isEmpty()) mPresetNameParam = mCollector->acquireParam(presetName);
     const CString groupNames = getTextAttr("group-names-param");
     if (!groupNames.isEmpty()) mGroupNamesParam = mCollector->acquireParam(groupNames);
-    if (mIsMaster) loadFactoryBank();
+    if (mIsMaster) {
+        loadFactoryBank();
+    } else if (mIsEnumerated) {
+        if (CError* err = loadEnumeratedBank()) return traceError(err, getFullName());
+    }
     return nullptr;
+}
+
+CError* CAudioParamRegistry::loadEnumeratedBank() {
+    const CString storeName = getTextAttr("store-name");
+    if (storeName.isEmpty()) return nullptr;
+    const bool global = storeName.charAt(0) == '/';
+    CAppData& scope = global ? CAppData::globalScope() : CAppData::localScope();
+    CByteBuffer item;
+    scope.read(global ? CString(storeName, 1, -1) : storeName, item, kTagAppList, false);
+    if (item.isEmpty()) return nullptr;
+    CMemoryReader in(item.data(), item.size());
+    std::int32_t count = 0;
+    if (CError* err = in.read32(count)) return err;
+    if (count < 1) return nullptr;
+    auto* bank = new CAudioPresetBank();
+    if (CError* err = bank->load(in)) {
+        delete bank;
+        return err;
+    }
+    delete mEnumBank;
+    mEnumBank = bank;
+    return nullptr;
+}
+
+int CAudioParamRegistry::getEnumeratedCount() const {
+    return mEnumBank != nullptr ? mEnumBank->getCount() : 0;
 }
 
 void CAudioParamRegistry::loadFactoryBank() {
@@ -410,8 +441,40 @@ void CAudioParamRegistry::resetParamsToDefaults(CAudioParamContext context, int 
     }
 }
 
-void CAudioParamRegistry::onSelectorChange(const CAudioParamChange&, const CAudioParamContext&) {
-    // Only enumerated registries with a bank react; this product declares none.
+void CAudioParamRegistry::onSelectorChange(const CAudioParamChange& change, const CAudioParamContext& context) {
+    if (mEnumBank == nullptr) return;
+    // A format change (binding the selector) also writes group 0: it selects for group 0, and
+    // never turns a preset into the format and defaults of the registry's parameters.
+    const int group = change.group == CAudioParamChange::kFormatGroup ? 0 : change.group;
+    const CAudioParamContext noUndo{nullptr, context.pending, context.audioSide};
+    const int size = mEnumBank->getCount();
+    // A selector value picks a preset by its index, rounded half away from zero.
+    auto pick = [](double v) {
+        const double r = v >= 0.0 ? std::floor(v + 0.5) : -std::floor(0.5 - v);
+        return r >= 0.0 && r < 2147483647.0 ? int(r) : -1;
+    };
+    if (mIsElementEnum) {
+        if (change.truncate && change.firstElement == 0 && change.count == 0) {
+            resetParamsToDefaults(noUndo, group, -1, false);
+            return;
+        }
+        for (int i = 0; i < change.count; ++i) {
+            const int n = change.values != nullptr ? pick(change.values[i]) : -1;
+            const bool truncate = i == change.count - 1 && change.truncate;
+            const int element = change.firstElement + i;
+            if (n >= 0 && n < size)
+                applyPreset(mEnumBank->getPreset(n)->getEntries(), false, false, noUndo, group, element, truncate);
+            else
+                resetParamsToDefaults(noUndo, group, element, truncate);
+        }
+        return;
+    }
+    if (change.firstElement != 0) return;
+    const int n = change.count > 0 && change.values != nullptr ? pick(change.values[0]) : -1;
+    if (n >= 0 && n < size)
+        applyPreset(mEnumBank->getPreset(n)->getEntries(), false, false, noUndo, group, -1, false);
+    else
+        resetParamsToDefaults(noUndo, group, -1, false);
 }
 
 // --- programs and banks ---
@@ -641,22 +704,19 @@ void CAudioParamRegistry::exchangeShadowPreset() {
 // --- listeners ---
 
 void CAudioParamRegistry::addListener(CAudioParamRegistryListener* listener) {
-    std::lock_guard<CRecursiveMutex> guard(mListenerLock);
-    mListeners.add(listener);
+    listener->mRegistry = this;
+    listener->setNotifier(&mNotifier, 0);
 }
 
 void CAudioParamRegistry::removeListener(CAudioParamRegistryListener* listener) {
-    std::lock_guard<CRecursiveMutex> guard(mListenerLock);
-    mListeners.remove(listener);
+    CUpdateListener* base = listener;
+    if (base->notifier() == &mNotifier) base->detach();
 }
 
 void CAudioParamRegistry::notifyListeners(const void* sender) {
-    CArray<CAudioParamRegistryListener*> listeners;
-    {
-        std::lock_guard<CRecursiveMutex> guard(mListenerLock);
-        listeners = mListeners;
-    }
-    for (CAudioParamRegistryListener* l : listeners) l->onRegistryUpdate(this, sender);
+    CUpdateRecord record;
+    record.sender = sender;
+    mNotifier.notifyUpdate(&record);
 }
 
 } // namespace tal

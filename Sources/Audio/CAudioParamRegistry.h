@@ -11,6 +11,7 @@
 #include "Core/CObject.h"
 #include "Core/CSortedMap.h"
 #include "Core/CString.h"
+#include "Core/CUpdateNotifier.h"
 
 #include <mutex>
 #include <vector>
@@ -98,14 +99,18 @@ public:
     void exchangeShadowPreset();
 
     // --- listeners of preset, program and name changes ---
+    // Attaches a listener to the registry's notifier (key 0), or detaches it when it listens here.
     void addListener(CAudioParamRegistryListener* listener);
     void removeListener(CAudioParamRegistryListener* listener);
+    CUpdateNotifier& notifier() { return mNotifier; }
 
     // --- queries ---
     const CString& getHierarchy() const { return mHierarchy; }
     const CString& getId() const { return mId; }
     bool isMaster() const { return mIsMaster; }
     bool isEnumerated() const { return mIsEnumerated; }
+    // The number of presets a selector value can pick (enumerated registries).
+    int getEnumeratedCount() const;
     // Whether the master found the user's default preset in application data at start.
     bool isDefaultPresetLoaded() const { return mDefaultPresetLoaded; }
     const std::vector<CAudioParamRemapPair>& getRemaps() const { return mRemaps; }
@@ -127,6 +132,9 @@ private:
     void submitUndoStep(CAudioParamUndoRecord* record);
     CString groupName(int group);
     void loadFactoryBank();
+    // Enumerated registries: the bank of application-data item store-name ('alst': an i32 count,
+    // then a bank record); an absent item or a count below 1 leaves none.
+    [[nodiscard]] CError* loadEnumeratedBank();
     void loadUserDefaultPreset();
     void storeBankProgram();
     // The preset lock must be held.
@@ -148,6 +156,7 @@ private:
     CRecursiveMutex mPresetLock;
     CAudioPresetBank* mFactoryBank = nullptr;   // owned; never changed after init
     CAudioPresetBank* mProgramBank = nullptr;   // owned, under mPresetLock
+    CAudioPresetBank* mEnumBank = nullptr;      // owned; enumerated registries, never changed after init
     CAudioPreset* mShadowPreset = nullptr;      // owned, under mPresetLock
     CAudioParamUndoHistory* mShadowHistory = nullptr;   // owned, under mPresetLock
     std::int32_t mCurrentProgram = 0;                   // under mPresetLock
@@ -163,8 +172,7 @@ private:
     CRecursiveMutex mPendingLock;
     std::vector<std::pair<CAudioParam*, CString>> mPending;   // under mPendingLock
 
-    CRecursiveMutex mListenerLock;
-    CArray<CAudioParamRegistryListener*> mListeners;   // under mListenerLock
+    CUpdateNotifier mNotifier;   // preset, program and name changes, key 0
 };
 
 } // namespace tal

@@ -6,6 +6,10 @@
 #include "Audio/CAudioParamInfo.h"
 #include "Audio/CAudioParamLock.h"
 #include "Audio/Converters/CAudioParamConverter.h"
+#include "Core/AppDataText.h"
+#include "Core/CAppData.h"
+#include "Core/CByteBuffer.h"
+#include "Core/RecordTags.h"
 
 namespace tal {
 
@@ -21,13 +25,12 @@ const CAudioParamConverter* converterOf(const CAudioParam& param) {
 CAudioParamSharedParam::CAudioParamSharedParam(CAudioParamCollector* collector) : mCollector(collector) {}
 
 CAudioParamSharedParam::~CAudioParamSharedParam() {
-    if (mScope != nullptr)
-        mScope->removeListener(mDataName, this);
-    if (mParam != nullptr)
-        mParam->removeListener(this);
+    // Both listeners first: a notification on another thread must not reach a half-destroyed owner.
+    mDataListener.detach();
+    detach();
 }
 
-void CAudioParamSharedParam::init(const CString& paramName, CAudioParamSharedScope* scope, const CString& dataName) {
+void CAudioParamSharedParam::init(const CString& paramName, CAppData* scope, const CString& dataName) {
     mScope = scope;
     mDataName = dataName;
     mParam = mCollector->acquireParam(paramName);
@@ -46,7 +49,7 @@ void CAudioParamSharedParam::init(const CString& paramName, CAudioParamSharedSco
         mParam->addListener(this);
     }
     readShared();
-    mScope->addListener(mDataName, this);
+    if (mScope != nullptr) mDataListener.setNotifier(mScope, reinterpret_cast<std::intptr_t>(&mDataName));
 }
 
 void CAudioParamSharedParam::onParamChange(const CAudioParamUpdateInfo& info) {
@@ -61,12 +64,14 @@ void CAudioParamSharedParam::onDeferred(int, double) {
     writeShared();
 }
 
-void CAudioParamSharedParam::onSharedDataChanged(const CString&, const void* sender) {
-    if (sender != this)
-        readShared();
+void CAudioParamSharedParam::CDataListener::update(const CUpdateRecord* record) {
+    if (record == nullptr || record->sender != owner)
+        owner->readShared();
 }
 
 void CAudioParamSharedParam::readShared() {
+    if (mScope == nullptr)
+        return;
     // The item is read before the parameter is locked: the scope is never entered under a
     // parameter lock.
     int type = -1;
@@ -76,13 +81,14 @@ void CAudioParamSharedParam::readShared() {
             type = mParam->getCurrent().getDataType();
     }
     if (type == CAudioParamStorage::kTypeRaw) {
-        CByteBuffer bytes = mScope->readRaw(mDataName);
+        CByteBuffer bytes;
+        mScope->read(mDataName, bytes, kTagAppData, false);
         if (!bytes.isEmpty())
             mParam->setRaw(0, 0, bytes, this, nullptr, {});
     } else if (type == CAudioParamStorage::kTypeString) {
-        mParam->setString(0, 0, mScope->readText(mDataName, mDefaultText), this, nullptr, {});
+        mParam->setString(0, 0, readAppDataString(mScope, mDataName, mDefaultText), this, nullptr, {});
     } else if (type == CAudioParamStorage::kTypeFloat) {
-        const CString text = mScope->readText(mDataName, mDefaultText);
+        const CString text = readAppDataString(mScope, mDataName, mDefaultText);
         const CAudioParamConverter* cvt = converterOf(*mParam);
         bool ok = false;
         const double value = cvt != nullptr ? cvt->parseText(*mParam->getInfo(), 0, text, &ok) : 0.0;
@@ -92,6 +98,8 @@ void CAudioParamSharedParam::readShared() {
 }
 
 void CAudioParamSharedParam::writeShared() {
+    if (mScope == nullptr)
+        return;
     // Read under the lock, written after it.
     int type = -1;
     CString text;
@@ -114,9 +122,9 @@ void CAudioParamSharedParam::writeShared() {
         }
     }
     if (type == CAudioParamStorage::kTypeRaw)
-        mScope->writeRaw(mDataName, bytes, this);
+        mScope->write(mDataName, bytes, this, kTagAppData);
     else
-        mScope->writeText(mDataName, text, this);
+        writeAppDataString(mScope, mDataName, text, this);
 }
 
 } // namespace tal

@@ -1,8 +1,19 @@
 #include "Audio/CAudioParamSharedStorage.h"
 
+#include "Core/CAppData.h"
+
 #include "Core/CError.h"
 
 namespace tal {
+
+CAppData* CAudioParamSharedStorage::getAppData() const {
+    switch (mScope) {
+        case Scope::kLocal: return &CAppData::localScope();
+        case Scope::kGroup: return &CAppData::groupScope();
+        case Scope::kGlobal: return &CAppData::globalScope();
+    }
+    return nullptr;
+}
 
 CError* CAudioParamSharedStorage::init() {
     if (CError* err = CObject::init()) return traceError(err, getFullName());

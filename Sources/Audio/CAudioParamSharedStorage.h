@@ -4,6 +4,8 @@
 
 namespace tal {
 
+class CAppData;
+
 // "audio:param-shared-storage", inside a process definition: a parameter (param, relative to the
 // process) whose group 0 element 0 lives in an application-data item (data-name) shared by every
 // plug-in instance of one scope (storage-type "local", "group" or "global"). The process graph hands
@@ -25,6 +27,8 @@ public:
     const CString& getParamName() const { return mParamName; }
     const CString& getDataName() const { return mDataName; }
     Scope getScope() const { return mScope; }
+    // The process-wide application-data scope of getScope().
+    CAppData* getAppData() const;
 
 private:
     CString mParamName;

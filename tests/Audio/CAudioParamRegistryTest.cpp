@@ -1,5 +1,7 @@
 #include "Audio/CAudioParamRegistry.h"
 
+#include "Audio/CAudioParamRegistryListener.h"
+
 #include "Audio/CAudioParam.h"
 #include "Audio/CAudioParamLock.h"
 #include "Audio/CAudioParamUndo.h"
@@ -483,4 +485,139 @@ TEST_F(CAudioParamRegistryFixture, AnAbsentOrDamagedDefaultPresetIsIgnored) {
         EXPECT_EQ(value("gain"), 5.0);
         registry->release();
     }
+}
+
+namespace {
+
+// An enumerated registry "plugin.colors" over "plugin.colors.*" whose bank is the local item
+// "color-presets"; each preset sets "hue" (real 0 to 100, default 5). A selector parameter
+// "plugin.selector" names it in its definition.
+class CAudioParamRegistrySelector : public CAudioParamRegistryFixture {
+protected:
+    void SetUp() override {
+        CAudioParamRegistryFixture::SetUp();
+        CObject* colors = CParamTestTree::plain(tree.audio(), "colors");
+        def(colors, "hue", "is-storable", "5");
+        CAudioPresetBank bank;
+        for (double hue : {10.0, 20.0, 30.0, 40.0}) {
+            CAudioPreset* preset = bank.addPreset();
+            preset->setName("TLCO:p");
+            const LeBytes entry = test::floatEntry("audio.colors.hue", {{hue}});
+            preset->setEntry("hue", CByteBuffer(entry.data(), entry.size()));
+        }
+        CWriteSeqBuffer out;
+        ASSERT_EQ(out.write32(std::uint32_t(1)), nullptr);
+        ASSERT_EQ(bank.save(out), nullptr);
+        CByteBuffer bytes;
+        out.moveTo(bytes);
+        CAppData::localScope().write(CString("color-presets"), bytes, nullptr, kTagAppList);
+    }
+
+    CAudioParamRegistry* colors(bool elementEnum) {
+        CObject* object = nullptr;
+        EXPECT_EQ(takeMessage(CParamTestTree::build(object, tree.plugin(), "audio:param-registry", "colors",
+                                                    {{"hierarchy", "plugin.colors"},
+                                                     {"id", "TLCO"},
+                                                     {"is-enumerated", "true"},
+                                                     {"is-element-enum", elementEnum ? "true" : ""},
+                                                     {"store-name", "color-presets"},
+                                                     {"def-name-remap", "plugin=audio"},
+                                                     {"param-collector", CRegistryTestTree::kCollectorPath}})),
+                  "");
+        auto* registry = dynamic_cast<CAudioParamRegistry*>(object);
+        const CString hue("plugin.colors.hue");
+        registry->claimParam(hue, tree.collector().acquireParam(hue));
+        return registry;
+    }
+    CAudioParam* selector() {
+        return tree.boundParam("selector", {{"element-size", "1"},
+                                            {"converter", kReal},
+                                            {"min-values", "-10"},
+                                            {"max-values", "10"},
+                                            {"def-values", "0"},
+                                            {"param-registry", "shared::plugin.colors"}});
+    }
+    double hue(int element = 0) {
+        return tree.collector().findParam("plugin.colors.hue")->getCurrent().getValue(0, element, 0, -1.0);
+    }
+};
+
+} // namespace
+
+TEST_F(CAudioParamRegistrySelector, ASelectorValuePicksThePresetOfItsRoundedIndex) {
+    CAudioParamRegistry* registry = colors(false);
+    ASSERT_EQ(registry->getEnumeratedCount(), 4);
+    CAudioParam* sel = selector();
+    // Binding the selector (value 0) selected preset 0 for group 0; the defaults stay.
+    EXPECT_EQ(hue(), 10.0);
+    EXPECT_EQ(tree.collector().findParam("plugin.colors.hue")->getCurrent().getDefault(0, 0), 5.0);
+    struct Case {
+        double value;
+        double hue;
+    };
+    // Rounded half away from zero; an index outside the bank resets the registry's parameters.
+    for (const Case& c : {Case{1.0, 20.0}, Case{2.5, 40.0}, Case{-0.5, 5.0}, Case{0.49, 10.0}, Case{4.0, 5.0},
+                          Case{1.5, 30.0}}) {
+        SCOPED_TRACE(c.value);
+        sel->setValue(0, nullptr, nullptr, c.value);
+        EXPECT_EQ(hue(), c.hue);
+    }
+}
+
+TEST_F(CAudioParamRegistrySelector, AnElementSelectorPicksAPresetPerElement) {
+    colors(true);
+    CAudioParam* sel = selector();
+    const std::vector<double> picks = {3.0, 0.0, 9.0};
+    CAudioParamChange change;
+    change.group = 0;
+    change.firstElement = 0;
+    change.count = 3;
+    change.elementSize = 1;
+    change.values = picks.data();
+    change.table = &sel->getCurrent().getData();
+    sel->applyChange(change, nullptr, {});
+    EXPECT_EQ(hue(0), 40.0);
+    EXPECT_EQ(hue(1), 10.0);
+    EXPECT_EQ(hue(2), 5.0);   // index 9 is outside the bank: the element's default
+}
+
+TEST_F(CAudioParamRegistrySelector, NoBankNoReaction) {
+    resetScopes();
+    CAppData::localScope().write(CString("color-presets"), CByteBuffer(LeBytes().i32(0).data(), 4), nullptr,
+                                 kTagAppList);
+    CAudioParamRegistry* registry = colors(false);
+    EXPECT_EQ(registry->getEnumeratedCount(), 0);   // a count below 1: no bank
+    CAudioParam* sel = selector();
+    CAudioParam* huep = tree.collector().findParam("plugin.colors.hue");
+    ASSERT_TRUE(huep->bindDefinition(registry->getRemaps(), nullptr, {}));
+    huep->setValue(0, nullptr, nullptr, 77.0);
+    sel->setValue(0, nullptr, nullptr, 1.0);
+    EXPECT_EQ(hue(), 77.0);
+}
+
+TEST_F(CAudioParamRegistryFixture, ListenersHearProgramAndNameChangesWithTheirSender) {
+    CAudioParamRegistry* registry = master();
+    registry->finishBinding();
+    struct Log : CAudioParamRegistryListener {
+        ~Log() override { detach(); }
+        void onRegistryUpdate(CAudioParamRegistry* r, const void* s) override { calls.emplace_back(r, s); }
+        std::vector<std::pair<CAudioParamRegistry*, const void*>> calls;
+    } log;
+    registry->addListener(&log);
+    int sender = 0;
+    registry->renamePreset(0, "Bright", &sender);
+    ASSERT_EQ(log.calls.size(), 1u);
+    EXPECT_EQ(log.calls[0].first, registry);
+    EXPECT_EQ(log.calls[0].second, &sender);
+
+    // Editing the preset-name parameter renames the program once the change is over.
+    log.calls.clear();
+    param("preset-name")->setString(0, 0, "Edited", nullptr, nullptr, {});
+    ASSERT_EQ(log.calls.size(), 1u);
+    EXPECT_EQ(log.calls[0].second, registry);
+    EXPECT_EQ(textOf(registry->getProgramName(0)), "DLMR:Edited");
+
+    registry->removeListener(&log);
+    registry->renamePreset(0, "Again", &sender);
+    EXPECT_EQ(log.calls.size(), 1u);
 }

@@ -2,23 +2,41 @@
 
 #include "Audio/CAudioParamDef.h"
 #include "Audio/CAudioParamLock.h"
-#include "support/CMemorySharedScope.h"
+#include "Core/AppDataText.h"
+#include "Core/CAppData.h"
+#include "Core/CAppDataListener.h"
+#include "Core/CSystem.h"
 #include "support/ParamChangeHelpers.h"
 #include "support/ParamTestTree.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 #include <thread>
 
 namespace tal {
 namespace {
 
+// Counts the writes of one application-data item.
+class CWriteCounter : public CAppDataListener<void> {
+public:
+    ~CWriteCounter() override { detach(); }
+    void update(const CUpdateRecord*) override { ++writes; }
+    std::atomic<int> writes{0};
+};
+
 // Two plug-in instances (collectors) whose "plugin.meter" (real, 0 to 100, default 10) and
-// "plugin.name" (string, default "Blue") share items of one scope.
+// "plugin.name" (string, default "Blue") share items of the local application-data scope, kept in
+// a folder of the test's own.
 class CAudioParamSharedParamFixture : public ::testing::Test {
 protected:
     void SetUp() override {
+        mSavedBundleFolder = CSystem::bundleFolder;
+        CSystem::bundleFolder = CString();
+        CSystem::setUserPreferencesFolderForTest(CString(mPreferences.path().c_str()));
+        CAppData::localScope().resetForTest();
         CObject* object = nullptr;
         ASSERT_EQ(takeMessage(CParamTestTree::build(object, tree.audio(), "audio:param", "meter",
                                                     {{"element-size", "1"},
@@ -33,23 +51,34 @@ protected:
             c->acquireParam("plugin.meter")->setInfo(meterInfo, nullptr, {});
             c->acquireParam("plugin.name")->setInfo(nameInfo.get(), nullptr, {});
         }
+        counter.setNotifier(&scope(), reinterpret_cast<std::intptr_t>(&kMeterItem));
     }
+    void TearDown() override {
+        counter.detach();
+        CAppData::localScope().resetForTest();
+        CSystem::setUserPreferencesFolderForTest(CString());
+        CSystem::bundleFolder = mSavedBundleFolder;
+    }
+    static CAppData& scope() { return CAppData::localScope(); }
     void share(CAudioParamCollector& c) {
-        c.addSharedParam("plugin.meter", &scope, "integration-time");
-        c.addSharedParam("plugin.name", &scope, "uicolor-name");
+        c.addSharedParam("plugin.meter", &scope(), kMeterItem);
+        c.addSharedParam("plugin.name", &scope(), CString("uicolor-name"));
     }
     static double meter(CAudioParamCollector& c) { return c.acquireParam("plugin.meter")->getCurrent().getValue(0, 0, 0); }
     static std::string name(CAudioParamCollector& c) { return textOf(c.acquireParam("plugin.name")->getString(0, 0)); }
 
+    inline static const CString kMeterItem{"integration-time"};
+    test::TempFolder mPreferences;
+    CString mSavedBundleFolder;
     CParamTestTree tree;
     const CAudioParamInfo* meterInfo = nullptr;
     std::unique_ptr<CAudioParamInfo> nameInfo;
-    CMemorySharedScope scope;
     CAudioParamCollector a, b;
+    CWriteCounter counter;
 };
 
 TEST_F(CAudioParamSharedParamFixture, InstancesFollowEachOthersChanges) {
-    scope.writeText(CString("integration-time"), CString("25"), nullptr);
+    writeAppDataString(&scope(), kMeterItem, CString("25"), nullptr);
     share(a);
     EXPECT_EQ(meter(a), 25.0);       // read at start
     EXPECT_EQ(name(a), "Blue");      // no item: the default text
@@ -58,25 +87,37 @@ TEST_F(CAudioParamSharedParamFixture, InstancesFollowEachOthersChanges) {
     EXPECT_EQ(meter(b), 42.0);
     b.acquireParam("plugin.name")->setString(0, 0, CString("Night"), nullptr, nullptr, {});
     EXPECT_EQ(name(a), "Night");
-    EXPECT_EQ(textOf(scope.readText(CString("uicolor-name"), CString())), "Night");
+    EXPECT_EQ(textOf(readAppDataString(&scope(), CString("uicolor-name"), CString())), "Night");
     // An unparsable text changes nothing.
-    scope.writeText(CString("integration-time"), CString("fast"), nullptr);
+    writeAppDataString(&scope(), kMeterItem, CString("fast"), nullptr);
     EXPECT_EQ(meter(a), 42.0);
+    EXPECT_EQ(meter(b), 42.0);
+}
+
+TEST_F(CAudioParamSharedParamFixture, TheSharedValueOutlivesTheInstances) {
+    share(a);
+    a.acquireParam("plugin.meter")->setValue(0, nullptr, nullptr, 64.0);
+    // A fresh scope (a new process) reads the item from its file.
+    CAppData::localScope().resetForTest();
+    CAudioParamCollector c;
+    c.acquireParam("plugin.meter")->setInfo(meterInfo, nullptr, {});
+    c.addSharedParam("plugin.meter", &scope(), kMeterItem);
+    EXPECT_EQ(meter(c), 64.0);
 }
 
 TEST_F(CAudioParamSharedParamFixture, WritesWaitForTheEndOfTheUpdate) {
     share(a);
     share(b);
     CAudioParam* p = a.acquireParam("plugin.meter");
-    const int before = scope.writes();
+    const int before = counter.writes;
     {
         CAudioParamLock lock(p);
         p->setValue(0, nullptr, &lock, 30.0);
         p->setValue(0, nullptr, &lock, 31.0);
-        EXPECT_EQ(scope.writes(), before);  // nothing written under the parameter lock
+        EXPECT_EQ(counter.writes, before);  // nothing written under the parameter lock
         EXPECT_EQ(meter(b), 10.0);
     }
-    EXPECT_EQ(scope.writes(), before + 1);  // one write for the whole update
+    EXPECT_EQ(counter.writes, before + 1);  // one write for the whole update
     EXPECT_EQ(meter(b), 31.0);
 }
 
@@ -86,7 +127,7 @@ TEST_F(CAudioParamSharedParamFixture, WritesWaitForTheEndOfTheUpdate) {
 TEST_F(CAudioParamSharedParamFixture, ConcurrentChangesInTwoInstancesDoNotDeadlock) {
     share(a);
     share(b);
-    constexpr int kRounds = 300;
+    constexpr int kRounds = 200;
     std::thread other([&] {
         for (int i = 0; i < kRounds; ++i) {
             b.acquireParam("plugin.meter")->setValue(0, nullptr, nullptr, double(i % 100));

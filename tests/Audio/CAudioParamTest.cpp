@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include <vector>
 
 using namespace tal;
@@ -539,4 +541,67 @@ TEST(CAudioParam, EditsMarkTheOwnersPresetNameUser) {
     EXPECT_EQ(log.seen.size(), 1u);
     name->removeListener(&log);
     p->removeOwner(&owner);
+}
+
+// Listeners of two parameters report to one owner under the owner's lock, and one thread changes
+// a parameter while holding that lock (as an editor request does). Notifications of different
+// parameters share no lock, so the two threads cannot wait for each other.
+TEST(CAudioParamListeners, ConcurrentReportsToAnOwnerThatChangesUnderItsLock) {
+    CAudioParamCollector collector;
+    auto info = makeFloatInfo("audio.x", {{0}});
+    CAudioParam* x = collector.acquireParam("plugin.x");
+    CAudioParam* y = collector.acquireParam("plugin.y");
+    x->setInfo(info.get(), nullptr, {});
+    y->setInfo(info.get(), nullptr, {});
+    CRecursiveMutex ownerLock;
+    int reports = 0;
+    struct Report : CAudioParamListener {
+        Report(CRecursiveMutex& lock, int& count) : lock(lock), count(count) {}
+        ~Report() override { detach(); }
+        void onParamChange(const CAudioParamUpdateInfo&) override {
+            std::lock_guard guard(lock);
+            ++count;
+        }
+        CRecursiveMutex& lock;
+        int& count;
+    };
+    Report rx(ownerLock, reports), ry(ownerLock, reports);
+    x->addListener(&rx);
+    y->addListener(&ry);
+    constexpr int kRounds = 2000;
+    std::thread other([&] {
+        for (int i = 0; i < kRounds; ++i) y->setValue(0, nullptr, nullptr, double(i));
+    });
+    for (int i = 0; i < kRounds; ++i) {
+        std::lock_guard guard(ownerLock);
+        x->setValue(0, nullptr, nullptr, double(i));
+    }
+    other.join();
+    std::lock_guard guard(ownerLock);
+    EXPECT_EQ(reports, 2 * kRounds);
+}
+
+TEST(CAudioParamListeners, AListenerMovesBetweenParametersAndOutlivesThem) {
+    struct Count : CAudioParamListener {
+        ~Count() override { detach(); }
+        void onParamChange(const CAudioParamUpdateInfo& info) override { params.push_back(info.param); }
+        std::vector<CAudioParam*> params;
+    } count;
+    auto info = makeFloatInfo("audio.x", {{0}});
+    {
+        CAudioParamCollector collector;
+        CAudioParam* x = collector.acquireParam("plugin.x");
+        CAudioParam* y = collector.acquireParam("plugin.y");
+        x->setInfo(info.get(), nullptr, {});
+        y->setInfo(info.get(), nullptr, {});
+        x->addListener(&count);
+        y->addListener(&count);     // leaves x
+        x->removeListener(&count);  // not listening there: stays on y
+        x->setValue(0, nullptr, nullptr, 1.0);
+        y->setValue(0, nullptr, nullptr, 2.0);
+        EXPECT_EQ(count.params, (std::vector<CAudioParam*>{y}));
+        EXPECT_EQ(count.notifier(), y);
+    }
+    // The parameters died first: the listener was let go and is destroyed safely.
+    EXPECT_EQ(count.notifier(), nullptr);
 }
