@@ -36,6 +36,7 @@ public:
         (void)registered;
         installProcessFactories();
         context = {&env, &daw, &collector, nullptr};
+        sink.setIdentity(nullptr, nullptr, &context, 0, 0, &daw.blockPool());   // combines what several sources feed it
     }
     ~CProcessTestGraph() {
         for (auto it = processes.rbegin(); it != processes.rend(); ++it) {

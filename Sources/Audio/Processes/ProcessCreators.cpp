@@ -1,5 +1,6 @@
 #include "Audio/Processes/ProcessCreators.h"
 
+#include "Audio/Processes/CAudioProcessMB.h"
 #include "Audio/Processes/CAudioProcessStack.h"
 #include "Audio/Processes/CModBypass.h"
 #include "Audio/Processes/CModFilterIIR.h"
@@ -26,9 +27,10 @@ const CCreatorTableEntry kProcessCreatorTable[] = {
 namespace tal {
 
 namespace {
+CAudioProcessBase* makeMultiband() { return new CAudioProcessMB; }
 CAudioProcessBase* makeStack() { return new CAudioProcessStack; }
 } // namespace
 
-void installProcessFactories() noexcept { CAudioProcessDefBase::setProcessFactories(nullptr, &makeStack); }
+void installProcessFactories() noexcept { CAudioProcessDefBase::setProcessFactories(&makeMultiband, &makeStack); }
 
 } // namespace tal

@@ -13,7 +13,7 @@ extern const CCreatorTableEntry kProcessCreatorTable[];
 
 namespace tal {
 
-// Start-up: lets process definitions make stacked processes (multiband processes are not built).
+// Start-up: lets process definitions make multiband and stacked processes.
 void installProcessFactories() noexcept;
 
 } // namespace tal

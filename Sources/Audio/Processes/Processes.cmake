@@ -1,6 +1,7 @@
 # Processing modules, the terminals that host them, stacked and multiband processes.
 tal_sources(
   Sources/Audio/Processes/CAudioModule.cpp
+  Sources/Audio/Processes/CAudioProcessMB.cpp
   Sources/Audio/Processes/CAudioProcessStack.cpp
   Sources/Audio/Processes/CAudioProcessTerminalBase.cpp
   Sources/Audio/Processes/CModBypassModule.cpp
@@ -15,6 +16,7 @@ tal_sources(
 )
 tal_tests(audio
   tests/Audio/Processes/CAudioModuleTest.cpp
+  tests/Audio/Processes/CAudioProcessMBTest.cpp
   tests/Audio/Processes/CAudioProcessStackTest.cpp
   tests/Audio/Processes/CAudioProcessTerminalBaseTest.cpp
   tests/Audio/Processes/CModBypassModuleTest.cpp
