@@ -216,7 +216,7 @@ void CAudioProcessMB::removePort(CBand& band, int port, bool last) {
     for (CAudioProcessBase* target : {low, high}) {
         if (target == nullptr)
             continue;
-        if (k == 0)
+        if (k == 0 || mHighPass == nullptr)
             removeInputLink(port, target, 0);
         else if (previousHigh != nullptr)
             previousHigh->removeOutput(target, 0, 0);
