@@ -217,7 +217,8 @@ CError* CAudioParamRegistry::initChilds() {
         mNameListener = new CNameListener(*this);
         mPresetNameParam->addListener(mNameListener);
     }
-    if (!mRegistered) {
+    // A registry whose init failed has no collector and takes no part.
+    if (!mRegistered && mCollector != nullptr) {
         mCollector->addRegistry(this);
         mRegistered = true;
     }

@@ -170,6 +170,9 @@ TEST_F(CAudioParamRegistryFixture, InvalidRemapFailsInitWithTheWholeText) {
     ASSERT_NE(registry, nullptr);
     ASSERT_EQ(registry->getRemaps().size(), 1u);
     EXPECT_EQ(textOf(registry->getRemaps()[0].replacement), "audio");
+    // A loader that goes on after the failed init: the registry stays out of the collector.
+    EXPECT_EQ(takeMessage(registry->initChilds()), "");
+    EXPECT_EQ(tree.collector().findRegistry(CString("plugin.r")), nullptr);
 }
 
 TEST_F(CAudioParamRegistryFixture, ClaimsOnlyNamesBelowItsHierarchy) {
