@@ -31,7 +31,9 @@ CError* CAudioVizCollector::init() {
     mEnableInfo = &enableDef->getInfo();
     if (CError* err = findObjectByAttr(mEnv, CString("env"), true))
         return traceError(err, getFullName());
-    if (!getTextAttr("export-slot-param").isEmpty() && mParams != nullptr)
+    if (CError* err = findObjectByAttr(mParams, CString("param-collector"), true))
+        return traceError(err, getFullName());
+    if (!getTextAttr("export-slot-param").isEmpty())
         setupExport();
     return nullptr;
 }

@@ -58,11 +58,10 @@ public:
     ~CAudioVizCollector() override;
 
     // --- life cycle: main thread ---
-    // Finds the shared "audio.param-enable-viz" definition and the environment (attribute "env").
+    // Finds the shared "audio.param-enable-viz" definition, the environment (attribute "env") and
+    // the parameter collector whose "-enable" parameters this collector writes (attribute
+    // "param-collector"); both attributes are required.
     [[nodiscard]] CError* init() override;
-    // The parameter collector whose "-enable" parameters this collector writes; the instance's
-    // shell hands it in before init (it is not an object of the tree).
-    void setParamCollector(CAudioParamCollector* params) noexcept { mParams = params; }
     // For tests and tools that build a collector without a description.
     void setContext(CAudioEnv* env, CAudioParamCollector* params, const CAudioParamInfo* enableInfo) noexcept;
 

@@ -1,5 +1,6 @@
 #include "Audio/Viz/CAudioVizDataBins.h"
 
+#include "Audio/Viz/CSpectrumValueReserve.h"
 #include "Core/CError.h"
 #include "Core/CInputStream.h"
 #include "Core/COutputStream.h"
@@ -8,6 +9,26 @@ namespace tal {
 
 namespace {
 constexpr std::int32_t kTrailingBytes = 28;   // sample rate, FFT size, averaging type and time, window
+}
+
+CAudioVizDataSpectrum::~CAudioVizDataSpectrum() { returnReservedValues(); }
+
+bool CAudioVizDataSpectrum::useReservedValues(std::int32_t bins) noexcept {
+    const std::int32_t order = CSpectrumValueReserve::orderOfBins(bins);
+    double* block = order >= 0 ? CSpectrumValueReserve::take(order) : nullptr;
+    if (block == nullptr)
+        return false;
+    returnReservedValues();
+    values.adopt(block, bins);
+    mReserveOrder = order;
+    return true;
+}
+
+void CAudioVizDataSpectrum::returnReservedValues() noexcept {
+    if (mReserveOrder < 0)
+        return;
+    CSpectrumValueReserve::give(mReserveOrder, values.detach());
+    mReserveOrder = -1;
 }
 
 CError* CAudioVizDataSpectrum::save(COutputStream& out) const {
@@ -24,6 +45,7 @@ CError* CAudioVizDataSpectrum::save(COutputStream& out) const {
 }
 
 CError* CAudioVizDataSpectrum::load(CInputStream& in) {
+    returnReservedValues();
     values.resize(0);
     std::int32_t n = 0;
     CError* err = CAudioVizData::load(in);

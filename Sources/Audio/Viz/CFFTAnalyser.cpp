@@ -5,6 +5,7 @@
 #include "Audio/Viz/CFFTPlanCache.h"
 #include "Audio/Viz/CFFTFrameSink.h"
 #include "Audio/Viz/AnalyserWindow.h"
+#include "Audio/Viz/CSpectrumValueReserve.h"
 #include "fft/FftDispatch.h"
 
 #include <algorithm>
@@ -16,6 +17,10 @@ namespace tal {
 namespace {
 
 constexpr double kDefaultFrameRate = 30.0;
+// Frames the reserve keeps per averaging: half a second of emission, plus two, within these bounds.
+constexpr double kReserveSeconds = 0.5;
+constexpr std::int32_t kMinReservedFrames = 4;
+constexpr std::int32_t kMaxReservedFrames = 32;
 
 // A stored parameter value as an integer in [lo, hi]: nearest, halves away from zero; NaN gives lo.
 std::int32_t toInt(double x, std::int32_t lo, std::int32_t hi) noexcept {
@@ -28,6 +33,7 @@ std::int32_t toInt(double x, std::int32_t lo, std::int32_t hi) noexcept {
 } // namespace
 
 CFFTAnalyser::~CFFTAnalyser() {
+    CSpectrumValueReserve::unreserve(mReservedOrder, mReservedCount);
     releaseBlock(mFFTBuffer);
     releaseBlock(mWindow);
     releaseBlock(mRing);
@@ -101,8 +107,28 @@ void CFFTAnalyser::update(const CSettings& settings, std::uint32_t changed, bool
             mFrameCounter = 0;
             mToNextAnalysis = mHop;
         }
+        updateReserve();
     }
     mAnalysisTime = runningTime;
+}
+
+void CFFTAnalyser::updateReserve() {
+    const std::int32_t order = CSpectrumValueReserve::orderOfBins(mBins);
+    std::int32_t count = 0;
+    if (order >= 0) {
+        const double framesPerSecond = mSampleRate / (double(mHop) * double(mFramesPerOutput));
+        const double wanted = std::ceil(framesPerSecond * kReserveSeconds) + 2.0;
+        count = wanted >= kMaxReservedFrames ? kMaxReservedFrames
+                                             : std::max(kMinReservedFrames, std::int32_t(wanted));
+        if (mSecondaryEnabled)
+            count *= 2;
+    }
+    if (order == mReservedOrder && count == mReservedCount)
+        return;
+    CSpectrumValueReserve::unreserve(mReservedOrder, mReservedCount);
+    CSpectrumValueReserve::reserve(order, count);
+    mReservedOrder = order;
+    mReservedCount = count;
 }
 
 void CFFTAnalyser::computeCadence(double vizFrameRate) noexcept {
@@ -261,6 +287,17 @@ void CFFTAnalyser::emit(const CAverage& average, std::int32_t type, bool seconda
     if (mSink == nullptr)
         return;
     auto* frame = new CAudioVizDataSpectrum;
+    if (mReservedCount > 0) {
+        if (!frame->useReservedValues(mBins)) {
+            // Every reserved block is out in frames the editor has not fetched yet: leave this
+            // frame out rather than allocate on the audio thread.
+            delete frame;
+            ++mDroppedFrames;
+            return;
+        }
+    } else {
+        frame->values.resize(mBins);
+    }
     frame->channel = mChannel;
     frame->group = mGroup;
     frame->position = 0;
@@ -270,7 +307,6 @@ void CFFTAnalyser::emit(const CAverage& average, std::int32_t type, bool seconda
     frame->averagingType = type;
     frame->averagingTime = (type == kMax || type == kAvg) ? mAnalysisTime - mResetTime : mAvgTime;
     frame->window = mWindowType;
-    frame->values.resize(mBins);
     double* out = frame->values.data();
     if (average.counter >= 1) {
         const double scale = 1.0 / double(average.counter);

@@ -14,7 +14,8 @@ struct CFFTPlan;
 //
 // Audio thread only (one thread at a time). Buffers come from the instance's audio block pool and
 // the plan from the process-wide plan cache; both are taken when the analysis is (re)prepared and
-// kept while the settings stay.
+// kept while the settings stay. Frames of more than 510 bins take their values from the spectrum
+// value reserve, which update sizes, so that emitting a frame never reaches the system heap.
 class CFFTAnalyser {
 public:
     // Averaging types.
@@ -75,6 +76,11 @@ public:
     double alpha1() const noexcept { return mAlpha1; }
     double alpha2() const noexcept { return mAlpha2; }
     bool hasPlan() const noexcept { return mPlan != nullptr; }
+    // Value blocks this analyser holds in the spectrum value reserve (0 for spectra that fit a
+    // pool block), and frames left out because every reserved block was still out in frames
+    // the editor had not fetched.
+    std::int32_t reservedValueBlocks() const noexcept { return mReservedCount; }
+    std::int64_t droppedFrames() const noexcept { return mDroppedFrames; }
 
 private:
     struct CAverage {
@@ -84,6 +90,8 @@ private:
     };
 
     void computeCadence(double vizFrameRate) noexcept;
+    // Sizes this analyser's share of the spectrum value reserve for its bin count and cadence.
+    void updateReserve();
     void analyse();
     void accumulate(CAverage& average, std::int32_t type) noexcept;
     void emit(const CAverage& average, std::int32_t type, bool secondary);
@@ -122,6 +130,9 @@ private:
     double* mScratch = nullptr;
     CAverage mPrimary;
     CAverage mSecondary;
+    std::int32_t mReservedOrder = -1;
+    std::int32_t mReservedCount = 0;
+    std::int64_t mDroppedFrames = 0;
 };
 
 } // namespace tal

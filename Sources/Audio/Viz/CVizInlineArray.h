@@ -48,6 +48,21 @@ public:
             std::memcpy(static_cast<void*>(mData), source, std::size_t(n) * sizeof(T));
     }
 
+    // Uses block, n values that the caller lent, as the storage (the old values are dropped). The
+    // lender takes it back with detach before the array drops or replaces it.
+    void adopt(T* block, std::int32_t n) noexcept {
+        freeHeap();
+        mData = block;
+        mCount = n;
+    }
+    // Hands back an adopted block and returns to the empty inline storage.
+    T* detach() noexcept {
+        T* block = mData;
+        mData = mInline;
+        mCount = 0;
+        return block;
+    }
+
 private:
     void freeHeap() noexcept {
         if (mData != mInline)

@@ -58,12 +58,16 @@ protected:
         CObject* made = nullptr;
         ASSERT_EQ(takeMessage(CParamTestTree::build(made, plugin, "audio:audio-env", "audio-env", {})), "");
         env = dynamic_cast<CAudioEnv*>(made);
-        ASSERT_EQ(takeMessage(CParamTestTree::build(made, plugin, "audio:viz-collector", "viz-collector",
+        ASSERT_EQ(takeMessage(CParamTestTree::build(made, plugin, "audio:param-collector", "param-collector",
                                                     {{"env", "^audio-env"}})),
+                  "");
+        params = dynamic_cast<CAudioParamCollector*>(made);
+        ASSERT_NE(params, nullptr);
+        ASSERT_EQ(takeMessage(CParamTestTree::build(made, plugin, "audio:viz-collector", "viz-collector",
+                                                    {{"env", "^audio-env"}, {"param-collector", "^param-collector"}})),
                   "");
         viz = dynamic_cast<CAudioVizCollector*>(made);
         ASSERT_NE(viz, nullptr);
-        viz->setParamCollector(&params);
     }
     void TearDown() override {
         if (root != nullptr) root->release();
@@ -71,7 +75,7 @@ protected:
 
     // The "-enable" value of an item, or -1 when the parameter was never given a value.
     double enableValue(const char* item) {
-        CAudioParam* p = params.findParam(CString(item, "-enable"));
+        CAudioParam* p = params->findParam(CString(item, "-enable"));
         if (p == nullptr) return -1.0;
         CAudioParamLock lock(p);
         if (p->getCurrent().getElementCount(0) < 1) return -1.0;
@@ -125,14 +129,30 @@ protected:
     CObject* root = nullptr;
     CAudioEnv* env = nullptr;
     CAudioVizCollector* viz = nullptr;
-    CAudioParamCollector params;
+    CAudioParamCollector* params = nullptr;   // an object of the tree
 };
 
-TEST_F(CAudioVizCollectorTest, InitNeedsTheEnvironment) {
-    CObject* made = nullptr;
-    CError* err = CParamTestTree::build(made, root, "audio:viz-collector", "orphan", {});
-    EXPECT_NE(err, nullptr);
-    delete err;
+TEST_F(CAudioVizCollectorTest, InitNeedsTheEnvironmentAndTheParameterCollector) {
+    const struct {
+        const char* name;
+        std::vector<std::pair<const char*, const char*>> attrs;
+        const char* missing;
+    } cases[] = {
+        {"none", {}, "env"},
+        {"no-params", {{"env", "plugin.audio-env"}}, "param-collector"},
+        {"no-env", {{"param-collector", "plugin.param-collector"}}, "env"},
+        {"env-is-params", {{"env", "plugin.param-collector"}, {"param-collector", "plugin.param-collector"}}, "env"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CObject* made = nullptr;
+        ASSERT_EQ(root->addChild(made, CString("audio:viz-collector"), CString(c.name), false), nullptr);
+        for (const auto& [key, value] : c.attrs)
+            ASSERT_EQ(made->setAttr(CString(key), CString(value), false), nullptr);
+        const std::vector<std::string> lines = test::takeLines(made->init());
+        ASSERT_FALSE(lines.empty());
+        EXPECT_NE(lines[0].find(c.missing), std::string::npos) << lines[0];
+    }
 }
 
 TEST_F(CAudioVizCollectorTest, ItemsAreFoundAgainByName) {
@@ -317,17 +337,21 @@ struct ExportInstance {
         CObject* made = nullptr;
         EXPECT_EQ(takeMessage(CParamTestTree::build(made, plugin, "audio:audio-env", "audio-env", {})), "");
         env = dynamic_cast<CAudioEnv*>(made);
-        slotParam = params.acquireParam(CString("plugin.modMain.export-slot"));
+        EXPECT_EQ(takeMessage(CParamTestTree::build(made, plugin, "audio:param-collector", "param-collector",
+                                                    {{"env", "^audio-env"}})),
+                  "");
+        params = dynamic_cast<CAudioParamCollector*>(made);
+        slotParam = params->acquireParam(CString("plugin.modMain.export-slot"));
         defineFrom(slotParam, "shared::audio.param-export-slot");
-        CAudioParam* name = params.acquireParam(CString("plugin.modMain.instance-name"));
+        CAudioParam* name = params->acquireParam(CString("plugin.modMain.instance-name"));
         defineFrom(name, instanceName);
-        CAudioParam* groups = params.acquireParam(CString("plugin.modMain.io-params.group-names"));
+        CAudioParam* groups = params->acquireParam(CString("plugin.modMain.io-params.group-names"));
         defineFrom(groups, "shared::audio.param-group-names");
         EXPECT_EQ(plugin->addChild(made, CString("audio:viz-collector"), CString("viz-collector"), false), nullptr);
         viz = dynamic_cast<CAudioVizCollector*>(made);
         EXPECT_EQ(viz->setAttr(CString("env"), CString("^audio-env"), false), nullptr);
+        EXPECT_EQ(viz->setAttr(CString("param-collector"), CString("^param-collector"), false), nullptr);
         EXPECT_EQ(viz->setAttr(CString("export-slot-param"), CString("plugin.modMain.export-slot"), false), nullptr);
-        viz->setParamCollector(&params);
         EXPECT_EQ(takeMessage(viz->init()), "");
     }
     ~ExportInstance() { root->release(); }
@@ -343,7 +367,7 @@ struct ExportInstance {
     CObject* root = nullptr;
     CAudioEnv* env = nullptr;
     CAudioVizCollector* viz = nullptr;
-    CAudioParamCollector params;
+    CAudioParamCollector* params = nullptr;   // an object of the tree
     CAudioParam* slotParam = nullptr;
 };
 
@@ -411,7 +435,7 @@ TEST_F(CAudioVizCollectorExportTest, ImporterReceivesTheOwnersFrames) {
     a.viz->runHostBlockRequests();
     EXPECT_EQ(item->totalRequests, 1);
     EXPECT_EQ(item->exportRequestsPerGroup[0], 1);
-    CAudioParam* enable = a.params.findParam(CString("spec-enable"));
+    CAudioParam* enable = a.params->findParam(CString("spec-enable"));
     ASSERT_NE(enable, nullptr);
     {
         CAudioParamLock lock(enable);
