@@ -6,6 +6,9 @@
 #include "Other/CColor.h"
 #include "Other/CCoverageBuffer.h"
 #include "Other/CCurveDraw.h"
+#include "Other/CImageDraw.h"
+#include "Other/CImageLayer.h"
+#include "Other/ImageSpans.h"
 
 #include <algorithm>
 #include <array>
@@ -58,7 +61,26 @@ void CLinearBitmap::paintRun(std::uint8_t* p, std::int32_t n, std::int32_t step,
             p[c] = blend15(p[c], color[c], weight);
 }
 
-void CLinearBitmap::fillRect(const CPixelRect& rect, const CColor& color, int index, double opacity) {
+bool CLinearBitmap::clipToBitmap(CPixelRect& rect) const noexcept {
+    const std::int64_t left = std::max<std::int64_t>(rect.x, 0), top = std::max<std::int64_t>(rect.y, 0);
+    const std::int64_t right = std::min<std::int64_t>(std::int64_t(rect.x) + rect.width, mWidth);
+    const std::int64_t bottom = std::min<std::int64_t>(std::int64_t(rect.y) + rect.height, mHeight);
+    if (right <= left || bottom <= top || mPixels == nullptr)
+        return false;
+    rect = CPixelRect{std::int32_t(left), std::int32_t(top), std::int32_t(right - left), std::int32_t(bottom - top)};
+    return true;
+}
+
+bool CLinearBitmap::clipSpan(std::int32_t x, std::int32_t& y0, std::int32_t& y1, std::int32_t& k0) const noexcept {
+    if (mPixels == nullptr || x < 0 || x >= mWidth)
+        return false;
+    k0 = y0 < 0 ? -y0 : 0;
+    y0 = std::max(y0, 0);
+    y1 = std::min(y1, mHeight);
+    return y1 > y0;
+}
+
+void CLinearBitmap::fillRect(const CPixelRect& area, const CColor& color, int index, double opacity) {
     const std::int32_t w = weightOf(opacity * color.opacity());
     if (w < kMinWeight)
         return;
@@ -67,13 +89,18 @@ void CLinearBitmap::fillRect(const CPixelRect& rect, const CColor& color, int in
         std::memcpy(c, color.tone(index), 3);
         c[3] = 255;
     }
-    if (rect.width <= 0 || rect.height <= 0)
+    CPixelRect rect = area;
+    if (rect.width <= 0 || rect.height <= 0 || !clipToBitmap(rect))
         return;
     for (std::int32_t y = rect.y; y < rect.y + rect.height; ++y)
         paintRun(pixel(rect.x, y), rect.width, 4, c, w);
 }
 
 void CLinearBitmap::drawHLine(std::int32_t x0, std::int32_t x1, std::int32_t y, int r, int g, int b, std::int32_t weight) {
+    if (x1 < x0 || y < 0 || y >= mHeight || mPixels == nullptr)
+        return;
+    x0 = std::max(x0, 0);
+    x1 = std::min(x1, mWidth - 1);
     if (x1 < x0)
         return;
     const std::uint8_t c[4] = {std::uint8_t(r), std::uint8_t(g), std::uint8_t(b), 255};
@@ -81,14 +108,19 @@ void CLinearBitmap::drawHLine(std::int32_t x0, std::int32_t x1, std::int32_t y, 
 }
 
 void CLinearBitmap::drawVLine(std::int32_t x, std::int32_t y0, std::int32_t y1, int r, int g, int b, std::int32_t weight) {
+    if (y1 < y0 || x < 0 || x >= mWidth || mPixels == nullptr)
+        return;
+    y0 = std::max(y0, 0);
+    y1 = std::min(y1, mHeight - 1);
     if (y1 < y0)
         return;
     const std::uint8_t c[4] = {std::uint8_t(r), std::uint8_t(g), std::uint8_t(b), 255};
     paintRun(pixel(x, y0), y1 - y0 + 1, mStride, c, weight);
 }
 
-void CLinearBitmap::xorRect(const CPixelRect& rect, int a, int r, int g, int b) {
-    if (rect.width <= 0 || rect.height <= 0)
+void CLinearBitmap::xorRect(const CPixelRect& area, int a, int r, int g, int b) {
+    CPixelRect rect = area;
+    if (!clipToBitmap(rect))
         return;
     const std::uint8_t pattern[4] = {std::uint8_t(r), std::uint8_t(g), std::uint8_t(b), std::uint8_t(a)};
     for (std::int32_t y = rect.y; y < rect.y + rect.height; ++y) {
@@ -128,8 +160,11 @@ void CLinearBitmap::copyFrom(const CLinearBitmap& source) {
         std::memcpy(pixel(0, y), source.pixel(0, y), std::size_t(mWidth) * 4);
 }
 
-void CLinearBitmap::copyRect(const CLinearBitmap& source, const CPixelRect& rect) {
+void CLinearBitmap::copyRect(const CLinearBitmap& source, const CPixelRect& area) {
     if (!takeSizeOf(source))
+        return;
+    CPixelRect rect = area;
+    if (!clipToBitmap(rect))
         return;
     if (source.mStride == mStride && rect.width == mWidth && rect.height == mHeight) {
         std::memcpy(mPixels, source.mPixels, std::size_t(mStride) * std::size_t(mHeight));
@@ -155,8 +190,11 @@ void CLinearBitmap::copyRectOffset(const CLinearBitmap& source, std::int32_t dx,
                     source.pixel(std::int32_t(left - dx), std::int32_t(y - dy)), std::size_t(right - left) * 4);
 }
 
-void CLinearBitmap::blendRect(const CLinearBitmap& source, const CPixelRect& rect, double opacity) {
-    if (rect.width <= 0 || source.mWidth != mWidth || source.mHeight != mHeight)
+void CLinearBitmap::blendRect(const CLinearBitmap& source, const CPixelRect& area, double opacity) {
+    if (area.width <= 0 || source.mWidth != mWidth || source.mHeight != mHeight)
+        return;
+    CPixelRect rect = area;
+    if (source.mPixels == nullptr || !clipToBitmap(rect))
         return;
     const std::int32_t w = weightOf(opacity);
     if (w < kMinWeight)
@@ -247,7 +285,12 @@ std::uint8_t shiftBlend15(int p, int s, std::int32_t m) noexcept {
 } // namespace
 
 template <class Plot>
-void CLinearBitmap::walkLine(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, Plot plot) {
+void CLinearBitmap::walkLine(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, Plot draw) {
+    // Pixels outside the bitmap are dropped.
+    auto plot = [&](std::int32_t x, std::int32_t y) {
+        if (std::uint32_t(x) < std::uint32_t(mWidth) && std::uint32_t(y) < std::uint32_t(mHeight))
+            draw(x, y);
+    };
     const std::int32_t dx = x1 > x0 ? x1 - x0 : x0 - x1, dy = y1 > y0 ? y1 - y0 : y0 - y1;
     const std::int32_t sx = x1 >= x0 ? 1 : -1, sy = y1 >= y0 ? 1 : -1;
     std::int32_t x = x0, y = y0;
@@ -313,7 +356,7 @@ void CLinearBitmap::drawPixelCurve(const CCurveDraw& record, std::int32_t origin
         else
             drawLineBlend(ax, ay, endX, endY, c[0], c[1], c[2], v);
     }
-    if (accepted) {
+    if (accepted && std::uint32_t(endX) < std::uint32_t(mWidth) && std::uint32_t(endY) < std::uint32_t(mHeight)) {
         std::uint8_t* p = pixel(endX, endY);
         for (int k = 0; k < 3; ++k)
             p[k] = v >= kOpaqueWeight ? c[k] : shiftBlend15(p[k], c[k], v);
@@ -411,10 +454,10 @@ void CLinearBitmap::drawColumnCurve(const CCurveDraw& record, std::int32_t origi
             break;
         std::int64_t top, bottom;
         runs.next(i, top, bottom);
-        if (column < clip.x)
+        if (column < clip.x || column < 0 || column >= mWidth)
             continue;
-        top = std::max<std::int64_t>(top, clip.y);
-        bottom = std::min<std::int64_t>(bottom, std::int64_t(clip.y) + clip.height - 1);
+        top = std::max<std::int64_t>({top, clip.y, 0});
+        bottom = std::min<std::int64_t>({bottom, std::int64_t(clip.y) + clip.height - 1, mHeight - 1});
         for (std::int64_t y = top; y <= bottom; ++y) {
             std::uint8_t* p = pixel(std::int32_t(column), std::int32_t(y));
             if (v >= kOpaqueWeight)
@@ -463,37 +506,24 @@ void CLinearBitmap::fillColumnArea(const CCurveDraw& record, std::int32_t origin
     const std::int32_t fadeMax = alphaMode ? 32767 : std::clamp(v, 0, 32767);
     const std::int64_t peakRow = clip.y + peakInClip;   // Rp
 
-    auto blendColor = [&](std::int64_t x, std::int64_t y, std::int32_t w) {
-        std::uint8_t* p = pixel(std::int32_t(x), std::int32_t(y));
-        for (int k = 0; k < 4; ++k)
-            p[k] = blend15(p[k], c[k], w);
-    };
-    auto tablePixel = [&](std::int64_t y) {
-        std::uint8_t px[4];
-        std::memcpy(px, &mScratch[std::size_t(y - clip.y)], 4);
-        return std::array<std::uint8_t, 4>{px[0], px[1], px[2], px[3]};
-    };
-    auto putTableColor = [&](std::int64_t x, std::int64_t y, std::int32_t w, bool store) {
-        const auto t = tablePixel(y);
-        std::uint8_t* p = pixel(std::int32_t(x), std::int32_t(y));
-        for (int k = 0; k < 4; ++k)
-            p[k] = store ? t[std::size_t(k)] : blend15(p[k], t[std::size_t(k)], w);
-    };
+    // The table entries from bitmap row y on.
+    auto tableAt = [&](std::int64_t y) { return mScratch.data() + (y - clip.y); };
 
     CColumnRuns upper(points, count, originY);
     std::unique_ptr<CColumnRuns> lowerRuns;
     if (lower)
         lowerRuns = std::make_unique<CColumnRuns>(record.lowerPoints + 2 * first, count, originY);
     for (std::int64_t i = 0; i < count; ++i) {
-        const std::int64_t column = std::int64_t(std::floor(points[2 * i])) + originX;
-        if (column >= std::int64_t(clip.x) + clip.width)
+        const std::int64_t column64 = std::int64_t(std::floor(points[2 * i])) + originX;
+        if (column64 >= std::int64_t(clip.x) + clip.width)
             break;
         std::int64_t top, bottom, lowTop = 0, lowBottom = 0;
         upper.next(i, top, bottom);
         if (lowerRuns)
             lowerRuns->next(i, lowTop, lowBottom);
-        if (column < clip.x)
+        if (column64 < clip.x)
             continue;
+        const std::int32_t column = std::int32_t(column64);
         std::int64_t p = top, q = bottom - top + 1;
         const std::int64_t el = lowTop, ll = lowBottom - lowTop + 1;
         const bool above = upper.rowOf(i) < peakRow;
@@ -503,17 +533,19 @@ void CLinearBitmap::fillColumnArea(const CCurveDraw& record, std::int32_t origin
             if (above)
                 p -= 1;
             if (p < bottomEdge && p + q >= clip.y) {
-                const std::int32_t step = std::int32_t(fadeMax / q);
+                const std::int64_t step = fadeMax / q;
                 const bool rising = p < peakRow;
                 const std::int64_t from = std::max<std::int64_t>(p, clip.y);
                 const std::int64_t to = std::min<std::int64_t>(p + q, bottomEdge);
-                std::int64_t weight = rising ? step * (from - p) : fadeMax - step * (from - p);
-                for (std::int64_t y = from; y < to; ++y, weight += rising ? step : -step) {
-                    const std::int32_t w = std::int32_t(std::clamp<std::int64_t>(weight, 0, 32767));
+                const std::int64_t start = rising ? step * (from - p) : fadeMax - step * (from - p);
+                const std::int32_t delta = std::int32_t(rising ? step : -step);
+                if (from < to) {
                     if (alphaMode)
-                        blendColor(column, y, std::int32_t((std::int64_t(mScratch[std::size_t(y - clip.y)]) * w) >> 15));
+                        spanAlphaTableRamp(tableAt(from), std::int32_t(start), delta, c[0], c[1], c[2], column,
+                                           std::int32_t(from), std::int32_t(to));
                     else
-                        putTableColor(column, y, w, false);
+                        spanColourTableRamp(tableAt(from), std::int32_t(start), delta, column, std::int32_t(from),
+                                            std::int32_t(to));
                 }
             }
         }
@@ -521,8 +553,8 @@ void CLinearBitmap::fillColumnArea(const CCurveDraw& record, std::int32_t origin
         if (alphaMode && !lower) {
             const std::int64_t from = above ? std::max<std::int64_t>(p + q, clip.y) : peakRow;
             const std::int64_t to = above ? peakRow : std::min<std::int64_t>(p + 1, bottomEdge);
-            for (std::int64_t y = from; y < to; ++y)
-                blendColor(column, y, std::int32_t(mScratch[std::size_t(y - clip.y)]));
+            if (from < to)
+                spanAlphaTable(tableAt(from), c[0], c[1], c[2], column, std::int32_t(from), std::int32_t(to));
         } else if (alphaMode) {
             const bool curveFirst = p <= el;
             const std::int64_t start = curveFirst ? p + 1 : el + 1;
@@ -538,10 +570,7 @@ void CLinearBitmap::fillColumnArea(const CCurveDraw& record, std::int32_t origin
             const double vc = std::clamp(v, 0, 32767);
             const std::int32_t w0 = std::clamp(nearestWeight((fromF + double(m0 - start) * s) * vc), 0, 32767);
             const std::int32_t w1 = std::clamp(nearestWeight((fromF + double(m1 - start) * s) * vc), 0, 32767);
-            const std::int64_t rows = m1 - m0;
-            const std::int32_t step = std::int32_t((w1 - w0) / (rows > 1 ? rows - 1 : 1));
-            for (std::int64_t j = 0; j < rows; ++j)
-                blendColor(column, m0 + j, std::int32_t(std::clamp<std::int64_t>(w0 + j * step, 0, 32767)));
+            spanRamp(w0, w1, c[0], c[1], c[2], column, std::int32_t(m0), std::int32_t(m1));
         } else {
             std::int64_t from, to;
             if (!lower) {
@@ -556,10 +585,108 @@ void CLinearBitmap::fillColumnArea(const CCurveDraw& record, std::int32_t origin
             }
             from = std::max<std::int64_t>(from, clip.y);
             to = std::min(to, bottomEdge);
-            for (std::int64_t y = from; y < to; ++y)
-                putTableColor(column, y, fadeMax, v >= kOpaqueWeight);
+            if (from < to)
+                spanColourTable(tableAt(from), v >= kOpaqueWeight ? v : fadeMax, column, std::int32_t(from),
+                                std::int32_t(to));
         }
     }
+}
+
+void CLinearBitmap::spanAlphaTableRamp(const std::uint32_t* table, std::int32_t start, std::int32_t step, int r, int g,
+                                       int b, std::int32_t x, std::int32_t y0, std::int32_t y1) {
+    std::int32_t k0 = 0;
+    if (!clipSpan(x, y0, y1, k0))
+        return;
+    const std::uint8_t c[4] = {std::uint8_t(r), std::uint8_t(g), std::uint8_t(b), 255};
+    for (std::int32_t y = y0, k = k0; y < y1; ++y, ++k) {
+        const std::int64_t a = std::clamp<std::int64_t>(std::int64_t(start) + std::int64_t(k) * step, 0, 32767);
+        const std::int32_t w = std::int32_t((std::int64_t(table[k]) * a) >> 15);
+        std::uint8_t* p = pixel(x, y);
+        for (int i = 0; i < 4; ++i)
+            p[i] = blend15(p[i], c[i], w);
+    }
+}
+
+void CLinearBitmap::spanColourTableRamp(const std::uint32_t* table, std::int32_t start, std::int32_t step,
+                                        std::int32_t x, std::int32_t y0, std::int32_t y1) {
+    std::int32_t k0 = 0;
+    if (!clipSpan(x, y0, y1, k0))
+        return;
+    for (std::int32_t y = y0, k = k0; y < y1; ++y, ++k) {
+        const std::int32_t w = std::int32_t(std::clamp<std::int64_t>(std::int64_t(start) + std::int64_t(k) * step, 0, 32767));
+        std::uint8_t c[4];
+        std::memcpy(c, &table[k], 4);
+        std::uint8_t* p = pixel(x, y);
+        for (int i = 0; i < 4; ++i)
+            p[i] = blend15(p[i], c[i], w);
+    }
+}
+
+void CLinearBitmap::spanRamp(std::int32_t from, std::int32_t to, int r, int g, int b, std::int32_t x, std::int32_t y0,
+                             std::int32_t y1) {
+    const std::int64_t rows = std::int64_t(y1) - y0;
+    std::int32_t k0 = 0;
+    if (!clipSpan(x, y0, y1, k0))
+        return;
+    const std::int64_t step = (std::int64_t(to) - from) / (rows > 1 ? rows - 1 : 1);
+    const std::uint8_t c[4] = {std::uint8_t(r), std::uint8_t(g), std::uint8_t(b), 255};
+    for (std::int32_t y = y0, k = k0; y < y1; ++y, ++k) {
+        const std::int32_t w = std::int32_t(std::clamp<std::int64_t>(from + std::int64_t(k) * step, 0, 32767));
+        std::uint8_t* p = pixel(x, y);
+        for (int i = 0; i < 4; ++i)
+            p[i] = blend15(p[i], c[i], w);
+    }
+}
+
+void CLinearBitmap::spanAlphaTable(const std::uint32_t* table, int r, int g, int b, std::int32_t x, std::int32_t y0,
+                                   std::int32_t y1) {
+    std::int32_t k0 = 0;
+    if (!clipSpan(x, y0, y1, k0))
+        return;
+    const std::uint8_t c[4] = {std::uint8_t(r), std::uint8_t(g), std::uint8_t(b), 255};
+    for (std::int32_t y = y0, k = k0; y < y1; ++y, ++k) {
+        const std::int32_t w = std::int32_t(std::min<std::uint32_t>(table[k], 32767));
+        std::uint8_t* p = pixel(x, y);
+        for (int i = 0; i < 4; ++i)
+            p[i] = blend15(p[i], c[i], w);
+    }
+}
+
+void CLinearBitmap::spanColourTable(const std::uint32_t* table, std::int32_t weight, std::int32_t x, std::int32_t y0,
+                                    std::int32_t y1) {
+    std::int32_t k0 = 0;
+    if (!clipSpan(x, y0, y1, k0) || weight <= 0)
+        return;
+    for (std::int32_t y = y0, k = k0; y < y1; ++y, ++k) {
+        std::uint8_t* p = pixel(x, y);
+        if (weight >= kOpaqueWeight) {
+            std::memcpy(p, &table[k], 4);
+            continue;
+        }
+        std::uint8_t c[4];
+        std::memcpy(c, &table[k], 4);
+        for (int i = 0; i < 4; ++i)
+            p[i] = blend15(p[i], c[i], weight);
+    }
+}
+
+void CLinearBitmap::drawImage(const CImageDraw& record, std::int32_t x, std::int32_t y, const CPixelRect& clip) {
+    const CImageLayer* layer = record.layer;
+    if (record.weight <= 0 || layer == nullptr || !layer->isPrepared() || layer->channels() != record.channels ||
+        mPixels == nullptr)
+        return;
+    if (record.channels != 4 && record.tintTable == nullptr)
+        return;
+    const std::int64_t left = std::int64_t(x) + record.offsetX, top = std::int64_t(y) + record.offsetY;
+    const std::int64_t width = std::min(record.width, layer->width()), height = std::min(record.height, layer->height());
+    const std::int64_t x0 = std::max<std::int64_t>({left, clip.x, 0});
+    const std::int64_t x1 = std::min<std::int64_t>({left + width, std::int64_t(clip.x) + clip.width, mWidth});
+    const std::int64_t y0 = std::max<std::int64_t>({top, clip.y, 0});
+    const std::int64_t y1 = std::min<std::int64_t>({top + height, std::int64_t(clip.y) + clip.height, mHeight});
+    if (x0 >= x1 || y0 >= y1)
+        return;
+    drawImageSpans(mPixels, mStride, record, left, top, std::int32_t(x0), std::int32_t(x1), std::int32_t(y0),
+                   std::int32_t(y1));
 }
 
 } // namespace tal

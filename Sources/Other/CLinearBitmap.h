@@ -12,6 +12,7 @@ namespace tal {
 class CColor;
 class CError;
 struct CCurveDraw;
+struct CImageDraw;
 
 // An integer pixel rectangle: left, top, width, height.
 struct CPixelRect {
@@ -23,7 +24,7 @@ struct CPixelRect {
 // highlights, copies and cross-fades. Opacity becomes an integer weight nearest(f x 32768): below
 // 129 nothing is drawn, from 32640 (255 x 128) on pixels are stored without blending.
 // Owned by its user (tile records, side buffers); one thread paints a bitmap at a time.
-// Fills, lines, XOR and copies do not clip: callers pass rectangles inside the bitmap.
+// Every operation clips to the bitmap: parts of rectangles, lines and spans outside it are dropped.
 class CLinearBitmap : public CPoolAllocated {
 public:
     CLinearBitmap() = default;   // empty: no pixels
@@ -71,6 +72,29 @@ public:
     void blendRect(const CLinearBitmap& source, const CPixelRect& rect, double opacity);
     // The same for the whole bitmaps.
     void blendFrom(const CLinearBitmap& source, double opacity);
+
+    // --- images ---
+    // Draws a prepared image with its top-left (before the layer's placement offsets) at (x, y),
+    // clipped to clip and to the bitmap, straight from the layer's run-length block. Nothing for a
+    // record of weight 0 or without a layer.
+    void drawImage(const CImageDraw& record, std::int32_t x, std::int32_t y, const CPixelRect& clip);
+
+    // --- column spans: column x, rows y0 .. y1 - 1, table[k] for row y0 + k, 15-bit blends ---
+    // Toward (r, g, b, 255) at weight (table[k] x a) >> 15, a = start + k x step.
+    void spanAlphaTableRamp(const std::uint32_t* table, std::int32_t start, std::int32_t step, int r, int g, int b,
+                            std::int32_t x, std::int32_t y0, std::int32_t y1);
+    // Toward the 4-byte pixel table[k] at weight start + k x step.
+    void spanColourTableRamp(const std::uint32_t* table, std::int32_t start, std::int32_t step, std::int32_t x,
+                             std::int32_t y0, std::int32_t y1);
+    // Toward (r, g, b, 255) at weight from + k x trunc((to - from) / (rows - 1)) (one row: from).
+    void spanRamp(std::int32_t from, std::int32_t to, int r, int g, int b, std::int32_t x, std::int32_t y0,
+                  std::int32_t y1);
+    // Toward (r, g, b, 255) at weight table[k].
+    void spanAlphaTable(const std::uint32_t* table, int r, int g, int b, std::int32_t x, std::int32_t y0,
+                        std::int32_t y1);
+    // Toward the 4-byte pixel table[k] at weight (below 32640), else table[k] stored.
+    void spanColourTable(const std::uint32_t* table, std::int32_t weight, std::int32_t x, std::int32_t y0,
+                         std::int32_t y1);
 
     // --- anti-aliased curves ---
     // Rasterises the record's polyline with its brush (points plus the origin give bitmap pixels)
@@ -127,6 +151,10 @@ private:
                    std::int32_t originY, const CPixelRect& clip);
     // Resizes to the source's size when it differs; false when there is nothing to copy.
     bool takeSizeOf(const CLinearBitmap& source);
+    // The part of a rectangle inside the bitmap; false when nothing is left.
+    bool clipToBitmap(CPixelRect& rect) const noexcept;
+    // Column x and rows [y0, y1) clipped to the bitmap; k0 is the number of rows dropped above.
+    bool clipSpan(std::int32_t x, std::int32_t& y0, std::int32_t& y1, std::int32_t& k0) const noexcept;
     // Stores or blends the 4-byte colour over a run of n pixels.
     static void paintRun(std::uint8_t* p, std::int32_t n, std::int32_t step, const std::uint8_t color[4],
                          std::int32_t weight) noexcept;

@@ -3,9 +3,11 @@
 #include "Other/CCoverageBuffer.h"
 #include "Other/CCurveDraw.h"
 #include "Other/CLinearBitmap.h"
+#include "support/PngWriter.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -129,6 +131,56 @@ TEST(CCurveRaster, ResizedBitmapGetsANewBuffer) {
     Canvas fresh(40, 30);
     fresh.bitmap.drawCurveAA(fresh.record(low, 2.0), 0, 0, fresh.all());
     EXPECT_EQ(c.bytes(), fresh.bytes());
+}
+
+// An equaliser-like response: two bells and a shelf over 600 columns, y in pixels.
+std::vector<double> responseCurve(int width, int height) {
+    std::vector<double> points;
+    for (int x = 0; x < width; ++x) {
+        const double u = double(x) / width;
+        const double db = 9.0 * std::exp(-std::pow((u - 0.3) / 0.06, 2)) - 6.0 * std::exp(-std::pow((u - 0.62) / 0.1, 2)) +
+                          4.0 / (1.0 + std::exp(-(u - 0.85) * 40.0));
+        points.push_back(x);
+        points.push_back(height / 2.0 - db * height / 30.0);
+    }
+    return points;
+}
+
+TEST(CCurveRaster, ResponseCurveStrokeFollowsThePathAndLeavesTheRestAlone) {
+    const int w = 600, h = 300;
+    CLinearBitmap bm;
+    ASSERT_EQ(bm.setSize(w, h, true), nullptr);
+    const std::vector<double> points = responseCurve(w, h);
+    CColor fill, line;
+    fill.buildLinearRamp(60, 140, 255);
+    line.buildLinearRamp(255, 220, 90);
+    CCurveDraw area;
+    area.points = points.data();
+    area.count = w;
+    area.color = &fill;
+    area.opacity = 0.5;
+    area.areaTop = 0;
+    area.areaHeight = h;
+    area.edgeFactor = 0.2;
+    area.peakFactor = 1.0;
+    area.peakPosition = 0.5;
+    area.alphaTableMode = true;
+    bm.fillColumnArea(area, 0, 0, CPixelRect{0, 0, w, h});
+    CCurveDraw stroke = area;
+    stroke.color = &line;
+    stroke.opacity = 1.0;
+    stroke.brush = CBrushCache::getBrush(2.5);
+    bm.drawColumnCurveAA(stroke, 0, 0, CPixelRect{0, 0, w, h});
+    writePng("response-curve", bm);
+    // Along the stroke the line colour dominates; far above it (where no fill is) nothing is drawn.
+    for (int x = 4; x < w - 4; x += 7) {
+        SCOPED_TRACE(x);
+        const int y = int(std::floor(points[std::size_t(2 * x + 1)] + 0.5));
+        EXPECT_GE(bm.pixel(x, y)[0], 200);
+        EXPECT_GE(bm.pixel(x, y)[1], 170);
+        for (int above = 0; above < std::min(y - 4, h / 2 - 2); ++above)
+            ASSERT_EQ(bm.pixel(x, above)[0], 0) << above;
+    }
 }
 
 } // namespace

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace tal {
@@ -174,6 +176,60 @@ TEST(CLinearBitmap, BlendRectCrossFadesBitmapsOfTheSameSize) {
     EXPECT_EQ(a.pixel(0, 0)[0], original[0]);
     a.blendFrom(b, 1.0);
     EXPECT_EQ(bytesOf(a), bytesOf(b));
+}
+
+TEST(CLinearBitmap, OperationsClipToTheBitmap) {
+    // Each operation with a rectangle reaching outside must change exactly what it changes with the
+    // rectangle cut to the bitmap (here 10 x 8), and nothing outside the pixel block.
+    CColor colour;
+    colour.buildLinearRamp(10, 200, 90);
+    CLinearBitmap source;
+    ASSERT_EQ(source.setSize(10, 8, false), nullptr);
+    pattern(source, 9);
+    struct Case {
+        const char* name;
+        CPixelRect outside, inside;
+    };
+    const Case rects[] = {{"left and top", {-5, -3, 9, 6}, {0, 0, 4, 3}},
+                          {"right and bottom", {6, 5, 20, 20}, {6, 5, 4, 3}},
+                          {"around", {-100, -100, 300, 300}, {0, 0, 10, 8}},
+                          {"far away", {50, 50, 4, 4}, {0, 0, 0, 0}}};
+    using Op = void (*)(CLinearBitmap&, const CLinearBitmap&, const CPixelRect&, const CColor&);
+    const std::pair<const char*, Op> ops[] = {
+        {"fillRect", [](CLinearBitmap& b, const CLinearBitmap&, const CPixelRect& r, const CColor& c) { b.fillRect(r, c, 255, 0.6); }},
+        {"xorRect", [](CLinearBitmap& b, const CLinearBitmap&, const CPixelRect& r, const CColor&) { b.xorRect(r, 255, 255, 255, 64); }},
+        {"copyRect", [](CLinearBitmap& b, const CLinearBitmap& s, const CPixelRect& r, const CColor&) { b.copyRect(s, r); }},
+        {"blendRect", [](CLinearBitmap& b, const CLinearBitmap& s, const CPixelRect& r, const CColor&) { b.blendRect(s, r, 0.4); }},
+        {"hline", [](CLinearBitmap& b, const CLinearBitmap&, const CPixelRect& r, const CColor&) {
+             b.drawHLine(r.x, r.x + r.width - 1, r.y, 1, 2, 3, 20000);
+         }},
+        {"vline", [](CLinearBitmap& b, const CLinearBitmap&, const CPixelRect& r, const CColor&) {
+             b.drawVLine(r.x, r.y, r.y + r.height - 1, 1, 2, 3, 32640);
+         }},
+    };
+    for (const auto& [name, op] : ops) {
+        for (const Case& c : rects) {
+            SCOPED_TRACE(::testing::Message() << name << ": " << c.name);
+            CLinearBitmap clipped, reference;
+            ASSERT_EQ(clipped.setSize(10, 8, false), nullptr);
+            ASSERT_EQ(reference.setSize(10, 8, false), nullptr);
+            pattern(clipped, 2);
+            pattern(reference, 2);
+            op(clipped, source, c.outside, colour);
+            const bool lineInside = std::string(name) == "hline" ? c.outside.y >= 0 && c.outside.y < 8
+                                  : std::string(name) == "vline" ? c.outside.x >= 0 && c.outside.x < 10
+                                                                 : true;
+            if (lineInside && c.inside.width > 0) {
+                CPixelRect r = c.inside;
+                if (std::string(name) == "hline")
+                    r.y = c.outside.y;
+                if (std::string(name) == "vline")
+                    r.x = c.outside.x;
+                op(reference, source, r, colour);
+            }
+            EXPECT_EQ(bytesOf(clipped), bytesOf(reference));
+        }
+    }
 }
 
 } // namespace
