@@ -81,6 +81,13 @@ void CAudioProcessDefBaseInit::registerParams(const CString& prefix, CAudioParam
         CAudioParam* param = collector.acquireParam(name);
         param->setInfo(&info, nullptr, CAudioParamContext{});
     }
+    // Shared storages after the parameters, so that each mirror finds its parameter's format and
+    // default: "local", "group" and "global" name the process-wide application-data scopes.
+    for (int i = 0; i < mShared.count(); ++i) {
+        const CAudioParamSharedStorage& storage = *mShared[i].storage;
+        collector.addSharedParam(CString(prefix).append(*mShared[i].relativeName), storage.getAppData(),
+                                 storage.getDataName());
+    }
 }
 
 CString CAudioProcessDefBaseInit::resolveParamName(const CString& name, const CString& base) {

@@ -45,7 +45,9 @@ public:
 
     // --- process creation ---
     // Creates and binds every global parameter of the table under prefix (skipping names the
-    // collector remaps elsewhere).
+    // collector remaps elsewhere), then lets the collector mirror each shared storage's parameter
+    // (prefix + its relative name) into the storage's application-data scope and item. Main
+    // thread: the mirrors read the scope (files) at once.
     void registerParams(const CString& prefix, CAudioParamCollector& collector) const;
 
     // --- queries ---

@@ -4,7 +4,11 @@
 #include "Audio/CAudioParamAllocDef.h"
 #include "Audio/CAudioParamDef.h"
 #include "Audio/CAudioProcessPort.h"
+#include "Core/AppDataText.h"
+#include "Core/CAppData.h"
+#include "Core/CSystem.h"
 #include "support/GraphDefTree.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -115,6 +119,62 @@ TEST(CAudioProcessDefBase, CreationRegistersGlobalParametersOnly) {
     ASSERT_NE(kept, nullptr);
     EXPECT_NE(kept->getInfo(), nullptr);
     EXPECT_EQ(tree.collector.findParam(CString("plugin.p.local")), nullptr);
+}
+
+// Keeps the application-data scopes in a folder of the test's own while it lives.
+struct AppDataFolder {
+    test::TempFolder preferences;
+    CString savedBundleFolder = CSystem::bundleFolder;
+    AppDataFolder() {
+        CSystem::bundleFolder = CString();
+        CSystem::setUserPreferencesFolderForTest(CString(preferences.path().c_str()));
+        CAppData::localScope().resetForTest();
+        CAppData::groupScope().resetForTest();
+    }
+    ~AppDataFolder() {
+        CAppData::localScope().resetForTest();
+        CAppData::groupScope().resetForTest();
+        CSystem::setUserPreferencesFolderForTest(CString());
+        CSystem::bundleFolder = savedBundleFolder;
+    }
+};
+
+TEST(CAudioProcessDefBase, SharedStoragesMirrorTheirParametersIntoTheirScopes) {
+    AppDataFolder folder;
+    CGraphDefTree tree;
+    CObject* d = tree.add(tree.root(), "test:gain-def", "def");
+    const test::DefAttrs real = {{"is-persistent", "true"}, {"element-size", "1"},
+                                 {"converter", "shared::audio.paramcvt.real"}, {"min-values", "0"},
+                                 {"max-values", "100"}, {"def-values", "10"}};
+    tree.leaf(d, "audio:param-shared-storage", "s-tone", {{"param", "tone"}, {"data-name", "test-tone"}, {"storage-type", "local"}});
+    tree.leaf(d, "audio:param", "tone", real);
+    CObject* group = tree.add(d, "core:object", "grp");
+    tree.leaf(group, "audio:param-shared-storage", "s-level", {{"param", "level"}, {"data-name", "test-level"}, {"storage-type", "group"}});
+    tree.leaf(group, "audio:param", "level", real);
+    ASSERT_EQ(CGraphDefTree::finish(d), "");
+    auto* def = dynamic_cast<CAudioProcessDefBase*>(d);
+    ASSERT_EQ(def->sharedStorages().count(), 2);
+
+    writeAppDataString(&CAppData::groupScope(), CString("test-level"), CString("25"), nullptr);
+    const CString prefix("plugin.p");
+    CAudioParamCollector other;   // a second instance of the plug-in
+    CAudioGraphContext otherContext = tree.context;
+    otherContext.collector = &other;
+    Holder a, b;
+    ASSERT_EQ(test::messageOf(def->createProcess(&a.process, prefix, tree.context, 0, 0, &tree.pool(), false, false)), "");
+    ASSERT_EQ(test::messageOf(def->createProcess(&b.process, prefix, otherContext, 0, 0, &tree.pool(), false, false)), "");
+    const auto value = [](CAudioParamCollector& c, const char* name) {
+        return c.findParam(CString(name))->getCurrent().getValue(0, 0, 0);
+    };
+    // The item of the group scope is read at creation; an absent item leaves the default.
+    EXPECT_EQ(value(tree.collector, "plugin.p.grp.level"), 25.0);
+    EXPECT_EQ(value(other, "plugin.p.grp.level"), 25.0);
+    EXPECT_EQ(value(tree.collector, "plugin.p.tone"), 10.0);
+    // A change in one instance reaches the other through the local scope, and only that scope.
+    tree.collector.findParam(CString("plugin.p.tone"))->setValue(0, nullptr, nullptr, 60.0);
+    EXPECT_EQ(value(other, "plugin.p.tone"), 60.0);
+    EXPECT_NE(textOf(readAppDataString(&CAppData::localScope(), CString("test-tone"), CString("none"))), "none");
+    EXPECT_EQ(textOf(readAppDataString(&CAppData::groupScope(), CString("test-tone"), CString("none"))), "none");
 }
 
 TEST(CAudioProcessDefBase, BindingWatchesGlobalParametersAndLeavesOthersOnDefaults) {
