@@ -16,6 +16,7 @@
 namespace tal {
 
 CAudioVizCollector::~CAudioVizCollector() {
+    closeNotifier();
     detachExportListeners();
     deleteFrames(mFrames);
     delete mPending;
@@ -254,7 +255,7 @@ CError* CAudioVizCollector::writeVizData(COutputStream& out, double requestedFra
     deleteFrames(taken);
     bool namesChanged = false;
     if (err == nullptr && mSlotManager != nullptr) {
-        std::lock_guard<std::recursive_mutex> guard(mWriteMutex);
+        std::lock_guard<CRecursiveMutex> guard(mWriteMutex);
         const std::int32_t version = mSlotManager->namesVersion();
         namesChanged = version != mNamesSeenByWriter;
         mNamesSeenByWriter = version;
@@ -262,8 +263,11 @@ CError* CAudioVizCollector::writeVizData(COutputStream& out, double requestedFra
     }
     if (err == nullptr)
         err = out.write32(0);
-    if (err == nullptr && namesChanged && mNamesListener != nullptr)
-        mNamesListener->exportSlotNamesChanged(*this);
+    if (err == nullptr && namesChanged) {
+        notifyUpdate(nullptr);
+        if (mNamesListener != nullptr)
+            mNamesListener->exportSlotNamesChanged(*this);
+    }
     return traceError(err, getFullName());
 }
 
@@ -322,6 +326,16 @@ void CAudioVizCollector::CExportParamListener::onParamChange(const CAudioParamUp
         CSpinLockGuard guard(mOwner->mEnv->processingLock);
         mOwner->mExportParamsChanged = true;
     }
+    mOwner->mNamesRebuild.request();
+}
+
+void CAudioVizCollector::CNamesRebuild::request() {
+    if (!mPending.exchange(true))
+        mOwner->mParams->deferNotify(this, 0, 0.0);
+}
+
+void CAudioVizCollector::CNamesRebuild::onDeferred(int, double) {
+    mPending.store(false);
     mOwner->rebuildSlotNames();
 }
 

@@ -4,10 +4,13 @@
 #include "Core/CArray.h"
 #include "Core/CObject.h"
 #include "Core/CPoolAllocated.h"
+#include "Core/CRecursiveMutex.h"
 #include "Core/CSortedMap.h"
 #include "Core/CString.h"
+#include "Core/CUpdateNotifier.h"
 #include "Platform/CSpinLock.h"
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 
@@ -45,7 +48,7 @@ struct CAudioVizSlotRequest {
 // item lock guards the item map; the frame lock guards the frame map. All three are held for a few
 // pointer operations; frames are always deleted outside them. The audio thread runs postVizData
 // and updateRequests, the host's main thread everything else.
-class CAudioVizCollector : public CObject {
+class CAudioVizCollector : public CObject, public CUpdateNotifier {
 public:
     static constexpr int kMaxQueuedFrames = 1024;
 
@@ -97,8 +100,9 @@ public:
     void releaseExportSlots();
 
     // --- export slots (off unless "export-slot-param" names a parameter) ---
-    // Receives a call whenever the shown export slot names changed, while a reply is written
-    // (the parameter interface then sends "export-slot-names" to its clients).
+    // Whenever the shown export slot names changed, writeVizData notifies the collector's update
+    // listeners (key 0, no record) after the reply is written; the parameter interface then sends
+    // "export-slot-names" to its clients. The names listener below is told at the same moment.
     class CNamesListener {
     public:
         virtual ~CNamesListener() = default;
@@ -144,7 +148,10 @@ private:
         CSortedMap<std::int32_t, CItemFrames> items;
     };
 
-    // Listens to one of the export parameters.
+    // Listens to one of the export parameters. A change marks the export slot parameter changed
+    // (for the audio thread) and has the slot names rebuilt once the changing thread's outermost
+    // parameter update ends: the rebuild reads the other export parameters under their locks,
+    // which a listener must not take while the changed parameter's lock is held.
     class CExportParamListener : public CAudioParamListener {
     public:
         CExportParamListener(CAudioVizCollector* owner, bool isSlotParam) : mOwner(owner), mIsSlotParam(isSlotParam) {}
@@ -153,6 +160,17 @@ private:
     private:
         CAudioVizCollector* mOwner;
         bool mIsSlotParam;
+    };
+    // Runs the deferred rebuild of the slot names; one rebuild waits at a time.
+    class CNamesRebuild : public CAudioParamDeferred {
+    public:
+        explicit CNamesRebuild(CAudioVizCollector* owner) : mOwner(owner) {}
+        void request();
+        void onDeferred(int key, double value) override;
+
+    private:
+        CAudioVizCollector* mOwner;
+        std::atomic<bool> mPending{false};
     };
     enum { kExportSlotParam, kGroupNames, kInstanceName, kHostTrackName, kOption1, kOption2, kExportParamCount };
     using CSlotRequests = CArray<CAudioVizSlotRequest>;
@@ -192,7 +210,7 @@ private:
     // Export slots. The claims and slot indices belong to the audio thread.
     CAudioVizSlotManager* mSlotManager = nullptr;
     CNamesListener* mNamesListener = nullptr;
-    std::recursive_mutex mWriteMutex;          // serialises the import part of writeVizData
+    CRecursiveMutex mWriteMutex;          // serialises the import part of writeVizData
     std::int32_t mNamesSeenByWriter = -1;      // under mWriteMutex
     std::int32_t mNamesSeenByClaims = -1;      // audio thread
     std::int32_t mExportSlot[CAudioVizItem::kGroups] = {-1, -1, -1, -1, -1, -1, -1, -1};
@@ -206,6 +224,7 @@ private:
     CSortedMap<CString, CSlotRequests> mCurrentSlotRequests;   // under mWriteMutex
     CAudioParam* mExportParams[kExportParamCount] = {};
     CExportParamListener* mExportListeners[kExportParamCount] = {};
+    CNamesRebuild mNamesRebuild{this};
 };
 
 } // namespace tal

@@ -8,8 +8,8 @@ namespace tal {
 
 namespace {
 
-std::recursive_mutex& creationMutex() {
-    static std::recursive_mutex mutex;
+CRecursiveMutex& creationMutex() {
+    static CRecursiveMutex mutex;
     return mutex;
 }
 
@@ -43,13 +43,13 @@ void unlinkEntry(CAudioVizQueue& queue, CAudioVizQueueEntry* entry) noexcept {
 } // namespace
 
 CAudioVizSlotManager& CAudioVizSlotManager::instance() {
-    std::lock_guard<std::recursive_mutex> guard(creationMutex());
+    std::lock_guard<CRecursiveMutex> guard(creationMutex());
     static CAudioVizSlotManager* manager = new CAudioVizSlotManager;   // lives until the process ends
     return *manager;
 }
 
 std::int32_t CAudioVizSlotManager::newInstanceId() {
-    std::lock_guard<std::recursive_mutex> guard(creationMutex());
+    std::lock_guard<CRecursiveMutex> guard(creationMutex());
     return ++mInstanceCounter;
 }
 
@@ -84,7 +84,7 @@ CAudioVizSlot* CAudioVizSlotManager::claimSlot(std::int32_t s, std::int32_t id) 
     if (!isValidSlot(s))
         return nullptr;
     CAudioVizSlot& slot = mSlots[s];
-    std::lock_guard<std::recursive_mutex> guard(slot.dataLock);
+    std::lock_guard<CRecursiveMutex> guard(slot.dataLock);
     if (slot.owner != -1)
         return nullptr;
     slot.owner = id;
@@ -97,7 +97,7 @@ void CAudioVizSlotManager::releaseSlot(std::int32_t s, std::int32_t id) {
     CAudioVizSlot& slot = mSlots[s];
     CAudioVizQueueMap* taken = nullptr;
     {
-        std::lock_guard<std::recursive_mutex> guard(slot.dataLock);
+        std::lock_guard<CRecursiveMutex> guard(slot.dataLock);
         if (slot.owner != id)
             return;
         slot.owner = -1;
@@ -105,7 +105,7 @@ void CAudioVizSlotManager::releaseSlot(std::int32_t s, std::int32_t id) {
         slot.queues = nullptr;
     }
     clearQueues(s, taken);
-    std::lock_guard<std::recursive_mutex> guard(mMutex);
+    std::lock_guard<CRecursiveMutex> guard(mMutex);
     if (removeNameEntry(slot, id))
         ++mNamesVersion;
 }
@@ -132,7 +132,7 @@ void CAudioVizSlotManager::pushFrame(std::int32_t s, const CString& name, CAudio
     entry->frame = frame;
     entry->expectedReaders = expectedReaders;
     CAudioVizSlot& slot = mSlots[s];
-    std::lock_guard<std::recursive_mutex> guard(slot.dataLock);
+    std::lock_guard<CRecursiveMutex> guard(slot.dataLock);
     if (slot.queues == nullptr)
         slot.queues = new CAudioVizQueueMap;
     CAudioVizQueue& queue = slot.queues->queues.findOrAdd(name)->value;
@@ -149,7 +149,7 @@ void CAudioVizSlotManager::pruneQueues(std::int32_t s, double now) {
     CAudioVizQueueEntry* chain = nullptr;
     CAudioVizData* doomed = nullptr;
     {
-        std::lock_guard<std::recursive_mutex> guard(slot.dataLock);
+        std::lock_guard<CRecursiveMutex> guard(slot.dataLock);
         if (slot.queues == nullptr)
             return;
         for (auto* node = slot.queues->queues.first(); node != nullptr; node = slot.queues->queues.next(node)) {
@@ -170,7 +170,7 @@ CAudioVizQueueMap* CAudioVizSlotManager::takeQueues(std::int32_t s) {
     if (!isValidSlot(s))
         return nullptr;
     CAudioVizSlot& slot = mSlots[s];
-    std::lock_guard<std::recursive_mutex> guard(slot.dataLock);
+    std::lock_guard<CRecursiveMutex> guard(slot.dataLock);
     CAudioVizQueueMap* taken = slot.queues;
     slot.queues = nullptr;
     return taken;
@@ -183,7 +183,7 @@ void CAudioVizSlotManager::clearQueues(std::int32_t s, CAudioVizQueueMap* map) {
     CAudioVizData* doomed = nullptr;
     if (isValidSlot(s)) {
         // Importers may still hold uses of these frames: the counts change under the data lock.
-        std::lock_guard<std::recursive_mutex> guard(mSlots[s].dataLock);
+        std::lock_guard<CRecursiveMutex> guard(mSlots[s].dataLock);
         doomed = dropChainUses(chain);
     }
     freeChain(chain, doomed);
@@ -195,7 +195,7 @@ void CAudioVizSlotManager::removeQueue(std::int32_t s, const CString& name) {
         return;
     auto* single = new CAudioVizQueueMap;
     {
-        std::lock_guard<std::recursive_mutex> guard(mSlots[s].dataLock);
+        std::lock_guard<CRecursiveMutex> guard(mSlots[s].dataLock);
         auto* node = mSlots[s].queues != nullptr ? mSlots[s].queues->queues.find(name) : nullptr;
         if (node != nullptr) {
             single->queues.findOrAdd(name)->value = node->value;
@@ -209,7 +209,7 @@ CAudioVizRequestMap* CAudioVizSlotManager::takePendingRequests(std::int32_t s) {
     if (!isValidSlot(s))
         return nullptr;
     CAudioVizSlot& slot = mSlots[s];
-    std::lock_guard<std::recursive_mutex> guard(slot.requestLock);
+    std::lock_guard<CRecursiveMutex> guard(slot.requestLock);
     CAudioVizRequestMap* taken = slot.pending;
     slot.pending = nullptr;
     return taken;
@@ -219,7 +219,7 @@ bool CAudioVizSlotManager::changeRequest(std::int32_t s, const CString& name, st
     if (!isValidSlot(s))
         return false;
     CAudioVizSlot& slot = mSlots[s];
-    std::lock_guard<std::recursive_mutex> guard(slot.requestLock);
+    std::lock_guard<CRecursiveMutex> guard(slot.requestLock);
     if (slot.pending == nullptr)
         slot.pending = new CAudioVizRequestMap;
     bool added = false;
@@ -241,7 +241,7 @@ void CAudioVizSlotManager::readQueue(std::int32_t s, const CString& name, std::i
     CAudioVizQueueEntry* finished = nullptr;
     CAudioVizData* doomed = nullptr;
     {
-        std::lock_guard<std::recursive_mutex> guard(slot.dataLock);
+        std::lock_guard<CRecursiveMutex> guard(slot.dataLock);
         if (slot.queues == nullptr)
             return;
         auto* node = slot.queues->queues.find(name);
@@ -282,7 +282,7 @@ void CAudioVizSlotManager::releaseFrames(std::int32_t s, const CArray<CAudioVizD
         return;
     CAudioVizData* doomed = nullptr;
     {
-        std::lock_guard<std::recursive_mutex> guard(mSlots[s].dataLock);
+        std::lock_guard<CRecursiveMutex> guard(mSlots[s].dataLock);
         for (CAudioVizData* frame : frames) {
             if (CAudioVizData* last = dropUse(frame)) {
                 last->link = doomed;
@@ -298,7 +298,7 @@ void CAudioVizSlotManager::releaseFrames(std::int32_t s, const CArray<CAudioVizD
 }
 
 void CAudioVizSlotManager::setInstanceSlotNames(const CSortedMap<std::int32_t, CString>& names, std::int32_t id) {
-    std::lock_guard<std::recursive_mutex> guard(mMutex);
+    std::lock_guard<CRecursiveMutex> guard(mMutex);
     bool changed = false;
     for (int s = 0; s < kSlotCount; ++s)
         if (!names.contains(s) && removeNameEntry(mSlots[s], id))
@@ -332,7 +332,7 @@ void CAudioVizSlotManager::setInstanceSlotNames(const CSortedMap<std::int32_t, C
 }
 
 CError* CAudioVizSlotManager::writeSlotNames(COutputStream& out) {
-    std::lock_guard<std::recursive_mutex> guard(mMutex);
+    std::lock_guard<CRecursiveMutex> guard(mMutex);
     std::int32_t named = 0;
     for (const CAudioVizSlot& slot : mSlots)
         if (!slot.names.isEmpty())
@@ -349,21 +349,21 @@ CError* CAudioVizSlotManager::writeSlotNames(COutputStream& out) {
 }
 
 std::int32_t CAudioVizSlotManager::namesVersion() {
-    std::lock_guard<std::recursive_mutex> guard(mMutex);
+    std::lock_guard<CRecursiveMutex> guard(mMutex);
     return mNamesVersion;
 }
 
 std::int32_t CAudioVizSlotManager::ownerOf(std::int32_t s) {
     if (!isValidSlot(s))
         return -1;
-    std::lock_guard<std::recursive_mutex> guard(mSlots[s].dataLock);
+    std::lock_guard<CRecursiveMutex> guard(mSlots[s].dataLock);
     return mSlots[s].owner;
 }
 
 int CAudioVizSlotManager::queuedEntryCount(std::int32_t s, const CString& name) {
     if (!isValidSlot(s))
         return 0;
-    std::lock_guard<std::recursive_mutex> guard(mSlots[s].dataLock);
+    std::lock_guard<CRecursiveMutex> guard(mSlots[s].dataLock);
     if (mSlots[s].queues == nullptr)
         return 0;
     const auto* node = mSlots[s].queues->queues.find(name);
@@ -376,7 +376,7 @@ int CAudioVizSlotManager::queuedEntryCount(std::int32_t s, const CString& name) 
 CString CAudioVizSlotManager::shownName(std::int32_t s) {
     if (!isValidSlot(s))
         return CString();
-    std::lock_guard<std::recursive_mutex> guard(mMutex);
+    std::lock_guard<CRecursiveMutex> guard(mMutex);
     return mSlots[s].names.isEmpty() ? CString() : mSlots[s].names[0]->text;
 }
 

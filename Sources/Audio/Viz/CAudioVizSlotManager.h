@@ -1,6 +1,7 @@
 #pragma once
 #include "Core/CArray.h"
 #include "Core/CPoolAllocated.h"
+#include "Core/CRecursiveMutex.h"
 #include "Core/CSortedMap.h"
 #include "Core/CString.h"
 
@@ -46,8 +47,8 @@ struct CAudioVizSlotNameEntry : CPoolAllocated {
 
 // One of the process's export slots: at most one exporting owner, any number of importers.
 struct CAudioVizSlot {
-    std::recursive_mutex dataLock;            // owner, queues, entries, use counts of queued frames
-    std::recursive_mutex requestLock;         // pending request deltas
+    CRecursiveMutex dataLock;            // owner, queues, entries, use counts of queued frames
+    CRecursiveMutex requestLock;         // pending request deltas
     CAudioVizRequestMap* pending = nullptr;   // importers' deltas the owner has not taken yet
     CAudioVizRequestMap* accumulated = nullptr;  // requests owners have taken; only the owner touches it
     std::int32_t owner = -1;                  // exporting instance id, -1 when free
@@ -137,7 +138,7 @@ private:
     // Removes id's entry of a slot; whether the shown name may have changed. Under the manager mutex.
     bool removeNameEntry(CAudioVizSlot& slot, std::int32_t id);
 
-    std::recursive_mutex mMutex;         // names of every slot, names version
+    CRecursiveMutex mMutex;         // names of every slot, names version
     std::int32_t mNamesVersion = 0;
     CAudioVizSlot mSlots[kSlotCount];
     std::int32_t mInstanceCounter = 0;   // under the creation mutex

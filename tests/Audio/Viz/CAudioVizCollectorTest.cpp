@@ -9,6 +9,7 @@
 #include "Audio/Viz/CAudioVizSlotManager.h"
 #include "Audio/Viz/VizCreators.h"
 #include "Core/CMemoryReader.h"
+#include "Core/CUpdateListener.h"
 #include "Core/CWriteSeqBuffer.h"
 #include "support/GraphTestSupport.h"
 #include "support/LeBytes.h"
@@ -513,6 +514,32 @@ TEST_F(CAudioVizCollectorExportTest, AnInstanceThatGoesTakesItsNamesWithIt) {
         EXPECT_EQ(shown(40), "41: Drums (Main)`opt1=0`opt2=0");
     }
     EXPECT_EQ(shown(40), "");
+}
+
+// Counts the notifications of a collector.
+struct NamesWatch : CUpdateListener {
+    ~NamesWatch() override { detach(); }
+    void update(const CUpdateRecord* record) override {
+        EXPECT_EQ(record, nullptr);
+        ++count;
+    }
+    int count = 0;
+};
+
+TEST_F(CAudioVizCollectorExportTest, ChangedSlotNamesNotifyTheCollectorsListenersWithTheReply) {
+    ExportInstance a("shared::audio.param-name-drums");
+    ExportInstance b("shared::audio.param-name-bass");
+    NamesWatch watch;
+    watch.setNotifier(b.viz, 0);
+    const auto reply = [&] { test::written([&](COutputStream& out) { ASSERT_EQ(b.viz->writeVizData(out, 30.0), nullptr); }); };
+    reply();
+    EXPECT_EQ(watch.count, 1);   // the first reply always tells the names
+    reply();
+    EXPECT_EQ(watch.count, 1);
+    a.exportGroup(0, 47.0);
+    EXPECT_EQ(watch.count, 1);   // told with the next reply, not when the names change
+    reply();
+    EXPECT_EQ(watch.count, 2);
 }
 
 // An output stream that fails once it has taken a number of bytes.

@@ -4,6 +4,7 @@
 #include "Audio/Viz/CAudioVizDataBins.h"
 #include "Audio/Viz/CFFTFrameSink.h"
 #include "Audio/Viz/AnalyserWindow.h"
+#include "Audio/Viz/CSpectrumValueReserve.h"
 #include "fft/FftDispatch.h"
 
 #include <gtest/gtest.h>
@@ -269,6 +270,46 @@ TEST(CFFTAnalyser, RtSigmaOfASteadySignalDecaysToZero) {
     ASSERT_FALSE(rig.sink.frames.empty());
     EXPECT_LT(rig.sink.frames.back()->values[0], 1e-6);
     EXPECT_GT(rig.sink.frames.front()->values[0], 0.1);
+}
+
+// Spectra longer than a pool block (here 1025 bins) take their values from blocks reserved when the
+// analyser was configured: emitting makes no block, and when the editor holds every reserved block
+// a frame is left out instead of allocated.
+TEST(CFFTAnalyser, LongSpectraUseReservedBlocksAndNeverAllocateWhileEmitting) {
+    constexpr std::int32_t kOrder = 11;
+    CFFTAnalyser::CSettings s;   // N = 2048, hop 1024
+    Rig rig(s, 48000.0, 1000.0);   // a frame per analysis
+    const std::int64_t allocated = CSpectrumValueReserve::allocatedTotal(kOrder);
+    // 46.9 frames per second: half a second of them plus two.
+    EXPECT_EQ(rig.analyser.reservedValueBlocks(), 26);
+    EXPECT_GE(CSpectrumValueReserve::existingCount(kOrder), 26);
+    const std::vector<double> hop = sine(1.0, 1000.0, 48000.0, 1024);
+    int emitted = 0;
+    for (int i = 0; i < 100; ++i) {   // the editor fetches after every analysis
+        rig.feed(hop);
+        for (const auto& f : rig.sink.frames) {
+            EXPECT_TRUE(f->hasReservedValues());
+            EXPECT_EQ(f->binCount(), 1025);
+        }
+        emitted += int(rig.sink.frames.size());
+        rig.sink.frames.clear();
+    }
+    EXPECT_EQ(emitted, 100);
+    EXPECT_EQ(rig.analyser.droppedFrames(), 0);
+    EXPECT_EQ(CSpectrumValueReserve::allocatedTotal(kOrder), allocated);
+
+    // The editor stops fetching: the reserve runs dry and later frames are left out.
+    const int available = CSpectrumValueReserve::freeCount(kOrder);
+    for (int i = 0; i < available + 5; ++i)
+        rig.feed(hop);
+    EXPECT_EQ(int(rig.sink.frames.size()), available);
+    EXPECT_EQ(rig.analyser.droppedFrames(), 5);
+    EXPECT_EQ(CSpectrumValueReserve::allocatedTotal(kOrder), allocated);
+    // Once the frames are fetched their blocks serve again.
+    rig.sink.frames.clear();
+    rig.feed(hop);
+    EXPECT_EQ(rig.sink.frames.size(), 1u);
+    EXPECT_EQ(rig.analyser.droppedFrames(), 5);
 }
 
 } // namespace

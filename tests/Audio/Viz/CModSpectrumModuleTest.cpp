@@ -12,8 +12,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <numbers>
+#include <thread>
 
 namespace tal {
 namespace {
@@ -148,6 +150,64 @@ TEST(CModSpectrumModule, ResetParameterRestartsAndAvgTimeKeepsTheAverage) {
     rig.graph.set("plugin.modSpectrum.reset", 1.0);
     EXPECT_NEAR(rig.run({std::vector<double>(64, 1.0)}).framesOf<CAudioVizDataSpectrum>("plugin.modSpectrum").back()->values[0],
                 std::numbers::sqrt2, 1e-9);
+}
+
+
+// The audio thread runs the terminal block after block as the shell does (request hand-over and
+// frame rate once per host block) while the editor's thread fetches replies and switches a
+// second listener on and off. 4096-point analyses take their values from the reserve, given back
+// on the editor's thread. Every frame is either received, in time order, or left out for want of a
+// free reserved block; none is lost or received twice.
+TEST(CModSpectrumModule, ConcurrentAnalysisWhileTheEditorFetches) {
+    SpectrumRig rig({"6", "0", "0.5", "0", "0", "0", "0", "0"});
+    constexpr int kBlocks = 400;   // 204800 samples: 100 analyses of hop 2048
+    constexpr int kBlockLength = 512;
+    std::atomic<bool> done{false};
+    std::thread audio([&] {
+        const std::vector<double> block(kBlockLength, 0.5);
+        for (int b = 0; b < kBlocks; ++b) {
+            {
+                CSpinLockGuard guard(rig.graph.env.processingLock);
+                rig.graph.env.activeVizFrameRate = rig.graph.env.requestedVizFrameRate;
+                rig.graph.env.vizTime = rig.graph.env.runningTime;
+            }
+            rig.viz->runHostBlockRequests();
+            rig.graph.run(*rig.process, rig.input, {block});
+            rig.graph.env.runningTime += kBlockLength / kFs;
+        }
+        done.store(true, std::memory_order_release);
+    });
+    std::vector<double> times;
+    CAudioVizItem* second = rig.viz->getVizItem(CString("plugin.modSpectrum"));
+    bool extra = false;
+    const auto collect = [&] {
+        const test::VizReply reply = test::takeVizReply(*rig.viz, 1000.0);
+        for (const CAudioVizDataSpectrum* f : reply.framesOf<CAudioVizDataSpectrum>("plugin.modSpectrum")) {
+            EXPECT_EQ(f->binCount(), 2049);
+            if (f->time > 0.0) {   // the first analysis sees zeros in the older half of its block
+                EXPECT_NEAR(f->values[0], 0.5 * std::numbers::sqrt2, 1e-9);
+            }
+            times.push_back(f->time);
+        }
+    };
+    while (!done.load(std::memory_order_acquire)) {
+        collect();
+        // Another listener of the same item comes and goes; the first one keeps it on throughout.
+        if (extra)
+            rig.viz->removeItemRequest(second);
+        else
+            rig.viz->addItemRequest(second);
+        extra = !extra;
+        std::this_thread::yield();
+    }
+    audio.join();
+    rig.viz->runHostBlockRequests();
+    collect();
+    ASSERT_NE(rig.module(), nullptr);
+    EXPECT_EQ(std::int64_t(times.size()) + rig.module()->analyser().droppedFrames(), kBlocks * kBlockLength / 2048);
+    EXPECT_FALSE(times.empty());
+    EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
+    EXPECT_EQ(std::adjacent_find(times.begin(), times.end()), times.end());
 }
 
 } // namespace
