@@ -1,35 +1,114 @@
 #include "Audio/CAudioWrapper.h"
 
 #include "Audio/CAudioEnv.h"
+#include "Audio/CAudioExtParam.h"
+#include "Audio/CAudioExtParamList.h"
+#include "Audio/CAudioParam.h"
 #include "Audio/CAudioParamCollector.h"
+#include "Audio/CAudioParamLock.h"
+#include "Audio/CAudioParamRegistry.h"
+#include "Audio/CAudioProcessBase.h"
+#include "Audio/CAudioProcessConnection.h"
+#include "Audio/CAudioProcessDefBase.h"
+#include "Audio/CAudioProcessPort.h"
 #include "Audio/CFloatModeGuard.h"
+#include "Audio/Filters/CDCDAWContext.h"
+#include "Audio/HostSampleConversion.h"
+#include "Audio/Processes/CModOutput.h"
+#include "Audio/Viz/CAudioVizCollector.h"
+#include "Core/AppDataText.h"
+#include "Core/CAppData.h"
 #include "Core/CApplication.h"
+#include "Core/CByteBuffer.h"
 #include "Core/CError.h"
+#include "Core/CMemoryReader.h"
 #include "Core/CObject.h"
 #include "Core/CObjectLookups.h"
+#include "Core/CWriteSeqBuffer.h"
+#include "Core/CWorkerThreadPool.h"
 #include "Core/Log.h"
 #include "Core/NumberText.h"
+#include "Platform/CMonotonicClock.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <optional>
+#include <string>
 
 namespace tal {
+
+namespace {
+
+constexpr std::uint32_t kStateTag = 0x73727061;   // 'aprs'
+
+// Halves away from zero, as every pixel size of the window is rounded.
+std::int32_t roundHalfAway(double v) { return std::int32_t(v < 0.0 ? -std::floor(0.5 - v) : std::floor(v + 0.5)); }
+
+} // namespace
+
+// Keeps the window size in pixels in line with the main-window-size parameter.
+class CAudioWrapper::CWinSizeListener : public CAudioParamListener {
+public:
+    explicit CWinSizeListener(CAudioWrapper& owner) : mOwner(owner) {}
+    void onParamChange(const CAudioParamUpdateInfo&) override { mOwner.syncWindowSize(); }
+
+private:
+    CAudioWrapper& mOwner;
+};
+
+// Tells the host about program changes made inside the instance (not by the host itself).
+class CAudioWrapper::CProgramChangeListener : public CAudioParamRegistryListener {
+public:
+    explicit CProgramChangeListener(CAudioWrapper& owner) : mOwner(owner) {}
+    void onRegistryUpdate(CAudioParamRegistry*, const void* sender) override {
+        if (sender != &mOwner && mOwner.isHostLinkActive())
+            mOwner.notifyProgramChange();
+    }
+
+private:
+    CAudioWrapper& mOwner;
+};
 
 CAudioWrapper::CAudioWrapper() { mNoise.seedFromCounter(); }
 
 CAudioWrapper::~CAudioWrapper() {
+    if (mProgramChangeListener != nullptr && mRegistry != nullptr)
+        mRegistry->removeListener(mProgramChangeListener);
+    if (mWinSizeListener != nullptr && mWindowSizeParam != nullptr)
+        mWindowSizeParam->removeListener(mWinSizeListener);
+    delete mWinSizeListener;
+    delete mProgramChangeListener;
+    destroyProcesses();
     if (mRoot != nullptr) {
         CObject* root = mRoot;
         mRoot = nullptr;
         root->release();
     }
+    // The pool outlives every block the graph held.
+    delete mDaw;
+    CWorkerThreadPool::releaseIdleWorkers();
+}
+
+void CAudioWrapper::destroyProcesses() noexcept {
+    for (CAudioProcessBase** holder : {&mMain, &mOutput}) {
+        CAudioProcessBase* process = *holder;
+        *holder = nullptr;
+        if (process != nullptr) {
+            process->disconnectAll();
+            delete process;
+        }
+    }
+    mOutputTerminal = nullptr;
+    mMainInput = nullptr;
 }
 
 // --- set-up ---
 
 CError* CAudioWrapper::init() {
+    const std::uint64_t startNs = getMonotonicNanos();
     if (CApplication::theApplication() == nullptr)
         return newError("@talstr_CAudioWrapper_init_NoApp No application object created.");
     if (mRoot == nullptr) {
@@ -51,22 +130,146 @@ CError* CAudioWrapper::init() {
         return traceError(err);
     if (CError* err = readIdentity())
         return err;
+    if (CError* err = findParts())
+        return err;
+    acquireHostParams();
+    if (CError* err = createProcesses())
+        return err;
 
-    // The instance's parts, each with its class verified.
+    // The window size.
+    mWindowSizeParam = mCollector->acquireParam(CString("plugin.modMain.main-window-size"));
+    mMinWindowWidth = mProject->getIntAttr("min-window-width");
+    mMinWindowHeight = mProject->getIntAttr("min-window-height");
+    prepareWindowSize();
+    mUseWindowResizing = mProject->getBoolAttr("use-window-resizing");
+    if (mUseWindowResizing) {
+        syncWindowSize();
+        if (mWinSizeListener == nullptr) {
+            mWinSizeListener = new CWinSizeListener(*this);
+            mWindowSizeParam->addListener(mWinSizeListener);
+        }
+    }
+
+    bindExportedParams();
+    {
+        CSpinLockGuard lock(mFormatLock);
+        mInputChannels = 1;
+        mOutputChannels = 1;
+        mSidechainChannels = 0;
+        mFormatChanged = true;
+    }
+    mForce2ch = parseBool(readAppDataString(&CAppData::groupScope(), CString("force-2ch"), CString("false")), false);
+    updateOversampling(false);
+    mInitialised = true;
+
+    const double seconds = double(getMonotonicNanos() - startNs) * 1e-9;
+    const double sinceStart = double(getMonotonicNanos() - CApplication::startTimeNs()) * 1e-9;
+    char line[1024];
+    std::snprintf(line, sizeof(line), "CAudioWrapper init time: %.4f s @ %.4f s", seconds, sinceStart);
+    writeLog(line, true);
+    return nullptr;
+}
+
+CError* CAudioWrapper::findParts() {
     if (CError* err = mRoot->findObjectChecked(mEnv, CString("plugin.audio-env")))
         return traceError(err);
     if (CError* err = mRoot->findObjectChecked(mCollector, CString("plugin.param-collector")))
         return traceError(err);
-    for (const char* part : {"plugin.viz-collector", "plugin.interface-base", "plugin.ext-param-list",
-                             "plugin.cctable", "plugin.param-registry"}) {
-        CObject* found = nullptr;
-        if (CError* err = mRoot->findObjectChecked(found, CString(part)))
-            return traceError(err);
+    if (CError* err = mRoot->findObjectChecked(mViz, CString("plugin.viz-collector")))
+        return traceError(err);
+    if (CError* err = mRoot->findObjectChecked(mExtParams, CString("plugin.ext-param-list")))
+        return traceError(err);
+    if (CError* err = mRoot->findObjectChecked(mRegistry, CString("plugin.param-registry")))
+        return traceError(err);
+    // The editor's end of the instance; processing does not depend on it.
+    mInterfaceBase = mRoot->findObject(CString("plugin.interface-base"));
+    mViz->setParamCollector(mCollector);
+    if (mDaw == nullptr)
+        mDaw = new CDCDAWContext();
+    mContext = {mEnv, mDaw, mCollector, mViz};
+    return nullptr;
+}
+
+void CAudioWrapper::acquireHostParams() {
+    CAudioParamCollector& c = *mCollector;
+    mOversamplingParam = c.acquireParam(CString("plugin.modMain.host-oversampling-mode"));
+    mOfflineParam = c.acquireParam(CString("plugin.modMain.host-offline"));
+    mLatencyChangeParam = c.acquireParam(CString("plugin.modMain.host-latency-change"));
+    mTrackNameParam = c.acquireParam(CString("plugin.modMain.host-track-name"));
+    mBypassParam = c.acquireParam(CString("plugin.modMain.bypass-enable"));
+    mAutoOversamplingRtMode = mProject->getIntAttr("auto-oversampling-rtmode");
+    mUseHostBpm = mProject->getBoolAttr("use-host-bpm");
+    if (mUseHostBpm) {
+        mHostTempo = -1.0;
+        mBpmParam = c.acquireParam(CString("plugin.modMain.host-bpm"));
     }
-    // The process graph (the main and output processes, their terminals and modules) is what
-    // turns the parts into an equaliser; without it there is nothing to run.
-    return newError("@talstr_CAudioWrapper_init_NoProcessGraph The process graph of 'shared::audio.modMain' "
-                    "cannot be built: the framework has no process classes.");
+    mUseRouting = mProject->getBoolAttr("use-routing");
+    mUseMidSide = mUseRouting && mProject->getBoolAttr("use-mid-side");
+    if (mUseRouting) {
+        static const char* const kNames[kIoParamCount] = {
+            "plugin.modMain.io-params.in-channel-names", "plugin.modMain.io-params.group-names",
+            "plugin.modMain.io-params.in-routing",       "plugin.modMain.io-params.grouping",
+            "plugin.modMain.io-params.out-routing",      "plugin.modMain.io-params.ms-pairs"};
+        for (int i = 0; i < kIoParamCount; ++i)
+            mIoParams[i] = (i == kMsPairs && !mUseMidSide) ? nullptr : c.acquireParam(CString(kNames[i]));
+    }
+    // The host's parameters take their definitions now, so that the first change finds a format.
+    const auto remaps = mRegistry->getRemaps();
+    for (CAudioParam* p : {mOversamplingParam, mOfflineParam, mLatencyChangeParam, mTrackNameParam, mBypassParam,
+                           mBpmParam})
+        if (p != nullptr)
+            p->bindDefinition(remaps, nullptr, CAudioParamContext{});
+    for (CAudioParam* p : mIoParams)
+        if (p != nullptr)
+            p->bindDefinition(remaps, nullptr, CAudioParamContext{});
+}
+
+CError* CAudioWrapper::createProcesses() {
+    destroyProcesses();
+    CAudioProcessDefBase* mainDef = nullptr;
+    if (CError* err = mRoot->findObjectChecked(mainDef, CString("shared::audio.modMain")))
+        return traceError(err);
+    if (CError* err = mainDef->createProcess(&mMain, mMainName, mContext, 0, 0, &mDaw->blockPool(), false, false))
+        return traceError(err);
+    CAudioProcessDefBase* outputDef = nullptr;
+    if (CError* err = mRoot->findObjectChecked(outputDef, CString("shared::audio.modOutput")))
+        return traceError(err);
+    if (CError* err = outputDef->createProcess(&mOutput, mOutputName, mContext, 0, 0, &mDaw->blockPool(), false,
+                                               false))
+        return traceError(err);
+    mOutputTerminal = dynamic_cast<CModOutput*>(mOutput);
+    if (mOutputTerminal == nullptr)
+        return newError("@talstr_CAudioWrapper_init_InvalidOutProcessType Output process object "
+                        "'shared::audio.modOutput' is not of required 'CModOutput' type.");
+    mUseDenorm = mProject->getBoolAttr("use-denorm");
+    mMainInput = mMain->addInputConnection(0, 0);
+    mMain->addOutput(mOutput, 0, 0);
+    return nullptr;
+}
+
+void CAudioWrapper::bindExportedParams() {
+    mExtParamMap.clear();
+    const auto remaps = mRegistry->getRemaps();
+    for (int i = 0; i < mExtParams->getCount(); ++i) {
+        CAudioExtParam* ext = mExtParams->getParam(i);
+        ext->setHostBridge(this);
+        ext->setIndex(i);
+        if (CAudioParam* param = ext->getParam()) {
+            param->bindDefinition(remaps, nullptr, CAudioParamContext{});
+            mExtParamMap[param][(ext->getElement() << 8) | ext->getGroup()] = i;
+            // The master registry saves and restores every exported parameter with the state.
+            mRegistry->claimParam(param->getName(), param);
+        }
+    }
+}
+
+std::int32_t CAudioWrapper::findExtParamIndex(const CAudioParam* param, std::int32_t group,
+                                              std::int32_t element) const {
+    const auto p = mExtParamMap.find(param);
+    if (p == mExtParamMap.end())
+        return -1;
+    const auto e = p->second.find((element << 8) | group);
+    return e == p->second.end() ? -1 : e->second;
 }
 
 CError* CAudioWrapper::readIdentity() {
@@ -101,7 +304,6 @@ CError* CAudioWrapper::readIdentity() {
     mIsVizAlwaysActive = mProject->getBoolAttr("is-viz-always-active");
     mIsSymmetricIO = mProject->getBoolAttr("is-symmetric-io");
     mUseSidechain = mProject->getBoolAttr("use-sidechain");
-    mUseDenorm = mProject->getBoolAttr("use-denorm");
     return nullptr;
 }
 
@@ -142,6 +344,14 @@ void CAudioWrapper::getVersion(std::int32_t& major, std::int32_t& minor, std::in
 }
 
 void CAudioWrapper::activate() {
+    if (mRegistry != nullptr) {
+        // Program 0 becomes the live state and the defaults.
+        mRegistry->finishBinding();
+        if (mProgramChangeListener == nullptr) {
+            mProgramChangeListener = new CProgramChangeListener(*this);
+            mRegistry->addListener(mProgramChangeListener);
+        }
+    }
     startProcessing();
     stopProcessing();
     mHostLinkActive.store(true);
@@ -195,21 +405,39 @@ bool CAudioWrapper::setHostChannelCounts(std::int32_t inputs, std::int32_t sidec
 }
 
 void CAudioWrapper::applyFormatChange() noexcept {
-    CSpinLockGuard lock(mFormatLock);
-    mFormatChanged = false;
+    std::int32_t inputs = 0;
+    double rate = 0.0;
+    {
+        CSpinLockGuard lock(mFormatLock);
+        if (!mFormatChanged)
+            return;
+        mFormatChanged = false;
+        inputs = mInputChannels;
+        rate = mSampleRate;
+    }
+    if (mMainInput == nullptr)
+        return;
+    // Host input channel i feeds channel i of the main process's input; the graph routes them.
+    CAudioChannelDesc descriptors[kMaxHostChannels];
+    for (std::int32_t i = 0; i < inputs; ++i) {
+        descriptors[i] = CAudioChannelDesc{};
+        descriptors[i].key = i;
+        descriptors[i].group = 0;
+    }
+    CAudioProcessBase::setConnectionFormat(mMainInput, descriptors, inputs, rate);
 }
 
 // --- labels ---
 
 void CAudioWrapper::setChannelLabels(const CStringList& main, const CStringList& sidechain) {
-    std::lock_guard<std::recursive_mutex> lock(mMutex);
+    std::lock_guard<CRecursiveMutex> lock(mMutex);
     mMainLabels = main;
     mSidechainLabels = sidechain;
     mLabelsKnown.store(true);
 }
 
 CStringList CAudioWrapper::getMainLabels() const {
-    std::lock_guard<std::recursive_mutex> lock(mMutex);
+    std::lock_guard<CRecursiveMutex> lock(mMutex);
     return mMainLabels;
 }
 
@@ -217,57 +445,254 @@ CStringList CAudioWrapper::getMainLabels() const {
 
 void CAudioWrapper::startProcessing() {
     CFloatModeGuard mode;
-    CSpinLockGuard lock(mFormatLock);
-    mProcessing = true;
+    {
+        CSpinLockGuard lock(mFormatLock);
+        if (mProcessing)
+            return;
+        mProcessing = true;
+    }
+    if (mEnv != nullptr) {
+        CSpinLockGuard lock(mEnv->processingLock);
+        mEnv->processing = true;
+    }
+    processSilentSample();
 }
 
 void CAudioWrapper::stopProcessing() {
     CFloatModeGuard mode;
-    CSpinLockGuard lock(mFormatLock);
-    mProcessing = false;
+    {
+        CSpinLockGuard lock(mFormatLock);
+        if (!mProcessing)
+            return;
+        mProcessing = false;
+    }
+    if (mEnv != nullptr) {
+        CSpinLockGuard lock(mEnv->processingLock);
+        mEnv->processing = false;
+    }
+    processSilentSample();
+    if (mMain != nullptr)
+        mMain->reset();
+    if (mOutput != nullptr)
+        mOutput->reset();
+    if (mViz != nullptr)
+        mViz->releaseExportSlots();
 }
 
 void CAudioWrapper::setSampleRate(double rate) {
-    CSpinLockGuard lock(mFormatLock);
-    if (rate == mSampleRate)
+    {
+        CSpinLockGuard lock(mFormatLock);
+        if (rate == mSampleRate)
+            return;
+        mSampleRate = rate;
+        mFormatChanged = true;
+    }
+    if (mEnv != nullptr) {
+        CSpinLockGuard lock(mEnv->processingLock);
+        mEnv->sampleRate = rate;
+    }
+}
+
+void CAudioWrapper::setHostParam(CAudioParam* param, double value) {
+    if (param != nullptr && param->getInfo() != nullptr)
+        param->setValue(0, this, nullptr, value);
+}
+
+void CAudioWrapper::setOffline(bool offline) {
+    if (offline == mOffline)
         return;
-    mSampleRate = rate;
-    mFormatChanged = true;
+    mOffline = offline;
+    setHostParam(mOfflineParam, offline ? 1.0 : 0.0);
+    updateOversampling(offline);
+}
+
+void CAudioWrapper::updateOversampling(bool offline) {
+    std::int32_t mode = 0;
+    if (offline) {
+        std::int32_t level =
+            parseInt(readAppDataString(&CAppData::groupScope(), CString("oversampling-level"), CString("1")), 1);
+        const double rate = getSampleRate();
+        if (rate < 72000.0)
+            ++level;
+        else if (rate >= 144000.0)
+            --level;
+        level = std::clamp(level, 0, 3);
+        const bool force =
+            parseBool(readAppDataString(&CAppData::localScope(), CString("force-auto-oversampling"), CString("0")),
+                      false);
+        mode = force ? -level : level;
+    } else {
+        mode = mAutoOversamplingRtMode - 1;
+    }
+    if (mode == mOversamplingMode)
+        return;
+    mOversamplingMode = mode;
+    setHostParam(mOversamplingParam, double(mode));
 }
 
 void CAudioWrapper::setHostTempo(double bpm) noexcept {
-    if (bpm != mHostTempo || std::isnan(bpm) || std::isnan(mHostTempo))
+    if (!mUseHostBpm)
+        return;
+    if (bpm != mHostTempo || std::isnan(bpm) || std::isnan(mHostTempo)) {
         mHostTempo = bpm;
+        setHostParam(mBpmParam, bpm);
+    }
 }
 
 void CAudioWrapper::onLatencyChanged() {
-    mLatencyChanged = true;
-    mLatencyReported = false;
+    mLatencyChanged.store(true);
+    mLatencyReported.store(false);
+    setHostParam(mLatencyChangeParam, 1.0);
 }
 
 void CAudioWrapper::acknowledgeLatency() noexcept {
-    if (mLatencyReported)
+    if (mLatencyReported.load())
         return;
-    mLatencyReported = true;
-    mLatencyChanged = false;
+    mLatencyReported.store(true);
+    mLatencyChanged.store(false);
+    setHostParam(mLatencyChangeParam, 0.0);
 }
 
-std::int32_t CAudioWrapper::getGraphLatency() const noexcept { return mLatency; }
+std::int32_t CAudioWrapper::getGraphLatency() const noexcept { return mEnv != nullptr ? mEnv->latency : 0; }
 
 // --- state ---
 
-CError* CAudioWrapper::getState(COutputStream& /*out*/) {
-    return newError("@talstr_CAudioWrapper_getState_NoRegistry The instance has no parameter registry to save.");
+CError* CAudioWrapper::getState(COutputStream& out) {
+    if (mRegistry == nullptr)
+        return newError("@talstr_CAudioWrapper_getState_NoRegistry The instance has no parameter registry.");
+    CWriteSeqBuffer buffer;
+    if (CError* err = mRegistry->acquirePreset(false, -1, -1, buffer))
+        return traceError(err);
+    CByteBuffer bytes;
+    buffer.moveTo(bytes);
+    if (CError* err = out.writeCompressedData(bytes, kStateTag))
+        return traceError(err);
+    return nullptr;
 }
 
-CError* CAudioWrapper::setState(CInputStream& /*in*/) {
-    return newError("@talstr_CAudioWrapper_setState_NoRegistry The instance has no parameter registry to restore.");
+CError* CAudioWrapper::setState(CInputStream& in) {
+    if (mRegistry == nullptr)
+        return newError("@talstr_CAudioWrapper_setState_NoRegistry The instance has no parameter registry.");
+    CByteBuffer bytes;
+    if (CError* err = in.readCompressedData(bytes, kStateTag))
+        return traceError(err);
+    CMemoryReader reader(bytes.data(), bytes.size());
+    if (CError* err = mRegistry->activatePreset(reader, true, -1))
+        return traceError(err);
+    return nullptr;
 }
 
 void CAudioWrapper::setHostTrackName(const CString& name) {
-    std::lock_guard<std::recursive_mutex> lock(mMutex);
-    if (name != mHostTrackName)
-        mHostTrackName = name;
+    if (mTrackNameParam == nullptr)
+        return;
+    CAudioParamLock lock(mTrackNameParam);
+    if (mTrackNameParam->getInfo() == nullptr)
+        return;
+    if (mTrackNameParam->getString(0, 0) != name)
+        mTrackNameParam->setString(0, 0, name, this, &lock, CAudioParamContext{});
+}
+
+CString CAudioWrapper::getHostTrackName() const {
+    if (mTrackNameParam == nullptr)
+        return CString();
+    CAudioParamLock lock(mTrackNameParam);
+    return mTrackNameParam->getString(0, 0);
+}
+
+// --- window size ---
+
+double CAudioWrapper::getUIScaleSetting() {
+    bool valid = false;
+    const double scale = parseDouble(readAppDataString(&CAppData::localScope(), CString("ui-scale"), CString("1.0")),
+                                     &valid);
+    return valid ? scale : 1.0;
+}
+
+bool CAudioWrapper::computeWindowSize(std::int32_t& width, std::int32_t& height, bool fallback) {
+    const CAudioParamStorage& current = mWindowSizeParam->getCurrent();
+    double w = 400.0, h = 300.0;
+    if (current.isFormatSet()) {
+        const int n = current.getElementCount(0);
+        w = n > 0 ? current.getValue(0, 0, 0) : current.getDefault(0, 0);
+        h = n > 1 ? current.getValue(0, 1, 0) : current.getDefault(1, 0);
+    } else if (!fallback) {
+        return false;
+    }
+    width = roundHalfAway(w * mUIScale);
+    height = roundHalfAway(h * mUIScale);
+    if (mMinWindowWidth > 0 && mMinWindowHeight > 0) {
+        width = std::max(width, roundHalfAway(mMinWindowWidth * mUIScale));
+        height = std::max(height, roundHalfAway(mMinWindowHeight * mUIScale));
+    }
+    return true;
+}
+
+void CAudioWrapper::prepareWindowSize() {
+    mUIScale = getUIScaleSetting();
+    if (mWindowSizeParam == nullptr)
+        return;
+    CAudioParamLock lock(mWindowSizeParam);
+    computeWindowSize(mWindowWidth, mWindowHeight, true);
+}
+
+bool CAudioWrapper::syncWindowSize() {
+    if (!mUseWindowResizing || mWindowSizeParam == nullptr)
+        return false;
+    std::int32_t width = 0, height = 0;
+    {
+        CAudioParamLock lock(mWindowSizeParam);
+        if (!computeWindowSize(width, height, false))
+            return false;
+    }
+    if (width == mWindowWidth && height == mWindowHeight)
+        return true;
+    mWindowWidth = width;
+    mWindowHeight = height;
+    return isHostLinkActive() ? resizeHostWindow() : true;
+}
+
+void CAudioWrapper::onHostResize(std::int32_t width, std::int32_t height) {
+    if (!mUseWindowResizing || mWindowSizeParam == nullptr)
+        return;
+    CAudioParamLock lock(mWindowSizeParam);
+    const CAudioParamStorage& current = mWindowSizeParam->getCurrent();
+    if (!current.isFormatSet() || current.getDataType() != CAudioParamStorage::kTypeFloat)
+        return;
+    const double values[2] = {double(roundHalfAway(width / mUIScale)), double(roundHalfAway(height / mUIScale))};
+    CAudioParamChange change;
+    change.group = 0;
+    change.firstElement = 0;
+    change.count = 2;
+    change.truncate = true;
+    change.sender = this;
+    change.elementSize = current.getElementSize();
+    change.dataType = CAudioParamStorage::kTypeFloat;
+    change.singleGroup = current.isSingleGroup();
+    change.singleElement = current.isSingleElement();
+    change.values = values;
+    mWindowSizeParam->applyChange(change, &lock, CAudioParamContext{});
+}
+
+bool CAudioWrapper::getMinWindowSize(std::int32_t& width, std::int32_t& height) const {
+    if (mMinWindowWidth <= 0 || mMinWindowHeight <= 0)
+        return false;
+    width = roundHalfAway(mMinWindowWidth * mUIScale);
+    height = roundHalfAway(mMinWindowHeight * mUIScale);
+    return true;
+}
+
+// --- gestures ---
+
+void CAudioWrapper::beginParamGesture(const CAudioParam* param, std::int32_t group, std::int32_t element) {
+    const std::int32_t index = findExtParamIndex(param, group, element);
+    if (index >= 0 && isHostLinkActive())
+        beginHostEdit(index);
+}
+
+void CAudioWrapper::endParamGesture(const CAudioParam* param, std::int32_t group, std::int32_t element) {
+    const std::int32_t index = findExtParamIndex(param, group, element);
+    if (index >= 0 && isHostLinkActive())
+        endHostEdit(index);
 }
 
 // --- the block loop ---
@@ -283,7 +708,7 @@ void CAudioWrapper::dispatchEvent(const CAudioWrapperEvent& event) {
 
 void CAudioWrapper::process(void* const* inputs, void* const* outputs, std::int32_t frames) {
     CFloatModeGuard mode;   // restored on every exit
-    const std::int32_t latency = mLatency;
+    const std::int32_t latency = getGraphLatency();
     mEvents.sort();
     const std::int32_t eventCount = mEvents.count();
     std::int32_t next = 0;
@@ -310,26 +735,246 @@ void CAudioWrapper::process(void* const* inputs, void* const* outputs, std::int3
         renderSubBlock(inputs, outputs, position, length);
         position += length;
     }
-    if (mLatency != latency)
+    if (getGraphLatency() != latency)
         onLatencyChanged();
     mEvents.clear();   // events beyond the block are dropped with it
 }
 
-void CAudioWrapper::applyCollectedChanges(bool /*first*/, std::int32_t /*length*/) {}
-
-void CAudioWrapper::renderSubBlock(void* const* /*inputs*/, void* const* outputs, std::int32_t hostOffset,
-                                   std::int32_t length) {
-    // init refuses to build an instance until the process graph exists, so only a binding test
-    // reaches this: the host's outputs get silence, never unprocessed input passed off as output.
-    const std::int32_t channels = std::min(getOutputChannelCount(), kMaxHostChannels);
-    for (std::int32_t c = 0; c < channels; ++c) {
-        if (outputs == nullptr || outputs[c] == nullptr)
-            continue;
-        if (mHostIs64)
-            std::fill_n(static_cast<double*>(outputs[c]) + hostOffset, length, 0.0);
-        else
-            std::fill_n(static_cast<float*>(outputs[c]) + hostOffset, length, 0.0f);
+void CAudioWrapper::applyCollectedChanges(bool first, std::int32_t length) {
+    if (mEnv == nullptr || mCollector == nullptr)
+        return;
+    if (first) {
+        {
+            CSpinLockGuard lock(mEnv->processingLock);
+            mEnv->vizTime = mEnv->runningTime + length / mEnv->sampleRate;
+            mEnv->activeVizFrameRate = mEnv->requestedVizFrameRate;
+        }
+        if (mViz != nullptr)
+            mViz->runHostBlockRequests();
     }
+    mCollector->takePending(mTakenChanges);
+    CAudioParamCollector::applyPendingChanges(mTakenChanges);
+    mTakenChanges.clear();
+}
+
+void CAudioWrapper::renderSubBlock(void* const* inputs, void* const* outputs, std::int32_t hostOffset,
+                                   std::int32_t length) {
+    if (mMain == nullptr) {
+        // No graph (a binding test): the host's outputs get silence, never unprocessed input.
+        const std::int32_t channels = getOutputChannelCount();
+        for (std::int32_t c = 0; outputs != nullptr && c < channels; ++c)
+            clearHostChannel(outputs[c], mHostIs64, hostOffset, hostOffset + length);
+        return;
+    }
+    std::int32_t inputsTotal = 0, sidechain = 0;
+    {
+        CSpinLockGuard lock(mFormatLock);
+        inputsTotal = mInputChannels;
+        sidechain = mSidechainChannels;
+    }
+    readHostInputs(inputs, length, hostOffset, mHostIs64, 0, inputsTotal - sidechain);
+    if (sidechain > 0)
+        readHostInputs(mSidechainBuffers, length, hostOffset, mHostIs64, inputsTotal - sidechain, sidechain);
+    mMainInput->blockLength = length;
+    mMain->process();
+    writeHostOutputs(outputs, length, hostOffset);
+    mEnv->runningTime += length / mEnv->sampleRate;
+}
+
+void CAudioWrapper::readHostInputs(void* const* buffers, std::int32_t length, std::int32_t hostOffset, bool is64,
+                                   std::int32_t firstChannel, std::int32_t count) noexcept {
+    CAudioBlockPool& pool = mDaw->blockPool();
+    for (std::int32_t i = 0; i < count; ++i) {
+        double* block = pool.allocBlock(8 * length);
+        const void* source = buffers != nullptr ? buffers[i] : nullptr;
+        readHostChannel(source, is64, hostOffset, length, mUseDenorm ? &mNoise : nullptr, block);
+        mMainInput->storeBlock(firstChannel + i, block);
+    }
+}
+
+void CAudioWrapper::writeHostOutputs(void* const* outputs, std::int32_t length, std::int32_t hostOffset) noexcept {
+    const std::int32_t n = std::min(getOutputChannelCount(), kMaxHostChannels);
+    std::int32_t written[kMaxHostChannels] = {};
+    mOutput->renderInputs();
+    const CAudioProcessPort* port = mOutput->port(0);
+    const std::int32_t rendered = mOutput->blockLength();
+    for (int i = 0; port != nullptr && i < port->channelCount; ++i) {
+        const std::int32_t h = port->format[i].key;
+        if (h < 0 || h >= n)
+            continue;
+        const CAudioChannelDesc* channel = port->channelTable[i];
+        const double* block = channel != nullptr ? channel->block : nullptr;
+        const std::int32_t count = std::min(length - written[h], rendered);
+        if (block == nullptr || count <= 0 || outputs == nullptr)
+            continue;
+        writeHostChannel(block, outputs[h], mHostIs64, hostOffset + written[h], count);
+        written[h] += count;
+    }
+    mOutput->releaseInputs();
+    for (std::int32_t h = 0; outputs != nullptr && h < n; ++h)
+        clearHostChannel(outputs[h], mHostIs64, hostOffset + written[h], hostOffset + length);
+}
+
+void CAudioWrapper::processSilentSample() {
+    if (mMain == nullptr)
+        return;
+    applyFormatChange();
+    mEvents.sort();
+    for (std::int32_t i = 0; i < mEvents.count() && mEvents[i].offset <= 0; ++i)
+        dispatchEvent(mEvents[i]);
+    applyCollectedChanges(true, 1);
+    const std::int32_t inputs = getInputChannelCount();
+    CAudioBlockPool& pool = mDaw->blockPool();
+    for (std::int32_t i = 0; i < inputs; ++i) {
+        double* block = pool.allocBlock(8);
+        block[0] = 0.0;
+        mMainInput->storeBlock(i, block);
+    }
+    mMainInput->blockLength = 1;
+    const std::int32_t latency = getGraphLatency();
+    mMain->process();
+    mOutput->renderInputs();
+    mOutput->releaseInputs();
+    mEnv->runningTime += 1.0 / mEnv->sampleRate;
+    if (getGraphLatency() != latency)
+        onLatencyChanged();
+    mEvents.clear();
+}
+
+// --- automatic channel routing ---
+
+namespace {
+
+// A value of an io parameter's group 0, rounded: the stored element, else its default, else
+// fallback when the parameter has no format.
+std::int32_t routingValue(const CAudioParam* param, int element, double fallback) {
+    const CAudioParamStorage& s = param->getCurrent();
+    const double v = !s.isFormatSet()                   ? fallback
+                     : element < s.getElementCount(0) ? s.getValue(0, element, 0)
+                                                        : s.getDefault(element, 0);
+    return roundHalfAway(v);
+}
+
+bool isGroupNameAutomatic(const CString& name, int v) {
+    if (v == 1)
+        for (const char* text : {"1", "G1", "G-1", "MONO", "STEREO", "ALL CH", "MULTI"})
+            if (name == CString(text))
+                return true;
+    const CString number = CString(std::to_string(v).c_str());
+    return name == number || name == CString("G") + number || name == CString("G-") + number;
+}
+
+// Writes count elements of group 0 of a parameter (truncating), floats or texts.
+void applyRoutingChange(CAudioParam* param, CAudioParamLock& lock, const double* values, int count,
+                        const CAudioParamData* table, const void* sender, const CAudioParamContext& context) {
+    const CAudioParamStorage& s = param->getCurrent();
+    CAudioParamChange change;
+    change.group = 0;
+    change.firstElement = 0;
+    change.count = count;
+    change.truncate = true;
+    change.sender = sender;
+    change.elementSize = s.getElementSize();
+    change.dataType = s.getDataType();
+    change.singleGroup = s.isSingleGroup();
+    change.singleElement = s.isSingleElement();
+    change.values = values;
+    change.table = table;
+    param->applyChange(change, &lock, context);
+}
+
+} // namespace
+
+void CAudioWrapper::updateRouting(bool force, CAudioParamUndoRecord* undo, CAudioParamChangeList* changes) {
+    if (force)
+        mRoutingReady.store(true);
+    else if (!mRoutingReady.load())
+        return;
+    if (!mUseRouting)
+        return;
+    // Locked in the fixed order of the table; the locks are released in reverse order on return.
+    static constexpr int kTypes[kIoParamCount] = {CAudioParamStorage::kTypeString, CAudioParamStorage::kTypeString,
+                                                  CAudioParamStorage::kTypeFloat,  CAudioParamStorage::kTypeFloat,
+                                                  CAudioParamStorage::kTypeFloat,  CAudioParamStorage::kTypeFloat};
+    std::optional<CAudioParamLock> locks[kIoParamCount];
+    for (int i = 0; i < kIoParamCount; ++i) {
+        if (i == kMsPairs && !mUseMidSide)
+            continue;
+        CAudioParam* p = mIoParams[i];
+        if (p == nullptr)
+            return;
+        locks[i].emplace(p);
+        if (!p->getCurrent().isFormatSet() || p->getCurrent().getDataType() != kTypes[i])
+            return;
+    }
+    const int n = mIntChannelCount;
+    CAudioParam* const* io = mIoParams;
+
+    // Is the present routing still an automatic one?
+    if (mUseMidSide)
+        for (int i = 0; i < n; ++i)
+            if (routingValue(io[kMsPairs], i, -1.0) != 0)
+                return;
+    for (int v = 1; v <= 8; ++v)
+        if (!isGroupNameAutomatic(io[kGroupNames]->getString(0, v - 1), v))
+            return;
+    int expected = 1;
+    int firstUnrouted = n;
+    for (int i = 0; i < n; ++i) {
+        const int r = routingValue(io[kInRouting], i, 0.0);
+        if (expected > 0 && r == expected) {
+            ++expected;
+        } else if (r == 0) {
+            if (expected > 0)
+                firstUnrouted = i;
+            expected = 0;
+        } else {
+            return;
+        }
+        if (routingValue(io[kOutRouting], i, 0.0) != r)
+            return;
+    }
+    for (int i = 0; i < n; ++i)
+        if (routingValue(io[kGrouping], i, -1.0) != (i < firstUnrouted ? 0 : i / 2))
+            return;
+
+    // Rebuild for the present labels.
+    CStringList main, side;
+    {
+        std::lock_guard<CRecursiveMutex> lock(mMutex);
+        main = mMainLabels;
+        side = mSidechainLabels;
+    }
+    if (main.count() == 0)
+        return;
+    const int m = main.count();
+    const int t = std::min(m + side.count(), kMaxHostChannels);
+    const CAudioParamContext context{undo, changes, false};
+    double values[kMaxHostChannels] = {};
+
+    CAudioParamData names;
+    for (int j = 0; j < t; ++j)
+        values[j] = names.addString(j < m ? main[j] : side[j - m]);
+    applyRoutingChange(io[kInChannelNames], *locks[kInChannelNames], values, t, &names, this, context);
+
+    CAudioParamData groups;
+    values[0] = groups.addString(CString(m == 2 ? "STEREO" : m == 1 ? "MONO" : "MULTI"));
+    for (int v = 2; v <= 8; ++v)
+        values[v - 1] = groups.addString(CString("G-") + CString(std::to_string(v).c_str()));
+    applyRoutingChange(io[kGroupNames], *locks[kGroupNames], values, 8, &groups, this, context);
+
+    for (int j = 0; j < n; ++j)
+        values[j] = j < t ? j + 1 : 0;
+    applyRoutingChange(io[kInRouting], *locks[kInRouting], values, n, nullptr, this, context);
+    applyRoutingChange(io[kOutRouting], *locks[kOutRouting], values, n, nullptr, this, context);
+    for (int j = 0; j < n; ++j)
+        values[j] = j < t ? 0 : j / 2;
+    applyRoutingChange(io[kGrouping], *locks[kGrouping], values, n, nullptr, this, context);
+}
+
+void CAudioWrapper::refreshRouting(CAudioParamUndoRecord* undo, CAudioParamChangeList* changes) {
+    std::lock_guard<CRecursiveMutex> lock(mMutex);
+    updateRouting(false, undo, changes);
 }
 
 } // namespace tal

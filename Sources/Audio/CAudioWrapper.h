@@ -1,35 +1,52 @@
 #pragma once
+#include "Audio/CAudioExtParamHostBridge.h"
+#include "Audio/CAudioGraphContext.h"
+#include "Audio/CAudioParamChangeList.h"
+#include "Audio/CAudioParamListener.h"
+#include "Audio/CAudioParamRegistryListener.h"
 #include "Audio/CAudioWrapperEventQueue.h"
 #include "Audio/CDenormNoiseGen.h"
 #include "Core/CCheckedObject.h"
+#include "Core/CRecursiveMutex.h"
 #include "Core/CString.h"
 #include "Core/CStringList.h"
 #include "Platform/CSpinLock.h"
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
+#include <map>
 
 namespace tal {
 
 class CAudioEnv;
+class CAudioExtParam;
+class CAudioExtParamList;
+class CAudioParam;
 class CAudioParamCollector;
+class CAudioParamRegistry;
+class CAudioParamUndoRecord;
+class CAudioProcessBase;
+class CAudioProcessConnection;
+class CAudioVizCollector;
+class CDCDAWContext;
 class CError;
 class CInputStream;
+class CModOutput;
 class CObject;
 class COutputStream;
 
 // The format-independent core of one plug-in instance: it builds the instance from the shared
-// description, runs the host block loop with its timed events, keeps the host's channel format and
-// labels, and saves and restores the state. A format binding derives from it and implements the
-// host hooks (the pure operations).
+// description (the "plugin" template and the main and output processes), runs the host block loop
+// with its timed events, keeps the host's channel format and labels, and saves and restores the
+// state. A format binding derives from it and implements the host hooks (the pure operations).
 //
-// Lifetime: made and destroyed with its binding, on the host's main thread. Threads: `init`,
-// `activate`, the state, labels and processing-state operations run on the host's main thread;
-// `process` and the event queue on the audio thread. The environment's spin lock guards what both
-// read (processing flag, sample rate, channel counts, the format-changed flag); the wrapper mutex
-// guards the channel labels.
-class CAudioWrapper : public CCheckedObject {
+// Lifetime: made and destroyed with its binding, on the host's main thread; owns the instance's
+// object tree, its processes and their block pool. Threads: `init`, `activate`, the state, labels
+// and processing-state operations run on the host's main thread; `process` and the event queue on
+// the audio thread. A spin lock guards what both read (processing flag, sample rate, channel
+// counts, the format-changed flag); the environment's processing lock guards the hand-over of
+// collected changes; the wrapper mutex guards the channel labels and the routing rebuild.
+class CAudioWrapper : public CAudioExtParamHostBridge, public CCheckedObject {
 public:
     // Sub-blocks never exceed this many samples.
     static constexpr std::int32_t kMaxSubBlock = 512;
@@ -60,10 +77,21 @@ public:
     bool usesSidechain() const noexcept { return mUseSidechain; }
     bool isSymmetricIO() const noexcept { return mIsSymmetricIO; }
     bool usesDenormNoise() const noexcept { return mUseDenorm; }
+    bool usesRouting() const noexcept { return mUseRouting; }
+    bool usesWindowResizing() const noexcept { return mUseWindowResizing; }
     const CString& getAppName() const noexcept { return mAppName; }
     const CString& getAppVendor() const noexcept { return mAppVendor; }
 
-    // --- host format: any thread, under the environment's spin lock ---
+    // --- the instance's parts (null before init) ---
+    CObject* getRoot() const noexcept { return mRoot; }
+    CAudioParamCollector* getCollector() const noexcept { return mCollector; }
+    CAudioParamRegistry* getRegistry() const noexcept { return mRegistry; }
+    CAudioExtParamList* getExtParamList() const noexcept { return mExtParams; }
+    CAudioEnv* getEnv() const noexcept { return mEnv; }
+    // The exported parameter that shows an element of a parameter, or -1.
+    std::int32_t findExtParamIndex(const CAudioParam* param, std::int32_t group, std::int32_t element) const;
+
+    // --- host format: any thread, under the format spin lock ---
     std::int32_t getInputChannelCount() const noexcept;
     std::int32_t getOutputChannelCount() const noexcept;
     std::int32_t getSidechainChannelCount() const noexcept;
@@ -78,8 +106,15 @@ public:
     CStringList getMainLabels() const;
     bool areLabelsKnown() const noexcept { return mLabelsKnown.load(); }
 
+    // --- automatic channel routing: main thread (and the audio thread after a format change) ---
+    // Rewrites the io parameters for the present labels while they still hold an automatic routing.
+    // force: the host described its channels (the first forced update makes the routing ready).
+    void updateRouting(bool force, CAudioParamUndoRecord* undo, CAudioParamChangeList* changes);
+    // The registry's refresh after a preset or a master reset (under the wrapper mutex).
+    void refreshRouting(CAudioParamUndoRecord* undo, CAudioParamChangeList* changes);
+
     // --- host hooks: implemented by the binding ---
-    virtual void setHostParamValue(std::int32_t index, double normalized) = 0;
+    void setHostParamValue(int index, double normalized) override = 0;
     virtual void notifyProgramChange() = 0;
     virtual void beginHostEdit(std::int32_t index) = 0;
     virtual void endHostEdit(std::int32_t index) = 0;
@@ -89,13 +124,22 @@ public:
     virtual void processEvent(const CAudioWrapperEvent& event);
     virtual void processParamEvent(const CAudioWrapperEvent& event) = 0;
 
+    // --- edit gestures of the editor: main thread ---
+    void beginParamGesture(const CAudioParam* param, std::int32_t group, std::int32_t element);
+    void endParamGesture(const CAudioParam* param, std::int32_t group, std::int32_t element);
+
     // --- processing state: main thread (the host's processing set-up) ---
+    // Each transition runs one silent sample through the graph.
     void startProcessing();
     void stopProcessing();
     bool isProcessing() const noexcept;
     void setSampleRate(double rate);
-    void setOffline(bool offline) noexcept { mOffline = offline; }
+    // Offline (rendering) or real time; a change sets host-offline and the oversampling mode.
+    void setOffline(bool offline);
     bool isOffline() const noexcept { return mOffline; }
+    // The oversampling mode of offline or real-time processing, written to host-oversampling-mode.
+    void updateOversampling(bool offline);
+    std::int32_t getOversamplingMode() const noexcept { return mOversamplingMode; }
     void setHostTempo(double bpm) noexcept;
     double getHostTempo() const noexcept { return mHostTempo; }
     // The host asked for the latency: the next change will be reported again.
@@ -105,10 +149,26 @@ public:
     bool isHostLinkActive() const noexcept { return mHostLinkActive.load(); }
 
     // --- state: main thread ---
+    // The master registry's current program as one 'aprs' record.
     [[nodiscard]] CError* getState(COutputStream& out);
+    // Reads one 'aprs' record and activates it; a damaged or foreign record changes nothing.
     [[nodiscard]] CError* setState(CInputStream& in);
     void setHostTrackName(const CString& name);
-    const CString& getHostTrackName() const noexcept { return mHostTrackName; }
+    CString getHostTrackName() const;
+
+    // --- window size: main thread ---
+    // The editor's scale from the local setting "ui-scale" (1.0 when absent or not a number).
+    static double getUIScaleSetting();
+    // Brings the window size in pixels up to date with main-window-size and the scale.
+    void prepareWindowSize();
+    // Takes main-window-size as the window size; asks the host to resize when it changed.
+    bool syncWindowSize();
+    // The host resized the editor to width x height pixels.
+    void onHostResize(std::int32_t width, std::int32_t height);
+    bool getMinWindowSize(std::int32_t& width, std::int32_t& height) const;
+    std::int32_t getWindowWidth() const noexcept { return mWindowWidth; }
+    std::int32_t getWindowHeight() const noexcept { return mWindowHeight; }
+    double getUIScale() const noexcept { return mUIScale; }
 
     // --- audio thread ---
     CAudioWrapperEventQueue& events() noexcept { return mEvents; }
@@ -142,10 +202,24 @@ protected:
     CAudioParamCollector* mCollector = nullptr;
 
 private:
+    class CWinSizeListener;
+    class CProgramChangeListener;
+
     [[nodiscard]] CError* readIdentity();
     [[nodiscard]] CError* acquirePluginCode();
     [[nodiscard]] CError* parseVersion();
+    [[nodiscard]] CError* findParts();
+    [[nodiscard]] CError* createProcesses();
+    void acquireHostParams();
+    void bindExportedParams();
+    void destroyProcesses() noexcept;
     void dispatchEvent(const CAudioWrapperEvent& event);
+    void processSilentSample();
+    void readHostInputs(void* const* buffers, std::int32_t length, std::int32_t hostOffset, bool is64,
+                        std::int32_t firstChannel, std::int32_t count) noexcept;
+    void writeHostOutputs(void* const* outputs, std::int32_t length, std::int32_t hostOffset) noexcept;
+    void setHostParam(CAudioParam* param, double value);
+    bool computeWindowSize(std::int32_t& width, std::int32_t& height, bool fallback);
 
     // --- identity ---
     std::uint32_t mPluginCode = 0;
@@ -158,10 +232,46 @@ private:
     bool mIsVizAlwaysActive = false;
     bool mIsSymmetricIO = false;
     bool mUseDenorm = false;
+    bool mUseRouting = false;
+    bool mUseMidSide = false;
+    bool mUseHostBpm = false;
+    bool mUseWindowResizing = false;
+    bool mForce2ch = false;
+    std::int32_t mAutoOversamplingRtMode = 0;
+    std::int32_t mMinWindowWidth = 0;
+    std::int32_t mMinWindowHeight = 0;
     CString mAppName, mAppVendor;
     bool mInitialised = false;
 
-    // --- host format (spin lock of the environment, or mFormatLock before init) ---
+    // --- the instance's parts ---
+    CAudioVizCollector* mViz = nullptr;
+    CAudioExtParamList* mExtParams = nullptr;
+    CAudioParamRegistry* mRegistry = nullptr;
+    CObject* mInterfaceBase = nullptr;
+    CDCDAWContext* mDaw = nullptr;                 // owned: the block pool of the graph
+    CAudioGraphContext mContext;
+    CString mMainName{"plugin.modMain"};
+    CString mOutputName{"plugin.modOutput"};
+    CAudioProcessBase* mMain = nullptr;            // owned
+    CAudioProcessBase* mOutput = nullptr;          // owned
+    CModOutput* mOutputTerminal = nullptr;         // mOutput seen as the output terminal
+    CAudioProcessConnection* mMainInput = nullptr; // owned by the main process's port 0
+    // parameter -> (element << 8 | group) -> exported index; built by init, read-only afterwards.
+    std::map<const CAudioParam*, std::map<std::int32_t, std::int32_t>> mExtParamMap;
+
+    // --- host parameters (owned by the collector) ---
+    CAudioParam* mOversamplingParam = nullptr;
+    CAudioParam* mOfflineParam = nullptr;
+    CAudioParam* mLatencyChangeParam = nullptr;
+    CAudioParam* mTrackNameParam = nullptr;
+    CAudioParam* mBypassParam = nullptr;
+    CAudioParam* mBpmParam = nullptr;
+    CAudioParam* mWindowSizeParam = nullptr;
+    // The io parameters of the routing, in lock order.
+    enum { kInChannelNames, kGroupNames, kInRouting, kGrouping, kOutRouting, kMsPairs, kIoParamCount };
+    CAudioParam* mIoParams[kIoParamCount] = {};
+
+    // --- host format (mFormatLock) ---
     mutable CSpinLock mFormatLock;
     std::int32_t mInputChannels = 1;
     std::int32_t mOutputChannels = 1;
@@ -175,18 +285,24 @@ private:
     void* const* mSidechainBuffers = nullptr;
     CAudioWrapperEventQueue mEvents;
     CDenormNoiseGen mNoise;
-    std::int32_t mLatency = 0;
+    CAudioParamChangeList mTakenChanges;   // emptied after every hand-over
 
     // --- main thread ---
-    mutable std::recursive_mutex mMutex;   // the labels and the routing rebuild
+    mutable CRecursiveMutex mMutex;   // the labels, the routing rebuild, the track name
     CStringList mMainLabels, mSidechainLabels;
     std::atomic<bool> mLabelsKnown{false};
     std::atomic<bool> mHostLinkActive{false};
+    std::atomic<bool> mRoutingReady{false};
     bool mOffline = false;
+    std::int32_t mOversamplingMode = 0;
     double mHostTempo = -1.0;
-    bool mLatencyChanged = true;
-    bool mLatencyReported = false;
-    CString mHostTrackName;
+    std::atomic<bool> mLatencyChanged{true};
+    std::atomic<bool> mLatencyReported{false};
+    double mUIScale = 1.0;
+    std::int32_t mWindowWidth = 0;
+    std::int32_t mWindowHeight = 0;
+    CWinSizeListener* mWinSizeListener = nullptr;            // owned
+    CProgramChangeListener* mProgramChangeListener = nullptr; // owned
 };
 
 } // namespace tal

@@ -1,6 +1,13 @@
 #include "Audio/VST/CAudioWrapperVST3.h"
 
+#include "Audio/CAudioExtParam.h"
+#include "Audio/CAudioExtParamList.h"
+#include "Audio/CAudioParamRegistry.h"
+#include "Audio/VST/CAudioRegistryProgramSource.h"
+#include "Audio/VST/CAudioWrapperVST3Parameter.h"
+#include "Audio/VST/CAudioWrapperVST3ProgramParameter.h"
 #include "Audio/VST/CInputStreamVST.h"
+#include "Audio/VST/VSTText.h"
 #include "Audio/VST/COutputStreamVST.h"
 #include "Audio/VST/ParamQueueEvents.h"
 #include "Audio/VST/SpeakerArrangements.h"
@@ -23,7 +30,11 @@ using namespace Steinberg::Vst;
 
 CAudioWrapperVST3::CAudioWrapperVST3() = default;
 
-CAudioWrapperVST3::~CAudioWrapperVST3() = default;
+CAudioWrapperVST3::~CAudioWrapperVST3() {
+    // The SDK's container deletes the parameters later; they must not reach the instance then.
+    parameters.removeAll();
+    mProgramParameter = nullptr;
+}
 
 void* CAudioWrapperVST3::operator new(std::size_t size) { return poolAlloc(size); }
 
@@ -60,7 +71,27 @@ tresult PLUGIN_API CAudioWrapperVST3::initialize(FUnknown* context) {
         mWrapperInitialised = true;
     }
     addBuses();
+    addParameters();
     return kResultOk;
+}
+
+void CAudioWrapperVST3::addParameters() {
+    CAudioExtParamList* list = getExtParamList();
+    for (int i = 0; list != nullptr && i < list->getCount(); ++i)
+        parameters.addParameter(new CAudioWrapperVST3Parameter(*list->getParam(i), ParamID(i)));
+    if (getRegistry() != nullptr) {
+        if (mProgramSource == nullptr)
+            mProgramSource = std::make_unique<CAudioRegistryProgramSource>(*getRegistry(), static_cast<CAudioWrapper*>(this));
+        mProgramParameter = new CAudioWrapperVST3ProgramParameter(*mProgramSource, kProgramListId);
+        mProgramCount = mProgramParameter->getProgramCount();
+        parameters.addParameter(mProgramParameter);
+    }
+}
+
+ParamValue PLUGIN_API CAudioWrapperVST3::getParamNormalized(ParamID tag) {
+    if (auto* p = dynamic_cast<CAudioWrapperVST3Parameter*>(getParameterObject(tag)))
+        return p->value();
+    return CSingleComponentEffect::getParamNormalized(tag);
 }
 
 void CAudioWrapperVST3::addBuses() {
@@ -97,6 +128,7 @@ void CAudioWrapperVST3::updateChannelNames(SpeakerArrangement input, SpeakerArra
             side.add(speakerName(bit));
     }
     setChannelLabels(main, side);
+    updateRouting(true, nullptr, nullptr);
 }
 
 tresult PLUGIN_API CAudioWrapperVST3::canProcessSampleSize(int32 symbolicSampleSize) {
@@ -139,7 +171,7 @@ tresult PLUGIN_API CAudioWrapperVST3::process(ProcessData& data) {
     const std::int32_t frames = std::max<std::int32_t>(data.numSamples, 0);
     if (IParameterChanges* changes = data.inputParameterChanges) {
         const int32 queues = changes->getParameterCount();
-        const std::int32_t exported = 0;   // the exported parameters come with the parameter registry
+        const std::int32_t exported = getExtParamList() != nullptr ? getExtParamList()->getCount() : 0;
         for (int32 i = 0; i < queues; ++i) {
             IParamValueQueue* queue = changes->getParameterData(i);
             if (queue == nullptr)
@@ -181,8 +213,10 @@ tresult PLUGIN_API CAudioWrapperVST3::process(ProcessData& data) {
                                        kMaxHostChannels});
     setHostChannelCounts(mainIn + sidechain, sidechain, out);
     data.outputs[0].silenceFlags = 0;
-    if (isFormatChanged())
+    if (isFormatChanged()) {
         applyFormatChange();
+        updateRouting(true, nullptr, nullptr);
+    }
     if (frames > 0) {
         void* const* inputs = is64 ? reinterpret_cast<void* const*>(data.inputs[0].channelBuffers64)
                                    : reinterpret_cast<void* const*>(data.inputs[0].channelBuffers32);
@@ -236,9 +270,9 @@ tresult PLUGIN_API CAudioWrapperVST3::getProgramListInfo(int32 listIndex, Progra
 }
 
 tresult PLUGIN_API CAudioWrapperVST3::getProgramName(ProgramListID listId, int32 programIndex, String128 name) {
-    if (listId != kProgramListId || programIndex < 0 || programIndex >= mProgramCount)
+    if (listId != kProgramListId || mProgramParameter == nullptr)
         return kResultFalse;
-    name[0] = 0;
+    mProgramParameter->toString(mProgramParameter->toNormalized(double(programIndex)), name);
     return kResultOk;
 }
 
@@ -273,29 +307,34 @@ tresult PLUGIN_API CAudioWrapperVST3::setChannelContextInfos(IAttributeList* lis
     if (list == nullptr)
         return kResultOk;
     TChar name[128] = {};
-    if (list->getString(ChannelContext::kChannelNameKey, name, sizeof(name)) == kResultOk) {
-        // One character per UTF-16 unit, up to the first zero.
-        int length = 0;
-        while (length < 128 && name[length] != 0)
-            ++length;
-        tal::CString text;
-        text.widen(0);
-        char32_t* chars = static_cast<char32_t*>(text.setLength(length, false));
-        for (int i = 0; i < length; ++i)
-            chars[i] = char32_t(std::uint16_t(name[i]));
-        setHostTrackName(text);
-    }
+    if (list->getString(ChannelContext::kChannelNameKey, name, sizeof(name)) == kResultOk)
+        setHostTrackName(textFromUTF16(name));
     return kResultOk;
 }
 
 // --- wrapper hooks ---
 
-void CAudioWrapperVST3::setHostParamValue(std::int32_t index, double normalized) {
+void CAudioWrapperVST3::setHostParamValue(int index, double normalized) {
+    if (auto* p = dynamic_cast<CAudioWrapperVST3Parameter*>(getParameterObject(ParamID(index))))
+        p->setQuietly(normalized);
     if (isHostLinkActive())
         performEdit(ParamID(index), normalized);
 }
 
-void CAudioWrapperVST3::notifyProgramChange() {}
+void CAudioWrapperVST3::notifyProgramChange() {
+    if (mProgramParameter == nullptr || mProgramSource == nullptr)
+        return;
+    const ParamValue v = mProgramParameter->toNormalized(double(mProgramSource->getCurrentProgram()));
+    mProgramParameter->setNormalizedQuietly(v);
+    beginEdit(kProgramListId);
+    performEdit(kProgramListId, v);
+    endEdit(kProgramListId);
+    if (componentHandler != nullptr) {
+        FUnknownPtr<IUnitHandler> units(componentHandler);
+        if (units)
+            units->notifyProgramListChange(kProgramListId, -1);
+    }
+}
 
 void CAudioWrapperVST3::beginHostEdit(std::int32_t index) { beginEdit(ParamID(index)); }
 

@@ -3,9 +3,14 @@
 #include "Audio/VST/CSingleComponentEffect.h"
 
 #include "pluginterfaces/vst/ivstchannelcontextinfo.h"
+
+#include <memory>
 #include "pluginterfaces/vst/ivstunits.h"
 
 namespace tal {
+
+class CAudioRegistryProgramSource;
+class CAudioWrapperVST3ProgramParameter;
 
 // One plug-in instance as a VST 3 host sees it: processor and edit controller in one object over
 // the plug-in wrapper. It negotiates buses and sample sizes, turns the host's process call into the
@@ -28,6 +33,11 @@ public:
 
     // --- IPluginBase ---
     Steinberg::tresult PLUGIN_API initialize(Steinberg::FUnknown* context) override;
+
+    // --- IEditController ---
+    // The exported parameters keep their values atomically (the host's main thread and the audio
+    // thread both set them): the answer comes from there.
+    Steinberg::Vst::ParamValue PLUGIN_API getParamNormalized(Steinberg::Vst::ParamID tag) override;
 
     // --- IComponent ---
     Steinberg::tresult PLUGIN_API setState(Steinberg::IBStream* state) override;
@@ -72,7 +82,7 @@ public:
     Steinberg::tresult PLUGIN_API setChannelContextInfos(Steinberg::Vst::IAttributeList* list) override;
 
     // --- wrapper hooks ---
-    void setHostParamValue(std::int32_t index, double normalized) override;
+    void setHostParamValue(int index, double normalized) override;
     void notifyProgramChange() override;
     void beginHostEdit(std::int32_t index) override;
     void endHostEdit(std::int32_t index) override;
@@ -91,11 +101,14 @@ public:
 
 private:
     void addBuses();
+    void addParameters();
 
     bool mWrapperInitialised = false;
     Steinberg::Vst::UnitInfo mUnitInfo {};
     Steinberg::int32 mSelectedUnit = 0;
     Steinberg::int32 mProgramCount = 0;   // 0 until the program parameter exists
+    std::unique_ptr<CAudioRegistryProgramSource> mProgramSource;
+    CAudioWrapperVST3ProgramParameter* mProgramParameter = nullptr;   // owned by the container
 };
 
 } // namespace tal

@@ -38,6 +38,8 @@ tal_sources(
   Sources/Audio/CAudioWrapperEventQueue.cpp
   Sources/Audio/HostSampleConversion.cpp
   Sources/Audio/VST/CAudioWrapperVST3.cpp
+  Sources/Audio/VST/CAudioRegistryProgramSource.cpp
+  Sources/Audio/VST/CAudioWrapperVST3Parameter.cpp
   Sources/Audio/VST/CAudioWrapperVST3ProgramParameter.cpp
   Sources/Audio/VST/CInputStreamVST.cpp
   Sources/Audio/VST/COutputStreamVST.cpp
@@ -46,15 +48,33 @@ tal_sources(
   Sources/Audio/VST/ParamQueueEvents.cpp
   Sources/Audio/VST/SpeakerArrangements.cpp
   Sources/Audio/VST/VST3Entry.cpp
+  Sources/Audio/VST/VSTText.cpp
 )
 
 tal_tests(audio
   tests/Audio/CAudioWrapperEventQueueTest.cpp
+  tests/Audio/CAudioWrapperInstanceTest.cpp
   tests/Audio/CAudioWrapperTest.cpp
   tests/Audio/CFloatModeGuardTest.cpp
   tests/Audio/HostSampleConversionTest.cpp
   tests/Audio/VST/CAudioWrapperVST3ProgramParameterTest.cpp
+  tests/Audio/VST/CAudioWrapperVST3Test.cpp
   tests/Audio/VST/ParamQueueEventsTest.cpp
   tests/Audio/VST/SpeakerArrangementsTest.cpp
   tests/Audio/VST/StreamAdapterVSTTest.cpp
 )
+
+# The wrapper's instance tests build a small instance from a description of their own.
+if(TARGET tal_audio_tests)
+  tal_compile_description(tests/fixtures/descriptions/wrapper-instance.xml ${TAL_COMPILED_DIR}/test-wrapper-instance.xml)
+  tal_embed_resources(tal_audio_tests SYMBOL wrapperTestResources RESOURCES
+    "SharedData.xml" ${TAL_COMPILED_DIR}/test-wrapper-instance.xml)
+endif()
+
+# The block loop's overhead per host sample over a pass-through graph.
+tal_benchmark(tal_wrapper_loop_bench bench/Audio/WrapperLoopBench.cpp)
+if(TARGET tal_wrapper_loop_bench)
+  tal_compile_description(tests/fixtures/descriptions/wrapper-instance.xml ${TAL_COMPILED_DIR}/bench-wrapper-instance.xml)
+  tal_embed_resources(tal_wrapper_loop_bench SYMBOL wrapperBenchResources RESOURCES
+    "SharedData.xml" ${TAL_COMPILED_DIR}/bench-wrapper-instance.xml)
+endif()
