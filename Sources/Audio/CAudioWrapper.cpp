@@ -1,5 +1,6 @@
 #include "Audio/CAudioWrapper.h"
 
+#include "Audio/CAudioCCTable.h"
 #include "Audio/CAudioEnv.h"
 #include "Audio/CAudioExtParam.h"
 #include "Audio/CAudioExtParamList.h"
@@ -181,8 +182,9 @@ CError* CAudioWrapper::findParts() {
         return traceError(err);
     if (CError* err = mRoot->findObjectChecked(mRegistry, CString("plugin.param-registry")))
         return traceError(err);
-    // The editor's end of the instance; processing does not depend on it.
+    // The editor's end of the instance and the controller table; processing depends on neither.
     mInterfaceBase = mRoot->findObject(CString("plugin.interface-base"));
+    mCCTable = dynamic_cast<CAudioCCTable*>(mRoot->findObject(CString("plugin.cctable")));
     mViz->setParamCollector(mCollector);
     if (mDaw == nullptr)
         mDaw = new CDCDAWContext();
@@ -257,8 +259,6 @@ void CAudioWrapper::bindExportedParams() {
         if (CAudioParam* param = ext->getParam()) {
             param->bindDefinition(remaps, nullptr, CAudioParamContext{});
             mExtParamMap[param][(ext->getElement() << 8) | ext->getGroup()] = i;
-            // The master registry saves and restores every exported parameter with the state.
-            mRegistry->claimParam(param->getName(), param);
         }
     }
 }
@@ -345,8 +345,9 @@ void CAudioWrapper::getVersion(std::int32_t& major, std::int32_t& minor, std::in
 
 void CAudioWrapper::activate() {
     if (mRegistry != nullptr) {
-        // Program 0 becomes the live state and the defaults.
-        mRegistry->finishBinding();
+        // Every parameter goes to its registry; the master's program 0 becomes the live state and
+        // the defaults.
+        mCollector->bindAllParams();
         if (mProgramChangeListener == nullptr) {
             mProgramChangeListener = new CProgramChangeListener(*this);
             mRegistry->addListener(mProgramChangeListener);

@@ -18,6 +18,7 @@
 
 namespace tal {
 
+class CAudioCCTable;
 class CAudioEnv;
 class CAudioExtParam;
 class CAudioExtParamList;
@@ -248,6 +249,7 @@ private:
     CAudioExtParamList* mExtParams = nullptr;
     CAudioParamRegistry* mRegistry = nullptr;
     CObject* mInterfaceBase = nullptr;
+    CAudioCCTable* mCCTable = nullptr;             // found, not used afterwards
     CDCDAWContext* mDaw = nullptr;                 // owned: the block pool of the graph
     CAudioGraphContext mContext;
     CString mMainName{"plugin.modMain"};
