@@ -8,6 +8,8 @@
 #include "Audio/CAudioParamCollector.h"
 #include "Audio/CAudioParamLock.h"
 #include "Audio/CAudioParamRegistry.h"
+#include "Audio/CAudioParamUndo.h"
+#include "Audio/CAudioParamUndoRecord.h"
 #include "Audio/CAudioProcessBase.h"
 #include "Audio/CAudioProcessConnection.h"
 #include "Audio/CAudioProcessDefBase.h"
@@ -54,6 +56,7 @@ std::int32_t roundHalfAway(double v) { return std::int32_t(v < 0.0 ? -std::floor
 class CAudioWrapper::CWinSizeListener : public CAudioParamListener {
 public:
     explicit CWinSizeListener(CAudioWrapper& owner) : mOwner(owner) {}
+    ~CWinSizeListener() override { detach(); }
     void onParamChange(const CAudioParamUpdateInfo&) override { mOwner.syncWindowSize(); }
 
 private:
@@ -64,6 +67,7 @@ private:
 class CAudioWrapper::CProgramChangeListener : public CAudioParamRegistryListener {
 public:
     explicit CProgramChangeListener(CAudioWrapper& owner) : mOwner(owner) {}
+    ~CProgramChangeListener() override { detach(); }
     void onRegistryUpdate(CAudioParamRegistry*, const void* sender) override {
         if (sender != &mOwner && mOwner.isHostLinkActive())
             mOwner.notifyProgramChange();
@@ -976,6 +980,43 @@ void CAudioWrapper::updateRouting(bool force, CAudioParamUndoRecord* undo, CAudi
 void CAudioWrapper::refreshRouting(CAudioParamUndoRecord* undo, CAudioParamChangeList* changes) {
     std::lock_guard<CRecursiveMutex> lock(mMutex);
     updateRouting(false, undo, changes);
+}
+
+} // namespace tal
+
+namespace tal {
+
+void CAudioWrapper::importChannelLabels() {
+    if (mCollector == nullptr)
+        return;
+    CAudioParam* names = mCollector->acquireParam(CString("plugin.modMain.io-params.in-channel-names"));
+    std::optional<CAudioParamLock> lock(std::in_place, names);
+    const CAudioParamStorage& current = names->getCurrent();
+    if (!current.isFormatSet() || current.getDataType() != CAudioParamStorage::kTypeString)
+        return;
+    CAudioParamData table;
+    double values[kMaxHostChannels] = {};
+    int count = 0;
+    bool differ = false;
+    {
+        std::lock_guard<CRecursiveMutex> labels(mMutex);
+        const int m = mMainLabels.count();
+        count = std::min(m + mSidechainLabels.count(), int(kMaxHostChannels));
+        for (int j = 0; j < count; ++j) {
+            const CString& label = j < m ? mMainLabels[j] : mSidechainLabels[j - m];
+            differ = differ || names->getString(0, j) != label;
+            values[j] = table.addString(label);
+        }
+    }
+    if (!differ)
+        return;
+    CAudioParamUndo* history = dynamic_cast<CAudioParamUndo*>(mInterfaceBase);
+    CAudioParamUndoRecord* undo = history != nullptr ? new CAudioParamUndoRecord(CString("Channel label import"))
+                                                     : nullptr;
+    applyRoutingChange(names, *lock, values, count, &table, this, CAudioParamContext{undo, nullptr, false});
+    lock.reset();   // the history's lock is never taken under a parameter's lock
+    if (undo != nullptr)
+        history->addRecord(undo);
 }
 
 } // namespace tal

@@ -113,6 +113,9 @@ public:
     void updateRouting(bool force, CAudioParamUndoRecord* undo, CAudioParamChangeList* changes);
     // The registry's refresh after a preset or a master reset (under the wrapper mutex).
     void refreshRouting(CAudioParamUndoRecord* undo, CAudioParamChangeList* changes);
+    // The editor's request: the host's channel labels become the channel names, as one undo step
+    // "Channel label import" of the editor's undo history; nothing happens when they already are.
+    void importChannelLabels();
 
     // --- host hooks: implemented by the binding ---
     void setHostParamValue(int index, double normalized) override = 0;

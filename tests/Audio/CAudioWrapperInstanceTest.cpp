@@ -314,6 +314,7 @@ TEST_F(CAudioWrapperInstance, ParameterChangesFromInsideReachTheHostButTheHostsO
 
 TEST_F(CAudioWrapperInstance, TrackNameIsSetOnlyWhenItDiffers) {
     struct CCounter : CAudioParamListener {
+        ~CCounter() override { detach(); }
         int changes = 0;
         void onParamChange(const CAudioParamUpdateInfo&) override { ++changes; }
     } counter;
@@ -327,6 +328,29 @@ TEST_F(CAudioWrapperInstance, TrackNameIsSetOnlyWhenItDiffers) {
     w.setHostTrackName(CString("Drums"));
     EXPECT_EQ(counter.changes, 2);
     name->removeListener(&counter);
+}
+
+} // namespace
+} // namespace tal
+
+namespace tal {
+namespace {
+
+TEST_F(CAudioWrapperInstance, LabelImportWritesTheNamesOnlyWhenTheyDiffer) {
+    struct CCounter : CAudioParamListener {
+        ~CCounter() override { detach(); }
+        int changes = 0;
+        void onParamChange(const CAudioParamUpdateInfo&) override { ++changes; }
+    } counter;
+    CAudioParam* names = w.param("plugin.modMain.io-params.in-channel-names");
+    names->addListener(&counter);
+    w.setChannelLabels(labels({"Mid", "Side", "C"}), labels({"SL"}));
+    w.importChannelLabels();
+    EXPECT_EQ(texts(names, 4), (std::vector<std::string>{"Mid", "Side", "C", "SL"}));
+    EXPECT_EQ(counter.changes, 1);
+    w.importChannelLabels();
+    EXPECT_EQ(counter.changes, 1);
+    names->removeListener(&counter);
 }
 
 } // namespace
