@@ -3,6 +3,7 @@
 #include "CHostModule.h"
 #include "CHostParameterChanges.h"
 #include "CHostPlugin.h"
+#include "HostBandLevel.h"
 #include "DelmaroTool.h"
 
 #include "Core/CError.h"
@@ -195,33 +196,11 @@ bool parseInt(const char* text, int& out) {
     return true;
 }
 
-// Level in dB of one octave band (centre fc) of a signal: a band-pass biquad of an octave's width.
-double octaveBandLevel(const std::vector<std::vector<double>>& channels, double rate, double fc) {
-    const double w0 = 2.0 * M_PI * fc / rate;
-    const double q = std::sqrt(2.0);   // one octave between the -3 dB points
-    const double alpha = std::sin(w0) / (2.0 * q);
-    const double a0 = 1.0 + alpha;
-    const double b0 = alpha / a0, b2 = -alpha / a0, a1 = -2.0 * std::cos(w0) / a0, a2 = (1.0 - alpha) / a0;
-    double sum = 0.0;
-    size_t count = 0;
-    for (const std::vector<double>& x : channels) {
-        double z1 = 0.0, z2 = 0.0;
-        for (double in : x) {
-            const double y = b0 * in + z1;
-            z1 = -a1 * y + z2;
-            z2 = b2 * in - a2 * y;
-            sum += y * y;
-        }
-        count += x.size();
-    }
-    return count == 0 || sum <= 0.0 ? -200.0 : 10.0 * std::log10(sum / double(count));
-}
-
 void printBands(const std::vector<std::vector<double>>& before, const std::vector<std::vector<double>>& after,
                 double rate) {
     std::printf("octave band   before dB   after dB   change dB\n");
     for (double fc = 31.25; fc < rate * 0.45; fc *= 2.0) {
-        const double a = octaveBandLevel(before, rate, fc), b = octaveBandLevel(after, rate, fc);
+        const double a = bandLevelDb(before, rate, fc, std::sqrt(2.0)), b = bandLevelDb(after, rate, fc, std::sqrt(2.0));
         std::printf("%8.0f Hz   %9.1f   %8.1f   %+9.1f\n", fc, a, b, b - a);
     }
 }

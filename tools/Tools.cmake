@@ -25,6 +25,7 @@ add_library(delmaro_host STATIC
   tools/CHostParameterChanges.cpp
   tools/CHostComponentHandler.cpp
   tools/CHostPlugin.cpp
+  tools/HostBandLevel.cpp
 )
 target_include_directories(delmaro_host PUBLIC tools)
 target_compile_options(delmaro_host PRIVATE ${TAL_WARNINGS})
@@ -35,6 +36,7 @@ target_link_libraries(delmaro-tool PRIVATE delmaro_host)
 tal_tests(tools
   tests/tools/VST3BundleTest.cpp
   tests/tools/VST3InstanceTest.cpp
+  tests/tools/VST3FactoryPresetTest.cpp
   tests/tools/CHostParameterChangesTest.cpp
 )
 if(TARGET tal_tools_tests)
