@@ -189,7 +189,6 @@ CError* CAudioWrapper::findParts() {
     // The editor's end of the instance and the controller table; processing depends on neither.
     mInterfaceBase = mRoot->findObject(CString("plugin.interface-base"));
     mCCTable = dynamic_cast<CAudioCCTable*>(mRoot->findObject(CString("plugin.cctable")));
-    mViz->setParamCollector(mCollector);
     if (mDaw == nullptr)
         mDaw = new CDCDAWContext();
     mContext = {mEnv, mDaw, mCollector, mViz};
