@@ -245,6 +245,8 @@ CError* CInputStream::readCompressedData(CByteBuffer& buffer, std::uint32_t expe
             produced += n;
         }
     }
+    if (CError* err = zip.finish())
+        return traceError(err);
     if (CError* err = zip.close())
         return traceError(err);
     return nullptr;

@@ -70,6 +70,33 @@ CError* CInputZipStream::read(void* destination, std::int32_t count) {
     return nullptr;
 }
 
+CError* CInputZipStream::finish() {
+    if (mSource == nullptr)
+        return newError("@talstr_CInputZipStream_read_NoStream Input stream not specified.");
+    std::uint8_t probe = 0;
+    while (!mEnded) {
+        if (mZ.avail_in == 0) {
+            if (CError* err = refill())
+                return traceError(err);
+            if (mZ.avail_in == 0)
+                return newError("@talstr_CInputZipStream_read_EOF Premature end of file.");
+        }
+        mZ.next_out = &probe;
+        mZ.avail_out = 1;
+        const int result = inflate(&mZ, Z_SYNC_FLUSH);
+        if (result == Z_STREAM_END)
+            mEnded = true;
+        else if (result != Z_OK)
+            return newError("@talstr_CInputZipStream_read_inflate zlib inflate error %1 (%2).", CString::emptyString,
+                            CString(result), CString(zlibMessage()));
+        // More output than was asked for: the stream is longer than the record says, which the
+        // reader accepts (only the first bytes are used).
+        if (mZ.avail_out == 0)
+            return nullptr;
+    }
+    return nullptr;
+}
+
 CError* CInputZipStream::close() {
     if (mSource == nullptr)
         return nullptr;

@@ -18,6 +18,10 @@ public:
     // Produces exactly count bytes, or fails: without a source, on damaged data, and when the
     // zlib stream or the source ends first ("Premature end of file.").
     [[nodiscard]] CError* read(void* destination, std::int32_t count) override;
+    // After the wanted bytes were read: reads on until the zlib stream reaches its end (checking
+    // its trailer) or would give more output. Fails when the source ends first, so a stream cut
+    // inside its checksum trailer is not taken as whole, or when the trailer is damaged.
+    [[nodiscard]] CError* finish();
     // Ends decompression; nothing when closed.
     [[nodiscard]] CError* close();
 

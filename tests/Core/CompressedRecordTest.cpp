@@ -135,6 +135,25 @@ TEST(ZlibRecord, LongerStreamYieldsItsFirstRawLengthBytes) {
     EXPECT_EQ(back, Bytes(payload.begin(), payload.begin() + 120));
 }
 
+TEST(ZlibRecord, StreamCutOrDamagedInsideItsChecksumTrailerFails) {
+    // The payload is whole before the zlib stream's last four bytes (its Adler-32 of the payload).
+    for (const std::size_t n : {std::size_t(0), std::size_t(1), std::size_t(5000), std::size_t(40000)}) {
+        const Bytes payload = test::noiseBytes(n, 9);
+        const Bytes record = zlibRecord(payload, kTagPreset);
+        for (std::size_t cut = 1; cut <= 4; ++cut) {
+            SCOPED_TRACE("payload " + std::to_string(n) + ", cut " + std::to_string(cut));
+            EXPECT_EQ(readZlib(Bytes(record.begin(), record.end() - std::ptrdiff_t(cut)), kTagPreset),
+                      "Premature end of file.");
+            Bytes damaged = record;
+            damaged[damaged.size() - cut] ^= 0x40;
+            EXPECT_NE(readZlib(damaged, kTagPreset), "");
+        }
+        Bytes back;
+        EXPECT_EQ(readZlib(record, kTagPreset, &back), "");
+        EXPECT_TRUE(back == payload);
+    }
+}
+
 TEST(ZlibRecord, TruncatedOrDamagedRecordsAlwaysFail) {
     const Bytes payload = test::imageLikeBytes(20000, 8);
     const Bytes record = zlibRecord(payload, kTagAppData);
