@@ -88,6 +88,31 @@ TEST_F(CAttrDoublerTest, TargetReleasedOrReplacedBeforeTheCopyIsSkipped) {
     EXPECT_EQ(newcomer->attrs().findValue("x"), nullptr);
 }
 
+TEST_F(CAttrDoublerTest, UnnamedChildrenTheirChildrenAndSharedObjectsAreWritten) {
+    // Full names that do not find their object again: "a." (finds a), "" (finds nothing), "a..c"
+    // (finds nothing), and a shared object's name read from this tree.
+    CObject* first = buildChild(*a, "test:rec", "");
+    CObject* second = buildChild(*a, "test:rec", "");
+    CObject* top = buildChild(*root, "test:rec", "");
+    CObject* inner = buildChild(*first, "test:rec", "c");
+    CObject* inShared = buildChild(*shared, "test:rec", "s");
+    ASSERT_EQ(str(first->getFullName()), "a.");
+    CObject* d = nullptr;
+    ASSERT_EQ(addDoubler("a.#0 a.#1 #0 a.#0.c shared::s", "5", d), nullptr);
+    ASSERT_EQ(d->createChilds(), nullptr);
+    ASSERT_EQ(d->setAttr(CString("value"), CString("6"), true), nullptr);
+    const std::pair<const char*, CObject*> targets[] = {
+        {"first unnamed", first}, {"second unnamed", second}, {"root's unnamed", top},
+        {"below an unnamed", inner}, {"shared", inShared}};
+    for (const auto& [what, target] : targets) {
+        SCOPED_TRACE(what);
+        const CAttrValue* x = target->attrs().findValue("x");
+        ASSERT_NE(x, nullptr);
+        EXPECT_EQ(str(x->asText()), "6");
+    }
+    EXPECT_EQ(a->attrs().findValue("x"), nullptr);   // never written in place of its first unnamed child
+}
+
 TEST_F(CAttrDoublerTest, FailingTargetStopsTheCopyWithTraceLines) {
     CObject* d = nullptr;
     EXPECT_EQ(root->addChild(d, CString("core:attr-doubler"), CString("d"), false), nullptr);
