@@ -121,6 +121,8 @@ struct FormatCase {
     int physicalBits, realBits;
 };
 
+void PrintTo(const FormatCase& c, std::ostream* os) { *os << c.name; }
+
 class WaveFormatChunk : public ::testing::TestWithParam<FormatCase> {};
 
 TEST_P(WaveFormatChunk, AcceptsOrRejectsWithItsMessage) {
@@ -634,6 +636,8 @@ struct WriteFormat {
     int physicalBits, realBits;
 };
 
+void PrintTo(const WriteFormat& f, std::ostream* os) { *os << f.name; }
+
 const WriteFormat kWriteFormats[] = {{"Int8", false, 8, 8},     {"Int16", false, 16, 16},  {"Int24", false, 24, 24},
                                      {"Int20In24", false, 24, 20}, {"Int32", false, 32, 32}, {"Float32", true, 32, 32},
                                      {"Float64", true, 64, 64}};
@@ -1017,6 +1021,8 @@ struct SoxCase {
     bool isFloat;
     bool isUnsigned;
 };
+
+void PrintTo(const SoxCase& c, std::ostream* os) { *os << c.name; }
 
 class WaveFromSox : public ::testing::TestWithParam<SoxCase> {};
 

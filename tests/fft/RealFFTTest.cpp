@@ -118,6 +118,8 @@ struct LevelOrder {
     int level, order;
 };
 
+void PrintTo(const LevelOrder& c, std::ostream* os) { *os << "level " << c.level << ", order " << c.order; }
+
 class RealFFTAccuracy : public ::testing::TestWithParam<LevelOrder> {};
 
 // Every level and order against the long-double reference, out of place, in place, without a work

@@ -107,6 +107,13 @@ struct CalibrationCase {
     double far;         // relative level allowed 40 bins away
 };
 
+// Names the case in test listings (instead of its raw bytes).
+void PrintTo(const CalibrationCase& c, std::ostream* os) {
+    static const char* const kNames[] = {"Hann", "Blackman", "HiRes", "Dome"};
+    *os << "window " << (c.window >= 0 && c.window < 4 ? kNames[c.window] : "?") << " (" << c.window << "), amplitude "
+        << c.amplitude << ", bin " << c.bin;
+}
+
 class SpectrumCalibration : public ::testing::TestWithParam<CalibrationCase> {};
 
 // A sine centred on bin k reads amplitude / sqrt(2) in bin k, whatever the window.
