@@ -314,6 +314,24 @@ CError* CWaveFile::openFile(CPosInputStream* stream) {
     return nullptr;
 }
 
+template <class OnChunk>
+CError* CWaveFile::walkChunks(std::int64_t& left, ChunkHeaderReader readHeader, bool countPad, bool endOnBadHeader,
+                              OnChunk onChunk) {
+    while (left >= 9) {
+        std::uint32_t id = 0;
+        std::int64_t size = 0, next = 0;
+        if (CError* err = (this->*readHeader)(left, id, size, next, countPad)) {
+            if (!endOnBadHeader) return trace(err);
+            delete err;
+            return nullptr;
+        }
+        if (CError* err = onChunk(id, size)) return trace(err);
+        if (CError* err = seekTo(next)) return err;
+        filePos = next;
+    }
+    return nullptr;
+}
+
 CError* CWaveFile::readWAVE(std::int64_t left, std::uint32_t riffSize) {
     if (isWave64) {
         CWaveGUID form;
@@ -330,38 +348,32 @@ CError* CWaveFile::readWAVE(std::int64_t left, std::uint32_t riffSize) {
         filePos += 4;
     }
 
-    while (left >= 9) {
-        std::uint32_t id = 0;
-        std::int64_t size = 0, next = 0;
-        if (CError* err = readWAVE(left, id, size, next, false)) return trace(err);
-        CError* err = nullptr;
+    const auto onChunk = [&](std::uint32_t id, std::int64_t size) -> CError* {
         switch (id) {
-            case kFmt: err = readWAVEFormat(size); break;
+            case kFmt: return readWAVEFormat(size);
             case kDs64: {
                 std::int64_t riff64 = 0;
-                err = readWAVEds64(size, riff64);
+                if (CError* err = readWAVEds64(size, riff64)) return err;
                 // Only the first "ds64" chunk resizes the walk, so repeated ones cannot grow it.
-                if (!err && usesDs64Sizes && !hasDs64) left += riff64 - riffSize;
-                if (!err) hasDs64 = true;
-                break;
+                if (usesDs64Sizes && !hasDs64) left += riff64 - riffSize;
+                hasDs64 = true;
+                return nullptr;
             }
-            case kLIST: err = readWAVELIST(size); break;
+            case kLIST: return readWAVELIST(size);
             case kData:
                 dataOffset = filePos;
                 dataLength = size;
                 hasData = true;
-                break;
-            case kSmpl: err = readWAVEsmpl(size); break;
-            case kBext: err = readWAVEbext(size); break;
-            case kCue: err = readWAVEcue(size); break;
-            case kW64SummaryId: err = readW64SummaryList(size); break;
-            case kW64MarkerId: err = readW64Markers(size); break;
-            default: break;
+                return nullptr;
+            case kSmpl: return readWAVEsmpl(size);
+            case kBext: return readWAVEbext(size);
+            case kCue: return readWAVEcue(size);
+            case kW64SummaryId: return readW64SummaryList(size);
+            case kW64MarkerId: return readW64Markers(size);
+            default: return nullptr;
         }
-        if (err) return trace(err);
-        if (CError* seekErr = seekTo(next)) return seekErr;
-        filePos = next;
-    }
+    };
+    if (CError* err = walkChunks(left, &CWaveFile::readWAVE, false, false, onChunk)) return err;
     if (usesDs64Sizes && !hasDs64) hasFormat = false;
     return nullptr;
 }
@@ -520,27 +532,22 @@ CError* CWaveFile::readWAVELIST(std::int64_t size) {
     if (CError* err = readU32(type)) return err;
     if (type != kINFO && type != kAdtl) return nullptr;
     filePos += 4;
-    while (left >= 9) {
-        std::uint32_t id = 0;
-        std::int64_t itemSize = 0, next = 0;
-        if (CError* err = readWAVE(left, id, itemSize, next, true)) return trace(err);
+    return walkChunks(left, &CWaveFile::readWAVE, true, false, [&](std::uint32_t id, std::int64_t itemSize) -> CError* {
         if (type == kINFO) {
             if (itemSize > kMaxTextBytes)
                 return fail(Loc::current(),
                             "@talstr_CWaveFile_readWAVELIST_StringTooLong Invalid or unsupported textual string detected (l=%1).",
                             num(itemSize));
             CString text;
-            if (CError* err = readText(text, static_cast<std::uint32_t>(itemSize))) return trace(err);
+            if (CError* err = readText(text, static_cast<std::uint32_t>(itemSize))) return err;
             setInfoText(fourCCText(id), text);
         } else if (id == kLabl) {
-            if (CError* err = readWAVEListADTLlabl(itemSize)) return trace(err);
+            return readWAVEListADTLlabl(itemSize);
         } else if (id == kLtxt) {
-            if (CError* err = readWAVEListADTLltxt(itemSize)) return trace(err);
+            return readWAVEListADTLltxt(itemSize);
         }
-        if (CError* err = seekTo(next)) return err;
-        filePos = next;
-    }
-    return nullptr;
+        return nullptr;
+    });
 }
 
 CError* CWaveFile::readWAVEListADTLlabl(std::int64_t size) {
@@ -699,14 +706,9 @@ CError* CWaveFile::readAIFF(std::int64_t left) {
     if (formType != kAIFF && formType != kAIFC)
         return fail(Loc::current(), "@talstr_CWaveFile_readAIFF_InvalidHeader Invalid AIFF header ('%1').", unum(formType));
     filePos += 4;
-    while (left >= 9) {
-        std::uint32_t id = 0;
-        std::int64_t size = 0, next = 0;
-        if (CError* err = readAIFFChunkHeader(left, id, size, next, false)) {
-            // A damaged tail ends the walk: the file is usable when its format and data came first.
-            delete err;
-            return nullptr;
-        }
+    // A damaged chunk header ends the walk without an error: the file is usable when its format
+    // and data came first.
+    return walkChunks(left, &CWaveFile::readAIFFChunkHeader, false, true, [&](std::uint32_t id, std::int64_t size) -> CError* {
         CError* err = nullptr;
         if (id == kCOMM) {
             err = readAIFFFormat(size, formType);
@@ -728,11 +730,8 @@ CError* CWaveFile::readAIFF(std::int64_t left) {
             else
                 err = readText(*field, static_cast<std::uint32_t>(size));
         }
-        if (err) return trace(err);
-        if (CError* seekErr = seekTo(next)) return seekErr;
-        filePos = next;
-    }
-    return nullptr;
+        return err;
+    });
 }
 
 CError* CWaveFile::readAIFFChunkHeader(std::int64_t& left, std::uint32_t& id, std::int64_t& size, std::int64_t& next, bool countPad) {

@@ -155,6 +155,15 @@ private:
     [[nodiscard]] CError* readText(CString& out, std::uint32_t size);
     [[nodiscard]] CError* readBWFString(CString& out, std::int64_t size, std::int64_t& left);
     [[nodiscard]] CError* readUnicodeString(CString& out, std::uint32_t byteCount, std::int64_t& left);
+    // Reads one chunk header, taking the chunk (and with countPad its pad byte) off left.
+    using ChunkHeaderReader = CError* (CWaveFile::*)(std::int64_t& left, std::uint32_t& id, std::int64_t& size,
+                                                     std::int64_t& next, bool countPad);
+    // Walks the chunks in the next `left` bytes: reads each header, hands (id, size) to onChunk
+    // with the stream at the chunk's payload, then moves to the next chunk. An onChunk error ends
+    // the walk with that error; a header error too, or with endOnBadHeader ends it quietly.
+    template <class OnChunk>
+    [[nodiscard]] CError* walkChunks(std::int64_t& left, ChunkHeaderReader readHeader, bool countPad, bool endOnBadHeader,
+                                     OnChunk onChunk);
 
     // --- RIFF, RF64 and Wave64 ---
     [[nodiscard]] CError* readWAVE(std::int64_t left, std::uint32_t riffSize);
