@@ -67,6 +67,9 @@ CAudioParam::~CAudioParam() {
 
 void CAudioParam::applyChange(const CAudioParamChange& change, CAudioParamLock* outer,
                               const CAudioParamContext& context) {
+    // A change beyond what any storage holds (a damaged message or state) goes no further: it would
+    // size the gap fill below and reach the audio side and the listeners.
+    if (!CAudioParamStorage::isWithinLimits(change)) return;
     CAudioParamLock holder(this, outer);
 
     if (change.group != CAudioParamChange::kFormatGroup && change.group >= 0 && mCurrent.isFormatSet() &&

@@ -183,11 +183,15 @@ double CAudioParamStorage::getDefault(int element, int component) const {
     return mDefaultRow[std::size_t(e) * mElementSize + component];
 }
 
+bool CAudioParamStorage::isWithinLimits(const CAudioParamChange& change) noexcept {
+    if (change.firstElement < 0 || change.count < 0 || change.elementSize < 1) return false;
+    if ((std::int64_t(change.firstElement) + change.count) * change.elementSize > kMaxComponents) return false;
+    return change.count == 0 || change.values != nullptr;
+}
+
 void CAudioParamStorage::applyChange(const CAudioParamChange& change) {
     int groupIndex = change.group;
-    if (change.firstElement < 0 || change.count < 0) return;
-    if (std::int64_t(change.firstElement) + change.count > kMaxComponents) return;
-    if (change.count > 0 && !change.values) return;
+    if (!isWithinLimits(change)) return;
     if (groupIndex == CAudioParamChange::kFormatGroup) {
         const bool valid = change.elementSize >= 1 && change.dataType >= kTypeFloat && change.dataType <= kTypeRaw &&
                            (change.dataType == kTypeFloat || change.elementSize == 1);
@@ -198,7 +202,6 @@ void CAudioParamStorage::applyChange(const CAudioParamChange& change) {
     } else if (!sameFormat(change) || groupIndex < 0 || groupIndex >= kMaxGroups) {
         return;
     }
-    if (std::int64_t(change.firstElement + change.count) * mElementSize > kMaxComponents) return;
 
     if (groupIndex >= getGroupCount()) setGroupCount(groupIndex + 1);
     Group& group = *mGroups[groupIndex];
@@ -431,7 +434,10 @@ CError* CAudioParamStorage::readChange(CAudioParamChangeBuffer& buffer, CInputSt
         return newError("@talstr_CAudioParamStorage_readChange_FormatError Invalid change format (esize=%1, dtype=%2).",
                         CString::emptyString, CString(elementSize), CString(dataType));
     const std::int64_t components = std::int64_t(count) * elementSize;
-    if (count < 0 || header[1] < 0 || components > kMaxComponents)
+    // The elements reached, not only those sent, must fit a storage: a gap up to a far first element
+    // would be filled with defaults.
+    const std::int64_t reach = (std::int64_t(header[1]) + count) * elementSize;
+    if (count < 0 || header[1] < 0 || components > kMaxComponents || reach > kMaxComponents)
         return newError("@talstr_CAudioParamStorage_readChange_CountError Invalid change element count %1.",
                         CString::emptyString, CString(count));
 

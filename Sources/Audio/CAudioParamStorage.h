@@ -44,8 +44,12 @@ public:
     void swap(CAudioParamStorage& other) noexcept;
 
     // --- changes ---
-    // Applies a change; a change in another format (or before a format is set) is ignored.
+    // Applies a change; a change in another format (or before a format is set), or beyond the
+    // limits, is ignored.
     void applyChange(const CAudioParamChange& change);
+    // Whether a change stays within what a storage holds: element counts not negative, at most
+    // 2^24 components reached (first element + count, times the element size), values present.
+    static bool isWithinLimits(const CAudioParamChange& change) noexcept;
     // Limits every value to its component's range (given in either order).
     void clampToRange(const CAudioParamInfo& info);
     // Sets the format from a definition and reads its default values text: ";" separates groups, ","

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -318,6 +319,12 @@ TEST(CAudioParamStorage, DamagedChangeFormsFail) {
         {"unknown data type", LeBytes().i32(0).i32(0).i32(1).i32(0).i32(1).i32(5).i32(0).i32(0)},
         {"values cut short", LeBytes().i32(0).i32(0).i32(2).i32(0).i32(1).i32(0).i32(0).i32(0).f64(1)},
         {"negative first element", LeBytes().i32(0).i32(-3).i32(1).i32(0).i32(1).i32(0).i32(0).i32(0).f64(1)},
+        // Elements reached beyond what a storage holds (2^24 components), whatever the count.
+        {"first element beyond the limit", LeBytes().i32(0).i32(1 << 24).i32(1).i32(0).i32(1).i32(0).i32(0).i32(0).f64(1)},
+        {"first element plus count overflows",
+         LeBytes().i32(0).i32(0x7FFFFFFF).i32(1).i32(0).i32(1).i32(0).i32(0).i32(0).f64(1)},
+        {"reach times element size beyond the limit",
+         LeBytes().i32(0).i32(1 << 23).i32(1).i32(0).i32(2).i32(0).i32(0).i32(0).f64(1).f64(2)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -398,6 +405,18 @@ TEST_F(DefValues, ClampToRangeAcceptsEitherOrder) {
     s.applyChange(change(0, 0, {-20, 5, 3, -1}, false, 2));
     s.clampToRange(info);
     EXPECT_EQ(valuesOf(s, 0), (std::vector<double>{-10, 1, 3, 0}));
+}
+
+TEST_F(DefValues, ClampToRangeGivesNotANumberTheLowerEnd) {
+    define(2, kFloat);
+    info.setRange(0, 10.0, -10.0);
+    info.setRange(1, 0.0, 1.0);
+    CAudioParamStorage s;
+    s.setFormat(2, kFloat, false, false);
+    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    s.applyChange(change(0, 0, {nan, -nan, inf, -inf}, false, 2));
+    s.clampToRange(info);
+    EXPECT_EQ(valuesOf(s, 0), (std::vector<double>{-10, 0, 10, 0}));
 }
 
 } // namespace

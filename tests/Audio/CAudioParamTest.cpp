@@ -18,8 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <thread>
-
 #include <vector>
 
 using namespace tal;
@@ -115,6 +115,36 @@ TEST_F(CAudioParamFixture, ChangeInAnotherFormatIsDroppedByTheStorageButStillPas
     EXPECT_EQ(collector.pendingCount(), before + 1);
     ASSERT_EQ(rec.senders.size(), 1u);
     EXPECT_EQ(rec.senders[0], &rec);
+    param->removeListener(&rec);
+}
+
+TEST_F(CAudioParamFixture, ChangeBeyondTheStorageLimitsIsDroppedWithoutGapFillOrPassingOn) {
+    format({1, 2});
+    Recorder rec;
+    param->addListener(&rec);
+    const int before = collector.pendingCount();
+    const std::vector<double> values{7, 8};
+    struct Case { int firstElement, count; };
+    // At most 2^24 components: a gap fill up to a far element would allocate gigabytes, and
+    // first + count could overflow.
+    for (const Case& c : {Case{1 << 24, 1}, Case{(1 << 23) + 1, 1 << 23}, Case{0x7FFFFFFF, 2}, Case{-1, 1},
+                          Case{0, -1}}) {
+        SCOPED_TRACE(std::to_string(c.firstElement) + " + " + std::to_string(c.count));
+        CAudioParamChange change = floatChange(0, 0, values);
+        change.firstElement = c.firstElement;
+        change.count = c.count;
+        param->applyChange(change, nullptr, {});
+        EXPECT_EQ(groupValues(param->getCurrent(), 0), (std::vector<double>{1, 2}));
+        EXPECT_EQ(collector.pendingCount(), before);
+        EXPECT_TRUE(rec.senders.empty());
+    }
+    // An element size of 2 halves the reach.
+    CAudioParamChange wide = floatChange(0, 0, values);
+    wide.elementSize = 2;
+    wide.firstElement = 1 << 23;
+    wide.count = 1;
+    param->applyChange(wide, nullptr, {});
+    EXPECT_EQ(collector.pendingCount(), before);
     param->removeListener(&rec);
 }
 

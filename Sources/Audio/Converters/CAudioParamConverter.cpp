@@ -77,7 +77,8 @@ double CAudioParamConverter::maximumOf(const CAudioParamInfo& info, int componen
 double CAudioParamConverter::clampToRange(const CAudioParamInfo& info, int component, double v) {
     const double a = info.getMinimum(component), b = info.getMaximum(component);
     const double lo = a < b ? a : b, hi = a < b ? b : a;
-    if (v < lo) return lo;
+    // A NaN (a damaged stored value) would pass both tests: it takes the lower end instead.
+    if (v < lo || std::isnan(v)) return lo;
     if (v > hi) return hi;
     return v;
 }
