@@ -19,3 +19,12 @@ tal_fuzzer(drix_fuzz fuzz/DrixFuzz.cpp)
 tal_fuzzer(csv_fuzz fuzz/CsvFuzz.cpp)
 tal_fuzzer(preset_record_fuzz fuzz/PresetRecordFuzz.cpp)
 tal_fuzzer(image_record_fuzz fuzz/ImageRecordFuzz.cpp)
+tal_fuzzer(param_record_fuzz fuzz/ParamRecordFuzz.cpp)
+tal_embed_resources(param_record_fuzz SYMBOL paramFuzzResources RESOURCES
+  "SharedData.xml" ${TAL_COMPILED_DIR}/SharedData.xml)
+tal_fuzzer(viz_frame_fuzz fuzz/VizFrameFuzz.cpp)
+tal_fuzzer(app_data_fuzz fuzz/AppDataFuzz.cpp)
+tal_fuzzer(text_reader_fuzz fuzz/TextReaderFuzz.cpp)
+tal_fuzzer(interface_message_fuzz fuzz/InterfaceMessageFuzz.cpp)
+tal_embed_resources(interface_message_fuzz SYMBOL interfaceFuzzResources RESOURCES
+  "SharedData.xml" ${TAL_COMPILED_DIR}/SharedData.xml)
