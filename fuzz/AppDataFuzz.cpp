@@ -8,6 +8,7 @@
 #include "Core/CString.h"
 #include "Core/CSystem.h"
 #include "Core/RecordTags.h"
+#include "FuzzSupport.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -16,13 +17,9 @@
 #include <string>
 
 using namespace tal;
+using fuzz::check;
 
 namespace {
-
-void check(bool ok) {
-    if (!ok)
-        std::abort();
-}
 
 std::string gFolder;
 

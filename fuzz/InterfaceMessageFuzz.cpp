@@ -25,11 +25,10 @@
 #include "Other/Interface/CParamInterfaceBaseConnectorUni.h"
 #include "Other/Interface/CParamInterfaceParamListener.h"
 #include "Other/Interface/InterfaceCreators.h"
+#include "FuzzSupport.h"
 #include "Platform/CPumpedMainLoopTimers.h"
-#include "ProductCreators.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <initializer_list>
 #include <utility>
 #include <vector>
@@ -37,13 +36,9 @@
 extern const tal::CResourceEntry interfaceFuzzResources[];
 
 using namespace tal;
+using fuzz::check;
 
 namespace {
-
-void check(bool ok) {
-    if (!ok)
-        std::abort();
-}
 
 // The collector of an audio tree built without an audio environment (it then uses its own
 // processing lock).
@@ -207,12 +202,7 @@ struct Trees {
 };
 
 bool startOnce() {
-    CApplicationSetup setup;
-    setup.creatorTables = productCreatorTables();
-    setup.resources = interfaceFuzzResources;
-    setup.sharedDataName = "SharedData.xml";
-    CError* err = CApplication::startApplication(setup);
-    check(err == nullptr);
+    fuzz::startProduct(interfaceFuzzResources);
     static const CCreatorTableEntry table[] = {
         {"fuzz:param-collector", [] { return static_cast<CObject*>(new CFuzzParamCollector); }, &CObject::initScheme},
         {"fuzz:interface-base", &CParamInterfaceBase::create, &CParamInterfaceBase::initScheme},

@@ -6,38 +6,19 @@
 #include "Audio/CAudioParamChangeBuffer.h"
 #include "Audio/CAudioParamInfo.h"
 #include "Audio/CAudioParamStorage.h"
-#include "Core/CApplication.h"
-#include "Core/CByteBuffer.h"
-#include "Core/CError.h"
 #include "Core/CMemoryReader.h"
-#include "Core/CResourceMap.h"
-#include "Core/CWriteSeqBuffer.h"
-#include "ProductCreators.h"
+#include "FuzzSupport.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <vector>
 
 extern const tal::CResourceEntry paramFuzzResources[];
 
 using namespace tal;
+using fuzz::check;
+using fuzz::written;
 
 namespace {
-
-void check(bool ok) {
-    if (!ok)
-        std::abort();
-}
-
-template <class Save>
-CByteBuffer written(Save save) {
-    CWriteSeqBuffer out;
-    CError* err = save(out);
-    check(err == nullptr);   // writing into memory cannot fail for a value that was read
-    CByteBuffer bytes;
-    out.moveTo(bytes);
-    return bytes;
-}
 
 void fuzzStorage(const std::uint8_t* data, std::int32_t size) {
     if (size < 1)
@@ -113,15 +94,7 @@ void fuzzInfo(const std::uint8_t* data, std::int32_t size) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool ready = [] {
-        CApplicationSetup setup;
-        setup.creatorTables = productCreatorTables();
-        setup.resources = paramFuzzResources;
-        setup.sharedDataName = "SharedData.xml";
-        CError* err = CApplication::startApplication(setup);
-        check(err == nullptr);
-        return true;
-    }();
+    static const bool ready = (fuzz::startProduct(paramFuzzResources), true);
     (void)ready;
     if (size > (1u << 16))
         return 0;

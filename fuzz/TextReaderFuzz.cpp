@@ -5,21 +5,17 @@
 #include "Core/CError.h"
 #include "Core/CString.h"
 #include "Core/CTextReader.h"
+#include "FuzzSupport.h"
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 using namespace tal;
+using fuzz::check;
 
 namespace {
-
-void check(bool ok) {
-    if (!ok)
-        std::abort();
-}
 
 bool isWordChar(std::uint32_t c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_';

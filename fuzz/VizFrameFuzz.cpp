@@ -6,19 +6,15 @@
 #include "Core/CError.h"
 #include "Core/CMemoryReader.h"
 #include "Core/CWriteSeqBuffer.h"
+#include "FuzzSupport.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <vector>
 
 using namespace tal;
+using fuzz::check;
 
 namespace {
-
-void check(bool ok) {
-    if (!ok)
-        std::abort();
-}
 
 CByteBuffer recordOf(const CAudioVizData& frame) {
     CWriteSeqBuffer out, scratch;

@@ -54,19 +54,25 @@ CError* CInputZipStream::read(void* destination, std::int32_t count) {
         // After the end of the zlib stream no further output can come, whatever input is left.
         if (mEnded)
             return newError("@talstr_CInputZipStream_read_EOF Premature end of file.");
-        if (mZ.avail_in == 0) {
-            if (CError* err = refill())
-                return traceError(err);
-            if (mZ.avail_in == 0)
-                return newError("@talstr_CInputZipStream_read_EOF Premature end of file.");
-        }
-        const int result = inflate(&mZ, Z_SYNC_FLUSH);
-        if (result == Z_STREAM_END)
-            mEnded = true;
-        else if (result != Z_OK)
-            return newError("@talstr_CInputZipStream_read_inflate zlib inflate error %1 (%2).", CString::emptyString,
-                            CString(result), CString(zlibMessage()));
+        if (CError* err = inflateSome())
+            return traceError(err);
     }
+    return nullptr;
+}
+
+CError* CInputZipStream::inflateSome() {
+    if (mZ.avail_in == 0) {
+        if (CError* err = refill())
+            return traceError(err);
+        if (mZ.avail_in == 0)
+            return newError("@talstr_CInputZipStream_read_EOF Premature end of file.");
+    }
+    const int result = inflate(&mZ, Z_SYNC_FLUSH);
+    if (result == Z_STREAM_END)
+        mEnded = true;
+    else if (result != Z_OK)
+        return newError("@talstr_CInputZipStream_read_inflate zlib inflate error %1 (%2).", CString::emptyString,
+                        CString(result), CString(zlibMessage()));
     return nullptr;
 }
 
@@ -75,20 +81,10 @@ CError* CInputZipStream::finish() {
         return newError("@talstr_CInputZipStream_read_NoStream Input stream not specified.");
     std::uint8_t probe = 0;
     while (!mEnded) {
-        if (mZ.avail_in == 0) {
-            if (CError* err = refill())
-                return traceError(err);
-            if (mZ.avail_in == 0)
-                return newError("@talstr_CInputZipStream_read_EOF Premature end of file.");
-        }
         mZ.next_out = &probe;
         mZ.avail_out = 1;
-        const int result = inflate(&mZ, Z_SYNC_FLUSH);
-        if (result == Z_STREAM_END)
-            mEnded = true;
-        else if (result != Z_OK)
-            return newError("@talstr_CInputZipStream_read_inflate zlib inflate error %1 (%2).", CString::emptyString,
-                            CString(result), CString(zlibMessage()));
+        if (CError* err = inflateSome())
+            return traceError(err);
         // More output than was asked for: the stream is longer than the record says, which the
         // reader accepts (only the first bytes are used).
         if (mZ.avail_out == 0)

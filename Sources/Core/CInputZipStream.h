@@ -27,6 +27,9 @@ public:
 
 private:
     [[nodiscard]] CError* refill();
+    // One inflate call into the output set up in the zlib state, reading on in the source first
+    // when the input read ahead is used up; fails when the source has ended.
+    [[nodiscard]] CError* inflateSome();
 
     std::uint8_t* mBuffer = nullptr;   // owned; kBufferBytes
     CInputStream* mSource = nullptr;   // not owned; null while closed

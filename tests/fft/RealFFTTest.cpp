@@ -118,7 +118,7 @@ struct LevelOrder {
     int level, order;
 };
 
-void PrintTo(const LevelOrder& c, std::ostream* os) { *os << "level " << c.level << ", order " << c.order; }
+void PrintTo(const LevelOrder& c, std::ostream* os) { *os << "level " << c.level << " order " << c.order; }
 
 class RealFFTAccuracy : public ::testing::TestWithParam<LevelOrder> {};
 

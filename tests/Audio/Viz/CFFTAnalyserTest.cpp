@@ -110,8 +110,8 @@ struct CalibrationCase {
 // Names the case in test listings (instead of its raw bytes).
 void PrintTo(const CalibrationCase& c, std::ostream* os) {
     static const char* const kNames[] = {"Hann", "Blackman", "HiRes", "Dome"};
-    *os << "window " << (c.window >= 0 && c.window < 4 ? kNames[c.window] : "?") << " (" << c.window << "), amplitude "
-        << c.amplitude << ", bin " << c.bin;
+    *os << (c.window >= 0 && c.window < 4 ? kNames[c.window] : "window?") << " amplitude " << c.amplitude << " bin "
+        << c.bin;
 }
 
 class SpectrumCalibration : public ::testing::TestWithParam<CalibrationCase> {};
