@@ -25,7 +25,9 @@ namespace {
 constexpr std::int32_t kRecordVersion = 1;
 // Bounds that keep a damaged record or change from asking for absurd amounts of memory.
 constexpr std::int64_t kMaxGroups = 1 << 16;
-constexpr std::int64_t kMaxComponents = 1 << 24;
+// At most 2^20 components (8 MiB of doubles) in one group: a change may reach up to it with a gap
+// of defaults, so a few bytes of a damaged change cannot make the parameter allocate more.
+constexpr std::int64_t kMaxComponents = 1 << 20;
 // Values are read in slices of this many doubles, so a length that claims more than the stream holds
 // fails at the stream's end instead of allocating first.
 constexpr std::int64_t kReadSlice = 4096;

@@ -48,7 +48,7 @@ public:
     // limits, is ignored.
     void applyChange(const CAudioParamChange& change);
     // Whether a change stays within what a storage holds: element counts not negative, at most
-    // 2^24 components reached (first element + count, times the element size), values present.
+    // 2^20 components reached (first element + count, times the element size), values present.
     static bool isWithinLimits(const CAudioParamChange& change) noexcept;
     // Limits every value to its component's range (given in either order).
     void clampToRange(const CAudioParamInfo& info);

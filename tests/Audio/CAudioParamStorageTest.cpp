@@ -319,12 +319,12 @@ TEST(CAudioParamStorage, DamagedChangeFormsFail) {
         {"unknown data type", LeBytes().i32(0).i32(0).i32(1).i32(0).i32(1).i32(5).i32(0).i32(0)},
         {"values cut short", LeBytes().i32(0).i32(0).i32(2).i32(0).i32(1).i32(0).i32(0).i32(0).f64(1)},
         {"negative first element", LeBytes().i32(0).i32(-3).i32(1).i32(0).i32(1).i32(0).i32(0).i32(0).f64(1)},
-        // Elements reached beyond what a storage holds (2^24 components), whatever the count.
-        {"first element beyond the limit", LeBytes().i32(0).i32(1 << 24).i32(1).i32(0).i32(1).i32(0).i32(0).i32(0).f64(1)},
+        // Elements reached beyond what a storage holds (2^20 components), whatever the count.
+        {"first element beyond the limit", LeBytes().i32(0).i32(1 << 20).i32(1).i32(0).i32(1).i32(0).i32(0).i32(0).f64(1)},
         {"first element plus count overflows",
          LeBytes().i32(0).i32(0x7FFFFFFF).i32(1).i32(0).i32(1).i32(0).i32(0).i32(0).f64(1)},
         {"reach times element size beyond the limit",
-         LeBytes().i32(0).i32(1 << 23).i32(1).i32(0).i32(2).i32(0).i32(0).i32(0).f64(1).f64(2)},
+         LeBytes().i32(0).i32(1 << 19).i32(1).i32(0).i32(2).i32(0).i32(0).i32(0).f64(1).f64(2)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

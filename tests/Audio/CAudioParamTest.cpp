@@ -125,9 +125,9 @@ TEST_F(CAudioParamFixture, ChangeBeyondTheStorageLimitsIsDroppedWithoutGapFillOr
     const int before = collector.pendingCount();
     const std::vector<double> values{7, 8};
     struct Case { int firstElement, count; };
-    // At most 2^24 components: a gap fill up to a far element would allocate gigabytes, and
+    // At most 2^20 components: a gap fill up to a far element would allocate gigabytes, and
     // first + count could overflow.
-    for (const Case& c : {Case{1 << 24, 1}, Case{(1 << 23) + 1, 1 << 23}, Case{0x7FFFFFFF, 2}, Case{-1, 1},
+    for (const Case& c : {Case{1 << 20, 1}, Case{(1 << 19) + 1, 1 << 19}, Case{0x7FFFFFFF, 2}, Case{-1, 1},
                           Case{0, -1}}) {
         SCOPED_TRACE(std::to_string(c.firstElement) + " + " + std::to_string(c.count));
         CAudioParamChange change = floatChange(0, 0, values);
@@ -141,7 +141,7 @@ TEST_F(CAudioParamFixture, ChangeBeyondTheStorageLimitsIsDroppedWithoutGapFillOr
     // An element size of 2 halves the reach.
     CAudioParamChange wide = floatChange(0, 0, values);
     wide.elementSize = 2;
-    wide.firstElement = 1 << 23;
+    wide.firstElement = 1 << 19;
     wide.count = 1;
     param->applyChange(wide, nullptr, {});
     EXPECT_EQ(collector.pendingCount(), before);
