@@ -106,7 +106,7 @@ TEST_F(CAttrDoublerTest, UnnamedChildrenTheirChildrenAndSharedObjectsAreWritten)
         {"below an unnamed", inner}, {"shared", inShared}};
     for (const auto& [what, target] : targets) {
         SCOPED_TRACE(what);
-        const CAttrValue* x = target->attrs().findValue("x");
+        CAttrValue* x = target->attrs().findValue("x");
         ASSERT_NE(x, nullptr);
         EXPECT_EQ(str(x->asText()), "6");
     }
