@@ -1,30 +1,44 @@
 #include "support/InterfaceTestTree.h"
 
+#include "Audio/CAudioEnv.h"
 #include "Audio/CAudioParam.h"
+#include "Audio/Viz/CAudioVizCollector.h"
+#include "Audio/Viz/VizCreators.h"
 #include "Core/CCreatorRegistry.h"
 #include "Core/CEventRegistry.h"
 #include "Core/CMemoryReader.h"
 #include "Core/CObjectScheme.h"
 #include "Core/CTimerQueued.h"
+#include "Other/Interface/CParamInterfaceMessageWriter.h"
 #include "Other/Interface/InterfaceCreators.h"
+#include "support/GraphTestSupport.h"
 
 #include <sstream>
+#include <string>
 
 namespace tal {
 
 void CGestureRecordingBase::initTestScheme(CObjectScheme* scheme) {
     CParamInterfaceBase::initScheme(scheme);
-    CEventHandler& recorder = scheme->addEventHandler(CString("record-payload"));
-    recorder.plain = [](CObject* object) -> CError* {
-        auto* self = static_cast<CGestureRecordingBase*>(object);
-        CMemoryReader& in = self->messageReader();
-        std::vector<std::uint8_t> bytes(std::size_t(in.getRemainingSize()));
-        CError* error = in.read(bytes.data(), std::int32_t(bytes.size()));
-        self->payloads.push_back(std::move(bytes));
-        return error;
+    scheme->addEventHandler(CString("record-payload")).plain = [](CObject* object) -> CError* {
+        static_cast<CGestureRecordingBase*>(object)->keepPayload();
+        return nullptr;
     };
-    // The base applies no resets yet; the tests read what the client sends.
-    scheme->addEventHandler(CString("reset-param")) = recorder;
+}
+
+void CGestureRecordingBase::keepPayload() {
+    CMemoryReader& in = messageReader();
+    const std::int32_t start = in.position();
+    std::vector<std::uint8_t> bytes(std::size_t(in.getRemainingSize()));
+    CError* error = in.read(bytes.data(), std::int32_t(bytes.size()));
+    delete error;  // the size was just measured
+    payloads.push_back(std::move(bytes));
+    delete in.setPosition(std::uint64_t(start));
+}
+
+CError* CGestureRecordingBase::onResetParam() {
+    keepPayload();
+    return CParamInterfaceBase::onResetParam();
 }
 
 void CGestureRecordingBase::beginParamGesture(CAudioParam* param, std::int32_t group, std::int32_t element) {
@@ -78,6 +92,7 @@ void CInterfaceTestTree::SetUp() {
         CCreatorRegistry& registry = CCreatorRegistry::instance();
         registry.registerTable(timers);
         registry.registerTable(kInterfaceCreatorTable);
+        registry.registerTable(kVizCreatorTable);
         return registry.registerTable(table) == 0 &&
                registry.find(CString("other:param-interface-client-connector-uni")) != nullptr;
     }();
@@ -94,12 +109,31 @@ void CInterfaceTestTree::SetUp() {
     baseConnector = dynamic_cast<CParamInterfaceBaseConnectorUni*>(object);
     ASSERT_EQ(takeMessage(CParamTestTree::build(object, plugin, "test:param-collector", "param-collector", {})), "");
     collector = dynamic_cast<CTestParamCollector*>(object);
-    ASSERT_EQ(takeMessage(CParamTestTree::build(object, plugin, "test:interface-base", "interface-base",
+    const bool audioBase = std::string(baseTag()) == "audio:interface-base";
+    if (audioBase) {
+        ASSERT_TRUE(test::registerGraphTags());
+        ASSERT_EQ(takeMessage(CParamTestTree::build(object, params->audio(), "audio:param", "param-enable-viz",
+                                                    {{"element-size", "1"},
+                                                     {"converter", "shared::audio.paramcvt.enum-enable"},
+                                                     {"min-values", "0"},
+                                                     {"max-values", "1"},
+                                                     {"def-values", "0"}})), "");
+        ASSERT_EQ(takeMessage(CParamTestTree::build(object, plugin, "audio:audio-env", "audio-env", {})), "");
+        env = dynamic_cast<CAudioEnv*>(object);
+        ASSERT_EQ(takeMessage(CParamTestTree::build(object, plugin, "audio:viz-collector", "viz-collector",
+                                                    {{"env", "^audio-env"}})), "");
+        vizCollector = dynamic_cast<CAudioVizCollector*>(object);
+        ASSERT_NE(vizCollector, nullptr);
+        vizCollector->setParamCollector(collector);
+    }
+    ASSERT_EQ(takeMessage(CParamTestTree::build(object, plugin, baseTag(), "interface-base",
                                                 {{"base-connector", "^interface-base-connector"},
                                                  {"param-collector", "^param-collector"},
+                                                 {"viz-collector", audioBase ? "^viz-collector" : ""},
                                                  {"undo-count-max", "32"}})), "");
+    interfaceBase = dynamic_cast<CParamInterfaceBase*>(object);
+    ASSERT_NE(interfaceBase, nullptr);
     base = dynamic_cast<CGestureRecordingBase*>(object);
-    ASSERT_NE(base, nullptr);
     ASSERT_EQ(takeMessage(root->setPtrAttr(CString("BaseConnectorRootPtr"), &audioRoot, false)), "");
 }
 
@@ -169,6 +203,19 @@ CAudioParamChange CInterfaceTestTree::floatChange(int group, int first, const st
     change.elementSize = elementSize;
     change.values = values.data();
     return change;
+}
+
+bool CInterfaceTestTree::sendAs(CParamInterfaceClient* client, CParamInterfaceMessageWriter& writer) {
+    CByteBuffer message;
+    writer.moveTo(message);
+    return client->clientConnector()->sendToBase(message);
+}
+
+std::vector<std::uint8_t> CInterfaceTestTree::takeBytes(std::int32_t clientId) {
+    CByteBuffer message;
+    if (!baseConnector->takeBaseData(clientId, message))
+        return {};
+    return std::vector<std::uint8_t>(message.data(), message.data() + message.size());
 }
 
 std::vector<std::string> CInterfaceTestTree::queuedNames(std::int32_t clientId) {

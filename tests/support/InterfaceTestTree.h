@@ -19,7 +19,10 @@
 
 namespace tal {
 
+class CAudioEnv;
 class CAudioParam;
+class CParamInterfaceMessageWriter;
+class CAudioVizCollector;
 
 // The parameter collector of an audio tree as an object of the tree ("test:param-collector"),
 // created without an audio environment (the collector then uses its own processing lock).
@@ -29,11 +32,14 @@ public:
 };
 
 // A base that records the edit gestures it is told of ("test:interface-base"), as "+name g e" and
-// "-name g e", into `gestures` or the journal a test points it at (which outlives the base). Its
-// events "record-payload" and "reset-param" keep the payload bytes of a message ("payloads").
+// "-name g e", into `gestures` or the journal a test points it at (which outlives the base). The
+// payload bytes of "record-payload" and "reset-param" messages are kept ("payloads"); resets are
+// then applied as usual.
 class CGestureRecordingBase : public CParamInterfaceBase {
 public:
     static void initTestScheme(CObjectScheme* scheme);
+    CError* onResetParam() override;
+    void keepPayload();
     void beginParamGesture(CAudioParam* param, std::int32_t group, std::int32_t element) override;
     void endParamGesture(CAudioParam* param, std::int32_t group, std::int32_t element) override;
     std::vector<std::string> gestures;
@@ -58,6 +64,10 @@ public:
 // shared tree from CParamTestTree, and the client timers on a pumped main loop.
 class CInterfaceTestTree : public CEventTestTree {
 protected:
+    // The tag of the base that SetUp builds as "plugin.interface-base". "audio:interface-base" also
+    // gets an audio environment ("plugin.audio-env") and a visualisation collector
+    // ("plugin.viz-collector") that works on the parameter collector.
+    virtual const char* baseTag() const { return "test:interface-base"; }
     void SetUp() override;
     void TearDown() override;
 
@@ -74,6 +84,10 @@ protected:
     CAudioParam* addParam(const char* name, const char* defaults, int elementSize = 1, bool storable = true);
     // A float change of consecutive elements.
     static CAudioParamChange floatChange(int group, int first, const std::vector<double>& values, int elementSize = 1);
+    // Sends a hand-built request as the client; false when the audio side reported an error.
+    static bool sendAs(CParamInterfaceClient* client, CParamInterfaceMessageWriter& writer);
+    // The oldest message waiting for a client, taken out, as bytes (empty when none waits).
+    std::vector<std::uint8_t> takeBytes(std::int32_t clientId);
     // The messages waiting for a client, each decoded to its event name.
     std::vector<std::string> queuedNames(std::int32_t clientId);
 
@@ -83,7 +97,10 @@ protected:
     CObject* plugin = nullptr;
     CParamInterfaceBaseConnectorUni* baseConnector = nullptr;
     CTestParamCollector* collector = nullptr;
-    CGestureRecordingBase* base = nullptr;
+    CGestureRecordingBase* base = nullptr;      // null unless the base is a "test:interface-base"
+    CParamInterfaceBase* interfaceBase = nullptr;
+    CAudioEnv* env = nullptr;
+    CAudioVizCollector* vizCollector = nullptr;
     std::vector<std::unique_ptr<CAudioParamInfo>> infos;
 };
 

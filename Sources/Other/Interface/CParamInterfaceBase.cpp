@@ -6,11 +6,15 @@
 #include "Audio/CAudioParamCollector.h"
 #include "Audio/CAudioParamInfo.h"
 #include "Audio/CAudioParamLock.h"
+#include "Audio/CAudioParamRegistry.h"
 #include "Audio/CAudioParamStorage.h"
 #include "Audio/CAudioParamUndoRecord.h"
+#include "Core/CArray.h"
 #include "Core/CByteBuffer.h"
 #include "Core/CError.h"
 #include "Core/CObjectScheme.h"
+#include "Core/CWriteSeqBuffer.h"
+#include "Core/Log.h"
 #include "Other/Interface/CParamInterfaceBaseConnector.h"
 #include "Other/Interface/CParamInterfaceMessageWriter.h"
 #include "Other/Interface/ParamInterfaceScheme.h"
@@ -30,9 +34,25 @@ void CParamInterfaceBase::initScheme(CObjectScheme* scheme) {
     addProtocolEvent<B, &B::onListenParam>(scheme, "listen-param");
     addProtocolEvent<B, &B::onUnlistenParam>(scheme, "unlisten-param");
     addProtocolEvent<B, &B::onChangeParam>(scheme, "change-param");
+    addProtocolEvent<B, &B::onResetParam>(scheme, "reset-param");
+    addProtocolEvent<B, &B::onListenRegistry>(scheme, "listen-registry");
+    addProtocolEvent<B, &B::onUnlistenRegistry>(scheme, "unlisten-registry");
+    addProtocolEvent<B, &B::onSetCurrentProgram>(scheme, "set-current-program");
+    addProtocolEvent<B, &B::onRenamePreset>(scheme, "rename-preset");
+    addProtocolEvent<B, &B::onActivateFactoryPreset>(scheme, "activate-factory-preset");
+    addProtocolEvent<B, &B::onActivatePreset>(scheme, "activate-preset");
+    addProtocolEvent<B, &B::onRequestPreset>(scheme, "request-preset");
+    addProtocolEvent<B, &B::onRequestBank>(scheme, "request-bank");
+    addProtocolEvent<B, &B::onSetDefaultPreset>(scheme, "set-default-preset");
+    addProtocolEvent<B, &B::onActivateDefaultPreset>(scheme, "activate-default-preset");
+    addProtocolEvent<B, &B::onExchangeShadowPreset>(scheme, "exchange-shadow-preset");
+    addProtocolEvent<B, &B::onUpdateShadowPreset>(scheme, "update-shadow-preset");
 }
 
 CParamInterfaceBase::~CParamInterfaceBase() {
+    for (auto* node = mRegistryListeners.first(); node != nullptr; node = mRegistryListeners.next(node))
+        delete node->value;
+    mRegistryListeners.clear();
     mParamListeners.clear();
     for (auto* node = mOpenUndo.first(); node != nullptr; node = mOpenUndo.next(node))
         delete node->value;
@@ -60,6 +80,8 @@ void CParamInterfaceBase::releaseLinks() {
     }
     for (auto* node = mParamListeners.first(); node != nullptr; node = mParamListeners.next(node))
         node->value.detach();
+    for (auto* node = mRegistryListeners.first(); node != nullptr; node = mRegistryListeners.next(node))
+        node->value->detach();
     if (mBaseConnector != nullptr)
         mBaseConnector->setBase(nullptr);
     CAudioParamUndo::releaseLinks();
@@ -112,8 +134,29 @@ void CParamInterfaceBase::discardOpenUndo(std::int32_t clientId) {
 }
 
 void CParamInterfaceBase::onClientGone(std::int32_t clientId) {
-    std::lock_guard<std::recursive_mutex> guard(getLock());
-    discardOpenUndo(clientId);
+    // Nothing of a client that went away can reach it any more: its open records end their
+    // gestures, and its parameter and registry listenings end as if it had unlistened them.
+    CArray<CRegistryListener*> gone;
+    {
+        std::lock_guard<std::recursive_mutex> guard(getLock());
+        discardOpenUndo(clientId);
+        for (auto* node = mParamListeners.first(); node != nullptr;) {
+            auto* next = mParamListeners.next(node);
+            if ((node->key >> 16) == clientId)
+                mParamListeners.removeNode(node);
+            node = next;
+        }
+        for (auto* node = mRegistryListeners.first(); node != nullptr;) {
+            auto* next = mRegistryListeners.next(node);
+            if ((node->key >> 16) == clientId) {
+                gone.add(node->value);
+                mRegistryListeners.removeNode(node);
+            }
+            node = next;
+        }
+    }
+    for (CRegistryListener* listener : gone)
+        delete listener;  // detaches under the registry's preset lock, outside the undo lock
 }
 
 CError* CParamInterfaceBase::onCreateUndoData() {
@@ -310,7 +353,43 @@ CError* CParamInterfaceBase::onChangeParam() {
                 beginParamGesture(param, change.group, e);
         }
     }
+    // An edit of values makes the presets that hold the parameter read "User". A format change
+    // (group 9999) edits no values of a group, and would turn the name parameter's own format into
+    // that text.
+    if (change.group >= 0 && change.group != CAudioParamChange::kFormatGroup)
+        param->markOwnerPresetsUser(&lock, change.group, record);
     param->applyChange(change, &lock, CAudioParamContext{record, nullptr, false});
+    return nullptr;
+}
+
+CError* CParamInterfaceBase::onResetParam() {
+    CMemoryReader& in = messageReader();
+    std::int32_t handle = 0, group = 0, element = 0, undoId = 0, firstElement = 0;
+    CError* error = in.read32(handle);
+    if (error == nullptr) error = in.read32(group);
+    if (error == nullptr) error = in.read32(element);
+    if (error == nullptr) error = in.read32(undoId);
+    if (error == nullptr) error = in.read32(firstElement);
+    if (error != nullptr)
+        return traceError(error, getFullName());
+
+    // A reset of one element first fills the group up to it; an element far beyond any real
+    // parameter would make that fill run for minutes and flood the editors.
+    if (element > kMaxResetElement)
+        return nullptr;
+    std::lock_guard<std::recursive_mutex> guard(getLock());
+    auto* node = mParamListeners.find(handle);
+    if (node == nullptr)
+        return nullptr;
+    CAudioParam* param = node->value.param();
+    CAudioParamLock lock(param);
+    if (param->getInfo() == nullptr)
+        return nullptr;
+    // Every step is an ordinary change: listeners report it and an open record captures it. No
+    // gesture begins: a reset is one click, not a drag.
+    auto* open = mOpenUndo.find(undoId);
+    param->resetValues(group, element, &lock, CAudioParamContext{open != nullptr ? open->value : nullptr, nullptr, false},
+                       firstElement != 0);
     return nullptr;
 }
 
@@ -341,7 +420,269 @@ void CParamInterfaceBase::sendMessage(std::int32_t clientId, CParamInterfaceMess
         mBaseConnector->sendToClient(clientId, message);
 }
 
+// --- registries ---
+
+void CParamInterfaceBase::CRegistryListener::onRegistryUpdate(CAudioParamRegistry*, const void*) {
+    // Only the session names change after listening; the factory bank never does.
+    mBase->sendRegistryNames(*mRegistry, mHandle, 0);
+}
+
+void CParamInterfaceBase::CRegistryListener::attach() {
+    if (!mAttached && mRegistry != nullptr) {
+        mRegistry->addListener(this);
+        mAttached = true;
+    }
+}
+
+void CParamInterfaceBase::CRegistryListener::detach() {
+    if (mAttached) {
+        // Notifications run under the preset lock: holding it, none is running while we leave.
+        std::lock_guard<std::recursive_mutex> presetLock(mRegistry->getPresetLock());
+        mRegistry->removeListener(this);
+        mAttached = false;
+    }
+}
+
+CAudioParamRegistry* CParamInterfaceBase::findRegistry(const CString& name) const {
+    const CObject* top = root() != nullptr ? root() : this;
+    auto* registry = dynamic_cast<CAudioParamRegistry*>(top->findObject(name));
+    // Only a registry of this instance, named by its full name (not "shared::" or a relative path).
+    if (registry == nullptr || registry->getFullName() != name)
+        return nullptr;
+    const CObject* registryTop = registry->root() != nullptr ? registry->root() : registry;
+    return registryTop == top ? registry : nullptr;
+}
+
+CError* CParamInterfaceBase::getRegistry(std::int32_t handle, CAudioParamRegistry*& registry) {
+    registry = nullptr;
+    std::lock_guard<std::recursive_mutex> guard(getLock());
+    auto* node = mRegistryListeners.find(handle);
+    if (node == nullptr)
+        return newError("@talstr_CParamInterfaceBase_getRegistry_NoParamRegistry No param registry object '%1' found.",
+                        getFullName(), CString(handle));
+    registry = node->value->registry();
+    if (registry == nullptr)
+        return newError("@talstr_CParamInterfaceBase_getRegistry_ParamRegistryNULL Param registry object '%1' is NULL.",
+                        getFullName(), CString(handle));
+    return nullptr;
+}
+
+CError* CParamInterfaceBase::readRegistryHandle(std::int32_t& handle, CAudioParamRegistry*& registry) {
+    registry = nullptr;
+    if (CError* error = messageReader().read32(handle))
+        return traceError(error, getFullName());
+    if (CError* error = getRegistry(handle, registry))
+        return traceError(error, getFullName());
+    return nullptr;
+}
+
+CError* CParamInterfaceBase::readRegistryCommand(CAudioParamRegistry*& registry, std::int32_t& value) {
+    std::int32_t handle = 0;
+    if (CError* error = readRegistryHandle(handle, registry))
+        return traceError(error, getFullName());
+    if (CError* error = messageReader().read32(value))
+        return traceError(error, getFullName());
+    return nullptr;
+}
+
+void CParamInterfaceBase::sendRegistryNames(CAudioParamRegistry& registry, std::int32_t handle, std::int32_t kind) {
+    if (kind != 0 && !registry.isMaster())
+        return;
+    CStringList names;
+    int current = -1;
+    registry.getPresetNames(kind != 0, names, current);
+    CParamInterfaceMessageWriter writer("update-registry");
+    writer.i32(handle);
+    writer.i32(kind);
+    writer.string(registry.getId());
+    writer.i32(current);
+    writer.i32(names.count());
+    for (int i = 0; i < names.count(); ++i)
+        writer.string(names[i]);
+    sendMessage(handle >> 16, writer);
+}
+
+void CParamInterfaceBase::sendRegistryUpdate(std::int32_t handle, std::int32_t kind) {
+    CAudioParamRegistry* registry = nullptr;
+    if (CError* error = getRegistry(handle, registry)) {
+        delete error;  // a handle without registry has nothing to announce
+        return;
+    }
+    sendRegistryNames(*registry, handle, kind);
+}
+
+CError* CParamInterfaceBase::onListenRegistry() {
+    CMemoryReader& in = messageReader();
+    CString name;
+    std::int32_t handle = 0;
+    CError* error = in.readString(name);
+    if (error == nullptr) error = in.read32(handle);
+    if (error != nullptr)
+        return traceError(error, getFullName());
+    CAudioParamRegistry* registry = findRegistry(name);
+    {
+        std::lock_guard<std::recursive_mutex> guard(getLock());
+        bool added = false;
+        auto* node = mRegistryListeners.findOrAdd(handle, &added);
+        if (!added)
+            return nullptr;  // a known handle: no second listening, no names
+        // A name that matches no registry still takes the handle: its requests then fail.
+        node->value = new CRegistryListener(this, registry, handle);
+        node->value->attach();
+    }
+    // The names are read under the registry's preset lock, which must not be taken inside the undo
+    // lock (the registry takes them the other way round).
+    if (registry != nullptr) {
+        sendRegistryNames(*registry, handle, 0);
+        sendRegistryNames(*registry, handle, 1);
+    }
+    return nullptr;
+}
+
+CError* CParamInterfaceBase::onUnlistenRegistry() {
+    std::int32_t handle = 0;
+    if (CError* error = messageReader().read32(handle))
+        return traceError(error, getFullName());
+    CRegistryListener* listener = nullptr;
+    {
+        std::lock_guard<std::recursive_mutex> guard(getLock());
+        if (auto* node = mRegistryListeners.find(handle)) {
+            listener = node->value;
+            mRegistryListeners.removeNode(node);
+        }
+    }
+    delete listener;  // detaches under the registry's preset lock, outside the undo lock
+    return nullptr;
+}
+
+CError* CParamInterfaceBase::onSetCurrentProgram() {
+    CAudioParamRegistry* registry = nullptr;
+    std::int32_t index = 0;
+    if (CError* error = readRegistryCommand(registry, index))
+        return traceError(error, getFullName());
+    registry->setCurrentProgram(index, this);
+    return nullptr;
+}
+
+CError* CParamInterfaceBase::onRenamePreset() {
+    CAudioParamRegistry* registry = nullptr;
+    std::int32_t index = 0;
+    CString name;
+    if (CError* error = readRegistryCommand(registry, index))
+        return traceError(error, getFullName());
+    if (CError* error = messageReader().readString(name))
+        return traceError(error, getFullName());
+    registry->renamePreset(index, name, this);
+    return nullptr;
+}
+
+CError* CParamInterfaceBase::onActivateFactoryPreset() {
+    CAudioParamRegistry* registry = nullptr;
+    std::int32_t index = 0;
+    if (CError* error = readRegistryCommand(registry, index))
+        return traceError(error, getFullName());
+    registry->activateFactoryPreset(index);
+    return nullptr;
+}
+
+CError* CParamInterfaceBase::onActivatePreset() {
+    CAudioParamRegistry* registry = nullptr;
+    std::int32_t group = 0;
+    if (CError* error = readRegistryCommand(registry, group))
+        return traceError(error, getFullName());
+    if (CError* error = registry->activatePreset(messageReader(), false, group))
+        return traceError(error, getFullName());
+    return nullptr;
+}
+
+template <class Write>
+void CParamInterfaceBase::sendRegistryData(std::int32_t handle, std::int32_t requestId, std::int32_t kind,
+                                           Write&& write) {
+    // The record is built apart, so that a registry that fails half-way leaves no partial record in
+    // the reply: the client then sees a reply without record.
+    CWriteSeqBuffer record;
+    CByteBuffer bytes;
+    if (CError* error = write(record)) {
+        reportError(&error);
+    } else {
+        record.moveTo(bytes);
+    }
+    CParamInterfaceMessageWriter writer("registry-data");
+    writer.i32(handle);
+    writer.i32(requestId);
+    writer.i32(kind);
+    if (!bytes.isEmpty())
+        writer.check(writer.stream().write(bytes.data(), bytes.size()));
+    sendMessage(handle >> 16, writer);
+}
+
+CError* CParamInterfaceBase::onRequestPreset() {
+    CMemoryReader& in = messageReader();
+    std::int32_t handle = 0, requestId = 0, factory = 0, index = 0, group = 0;
+    CError* error = in.read32(handle);
+    if (error == nullptr) error = in.read32(requestId);
+    if (error == nullptr) error = in.read32(factory);
+    if (error == nullptr) error = in.read32(index);
+    if (error == nullptr) error = in.read32(group);
+    if (error != nullptr)
+        return traceError(error, getFullName());
+    CAudioParamRegistry* registry = nullptr;
+    if (CError* missing = getRegistry(handle, registry))
+        return traceError(missing, getFullName());
+    sendRegistryData(handle, requestId, 1, [&](COutputStream& out) {
+        return registry->acquirePreset(factory != 0, index, group, out);
+    });
+    return nullptr;
+}
+
+CError* CParamInterfaceBase::onRequestBank() {
+    CMemoryReader& in = messageReader();
+    std::int32_t handle = 0, requestId = 0, factory = 0;
+    CError* error = in.read32(handle);
+    if (error == nullptr) error = in.read32(requestId);
+    if (error == nullptr) error = in.read32(factory);
+    if (error != nullptr)
+        return traceError(error, getFullName());
+    CAudioParamRegistry* registry = nullptr;
+    if (CError* missing = getRegistry(handle, registry))
+        return traceError(missing, getFullName());
+    sendRegistryData(handle, requestId, 0, [&](COutputStream& out) { return registry->acquireBank(factory != 0, out); });
+    return nullptr;
+}
+
+template <class Operation>
+CError* CParamInterfaceBase::runOnRegistry(Operation&& operation) {
+    std::int32_t handle = 0;
+    CAudioParamRegistry* registry = nullptr;
+    if (CError* error = readRegistryHandle(handle, registry))
+        return traceError(error, getFullName());
+    operation(*registry);
+    return nullptr;
+}
+
+CError* CParamInterfaceBase::onSetDefaultPreset() {
+    // The registry reads the preset record that follows the handle; an unreadable one changes nothing.
+    return runOnRegistry([&](CAudioParamRegistry& registry) { registry.setDefaultPreset(messageReader()); });
+}
+
+CError* CParamInterfaceBase::onActivateDefaultPreset() {
+    return runOnRegistry([](CAudioParamRegistry& registry) { registry.resetToDefaults(); });
+}
+
+CError* CParamInterfaceBase::onExchangeShadowPreset() {
+    return runOnRegistry([](CAudioParamRegistry& registry) { registry.exchangeShadowPreset(); });
+}
+
+CError* CParamInterfaceBase::onUpdateShadowPreset() {
+    return runOnRegistry([](CAudioParamRegistry& registry) { registry.updateShadowPreset(); });
+}
+
 // --- queries ---
+
+int CParamInterfaceBase::registryListenerCount() {
+    std::lock_guard<std::recursive_mutex> guard(getLock());
+    return mRegistryListeners.count();
+}
 
 int CParamInterfaceBase::openUndoCount() {
     std::lock_guard<std::recursive_mutex> guard(getLock());

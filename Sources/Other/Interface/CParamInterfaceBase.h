@@ -1,5 +1,6 @@
 #pragma once
 #include "Audio/CAudioParamListener.h"
+#include "Audio/CAudioParamRegistryListener.h"
 #include "Audio/CAudioParamUndo.h"
 #include "Core/CObject.h"
 #include "Core/CSortedMap.h"
@@ -15,6 +16,7 @@ namespace tal {
 class CAudioParam;
 class CAudioParamCollector;
 class CAudioParamInfo;
+class CAudioParamRegistry;
 class CAudioParamUndoRecord;
 class CObjectScheme;
 class CParamInterfaceBaseConnector;
@@ -32,6 +34,9 @@ struct CAudioParamChange;
 // under that parameter's lock, and take only the connector's queue lock.
 class CParamInterfaceBase : public CAudioParamUndo, public CParamInterfaceEndpoint {
 public:
+    // The highest element that "reset-param" resets; a reset beyond it is ignored.
+    static constexpr std::int32_t kMaxResetElement = 65535;
+
     static CObject* create();
     static void initScheme(CObjectScheme* scheme);
     ~CParamInterfaceBase() override;
@@ -59,6 +64,19 @@ public:
     [[nodiscard]] virtual CError* onListenParam();
     [[nodiscard]] virtual CError* onUnlistenParam();
     [[nodiscard]] virtual CError* onChangeParam();
+    [[nodiscard]] virtual CError* onResetParam();
+    [[nodiscard]] virtual CError* onListenRegistry();
+    [[nodiscard]] virtual CError* onUnlistenRegistry();
+    [[nodiscard]] virtual CError* onSetCurrentProgram();
+    [[nodiscard]] virtual CError* onRenamePreset();
+    [[nodiscard]] virtual CError* onActivateFactoryPreset();
+    [[nodiscard]] virtual CError* onActivatePreset();
+    [[nodiscard]] virtual CError* onRequestPreset();
+    [[nodiscard]] virtual CError* onRequestBank();
+    [[nodiscard]] virtual CError* onSetDefaultPreset();
+    [[nodiscard]] virtual CError* onActivateDefaultPreset();
+    [[nodiscard]] virtual CError* onExchangeShadowPreset();
+    [[nodiscard]] virtual CError* onUpdateShadowPreset();
 
     // --- replies ---
     // "update-param-info" to the client of the handle: the info (when given) and the change (when given).
@@ -67,9 +85,21 @@ public:
     void sendParamUpdate(std::int32_t handle, const CAudioParamChange& change);
     // "update-undo-history" to one client, or to every client with -1.
     void sendUndoHistory(std::int32_t clientId);
+    // "update-registry" of the session names (kind 0) or the factory names (kind 1, master
+    // registries only) to the client of the registry handle; nothing for a handle that names no
+    // registry.
+    void sendRegistryUpdate(std::int32_t handle, std::int32_t kind);
+
+    // --- registries ---
+    // The registry of a registry handle. Errors: no listener for the handle; a listener whose
+    // "listen-registry" named no registry.
+    [[nodiscard]] CError* getRegistry(std::int32_t handle, CAudioParamRegistry*& registry);
+    // Reads a registry handle from the message reader and resolves it.
+    [[nodiscard]] CError* readRegistryHandle(std::int32_t& handle, CAudioParamRegistry*& registry);
 
     // --- clients ---
-    // A client connector went away: its open undo records end their gestures and are discarded.
+    // A client connector went away: its open undo records end their gestures and are discarded, and
+    // its parameter and registry listeners are removed.
     void onClientGone(std::int32_t clientId);
 
     // --- queries ---
@@ -78,6 +108,7 @@ public:
     // Open undo records and parameter listeners (tests and diagnostics).
     int openUndoCount();
     int paramListenerCount();
+    int registryListenerCount();
 
     // The gesture key of an element: group in the low 8 bits, element above. Gestures are begun
     // only for keys that decode to the same (group, element): 0 <= group < 256, 0 <= element < 2^23.
@@ -110,6 +141,42 @@ private:
         bool mAttached = false;
     };
 
+    // One registry handle of one client: the registry's change notifications become
+    // "update-registry" of the session names. Notifications run under the registry's preset lock,
+    // on any thread; detaching takes that lock, so none runs once detach returns.
+    class CRegistryListener final : public CAudioParamRegistryListener {
+    public:
+        CRegistryListener(CParamInterfaceBase* base, CAudioParamRegistry* registry, std::int32_t handle)
+            : mBase(base), mRegistry(registry), mHandle(handle) {}
+        ~CRegistryListener() override { detach(); }
+        void onRegistryUpdate(CAudioParamRegistry* registry, const void* sender) override;
+        void attach();
+        // Not under the undo lock: the registry takes that lock inside its preset lock.
+        void detach();
+        CAudioParamRegistry* registry() const noexcept { return mRegistry; }
+
+    private:
+        CParamInterfaceBase* mBase;
+        CAudioParamRegistry* mRegistry;   // null when the name named no registry
+        std::int32_t mHandle;
+        bool mAttached = false;
+    };
+
+    // Writes and sends "update-registry" for a resolved registry; takes the preset lock, never the
+    // undo lock.
+    void sendRegistryNames(CAudioParamRegistry& registry, std::int32_t handle, std::int32_t kind);
+    // The registry that a full object name designates in this instance's tree, or null.
+    CAudioParamRegistry* findRegistry(const CString& name) const;
+    // Reads a registry handle and runs operation(registry) on its registry.
+    template <class Operation>
+    [[nodiscard]] CError* runOnRegistry(Operation&& operation);
+    // Reads a registry handle and one i32 after it (a command's index or flag).
+    [[nodiscard]] CError* readRegistryCommand(CAudioParamRegistry*& registry, std::int32_t& value);
+    // "registry-data" for one request: the record written by write, or none when write fails
+    // (its error is logged).
+    template <class Write>
+    void sendRegistryData(std::int32_t handle, std::int32_t requestId, std::int32_t kind, Write&& write);
+
     // Calls endParamGesture for every gesture key that the record's entries hold, in parameter-name
     // and key order.
     void endUndoGestures(CAudioParamUndoRecord& record);
@@ -123,6 +190,7 @@ private:
     // The undo lock of the history guards both maps.
     CSortedMap<std::int32_t, CAudioParamUndoRecord*> mOpenUndo;  // owned records
     CSortedMap<std::int32_t, CParamListener> mParamListeners;
+    CSortedMap<std::int32_t, CRegistryListener*> mRegistryListeners;  // owned
 };
 
 } // namespace tal

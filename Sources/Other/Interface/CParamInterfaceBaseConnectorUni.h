@@ -18,8 +18,14 @@ class CParamInterfaceClientConnectorUni;
 // taking happen on the editor's thread. The queue lock is a spin lock held for pointer swaps (and
 // the client map edits of registration): message nodes and copies are made and freed outside it,
 // so queueing never waits for an editor.
+// A queue holds at most kMaxQueuedReplies messages: an editor that stops fetching (its timer no
+// longer runs) while parameters keep changing would otherwise grow memory without limit. When a
+// queue is full its oldest message is dropped; the editor's thread logs how many were dropped the
+// next time it takes data or leaves (never the thread that queues, which may be the audio thread).
 class CParamInterfaceBaseConnectorUni : public CParamInterfaceBaseConnector {
 public:
+    static constexpr std::int32_t kMaxQueuedReplies = 16384;
+
     static CObject* create();
     static void initScheme(CObjectScheme* scheme);
     ~CParamInterfaceBaseConnectorUni() override;
@@ -43,13 +49,22 @@ public:
     // --- queries ---
     // Messages waiting for the client; 0 for an unknown client.
     std::int32_t queuedCount(std::int32_t clientId);
+    // Messages of the client dropped from its full queue and not yet logged; 0 for an unknown client.
+    std::int32_t droppedCount(std::int32_t clientId);
     std::int32_t clientCount();
 
 private:
     struct CClientSlot {
         CParamInterfaceClientConnectorUni* client = nullptr;
         CParamInterfaceMessageQueue queue;
+        std::int32_t dropped = 0;   // dropped from the full queue since the last log line
     };
+
+    // Appends a node to a client's queue, the lock held; a full queue gives its oldest node to
+    // the caller, who frees it outside the lock. Null when nothing was dropped.
+    static CParamInterfaceMessageQueue::Node* pushBounded(CClientSlot& slot, CParamInterfaceMessageQueue::Node* node) noexcept;
+    // Logs the count of dropped replies of a client (not under the lock).
+    static void logDropped(std::int32_t clientId, std::int32_t dropped);
 
     CSpinLock mQueueLock;
     std::int32_t mClientCounter = -1;                    // under mQueueLock

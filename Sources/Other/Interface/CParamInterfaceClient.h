@@ -13,6 +13,8 @@ class CObjectScheme;
 class CParamInterfaceClientConnector;
 class CParamInterfaceMessageWriter;
 class CParamInterfaceParamListener;
+class CParamInterfaceRegistryListener;
+class CAudioPreset;
 struct CAudioParamChange;
 
 // The editor's end of the UI-audio protocol. Editor objects listen to audio parameters through
@@ -54,10 +56,34 @@ public:
     void setUndoHistoryPos(std::int32_t position);
     void requestUndoHistory();
 
+    // --- registries, programs and presets ---
+    // A new registry handle (stored into handle) for the registry's full object name; the listener
+    // (not owned) receives the replies, and its onRegistryListen runs once the audio side has
+    // queued the names.
+    void listenRegistry(const CString& name, CParamInterfaceRegistryListener* listener, std::int32_t& handle);
+    // Sends "unlisten-registry" for a handle that has an entry, and removes the entry.
+    void unlistenRegistry(std::int32_t handle);
+    void setCurrentProgram(std::int32_t handle, std::int32_t program);
+    void renamePreset(std::int32_t handle, std::int32_t preset, const CString& name);
+    void activateFactoryPreset(std::int32_t handle, std::int32_t preset);
+    // group -1: every channel group. False when the audio side refused the preset.
+    bool activatePreset(std::int32_t handle, const CAudioPreset& preset, std::int32_t group);
+    // preset -1: the current program; group -1: every channel group. Answered by onPresetData.
+    void requestPreset(std::int32_t handle, std::int32_t requestId, bool factory, std::int32_t preset,
+                       std::int32_t group);
+    // Answered by onBankData.
+    void requestBank(std::int32_t handle, std::int32_t requestId, bool factory);
+    void setDefaultPreset(std::int32_t handle, const CAudioPreset& preset);
+    void activateDefaultPreset(std::int32_t handle);
+    void exchangeShadowPreset(std::int32_t handle);
+    void updateShadowPreset(std::int32_t handle);
+
     // --- reply handlers: read the payload from the message reader ---
     [[nodiscard]] virtual CError* onUpdateUndoHistory();
     [[nodiscard]] virtual CError* onUpdateParamInfo();
     [[nodiscard]] virtual CError* onUpdateParam();
+    [[nodiscard]] virtual CError* onUpdateRegistry();
+    [[nodiscard]] virtual CError* onRegistryData();
 
     // --- queries ---
     std::int32_t clientId() const noexcept { return mClientId; }
@@ -66,6 +92,7 @@ public:
     const CStringList& undoHistoryNames() const noexcept { return mUndoNames; }
     std::int32_t undoHistoryPosition() const noexcept { return mUndoPosition; }
     int paramEntryCount() const noexcept { return mParamListeners.count(); }
+    int registryEntryCount() const noexcept { return mRegistryListeners.count(); }
 
 protected:
     // Hands a built request to the connector; false when the audio side reported an error.
@@ -81,6 +108,15 @@ private:
         CString name;
         CParamInterfaceParamListener* listener = nullptr;  // not owned
     };
+    struct CRegistryEntry {
+        CString name;
+        CParamInterfaceRegistryListener* listener = nullptr;  // not owned
+    };
+
+    // Sends a request whose only field is a registry handle.
+    void sendHandleRequest(const char* eventName, std::int32_t handle);
+    // Sends a request of a registry handle and one i32.
+    void sendHandleRequest(const char* eventName, std::int32_t handle, std::int32_t value);
 
     CParamInterfaceClientConnector* mConnector = nullptr;  // not owned
     CStringList mUndoNames;
@@ -88,6 +124,8 @@ private:
     std::int32_t mUndoCounter = 0;
     std::int32_t mParamHandleCounter = 0;
     CSortedMap<std::int32_t, CParamEntry> mParamListeners;
+    std::int32_t mRegistryHandleCounter = 0;
+    CSortedMap<std::int32_t, CRegistryEntry> mRegistryListeners;
 };
 
 } // namespace tal

@@ -2,6 +2,7 @@
 
 #include "Core/CByteBuffer.h"
 #include "Core/CError.h"
+#include "support/CLogCapture.h"
 #include "support/LeBytes.h"
 
 #include <gtest/gtest.h>
@@ -129,6 +130,44 @@ TEST_F(CParamInterfaceBaseConnectorUniTest, UnregisteringDeletesTheQueueAndLater
     EXPECT_EQ(drain(1), (std::vector<std::string>{"a:1", "b:2"}));
 }
 
+TEST_F(CParamInterfaceBaseConnectorUniTest, AFullQueueDropsItsOldestMessagesAndTheCountIsLoggedOnce) {
+    const std::int32_t limit = CParamInterfaceBaseConnectorUni::kMaxQueuedReplies;
+    connector->registerClient(nullptr);
+    connector->registerClient(nullptr);
+    for (std::int32_t i = 0; i < limit + 3; ++i) {
+        CByteBuffer m = message("n", i);
+        connector->sendToClient(0, m);
+    }
+    CByteBuffer m = message("n", limit + 3);
+    connector->sendToClient(-1, m);  // client 0 drops one more; client 1 has room
+    EXPECT_EQ(connector->queuedCount(0), limit);
+    EXPECT_EQ(connector->droppedCount(0), 4);
+    EXPECT_EQ(connector->queuedCount(1), 1);
+    EXPECT_EQ(connector->droppedCount(1), 0);
+    CLogCapture log;
+    const std::vector<std::string> first = drain(0, 1);
+    EXPECT_EQ(first, std::vector<std::string>{"n:4"});  // 0 to 3 went first
+    EXPECT_EQ(log.lines(), std::vector<std::string>{"4 replies to client 0 were dropped: its queue was full (" +
+                                                    std::to_string(limit) + " messages)."});
+    const std::vector<std::string> rest = drain(0);
+    ASSERT_EQ(rest.size(), std::size_t(limit - 1));
+    EXPECT_EQ(rest.back(), "n:" + std::to_string(limit + 3));
+    EXPECT_EQ(log.lines().size(), 1u);  // logged once
+    EXPECT_EQ(drain(1), std::vector<std::string>{"n:" + std::to_string(limit + 3)});
+}
+
+TEST_F(CParamInterfaceBaseConnectorUniTest, DropsNotYetLoggedAreLoggedWhenTheClientLeaves) {
+    connector->registerClient(nullptr);
+    for (std::int32_t i = 0; i < CParamInterfaceBaseConnectorUni::kMaxQueuedReplies + 2; ++i) {
+        CByteBuffer m = message("n", i);
+        connector->sendToClient(0, m);
+    }
+    CLogCapture log;
+    connector->unregisterClient(0);
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_EQ(log.lines()[0].rfind("2 replies to client 0 were dropped", 0), 0u) << log.lines()[0];
+}
+
 TEST_F(CParamInterfaceBaseConnectorUniTest, DeliveryWithoutBaseObjectFails) {
     LeBytes bytes;
     bytes.str("listen-param");
@@ -150,8 +189,12 @@ namespace {
 TEST_F(CParamInterfaceBaseConnectorUniTest, ConcurrentBroadcastAndRegistrationKeepRunsWhole) {
     std::atomic<bool> stop{false};
     std::atomic<int> sent{0};
+    std::atomic<std::int32_t> current{-1};
     std::thread producer([&] {
         for (int i = 0; !stop.load(); ++i) {
+            // Stay well below the queue limit: a dropped message would break the run.
+            while (!stop.load() && connector->queuedCount(current.load()) > 4096)
+                std::this_thread::yield();
             CByteBuffer m = message("n", i);
             connector->sendToClient(-1, m);
             sent.store(i + 1);
@@ -161,12 +204,13 @@ TEST_F(CParamInterfaceBaseConnectorUniTest, ConcurrentBroadcastAndRegistrationKe
     bool ok = true;
     for (int cycle = 0; cycle < 200 && ok; ++cycle) {
         const std::int32_t id = connector->registerClient(nullptr);
+        current.store(id);
         std::vector<int> seen;
         for (int round = 0; round < 4; ++round) {
             const int target = sent.load() + 5;
             while (sent.load() < target)
                 std::this_thread::yield();
-            for (const std::string& s : drain(id, 1000))
+            for (const std::string& s : drain(id))
                 seen.push_back(std::stoi(s.substr(2)));
         }
         connector->unregisterClient(id);

@@ -26,19 +26,7 @@ protected:
         ASSERT_NE(client, nullptr);
         tick();  // the undo history that init asked for
     }
-    // Sends a hand-built request as the client.
-    bool request(CParamInterfaceMessageWriter& writer) {
-        CByteBuffer message;
-        writer.moveTo(message);
-        return client->clientConnector()->sendToBase(message);
-    }
-    // The oldest message waiting for the client, taken out, as bytes.
-    std::vector<std::uint8_t> takeBytes(std::int32_t clientId) {
-        CByteBuffer message;
-        if (!baseConnector->takeBaseData(clientId, message))
-            return {};
-        return std::vector<std::uint8_t>(message.data(), message.data() + message.size());
-    }
+    bool request(CParamInterfaceMessageWriter& writer) { return sendAs(client, writer); }
     static std::vector<double> values(const CAudioParam* param, int group) {
         std::vector<double> out;
         for (int e = 0; e < param->getCurrent().getElementCount(group); ++e)
@@ -244,6 +232,63 @@ TEST_F(CParamInterfaceBaseTest, ReleasingTheAudioTreeEndsTheGesturesOfOpenRecord
     audioRoot->release();
     audioRoot = nullptr;
     EXPECT_EQ(journal, std::vector<std::string>{"-plugin.eq.gain 0 0"});
+}
+
+struct ResetCase {
+    const char* what;
+    std::int32_t group, element;
+    bool firstElement;
+    std::vector<std::vector<double>> expected;  // the values of groups 0, 1 and 2 afterwards
+};
+
+TEST_F(CParamInterfaceBaseTest, ResetsReturnGroupsOrElementsToTheirDefaults) {
+    const std::vector<ResetCase> cases = {
+        {"every group", -1, -1, false, {{1}, {2, 3}, {4}}},
+        {"one whole group", 1, -1, false, {{10}, {2, 3}, {40}}},
+        {"one element", 1, 1, false, {{10}, {20, 3}, {40}}},
+        {"one element from the first default", 1, 1, true, {{10}, {20, 1}, {40}}},
+        {"a group beyond the parameter's", 3, -1, false, {{10}, {20, 30}, {40}}},
+        {"an element beyond the reset limit", 1, CParamInterfaceBase::kMaxResetElement + 1, false,
+         {{10}, {20, 30}, {40}}},
+    };
+    CAudioParam* param = addParam("plugin.eq.gain", "1;2,3;4");
+    const std::int32_t handle = client->listenParam(CString("plugin.eq.gain"), &listener);
+    for (const ResetCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        change(handle, -1, floatChange(0, 0, {10}));
+        change(handle, -1, floatChange(1, 0, {20, 30}));
+        change(handle, -1, floatChange(2, 0, {40}));
+        client->resetParam(handle, c.group, c.element, -1, c.firstElement);
+        for (int g = 0; g < 3; ++g)
+            EXPECT_EQ(values(param, g), c.expected[std::size_t(g)]) << "group " << g;
+    }
+    EXPECT_TRUE(base->gestures.empty());  // a reset begins no gesture
+}
+
+TEST_F(CParamInterfaceBaseTest, AResetIsReportedToListenersAndRecordedInAnOpenRecord) {
+    CAudioParam* param = addParam("plugin.eq.gain", "1;2,3");
+    const std::int32_t handle = client->listenParam(CString("plugin.eq.gain"), &listener);
+    change(handle, -1, floatChange(1, 0, {20, 30}));
+    tick();
+    listener.events.clear();
+    const std::int32_t undo = client->createUndoData(CString("Reset"), false, 0);
+    client->resetParam(handle, 1, -1, undo, false);
+    client->submitUndoData(undo, CString());
+    EXPECT_EQ(values(param, 1), (std::vector<double>{2, 3}));
+    tick();
+    EXPECT_EQ(listener.events, std::vector<std::string>{"g1 n2 2 3"});
+    EXPECT_EQ(client->undoHistoryNames().count(), 2);
+    client->setUndoHistoryPos(0);
+    EXPECT_EQ(values(param, 1), (std::vector<double>{20, 30}));
+}
+
+TEST_F(CParamInterfaceBaseTest, AResetOfAParameterWithoutInfoOrOfAnUnknownHandleDoesNothing) {
+    const std::int32_t handle = client->listenParam(CString("plugin.unknown"), &listener);
+    tick();
+    client->resetParam(handle, -1, -1, -1, false);
+    client->resetParam(handle + 100, -1, -1, -1, false);
+    EXPECT_EQ(baseConnector->queuedCount(0), 0);
+    EXPECT_EQ(collector->acquireParam(CString("plugin.unknown"))->getCurrent().getGroupCount(), 0);
 }
 
 TEST_F(CParamInterfaceBaseTest, UnlistenedHandlesReportNothingAndUnknownOnesAreIgnored) {
