@@ -335,11 +335,18 @@ TEST_F(CParamInterfaceRegistryProtocol, AClientThatGoesAwayLeavesNoListenerBehin
 // editor's requests (undo lock, then the preset lock only outside it) never wait on each other.
 TEST_F(CParamInterfaceRegistryProtocol, ConcurrentHostProgramChangesAndRegistryListening) {
     std::atomic<bool> stop{false};
+    std::atomic<int> budget{0};  // program changes left in this round: the editor's queue stays short
     std::thread host([&] {
-        for (int i = 0; !stop.load(); ++i)
-            master->setCurrentProgram(i % 2, nullptr);
+        for (int i = 0; !stop.load(); ++i) {
+            int left = budget.load();
+            if (left > 0 && budget.compare_exchange_weak(left, left - 1))
+                master->setCurrentProgram(i % 2, nullptr);
+            else
+                std::this_thread::yield();
+        }
     });
     for (int round = 0; round < 200; ++round) {
+        budget.store(8);
         const std::int32_t handle = listen("plugin.param-registry", &listener);
         client->requestPreset(handle, round, false, -1, -1);
         tick();
