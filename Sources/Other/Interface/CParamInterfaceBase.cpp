@@ -156,7 +156,7 @@ void CParamInterfaceBase::onClientGone(std::int32_t clientId) {
         }
     }
     for (CRegistryListener* listener : gone)
-        delete listener;  // detaches under the registry's preset lock, outside the undo lock
+        delete listener;  // detaching waits for a running notification: not under the undo lock
 }
 
 CError* CParamInterfaceBase::onCreateUndoData() {
@@ -247,19 +247,7 @@ void CParamInterfaceBase::CParamListener::onParamChange(const CAudioParamUpdateI
         mBase->sendParamUpdate(mHandle, *info.change);
 }
 
-void CParamInterfaceBase::CParamListener::attach() {
-    if (!mAttached) {
-        mParam->addListener(this);
-        mAttached = true;
-    }
-}
-
-void CParamInterfaceBase::CParamListener::detach() {
-    if (mAttached) {
-        mParam->removeListener(this);  // under the parameter's lock: a running report ends first
-        mAttached = false;
-    }
-}
+void CParamInterfaceBase::CParamListener::attach() { mParam->addListener(this); }
 
 CError* CParamInterfaceBase::onListenParam() {
     CMemoryReader& in = messageReader();
@@ -428,19 +416,8 @@ void CParamInterfaceBase::CRegistryListener::onRegistryUpdate(CAudioParamRegistr
 }
 
 void CParamInterfaceBase::CRegistryListener::attach() {
-    if (!mAttached && mRegistry != nullptr) {
+    if (mRegistry != nullptr)
         mRegistry->addListener(this);
-        mAttached = true;
-    }
-}
-
-void CParamInterfaceBase::CRegistryListener::detach() {
-    if (mAttached) {
-        // Notifications run under the preset lock: holding it, none is running while we leave.
-        std::lock_guard<std::recursive_mutex> presetLock(mRegistry->getPresetLock());
-        mRegistry->removeListener(this);
-        mAttached = false;
-    }
 }
 
 CAudioParamRegistry* CParamInterfaceBase::findRegistry(const CString& name) const {
@@ -551,7 +528,7 @@ CError* CParamInterfaceBase::onUnlistenRegistry() {
             mRegistryListeners.removeNode(node);
         }
     }
-    delete listener;  // detaches under the registry's preset lock, outside the undo lock
+    delete listener;  // detaching waits for a running notification: not under the undo lock
     return nullptr;
 }
 

@@ -122,7 +122,8 @@ protected:
     void sendMessage(std::int32_t clientId, CParamInterfaceMessageWriter& writer);
 
 private:
-    // One parameter listen handle of one client.
+    // One parameter listen handle of one client. Detaching waits for a running report of the
+    // parameter and is safe when the parameter is already gone.
     class CParamListener final : public CAudioParamListener {
     public:
         CParamListener(CParamInterfaceBase* base, CAudioParam* param, std::int32_t handle)
@@ -130,20 +131,17 @@ private:
         ~CParamListener() override { detach(); }
         void onParamChange(const CAudioParamUpdateInfo& info) override;
         void attach();
-        // Waits for a running notification of the parameter, then stops receiving.
-        void detach();
         CAudioParam* param() const noexcept { return mParam; }
 
     private:
         CParamInterfaceBase* mBase;
         CAudioParam* mParam;
         std::int32_t mHandle;
-        bool mAttached = false;
     };
 
     // One registry handle of one client: the registry's change notifications become
-    // "update-registry" of the session names. Notifications run under the registry's preset lock,
-    // on any thread; detaching takes that lock, so none runs once detach returns.
+    // "update-registry" of the session names, on the thread that changed the registry. Detaching
+    // waits for a running notification and is safe when the registry is already gone.
     class CRegistryListener final : public CAudioParamRegistryListener {
     public:
         CRegistryListener(CParamInterfaceBase* base, CAudioParamRegistry* registry, std::int32_t handle)
@@ -151,15 +149,12 @@ private:
         ~CRegistryListener() override { detach(); }
         void onRegistryUpdate(CAudioParamRegistry* registry, const void* sender) override;
         void attach();
-        // Not under the undo lock: the registry takes that lock inside its preset lock.
-        void detach();
         CAudioParamRegistry* registry() const noexcept { return mRegistry; }
 
     private:
         CParamInterfaceBase* mBase;
         CAudioParamRegistry* mRegistry;   // null when the name named no registry
         std::int32_t mHandle;
-        bool mAttached = false;
     };
 
     // Writes and sends "update-registry" for a resolved registry; takes the preset lock, never the

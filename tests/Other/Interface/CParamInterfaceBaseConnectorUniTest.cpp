@@ -206,12 +206,18 @@ TEST_F(CParamInterfaceBaseConnectorUniTest, ConcurrentBroadcastAndRegistrationKe
         const std::int32_t id = connector->registerClient(nullptr);
         current.store(id);
         std::vector<int> seen;
-        for (int round = 0; round < 4; ++round) {
-            const int target = sent.load() + 5;
-            while (sent.load() < target)
-                std::this_thread::yield();
+        auto take = [&] {
             for (const std::string& s : drain(id))
                 seen.push_back(std::stoi(s.substr(2)));
+        };
+        for (int round = 0; round < 4; ++round) {
+            // Keep draining while waiting: the producer pauses while the queue is long.
+            const int target = sent.load() + 5;
+            while (sent.load() < target) {
+                take();
+                std::this_thread::yield();
+            }
+            take();
         }
         connector->unregisterClient(id);
         for (std::size_t i = 1; i < seen.size(); ++i)
