@@ -121,10 +121,10 @@ void CInterfaceTestTree::SetUp() {
         ASSERT_EQ(takeMessage(CParamTestTree::build(object, plugin, "audio:audio-env", "audio-env", {})), "");
         env = dynamic_cast<CAudioEnv*>(object);
         ASSERT_EQ(takeMessage(CParamTestTree::build(object, plugin, "audio:viz-collector", "viz-collector",
-                                                    {{"env", "^audio-env"}})), "");
+                                                    {{"env", "^audio-env"}, {"param-collector", "^param-collector"}})),
+                  "");
         vizCollector = dynamic_cast<CAudioVizCollector*>(object);
         ASSERT_NE(vizCollector, nullptr);
-        vizCollector->setParamCollector(collector);
     }
     ASSERT_EQ(takeMessage(CParamTestTree::build(object, plugin, baseTag(), "interface-base",
                                                 {{"base-connector", "^interface-base-connector"},
