@@ -13,6 +13,7 @@
 // finalised and the shared tree released first, then the records are destroyed in reverse order of
 // creation, and last the allocator's chunks are freed. ModuleExit stops every thread of ours, so
 // that no code of the library runs once it is unmapped.
+#include "Audio/Processes/ProcessCreators.h"
 #include "Audio/VST/VST3Entry.h"
 #include "Core/CAppData.h"
 #include "Core/CApplication.h"
@@ -91,6 +92,7 @@ bool startOnce() {
     static const bool started = [] {
         makeProcessRecords();
         initFFTCPUDispatch();
+        installProcessFactories();   // stacked process definitions
         CSystem::initBundlePath();
         CApplicationSetup setup;
         setup.creatorTables = productCreatorTables();

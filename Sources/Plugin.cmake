@@ -17,8 +17,8 @@ target_link_options(Delmaro PRIVATE
 if(NOT (CMAKE_CXX_COMPILER_ID STREQUAL "Clang" AND TAL_SANITIZE))
   target_link_options(Delmaro PRIVATE -Wl,--no-undefined)
 endif()
-tal_embed_resources(Delmaro SYMBOL delmaroResources RESOURCES
-  "SharedData.xml" ${TAL_COMPILED_DIR}/SharedData.xml)
+# The product's resources (Gfx/Gfx.cmake): descriptions, banks, application-data defaults.
+tal_embed_resources(Delmaro SYMBOL delmaroResources RESOURCES ${TAL_PRODUCT_RESOURCES})
 
 # Loads the built module as a host does.
 tal_tests(core tests/DelmaroModuleTest.cpp)

@@ -3,11 +3,13 @@
 #include "Audio/AudioParamCreators.h"
 #include "Audio/Filters/FilterCreators.h"
 #include "Audio/GraphCreators.h"
+#include "Audio/Processes/ProcessCreators.h"
 #include "Audio/RegistryCreators.h"
 #include "Audio/Viz/VizCreators.h"
 #include "Core/CAttrDoubler.h"
 #include "Core/CObject.h"
 #include "Core/CSharedAttribute.h"
+#include "Other/Interface/InterfaceCreators.h"
 
 namespace tal {
 
@@ -34,8 +36,10 @@ const CCreatorTableEntry* const* productCreatorTables() {
         audioParamCreatorTable(),
         kFilterCreatorTable,
         kGraphCreatorTable,
+        kProcessCreatorTable,
         registryCreatorTable(),
         kVizCreatorTable,
+        kInterfaceCreatorTable,
         nullptr,
     };
     return tables;

@@ -1,7 +1,15 @@
 // Loads the product's compiled shared description as the plug-in does and checks that every object
 // the code looks up by path exists with the right class and sound values.
+#include "Audio/CAudioEnv.h"
+#include "Audio/CAudioExtParam.h"
+#include "Audio/CAudioExtParamList.h"
+#include "Audio/CAudioParamCollector.h"
 #include "Audio/CAudioParamDef.h"
 #include "Audio/CAudioParamInfo.h"
+#include "Audio/CAudioParamRegistry.h"
+#include "Audio/CAudioProcess.h"
+#include "Audio/CAudioProcessDef.h"
+#include "Audio/Converters/CAudioParamConverter.h"
 #include "Audio/Converters/CAudioParamConverterBW.h"
 #include "Audio/Converters/CAudioParamConverterEnum.h"
 #include "Audio/Converters/CAudioParamConverterFreq.h"
@@ -12,17 +20,27 @@
 #include "Audio/Converters/CAudioParamConverterTime.h"
 #include "Audio/Filters/CAudioFilterGen.h"
 #include "Audio/Filters/CAudioFilterGenArray.h"
+#include "Audio/Processes/CModBypass.h"
+#include "Audio/Processes/CModFilterIIR.h"
+#include "Audio/Processes/CModGain.h"
+#include "Audio/Processes/CModMSCoder.h"
+#include "Audio/Processes/CModNode.h"
+#include "Audio/Processes/CModOutput.h"
+#include "Audio/Processes/ProcessCreators.h"
+#include "Audio/Viz/CAudioVizCollector.h"
 #include "Core/CApplication.h"
 #include "Core/CObject.h"
 #include "Core/CResourceMap.h"
 #include "Core/CSystem.h"
 #include "ProductCreators.h"
 #include "support/CLogCapture.h"
+#include "support/ProductInstance.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <functional>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -40,6 +58,7 @@ protected:
         setup.creatorTables = productCreatorTables();
         setup.resources = productTestResources;
         setup.sharedDataName = "SharedData.xml";
+        installProcessFactories();
         CLogCapture log;
         CError* err = CApplication::startApplication(setup);
         sStartError = err != nullptr;
@@ -78,6 +97,11 @@ TEST_F(SharedData, LoadsWithoutErrorsAndEveryObjectIsBuilt) {
     std::function<void(const CObject&)> walk = [&](const CObject& o) {
         ++objects;
         EXPECT_GE(o.lifeStage(), 4) << str(o.tag());
+        // Every object is found at its own full name: no sibling of the same name hides it from
+        // the lookups by path (definitions are bound to parameters by name).
+        if (&o != shared) {
+            EXPECT_EQ(shared->findObject(o.getFullName()), &o) << str(o.getFullName());
+        }
         for (int i = 0; i < o.childCount(); ++i)
             walk(*o.child(i));
     };
@@ -119,6 +143,20 @@ TEST_F(SharedData, NamedObjectsHaveTheirClasses) {
         {"audio.paramcvt.enum", is((CAudioParamConverterEnum*)nullptr)},
         {"audio.paramcvt.enum-enable", is((CAudioParamConverterEnum*)nullptr)},
         {"audio.filters", is((CAudioFilterGenArray*)nullptr)},
+        // The process definitions the plug-in and the composites make processes of.
+        {"audio.modMain", is((CAudioProcessDef*)nullptr)},
+        {"audio.modOutput", is((CModOutputDef*)nullptr)},
+        {"audio.modMain.modInputNode", is((CModNodeDef*)nullptr)},
+        {"audio.modMain.modMSEncoder", is((CModMSCoderDef*)nullptr)},
+        {"audio.modMain.modPreUpsampler", is((CModNodeDef*)nullptr)},
+        {"audio.modMain.modMainPre", is((CModNodeDef*)nullptr)},
+        {"audio.modMain.modDelmaro", is((CAudioProcessDef*)nullptr)},
+        {"audio.modMain.modDelmaro.modFilter", is((CModFilterIIRDef*)nullptr)},
+        {"audio.modMain.modOutGain", is((CModGainDef*)nullptr)},
+        {"audio.modMain.modPostDownsampler", is((CModNodeDef*)nullptr)},
+        {"audio.modMain.modGroupSolo", is((CModBypassDef*)nullptr)},
+        {"audio.modMain.modMSDecoder", is((CModMSCoderDef*)nullptr)},
+        {"audio.modMain.modBypass", is((CModBypassDef*)nullptr)},
         {"audio.param-enable-viz", is((CAudioParamDef*)nullptr)},
         // The targets of the host-exported parameters and of the registries.
         {"audio.modMain.bypass-enable", is((CAudioParamDef*)nullptr)},
@@ -135,6 +173,13 @@ TEST_F(SharedData, NamedObjectsHaveTheirClasses) {
         {"audio.modMain.io-params.ms-pairs", is((CAudioParamDef*)nullptr)},
         {"audio.modMain.io-params.channel-group-solo", is((CAudioParamDef*)nullptr)},
         {"audio.modMain.uicolor-params.mode-name", is((CAudioParamDef*)nullptr)},
+        {"audio.modMain.uicolor-params.palette", is((CAudioParamDef*)nullptr)},
+        {"audio.modMain.modDelmaro.spectrum-params.disable", is((CAudioParamDef*)nullptr)},
+        {"audio.modMain.mid-side-bypass", is((CAudioParamDef*)nullptr)},
+        {"audio.modMain.group-solo-bypass", is((CAudioParamDef*)nullptr)},
+        {"audio.modMain.main-window-size", is((CAudioParamDef*)nullptr)},
+        {"audio.modMain.instance-name", is((CAudioParamDef*)nullptr)},
+        {"audio.modMain.host-track-name", is((CAudioParamDef*)nullptr)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
@@ -202,6 +247,253 @@ TEST_F(SharedData, BandDefaultsAreFlatAndRangesSound) {
     ASSERT_NE(count, nullptr);
     EXPECT_EQ(count->getDefaultValues().getValue(0, 0, 0), 8.0);
     EXPECT_EQ(count->getMaximum(0), 32.0);
+}
+
+// Defaults written as texts read back as the texts a user sees (enumerations read a number as an
+// index, so a numeric state name must be given by its index).
+TEST_F(SharedData, DefaultsShowTheIntendedTexts) {
+    struct Case {
+        const char* path;
+        int element;
+        const char* text;
+    } cases[] = {
+        {"audio.modMain.modDelmaro.spectrum-params.block-size", 0, "4096"},
+        {"audio.modMain.modDelmaro.spectrum-params.window", 0, "Hann"},
+        {"audio.modMain.modDelmaro.spectrum-params.type", 0, "RT Avg"},
+        {"audio.modMain.modDelmaro.spectrum-params.sec-type", 0, "Max"},
+        {"audio.modMain.modDelmaro.eqrange", 0, "12 dB"},
+        {"audio.modMain.modDelmaro.eq-params.mode", 7, "Off"},
+        {"audio.modMain.io-params.ms-pairs", 15, "---"},
+        {"audio.modMain.modMSEncoder.mode", 0, "Encoder"},
+        {"audio.modMain.modMSDecoder.mode", 0, "Decoder"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        const CAudioParamInfo* p = info(c.path);
+        ASSERT_NE(p, nullptr);
+        ASSERT_NE(p->getConverter(0), nullptr);
+        const double value = p->getDefaultValues().getValue(0, c.element, 0);
+        EXPECT_EQ(str(p->getConverter(0)->formatValue(*p, 0, nullptr, kPrecisionPrecise, value)), c.text);
+    }
+}
+
+// --- the instance tree made from the "plugin" template ---
+
+// The objects the plug-in looks up in every instance, with their classes, and the cross-links
+// between them.
+TEST_F(SharedData, InstanceTreeHoldsWhatThePlugInLooksUp) {
+    test::CProductInstance instance;
+    ASSERT_EQ(instance.error(), "");
+    const CObject* root = instance.root();
+    ASSERT_NE(root, nullptr);
+    EXPECT_NE(dynamic_cast<CAudioEnv*>(root->findObject(CString("plugin.audio-env"))), nullptr);
+    EXPECT_NE(dynamic_cast<CAudioParamCollector*>(root->findObject(CString("plugin.param-collector"))), nullptr);
+    EXPECT_NE(dynamic_cast<CAudioVizCollector*>(root->findObject(CString("plugin.viz-collector"))), nullptr);
+    EXPECT_NE(dynamic_cast<CAudioExtParamList*>(root->findObject(CString("plugin.ext-param-list"))), nullptr);
+    EXPECT_NE(dynamic_cast<CAudioParamRegistry*>(root->findObject(CString("plugin.param-registry"))), nullptr);
+    // Every reference attribute of the instance's objects names the object of the right class.
+    auto env = [](CObject* o) { return o->getTextAttr("env"); };
+    auto collector = [](CObject* o) { return o->getTextAttr("param-collector"); };
+    struct Link {
+        const char* object;
+        std::function<CString(CObject*)> attr;
+        std::function<bool(const CObject*)> isExpected;
+    };
+    auto is = [](auto* sample) {
+        using T = std::remove_pointer_t<decltype(sample)>;
+        return [](const CObject* o) { return dynamic_cast<const T*>(o) != nullptr; };
+    };
+    const std::vector<Link> links = {
+        {"plugin.param-collector", env, is((CAudioEnv*)nullptr)},
+        {"plugin.viz-collector", env, is((CAudioEnv*)nullptr)},
+        {"plugin.viz-collector", collector, is((CAudioParamCollector*)nullptr)},
+        {"plugin.ext-param-list.Bypass", collector, is((CAudioParamCollector*)nullptr)},
+        {"plugin.ext-param-list.Gain8", collector, is((CAudioParamCollector*)nullptr)},
+        {"plugin.param-registry", collector, is((CAudioParamCollector*)nullptr)},
+        {"plugin.param-registry-io", collector, is((CAudioParamCollector*)nullptr)},
+        {"plugin.param-registry-uicolor", collector, is((CAudioParamCollector*)nullptr)},
+        {"plugin.param-registry-spectrum", collector, is((CAudioParamCollector*)nullptr)},
+    };
+    for (const Link& l : links) {
+        SCOPED_TRACE(l.object);
+        CObject* o = root->findObject(CString(l.object));
+        ASSERT_NE(o, nullptr);
+        EXPECT_TRUE(l.isExpected(o->findObject(l.attr(o))));
+    }
+    EXPECT_EQ(root->findObject(CString("plugin.param-collector"))->findObject(CString("^audio-env")), instance.env);
+}
+
+// The 35 host parameters in the order of their ids: bypass, range, four per band, output gain.
+TEST_F(SharedData, HostParametersAreTheThirtyFiveInOrder) {
+    test::CProductInstance instance;
+    ASSERT_EQ(instance.error(), "");
+    ASSERT_EQ(instance.createMain(2), "");
+    const auto* list = dynamic_cast<CAudioExtParamList*>(instance.plugin->findObject(CString(".ext-param-list")));
+    ASSERT_NE(list, nullptr);
+    struct Expected {
+        std::string name, param;
+        int element;
+    };
+    std::vector<Expected> expected = {{"Bypass", "plugin.modMain.bypass-enable", 0},
+                                      {"EQRange", "plugin.modMain.modDelmaro.eqrange", 0}};
+    const char* kinds[][2] = {{"Type", "mode"}, {"Freq", "freq"}, {"BW", "bw"}, {"Gain", "gain"}};
+    for (int band = 1; band <= 8; ++band)
+        for (const auto& kind : kinds)
+            expected.push_back({kind[0] + std::to_string(band),
+                                std::string("plugin.modMain.modDelmaro.eq-params.") + kind[1], band - 1});
+    expected.push_back({"OutGain", "plugin.modMain.modOutGain.gain", 0});
+    ASSERT_EQ(list->getCount(), 35);
+    for (int i = 0; i < 35; ++i) {
+        SCOPED_TRACE(expected[std::size_t(i)].name);
+        const CAudioExtParam* p = list->getParam(i);
+        ASSERT_NE(p, nullptr);
+        EXPECT_EQ(str(p->getExtName()), expected[std::size_t(i)].name);
+        EXPECT_LE(p->getExtName().length(), 7);
+        EXPECT_EQ(str(p->getParam()->getName()), expected[std::size_t(i)].param);
+        EXPECT_EQ(p->getGroup(), 0);
+        EXPECT_EQ(p->getElement(), expected[std::size_t(i)].element);
+        // Bound to its definition once the main process exists, with a default for the element.
+        const CAudioParamInfo* def = p->getParam()->getInfo();
+        ASSERT_NE(def, nullptr);
+        EXPECT_GT(def->getDefaultValues().getElementCount(0), p->getElement());
+    }
+}
+
+// The four registries with the slices, ids and names the presets and the editor rely on.
+TEST_F(SharedData, RegistriesOwnTheirSlices) {
+    test::CProductInstance instance;
+    ASSERT_EQ(instance.error(), "");
+    struct Row {
+        const char* object;
+        const char* hierarchy;
+        const char* id;
+        bool master, globalStorable;
+        const char* nameParam;
+    } rows[] = {
+        {"param-registry-io", "plugin.modMain.io-params.", "TLIO", false, false, ""},
+        {"param-registry", "plugin.modMain.", "TLDM", true, false, "plugin.modMain.preset-name"},
+        {"param-registry-uicolor", "plugin.modMain.uicolor-params.", "TLUS", false, true,
+         "plugin.modMain.uicolor-params.mode-name"},
+        {"param-registry-spectrum", "plugin.modMain.modDelmaro.spectrum-params.", "TLSP", false, false,
+         "plugin.modMain.modDelmaro.spectrum-params.mode-name"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.object);
+        auto* registry = dynamic_cast<CAudioParamRegistry*>(instance.plugin->findObject(CString(".") + CString(r.object)));
+        ASSERT_NE(registry, nullptr);
+        EXPECT_EQ(str(registry->getHierarchy()), r.hierarchy);
+        EXPECT_EQ(str(registry->getId()), r.id);
+        EXPECT_EQ(registry->getId().length(), 4);
+        EXPECT_EQ(registry->isMaster(), r.master);
+        EXPECT_EQ(registry->isGlobalParamStorable(), r.globalStorable);
+        EXPECT_FALSE(registry->isEnumerated());
+        ASSERT_EQ(registry->getRemaps().size(), 1u);
+        EXPECT_EQ(str(registry->getRemaps()[0].orig), "plugin");
+        EXPECT_EQ(str(registry->getRemaps()[0].replacement), "audio");
+        const CAudioParam* nameParam = registry->getPresetNameParam();
+        EXPECT_EQ(nameParam != nullptr ? str(nameParam->getName()) : std::string(), r.nameParam);
+    }
+    EXPECT_EQ(instance.master, instance.plugin->findObject(CString(".param-registry")));
+}
+
+// --- the main process ---
+
+double rmsOf(const std::vector<double>& x, std::size_t from) {
+    double sum = 0.0;
+    for (std::size_t i = from; i < x.size(); ++i)
+        sum += x[i] * x[i];
+    return std::sqrt(sum / double(x.size() - from));
+}
+
+// Runs a stereo sine (left) and its negation (right) through the main process in blocks of 480
+// samples; returns both output channels.
+std::vector<std::vector<double>> runSine(test::CProductInstance& instance, double hz, int blocks) {
+    std::vector<std::vector<double>> out(2);
+    for (int b = 0; b < blocks; ++b) {
+        std::vector<std::vector<double>> in(2, std::vector<double>(480));
+        for (int i = 0; i < 480; ++i) {
+            in[0][std::size_t(i)] = 0.25 * std::sin(2.0 * std::numbers::pi * hz * (b * 480 + i) / 48000.0);
+            in[1][std::size_t(i)] = -in[0][std::size_t(i)];
+        }
+        const std::vector<std::vector<double>> got = instance.run(in);
+        EXPECT_EQ(got.size(), 2u);
+        if (got.size() != 2)
+            return out;
+        for (int c = 0; c < 2; ++c)
+            out[std::size_t(c)].insert(out[std::size_t(c)].end(), got[std::size_t(c)].begin(), got[std::size_t(c)].end());
+    }
+    return out;
+}
+
+std::vector<std::string> childProcesses(test::CProductInstance& instance) {
+    std::vector<std::string> names;
+    const auto* root = dynamic_cast<const CAudioProcess*>(instance.main);
+    for (const char* child : {"modInputNode", "modMSEncoder", "modPreUpsampler", "modMainPre", "modDelmaro",
+                              "modOutGain", "modPostDownsampler", "modGroupSolo", "modMSDecoder", "modBypass"})
+        if (root != nullptr && root->childProcess(CString(child)) != nullptr)
+            names.emplace_back(child);
+    return names;
+}
+
+// A new stereo instance is flat: the signal passes unchanged through the equaliser, the output gain
+// and the bypass, and the switched-off parts (coders, group solo) have no process.
+TEST_F(SharedData, NewStereoInstanceIsFlat) {
+    test::CProductInstance instance;
+    ASSERT_EQ(instance.error(), "");
+    ASSERT_EQ(instance.createMain(2), "");
+    ASSERT_NE(dynamic_cast<CAudioProcess*>(instance.main), nullptr);
+    std::vector<std::vector<double>> in = {{0.5, -0.25, 0.125, 1.0}, {-1.0, 0.75, 0.0, 0.3}};
+    EXPECT_EQ(instance.run(in), in);
+    EXPECT_EQ(childProcesses(instance), (std::vector<std::string>{"modDelmaro", "modOutGain", "modBypass"}));
+}
+
+// The band parameters reach the filters through their remappings: a peaking band of +6 dB at
+// 1 kHz lifts a 1 kHz sine by 6 dB; the output gain and the plug-in's bypass act on the result.
+TEST_F(SharedData, BandGainOutputGainAndBypassShapeTheSignal) {
+    test::CProductInstance instance;
+    ASSERT_EQ(instance.error(), "");
+    ASSERT_EQ(instance.createMain(2), "");
+    CAudioParamCollector& params = *instance.collector;
+    const char* eq = "plugin.modMain.modDelmaro.eq-params.";
+    ASSERT_TRUE(test::CProductInstance::setText(params, (std::string(eq) + "mode").c_str(), 2, "Peaking"));
+    ASSERT_TRUE(test::CProductInstance::setText(params, (std::string(eq) + "freq").c_str(), 2, "1000"));
+    ASSERT_TRUE(test::CProductInstance::setText(params, (std::string(eq) + "gain").c_str(), 2, "6"));
+    struct Step {
+        const char* outGain;
+        const char* bypass;
+        double expectDb;
+    } steps[] = {{"0", "Off", 6.0}, {"-12", "Off", -6.0}, {"-12", "On", 0.0}};
+    const double inRms = 0.25 / std::sqrt(2.0);
+    for (const Step& s : steps) {
+        SCOPED_TRACE(std::string(s.outGain) + " dB, bypass " + s.bypass);
+        ASSERT_TRUE(test::CProductInstance::setText(params, "plugin.modMain.modOutGain.gain", 0, s.outGain));
+        ASSERT_TRUE(test::CProductInstance::setText(params, "plugin.modMain.bypass-enable", 0, s.bypass));
+        const std::vector<std::vector<double>> out = runSine(instance, 1000.0, 40);   // 0.4 s
+        ASSERT_EQ(out[0].size(), 40u * 480u);
+        const std::size_t from = out[0].size() - 4800;   // the last 100 periods
+        for (int c = 0; c < 2; ++c)
+            EXPECT_NEAR(20.0 * std::log10(rmsOf(out[std::size_t(c)], from) / inRms), s.expectDb, 0.05) << c;
+    }
+}
+
+// Routing switches bring their parts into the graph: a mid/side pair makes both coders, a soloed
+// channel group the group solo.
+TEST_F(SharedData, RoutingSwitchesAddTheirProcesses) {
+    test::CProductInstance instance;
+    ASSERT_EQ(instance.error(), "");
+    ASSERT_EQ(instance.createMain(2), "");
+    std::vector<std::vector<double>> in = {{0.5, -0.25}, {-1.0, 0.75}};
+    instance.run(in);
+    ASSERT_TRUE(test::CProductInstance::setText(*instance.collector, "plugin.modMain.io-params.ms-pairs", 0, "MS1"));
+    ASSERT_TRUE(test::CProductInstance::setText(*instance.collector, "plugin.modMain.io-params.ms-pairs", 1, "MS1"));
+    instance.run(in);
+    EXPECT_EQ(childProcesses(instance),
+              (std::vector<std::string>{"modMSEncoder", "modDelmaro", "modOutGain", "modMSDecoder", "modBypass"}));
+    ASSERT_TRUE(
+        test::CProductInstance::setText(*instance.collector, "plugin.modMain.io-params.channel-group-solo", 0, "On"));
+    instance.run(in);
+    EXPECT_EQ(childProcesses(instance), (std::vector<std::string>{"modMSEncoder", "modDelmaro", "modOutGain",
+                                                                  "modGroupSolo", "modMSDecoder", "modBypass"}));
 }
 
 } // namespace
