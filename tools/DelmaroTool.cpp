@@ -17,6 +17,7 @@ int runDump(std::span<const char* const> args);
 int runPack(std::span<const char* const> args);
 int runInspect(std::span<const char* const> args);
 int runHost(std::span<const char* const> args);
+int runBank(std::span<const char* const> args);
 
 // One line per subcommand; each lives in a file of its own.
 static const Command kCommands[] = {
@@ -27,6 +28,7 @@ static const Command kCommands[] = {
     {"pack", "pack table --output FILE.cpp --symbol NAME RESOURCE=PATH...: embedded resource table", runPack},
     {"inspect", "inspect FILE: print a preset file, a bank file or a saved plug-in state", runInspect},
     {"host", "host info BUNDLE | host process BUNDLE IN.wav OUT.wav [OPTIONS]: run a VST 3 bundle as a host does", runHost},
+    {"bank", "bank SOURCE.txt SHARED-DESCRIPTION OUTPUT [--registry NAME] [--list]: capture a preset bank", runBank},
 };
 
 int runVersion(std::span<const char* const> args) {

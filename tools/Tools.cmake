@@ -10,6 +10,7 @@ add_executable(delmaro-tool
   tools/ShowRecordCommand.cpp
   tools/RecordPrinter.cpp
   tools/HostCommand.cpp
+  tools/BankCommand.cpp
 )
 target_include_directories(delmaro-tool PRIVATE tools)
 target_compile_options(delmaro-tool PRIVATE ${TAL_WARNINGS})

@@ -1,5 +1,6 @@
 // Loads the product's compiled shared description as the plug-in does and checks that every object
 // the code looks up by path exists with the right class and sound values.
+#include "Audio/CAudioCCTable.h"
 #include "Audio/CAudioEnv.h"
 #include "Audio/CAudioExtParam.h"
 #include "Audio/CAudioExtParamList.h"
@@ -7,6 +8,8 @@
 #include "Audio/CAudioParamDef.h"
 #include "Audio/CAudioParamInfo.h"
 #include "Audio/CAudioParamRegistry.h"
+#include "Audio/CAudioPreset.h"
+#include "Audio/CAudioPresetBank.h"
 #include "Audio/CAudioProcess.h"
 #include "Audio/CAudioProcessDef.h"
 #include "Audio/Converters/CAudioParamConverter.h"
@@ -30,7 +33,11 @@
 #include "Audio/Viz/CAudioVizCollector.h"
 #include "Core/CApplication.h"
 #include "Core/CObject.h"
+#include "Core/CMemoryReader.h"
 #include "Core/CResourceMap.h"
+#include "Core/CResourceReader.h"
+#include "Core/RecordTags.h"
+#include "Core/CStringList.h"
 #include "Core/CSystem.h"
 #include "ProductCreators.h"
 #include "support/CLogCapture.h"
@@ -38,7 +45,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <functional>
 #include <numbers>
 #include <string>
@@ -291,6 +300,7 @@ TEST_F(SharedData, InstanceTreeHoldsWhatThePlugInLooksUp) {
     EXPECT_NE(dynamic_cast<CAudioVizCollector*>(root->findObject(CString("plugin.viz-collector"))), nullptr);
     EXPECT_NE(dynamic_cast<CAudioExtParamList*>(root->findObject(CString("plugin.ext-param-list"))), nullptr);
     EXPECT_NE(dynamic_cast<CAudioParamRegistry*>(root->findObject(CString("plugin.param-registry"))), nullptr);
+    EXPECT_NE(dynamic_cast<CAudioCCTable*>(root->findObject(CString("plugin.cctable"))), nullptr);
     // Every reference attribute of the instance's objects names the object of the right class.
     auto env = [](CObject* o) { return o->getTextAttr("env"); };
     auto collector = [](CObject* o) { return o->getTextAttr("param-collector"); };
@@ -486,14 +496,197 @@ TEST_F(SharedData, RoutingSwitchesAddTheirProcesses) {
     instance.run(in);
     ASSERT_TRUE(test::CProductInstance::setText(*instance.collector, "plugin.modMain.io-params.ms-pairs", 0, "MS1"));
     ASSERT_TRUE(test::CProductInstance::setText(*instance.collector, "plugin.modMain.io-params.ms-pairs", 1, "MS1"));
-    instance.run(in);
+    const std::vector<std::vector<double>> coded = instance.run(in);
     EXPECT_EQ(childProcesses(instance),
               (std::vector<std::string>{"modMSEncoder", "modDelmaro", "modOutGain", "modMSDecoder", "modBypass"}));
+    // Coded to mid/side and back through a flat equaliser: the signal is unchanged.
+    ASSERT_EQ(coded.size(), 2u);
+    for (std::size_t c = 0; c < 2; ++c)
+        for (std::size_t i = 0; i < 2; ++i)
+            EXPECT_NEAR(coded[c][i], in[c][i], 1e-15) << c << " " << i;
     ASSERT_TRUE(
         test::CProductInstance::setText(*instance.collector, "plugin.modMain.io-params.channel-group-solo", 0, "On"));
     instance.run(in);
     EXPECT_EQ(childProcesses(instance), (std::vector<std::string>{"modMSEncoder", "modDelmaro", "modOutGain",
                                                                   "modGroupSolo", "modMSDecoder", "modBypass"}));
+}
+
+// --- the factory bank ---
+
+struct SourcePreset {
+    std::string name;
+    std::vector<std::pair<std::string, std::string>> settings;   // host name, value text
+};
+
+// The presets of the bank's readable source, read the way its format describes.
+std::vector<SourcePreset> readBankSource() {
+    std::vector<SourcePreset> presets;
+    std::ifstream in(TAL_FACTORY_BANK_SOURCE);
+    EXPECT_TRUE(in.good()) << TAL_FACTORY_BANK_SOURCE;
+    auto trim = [](std::string s) {
+        s.erase(0, s.find_first_not_of(" \t\r"));
+        s.erase(s.find_last_not_of(" \t\r") + 1);
+        return s;
+    };
+    for (std::string line; std::getline(in, line);) {
+        line = trim(line);
+        if (line.empty() || line[0] == '#')
+            continue;
+        if (line.rfind("preset ", 0) == 0)
+            presets.push_back({trim(line.substr(7)), {}});
+        else if (!presets.empty() && line.find('=') != std::string::npos)
+            presets.back().settings.emplace_back(trim(line.substr(0, line.find('='))),
+                                                 trim(line.substr(line.find('=') + 1)));
+        else
+            ADD_FAILURE() << "unreadable line: " << line;
+    }
+    return presets;
+}
+
+std::vector<std::string> factoryPresetNames(CAudioParamRegistry& master) {
+    CStringList names;
+    int current = 0;
+    master.getPresetNames(true, names, current);
+    std::vector<std::string> result;
+    for (int i = 0; i < names.count(); ++i)
+        result.push_back(str(names[i]));
+    return result;
+}
+
+// Every factory preset loads into a new instance's master registry, under the name its source
+// gives, and sets each host parameter to the value its source writes, the others to their defaults.
+TEST_F(SharedData, FactoryPresetsSetWhatTheirSourceSays) {
+    const std::vector<SourcePreset> source = readBankSource();
+    ASSERT_GE(source.size(), 8u);
+    EXPECT_EQ(source[0].name, "Default");
+    EXPECT_TRUE(source[0].settings.empty());
+    test::CProductInstance instance;
+    ASSERT_EQ(instance.error(), "");
+    ASSERT_EQ(instance.createMain(2), "");
+    CAudioParamRegistry& master = *instance.master;
+    const std::vector<std::string> names = factoryPresetNames(master);
+    ASSERT_EQ(names.size(), source.size());
+    EXPECT_EQ(master.getProgramCount(), int(source.size()));   // the programs start as the factory presets
+    const auto* list = dynamic_cast<CAudioExtParamList*>(instance.plugin->findObject(CString(".ext-param-list")));
+    ASSERT_NE(list, nullptr);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const SourcePreset& preset = source[i];
+        SCOPED_TRACE(preset.name);
+        EXPECT_EQ(names[i], "TLDM:" + preset.name);
+        master.activateFactoryPreset(int(i));
+        for (int h = 0; h < list->getCount(); ++h) {
+            const CAudioExtParam& host = *list->getParam(h);
+            const CAudioParam& param = *host.getParam();
+            const CAudioParamInfo& def = *param.getInfo();
+            const std::string hostName = str(host.getExtName());
+            SCOPED_TRACE(hostName);
+            double expected = def.getDefaultValues().getValue(0, host.getElement(), 0);
+            for (const auto& [key, text] : preset.settings) {
+                if (key != hostName)
+                    continue;
+                bool ok = false;
+                expected = def.getConverter(0)->parseText(def, 0, CString(text.c_str()), &ok);
+                EXPECT_TRUE(ok) << text;
+            }
+            ASSERT_GT(param.getCurrent().getElementCount(host.getGroup()), host.getElement());
+            EXPECT_EQ(param.getCurrent().getValue(host.getGroup(), host.getElement(), 0), expected);
+        }
+    }
+    // Every key of the source names a host parameter.
+    for (const SourcePreset& preset : source)
+        for (const auto& setting : preset.settings) {
+            bool found = false;
+            for (int h = 0; h < list->getCount(); ++h)
+                found = found || str(list->getParam(h)->getExtName()) == setting.first;
+            EXPECT_TRUE(found) << preset.name << ": " << setting.first;
+        }
+}
+
+// The factory presets do to the sound what their names say.
+TEST_F(SharedData, FactoryPresetsShapeTheSpectrumAsNamed) {
+    test::CProductInstance instance;
+    ASSERT_EQ(instance.error(), "");
+    ASSERT_EQ(instance.createMain(2), "");
+    CAudioParamRegistry& master = *instance.master;
+    const std::vector<std::string> names = factoryPresetNames(master);
+    auto levelDb = [&](double hz) {
+        const std::vector<std::vector<double>> out = runSine(instance, hz, 40);
+        return 20.0 * std::log10(rmsOf(out[0], out[0].size() - 4800) / (0.25 / std::sqrt(2.0)));
+    };
+    struct Row {
+        const char* preset;
+        double hz, minDb, maxDb;
+    } rows[] = {
+        {"Default", 50.0, -0.01, 0.01},          {"Default", 10000.0, -0.01, 0.01},
+        {"Low Cut 80 Hz", 20.0, -100.0, -20.0},  {"Low Cut 80 Hz", 1000.0, -0.2, 0.2},
+        {"Telephone", 100.0, -100.0, -15.0},     {"Telephone", 10000.0, -100.0, -15.0},
+        {"Telephone", 1500.0, 1.0, 4.0},         {"Air", 15000.0, 2.0, 4.5},
+        {"Air", 500.0, -0.3, 0.3},               {"Bass Boost", 50.0, 3.0, 7.0},
+        {"Hum Notch 50 Hz", 50.0, -100.0, -20.0}, {"Hum Notch 50 Hz", 1000.0, -0.3, 0.3},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::string(r.preset) + " at " + std::to_string(r.hz) + " Hz");
+        const auto it = std::find(names.begin(), names.end(), std::string("TLDM:") + r.preset);
+        ASSERT_NE(it, names.end());
+        master.activateFactoryPreset(int(it - names.begin()));
+        const double db = levelDb(r.hz);
+        EXPECT_GE(db, r.minDb);
+        EXPECT_LE(db, r.maxDb);
+    }
+}
+
+// --- application-data defaults ---
+
+// The shipped preset lists load as the editor reads them (the count 1, then a bank), and their
+// presets apply through their registries: "Mid/Side" pairs the first two channels, which brings the
+// mid/side coders into the graph.
+TEST_F(SharedData, ShippedPresetListsApplyThroughTheirRegistries) {
+    test::CProductInstance instance;
+    ASSERT_EQ(instance.error(), "");
+    ASSERT_EQ(instance.createMain(2), "");
+    struct Row {
+        const char* resource;
+        const char* registry;
+        std::vector<std::string> names;
+    } rows[] = {
+        {"AppDataGlobal_routing-presets-sys", "param-registry-io", {"TLIO:Stereo;Stereo", "TLIO:Mid/Side;M/S"}},
+        {"AppDataGlobal_spectrum-presets", "param-registry-spectrum",
+         {"TLSP:Default", "TLSP:Fast Response", "TLSP:High Resolution", "TLSP:Long-term Average", "TLSP:Peak Hold"}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.resource);
+        CResourceReader reader;
+        ASSERT_EQ(reader.open(CString(r.resource)), nullptr);
+        CByteBuffer bytes;
+        ASSERT_EQ(reader.readCompressedData(bytes, kTagAppList), nullptr);
+        CMemoryReader in(bytes.data(), bytes.size());
+        std::int32_t count = 0;
+        ASSERT_EQ(in.read32(count), nullptr);
+        EXPECT_EQ(count, 1);
+        CAudioPresetBank bank;
+        ASSERT_EQ(bank.load(in), nullptr);
+        EXPECT_EQ(in.getRemainingSize(), 0);
+        std::vector<std::string> names;
+        for (int i = 0; i < bank.getCount(); ++i)
+            names.push_back(str(bank.getPreset(i)->getName()));
+        EXPECT_EQ(names, r.names);
+        auto* registry = dynamic_cast<CAudioParamRegistry*>(instance.plugin->findObject(CString(".") + CString(r.registry)));
+        ASSERT_NE(registry, nullptr);
+        for (int i = 0; i < bank.getCount(); ++i) {
+            EXPECT_TRUE(registry->isCompatibleName(bank.getPreset(i)->getName()));
+            EXPECT_GT(bank.getPreset(i)->getEntryCount(), 0);
+        }
+        if (std::string(r.registry) == "param-registry-io") {
+            registry->applyPreset(bank.getPreset(1)->getEntries(), false, false, CAudioParamContext{}, -1, -1, false);
+            const CAudioParam* pairs = instance.collector->findParam(CString("plugin.modMain.io-params.ms-pairs"));
+            ASSERT_NE(pairs, nullptr);
+            EXPECT_EQ(pairs->getCurrent().getValue(0, 0, 0), 1.0);
+            EXPECT_EQ(pairs->getCurrent().getValue(0, 1, 0), 1.0);
+            instance.run({{0.5}, {0.25}});
+            EXPECT_EQ(childProcesses(instance), (std::vector<std::string>{"modMSEncoder", "modDelmaro", "modOutGain",
+                                                                          "modMSDecoder", "modBypass"}));
+        }
+    }
 }
 
 } // namespace

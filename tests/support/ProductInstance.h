@@ -67,7 +67,8 @@ public:
     const std::string& error() const { return mError; }
 
     // Creates the main process, as the plug-in does at set-up, on a host input of the given channels
-    // (all in group 0 unless groups are given) and links it to the sink. Empty on success.
+    // (all in group 0 unless groups are given), links it to the sink and activates the instance.
+    // Empty on success.
     std::string createMain(int channels, double rate = 48000.0, const std::vector<int>& groups = {}) {
         CAudioProcessDefBase* def = nullptr;
         if (CError* err = CApplication::sharedObject()->findObjectChecked(def, CString("audio.modMain")))
@@ -76,7 +77,10 @@ public:
             return messageOf(err);
         in = host.attach(*main, channels, rate, 0, 0, groups);
         main->addOutput(&sink, 0, 0);
-        // A silent sample, as the plug-in primes its graph: the composites make their children.
+        // As the plug-in activates an instance: every parameter bound to its definition and offered
+        // to the registries (the master applies its first program), then a silent sample that
+        // primes the graph, where the composites make their children.
+        collector->bindAllParams();
         run(std::vector<std::vector<double>>(std::size_t(channels), std::vector<double>(1, 0.0)));
         return std::string();
     }
