@@ -31,6 +31,7 @@
 #include "Audio/Processes/CModOutput.h"
 #include "Audio/Processes/ProcessCreators.h"
 #include "Audio/Viz/CAudioVizCollector.h"
+#include "Audio/Viz/CModSpectrum.h"
 #include "Core/CApplication.h"
 #include "Core/CObject.h"
 #include "Core/CMemoryReader.h"
@@ -166,6 +167,7 @@ TEST_F(SharedData, NamedObjectsHaveTheirClasses) {
         {"audio.modMain.modGroupSolo", is((CModBypassDef*)nullptr)},
         {"audio.modMain.modMSDecoder", is((CModMSCoderDef*)nullptr)},
         {"audio.modMain.modBypass", is((CModBypassDef*)nullptr)},
+        {"audio.modMain.modSpectrum", is((CModSpectrumDef*)nullptr)},
         {"audio.param-enable-viz", is((CAudioParamDef*)nullptr)},
         // The targets of the host-exported parameters and of the registries.
         {"audio.modMain.bypass-enable", is((CAudioParamDef*)nullptr)},
@@ -439,7 +441,8 @@ std::vector<std::string> childProcesses(test::CProductInstance& instance) {
     std::vector<std::string> names;
     const auto* root = dynamic_cast<const CAudioProcess*>(instance.main);
     for (const char* child : {"modInputNode", "modMSEncoder", "modPreUpsampler", "modMainPre", "modDelmaro",
-                              "modOutGain", "modPostDownsampler", "modGroupSolo", "modMSDecoder", "modBypass"})
+                              "modOutGain", "modPostDownsampler", "modSpectrum", "modGroupSolo", "modMSDecoder",
+                              "modBypass"})
         if (root != nullptr && root->childProcess(CString(child)) != nullptr)
             names.emplace_back(child);
     return names;
@@ -632,6 +635,33 @@ TEST_F(SharedData, FactoryPresetsShapeTheSpectrumAsNamed) {
         const double db = levelDb(r.hz);
         EXPECT_GE(db, r.minDb);
         EXPECT_LE(db, r.maxDb);
+    }
+}
+
+// The analyser runs while the editor asks for its data (the visualisation collector keeps its
+// "-enable" parameter on) and it is not disabled; it does not change the sound.
+TEST_F(SharedData, AnalyserRunsWhileRequestedAndNotDisabled) {
+    test::CProductInstance instance;
+    ASSERT_EQ(instance.error(), "");
+    ASSERT_EQ(instance.createMain(2), "");
+    const CAudioParamDef* enableDef = nullptr;
+    ASSERT_EQ(CApplication::sharedObject()->findObjectChecked(enableDef, CString("audio.param-enable-viz")), nullptr);
+    CAudioParam* enable = instance.collector->acquireParam(CString("plugin.modMain.modSpectrum-enable"));
+    enable->setInfo(&enableDef->getInfo(), nullptr, CAudioParamContext{});
+    const std::vector<std::vector<double>> in = {{0.5, -0.25, 0.125}, {-1.0, 0.75, 0.0}};
+    struct Step {
+        const char* enable;
+        const char* disable;
+        bool runs;
+    } steps[] = {{"Off", "Off", false}, {"On", "Off", true}, {"On", "On", false}, {"On", "Off", true}, {"Off", "Off", false}};
+    for (const Step& s : steps) {
+        SCOPED_TRACE(std::string(s.enable) + " " + s.disable);
+        ASSERT_TRUE(test::CProductInstance::setText(*instance.collector, "plugin.modMain.modSpectrum-enable", 0, s.enable));
+        ASSERT_TRUE(test::CProductInstance::setText(*instance.collector,
+                                                    "plugin.modMain.modDelmaro.spectrum-params.disable", 0, s.disable));
+        EXPECT_EQ(instance.run(in), in);
+        const std::vector<std::string> running = childProcesses(instance);
+        EXPECT_EQ(std::find(running.begin(), running.end(), "modSpectrum") != running.end(), s.runs);
     }
 }
 
