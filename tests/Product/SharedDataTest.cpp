@@ -8,6 +8,7 @@
 #include "Audio/CAudioParamDef.h"
 #include "Audio/CAudioParamInfo.h"
 #include "Audio/CAudioParamRegistry.h"
+#include "Audio/CAudioParamUndo.h"
 #include "Audio/CAudioPreset.h"
 #include "Audio/CAudioPresetBank.h"
 #include "Audio/CAudioProcess.h"
@@ -33,6 +34,7 @@
 #include "Audio/Viz/CAudioVizCollector.h"
 #include "Audio/Viz/CModSpectrum.h"
 #include "Core/CApplication.h"
+#include "Other/Interface/CAudioInterfaceBase.h"
 #include "Core/CObject.h"
 #include "Core/CMemoryReader.h"
 #include "Core/CResourceMap.h"
@@ -303,6 +305,8 @@ TEST_F(SharedData, InstanceTreeHoldsWhatThePlugInLooksUp) {
     EXPECT_NE(dynamic_cast<CAudioExtParamList*>(root->findObject(CString("plugin.ext-param-list"))), nullptr);
     EXPECT_NE(dynamic_cast<CAudioParamRegistry*>(root->findObject(CString("plugin.param-registry"))), nullptr);
     EXPECT_NE(dynamic_cast<CAudioCCTable*>(root->findObject(CString("plugin.cctable"))), nullptr);
+    auto* base = dynamic_cast<CAudioInterfaceBase*>(root->findObject(CString("plugin.interface-base")));
+    EXPECT_NE(base, nullptr);
     // Every reference attribute of the instance's objects names the object of the right class.
     auto env = [](CObject* o) { return o->getTextAttr("env"); };
     auto collector = [](CObject* o) { return o->getTextAttr("param-collector"); };
@@ -402,6 +406,9 @@ TEST_F(SharedData, RegistriesOwnTheirSlices) {
         ASSERT_EQ(registry->getRemaps().size(), 1u);
         EXPECT_EQ(str(registry->getRemaps()[0].orig), "plugin");
         EXPECT_EQ(str(registry->getRemaps()[0].replacement), "audio");
+        EXPECT_EQ(registry->getUndo(),
+                  dynamic_cast<CAudioParamUndo*>(instance.plugin->findObject(CString(".interface-base"))));
+        EXPECT_NE(registry->getUndo(), nullptr);
         const CAudioParam* nameParam = registry->getPresetNameParam();
         EXPECT_EQ(nameParam != nullptr ? str(nameParam->getName()) : std::string(), r.nameParam);
     }
