@@ -1,4 +1,4 @@
-#include "Audio/Viz/CSpectrumValueReserve.h"
+#include "Audio/Viz/CAnalyserValueReserve.h"
 
 #include "Core/CMemPool.h"
 #include "Platform/CSpinLock.h"
@@ -19,13 +19,13 @@ struct COrderList {
     std::int64_t allocated = 0;    // under lock
 };
 
-constexpr std::int32_t kOrders = CSpectrumValueReserve::kMaxOrder - CSpectrumValueReserve::kMinOrder + 1;
+constexpr std::int32_t kOrders = CAnalyserValueReserve::kMaxOrder - CAnalyserValueReserve::kMinOrder + 1;
 COrderList gLists[kOrders];
 
 COrderList* listOf(std::int32_t order) noexcept {
-    if (order < CSpectrumValueReserve::kMinOrder || order > CSpectrumValueReserve::kMaxOrder)
+    if (order < CAnalyserValueReserve::kMinOrder || order > CAnalyserValueReserve::kMaxOrder)
         return nullptr;
-    return &gLists[order - CSpectrumValueReserve::kMinOrder];
+    return &gLists[order - CAnalyserValueReserve::kMinOrder];
 }
 
 std::uint64_t blockBytes(std::int32_t order) noexcept {
@@ -73,14 +73,14 @@ void freeChain(void* chain) noexcept {
 
 } // namespace
 
-std::int32_t CSpectrumValueReserve::orderOfBins(std::int32_t bins) noexcept {
+std::int32_t CAnalyserValueReserve::orderOfBins(std::int32_t bins) noexcept {
     for (std::int32_t order = kMinOrder; order <= kMaxOrder; ++order)
         if (bins == (std::int32_t(1) << (order - 1)) + 1)
             return order;
     return -1;
 }
 
-void CSpectrumValueReserve::reserve(std::int32_t order, std::int32_t count) {
+void CAnalyserValueReserve::reserve(std::int32_t order, std::int32_t count) {
     COrderList* list = listOf(order);
     if (list == nullptr || count <= 0)
         return;
@@ -105,7 +105,7 @@ void CSpectrumValueReserve::reserve(std::int32_t order, std::int32_t count) {
     }
 }
 
-void CSpectrumValueReserve::unreserve(std::int32_t order, std::int32_t count) noexcept {
+void CAnalyserValueReserve::unreserve(std::int32_t order, std::int32_t count) noexcept {
     COrderList* list = listOf(order);
     if (list == nullptr || count <= 0)
         return;
@@ -120,7 +120,7 @@ void CSpectrumValueReserve::unreserve(std::int32_t order, std::int32_t count) no
     freeChain(surplus);
 }
 
-double* CSpectrumValueReserve::take(std::int32_t order) noexcept {
+double* CAnalyserValueReserve::take(std::int32_t order) noexcept {
     COrderList* list = listOf(order);
     if (list == nullptr)
         return nullptr;
@@ -128,7 +128,7 @@ double* CSpectrumValueReserve::take(std::int32_t order) noexcept {
     return static_cast<double*>(popLocked(*list));
 }
 
-void CSpectrumValueReserve::give(std::int32_t order, double* block) noexcept {
+void CAnalyserValueReserve::give(std::int32_t order, double* block) noexcept {
     COrderList* list = listOf(order);
     if (list == nullptr || block == nullptr)
         return;
@@ -136,7 +136,7 @@ void CSpectrumValueReserve::give(std::int32_t order, double* block) noexcept {
     pushLocked(*list, block);
 }
 
-std::int32_t CSpectrumValueReserve::existingCount(std::int32_t order) noexcept {
+std::int32_t CAnalyserValueReserve::existingCount(std::int32_t order) noexcept {
     COrderList* list = listOf(order);
     if (list == nullptr)
         return 0;
@@ -144,7 +144,7 @@ std::int32_t CSpectrumValueReserve::existingCount(std::int32_t order) noexcept {
     return list->existing;
 }
 
-std::int32_t CSpectrumValueReserve::freeCount(std::int32_t order) noexcept {
+std::int32_t CAnalyserValueReserve::freeCount(std::int32_t order) noexcept {
     COrderList* list = listOf(order);
     if (list == nullptr)
         return 0;
@@ -152,7 +152,7 @@ std::int32_t CSpectrumValueReserve::freeCount(std::int32_t order) noexcept {
     return list->freeCount;
 }
 
-std::int64_t CSpectrumValueReserve::allocatedTotal(std::int32_t order) noexcept {
+std::int64_t CAnalyserValueReserve::allocatedTotal(std::int32_t order) noexcept {
     COrderList* list = listOf(order);
     if (list == nullptr)
         return 0;

@@ -1,4 +1,4 @@
-#include "Audio/Viz/CModSpectrumModule.h"
+#include "Audio/Viz/CModAnalyserModule.h"
 
 #include "Audio/CAudioEnv.h"
 #include "Audio/CAudioGraphContext.h"
@@ -8,36 +8,36 @@
 
 namespace tal {
 
-CAudioVizCollector* CModSpectrumModule::vizCollector() const noexcept {
+CAudioVizCollector* CModAnalyserModule::vizCollector() const noexcept {
     const auto* process = dynamic_cast<const CAudioProcessBase*>(owner);
     if (process == nullptr || process->context() == nullptr)
         return nullptr;
     return process->context()->vizCollector;
 }
 
-double CModSpectrumModule::runningTime() const noexcept { return mEnv != nullptr ? mEnv->runningTime : 0.0; }
+double CModAnalyserModule::runningTime() const noexcept { return mEnv != nullptr ? mEnv->runningTime : 0.0; }
 
-double CModSpectrumModule::activeFrameRate() const noexcept {
+double CModAnalyserModule::activeFrameRate() const noexcept {
     if (mEnv == nullptr)
         return 0.0;   // the analyser then uses its own default rate
     CSpinLockGuard guard(mEnv->processingLock);
     return mEnv->activeVizFrameRate;
 }
 
-void CModSpectrumModule::bindParams() {
+void CModAnalyserModule::bindParams() {
     for (int k = 0; k < kKeyCount; ++k)
         bindKey(k, &mChanged[k], &mStores[k]);
 }
 
-void CModSpectrumModule::init() {
+void CModAnalyserModule::init() {
     mEnv = owner != nullptr ? owner->moduleEnv() : nullptr;
     mSink.attach(vizCollector(), owner != nullptr ? owner->moduleHostName() : CString());
     mAnalyser.setup(blockPool, &mSink, channelSlot, std::int32_t(group));
 }
 
-void CModSpectrumModule::reset() { mAnalyser.reset(runningTime()); }
+void CModAnalyserModule::reset() { mAnalyser.reset(runningTime()); }
 
-void CModSpectrumModule::update() {
+void CModAnalyserModule::update() {
     CFFTAnalyser::CSettings s;
     s.blockSize = read(mStores[kKeyBlockSize], s.blockSize);
     s.window = read(mStores[kKeyWindow], s.window);
@@ -55,7 +55,7 @@ void CModSpectrumModule::update() {
     outputCount = 0;
 }
 
-void CModSpectrumModule::process() {
+void CModAnalyserModule::process() {
     if (inputCount < 1 || blockLength <= 0)
         return;
     const double* in = inputBlock(0);
