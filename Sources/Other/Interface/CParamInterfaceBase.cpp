@@ -353,12 +353,7 @@ CError* CParamInterfaceBase::onChangeParam() {
 CError* CParamInterfaceBase::onResetParam() {
     CMemoryReader& in = messageReader();
     std::int32_t handle = 0, group = 0, element = 0, undoId = 0, firstElement = 0;
-    CError* error = in.read32(handle);
-    if (error == nullptr) error = in.read32(group);
-    if (error == nullptr) error = in.read32(element);
-    if (error == nullptr) error = in.read32(undoId);
-    if (error == nullptr) error = in.read32(firstElement);
-    if (error != nullptr)
+    if (CError* error = readInts(in, {&handle, &group, &element, &undoId, &firstElement}))
         return traceError(error, getFullName());
 
     // A reset of one element first fills the group up to it; an element far beyond any real
@@ -596,12 +591,7 @@ void CParamInterfaceBase::sendRegistryData(std::int32_t handle, std::int32_t req
 CError* CParamInterfaceBase::onRequestPreset() {
     CMemoryReader& in = messageReader();
     std::int32_t handle = 0, requestId = 0, factory = 0, index = 0, group = 0;
-    CError* error = in.read32(handle);
-    if (error == nullptr) error = in.read32(requestId);
-    if (error == nullptr) error = in.read32(factory);
-    if (error == nullptr) error = in.read32(index);
-    if (error == nullptr) error = in.read32(group);
-    if (error != nullptr)
+    if (CError* error = readInts(in, {&handle, &requestId, &factory, &index, &group}))
         return traceError(error, getFullName());
     CAudioParamRegistry* registry = nullptr;
     if (CError* missing = getRegistry(handle, registry))
@@ -615,10 +605,7 @@ CError* CParamInterfaceBase::onRequestPreset() {
 CError* CParamInterfaceBase::onRequestBank() {
     CMemoryReader& in = messageReader();
     std::int32_t handle = 0, requestId = 0, factory = 0;
-    CError* error = in.read32(handle);
-    if (error == nullptr) error = in.read32(requestId);
-    if (error == nullptr) error = in.read32(factory);
-    if (error != nullptr)
+    if (CError* error = readInts(in, {&handle, &requestId, &factory}))
         return traceError(error, getFullName());
     CAudioParamRegistry* registry = nullptr;
     if (CError* missing = getRegistry(handle, registry))

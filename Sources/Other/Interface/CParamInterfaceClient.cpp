@@ -330,10 +330,7 @@ CError* CParamInterfaceClient::onUpdateRegistry() {
 CError* CParamInterfaceClient::onRegistryData() {
     CMemoryReader& in = messageReader();
     std::int32_t handle = 0, requestId = 0, kind = 0;
-    CError* error = in.read32(handle);
-    if (error == nullptr) error = in.read32(requestId);
-    if (error == nullptr) error = in.read32(kind);
-    if (error != nullptr)
+    if (CError* error = readInts(in, {&handle, &requestId, &kind}))
         return traceError(error, getFullName());
     auto* node = mRegistryListeners.find(handle);
     if (node == nullptr || node->value.listener == nullptr)

@@ -19,4 +19,11 @@ CError* CParamInterfaceEndpoint::runMessage(CObject& receiver, const std::uint8_
     return error;
 }
 
+CError* CParamInterfaceEndpoint::readInts(CInputStream& in, std::initializer_list<std::int32_t*> values) {
+    for (std::int32_t* value : values)
+        if (CError* err = in.read32(*value))
+            return traceError(err);
+    return nullptr;
+}
+
 } // namespace tal

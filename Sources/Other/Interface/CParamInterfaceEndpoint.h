@@ -2,6 +2,7 @@
 #include "Core/CMemoryReader.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <mutex>
 
 namespace tal {
@@ -30,6 +31,9 @@ public:
     // (an unknown name fails with the object's "Unknown event" error). The bytes are not owned and
     // are read in place.
     [[nodiscard]] CError* runMessage(CObject& receiver, const std::uint8_t* data, std::int32_t size);
+
+    // Reads the 32-bit fields of a payload in order into values; stops at the first error.
+    [[nodiscard]] static CError* readInts(CInputStream& in, std::initializer_list<std::int32_t*> values);
 
 private:
     std::recursive_mutex mObjectMutex;
