@@ -28,6 +28,16 @@ COrderList* listOf(std::int32_t order) noexcept {
     return &gLists[order - CAnalyserValueReserve::kMinOrder];
 }
 
+// One counter of an order's list, read under its lock; 0 for an order outside the reserve.
+template <class T>
+T countOf(std::int32_t order, T COrderList::*counter) noexcept {
+    COrderList* list = listOf(order);
+    if (list == nullptr)
+        return 0;
+    CSpinLockGuard guard(list->lock);
+    return list->*counter;
+}
+
 std::uint64_t blockBytes(std::int32_t order) noexcept {
     return ((std::uint64_t(1) << (order - 1)) + 1) * sizeof(double);
 }
@@ -137,27 +147,15 @@ void CAnalyserValueReserve::give(std::int32_t order, double* block) noexcept {
 }
 
 std::int32_t CAnalyserValueReserve::existingCount(std::int32_t order) noexcept {
-    COrderList* list = listOf(order);
-    if (list == nullptr)
-        return 0;
-    CSpinLockGuard guard(list->lock);
-    return list->existing;
+    return countOf(order, &COrderList::existing);
 }
 
 std::int32_t CAnalyserValueReserve::freeCount(std::int32_t order) noexcept {
-    COrderList* list = listOf(order);
-    if (list == nullptr)
-        return 0;
-    CSpinLockGuard guard(list->lock);
-    return list->freeCount;
+    return countOf(order, &COrderList::freeCount);
 }
 
 std::int64_t CAnalyserValueReserve::allocatedTotal(std::int32_t order) noexcept {
-    COrderList* list = listOf(order);
-    if (list == nullptr)
-        return 0;
-    CSpinLockGuard guard(list->lock);
-    return list->allocated;
+    return countOf(order, &COrderList::allocated);
 }
 
 } // namespace tal
