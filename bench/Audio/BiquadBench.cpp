@@ -7,6 +7,7 @@
 #include "Audio/Filters/CAudioFilterRBJGen.h"
 #include "Audio/Filters/CDCDAWContext.h"
 #include "Audio/Filters/FilterRoutineTables.h"
+#include "support/PlainBiquad.h"
 
 #include <benchmark/benchmark.h>
 
@@ -54,30 +55,14 @@ void setCounter(benchmark::State& state, int stages) {
 
 // --- the reference: one section after the other over the block, channel by channel ---
 
-struct PlainSection {
-    Coefficients c;
-    double z1 = 0.0, z2 = 0.0;
-    void process(double* io, int n) {
-        const double b0 = c.b0, b1 = c.b1, b2 = c.b2, a1 = c.a1, a2 = c.a2;
-        double s1 = z1, s2 = z2;
-        for (int i = 0; i < n; ++i) {
-            const double x = io[i];
-            const double y = b0 * x + s1;
-            s1 = b1 * x - a1 * y + s2;
-            s2 = b2 * x - a2 * y;
-            io[i] = y;
-        }
-        z1 = s1;
-        z2 = s2;
-    }
-};
+using PlainSection = bench::PlainBiquad;
 
 void BM_PlainCascade(benchmark::State& state) {
     const int stages = static_cast<int>(state.range(0));
     std::vector<PlainSection> left, right;
     for (const Coefficients& c : sections(stages, 1.0)) {
-        left.push_back({c});
-        right.push_back({c});
+        left.push_back({c.b0, c.b1, c.b2, c.a1, c.a2});
+        right.push_back({c.b0, c.b1, c.b2, c.a1, c.a2});
     }
     std::vector<double> in(2 * kBlock), io(2 * kBlock);
     fillNoise(in.data(), 2 * kBlock, 1);

@@ -18,6 +18,7 @@
 #include "Core/CCreatorRegistry.h"
 #include "Core/CObject.h"
 #include "Core/CString.h"
+#include "support/PlainBiquad.h"
 
 #include <benchmark/benchmark.h>
 
@@ -187,22 +188,7 @@ void BM_Cascade(benchmark::State& state) {
 }
 
 // The reference: the same sections, one after the other over the block, channel by channel.
-struct PlainSection {
-    double b0, b1, b2, a1, a2;
-    double z1 = 0.0, z2 = 0.0;
-    void process(double* io, int n) {
-        double s1 = z1, s2 = z2;
-        for (int i = 0; i < n; ++i) {
-            const double x = io[i];
-            const double y = b0 * x + s1;
-            s1 = b1 * x - a1 * y + s2;
-            s2 = b2 * x - a2 * y;
-            io[i] = y;
-        }
-        z1 = s1;
-        z2 = s2;
-    }
-};
+using PlainSection = bench::PlainBiquad;
 
 void BM_PlainCascade(benchmark::State& state) {
     const int bands = int(state.range(0)), channels = int(state.range(1));
