@@ -104,18 +104,8 @@ void CAudioExtParam::setNormalized(double value) {
         values[c] = mElement < current.getElementCount(mGroup) ? current.getValue(mGroup, mElement, c)
                                                               : current.getDefault(mElement, c);
     }
-    CAudioParamChange change;
-    change.group = mGroup;
-    change.firstElement = mElement;
-    change.count = 1;
-    change.truncate = false;
-    change.sender = this;
-    change.elementSize = es;
-    change.dataType = current.getDataType();
-    change.singleGroup = current.isSingleGroup();
-    change.singleElement = current.isSingleElement();
-    change.values = values.data();
-    change.table = &current.getData();
+    const CAudioParamChange change =
+        CAudioParamChange::make(mGroup, mElement, 1, false, this, current, values.data(), &current.getData());
     // An element beyond the group's end is reached through the change path's gap fill: one change
     // that sets the missing elements to their defaults and this element to the value.
     mParam->applyChange(change, &lock, CAudioParamContext{});

@@ -26,28 +26,8 @@ namespace tal {
 
 namespace {
 
-// The format fields of a change taken from a storage.
-void takeFormat(CAudioParamChange& change, const CAudioParamStorage& storage) {
-    change.elementSize = storage.getElementSize();
-    change.dataType = storage.getDataType();
-    change.singleGroup = storage.isSingleGroup();
-    change.singleElement = storage.isSingleElement();
-}
-
-// A change of the whole or part of a group with the format of a storage.
-CAudioParamChange makeChange(int group, int first, int count, bool truncate, const void* sender,
-                             const CAudioParamStorage& format, const double* values, const CAudioParamData* table) {
-    CAudioParamChange change;
-    change.group = group;
-    change.firstElement = first;
-    change.count = count;
-    change.truncate = truncate;
-    change.sender = sender;
-    takeFormat(change, format);
-    change.values = count > 0 ? values : nullptr;
-    change.table = table;
-    return change;
-}
+// Short name for the change builder, which the value paths below call many times.
+constexpr auto makeChange = &CAudioParamChange::make;
 
 int componentsOf(const CAudioParamStorage& s) { return s.getDataType() == CAudioParamStorage::kTypeFloat ? s.getElementSize() : 1; }
 
@@ -156,7 +136,7 @@ void CAudioParam::setValue(int group, const void* sender, CAudioParamLock* outer
     change.count = 1;
     change.truncate = true;
     change.sender = sender != nullptr ? sender : this;
-    takeFormat(change, mCurrent);
+    change.takeFormat(mCurrent);
     change.values = &value;
     change.table = &mCurrent.getData();
     applyChange(change, &holder, CAudioParamContext{});
@@ -218,7 +198,7 @@ void CAudioParam::setInfo(const CAudioParamInfo* info, CAudioParamLock* outer, c
         change.count = defs.getElementCount(g);
         change.truncate = true;
         change.sender = this;
-        takeFormat(change, defs);
+        change.takeFormat(defs);
         change.values = defs.getValues(g);
         change.table = &defs.getData();
         applyChange(change, &holder, noUndo);

@@ -5,6 +5,7 @@
 namespace tal {
 
 class CAudioParamData;
+class CAudioParamStorage;
 
 // The description of one change of a parameter's values. The values and the table are borrowed.
 struct CAudioParamChange {
@@ -27,6 +28,14 @@ struct CAudioParamChange {
     const double* values = nullptr;
     // The table in which the ids of string and raw values are valid.
     const CAudioParamData* table = nullptr;
+
+    // A change of the whole or part of a group with the format of a storage (no values when count
+    // is 0).
+    static CAudioParamChange make(int group, int first, int count, bool truncate, const void* sender,
+                                  const CAudioParamStorage& format, const double* values,
+                                  const CAudioParamData* table) noexcept;
+    // Takes the element size, data type and single-group and single-element flags of a storage.
+    void takeFormat(const CAudioParamStorage& storage) noexcept;
 };
 
 } // namespace tal

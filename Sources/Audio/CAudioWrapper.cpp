@@ -663,18 +663,8 @@ void CAudioWrapper::onHostResize(std::int32_t width, std::int32_t height) {
     if (!current.isFormatSet() || current.getDataType() != CAudioParamStorage::kTypeFloat)
         return;
     const double values[2] = {double(roundHalfAway(width / mUIScale)), double(roundHalfAway(height / mUIScale))};
-    CAudioParamChange change;
-    change.group = 0;
-    change.firstElement = 0;
-    change.count = 2;
-    change.truncate = true;
-    change.sender = this;
-    change.elementSize = current.getElementSize();
-    change.dataType = CAudioParamStorage::kTypeFloat;
-    change.singleGroup = current.isSingleGroup();
-    change.singleElement = current.isSingleElement();
-    change.values = values;
-    mWindowSizeParam->applyChange(change, &lock, CAudioParamContext{});
+    mWindowSizeParam->applyChange(CAudioParamChange::make(0, 0, 2, true, this, current, values, nullptr), &lock,
+                                  CAudioParamContext{});
 }
 
 bool CAudioWrapper::getMinWindowSize(std::int32_t& width, std::int32_t& height) const {
@@ -871,20 +861,8 @@ bool isGroupNameAutomatic(const CString& name, int v) {
 // Writes count elements of group 0 of a parameter (truncating), floats or texts.
 void applyRoutingChange(CAudioParam* param, CAudioParamLock& lock, const double* values, int count,
                         const CAudioParamData* table, const void* sender, const CAudioParamContext& context) {
-    const CAudioParamStorage& s = param->getCurrent();
-    CAudioParamChange change;
-    change.group = 0;
-    change.firstElement = 0;
-    change.count = count;
-    change.truncate = true;
-    change.sender = sender;
-    change.elementSize = s.getElementSize();
-    change.dataType = s.getDataType();
-    change.singleGroup = s.isSingleGroup();
-    change.singleElement = s.isSingleElement();
-    change.values = values;
-    change.table = table;
-    param->applyChange(change, &lock, context);
+    param->applyChange(CAudioParamChange::make(0, 0, count, true, sender, param->getCurrent(), values, table), &lock,
+                       context);
 }
 
 } // namespace

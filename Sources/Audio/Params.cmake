@@ -4,6 +4,7 @@ tal_sources(
   Sources/Audio/AudioParamCreators.cpp
   Sources/Audio/CAudioParam.cpp
   Sources/Audio/CAudioParamAllocDef.cpp
+  Sources/Audio/CAudioParamChange.cpp
   Sources/Audio/CAudioParamChangeList.cpp
   Sources/Audio/CAudioParamCollector.cpp
   Sources/Audio/CAudioParamData.cpp

@@ -273,18 +273,10 @@ CError* CParamInterfaceBase::onListenParam() {
     }
     // The format and defaults first, then the values of every group.
     const CAudioParamStorage& current = param->getCurrent();
-    CAudioParamChange change;
-    change.group = CAudioParamChange::kFormatGroup;
-    change.firstElement = 0;
-    change.elementSize = current.getElementSize();
-    change.count = change.elementSize > 0 ? current.getDefaultCount() / change.elementSize : 0;
-    change.truncate = true;
-    change.sender = this;
-    change.dataType = current.getDataType();
-    change.singleGroup = current.isSingleGroup();
-    change.singleElement = current.isSingleElement();
-    change.values = current.getDefaultRow();
-    change.table = &current.getData();
+    const int elementSize = current.getElementSize();
+    const int defaults = elementSize > 0 ? current.getDefaultCount() / elementSize : 0;
+    CAudioParamChange change = CAudioParamChange::make(CAudioParamChange::kFormatGroup, 0, defaults, true, this,
+                                                       current, current.getDefaultRow(), &current.getData());
     sendParamInfo(handle, info, &change);
     for (int g = 0; g < current.getGroupCount(); ++g) {
         change.group = g;
