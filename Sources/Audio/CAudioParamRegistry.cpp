@@ -142,7 +142,8 @@ CError* CAudioParamRegistry::init() {
     if (mIsMaster) {
         loadFactoryBank();
     } else if (mIsEnumerated) {
-        if (CError* err = loadEnumeratedBank()) return traceError(err, getFullName());
+        // The list is a user file: a damaged one is logged and the registry works without it.
+        logAndDrop(loadEnumeratedBank());
     }
     return nullptr;
 }
@@ -157,12 +158,12 @@ CError* CAudioParamRegistry::loadEnumeratedBank() {
     if (item.isEmpty()) return nullptr;
     CMemoryReader in(item.data(), item.size());
     std::int32_t count = 0;
-    if (CError* err = in.read32(count)) return err;
+    if (CError* err = in.read32(count)) return traceError(err, getFullName());
     if (count < 1) return nullptr;
     auto* bank = new CAudioPresetBank();
     if (CError* err = bank->load(in)) {
         delete bank;
-        return err;
+        return traceError(err, getFullName());
     }
     delete mEnumBank;
     mEnumBank = bank;

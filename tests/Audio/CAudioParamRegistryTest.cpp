@@ -547,6 +547,16 @@ protected:
 
 } // namespace
 
+// The list is a user file: a damaged one leaves the registry working, without enumerated presets.
+TEST_F(CAudioParamRegistrySelector, ADamagedPresetListIsIgnored) {
+    const std::uint8_t damaged[] = {1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x7F};
+    CAppData::localScope().write(CString("color-presets"), CByteBuffer(damaged, sizeof damaged), nullptr,
+                                 kTagAppList);
+    CAudioParamRegistry* registry = colors(false);
+    ASSERT_NE(registry, nullptr);
+    EXPECT_EQ(registry->getEnumeratedCount(), 0);
+}
+
 TEST_F(CAudioParamRegistrySelector, ASelectorValuePicksThePresetOfItsRoundedIndex) {
     CAudioParamRegistry* registry = colors(false);
     ASSERT_EQ(registry->getEnumeratedCount(), 4);
