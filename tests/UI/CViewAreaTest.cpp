@@ -15,21 +15,7 @@ namespace {
 
 using V = CViewArea;
 
-// A window: a root and children made in order, destroyed children first.
-struct Window {
-    std::vector<std::string> journal;
-    std::vector<std::unique_ptr<CLayoutTestOwner>> owners;
-
-    CLayoutTestOwner& add(const std::string& name, CLayoutTestOwner* parent, bool scrollable = false) {
-        owners.push_back(std::make_unique<CLayoutTestOwner>(name, &journal, parent, scrollable));
-        return *owners.back();
-    }
-    ~Window() {
-        while (!owners.empty())
-            owners.pop_back();
-    }
-    CLayoutSolver& solver() { return *owners.front()->area->solver(); }
-};
+using Window = CLayoutTestWindow;
 
 } // namespace
 

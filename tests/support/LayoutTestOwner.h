@@ -49,4 +49,21 @@ private:
     std::vector<std::string>* mJournal;
 };
 
+// A window of test owners: a root and children made in order, destroyed children first.
+struct CLayoutTestWindow {
+    std::vector<std::string> journal;
+    std::vector<std::unique_ptr<CLayoutTestOwner>> owners;
+
+    CLayoutTestOwner& add(const std::string& name, CLayoutTestOwner* parent, bool scrollable = false) {
+        owners.push_back(std::make_unique<CLayoutTestOwner>(name, &journal, parent, scrollable));
+        return *owners.back();
+    }
+    ~CLayoutTestWindow() {
+        while (!owners.empty())
+            owners.pop_back();
+    }
+    CLayoutSolver& solver() { return *owners.front()->area->solver(); }
+    CViewArea& root() { return *owners.front()->area; }
+};
+
 } // namespace tal
