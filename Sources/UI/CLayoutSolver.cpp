@@ -1,10 +1,12 @@
 #include "UI/CLayoutSolver.h"
 
 #include "Core/Log.h"
+#include "UI/CViewArea.h"
 
 #include <cmath>
 #include <cstdio>
 #include <new>
+#include <utility>
 
 namespace tal {
 
@@ -401,19 +403,31 @@ void CLayoutSolver::releaseDependents(std::int32_t u, bool changed, std::int32_t
 
 // --- pending lists ---
 
-void CLayoutSolver::addToList(CLayoutAreaList*& list, CViewArea* area) {
-    if (area == nullptr)
+void CLayoutSolver::addToList(CLayoutAreaList*& list, CViewArea* area, std::uint8_t bit) {
+    if (area == nullptr || (area->mQueuedIn & bit) != 0)
         return;
     if (list == nullptr)
         list = new CLayoutAreaList();
-    if (list->indexOf(area) < 0)
-        list->add(area);
+    list->add(area);
+    area->mQueuedIn |= bit;
+}
+
+CLayoutAreaList* CLayoutSolver::take(CLayoutAreaList*& list, std::uint8_t bit) noexcept {
+    CLayoutAreaList* taken = list;
+    list = nullptr;
+    if (taken != nullptr)
+        for (CViewArea* a : *taken)
+            a->mQueuedIn &= std::uint8_t(~bit);
+    return taken;
 }
 
 void CLayoutSolver::forgetOwner(CViewArea* area) {
-    for (CLayoutAreaList* list : {mRebuildList, mContentUpdateList, mRedrawList, mChangedList})
-        if (list != nullptr)
+    const std::pair<CLayoutAreaList*, std::uint8_t> lists[] = {
+        {mRebuildList, kInRebuild}, {mContentUpdateList, kInContentUpdate}, {mRedrawList, kInRedraw}, {mChangedList, kInChanged}};
+    for (const auto& [list, bit] : lists)
+        if ((area->mQueuedIn & bit) != 0 && list != nullptr)
             list->remove(area);
+    area->mQueuedIn = 0;
 }
 
 } // namespace tal

@@ -64,18 +64,20 @@ public:
     void unlinkDependencies(std::int32_t n);
 
     // --- pending lists ---
-    void requestRebuild(CViewArea* area) { addToList(mRebuildList, area); }
-    void requestContentUpdate(CViewArea* area) { addToList(mContentUpdateList, area); }
-    void requestRedraw(CViewArea* area) { addToList(mRedrawList, area); }
-    void markChanged(CViewArea* area) { addToList(mChangedList, area); }
+    // Each area remembers the lists it waits in, so a request is checked in constant time.
+    static constexpr std::uint8_t kInRebuild = 1, kInContentUpdate = 2, kInRedraw = 4, kInChanged = 8;
+    void requestRebuild(CViewArea* area) { addToList(mRebuildList, area, kInRebuild); }
+    void requestContentUpdate(CViewArea* area) { addToList(mContentUpdateList, area, kInContentUpdate); }
+    void requestRedraw(CViewArea* area) { addToList(mRedrawList, area, kInRedraw); }
+    void markChanged(CViewArea* area) { addToList(mChangedList, area, kInChanged); }
     // Removes the area from all four lists.
     void forgetOwner(CViewArea* area);
     // Detach a list whole: the caller owns the returned list (null when absent) and deletes it; the
     // solver's list becomes absent, so later requests start a new one.
-    CLayoutAreaList* takeRebuildList() { return take(mRebuildList); }
-    CLayoutAreaList* takeChangedList() { return take(mChangedList); }
-    CLayoutAreaList* takeContentUpdateList() { return take(mContentUpdateList); }
-    CLayoutAreaList* takeRedrawList() { return take(mRedrawList); }
+    CLayoutAreaList* takeRebuildList() { return take(mRebuildList, kInRebuild); }
+    CLayoutAreaList* takeChangedList() { return take(mChangedList, kInChanged); }
+    CLayoutAreaList* takeContentUpdateList() { return take(mContentUpdateList, kInContentUpdate); }
+    CLayoutAreaList* takeRedrawList() { return take(mRedrawList, kInRedraw); }
 
     // --- queries ---
     CLayoutNode& node(std::int32_t n) noexcept { return mChunks[n >> kChunkShift][n & (kChunkNodes - 1)]; }
@@ -94,12 +96,8 @@ public:
     bool isValidProgram(const CLayoutProgram& program) const;
 
 private:
-    static void addToList(CLayoutAreaList*& list, CViewArea* area);
-    static CLayoutAreaList* take(CLayoutAreaList*& list) noexcept {
-        CLayoutAreaList* l = list;
-        list = nullptr;
-        return l;
-    }
+    static void addToList(CLayoutAreaList*& list, CViewArea* area, std::uint8_t bit);
+    static CLayoutAreaList* take(CLayoutAreaList*& list, std::uint8_t bit) noexcept;
     bool isNodeIndex(std::int32_t n) const noexcept { return n >= 0 && n < mNodeCapacity; }
     // Runs the program; true with the result when exactly one value is left.
     bool run(const CLayoutProgram& program, double& result);

@@ -198,6 +198,7 @@ public:
 
 private:
     friend struct CViewAreaPass;
+    friend class CLayoutSolver;
     void requestParentRebuild();
     void requestOwnRebuild();
     void setWidthKindProgram(bool isWidth, int kind, double fraction);
@@ -257,6 +258,7 @@ private:
     CLayoutAreaList* mContentBatch = nullptr;    // not owned
     CLayoutAreaList* mChangedBatch = nullptr;    // not owned
     CScaleRecord* mScaleRecord = nullptr;        // owned by the root area
+    std::uint8_t mQueuedIn = 0;                  // the solver's pending lists holding this area
 };
 
 } // namespace tal

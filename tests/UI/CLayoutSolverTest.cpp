@@ -14,8 +14,19 @@ using namespace tal;
 
 namespace {
 
-// Areas stand in as node owners; the solver itself never looks inside them.
-CViewArea* fakeOwner(int i) { return reinterpret_cast<CViewArea*>(std::uintptr_t(0x1000 + 16 * i)); }
+// Areas of a window of their own serve as node owners of a separate solver; their own pending work is
+// done first, so only the solver under test queues them. Declared before that solver, they outlive it.
+struct Owners {
+    CLayoutTestWindow window;
+    Owners() {
+        CLayoutTestOwner& root = window.add("root", nullptr);
+        for (int i = 0; i < 4; ++i)
+            window.add("a" + std::to_string(i), &root);
+        if (CError* err = window.root().updateLayout())
+            delete err;
+    }
+    CViewArea* operator()(int i) { return window.owners[std::size_t(i) + 1]->area.get(); }
+};
 
 std::vector<CViewArea*> changedOwners(CLayoutSolver& s) {
     std::vector<CViewArea*> out;
@@ -63,6 +74,7 @@ TEST(CLayoutSolver, NodeValuesKeepTheirAddressWhenTheTableGrows) {
 }
 
 TEST(CLayoutSolver, ChainUpdatesAtOnceAndMarksOwnersDeepestFirst) {
+    Owners fakeOwner;
     CLayoutSolver s;
     const std::int32_t a = s.allocNode(fakeOwner(0));
     const std::int32_t b = s.allocNode(fakeOwner(1));
@@ -88,6 +100,7 @@ TEST(CLayoutSolver, ChainUpdatesAtOnceAndMarksOwnersDeepestFirst) {
 }
 
 TEST(CLayoutSolver, SetConstantDropsTheProgramWithoutMarking) {
+    Owners fakeOwner;
     CLayoutSolver s;
     const std::int32_t a = s.allocNode(fakeOwner(0)), b = s.allocNode(fakeOwner(1));
     s.setConstant(a, 3.0);
@@ -103,6 +116,7 @@ TEST(CLayoutSolver, SetConstantDropsTheProgramWithoutMarking) {
 }
 
 TEST(CLayoutSolver, SettingTheSameProgramAgainEvaluatesNothing) {
+    Owners fakeOwner;
     CLayoutSolver s;
     const std::int32_t a = s.allocNode(fakeOwner(0)), b = s.allocNode(fakeOwner(1));
     s.setConstant(a, 3.0);
@@ -118,6 +132,7 @@ TEST(CLayoutSolver, SettingTheSameProgramAgainEvaluatesNothing) {
 
 TEST(CLayoutSolver, SelfReferenceStopsAtTheLevelLimitWithOneLogLine) {
     CLogCapture log;
+    Owners fakeOwner;
     CLayoutSolver s;
     const std::int32_t n = s.allocNode(fakeOwner(0));
     CLayoutProgram p;
@@ -129,6 +144,7 @@ TEST(CLayoutSolver, SelfReferenceStopsAtTheLevelLimitWithOneLogLine) {
 
 TEST(CLayoutSolver, LongAcyclicChainsPropagateToTheEnd) {
     CLogCapture log;
+    Owners fakeOwner;
     CLayoutSolver s;
     const std::int32_t head = s.allocNode(fakeOwner(0));
     const std::int32_t one = s.addConstant(1.0);
@@ -290,6 +306,7 @@ TEST(CLayoutSolver, MalformedProgramsAreRefusedWithALogLine) {
 }
 
 TEST(CLayoutSolver, PendingListsHoldEachAreaOnceAndAreTakenWhole) {
+    Owners fakeOwner;
     CLayoutSolver s;
     EXPECT_EQ(s.rebuildList(), nullptr);
     s.requestRebuild(fakeOwner(1));
