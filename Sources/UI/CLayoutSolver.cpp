@@ -26,6 +26,8 @@ CLayoutSolver::~CLayoutSolver() {
             chunk[i].~CLayoutNode();
         poolFree(chunk);
     }
+    for (double* values : mValueChunks)
+        poolFree(values);
     delete mRebuildList;
     delete mContentUpdateList;
     delete mRedrawList;
@@ -46,12 +48,18 @@ void CLayoutSolver::reserveNodes(std::int32_t count) {
             chunk[i].~CLayoutNode();
         poolFree(chunk);
         mChunks.removeAt(mChunks.count() - 1);
+        poolFree(mValueChunks.last());
+        mValueChunks.removeAt(mValueChunks.count() - 1);
     }
     while (mChunks.count() < chunks) {
         auto* chunk = static_cast<CLayoutNode*>(poolAlloc(sizeof(CLayoutNode) * kChunkNodes));
         for (int i = 0; i < kChunkNodes; ++i)
             new (chunk + i) CLayoutNode();
         mChunks.add(chunk);
+        auto* values = static_cast<double*>(poolAlloc(sizeof(double) * kChunkNodes));
+        for (int i = 0; i < kChunkNodes; ++i)
+            values[i] = 0.0;
+        mValueChunks.add(values);
     }
     mNodeCapacity = mChunks.count() * kChunkNodes;
 }
@@ -67,13 +75,14 @@ std::int32_t CLayoutSolver::allocNode(CViewArea* owner, double** valueAddress) {
     const std::int32_t n = mFreeHead;
     CLayoutNode& nd = node(n);
     mFreeHead = nd.nextFree;
-    nd.value = 0.0;
+    valueRef(n) = 0.0;
     nd.owner = owner;
     nd.program.release();
     nd.dependents.release();
+    ++mGraphVersion;
     nd.nextFree = -1;
     if (valueAddress != nullptr)
-        *valueAddress = &nd.value;
+        *valueAddress = &valueRef(n);
     return n;
 }
 
@@ -85,7 +94,8 @@ void CLayoutSolver::freeNode(std::int32_t n) {
     unlinkDependencies(n);
     nd.program.release();
     nd.dependents.release();
-    nd.value = 0.0;
+    ++mGraphVersion;
+    valueRef(n) = 0.0;
     nd.owner = nullptr;
     nd.nextFree = mFreeHead;
     mFreeHead = n;
@@ -110,8 +120,10 @@ void CLayoutSolver::linkDependencies(std::int32_t n) {
             ++i;
         } else if (p[i] == opNode && i + 1 < p.count()) {
             const std::int32_t m = p[++i];
-            if (isNodeIndex(m) && node(m).dependents.indexOf(n) < 0)
+            if (isNodeIndex(m) && node(m).dependents.indexOf(n) < 0) {
                 node(m).dependents.add(n);
+                ++mGraphVersion;
+            }
         }
     }
 }
@@ -123,8 +135,8 @@ void CLayoutSolver::unlinkDependencies(std::int32_t n) {
             ++i;
         } else if (p[i] == opNode && i + 1 < p.count()) {
             const std::int32_t m = p[++i];
-            if (isNodeIndex(m))
-                node(m).dependents.removeFirst(n);
+            if (isNodeIndex(m) && node(m).dependents.removeFirst(n))
+                ++mGraphVersion;
         }
     }
 }
@@ -201,7 +213,7 @@ bool CLayoutSolver::run(const CLayoutProgram& p, double& result) {
     for (int i = 0; i < count; ++i) {
         switch (w[i]) {
         case opConst: s[sp++] = mConstants[w[++i]]; break;
-        case opNode: s[sp++] = node(w[++i]).value; break;
+        case opNode: s[sp++] = valueRef(w[++i]); break;
         case opDiv: --sp; s[sp - 1] = s[sp - 1] / s[sp]; break;
         case opDivOr: {
             sp -= 2;
@@ -273,10 +285,10 @@ void CLayoutSolver::clearProgram(std::int32_t n) {
 
 void CLayoutSolver::setConstant(std::int32_t n, double v) {
     clearProgram(n);
-    CLayoutNode& nd = node(n);
-    if (!differs(nd.value, v))
+    double& stored = valueRef(n);
+    if (!differs(stored, v))
         return;
-    nd.value = v;
+    stored = v;
     propagate(n, 0);
 }
 
@@ -290,8 +302,8 @@ void CLayoutSolver::evaluate(std::int32_t n, int level) {
 }
 
 void CLayoutSolver::setValue(std::int32_t n, int level, double v) {
-    CLayoutNode& nd = node(n);
-    if (!differs(nd.value, v))
+    double& stored = valueRef(n);
+    if (!differs(stored, v))
         return;
     if (level >= kLevelLimit) {
         char line[64];
@@ -299,7 +311,7 @@ void CLayoutSolver::setValue(std::int32_t n, int level, double v) {
         writeLog(line, true);
         return;
     }
-    nd.value = v;
+    stored = v;
     propagate(n, level);
 }
 
@@ -307,10 +319,11 @@ void CLayoutSolver::setValue(std::int32_t n, int level, double v) {
 // themselves reached (Kahn's order over the reached part of the graph), and only when one of its
 // inputs changed. Nodes left waiting belong to a cycle or lie below one; they are evaluated depth
 // first with the level count, which ends a cycle that does not settle at the level limit.
+// The order found for a source that reaches many nodes (the window scale reaches nearly all) is kept
+// until the links change, so the next change of that source skips the search.
 void CLayoutSolver::propagate(std::int32_t n, int level) {
     if (mIsPropagating) {
-        const int count = node(n).dependents.count();
-        for (int i = 0; i < count && i < node(n).dependents.count(); ++i) {
+        for (int i = 0; i < node(n).dependents.count(); ++i) {
             const std::int32_t d = node(n).dependents[i];
             if (isNodeIndex(d))
                 evaluate(d, level);
@@ -321,10 +334,49 @@ void CLayoutSolver::propagate(std::int32_t n, int level) {
     mIsPropagating = true;
     if (++mEpoch == 0)
         ++mEpoch;
+    mChangedNodes.clear();
+    mChangedNodes.add(n);
+    if (!propagateInKeptOrder(n))
+        propagateInFoundOrder(n, level);
+    mIsPropagating = false;
+    for (int i = mChangedNodes.count() - 1; i >= 0; --i)
+        markChanged(node(mChangedNodes[i]).owner);
+}
+
+bool CLayoutSolver::propagateInKeptOrder(std::int32_t n) {
+    const CPropagationOrder* kept = nullptr;
+    for (const CPropagationOrder& o : mKeptOrders)
+        if (o.source == n && o.graphVersion == mGraphVersion)
+            kept = &o;
+    if (kept == nullptr)
+        return false;
+    markDependents(n);
+    for (std::int32_t u : kept->order) {
+        CLayoutNode& nd = node(u);
+        if (nd.changedEpoch != mEpoch)
+            continue;
+        double v = 0.0;
+        double& stored = valueRef(u);
+        if (!nd.program.isEmpty() && run(nd.program, v) && differs(stored, v)) {
+            stored = v;
+            mChangedNodes.add(u);
+            markDependents(u);
+        }
+    }
+    return true;
+}
+
+void CLayoutSolver::markDependents(std::int32_t u) {
+    const CLayoutWords<3>& deps = node(u).dependents;
+    for (int i = 0; i < deps.count(); ++i)
+        if (isNodeIndex(deps[i]))
+            node(deps[i]).changedEpoch = mEpoch;
+}
+
+void CLayoutSolver::propagateInFoundOrder(std::int32_t n, int level) {
     CLayoutNode& source = node(n);
     source.visitEpoch = mEpoch;
     source.pendingInputs = 0;
-    source.hasChangedInput = false;
     mReached.clear();
     mWork.clear();
     touchDependents(n);
@@ -334,38 +386,44 @@ void CLayoutSolver::propagate(std::int32_t n, int level) {
         touchDependents(u);
     }
 
-    mChangedNodes.clear();
-    mChangedNodes.add(n);
     releaseDependents(n, true, n);
     for (int i = 0; i < mWork.count(); ++i) {
         const std::int32_t u = mWork[i];
         CLayoutNode& nd = node(u);
         bool changed = false;
         double v = 0.0;
-        if (nd.hasChangedInput && !nd.program.isEmpty() && run(nd.program, v) && differs(nd.value, v)) {
-            nd.value = v;
+        double& stored = valueRef(u);
+        if (nd.changedEpoch == mEpoch && !nd.program.isEmpty() && run(nd.program, v) && differs(stored, v)) {
+            stored = v;
             changed = true;
             mChangedNodes.add(u);
         }
         releaseDependents(u, changed, n);
     }
-    mWork.clear();
 
     // What is left waits on a cycle: the source fed back to itself, or nodes that never got ready.
-    if (source.hasChangedInput) {
-        source.hasChangedInput = false;
+    const bool isAcyclic = source.changedEpoch != mEpoch && mWork.count() == mReached.count();
+    if (isAcyclic && mWork.count() >= kKeptOrderMinimum) {
+        CPropagationOrder& slot = mKeptOrders[mNextKeptOrder];
+        mNextKeptOrder = (mNextKeptOrder + 1) % kKeptOrderCount;
+        slot.source = n;
+        slot.graphVersion = mGraphVersion;
+        slot.order = mWork;
+    }
+    mWork.clear();
+    if (isAcyclic)
+        return;
+    if (source.changedEpoch == mEpoch) {
+        source.changedEpoch = 0;
         evaluate(n, level);
     }
     for (int i = 0; i < mReached.count(); ++i) {
         CLayoutNode& nd = node(mReached[i]);
-        if (nd.pendingInputs > 0 && nd.hasChangedInput) {
-            nd.hasChangedInput = false;
+        if (nd.pendingInputs > 0 && nd.changedEpoch == mEpoch) {
+            nd.changedEpoch = 0;
             evaluate(mReached[i], level);
         }
     }
-    mIsPropagating = false;
-    for (int i = mChangedNodes.count() - 1; i >= 0; --i)
-        markChanged(node(mChangedNodes[i]).owner);
 }
 
 void CLayoutSolver::touchDependents(std::int32_t u) {
@@ -378,7 +436,6 @@ void CLayoutSolver::touchDependents(std::int32_t u) {
         if (nd.visitEpoch != mEpoch) {
             nd.visitEpoch = mEpoch;
             nd.pendingInputs = 0;
-            nd.hasChangedInput = false;
             mReached.add(d);
             mWork.add(d);
         }
@@ -395,7 +452,7 @@ void CLayoutSolver::releaseDependents(std::int32_t u, bool changed, std::int32_t
             continue;
         CLayoutNode& nd = node(d);
         if (changed)
-            nd.hasChangedInput = true;
+            nd.changedEpoch = mEpoch;
         if (--nd.pendingInputs == 0 && d != source)
             mWork.add(d);
     }

@@ -82,7 +82,9 @@ public:
     // --- queries ---
     CLayoutNode& node(std::int32_t n) noexcept { return mChunks[n >> kChunkShift][n & (kChunkNodes - 1)]; }
     const CLayoutNode& node(std::int32_t n) const noexcept { return mChunks[n >> kChunkShift][n & (kChunkNodes - 1)]; }
-    double value(std::int32_t n) const noexcept { return node(n).value; }
+    double value(std::int32_t n) const noexcept { return mValueChunks[n >> kChunkShift][n & (kChunkNodes - 1)]; }
+    // The node's value in place; the address stays valid while the node lives.
+    double& valueRef(std::int32_t n) noexcept { return mValueChunks[n >> kChunkShift][n & (kChunkNodes - 1)]; }
     std::int32_t nodeCapacity() const noexcept { return mNodeCapacity; }
     std::int32_t freeHead() const noexcept { return mFreeHead; }
     const CArray<double>& constants() const noexcept { return mConstants; }
@@ -103,6 +105,9 @@ private:
     bool run(const CLayoutProgram& program, double& result);
     // After node n took a new value: re-evaluates everything that reads it and marks the owners.
     void propagate(std::int32_t n, int level);
+    bool propagateInKeptOrder(std::int32_t n);
+    void propagateInFoundOrder(std::int32_t n, int level);
+    void markDependents(std::int32_t u);
     void touchDependents(std::int32_t n);
     void releaseDependents(std::int32_t n, bool changed, std::int32_t source);
 
@@ -114,6 +119,19 @@ private:
     CLayoutAreaList* mChangedList = nullptr;        // owned
     std::int32_t mNodeCapacity = 0;
     CArray<CLayoutNode*> mChunks;                   // owned, kChunkNodes nodes each
+    CArray<double*> mValueChunks;                   // owned, the values of each chunk's nodes, dense
+
+    // The evaluation order found for a source reaching many nodes, valid while the links stay.
+    struct CPropagationOrder {
+        std::int32_t source = -1;
+        std::uint64_t graphVersion = 0;
+        CArray<std::int32_t> order;
+    };
+    static constexpr int kKeptOrderCount = 2;
+    static constexpr int kKeptOrderMinimum = 256;
+    CPropagationOrder mKeptOrders[kKeptOrderCount];
+    int mNextKeptOrder = 0;
+    std::uint64_t mGraphVersion = 1;
 
     // Propagation scratch, kept to avoid allocations.
     bool mIsPropagating = false;

@@ -69,7 +69,7 @@ TEST(CLayoutSolver, NodeValuesKeepTheirAddressWhenTheTableGrows) {
     for (int i = 0; i < 3 * CLayoutSolver::kChunkNodes; ++i)
         s.allocNode(nullptr);
     EXPECT_EQ(s.nodeCapacity(), 4 * CLayoutSolver::kChunkNodes);
-    EXPECT_EQ(first, &s.node(n0).value);
+    EXPECT_EQ(first, &s.valueRef(n0));
     EXPECT_EQ(*first, 42.0);
 }
 
@@ -124,7 +124,7 @@ TEST(CLayoutSolver, SettingTheSameProgramAgainEvaluatesNothing) {
     p.node(a);
     s.setProgram(b, p);
     changedOwners(s);
-    s.node(b).value = 100.0;   // a stale value that a new evaluation would overwrite
+    s.valueRef(b) = 100.0;   // a stale value that a new evaluation would overwrite
     s.setProgram(b, p);
     EXPECT_EQ(s.value(b), 100.0);
     EXPECT_TRUE(changedOwners(s).empty());
