@@ -88,9 +88,20 @@ std::int32_t CLayoutSolver::allocNode(CViewArea* owner, double** valueAddress) {
 
 void CLayoutSolver::freeNode(std::int32_t n) {
     CLayoutNode& nd = node(n);
-    for (int i = 0; i < nd.dependents.count(); ++i)
-        if (isNodeIndex(nd.dependents[i]))
-            node(nd.dependents[i]).program.clear();
+    // Its readers become constants; they leave the lists of their other inputs too, so a node is
+    // listed as a dependent exactly while its program reads the listing node.
+    const CArray<std::int32_t> readers = [&] {
+        CArray<std::int32_t> r;
+        for (int i = 0; i < nd.dependents.count(); ++i)
+            r.add(nd.dependents[i]);
+        return r;
+    }();
+    for (std::int32_t d : readers) {
+        if (d == n || !isNodeIndex(d))
+            continue;
+        unlinkDependencies(d);
+        node(d).program.clear();
+    }
     unlinkDependencies(n);
     nd.program.release();
     nd.dependents.release();
@@ -120,7 +131,8 @@ void CLayoutSolver::linkDependencies(std::int32_t n) {
             ++i;
         } else if (p[i] == opNode && i + 1 < p.count()) {
             const std::int32_t m = p[++i];
-            if (isNodeIndex(m) && node(m).dependents.indexOf(n) < 0) {
+            // Linked in one go, a node read twice by the program is already last in the list.
+            if (isNodeIndex(m) && (node(m).dependents.isEmpty() || node(m).dependents[node(m).dependents.count() - 1] != n)) {
                 node(m).dependents.add(n);
                 ++mGraphVersion;
             }
@@ -135,7 +147,7 @@ void CLayoutSolver::unlinkDependencies(std::int32_t n) {
             ++i;
         } else if (p[i] == opNode && i + 1 < p.count()) {
             const std::int32_t m = p[++i];
-            if (isNodeIndex(m) && node(m).dependents.removeFirst(n))
+            if (isNodeIndex(m) && node(m).dependents.removeLastOccurrence(n))
                 ++mGraphVersion;
         }
     }

@@ -55,15 +55,18 @@ public:
         mCount = 0;
         append(words, n);
     }
-    // Removes the first occurrence of w, keeping the order of the others; whether there was one.
-    bool removeFirst(std::int32_t w) noexcept {
-        const int i = indexOf(w);
-        if (i < 0)
-            return false;
+    // Removes the last occurrence of w, keeping the order of the others; whether there was one. In a
+    // list without repeats that is its only occurrence, found quickly when it was added lately.
+    bool removeLastOccurrence(std::int32_t w) noexcept {
         std::int32_t* d = writable();
-        std::memmove(d + i, d + i + 1, sizeof(std::int32_t) * std::size_t(mCount - i - 1));
-        --mCount;
-        return true;
+        for (int i = mCount - 1; i >= 0; --i) {
+            if (d[i] == w) {
+                std::memmove(d + i, d + i + 1, sizeof(std::int32_t) * std::size_t(mCount - i - 1));
+                --mCount;
+                return true;
+            }
+        }
+        return false;
     }
     // Empties the list, keeping its storage.
     void clear() noexcept { mCount = 0; }

@@ -255,13 +255,16 @@ TEST(CLayoutSolver, ConstantsWithinARelativeTenThousandthShareAnEntry) {
 
 TEST(CLayoutSolver, FreeingANodeLeavesItsReadersWithTheirLastValues) {
     CLayoutSolver s;
-    const std::int32_t a = s.allocNode(nullptr), b = s.allocNode(nullptr);
+    const std::int32_t a = s.allocNode(nullptr), b = s.allocNode(nullptr), other = s.allocNode(nullptr);
     s.setConstant(a, 4.0);
     CLayoutProgram p;
-    s.setProgram(b, p.node(a).constant(s.addConstant(1.0)).op(opAdd));
+    s.setProgram(b, p.node(a).node(other).op(opAdd).constant(s.addConstant(1.0)).op(opAdd));
     EXPECT_EQ(s.value(b), 5.0);
     s.freeNode(a);
     EXPECT_TRUE(s.node(b).program.isEmpty());
+    EXPECT_EQ(s.node(other).dependents.count(), 0);   // b no longer reads it either
+    s.setConstant(other, 1.0);
+    EXPECT_EQ(s.value(b), 5.0);
     EXPECT_EQ(s.value(b), 5.0);
     const std::int32_t again = s.allocNode(nullptr);
     EXPECT_EQ(again, a);
