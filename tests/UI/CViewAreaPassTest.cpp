@@ -496,3 +496,50 @@ TEST(CViewAreaPass, SpreadFollowsTheScaleInWholePixels) {
     EXPECT_EQ(a.lastTotal.x, a.var(V::vX) - 2.0);
     EXPECT_EQ(a.lastTotal.width, 152.0);
 }
+
+TEST(CViewAreaPass, InlineChildrenGroupIntoRowsAtNewRowFlags) {
+    struct Row { const char* name; std::vector<int> placements; std::vector<bool> newRow, visible;
+                 std::vector<std::pair<int, int>> rows; };
+    const Row table[] = {
+        {"flagStartsRow", {1, 1, 1}, {false, false, true}, {true, true, true}, {{0, 1}, {2, 2}}},
+        {"hiddenFlagPassesOn", {1, 1, 1}, {false, true, false}, {true, false, true}, {{0, 0}, {2, 2}}},
+        {"otherPlacementsDoNotBreak", {1, 3, 1}, {false, false, false}, {true, true, true}, {{0, 2}}},
+        {"noInlineChildren", {3, 7}, {false, false}, {true, true}, {}},
+    };
+    for (const Row& r : table) {
+        SCOPED_TRACE(r.name);
+        CLayoutTestWindow w;
+        CLayoutTestOwner& root = fixedRoot(w, 200, 100);
+        for (std::size_t i = 0; i < r.placements.size(); ++i) {
+            CLayoutTestOwner& c = child(w, "c" + std::to_string(i), root, r.placements[i], 10, 10);
+            c.area->setNewInlineRow(r.newRow[i]);
+            c.area->setVisible(r.visible[i]);
+        }
+        settle(w);
+        std::vector<std::pair<int, int>> rows;
+        for (const CInlineRow& row : root.area->inlineRows())
+            rows.emplace_back(row.firstChild, row.lastChild);
+        EXPECT_EQ(rows, r.rows);
+    }
+}
+
+TEST(CViewAreaPass, InlineColumnsRunDownAndStandSideBySide) {
+    CLayoutTestWindow w;
+    CLayoutTestOwner& root = fixedRoot(w, 200, 100);
+    root.area->setInlineVertical(true);
+    root.area->setInlineAlignmentH(-1);
+    root.area->setInlineAlignmentV(-1);
+    CLayoutTestOwner& a = child(w, "a", root, V::kPlaceInline, 30, 20);
+    CLayoutTestOwner& b = child(w, "b", root, V::kPlaceInline, 50, 25);
+    CLayoutTestOwner& c = child(w, "c", root, V::kPlaceInline, 40, 10);
+    c.area->setNewInlineRow(true);
+    settle(w);
+    EXPECT_EQ(a.var(V::vY), 0.0);
+    EXPECT_EQ(b.var(V::vY), 20.0);
+    EXPECT_EQ(a.var(V::vX), 10.0);   // centred across in its column of thickness 50
+    EXPECT_EQ(b.var(V::vX), 0.0);
+    EXPECT_EQ(c.var(V::vX), 50.0);   // the second column starts past the first
+    EXPECT_EQ(c.var(V::vY), 0.0);
+    EXPECT_EQ(root.var(V::vCompactWidth), 90.0);    // columns side by side
+    EXPECT_EQ(root.var(V::vCompactHeight), 45.0);   // the tallest column
+}
