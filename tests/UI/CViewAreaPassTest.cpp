@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace tal;
@@ -291,8 +292,10 @@ TEST(CViewAreaPass, AReportThatChangesAVariableRunsAnotherCycleBeforeContent) {
     CLayoutTestOwner& y = hiddenChild(w, "Y", root);
     CLayoutTestOwner& z = hiddenChild(w, "Z", root);
     settle(w);
+    bool first = true;   // a hook must not replace itself while it runs
     x.onReport = [&] {
-        x.onReport = nullptr;
+        if (!std::exchange(first, false))
+            return static_cast<CError*>(nullptr);
         y.area->setSpreadLeft(2);   // marks Y changed
         return static_cast<CError*>(nullptr);
     };
@@ -542,4 +545,26 @@ TEST(CViewAreaPass, InlineColumnsRunDownAndStandSideBySide) {
     EXPECT_EQ(c.var(V::vY), 0.0);
     EXPECT_EQ(root.var(V::vCompactWidth), 90.0);    // columns side by side
     EXPECT_EQ(root.var(V::vCompactHeight), 45.0);   // the tallest column
+}
+
+TEST(CViewAreaPass, APassStartedInsideAReportTakesOverWaitingEntries) {
+    CLayoutTestWindow w;
+    CLayoutTestOwner& root = fixedRoot(w, 200, 100);
+    CLayoutTestOwner& x = hiddenChild(w, "X", root);
+    CLayoutTestOwner& y = hiddenChild(w, "Y", root);
+    CLayoutTestOwner& z = hiddenChild(w, "Z", root);
+    settle(w);
+    bool first = true;
+    x.onReport = [&] {
+        if (!std::exchange(first, false))
+            return static_cast<CError*>(nullptr);
+        w.solver().markChanged(y.area.get());   // Y also waits in the outer batch
+        return root.area->updateLayout();
+    };
+    for (CLayoutTestOwner* o : {&x, &y, &z})
+        w.solver().markChanged(o->area.get());
+    ASSERT_EQ(root.area->updateLayout(), nullptr);
+    EXPECT_EQ(w.journal, (Journal{"report X", "report Y", "report Z"}));
+    for (CLayoutTestOwner* o : {&x, &y, &z})
+        EXPECT_EQ(o->area->changedBatch(), nullptr);
 }
