@@ -277,6 +277,13 @@ void CLayoutSolver::setProgram(std::int32_t n, const CLayoutProgram& program) {
     CLayoutNode& nd = node(n);
     if (!nd.program.isEmpty() && nd.program.equals(program.data(), program.count()))
         return;
+    // A program reading the same nodes in the same order (a new constant, another operation) keeps
+    // the links, and with them the kept evaluation orders.
+    if (!nd.program.isEmpty() && readsSameNodes(nd.program, program) && isValidProgram(program)) {
+        nd.program.assign(program.data(), program.count());
+        evaluate(n, 0);
+        return;
+    }
     unlinkDependencies(n);
     if (!isValidProgram(program)) {
         nd.program.clear();
@@ -288,6 +295,23 @@ void CLayoutSolver::setProgram(std::int32_t n, const CLayoutProgram& program) {
     nd.program.assign(program.data(), program.count());
     linkDependencies(n);
     evaluate(n, 0);
+}
+
+bool CLayoutSolver::readsSameNodes(const CLayoutProgram& a, const CLayoutProgram& b) {
+    int i = 0, k = 0;
+    for (;;) {
+        while (i < a.count() && a[i] != opNode)
+            i += a[i] == opConst ? 2 : 1;
+        while (k < b.count() && b[k] != opNode)
+            k += b[k] == opConst ? 2 : 1;
+        const bool endA = i + 1 >= a.count(), endB = k + 1 >= b.count();
+        if (endA || endB)
+            return endA && endB;
+        if (a[i + 1] != b[k + 1])
+            return false;
+        i += 2;
+        k += 2;
+    }
 }
 
 void CLayoutSolver::clearProgram(std::int32_t n) {

@@ -106,6 +106,7 @@ private:
     // After node n took a new value: re-evaluates everything that reads it and marks the owners.
     void propagate(std::int32_t n, int level);
     bool propagateInKeptOrder(std::int32_t n);
+    static bool readsSameNodes(const CLayoutProgram& a, const CLayoutProgram& b);
     void propagateInFoundOrder(std::int32_t n, int level);
     void markDependents(std::int32_t u);
     void touchDependents(std::int32_t n);
@@ -128,7 +129,7 @@ private:
         CArray<std::int32_t> order;
     };
     static constexpr int kKeptOrderCount = 2;
-    static constexpr int kKeptOrderMinimum = 256;
+    static constexpr int kKeptOrderMinimum = 64;
     CPropagationOrder mKeptOrders[kKeptOrderCount];
     int mNextKeptOrder = 0;
     std::uint64_t mGraphVersion = 1;

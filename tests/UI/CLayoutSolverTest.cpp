@@ -330,3 +330,30 @@ TEST(CLayoutSolver, PendingListsHoldEachAreaOnceAndAreTakenWhole) {
     EXPECT_EQ(s.rebuildList()->count(), 1);
     delete taken;
 }
+
+TEST(CLayoutSolver, AKeptOrderFollowsLaterLinkChanges) {
+    // 100 nodes read the source, so its evaluation order is kept; then one of them is made to read
+    // the last of the others as well, which must now be evaluated before it.
+    CLayoutSolver s;
+    const std::int32_t source = s.allocNode(nullptr);
+    const std::int32_t two = s.addConstant(2.0);
+    std::vector<std::int32_t> readers;
+    for (int i = 0; i < 100; ++i) {
+        readers.push_back(s.allocNode(nullptr));
+        CLayoutProgram p;
+        s.setProgram(readers.back(), p.node(source).constant(two).op(opMul));
+    }
+    s.setConstant(source, 1.0);
+    s.setConstant(source, 2.0);   // through the kept order
+    EXPECT_EQ(s.value(readers[99]), 4.0);
+    CLayoutProgram sum;
+    s.setProgram(readers[0], sum.node(source).node(readers[99]).op(opAdd));
+    s.setConstant(source, 3.0);
+    EXPECT_EQ(s.value(readers[99]), 6.0);
+    EXPECT_EQ(s.value(readers[0]), 9.0);
+    CLayoutProgram sameNodesOtherOp;
+    s.setProgram(readers[0], sameNodesOtherOp.node(source).node(readers[99]).op(opSub));
+    EXPECT_EQ(s.value(readers[0]), -3.0);
+    s.setConstant(source, 5.0);
+    EXPECT_EQ(s.value(readers[0]), -5.0);
+}
