@@ -568,3 +568,30 @@ TEST(CViewAreaPass, APassStartedInsideAReportTakesOverWaitingEntries) {
     for (CLayoutTestOwner* o : {&x, &y, &z})
         EXPECT_EQ(o->area->changedBatch(), nullptr);
 }
+
+TEST(CViewAreaPass, WindowOverlayAndScrollerStripsEscapeTheScrolledContent) {
+    CLayoutTestWindow w;
+    CLayoutTestOwner& root = fixedRoot(w, 400, 300);
+    CLayoutTestOwner& list = w.add("list", &root, true);
+    list.area->setPlacement(V::kPlaceLeft);
+    list.area->setFixedWidth(200);
+    list.area->setFixedHeight(100);
+    list.area->setScrollerWidth(12);
+    list.area->setRatioY(0.5);
+    CLayoutTestOwner& bar = child(w, "bar", list, V::kPlaceScrollerV, 12, -1);
+    bar.area->setHeightPercent(1.0);
+    CLayoutTestOwner& popup = child(w, "popup", list, V::kPlaceWindowOverlay, -1, -1);
+    popup.area->setWidthPercent(1.0);
+    popup.area->setHeightPercent(1.0);
+    settle(w);
+    EXPECT_EQ(list.lastClip.width, 188.0);
+    // The bar lies on the strip the list keeps free; its clip reaches over it.
+    EXPECT_EQ(bar.lastTotal.x, 188.0);
+    EXPECT_EQ(bar.lastClip.x, 188.0);
+    EXPECT_EQ(bar.lastClip.width, 12.0);
+    EXPECT_EQ(bar.lastClip.height, 100.0);
+    // The overlay covers the window and is clipped by the window only.
+    EXPECT_EQ(popup.lastClip.x, 0.0);
+    EXPECT_EQ(popup.lastClip.width, 400.0);
+    EXPECT_EQ(popup.lastClip.height, 300.0);
+}
