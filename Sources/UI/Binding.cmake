@@ -1,0 +1,17 @@
+# The editor's parameter binding: bridges to the audio parameters, UI parameters, their update
+# handler and converter, and the undo collector.
+tal_sources(
+  Sources/UI/BindingCreators.cpp
+  Sources/UI/CParamBridge.cpp
+  Sources/UI/CUIParam.cpp
+  Sources/UI/CUIParamConverter.cpp
+  Sources/UI/CUIParamUndoCollector.cpp
+  Sources/UI/CUIParamUpdateHandler.cpp
+)
+tal_tests(ui
+  tests/UI/CParamBridgeTest.cpp
+  tests/UI/CUIParamTest.cpp
+  tests/support/BindingTestTree.cpp
+  tests/support/CEventTestTree.cpp
+  tests/support/InterfaceTestTree.cpp
+)
