@@ -9,8 +9,10 @@ tal_sources(
   Sources/UI/CUIParamUpdateHandler.cpp
 )
 tal_tests(ui
+  tests/UI/BindingRoundTripTest.cpp
   tests/UI/CParamBridgeTest.cpp
   tests/UI/CUIParamTest.cpp
+  tests/UI/CUIParamUndoCollectorTest.cpp
   tests/support/BindingTestTree.cpp
   tests/support/CEventTestTree.cpp
   tests/support/InterfaceTestTree.cpp

@@ -14,28 +14,7 @@ namespace tal {
 namespace {
 
 // A bridge on a recording client: what it sends is recorded, the replies are handed in by the test.
-class CParamBridgeTest : public CBindingTestTree {
-protected:
-    void SetUp() override {
-        CBindingTestTree::SetUp();
-        client = openRecordingClient("client", connector);
-    }
-    // A bridge listening to "p" that received the info and the format of `info`.
-    CParamBridge* bridgeWith(const CAudioParamInfo& info) {
-        CParamBridge* bridge = addBridge("bridge", "plugin.p", "^client");
-        connector->replyParamInfo(bridge->listenHandle(), info);
-        connector->take();
-        return bridge;
-    }
-    static CUIParamValue value(double x) {
-        CUIParamValue v;
-        v[0] = x;
-        return v;
-    }
-
-    CAudioInterfaceClient* client = nullptr;
-    CRecordingClientConnector* connector = nullptr;
-};
+using CParamBridgeTest = CRecordingBindingTree;
 
 TEST_F(CParamBridgeTest, ListensThroughTheClientAndKeepsTheReceivedFormat) {
     CParamBridge* bridge = addBridge("bridge", "plugin.eq.gain", "^client");
@@ -59,7 +38,7 @@ TEST_F(CParamBridgeTest, WrittenValuesAreClampedToTheirComponentRange) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.minimum) + ".." + std::to_string(c.maximum) + " " + std::to_string(c.written));
         const auto info = makeInfo("Level", 1, c.minimum, c.maximum, "0");
-        CParamBridge* bridge = bridgeWith(*info);
+        CParamBridge* bridge = bridgeWith("bridge", *info);
         bridge->setPlainValue(0, 0, value(c.written));
         std::ostringstream expected;
         expected << "change-param u-1 g0 f0 n1 r0: " << c.sent;
@@ -73,7 +52,7 @@ TEST_F(CParamBridgeTest, WrittenValuesAreClampedToTheirComponentRange) {
 
 TEST_F(CParamBridgeTest, NormalisedWritesBeyondTheUnitRangeSendTheRangeEnds) {
     const auto info = makeInfo("Level", 1, -24, 12, "0");
-    CParamBridge* bridge = bridgeWith(*info);
+    CParamBridge* bridge = bridgeWith("bridge", *info);
     bridge->setNormalizedValue(0, 0, value(-0.2));
     bridge->setNormalizedValue(0, 0, value(1.7));
     EXPECT_EQ(connector->take(), (std::vector<std::string>{"change-param u-1 g0 f0 n1 r0: -24",
@@ -82,7 +61,7 @@ TEST_F(CParamBridgeTest, NormalisedWritesBeyondTheUnitRangeSendTheRangeEnds) {
 
 TEST_F(CParamBridgeTest, AWriteBeyondTheGroupEndSendsTheGapWithDefaults) {
     const auto info = makeInfo("Gain", 1, -30, 30, "0.1,0.2");
-    CParamBridge* bridge = bridgeWith(*info);
+    CParamBridge* bridge = bridgeWith("bridge", *info);
     ASSERT_EQ(bridge->getElementCount(0), 2);
     bridge->setPlainValue(0, 4, value(9));
     // Elements 2 and 3 lie beyond the default row: they take element 0's default.
@@ -105,7 +84,7 @@ TEST_F(CParamBridgeTest, UndoStepsAreNamedAfterTheParameterAndItsGroups) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        CParamBridge* bridge = bridgeWith(*c.info);
+        CParamBridge* bridge = bridgeWith("bridge", *c.info);
         bridge->openUndo(c.group, false, -1, c.groups, false);
         const std::string id = std::to_string(bridge->undoId());
         EXPECT_EQ(connector->take(),
@@ -117,7 +96,7 @@ TEST_F(CParamBridgeTest, UndoStepsAreNamedAfterTheParameterAndItsGroups) {
 
 TEST_F(CParamBridgeTest, ChangesAreSentIntoTheOpenStepWhichIsSubmittedUnderItsName) {
     const auto info = makeInfo("Output gain", 1, -30, 30, "0;0");
-    CParamBridge* bridge = bridgeWith(*info);
+    CParamBridge* bridge = bridgeWith("bridge", *info);
     bridge->openUndo(1, true, 7, nullptr, false);
     const std::string id = std::to_string(bridge->undoId());
     bridge->setPlainValue(1, 0, value(3));
@@ -131,7 +110,7 @@ TEST_F(CParamBridgeTest, ChangesAreSentIntoTheOpenStepWhichIsSubmittedUnderItsNa
 
 TEST_F(CParamBridgeTest, ASecondOpenUndoRemovesTheFirstStepBeforeCreatingTheNext) {
     const auto info = makeInfo("Filter gain", 1, -30, 30, "0", true);
-    CParamBridge* bridge = bridgeWith(*info);
+    CParamBridge* bridge = bridgeWith("bridge", *info);
     bridge->openUndo(0, false, -1, nullptr, false);
     const std::int32_t first = bridge->undoId();
     bridge->openUndo(0, false, -1, nullptr, false);
@@ -145,7 +124,7 @@ TEST_F(CParamBridgeTest, ASecondOpenUndoRemovesTheFirstStepBeforeCreatingTheNext
 
 TEST_F(CParamBridgeTest, AResetOfAllGroupsIsOneStepSubmittedAtOnce) {
     const auto info = makeInfo("Output gain", 1, -30, 30, "0;0");
-    CParamBridge* bridge = bridgeWith(*info);
+    CParamBridge* bridge = bridgeWith("bridge", *info);
     bridge->resetValue(-1, -1, -1, true, false);
     const std::vector<std::string> lines = connector->take();
     ASSERT_EQ(lines.size(), 3u);
@@ -159,7 +138,7 @@ TEST_F(CParamBridgeTest, AResetOfAllGroupsIsOneStepSubmittedAtOnce) {
 
 TEST_F(CParamBridgeTest, AResetOfOneGroupNamesTheGroupAndAResetIntoAnOpenStepStaysOpen) {
     const auto info = makeInfo("Output gain", 1, -30, 30, "0;0");
-    CParamBridge* bridge = bridgeWith(*info);
+    CParamBridge* bridge = bridgeWith("bridge", *info);
     bridge->resetValue(1, 0, -1, true, true);
     std::vector<std::string> lines = connector->take();
     ASSERT_EQ(lines.size(), 3u);
@@ -175,7 +154,7 @@ TEST_F(CParamBridgeTest, AResetOfOneGroupNamesTheGroupAndAResetIntoAnOpenStepSta
 
 TEST_F(CParamBridgeTest, InfoWithTheFlagClearEmptiesTheStoreAndStopsWrites) {
     const auto info = makeInfo("Gain", 1, -30, 30, "1,2");
-    CParamBridge* bridge = bridgeWith(*info);
+    CParamBridge* bridge = bridgeWith("bridge", *info);
     ASSERT_EQ(bridge->getElementCount(0), 2);
     connector->replyParamInfo(bridge->listenHandle(), nullptr, nullptr);
     EXPECT_FALSE(bridge->hasInfo());
@@ -190,7 +169,7 @@ TEST_F(CParamBridgeTest, InfoWithTheFlagClearEmptiesTheStoreAndStopsWrites) {
 
 TEST_F(CParamBridgeTest, ParamChangeIsRaisedForChangesOfTheInfosFormatOnly) {
     const auto info = makeInfo("Gain", 1, -30, 30, "0");
-    CParamBridge* bridge = bridgeWith(*info);
+    CParamBridge* bridge = bridgeWith("bridge", *info);
     CEventTestObject* watcher = addListener(ui, "watcher");
     watcher->listenObject(bridge->getFullName(), CString("param-change"), CString("on"));
     std::vector<double> pair = {1, 2};
@@ -206,7 +185,7 @@ TEST_F(CParamBridgeTest, ParamChangeIsRaisedForChangesOfTheInfosFormatOnly) {
 
 TEST_F(CParamBridgeTest, TextThatDoesNotParseSendsNothing) {
     const auto info = makeInfo("Gain", 1, -30, 30, "0");
-    CParamBridge* bridge = bridgeWith(*info);
+    CParamBridge* bridge = bridgeWith("bridge", *info);
     bridge->setValueText(0, 0, 0, CString("loud"));
     EXPECT_TRUE(connector->take().empty());
     bridge->setValueText(0, 0, 0, CString("-6.5"));
@@ -223,7 +202,7 @@ TEST_F(CParamBridgeTest, StringValuesAreSentWithTheirTextsWhateverTheRange) {
     ASSERT_EQ(takeMessage(info->parseConverterNames()), "");
     info->setRange(0, 0.0, 0.0);
     ASSERT_EQ(takeMessage(info->defaultValues().parseDefValues(CString("Low,High"), *info)), "");
-    CParamBridge* bridge = bridgeWith(*info);
+    CParamBridge* bridge = bridgeWith("bridge", *info);
     bridge->setValueText(0, 1, 0, CString("Vocals"));
     EXPECT_EQ(connector->take(), (std::vector<std::string>{"change-param u-1 g0 f1 n1 r0: 'Vocals'"}));
     CString shown;
@@ -235,7 +214,7 @@ TEST_F(CParamBridgeTest, StringValuesAreSentWithTheirTextsWhateverTheRange) {
 
 TEST_F(CParamBridgeTest, CopyingAGroupSendsTheSourceAsTheTargetsWholeContent) {
     const auto info = makeInfo("Gain", 1, -30, 30, "1,2,3;4");
-    CParamBridge* bridge = bridgeWith(*info);
+    CParamBridge* bridge = bridgeWith("bridge", *info);
     std::vector<double> values = {1, 2, 3};
     connector->replyParamUpdate(bridge->listenHandle(), floatChange(0, 0, values));
     bridge->copyGroupValues(0, 1, 42);
@@ -245,7 +224,7 @@ TEST_F(CParamBridgeTest, CopyingAGroupSendsTheSourceAsTheTargetsWholeContent) {
 
 TEST_F(CParamBridgeTest, ReleasingTheBridgeStopsListeningAndRemovesItsOpenStep) {
     const auto info = makeInfo("Gain", 1, -30, 30, "0", true);
-    CParamBridge* bridge = bridgeWith(*info);
+    CParamBridge* bridge = bridgeWith("bridge", *info);
     bridge->openUndo(0, false, -1, nullptr, false);
     const std::string id = std::to_string(bridge->undoId());
     connector->take();

@@ -11,20 +11,8 @@
 namespace tal {
 namespace {
 
-class CUIParamTest : public CBindingTestTree {
+class CUIParamTest : public CRecordingBindingTree {
 protected:
-    void SetUp() override {
-        CBindingTestTree::SetUp();
-        client = openRecordingClient("client", connector);
-        owner = addOwner("owner");
-    }
-    // A bridge "ui.<name>" that received the info and format of `info`.
-    CParamBridge* bridgeWith(const char* name, const CAudioParamInfo& info) {
-        CParamBridge* bridge = addBridge(name, "plugin.p", "^client");
-        connector->replyParamInfo(bridge->listenHandle(), info);
-        connector->take();
-        return bridge;
-    }
     // Raises the bridge's "param-change" as a reply would.
     void raiseParamChange(CParamBridge* bridge, int group, int offset, int count, bool replacing) {
         CAttrMap args;
@@ -34,20 +22,6 @@ protected:
         args.findOrAdd("is-replacing")->value.setInt(replacing ? 1 : 0);
         ASSERT_EQ(takeMessage(bridge->fireEvent(CString("param-change"), &args, false)), "");
     }
-    std::vector<std::string> takeEvents() {
-        std::vector<std::string> events;
-        events.swap(owner->events);
-        return events;
-    }
-    static CUIParamValue value(double x) {
-        CUIParamValue v;
-        v[0] = x;
-        return v;
-    }
-
-    CAudioInterfaceClient* client = nullptr;
-    CRecordingClientConnector* connector = nullptr;
-    CTestParamOwner* owner = nullptr;
 };
 
 TEST_F(CUIParamTest, AParentWithoutHandlerRefusesTheParameter) {

@@ -291,4 +291,31 @@ CUIParam* CBindingTestTree::addUIParam(CObject* owner, const char* name, AttrLis
     return dynamic_cast<CUIParam*>(object);
 }
 
+// --- the recording fixture ---
+
+void CRecordingBindingTree::SetUp() {
+    CBindingTestTree::SetUp();
+    client = openRecordingClient("client", connector);
+    owner = addOwner("owner");
+}
+
+CParamBridge* CRecordingBindingTree::bridgeWith(const char* name, const CAudioParamInfo& info) {
+    CParamBridge* bridge = addBridge(name, "plugin.p", "^client");
+    connector->replyParamInfo(bridge->listenHandle(), info);
+    connector->take();
+    return bridge;
+}
+
+std::vector<std::string> CRecordingBindingTree::takeEvents() {
+    std::vector<std::string> events;
+    events.swap(owner->events);
+    return events;
+}
+
+CUIParamValue CRecordingBindingTree::value(double x) {
+    CUIParamValue v;
+    v[0] = x;
+    return v;
+}
+
 } // namespace tal

@@ -96,4 +96,22 @@ protected:
     CUIParam* addUIParam(CObject* owner, const char* name, AttrList attrs);
 };
 
+// The binding test tree with one editor on a recording connector: "ui.client", and an owner of UI
+// parameters "ui.owner".
+class CRecordingBindingTree : public CBindingTestTree {
+protected:
+    void SetUp() override;
+
+    // A bridge "ui.<name>" of "plugin.p" that received the info and the format change of info.
+    CParamBridge* bridgeWith(const char* name, const CAudioParamInfo& info);
+    // The owner's recorded events, which are then forgotten.
+    std::vector<std::string> takeEvents();
+    // A value record with component 0 set.
+    static CUIParamValue value(double x);
+
+    CAudioInterfaceClient* client = nullptr;
+    CRecordingClientConnector* connector = nullptr;
+    CTestParamOwner* owner = nullptr;
+};
+
 } // namespace tal
