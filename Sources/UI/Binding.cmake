@@ -11,8 +11,10 @@ tal_sources(
 tal_tests(ui
   tests/UI/BindingRoundTripTest.cpp
   tests/UI/CParamBridgeTest.cpp
+  tests/UI/CUIParamConverterTest.cpp
   tests/UI/CUIParamTest.cpp
   tests/UI/CUIParamUndoCollectorTest.cpp
+  tests/UI/CUIParamUpdateHandlerTest.cpp
   tests/support/BindingTestTree.cpp
   tests/support/CEventTestTree.cpp
   tests/support/InterfaceTestTree.cpp
