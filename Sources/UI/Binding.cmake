@@ -19,3 +19,12 @@ tal_tests(ui
   tests/support/CEventTestTree.cpp
   tests/support/InterfaceTestTree.cpp
 )
+# The benchmark builds its trees with the test support, which reports through GoogleTest.
+if(TAL_BUILD_TESTS)
+  tal_benchmark(tal_binding_bench bench/UI/ParamBridgeBench.cpp tests/support/BindingTestTree.cpp
+                tests/support/CEventTestTree.cpp tests/support/InterfaceTestTree.cpp)
+  if(TARGET tal_binding_bench)
+    target_include_directories(tal_binding_bench PRIVATE tests)
+    target_link_libraries(tal_binding_bench PRIVATE GTest::gtest GTest::gmock)
+  endif()
+endif()
