@@ -1,7 +1,11 @@
 #include "UI/CUIParam.h"
 
+#include "Core/CAppData.h"
 #include "Core/CAttrMap.h"
+#include "Core/CSharedAttribute.h"
+#include "Core/CSystem.h"
 #include "support/BindingTestTree.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -238,6 +242,99 @@ TEST_F(CUIParamTest, ChangingTheBridgeRebindsTheParameter) {
     CUIParamValue out;
     param->getPlainValue(out, 0, -1);
     EXPECT_EQ(out[0], 1000);
+}
+
+TEST_F(CUIParamTest, AGroupSelectorGivesTheCurrentGroupAndAnnouncesItsChanges) {
+    const auto info = makeInfo("Gain", 1, -30, 30, "1;2;3");
+    CParamBridge* bridge = bridgeWith("bridge", *info);
+    for (int g = 1; g < 3; ++g) {
+        std::vector<double> values = {double(g + 1)};
+        connector->replyParamUpdate(bridge->listenHandle(), floatChange(g, 0, values));
+    }
+    CObject* object = nullptr;
+    ASSERT_EQ(takeMessage(CParamTestTree::build(object, ui, "test:group-source", "groups", {{"group", "1"}})), "");
+    auto* groups = dynamic_cast<CTestGroupSource*>(object);
+    CUIParam* param = addUIParam(owner, "p", {{"bridge", "ui.bridge"}, {"group-selector", "ui.groups"}});
+    EXPECT_EQ(param->currentGroup(), 1);
+    takeEvents();
+    ASSERT_EQ(takeMessage(groups->setGroup(2)), "");
+    EXPECT_EQ(param->currentGroup(), 2);
+    EXPECT_EQ(takeEvents(), (std::vector<std::string>{"changed p 0 0"}));
+    ASSERT_EQ(takeMessage(groups->setGroup(2)), "");  // the same group: nothing
+    EXPECT_TRUE(takeEvents().empty());
+    CUIParamValue out;
+    param->getPlainValue(out, 0, -1);
+    EXPECT_EQ(out[0], 3.0);
+    param->getPlainValue(out, 0, 1);
+    EXPECT_EQ(out[0], 2.0);
+}
+
+TEST_F(CUIParamTest, AGroupSelectorOfAnotherClassIsAnError) {
+    CParamTestTree::plain(ui, "not-a-selector");
+    CObject* object = nullptr;
+    const std::string message = takeMessage(
+        CParamTestTree::build(object, owner, "ui:ui-param", "p", {{"group-selector", "ui.not-a-selector"}}));
+    EXPECT_EQ(message, "Invalid group selector 'ui.not-a-selector'.");
+}
+
+// A UI parameter of a shared attribute, with the application-data scopes in a temporary folder.
+class CUIParamSharedTest : public CRecordingBindingTree {
+protected:
+    void SetUp() override {
+        CRecordingBindingTree::SetUp();
+        mSavedBundleFolder = CSystem::bundleFolder;
+        CSystem::bundleFolder = CString();
+        CSystem::setUserPreferencesFolderForTest(CString(mTemp.path().c_str()));
+        resetScopes();
+        registerShared();
+    }
+    void TearDown() override {
+        CRecordingBindingTree::TearDown();
+        resetScopes();
+        CSystem::setUserPreferencesFolderForTest(CString());
+        CSystem::bundleFolder = mSavedBundleFolder;
+    }
+    static void resetScopes() {
+        for (CAppData* scope : {&CAppData::globalScope(), &CAppData::groupScope(), &CAppData::localScope()})
+            scope->resetForTest();
+    }
+    static void registerShared() {
+        static const CCreatorTableEntry table[] = {
+            {"core:shared-attribute", &CSharedAttribute::create, &CSharedAttribute::initScheme},
+            {"", nullptr, nullptr},
+        };
+        CCreatorRegistry::instance().registerTable(table);  // may be registered already
+    }
+
+    test::TempFolder mTemp;
+    CString mSavedBundleFolder;
+};
+
+TEST_F(CUIParamSharedTest, WritesGoThroughTheSharedAttributeAndComeBackThroughItsBinding) {
+    CObject* shared = nullptr;
+    ASSERT_EQ(takeMessage(CParamTestTree::build(shared, ui, "core:shared-attribute", "drag-precision",
+                                                {{"storage-type", "local"},
+                                                 {"attribute", "drag-precision"},
+                                                 {"def-value", "0.5"}})),
+              "");
+    CUIParam* param = addUIParam(owner, "p", {{"shared-attribute", "ui.drag-precision"},
+                                              {"shared-attribute-value", "{*/ui.drag-precision drag-precision}"}});
+    EXPECT_TRUE(param->isActive());
+    EXPECT_EQ(text(param->valueText()), "0.5");
+    takeEvents();
+    param->setNormalizedValue(0, -1, value(0.25));
+    EXPECT_EQ(text(param->valueText()), "0.5");  // the value comes back through the bridge
+    bridge->pump();
+    EXPECT_EQ(text(param->valueText()), "0.2500");
+    EXPECT_EQ(takeEvents(), (std::vector<std::string>{"changed p 0 0"}));
+    CUIParamValue out;
+    param->getPlainValue(out, 0, -1);
+    EXPECT_EQ(out[0], 0.25);
+    param->resetValue(0, false, false, -1, -1);
+    bridge->pump();
+    EXPECT_EQ(text(param->valueText()), "0.5000");
+    EXPECT_EQ(param->getMaxValue(0), 0.0);
+    EXPECT_EQ(param->getElementCount(0), 1);
 }
 
 } // namespace

@@ -206,6 +206,20 @@ CError* CTestParamView::setDisabled(bool disabled) {
     return nullptr;
 }
 
+CError* CTestGroupSource::init() {
+    if (CError* error = CObject::init())
+        return error;
+    group = getIntAttr("group");
+    return nullptr;
+}
+
+CError* CTestGroupSource::setGroup(std::int32_t index) {
+    group = index;
+    CAttrMap args;
+    args.findOrAdd("index")->value.setInt(index);
+    return fireEvent(CString("group-change"), &args, false);
+}
+
 // --- the fixture ---
 
 void CBindingTestTree::SetUp() {
@@ -216,6 +230,7 @@ void CBindingTestTree::SetUp() {
              &CRecordingClientConnector::initScheme},
             {"test:param-owner", [] { return static_cast<CObject*>(new CTestParamOwner); }, &CObject::initScheme},
             {"test:param-view", [] { return static_cast<CObject*>(new CTestParamView); }, &CObject::initScheme},
+            {"test:group-source", [] { return static_cast<CObject*>(new CTestGroupSource); }, &CObject::initScheme},
             {"", nullptr, nullptr},
         };
         CCreatorRegistry& registry = CCreatorRegistry::instance();

@@ -5,6 +5,7 @@
 #include "Other/Interface/CAudioInterfaceClient.h"
 #include "Other/Interface/CParamInterfaceClientConnector.h"
 #include "UI/CParamBridge.h"
+#include "UI/CParamGroupSource.h"
 #include "UI/CUIParam.h"
 #include "UI/CUIParamOwnerView.h"
 #include "UI/CUIParamUpdateHandler.h"
@@ -71,6 +72,16 @@ class CTestParamView : public CTestParamOwner, public CUIParamOwnerView {
 public:
     CError* setDisabled(bool disabled) override;
     bool isDisabled = false;
+};
+
+// A stand-in for the group selector ("test:group-source"): its current group starts at the
+// attribute "group" and setGroup announces a new one as "group-change" with "index".
+class CTestGroupSource : public CObject, public CParamGroupSource {
+public:
+    CError* init() override;
+    std::int32_t getCurrentGroup() override { return group; }
+    CError* setGroup(std::int32_t index);
+    std::int32_t group = 0;
 };
 
 // The interface test tree with the binding's tags: an editor can be opened against the real audio
