@@ -1,6 +1,7 @@
 #include "UI/CParamBridge.h"
 
 #include "Audio/CAudioParamStorage.h"
+#include "Core/CAttrMap.h"
 #include "Core/CByteBuffer.h"
 #include "support/BindingTestTree.h"
 
@@ -150,6 +151,20 @@ TEST_F(CParamBridgeTest, AResetOfOneGroupNamesTheGroupAndAResetIntoAnOpenStepSta
     EXPECT_EQ(connector->take(), (std::vector<std::string>{"reset-param g0 e2 u" + id + " first0"}));
     EXPECT_TRUE(bridge->isChanged());
     EXPECT_EQ(std::to_string(bridge->undoId()), id);
+}
+
+TEST_F(CParamBridgeTest, TheResetEventResetsWithItsArguments) {
+    const auto info = makeInfo("Output gain", 1, -30, 30, "0;0");
+    CParamBridge* bridge = bridgeWith("bridge", *info);
+    CAttrMap args;
+    args.findOrAdd("group")->value.setInt(1);
+    args.findOrAdd("element")->value.setInt(3);
+    args.findOrAdd("undo-id")->value.setText(CString("12"));
+    args.findOrAdd("use-first-element")->value.setBool(true);
+    ASSERT_EQ(takeMessage(bridge->runEvent(CString("reset"), &args)), "");
+    args.findOrAdd("undo-id")->value.setText(CString("none"));
+    ASSERT_EQ(takeMessage(bridge->runEvent(CString("reset"), &args)), "");
+    EXPECT_EQ(connector->take(), (std::vector<std::string>{"reset-param g1 e3 u12 first1", "reset-param g1 e3 u-1 first1"}));
 }
 
 TEST_F(CParamBridgeTest, InfoWithTheFlagClearEmptiesTheStoreAndStopsWrites) {
