@@ -5,6 +5,8 @@
 //   applies the change to its copy, raises "param-change" to the UI parameter and its owner, and
 //   has the client fetch and run the audio side's reply.
 // - BridgeWrite: the same through CParamBridge::setPlainValue, without the UI parameter.
+// - BridgeWriteWithoutAudioSide: the bridge's own share: the same write on a client whose connector
+//   sends nothing anywhere (no audio side, no reply).
 // - Reference: the plain version of the same exchange without the binding layer: the client's
 //   changeParam with a hand-built change, the connector's poll, and a listener that applies the
 //   reply to a storage.
@@ -12,6 +14,7 @@
 // count of the group that the written element belongs to.
 
 #include "Audio/CAudioParamStorage.h"
+#include "Core/CCreatorRegistry.h"
 #include "support/BindingTestTree.h"
 
 #include <benchmark/benchmark.h>
@@ -40,12 +43,44 @@ public:
     void TestBody() override {}
     using CInterfaceTestTree::interfaceBase;
     using CInterfaceTestTree::tick;
+    using CInterfaceTestTree::root;
 
     CAudioInterfaceClient* client = nullptr;
     CParamBridge* bridge = nullptr;
     CTestParamOwner* owner = nullptr;
     CUIParam* param = nullptr;
 };
+
+// A client connector that accepts every request and does nothing with it.
+class NullConnector : public CRecordingClientConnector {
+public:
+    bool sendToBase(CByteBuffer&) override { return true; }
+};
+
+// A bridge "ui.fake-bridge" on a client "ui.fake" whose connector is a NullConnector, with the info
+// of the benchmark's parameter.
+CParamBridge* addFakeBridge(BenchTree& tree, const CAudioParamInfo& info) {
+    static const bool registered = [] {
+        static const CCreatorTableEntry table[] = {
+            {"bench:null-client-connector", [] { return static_cast<CObject*>(new NullConnector); },
+             &CRecordingClientConnector::initScheme},
+            {"", nullptr, nullptr},
+        };
+        return CCreatorRegistry::instance().registerTable(table) == 0;
+    }();
+    (void)registered;
+    CObject* ui = tree.root->findObject(CString("ui"));
+    CObject* object = nullptr;
+    delete CParamTestTree::build(object, ui, "bench:null-client-connector", "fake-connector", {});
+    auto* connector = static_cast<NullConnector*>(object);
+    delete CParamTestTree::build(object, ui, "audio:interface-client", "fake", {{"client-connector", "^fake-connector"}});
+    delete CParamTestTree::build(object, ui, "ui:param-bridge", "fake-bridge",
+                                 {{"interface-client", "^fake"}, {"param", "plugin.eq.gain"}});
+    auto* bridge = dynamic_cast<CParamBridge*>(object);
+    if (bridge != nullptr)
+        connector->replyParamInfo(bridge->listenHandle(), info);
+    return bridge;
+}
 
 // Applies the replies of its handle to a storage, as the bridge does with its copy.
 class StoreListener : public CParamInterfaceParamListener {
@@ -95,6 +130,23 @@ void BM_BridgeWrite(benchmark::State& state) {
     setWriteCounter(state);
 }
 BENCHMARK(BM_BridgeWrite)->Arg(1)->Arg(24);
+
+void BM_BridgeWriteWithoutAudioSide(benchmark::State& state) {
+    BenchTree tree(int(state.range(0)));
+    CParamBridge* bridge = addFakeBridge(tree, *tree.bridge->info());
+    if (bridge == nullptr || !bridge->hasInfo()) {
+        state.SkipWithError("no fake bridge");
+        return;
+    }
+    CUIParamValue value;
+    int i = 0;
+    for (auto _ : state) {
+        value[0] = (i++ & 1) ? -6.0 : 6.0;
+        bridge->setPlainValue(0, 0, value);
+    }
+    setWriteCounter(state);
+}
+BENCHMARK(BM_BridgeWriteWithoutAudioSide)->Arg(1)->Arg(24);
 
 void BM_ReferenceClientChange(benchmark::State& state) {
     BenchTree tree(int(state.range(0)));
