@@ -103,7 +103,7 @@ public:
     std::int32_t editDepth() const noexcept { return mEditDepth; }
 
 private:
-    bool isBridged() const noexcept { return mBridge != nullptr && mSharedAttribute == nullptr; }
+    bool isBridged() const noexcept { return mBridge != nullptr && !mIsSimple && mSharedAttribute == nullptr; }
     std::int32_t groupOf(std::int32_t group) const noexcept { return group == -1 ? mGroup : group; }
     // The bridge when it has info and an element record can hold its components.
     bool bridgeUsable() const;

@@ -64,6 +64,16 @@ TEST_F(CUIParamTest, ASimpleParameterMapsItsRangeToFourDecimalTexts) {
     EXPECT_EQ(param->getMaxValue(0), 1.0);
 }
 
+TEST_F(CUIParamTest, ASimpleParameterNamingABridgeStaysLocal) {
+    const auto info = makeInfo("Gain", 1, -30, 30, "0");
+    bridgeWith("bridge", *info);
+    CUIParam* param = addUIParam(owner, "p", {{"is-simple-attr", "true"}, {"bridge", "ui.bridge"}});
+    param->setNormalizedValue(0, -1, value(0.5));
+    EXPECT_TRUE(connector->take().empty());
+    EXPECT_EQ(text(param->valueText()), "0.5000");
+    EXPECT_EQ(param->getComponentCount(), 1);
+}
+
 TEST_F(CUIParamTest, ASimpleParameterWithAnEmptyRangeReadsZero) {
     CUIParam* param = addUIParam(owner, "p", {{"is-simple-attr", "true"}, {"simple-min-value", "3"},
                                                {"simple-max-value", "3"}, {"shared-attribute-value", "3"}});
