@@ -10,6 +10,7 @@
 #include "Core/CObject.h"
 #include "Core/CSharedAttribute.h"
 #include "Other/Interface/InterfaceCreators.h"
+#include "UI/Resources/ResourceCreators.h"
 
 namespace tal {
 
@@ -40,6 +41,7 @@ const CCreatorTableEntry* const* productCreatorTables() {
         registryCreatorTable(),
         kVizCreatorTable,
         kInterfaceCreatorTable,
+        kResourceCreatorTable,
         nullptr,
     };
     return tables;
