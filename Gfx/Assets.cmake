@@ -84,3 +84,12 @@ if(TARGET tal_ui_tests)
   add_dependencies(tal_ui_tests delmaro_assets_packed)
   target_compile_definitions(tal_ui_tests PRIVATE TAL_ASSET_DIR="${TAL_ASSET_DIR}")
 endif()
+
+# Loading every shipped asset once, against LZ4 unpacking the same bodies (liblz4, benchmark only).
+tal_benchmark(tal_asset_bench bench/UI/AssetLoadBench.cpp)
+if(TARGET tal_asset_bench)
+  find_library(TAL_LZ4_LIBRARY lz4 REQUIRED)
+  target_link_libraries(tal_asset_bench PRIVATE ${TAL_LZ4_LIBRARY})
+  add_dependencies(tal_asset_bench delmaro_assets_packed)
+  target_compile_definitions(tal_asset_bench PRIVATE TAL_ASSET_DIR="${TAL_ASSET_DIR}")
+endif()

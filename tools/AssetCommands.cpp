@@ -59,6 +59,12 @@ std::unique_ptr<CImageSet> loadAsset(const std::string& path, std::string& error
         error = "cannot load '" + path + "':\n" + take(err);
         return nullptr;
     }
+    // Another record version reads as an empty set without error; an empty set is never shipped.
+    if (set->imageCount() == 0 && set->ranges().isEmpty()) {
+        error = "'" + path + "' holds no " + (isFontPath(path) ? "font" : "image set") +
+                " (another record version, or empty)";
+        return nullptr;
+    }
     return set;
 }
 
