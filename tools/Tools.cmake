@@ -33,6 +33,10 @@ target_include_directories(delmaro_assets PUBLIC tools)
 target_compile_options(delmaro_assets PRIVATE ${TAL_WARNINGS})
 target_link_libraries(delmaro_assets PUBLIC tal::tal PNG::PNG)
 target_link_libraries(delmaro-tool PRIVATE delmaro_assets PkgConfig::TAL_FREETYPE PkgConfig::TAL_RSVG)
+tal_tests(tools tests/tools/AssetPackerTest.cpp tools/FontPacker.cpp tools/ImageSetPacker.cpp)
+if(TARGET tal_tools_tests)
+  target_link_libraries(tal_tools_tests PRIVATE delmaro_assets PkgConfig::TAL_FREETYPE PkgConfig::TAL_RSVG)
+endif()
 
 # The VST 3 host code: the "host" subcommand and the test harness of everything behind the VST 3
 # interface. It reaches a plug-in only through its bundle's GetPluginFactory.
