@@ -8,6 +8,9 @@
 #include "Other/CImage.h"
 #include "Other/CImageLayer.h"
 #include "Other/CImageSet.h"
+#include "Other/CColor.h"
+#include "Other/CImageDraw.h"
+#include "Other/CLinearBitmap.h"
 #include "UI/Resources/ResourceCreators.h"
 #include "support/CObjectTreeTest.h"
 #include "support/TempFolder.h"
@@ -15,6 +18,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace tal {
 namespace {
@@ -156,6 +161,45 @@ TEST_F(ResourceObjectTest, AMissingStyleFileFails) {
     EXPECT_NE(std::string(joinErrorLines(err).narrowed().chars8()).find("title"), std::string::npos);
     delete err;
     EXPECT_NE(static_cast<CFontObject*>(family)->font(CFontObject::kRegular), nullptr);
+}
+
+// Editors of several instances look images up in the shared sets and draw them at their window
+// scales at the same time: every thread finds the same images and draws the same pixels.
+TEST_F(ResourceObjectTest, ConcurrentLookupsAndScaledDraws) {
+    CObject* is = add(shared, "is");
+    ASSERT_EQ(setFile(addSet(is, "button"), folder.file("button.is")), nullptr);
+    CColor tint;
+    tint.buildLinearRamp(200, 120, 40);
+    constexpr int kThreads = 4;
+    std::vector<std::vector<std::uint8_t>> pixels(kThreads);
+    std::vector<int> found(kThreads, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            CLinearBitmap bitmap;
+            delete bitmap.setSize(16, 8, true);
+            for (int round = 0; round < 50; ++round)
+                for (const char* range : {"", "ArrowSm"}) {
+                    CImage* image = CImageSetObject::findImage(CString("is.button"), CString(range), true);
+                    if (image == nullptr)
+                        continue;
+                    ++found[std::size_t(t)];
+                    CImageDraw record;
+                    const double scale = (round + t) % 2 == 0 ? 1.0 : 1.5;
+                    CImageDraw::init(record, image->layer(0)->getScaled(scale), &tint, false, 1.0);
+                    bitmap.drawImage(record, round % 8, 2, CPixelRect{0, 0, 16, 8});
+                }
+            pixels[std::size_t(t)].assign(bitmap.pixels(), bitmap.pixels() + bitmap.stride() * bitmap.height());
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    for (int t = 0; t < kThreads; ++t) {
+        EXPECT_EQ(found[std::size_t(t)], 100);
+        if (t % 2 == 0)
+            EXPECT_EQ(pixels[std::size_t(t)], pixels[0]) << t;
+        else
+            EXPECT_EQ(pixels[std::size_t(t)], pixels[1]) << t;
+    }
 }
 
 } // namespace
