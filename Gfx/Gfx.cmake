@@ -2,16 +2,20 @@
 # tal_compile_description in Sources/Core/Descriptions.cmake); the plug-in embeds the results.
 tal_compile_description(Gfx/SharedData.xml ${TAL_COMPILED_DIR}/SharedData.xml)
 
+# The editor's fonts and image sets (TAL_ASSET_RESOURCES).
+include(Gfx/Assets.cmake)
+
 # The shipped preset banks, captured from their readable sources through an instance built from the
 # compiled description, so that they always match the parameter definitions. The tool runs in the
-# build folder, where no bank file of an earlier build can stand in for an embedded one.
+# folder where the description's font and image-set names find the packed files, and where no bank
+# file of an earlier build can stand in for an embedded one.
 function(tal_preset_bank source output)
   cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY ${CMAKE_SOURCE_DIR})
   add_custom_command(
     OUTPUT ${output}
     COMMAND delmaro-tool bank ${source} ${TAL_COMPILED_DIR}/SharedData.xml ${output} ${ARGN}
-    DEPENDS delmaro-tool ${source} ${TAL_COMPILED_DIR}/SharedData.xml
-    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+    DEPENDS delmaro-tool ${source} ${TAL_COMPILED_DIR}/SharedData.xml ${TAL_ASSET_FILES}
+    WORKING_DIRECTORY ${TAL_ASSET_RUN_DIR}
     COMMENT "Capturing presets ${source}"
     VERBATIM)
 endfunction()
@@ -27,12 +31,13 @@ set(TAL_PRODUCT_RESOURCES
   "SharedData.xml" ${TAL_COMPILED_DIR}/SharedData.xml
   "FactoryROM.cbf" ${TAL_COMPILED_DIR}/FactoryROM.cbf
   "AppDataGlobal_routing-presets-sys" ${TAL_COMPILED_DIR}/routing-presets-sys.alst
-  "AppDataGlobal_spectrum-presets" ${TAL_COMPILED_DIR}/analyser-presets.alst)
+  "AppDataGlobal_spectrum-presets" ${TAL_COMPILED_DIR}/analyser-presets.alst
+  ${TAL_ASSET_RESOURCES})
 
 # The tag tables the product registers, and the tests that load the shared description and the
 # banks as the plug-in does.
 tal_sources(Sources/ProductCreators.cpp)
-tal_tests(audio tests/Product/SharedDataTest.cpp)
+tal_tests(audio tests/Product/SharedDataTest.cpp tests/Product/SharedAssetsTest.cpp)
 if(TARGET tal_audio_tests)
   tal_embed_resources(tal_audio_tests SYMBOL productTestResources RESOURCES ${TAL_PRODUCT_RESOURCES})
   target_compile_definitions(tal_audio_tests PRIVATE

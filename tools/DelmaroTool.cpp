@@ -18,6 +18,7 @@ int runPack(std::span<const char* const> args);
 int runInspect(std::span<const char* const> args);
 int runHost(std::span<const char* const> args);
 int runBank(std::span<const char* const> args);
+int runSheet(std::span<const char* const> args);
 
 // One line per subcommand; each lives in a file of its own.
 static const Command kCommands[] = {
@@ -25,9 +26,11 @@ static const Command kCommands[] = {
     {"selfcheck", "selfcheck: print the product identity and build information, check the framework", runSelfcheck},
     {"compile", "compile INPUT.xml OUTPUT: compile a description from its XML form", runCompile},
     {"dump", "dump FILE: load a compiled description and print its object tree", runDump},
-    {"pack", "pack table --output FILE.cpp --symbol NAME RESOURCE=PATH...: embedded resource table", runPack},
-    {"inspect", "inspect FILE: print a preset file, a bank file or a saved plug-in state", runInspect},
+    {"pack", "pack table --output FILE.cpp --symbol NAME RESOURCE=PATH... | pack font OUT.fnt --face FILE --size PX "
+             "[OPTIONS] | pack imageset MANIFEST OUT.is: embedded resource table, bitmap font, image set", runPack},
+    {"inspect", "inspect FILE: print a preset file, a bank file, a saved plug-in state, an image set or a font", runInspect},
     {"host", "host info BUNDLE | host process BUNDLE IN.wav OUT.wav [OPTIONS]: run a VST 3 bundle as a host does", runHost},
+    {"sheet", "sheet IN.is|IN.fnt OUT.png [--scale S] [--text TEXT]: draw a specimen sheet of an image set or font", runSheet},
     {"bank", "bank SOURCE.txt SHARED-DESCRIPTION OUTPUT [--registry NAME] [--list]: capture a preset bank", runBank},
 };
 

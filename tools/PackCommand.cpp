@@ -164,13 +164,20 @@ int packTable(std::span<const char* const> args) {
 
 } // namespace
 
+int runPackFont(std::span<const char* const> args);       // AssetCommands.cpp
+int runPackImageSet(std::span<const char* const> args);   // AssetCommands.cpp
+
 int runPack(std::span<const char* const> args) {
     if (args.empty())
-        return fail("pack: expected a kind (table)");
+        return fail("pack: expected a kind (table, font, imageset)");
     const std::string_view kind = args[0];
     if (kind == "table")
         return packTable(args.subspan(1));
-    return fail("pack: unknown kind '" + std::string(kind) + "' (table)");
+    if (kind == "font")
+        return runPackFont(args.subspan(1));
+    if (kind == "imageset")
+        return runPackImageSet(args.subspan(1));
+    return fail("pack: unknown kind '" + std::string(kind) + "' (table, font, imageset)");
 }
 
 } // namespace delmaro_tool

@@ -13,11 +13,18 @@
 
 namespace delmaro_tool {
 
+bool inspectAssetFile(const std::string& path, std::string& out, std::string& error);   // AssetCommands.cpp
+
 int runInspect(std::span<const char* const> args) {
     if (args.size() != 1)
         return fail("usage: inspect FILE");
     std::string out, error;
-    const bool ok = inspectRecordFile(args[0], out, error);
+    const std::string path = args[0];
+    const auto endsWith = [&](const std::string& ext) {
+        return path.size() > ext.size() && path.compare(path.size() - ext.size(), ext.size(), ext) == 0;
+    };
+    const bool ok = endsWith(".is") || endsWith(".fnt") ? inspectAssetFile(path, out, error)
+                                                        : inspectRecordFile(path, out, error);
     std::fwrite(out.data(), 1, out.size(), stdout);
     return ok ? 0 : fail(error);
 }

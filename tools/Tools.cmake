@@ -11,6 +11,9 @@ add_executable(delmaro-tool
   tools/RecordPrinter.cpp
   tools/HostCommand.cpp
   tools/BankCommand.cpp
+  tools/AssetCommands.cpp
+  tools/FontPacker.cpp
+  tools/ImageSetPacker.cpp
 )
 target_include_directories(delmaro-tool PRIVATE tools)
 target_compile_options(delmaro-tool PRIVATE ${TAL_WARNINGS})
@@ -18,6 +21,22 @@ target_link_libraries(delmaro-tool PRIVATE tal::tal)
 set_target_properties(delmaro-tool PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 find_package(pugixml REQUIRED)
 target_link_libraries(delmaro-tool PRIVATE pugixml::pugixml)
+
+# The asset packers: FreeType rasterises the fonts, librsvg renders the image-set art (build time
+# only; the plug-in links neither). Specimen sheets and PNG files are shared with the tests.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(TAL_FREETYPE REQUIRED IMPORTED_TARGET freetype2)
+pkg_check_modules(TAL_RSVG REQUIRED IMPORTED_TARGET librsvg-2.0)
+find_package(PNG REQUIRED)
+add_library(delmaro_assets STATIC tools/PngFile.cpp tools/SpecimenSheet.cpp)
+target_include_directories(delmaro_assets PUBLIC tools)
+target_compile_options(delmaro_assets PRIVATE ${TAL_WARNINGS})
+target_link_libraries(delmaro_assets PUBLIC tal::tal PNG::PNG)
+target_link_libraries(delmaro-tool PRIVATE delmaro_assets PkgConfig::TAL_FREETYPE PkgConfig::TAL_RSVG)
+tal_tests(tools tests/tools/AssetPackerTest.cpp tools/FontPacker.cpp tools/ImageSetPacker.cpp)
+if(TARGET tal_tools_tests)
+  target_link_libraries(tal_tools_tests PRIVATE delmaro_assets PkgConfig::TAL_FREETYPE PkgConfig::TAL_RSVG)
+endif()
 
 # The VST 3 host code: the "host" subcommand and the test harness of everything behind the VST 3
 # interface. It reaches a plug-in only through its bundle's GetPluginFactory.

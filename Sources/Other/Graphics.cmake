@@ -1,17 +1,19 @@
 # Graphics: colour values and tone ramps, band colours, colour swatches, pixel bitmaps, round
 # brushes and the anti-aliased curve rasteriser, images with their layers and run-length pixel
-# blocks, scaled copies and the resampler.
+# blocks, scaled copies and the resampler, image sets and bitmap fonts.
 tal_sources(
   Sources/Other/CBandColor.cpp
   Sources/Other/CBrush.cpp
   Sources/Other/CColor.cpp
   Sources/Other/CColorSwatch.cpp
   Sources/Other/CCoverageBuffer.cpp
+  Sources/Other/CFont.cpp
   Sources/Other/CImage.cpp
   Sources/Other/CImageDraw.cpp
   Sources/Other/CImageLayer.cpp
   Sources/Other/CImageLayerData.cpp
   Sources/Other/CImageResampler.cpp
+  Sources/Other/CImageSet.cpp
   Sources/Other/CLinearBitmap.cpp
   Sources/Other/CResampleAxis.cpp
   Sources/Other/CResampleKernel.cpp
@@ -28,6 +30,7 @@ tal_tests(other
   tests/Other/CImageLayerDataTest.cpp
   tests/Other/CImageLayerTest.cpp
   tests/Other/CImageResamplerTest.cpp
+  tests/Other/CImageSetTest.cpp
   tests/Other/CImageTest.cpp
   tests/Other/CLinearBitmapTest.cpp
   tests/Other/CPixelCurveTest.cpp

@@ -45,6 +45,7 @@
 #include "ProductCreators.h"
 #include "support/CLogCapture.h"
 #include "support/ProductInstance.h"
+#include "support/ProductStart.h"
 
 #include <gtest/gtest.h>
 
@@ -66,18 +67,11 @@ std::string str(const CString& s) { return std::string(s.narrowed().chars8()); }
 class SharedData : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        CApplicationSetup setup;
-        setup.creatorTables = productCreatorTables();
-        setup.resources = productTestResources;
-        setup.sharedDataName = "SharedData.xml";
-        installProcessFactories();
-        CLogCapture log;
-        CError* err = CApplication::startApplication(setup);
-        sStartError = err != nullptr;
-        delete err;
+        std::vector<std::string> lines;
+        sStartError = startProductApplication(productTestResources, lines);
         // Other suites of this program may have registered some tables already: those refusals
         // are not faults of the description.
-        for (const std::string& line : log.lines()) {
+        for (const std::string& line : lines) {
             const bool registration = line.find("registerCreator") != std::string::npos
                                       || line.find("creator table") != std::string::npos;
             if (!registration && (line.find("rror") != std::string::npos || line.find("not ") != std::string::npos))
