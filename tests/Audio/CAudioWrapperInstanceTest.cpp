@@ -10,6 +10,9 @@
 #include "Audio/CAudioWrapper.h"
 #include "Core/AppDataText.h"
 #include "Core/CAppData.h"
+#include "Core/CAttrMap.h"
+#include "Core/CAttrValue.h"
+#include "Core/CApplication.h"
 #include "Core/CByteBuffer.h"
 #include "Core/CError.h"
 #include "Core/CMemoryReader.h"
@@ -293,6 +296,80 @@ TEST_F(CAudioWrapperInstance, LatencyChangeIsReportedOnceUntilTheHostAsks) {
     EXPECT_EQ(flag->getCurrent().getValue(0, 0, 0), 1.0);
     w.acknowledgeLatency();
     EXPECT_EQ(flag->getCurrent().getValue(0, 0, 0), 0.0);
+}
+
+// The message of a second instance's set-up, built with one attribute of the shared description
+// changed for the while (the object at path, e.g. the instance template that "audio" names).
+std::string initMessage(const char* path, const char* attr, const char* value) {
+    CObject* object = CApplication::sharedObject()->findObject(CString(path));
+    if (object == nullptr)
+        return "no " + std::string(path);
+    CAttrValue* old = object->attrs().findValue(CString(attr));
+    const CString saved = old != nullptr ? old->asText() : CString();
+    EXPECT_EQ(takeMessage(object->setAttr(CString(attr), CString(value), true)), "");
+    std::string message;
+    {
+        CTestWrapper other;
+        message = takeMessage(other.init());
+    }
+    EXPECT_EQ(takeMessage(object->setAttr(CString(attr), saved, true)), "");
+    return message;
+}
+
+TEST_F(CAudioWrapperInstance, SetUpRequiresEveryPartWithItsClass) {
+    struct Case {
+        const char* path;
+        const char* attr;
+        const char* value;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {"audio", "plugin-tag", "plugin-no-interface",
+         "Unable to find object 'plugin.interface-base' ('plugin.interface-base') at ."},
+        {"audio", "plugin-tag", "plugin-wrong-interface",
+         "Incompatible type of object 'plugin.interface-base' ('plugin.interface-base') at ."},
+        {"audio", "plugin-tag", "plugin-no-cctable",
+         "Unable to find object 'plugin.cctable' ('plugin.cctable') at ."},
+        {"project", "app-version", "1", "Invalid version specification in string '1'."},
+        {"project", "app-version", "1.-2", "Invalid version specification in string '1.-2'."},
+        {"project", "app-version", "1.2.3.4", "Invalid version specification in string '1.2.3.4'."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        EXPECT_EQ(initMessage(c.path, c.attr, c.value), c.message);
+    }
+    // The instance of the fixture, built from the whole template, is not disturbed.
+    EXPECT_TRUE(w.isInitialised());
+}
+
+// The uncalled state variants: a program or the program bank, with or without the 16-byte header.
+TEST_F(CAudioWrapperInstance, StateRecordsRoundTripWithAndWithoutHeader) {
+    CAudioExtParam* gain = w.ext(1);
+    for (const bool bank : {false, true}) {
+        for (const bool header : {false, true}) {
+            SCOPED_TRACE(std::string(bank ? "bank" : "preset") + (header ? " with header" : ""));
+            gain->setNormalized(0.8);
+            CByteBuffer record;
+            ASSERT_EQ(takeMessage(w.saveStateRecord(record, bank, header)), "");
+            const int skip = header ? 16 : 0;
+            ASSERT_GT(record.size(), skip + 12);
+            for (int i = 0; i < skip; ++i)
+                EXPECT_EQ(record.data()[i], 0) << i;
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(record.data()) + skip, 4), bank ? "abnk" : "aprs");
+
+            gain->setNormalized(0.3);
+            // The other kind of record is refused and changes nothing.
+            EXPECT_NE(takeMessage(w.loadStateRecord(record.data(), record.size(), !bank, header)), "");
+            EXPECT_NEAR(gain->getNormalized(), 0.3, 1e-12);
+            ASSERT_EQ(takeMessage(w.loadStateRecord(record.data(), record.size(), bank, header)), "");
+            EXPECT_NEAR(gain->getNormalized(), 0.8, 1e-9);
+        }
+    }
+    // With the header, data that holds no more than the header is ignored.
+    gain->setNormalized(0.3);
+    const std::uint8_t zeros[16] = {};
+    EXPECT_EQ(takeMessage(w.loadStateRecord(zeros, 16, false, true)), "");
+    EXPECT_NEAR(gain->getNormalized(), 0.3, 1e-12);
 }
 
 TEST_F(CAudioWrapperInstance, GesturesReachTheHostOnlyForExportedElements) {

@@ -21,16 +21,16 @@ namespace {
 
 // A shell that answers with fixed values and records the gestures and imports it is handed.
 struct CFakeProvider : CAudioInterfaceDataProvider {
-    std::int32_t getInternalChannelCount() override { return 8; }
-    std::int32_t getGroupCount() override { return 4; }
-    std::int32_t getInputChannelCount() override { return 6; }
-    std::int32_t getOutputChannelCount() override { return 2; }
-    std::int32_t getSidechainChannelCount() override { return 3; }
-    double getSampleRate() override { return rate; }
-    void beginParamGesture(CAudioParam* param, std::int32_t group, std::int32_t element) override {
+    std::int32_t getInternalChannelCount() const override { return 8; }
+    std::int32_t getGroupCount() const override { return 4; }
+    std::int32_t getInputChannelCount() const override { return 6; }
+    std::int32_t getOutputChannelCount() const override { return 2; }
+    std::int32_t getSidechainChannelCount() const override { return 3; }
+    double getSampleRate() const override { return rate; }
+    void beginParamGesture(const CAudioParam* param, std::int32_t group, std::int32_t element) override {
         calls.push_back("+" + text(param->getName()) + " " + std::to_string(group) + " " + std::to_string(element));
     }
-    void endParamGesture(CAudioParam* param, std::int32_t group, std::int32_t element) override {
+    void endParamGesture(const CAudioParam* param, std::int32_t group, std::int32_t element) override {
         calls.push_back("-" + text(param->getName()) + " " + std::to_string(group) + " " + std::to_string(element));
     }
     void importChannelLabels() override { calls.push_back("import"); }
