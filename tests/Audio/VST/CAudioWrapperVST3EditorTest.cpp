@@ -15,9 +15,9 @@
 #include "Core/CMemoryReader.h"
 #include "Core/CWriteSeqBuffer.h"
 #include "Other/Interface/CAudioInterfaceClient.h"
-#include "Other/Interface/CAudioInterfaceVizProcessor.h"
 #include "Other/Interface/CParamInterfaceClientConnectorUni.h"
 #include "Other/Interface/CParamInterfaceParamListener.h"
+#include "support/CRecordingVizProcessor.h"
 #include "support/WrapperTestApp.h"
 
 #include "pluginterfaces/vst/ivsteditcontroller.h"
@@ -73,17 +73,6 @@ private:
         threads.push_back(std::this_thread::get_id());
         return kResultOk;
     }
-};
-
-// The editor's visualisation end: records start, stop and clear.
-class CRecordingVizProcessor : public CAudioInterfaceVizProcessor {
-public:
-    void onStartViz() override { events.push_back("start"); }
-    void onStopViz() override { events.push_back("stop"); }
-    void onClearClient() override { events.push_back("clear"); }
-    CError* onVizData(CInputStream&) override { return nullptr; }
-    CError* onExportSlotNames(CInputStream&) override { return nullptr; }
-    std::vector<std::string> events;
 };
 
 class CNullParamListener : public CParamInterfaceParamListener {

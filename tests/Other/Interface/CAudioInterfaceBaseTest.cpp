@@ -6,8 +6,8 @@
 #include "Core/CError.h"
 #include "Other/Interface/CAudioInterfaceClient.h"
 #include "Other/Interface/CAudioInterfaceDataProvider.h"
-#include "Other/Interface/CAudioInterfaceVizProcessor.h"
 #include "Other/Interface/CParamInterfaceMessageWriter.h"
+#include "support/CRecordingVizProcessor.h"
 #include "support/InterfaceTestTree.h"
 #include "support/LeBytes.h"
 
@@ -279,14 +279,7 @@ TEST_F(CAudioInterfaceBaseTest, AFullMailboxDropsTheOldestPosts) {
 
 // The editor's timer tick is the fetch: the audio client's visualisation end hears the posts.
 TEST_F(CAudioInterfaceBaseTest, AnEditorsTickDeliversThePostedMessages) {
-    struct CRecordingViz : CAudioInterfaceVizProcessor {
-        void onStartViz() override { events.push_back("start"); }
-        void onStopViz() override { events.push_back("stop"); }
-        void onClearClient() override { events.push_back("clear"); }
-        CError* onVizData(CInputStream&) override { return nullptr; }
-        CError* onExportSlotNames(CInputStream&) override { return nullptr; }
-        std::vector<std::string> events;
-    } viz;
+    CRecordingVizProcessor viz;
     auto* audioClient = dynamic_cast<CAudioInterfaceClient*>(openEditor("audio-editor", "audio:interface-client"));
     ASSERT_NE(audioClient, nullptr);
     audioClient->setVizProcessor(&viz);
