@@ -941,6 +941,14 @@ void CAudioWrapper::updateRouting(bool force, CAudioParamUndoRecord* undo, CAudi
         return;
     if (!mUseRouting)
         return;
+    // The labels are copied before any parameter is locked: the wrapper mutex is always taken
+    // before parameter locks (refreshRouting holds it around the whole update).
+    CStringList main, side;
+    {
+        std::lock_guard<CRecursiveMutex> lock(mMutex);
+        main = mMainLabels;
+        side = mSidechainLabels;
+    }
     // Locked in the fixed order of the table; the locks are released in reverse order on return.
     static constexpr int kTypes[kIoParamCount] = {CAudioParamStorage::kTypeString, CAudioParamStorage::kTypeString,
                                                   CAudioParamStorage::kTypeFloat,  CAudioParamStorage::kTypeFloat,
@@ -988,12 +996,6 @@ void CAudioWrapper::updateRouting(bool force, CAudioParamUndoRecord* undo, CAudi
             return;
 
     // Rebuild for the present labels.
-    CStringList main, side;
-    {
-        std::lock_guard<CRecursiveMutex> lock(mMutex);
-        main = mMainLabels;
-        side = mSidechainLabels;
-    }
     if (main.count() == 0)
         return;
     const int m = main.count();
@@ -1034,23 +1036,26 @@ void CAudioWrapper::importChannelLabels() {
     if (mCollector == nullptr)
         return;
     CAudioParam* names = mCollector->acquireParam(CString("plugin.modMain.io-params.in-channel-names"));
+    // The labels are copied first: the wrapper mutex is never taken under a parameter lock.
+    CStringList main, side;
+    {
+        std::lock_guard<CRecursiveMutex> labels(mMutex);
+        main = mMainLabels;
+        side = mSidechainLabels;
+    }
     std::optional<CAudioParamLock> lock(std::in_place, names);
     const CAudioParamStorage& current = names->getCurrent();
     if (!current.isFormatSet() || current.getDataType() != CAudioParamStorage::kTypeString)
         return;
     CAudioParamData table;
     double values[kMaxHostChannels] = {};
-    int count = 0;
+    const int m = main.count();
+    const int count = std::min(m + side.count(), int(kMaxHostChannels));
     bool differ = false;
-    {
-        std::lock_guard<CRecursiveMutex> labels(mMutex);
-        const int m = mMainLabels.count();
-        count = std::min(m + mSidechainLabels.count(), int(kMaxHostChannels));
-        for (int j = 0; j < count; ++j) {
-            const CString& label = j < m ? mMainLabels[j] : mSidechainLabels[j - m];
-            differ = differ || names->getString(0, j) != label;
-            values[j] = table.addString(label);
-        }
+    for (int j = 0; j < count; ++j) {
+        const CString& label = j < m ? main[j] : side[j - m];
+        differ = differ || names->getString(0, j) != label;
+        values[j] = table.addString(label);
     }
     if (!differ)
         return;

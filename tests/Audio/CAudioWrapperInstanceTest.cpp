@@ -25,6 +25,7 @@
 
 #include <cmath>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tal {
@@ -247,6 +248,28 @@ TEST_F(CAudioWrapperInstance, RoutingFollowsTheHostWhileItIsAutomatic) {
     groups->setString(0, 2, CString("Drums"), nullptr, nullptr, CAudioParamContext{});
     w.updateRouting(true, nullptr, nullptr);
     EXPECT_EQ(floats(in, 8), (std::vector<int>{1, 2, 3, 4, 5, 6, 0, 0}));
+}
+
+// The registry's refresh and the label import (main thread) run while the process call rebuilds the
+// routing after a format change (audio thread): both take the wrapper mutex and the routing
+// parameters, always in that order, so neither waits for the other forever.
+TEST_F(CAudioWrapperInstance, ConcurrentRoutingRefreshAndForcedUpdate) {
+    w.setChannelLabels(labels({"L", "R"}), CStringList());
+    w.updateRouting(true, nullptr, nullptr);
+    constexpr int kRounds = 200;
+    std::thread audio([&] {
+        for (int i = 0; i < kRounds; ++i)
+            w.updateRouting(true, nullptr, nullptr);
+    });
+    for (int i = 0; i < kRounds; ++i) {
+        w.setChannelLabels(i % 2 == 0 ? labels({"L", "R", "C", "Lfe", "Ls", "Rs"}) : labels({"L", "R"}), CStringList());
+        w.refreshRouting(nullptr, nullptr);
+        w.importChannelLabels();
+    }
+    audio.join();
+    // The last labels were stereo; the routing is rebuilt for them once both threads are done.
+    w.updateRouting(true, nullptr, nullptr);
+    EXPECT_EQ(floats(w.param("plugin.modMain.io-params.in-routing"), 8), (std::vector<int>{1, 2, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST_F(CAudioWrapperInstance, OfflineOversamplingDependsOnTheRateAndTheForceSetting) {
