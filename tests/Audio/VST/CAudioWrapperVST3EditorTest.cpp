@@ -264,10 +264,15 @@ TEST_F(CAudioWrapperVST3Editor, EditorGestureOnABandGainReachesTheHostAsOneEdit)
 
     // A knob drag: one undo record, three values, then the record is submitted.
     const std::int32_t undo = mClient->createUndoData(CString("Gain 1"), false, 0);
-    for (const double dB : {1.5, 3.0, 4.5}) {
+    // The change's format as the editor knows it (no audio-side lock held while it sends).
+    CAudioParamChange change;
+    {
         CAudioParamLock lock(gain);
-        mClient->changeParam(handle, CAudioParamChange::make(0, 0, 1, false, nullptr, gain->getCurrent(), &dB, nullptr),
-                             undo);
+        change = CAudioParamChange::make(0, 0, 1, false, nullptr, gain->getCurrent(), nullptr, nullptr);
+    }
+    for (const double dB : {1.5, 3.0, 4.5}) {
+        change.values = &dB;
+        mClient->changeParam(handle, change, undo);
     }
     mClient->submitUndoData(undo, CString());
     drain();
