@@ -17,6 +17,7 @@
 #include "Core/CError.h"
 #include "Core/CMemoryReader.h"
 #include "Core/CWriteSeqBuffer.h"
+#include "Other/Interface/CParamInterfaceBaseConnectorUni.h"
 #include "support/CLogCapture.h"
 #include "support/ParamTestTree.h"
 #include "support/WrapperTestApp.h"
@@ -321,22 +322,87 @@ TEST_F(CAudioWrapperInstance, LatencyChangeIsReportedOnceUntilTheHostAsks) {
     EXPECT_EQ(flag->getCurrent().getValue(0, 0, 0), 0.0);
 }
 
-// The message of a second instance's set-up, built with one attribute of the shared description
-// changed for the while (the object at path, e.g. the instance template that "audio" names).
-std::string initMessage(const char* path, const char* attr, const char* value) {
-    CObject* object = CApplication::sharedObject()->findObject(CString(path));
-    if (object == nullptr)
-        return "no " + std::string(path);
-    CAttrValue* old = object->attrs().findValue(CString(attr));
-    const CString saved = old != nullptr ? old->asText() : CString();
-    EXPECT_EQ(takeMessage(object->setAttr(CString(attr), CString(value), true)), "");
-    std::string message;
-    {
-        CTestWrapper other;
-        message = takeMessage(other.init());
+// One attribute of an object of the shared description (at path) changed for the while, e.g. the
+// instance template that "audio" names; restored by the destructor.
+class CSharedAttrOverride {
+public:
+    CSharedAttrOverride(const char* path, const char* attr, const char* value)
+        : mObject(CApplication::sharedObject()->findObject(CString(path))), mAttr(attr) {
+        EXPECT_NE(mObject, nullptr) << path;
+        if (mObject == nullptr)
+            return;
+        if (CAttrValue* old = mObject->attrs().findValue(mAttr))
+            mSaved = old->asText();
+        EXPECT_EQ(takeMessage(mObject->setAttr(mAttr, CString(value), true)), "");
     }
-    EXPECT_EQ(takeMessage(object->setAttr(CString(attr), saved, true)), "");
-    return message;
+    ~CSharedAttrOverride() {
+        if (mObject != nullptr) {
+            EXPECT_EQ(takeMessage(mObject->setAttr(mAttr, mSaved, true)), "");
+        }
+    }
+    CSharedAttrOverride(const CSharedAttrOverride&) = delete;
+    CSharedAttrOverride& operator=(const CSharedAttrOverride&) = delete;
+
+private:
+    CObject* mObject;
+    CString mAttr;
+    CString mSaved;
+};
+
+// The message of a second instance's set-up, built with one attribute changed.
+std::string initMessage(const char* path, const char* attr, const char* value) {
+    CSharedAttrOverride change(path, attr, value);
+    CTestWrapper other;
+    return takeMessage(other.init());
+}
+
+// The event names of the messages waiting for a client of an instance's base connector.
+std::vector<std::string> waitingNames(CParamInterfaceBaseConnectorUni& connector, std::int32_t clientId) {
+    std::vector<std::string> names;
+    CByteBuffer message;
+    while (connector.takeBaseData(clientId, message)) {
+        CMemoryReader reader(message.data(), message.size());
+        CString name;
+        EXPECT_EQ(takeMessage(reader.readString(name)), "");
+        names.push_back(textOf(name));
+    }
+    return names;
+}
+
+// Start and stop (activation runs one of each) and format changes post their editor messages,
+// which an editor's fetch builds; a new sample rate is sent at once.
+TEST_F(CAudioWrapperInstance, ProcessingStateReachesTheEditorsAsTheProjectSays) {
+    struct Case {
+        const char* alwaysActive;
+        std::vector<std::string> activation;
+    };
+    const std::vector<Case> cases = {
+        {"true", {"start-viz", "update-io-channel-counts", "clear-client"}},
+        {"false", {"start-viz", "clear-client", "update-io-channel-counts", "stop-viz"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.alwaysActive);
+        CSharedAttrOverride change("project", "is-viz-always-active", c.alwaysActive);
+        CTestWrapper other;
+        ASSERT_EQ(takeMessage(other.init()), "");
+        auto* connector = dynamic_cast<CParamInterfaceBaseConnectorUni*>(
+            other.getRoot()->findObject(CString("plugin.interface-base-connector")));
+        ASSERT_NE(connector, nullptr);
+        const std::int32_t client = connector->registerClient(nullptr);
+        other.activate();
+        EXPECT_TRUE(waitingNames(*connector, client).empty());   // posted, not yet built
+        connector->sendPostedMessages();
+        EXPECT_EQ(waitingNames(*connector, client), c.activation);
+
+        other.setSampleRate(96000.0);
+        other.setSampleRate(96000.0);   // the same rate: nothing
+        EXPECT_EQ(waitingNames(*connector, client), (std::vector<std::string>{"update-sample-rate"}));
+        other.applyFormatChange();      // the rate marked the format changed
+        other.applyFormatChange();      // already applied: nothing more
+        connector->sendPostedMessages();
+        EXPECT_EQ(waitingNames(*connector, client), (std::vector<std::string>{"update-io-channel-counts"}));
+        connector->unregisterClient(client);
+    }
 }
 
 TEST_F(CAudioWrapperInstance, SetUpRequiresEveryPartWithItsClass) {
