@@ -1,7 +1,7 @@
 // The VST 3 binding over the product's own description, seen from an editor in the same process:
 // an audio interface client joined to the instance's base connector reads the channel counts and
 // the sample rate of the host's set-up and follows their changes, sees processing start and stop,
-// and its edit gestures reach a test host as edits; states and presets loaded in mono, stereo and
+// runs the analyser while it listens to it, and its edit gestures reach a test host as edits; states and presets loaded in mono, stereo and
 // 5.1 arrangements leave the routing of the present channels.
 #include "Audio/VST/CAudioWrapperVST3.h"
 
@@ -247,6 +247,26 @@ TEST_F(CAudioWrapperVST3Editor, VisualisationStartsAndClearsWithProcessing) {
     mEffect->setProcessing(true);
     drain();
     EXPECT_EQ(mViz.events, (std::vector<std::string>{"clear", "start"}));
+}
+
+// The analyser runs while an editor display listens to it: the request reaches the audio side
+// with the next host block, and so does its withdrawal.
+TEST_F(CAudioWrapperVST3Editor, AnalyserRunsWhileTheEditorListensToIt) {
+    openEditor();
+    drain();
+    auto enabled = [&] {
+        CAudioParam* p = mEffect->getCollector()->findParam(CString("plugin.modMain.modSpectrum-enable"));
+        if (p == nullptr)
+            return -1.0;
+        CAudioParamLock lock(p);
+        return p->getCurrent().getElementCount(0) > 0 ? p->getCurrent().getValue(0, 0, 0) : -1.0;
+    };
+    const std::int32_t handle = mClient->listenViz(-1, CString("plugin.modMain.modSpectrum"));
+    processBlock(2, 64);
+    EXPECT_EQ(enabled(), 1.0);
+    mClient->unlistenViz(handle);
+    processBlock(2, 64);
+    EXPECT_EQ(enabled(), 0.0);
 }
 
 TEST_F(CAudioWrapperVST3Editor, EditorGestureOnABandGainReachesTheHostAsOneEdit) {
