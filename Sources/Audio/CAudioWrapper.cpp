@@ -459,6 +459,12 @@ void CAudioWrapper::setChannelLabels(const CStringList& main, const CStringList&
     mLabelsKnown.store(true);
 }
 
+void CAudioWrapper::setChannelLabelsAndRoute(const CStringList& main, const CStringList& sidechain) {
+    std::lock_guard<CRecursiveMutex> lock(mMutex);
+    setChannelLabels(main, sidechain);
+    updateRouting(true, nullptr, nullptr);
+}
+
 CStringList CAudioWrapper::getMainLabels() const {
     std::lock_guard<CRecursiveMutex> lock(mMutex);
     return mMainLabels;

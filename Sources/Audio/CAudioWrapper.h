@@ -112,6 +112,9 @@ public:
     // --- host labels: main thread, under the wrapper mutex ---
     // Replaces the main and side-chain channel labels (the names of the host's speakers).
     void setChannelLabels(const CStringList& main, const CStringList& sidechain);
+    // The host's new speakers: the labels are replaced and the routing rebuilt for them (forced),
+    // as one step under the wrapper mutex.
+    void setChannelLabelsAndRoute(const CStringList& main, const CStringList& sidechain);
     CStringList getMainLabels() const;
     bool areLabelsKnown() const noexcept { return mLabelsKnown.load(); }
 
