@@ -11,6 +11,7 @@
 #include "Audio/CAudioParamUndoHistory.h"
 #include "Audio/CAudioParamUndoRecord.h"
 #include "Audio/CAudioPresetBank.h"
+#include "Audio/CAudioRoutingInfoProvider.h"
 #include "Core/CAppData.h"
 #include "Core/CError.h"
 #include "Core/CMemoryReader.h"
@@ -340,6 +341,8 @@ void CAudioParamRegistry::applyPreset(const CAudioPreset::CEntryMap& entries, bo
             if (bindIfNeeded(*n->value, lock) && takesPart(*n->value, use))
                 n->value->resetValues(group, element, &lock, context, false);
         }
+        if (mRoutingProvider != nullptr)
+            mRoutingProvider->refreshRouting(context.undo, context.pending);
     }
     absorbPendingParams();
 }
@@ -674,6 +677,8 @@ void CAudioParamRegistry::resetToDefaults() {
         }
         if (mPresetNameParam != nullptr && mPresetNameParam->getInfo() != nullptr)
             mPresetNameParam->resetValues(-1, -1, nullptr, context, false);
+        if (mRoutingProvider != nullptr)
+            mRoutingProvider->refreshRouting(context.undo, context.pending);
     }
     submitUndoStep(step);
 }

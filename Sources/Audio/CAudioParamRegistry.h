@@ -21,6 +21,7 @@ namespace tal {
 class CAudioParam;
 class CAudioParamCollector;
 class CAudioParamRegistryListener;
+class CAudioRoutingInfoProvider;
 class CAudioParamUndo;
 class CAudioParamUndoHistory;
 class CAudioParamUndoRecord;
@@ -98,6 +99,11 @@ public:
     void updateShadowPreset();
     void exchangeShadowPreset();
 
+    // --- the routing hook: master registry ---
+    // Called after a preset has been applied (not in defaults mode) and after a master reset, with
+    // the operation's undo record and change list. Not owned; null removes it.
+    void setRoutingInfoProvider(CAudioRoutingInfoProvider* provider) noexcept { mRoutingProvider = provider; }
+
     // --- listeners of preset, program and name changes ---
     // Attaches a listener to the registry's notifier (key 0), or detaches it when it listens here.
     void addListener(CAudioParamRegistryListener* listener);
@@ -173,6 +179,7 @@ private:
     std::vector<std::pair<CAudioParam*, CString>> mPending;   // under mPendingLock
 
     CUpdateNotifier mNotifier;   // preset, program and name changes, key 0
+    CAudioRoutingInfoProvider* mRoutingProvider = nullptr;   // not owned; set before the first preset
 };
 
 } // namespace tal

@@ -31,6 +31,8 @@
 #include "Core/CWorkerThreadPool.h"
 #include "Core/Log.h"
 #include "Core/NumberText.h"
+#include "Core/RecordTags.h"
+#include "Other/Interface/CAudioInterfaceBase.h"
 #include "Platform/CMonotonicClock.h"
 
 #include <algorithm>
@@ -45,10 +47,15 @@ namespace tal {
 
 namespace {
 
-constexpr std::uint32_t kStateTag = 0x73727061;   // 'aprs'
-
 // Halves away from zero, as every pixel size of the window is rounded.
 std::int32_t roundHalfAway(double v) { return std::int32_t(v < 0.0 ? -std::floor(0.5 - v) : std::floor(v + 0.5)); }
+
+// Start, stop and format changes may run on the audio thread: their editor messages are posted,
+// and built on the editor's thread.
+void post(CAudioInterfaceBase* base, CAudioInterfaceBase::CPosted message) noexcept {
+    if (base != nullptr)
+        base->postMessage(message);
+}
 
 } // namespace
 
@@ -80,6 +87,12 @@ private:
 CAudioWrapper::CAudioWrapper() { mNoise.seedFromCounter(); }
 
 CAudioWrapper::~CAudioWrapper() {
+    // The binding's part is gone: nothing may reach its host hooks while the tree is released.
+    mHostLinkActive.store(false);
+    if (mInterfaceBase != nullptr)
+        mInterfaceBase->setDataProvider(nullptr);
+    if (mRegistry != nullptr)
+        mRegistry->setRoutingInfoProvider(nullptr);
     if (mProgramChangeListener != nullptr && mRegistry != nullptr)
         mRegistry->removeListener(mProgramChangeListener);
     if (mWinSizeListener != nullptr && mWindowSizeParam != nullptr)
@@ -155,6 +168,8 @@ CError* CAudioWrapper::init() {
         }
     }
 
+    // The master registry rebuilds the routing after presets and resets through this wrapper.
+    mRegistry->setRoutingInfoProvider(this);
     bindExportedParams();
     {
         CSpinLockGuard lock(mFormatLock);
@@ -182,13 +197,14 @@ CError* CAudioWrapper::findParts() {
         return traceError(err);
     if (CError* err = mRoot->findObjectChecked(mViz, CString("plugin.viz-collector")))
         return traceError(err);
+    if (CError* err = mRoot->findObjectChecked(mInterfaceBase, CString("plugin.interface-base")))
+        return traceError(err);
     if (CError* err = mRoot->findObjectChecked(mExtParams, CString("plugin.ext-param-list")))
+        return traceError(err);
+    if (CError* err = mRoot->findObjectChecked(mCCTable, CString("plugin.cctable")))
         return traceError(err);
     if (CError* err = mRoot->findObjectChecked(mRegistry, CString("plugin.param-registry")))
         return traceError(err);
-    // The editor's end of the instance and the controller table; processing depends on neither.
-    mInterfaceBase = mRoot->findObject(CString("plugin.interface-base"));
-    mCCTable = dynamic_cast<CAudioCCTable*>(mRoot->findObject(CString("plugin.cctable")));
     if (mDaw == nullptr)
         mDaw = new CDCDAWContext();
     mContext = {mEnv, mDaw, mCollector, mViz};
@@ -333,8 +349,8 @@ CError* CAudioWrapper::parseVersion() {
         ok = v[i] >= 0;
     }
     if (!ok)
-        return newError("@talstr_CAudioWrapper_parseVersion_InvalidVersion Invalid version text in "
-                        "string '%1'.",
+        return newError("@talstr_CAudioWrapper_parseVersion_InvalidVersion Invalid version specification "
+                        "in string '%1'.",
                         CString::emptyString, text);
     std::copy(v, v + 3, mVersion);
     return nullptr;
@@ -347,6 +363,8 @@ void CAudioWrapper::getVersion(std::int32_t& major, std::int32_t& minor, std::in
 }
 
 void CAudioWrapper::activate() {
+    if (mInterfaceBase != nullptr)
+        mInterfaceBase->setDataProvider(this);
     if (mRegistry != nullptr) {
         // Every parameter goes to its registry; the master's program 0 becomes the live state and
         // the defaults.
@@ -419,6 +437,7 @@ void CAudioWrapper::applyFormatChange() noexcept {
         inputs = mInputChannels;
         rate = mSampleRate;
     }
+    post(mInterfaceBase, CAudioInterfaceBase::CPosted::kIOChannelCounts);
     if (mMainInput == nullptr)
         return;
     // Host input channel i feeds channel i of the main process's input; the graph routes them.
@@ -440,6 +459,12 @@ void CAudioWrapper::setChannelLabels(const CStringList& main, const CStringList&
     mLabelsKnown.store(true);
 }
 
+void CAudioWrapper::setChannelLabelsAndRoute(const CStringList& main, const CStringList& sidechain) {
+    std::lock_guard<CRecursiveMutex> lock(mMutex);
+    setChannelLabels(main, sidechain);
+    updateRouting(true, nullptr, nullptr);
+}
+
 CStringList CAudioWrapper::getMainLabels() const {
     std::lock_guard<CRecursiveMutex> lock(mMutex);
     return mMainLabels;
@@ -459,6 +484,9 @@ void CAudioWrapper::startProcessing() {
         CSpinLockGuard lock(mEnv->processingLock);
         mEnv->processing = true;
     }
+    post(mInterfaceBase, CAudioInterfaceBase::CPosted::kStartViz);
+    if (!mIsVizAlwaysActive)
+        post(mInterfaceBase, CAudioInterfaceBase::CPosted::kClearClient);
     processSilentSample();
 }
 
@@ -479,8 +507,12 @@ void CAudioWrapper::stopProcessing() {
         mMain->reset();
     if (mOutput != nullptr)
         mOutput->reset();
+    if (!mIsVizAlwaysActive)
+        post(mInterfaceBase, CAudioInterfaceBase::CPosted::kStopViz);
     if (mViz != nullptr)
         mViz->releaseExportSlots();
+    if (mIsVizAlwaysActive)
+        post(mInterfaceBase, CAudioInterfaceBase::CPosted::kClearClient);
 }
 
 void CAudioWrapper::setSampleRate(double rate) {
@@ -495,6 +527,9 @@ void CAudioWrapper::setSampleRate(double rate) {
         CSpinLockGuard lock(mEnv->processingLock);
         mEnv->sampleRate = rate;
     }
+    // The host changes the rate on its main thread, outside processing.
+    if (mInterfaceBase != nullptr)
+        mInterfaceBase->sendSampleRate(-1);
 }
 
 void CAudioWrapper::setHostParam(CAudioParam* param, double value) {
@@ -569,7 +604,7 @@ CError* CAudioWrapper::getState(COutputStream& out) {
         return traceError(err);
     CByteBuffer bytes;
     buffer.moveTo(bytes);
-    if (CError* err = out.writeCompressedData(bytes, kStateTag))
+    if (CError* err = out.writeCompressedData(bytes, kTagPreset))
         return traceError(err);
     return nullptr;
 }
@@ -578,10 +613,48 @@ CError* CAudioWrapper::setState(CInputStream& in) {
     if (mRegistry == nullptr)
         return newError("@talstr_CAudioWrapper_setState_NoRegistry The instance has no parameter registry.");
     CByteBuffer bytes;
-    if (CError* err = in.readCompressedData(bytes, kStateTag))
+    if (CError* err = in.readCompressedData(bytes, kTagPreset))
         return traceError(err);
     CMemoryReader reader(bytes.data(), bytes.size());
     if (CError* err = mRegistry->activatePreset(reader, true, -1))
+        return traceError(err);
+    return nullptr;
+}
+
+CError* CAudioWrapper::saveStateRecord(CByteBuffer& out, bool bank, bool header) {
+    if (mRegistry == nullptr)
+        return newError("@talstr_CAudioWrapper_getState_NoRegistry The instance has no parameter registry.");
+    CWriteSeqBuffer buffer;
+    if (CError* err = bank ? mRegistry->acquireBank(false, buffer) : mRegistry->acquirePreset(false, -1, -1, buffer))
+        return traceError(err);
+    CByteBuffer content;
+    buffer.moveTo(content);
+    CWriteSeqBuffer record;
+    for (int i = 0; header && i < 4; ++i)
+        if (CError* err = record.write32(0))
+            return traceError(err);
+    if (CError* err = record.writeCompressedData(content, bank ? kTagBank : kTagPreset))
+        return traceError(err);
+    record.moveTo(out);
+    return nullptr;
+}
+
+CError* CAudioWrapper::loadStateRecord(const void* data, std::int32_t size, bool bank, bool header) {
+    if (mRegistry == nullptr)
+        return newError("@talstr_CAudioWrapper_setState_NoRegistry The instance has no parameter registry.");
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    if (header) {
+        if (size <= 16)
+            return nullptr;
+        bytes += 16;
+        size -= 16;
+    }
+    CMemoryReader reader(bytes, size);
+    CByteBuffer content;
+    if (CError* err = reader.readCompressedData(content, bank ? kTagBank : kTagPreset))
+        return traceError(err);
+    CMemoryReader contentReader(content.data(), content.size());
+    if (CError* err = bank ? mRegistry->activateBank(contentReader, true) : mRegistry->activatePreset(contentReader, true, -1))
         return traceError(err);
     return nullptr;
 }
@@ -874,6 +947,14 @@ void CAudioWrapper::updateRouting(bool force, CAudioParamUndoRecord* undo, CAudi
         return;
     if (!mUseRouting)
         return;
+    // The labels are copied before any parameter is locked: the wrapper mutex is always taken
+    // before parameter locks (refreshRouting holds it around the whole update).
+    CStringList main, side;
+    {
+        std::lock_guard<CRecursiveMutex> lock(mMutex);
+        main = mMainLabels;
+        side = mSidechainLabels;
+    }
     // Locked in the fixed order of the table; the locks are released in reverse order on return.
     static constexpr int kTypes[kIoParamCount] = {CAudioParamStorage::kTypeString, CAudioParamStorage::kTypeString,
                                                   CAudioParamStorage::kTypeFloat,  CAudioParamStorage::kTypeFloat,
@@ -921,12 +1002,6 @@ void CAudioWrapper::updateRouting(bool force, CAudioParamUndoRecord* undo, CAudi
             return;
 
     // Rebuild for the present labels.
-    CStringList main, side;
-    {
-        std::lock_guard<CRecursiveMutex> lock(mMutex);
-        main = mMainLabels;
-        side = mSidechainLabels;
-    }
     if (main.count() == 0)
         return;
     const int m = main.count();
@@ -967,23 +1042,26 @@ void CAudioWrapper::importChannelLabels() {
     if (mCollector == nullptr)
         return;
     CAudioParam* names = mCollector->acquireParam(CString("plugin.modMain.io-params.in-channel-names"));
+    // The labels are copied first: the wrapper mutex is never taken under a parameter lock.
+    CStringList main, side;
+    {
+        std::lock_guard<CRecursiveMutex> labels(mMutex);
+        main = mMainLabels;
+        side = mSidechainLabels;
+    }
     std::optional<CAudioParamLock> lock(std::in_place, names);
     const CAudioParamStorage& current = names->getCurrent();
     if (!current.isFormatSet() || current.getDataType() != CAudioParamStorage::kTypeString)
         return;
     CAudioParamData table;
     double values[kMaxHostChannels] = {};
-    int count = 0;
+    const int m = main.count();
+    const int count = std::min(m + side.count(), int(kMaxHostChannels));
     bool differ = false;
-    {
-        std::lock_guard<CRecursiveMutex> labels(mMutex);
-        const int m = mMainLabels.count();
-        count = std::min(m + mSidechainLabels.count(), int(kMaxHostChannels));
-        for (int j = 0; j < count; ++j) {
-            const CString& label = j < m ? mMainLabels[j] : mSidechainLabels[j - m];
-            differ = differ || names->getString(0, j) != label;
-            values[j] = table.addString(label);
-        }
+    for (int j = 0; j < count; ++j) {
+        const CString& label = j < m ? main[j] : side[j - m];
+        differ = differ || names->getString(0, j) != label;
+        values[j] = table.addString(label);
     }
     if (!differ)
         return;

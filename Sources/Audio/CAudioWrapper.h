@@ -4,12 +4,13 @@
 #include "Audio/CAudioParamChangeList.h"
 #include "Audio/CAudioParamListener.h"
 #include "Audio/CAudioParamRegistryListener.h"
+#include "Audio/CAudioRoutingInfoProvider.h"
 #include "Audio/CAudioWrapperEventQueue.h"
 #include "Audio/CDenormNoiseGen.h"
-#include "Core/CCheckedObject.h"
 #include "Core/CRecursiveMutex.h"
 #include "Core/CString.h"
 #include "Core/CStringList.h"
+#include "Other/Interface/CAudioInterfaceDataProvider.h"
 #include "Platform/CSpinLock.h"
 
 #include <atomic>
@@ -28,7 +29,9 @@ class CAudioParamRegistry;
 class CAudioParamUndoRecord;
 class CAudioProcessBase;
 class CAudioProcessConnection;
+class CAudioInterfaceBase;
 class CAudioVizCollector;
+class CByteBuffer;
 class CDCDAWContext;
 class CError;
 class CInputStream;
@@ -40,6 +43,8 @@ class COutputStream;
 // description (the "plugin" template and the main and output processes), runs the host block loop
 // with its timed events, keeps the host's channel format and labels, and saves and restores the
 // state. A format binding derives from it and implements the host hooks (the pure operations).
+// It is the data provider of the editors' interface base (channel counts, sample rate, gestures)
+// and the master registry's routing hook.
 //
 // Lifetime: made and destroyed with its binding, on the host's main thread; owns the instance's
 // object tree, its processes and their block pool. Threads: `init`, `activate`, the state, labels
@@ -47,7 +52,9 @@ class COutputStream;
 // the audio thread. A spin lock guards what both read (processing flag, sample rate, channel
 // counts, the format-changed flag); the environment's processing lock guards the hand-over of
 // collected changes; the wrapper mutex guards the channel labels and the routing rebuild.
-class CAudioWrapper : public CAudioExtParamHostBridge, public CCheckedObject {
+class CAudioWrapper : public CAudioExtParamHostBridge,
+                      public CAudioInterfaceDataProvider,
+                      public CAudioRoutingInfoProvider {
 public:
     // Sub-blocks never exceed this many samples.
     static constexpr std::int32_t kMaxSubBlock = 512;
@@ -69,8 +76,8 @@ public:
     bool isInitialised() const noexcept { return mInitialised; }
 
     // --- identity, read from the project object by init ---
-    std::int32_t getInternalChannelCount() const noexcept { return mIntChannelCount; }
-    std::int32_t getGroupCount() const noexcept { return mGroupCount; }
+    std::int32_t getInternalChannelCount() const noexcept override { return mIntChannelCount; }
+    std::int32_t getGroupCount() const noexcept override { return mGroupCount; }
     std::uint32_t getPluginCode() const noexcept { return mPluginCode; }
     void getVersion(std::int32_t& major, std::int32_t& minor, std::int32_t& patch) const noexcept;
     bool hasTail() const noexcept { return mHasTail; }
@@ -89,14 +96,15 @@ public:
     CAudioParamRegistry* getRegistry() const noexcept { return mRegistry; }
     CAudioExtParamList* getExtParamList() const noexcept { return mExtParams; }
     CAudioEnv* getEnv() const noexcept { return mEnv; }
+    CAudioInterfaceBase* getInterfaceBase() const noexcept { return mInterfaceBase; }
     // The exported parameter that shows an element of a parameter, or -1.
     std::int32_t findExtParamIndex(const CAudioParam* param, std::int32_t group, std::int32_t element) const;
 
     // --- host format: any thread, under the format spin lock ---
-    std::int32_t getInputChannelCount() const noexcept;
-    std::int32_t getOutputChannelCount() const noexcept;
-    std::int32_t getSidechainChannelCount() const noexcept;
-    double getSampleRate() const noexcept;
+    std::int32_t getInputChannelCount() const noexcept override;
+    std::int32_t getOutputChannelCount() const noexcept override;
+    std::int32_t getSidechainChannelCount() const noexcept override;
+    double getSampleRate() const noexcept override;
     // The binding's channel counts; a change sets the format-changed flag. Returns whether it did.
     bool setHostChannelCounts(std::int32_t inputs, std::int32_t sidechain, std::int32_t outputs) noexcept;
     bool isFormatChanged() const noexcept;
@@ -104,6 +112,9 @@ public:
     // --- host labels: main thread, under the wrapper mutex ---
     // Replaces the main and side-chain channel labels (the names of the host's speakers).
     void setChannelLabels(const CStringList& main, const CStringList& sidechain);
+    // The host's new speakers: the labels are replaced and the routing rebuilt for them (forced),
+    // as one step under the wrapper mutex.
+    void setChannelLabelsAndRoute(const CStringList& main, const CStringList& sidechain);
     CStringList getMainLabels() const;
     bool areLabelsKnown() const noexcept { return mLabelsKnown.load(); }
 
@@ -112,10 +123,10 @@ public:
     // force: the host described its channels (the first forced update makes the routing ready).
     void updateRouting(bool force, CAudioParamUndoRecord* undo, CAudioParamChangeList* changes);
     // The registry's refresh after a preset or a master reset (under the wrapper mutex).
-    void refreshRouting(CAudioParamUndoRecord* undo, CAudioParamChangeList* changes);
+    void refreshRouting(CAudioParamUndoRecord* undo, CAudioParamChangeList* changes) override;
     // The editor's request: the host's channel labels become the channel names, as one undo step
     // "Channel label import" of the editor's undo history; nothing happens when they already are.
-    void importChannelLabels();
+    void importChannelLabels() override;
 
     // --- host hooks: implemented by the binding ---
     void setHostParamValue(int index, double normalized) override = 0;
@@ -129,8 +140,10 @@ public:
     virtual void processParamEvent(const CAudioWrapperEvent& event) = 0;
 
     // --- edit gestures of the editor: main thread ---
-    void beginParamGesture(const CAudioParam* param, std::int32_t group, std::int32_t element);
-    void endParamGesture(const CAudioParam* param, std::int32_t group, std::int32_t element);
+    // An element that an exported parameter shows becomes a host edit of that parameter once the
+    // host link is active; other elements make no gesture.
+    void beginParamGesture(const CAudioParam* param, std::int32_t group, std::int32_t element) override;
+    void endParamGesture(const CAudioParam* param, std::int32_t group, std::int32_t element) override;
 
     // --- processing state: main thread (the host's processing set-up) ---
     // Each transition runs one silent sample through the graph.
@@ -157,6 +170,12 @@ public:
     [[nodiscard]] CError* getState(COutputStream& out);
     // Reads one 'aprs' record and activates it; a damaged or foreign record changes nothing.
     [[nodiscard]] CError* setState(CInputStream& in);
+    // The current program (an 'aprs' record) or the program bank (an 'abnk' record) into out,
+    // behind 16 zero bytes when header is set.
+    [[nodiscard]] CError* saveStateRecord(CByteBuffer& out, bool bank, bool header);
+    // Activates such a record (persistent parameters included). With header the first 16 bytes
+    // are skipped, and data of 16 bytes or less is ignored.
+    [[nodiscard]] CError* loadStateRecord(const void* data, std::int32_t size, bool bank, bool header);
     void setHostTrackName(const CString& name);
     CString getHostTrackName() const;
 
@@ -251,7 +270,7 @@ private:
     CAudioVizCollector* mViz = nullptr;
     CAudioExtParamList* mExtParams = nullptr;
     CAudioParamRegistry* mRegistry = nullptr;
-    CObject* mInterfaceBase = nullptr;
+    CAudioInterfaceBase* mInterfaceBase = nullptr;
     CAudioCCTable* mCCTable = nullptr;             // found, not used afterwards
     CDCDAWContext* mDaw = nullptr;                 // owned: the block pool of the graph
     CAudioGraphContext mContext;

@@ -10,10 +10,14 @@
 #include "Audio/CAudioWrapper.h"
 #include "Core/AppDataText.h"
 #include "Core/CAppData.h"
+#include "Core/CAttrMap.h"
+#include "Core/CAttrValue.h"
+#include "Core/CApplication.h"
 #include "Core/CByteBuffer.h"
 #include "Core/CError.h"
 #include "Core/CMemoryReader.h"
 #include "Core/CWriteSeqBuffer.h"
+#include "Other/Interface/CParamInterfaceBaseConnectorUni.h"
 #include "support/CLogCapture.h"
 #include "support/ParamTestTree.h"
 #include "support/WrapperTestApp.h"
@@ -22,6 +26,7 @@
 
 #include <cmath>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tal {
@@ -246,6 +251,28 @@ TEST_F(CAudioWrapperInstance, RoutingFollowsTheHostWhileItIsAutomatic) {
     EXPECT_EQ(floats(in, 8), (std::vector<int>{1, 2, 3, 4, 5, 6, 0, 0}));
 }
 
+// The registry's refresh and the label import (main thread) run while the process call rebuilds the
+// routing after a format change (audio thread): both take the wrapper mutex and the routing
+// parameters, always in that order, so neither waits for the other forever.
+TEST_F(CAudioWrapperInstance, ConcurrentRoutingRefreshAndForcedUpdate) {
+    w.setChannelLabels(labels({"L", "R"}), CStringList());
+    w.updateRouting(true, nullptr, nullptr);
+    constexpr int kRounds = 200;
+    std::thread audio([&] {
+        for (int i = 0; i < kRounds; ++i)
+            w.updateRouting(true, nullptr, nullptr);
+    });
+    for (int i = 0; i < kRounds; ++i) {
+        w.setChannelLabels(i % 2 == 0 ? labels({"L", "R", "C", "Lfe", "Ls", "Rs"}) : labels({"L", "R"}), CStringList());
+        w.refreshRouting(nullptr, nullptr);
+        w.importChannelLabels();
+    }
+    audio.join();
+    // The last labels were stereo; the routing is rebuilt for them once both threads are done.
+    w.updateRouting(true, nullptr, nullptr);
+    EXPECT_EQ(floats(w.param("plugin.modMain.io-params.in-routing"), 8), (std::vector<int>{1, 2, 0, 0, 0, 0, 0, 0}));
+}
+
 TEST_F(CAudioWrapperInstance, OfflineOversamplingDependsOnTheRateAndTheForceSetting) {
     CAudioParam* mode = w.param("plugin.modMain.host-oversampling-mode");
     struct Row {
@@ -293,6 +320,145 @@ TEST_F(CAudioWrapperInstance, LatencyChangeIsReportedOnceUntilTheHostAsks) {
     EXPECT_EQ(flag->getCurrent().getValue(0, 0, 0), 1.0);
     w.acknowledgeLatency();
     EXPECT_EQ(flag->getCurrent().getValue(0, 0, 0), 0.0);
+}
+
+// One attribute of an object of the shared description (at path) changed for the while, e.g. the
+// instance template that "audio" names; restored by the destructor.
+class CSharedAttrOverride {
+public:
+    CSharedAttrOverride(const char* path, const char* attr, const char* value)
+        : mObject(CApplication::sharedObject()->findObject(CString(path))), mAttr(attr) {
+        EXPECT_NE(mObject, nullptr) << path;
+        if (mObject == nullptr)
+            return;
+        if (CAttrValue* old = mObject->attrs().findValue(mAttr))
+            mSaved = old->asText();
+        EXPECT_EQ(takeMessage(mObject->setAttr(mAttr, CString(value), true)), "");
+    }
+    ~CSharedAttrOverride() {
+        if (mObject != nullptr) {
+            EXPECT_EQ(takeMessage(mObject->setAttr(mAttr, mSaved, true)), "");
+        }
+    }
+    CSharedAttrOverride(const CSharedAttrOverride&) = delete;
+    CSharedAttrOverride& operator=(const CSharedAttrOverride&) = delete;
+
+private:
+    CObject* mObject;
+    CString mAttr;
+    CString mSaved;
+};
+
+// The message of a second instance's set-up, built with one attribute changed.
+std::string initMessage(const char* path, const char* attr, const char* value) {
+    CSharedAttrOverride change(path, attr, value);
+    CTestWrapper other;
+    return takeMessage(other.init());
+}
+
+// The event names of the messages waiting for a client of an instance's base connector.
+std::vector<std::string> waitingNames(CParamInterfaceBaseConnectorUni& connector, std::int32_t clientId) {
+    std::vector<std::string> names;
+    CByteBuffer message;
+    while (connector.takeBaseData(clientId, message)) {
+        CMemoryReader reader(message.data(), message.size());
+        CString name;
+        EXPECT_EQ(takeMessage(reader.readString(name)), "");
+        names.push_back(textOf(name));
+    }
+    return names;
+}
+
+// Start and stop (activation runs one of each) and format changes post their editor messages,
+// which an editor's fetch builds; a new sample rate is sent at once.
+TEST_F(CAudioWrapperInstance, ProcessingStateReachesTheEditorsAsTheProjectSays) {
+    struct Case {
+        const char* alwaysActive;
+        std::vector<std::string> activation;
+    };
+    const std::vector<Case> cases = {
+        {"true", {"start-viz", "update-io-channel-counts", "clear-client"}},
+        {"false", {"start-viz", "clear-client", "update-io-channel-counts", "stop-viz"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.alwaysActive);
+        CSharedAttrOverride change("project", "is-viz-always-active", c.alwaysActive);
+        CTestWrapper other;
+        ASSERT_EQ(takeMessage(other.init()), "");
+        auto* connector = dynamic_cast<CParamInterfaceBaseConnectorUni*>(
+            other.getRoot()->findObject(CString("plugin.interface-base-connector")));
+        ASSERT_NE(connector, nullptr);
+        const std::int32_t client = connector->registerClient(nullptr);
+        other.activate();
+        EXPECT_TRUE(waitingNames(*connector, client).empty());   // posted, not yet built
+        connector->sendPostedMessages();
+        EXPECT_EQ(waitingNames(*connector, client), c.activation);
+
+        other.setSampleRate(96000.0);
+        other.setSampleRate(96000.0);   // the same rate: nothing
+        EXPECT_EQ(waitingNames(*connector, client), (std::vector<std::string>{"update-sample-rate"}));
+        other.applyFormatChange();      // the rate marked the format changed
+        other.applyFormatChange();      // already applied: nothing more
+        connector->sendPostedMessages();
+        EXPECT_EQ(waitingNames(*connector, client), (std::vector<std::string>{"update-io-channel-counts"}));
+        connector->unregisterClient(client);
+    }
+}
+
+TEST_F(CAudioWrapperInstance, SetUpRequiresEveryPartWithItsClass) {
+    struct Case {
+        const char* path;
+        const char* attr;
+        const char* value;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {"audio", "plugin-tag", "plugin-no-interface",
+         "Unable to find object 'plugin.interface-base' ('plugin.interface-base') at ."},
+        {"audio", "plugin-tag", "plugin-wrong-interface",
+         "Incompatible type of object 'plugin.interface-base' ('plugin.interface-base') at ."},
+        {"audio", "plugin-tag", "plugin-no-cctable",
+         "Unable to find object 'plugin.cctable' ('plugin.cctable') at ."},
+        {"project", "app-version", "1", "Invalid version specification in string '1'."},
+        {"project", "app-version", "1.-2", "Invalid version specification in string '1.-2'."},
+        {"project", "app-version", "1.2.3.4", "Invalid version specification in string '1.2.3.4'."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        EXPECT_EQ(initMessage(c.path, c.attr, c.value), c.message);
+    }
+    // The instance of the fixture, built from the whole template, is not disturbed.
+    EXPECT_TRUE(w.isInitialised());
+}
+
+// The uncalled state variants: a program or the program bank, with or without the 16-byte header.
+TEST_F(CAudioWrapperInstance, StateRecordsRoundTripWithAndWithoutHeader) {
+    CAudioExtParam* gain = w.ext(1);
+    for (const bool bank : {false, true}) {
+        for (const bool header : {false, true}) {
+            SCOPED_TRACE(std::string(bank ? "bank" : "preset") + (header ? " with header" : ""));
+            gain->setNormalized(0.8);
+            CByteBuffer record;
+            ASSERT_EQ(takeMessage(w.saveStateRecord(record, bank, header)), "");
+            const int skip = header ? 16 : 0;
+            ASSERT_GT(record.size(), skip + 12);
+            for (int i = 0; i < skip; ++i)
+                EXPECT_EQ(record.data()[i], 0) << i;
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(record.data()) + skip, 4), bank ? "abnk" : "aprs");
+
+            gain->setNormalized(0.3);
+            // The other kind of record is refused and changes nothing.
+            EXPECT_NE(takeMessage(w.loadStateRecord(record.data(), record.size(), !bank, header)), "");
+            EXPECT_NEAR(gain->getNormalized(), 0.3, 1e-12);
+            ASSERT_EQ(takeMessage(w.loadStateRecord(record.data(), record.size(), bank, header)), "");
+            EXPECT_NEAR(gain->getNormalized(), 0.8, 1e-9);
+        }
+    }
+    // With the header, data that holds no more than the header is ignored.
+    gain->setNormalized(0.3);
+    const std::uint8_t zeros[16] = {};
+    EXPECT_EQ(takeMessage(w.loadStateRecord(zeros, 16, false, true)), "");
+    EXPECT_NEAR(gain->getNormalized(), 0.3, 1e-12);
 }
 
 TEST_F(CAudioWrapperInstance, GesturesReachTheHostOnlyForExportedElements) {

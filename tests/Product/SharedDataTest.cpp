@@ -35,6 +35,7 @@
 #include "Audio/Viz/CModAnalyser.h"
 #include "Core/CApplication.h"
 #include "Other/Interface/CAudioInterfaceBase.h"
+#include "Other/Interface/CParamInterfaceBaseConnectorUni.h"
 #include "Core/CObject.h"
 #include "Core/CMemoryReader.h"
 #include "Core/CResourceMap.h"
@@ -331,6 +332,32 @@ TEST_F(SharedData, InstanceTreeHoldsWhatThePlugInLooksUp) {
         EXPECT_TRUE(l.isExpected(o->findObject(l.attr(o))));
     }
     EXPECT_EQ(root->findObject(CString("plugin.param-collector"))->findObject(CString("^audio-env")), instance.env);
+    // The editor's client connector finds the base connector by this path.
+    auto* connector = dynamic_cast<CParamInterfaceBaseConnectorUni*>(
+        root->findObject(CString("plugin.interface-base-connector")));
+    ASSERT_NE(connector, nullptr);
+    EXPECT_EQ(base->baseConnector(), connector);
+}
+
+// The palette travels as one raw item; the side-chain map and mute hold one element per internal
+// channel, the map's defaults being the identity (the routing the host's channels give).
+TEST_F(SharedData, RoutingAndPaletteParametersHaveTheirLayout) {
+    const CAudioParamInfo* palette = info("audio.modMain.uicolor-params.palette");
+    ASSERT_NE(palette, nullptr);
+    EXPECT_EQ(palette->getDataType(), CAudioParamStorage::kTypeRaw);
+    const int channels = find("project")->getIntAttr("plugin-intchannel-count");
+    ASSERT_EQ(channels, 8);
+    for (const char* name : {"audio.modMain.io-params.sidechain", "audio.modMain.io-params.sidechain-mute"}) {
+        SCOPED_TRACE(name);
+        const CAudioParamInfo* param = info(name);
+        ASSERT_NE(param, nullptr);
+        EXPECT_FALSE(param->isSingleElement());
+        const CAudioParamStorage& defaults = param->getDefaultValues();
+        ASSERT_EQ(defaults.getElementCount(0), channels);
+        const bool isMap = std::string(name).ends_with("sidechain");
+        for (int i = 0; i < channels; ++i)
+            EXPECT_EQ(defaults.getDefault(i, 0), isMap ? i : 0) << i;
+    }
 }
 
 // The 35 host parameters in the order of their ids: bypass, range, four per band, output gain.

@@ -18,11 +18,12 @@ extern const tal::CResourceEntry wrapperTestResources[];
 namespace tal::test {
 
 // The application of the wrapper's tests, started per suite (SetUpTestSuite) from the small
-// instance description tests/fixtures/descriptions/wrapper-instance.xml, with the product's tags,
-// the process tags and a fresh preferences folder; stopped by TearDownTestSuite.
+// instance description tests/fixtures/descriptions/wrapper-instance.xml (or other resources, such
+// as the product's), with the product's tags, the process tags and a fresh preferences folder;
+// stopped by TearDownTestSuite.
 class CWrapperTestApp {
 public:
-    static void start() {
+    static void start(const CResourceEntry* resources = wrapperTestResources) {
         static std::vector<const CCreatorTableEntry*> tables;
         if (tables.empty()) {
             for (const CCreatorTableEntry* const* t = productCreatorTables(); *t != nullptr; ++t)
@@ -35,7 +36,7 @@ public:
         CSystem::setUserPreferencesFolderForTest(CString(prefs()->path().c_str()));
         CApplicationSetup setup;
         setup.creatorTables = tables.data();
-        setup.resources = wrapperTestResources;
+        setup.resources = resources;
         setup.sharedDataName = "SharedData.xml";
         CLogCapture log;
         ASSERT_EQ(takeMessage(CApplication::startApplication(setup)), "");

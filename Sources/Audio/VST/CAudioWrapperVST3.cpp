@@ -127,8 +127,7 @@ void CAudioWrapperVST3::updateChannelNames(SpeakerArrangement input, SpeakerArra
         if (sidechain & (SpeakerArrangement(1) << bit))
             side.add(speakerName(bit));
     }
-    setChannelLabels(main, side);
-    updateRouting(true, nullptr, nullptr);
+    setChannelLabelsAndRoute(main, side);
 }
 
 tresult PLUGIN_API CAudioWrapperVST3::canProcessSampleSize(int32 symbolicSampleSize) {

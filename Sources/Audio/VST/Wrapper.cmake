@@ -57,6 +57,7 @@ tal_tests(audio
   tests/Audio/CAudioWrapperTest.cpp
   tests/Audio/CFloatModeGuardTest.cpp
   tests/Audio/HostSampleConversionTest.cpp
+  tests/Audio/VST/CAudioWrapperVST3EditorTest.cpp
   tests/Audio/VST/CAudioWrapperVST3ProgramParameterTest.cpp
   tests/Audio/VST/CAudioWrapperVST3Test.cpp
   tests/Audio/VST/ParamQueueEventsTest.cpp

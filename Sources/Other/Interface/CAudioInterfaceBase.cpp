@@ -5,6 +5,7 @@
 #include "Other/Interface/CParamInterfaceMessageWriter.h"
 #include "Other/Interface/ParamInterfaceScheme.h"
 
+#include <algorithm>
 #include <mutex>
 
 namespace tal {
@@ -205,6 +206,38 @@ void CAudioInterfaceBase::sendSampleRate(std::int32_t clientId) {
     writer.i32(++mSampleRateCounter);
     writer.f64(provider != nullptr ? provider->getSampleRate() : 44100.0);
     sendMessage(clientId, writer);
+}
+
+// --- posted messages ---
+
+void CAudioInterfaceBase::postMessage(CPosted message) noexcept {
+    CSpinLockGuard guard(mPostLock);
+    if (mPostedCount > 0 && mPosted[mPostedCount - 1] == message)
+        return;
+    if (mPostedCount == kMaxPosted) {
+        std::copy(mPosted + 1, mPosted + kMaxPosted, mPosted);
+        --mPostedCount;
+    }
+    mPosted[mPostedCount++] = message;
+}
+
+void CAudioInterfaceBase::sendPostedMessages() {
+    CPosted posted[kMaxPosted];
+    std::int32_t count = 0;
+    {
+        CSpinLockGuard guard(mPostLock);
+        count = mPostedCount;
+        std::copy(mPosted, mPosted + count, posted);
+        mPostedCount = 0;
+    }
+    for (std::int32_t i = 0; i < count; ++i) {
+        switch (posted[i]) {
+        case CPosted::kClearClient: sendClearClient(); break;
+        case CPosted::kStartViz: sendStartViz(-1); break;
+        case CPosted::kStopViz: sendStopViz(-1); break;
+        case CPosted::kIOChannelCounts: sendIOChannelCounts(-1); break;
+        }
+    }
 }
 
 void CAudioInterfaceBase::sendExportSlotNames(std::int32_t clientId) {

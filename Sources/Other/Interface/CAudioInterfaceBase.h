@@ -3,6 +3,7 @@
 #include "Core/CSortedMap.h"
 #include "Core/CString.h"
 #include "Other/Interface/CParamInterfaceBase.h"
+#include "Platform/CSpinLock.h"
 
 #include <atomic>
 #include <cstdint>
@@ -19,8 +20,9 @@ struct CAudioVizItem;
 // import to the plug-in shell. The shell calls the senders when processing starts or stops, the
 // sample rate changes and the channel counts are to be announced.
 // Threads: requests on the editor's thread; sendSampleRate on the thread that changes the rate
-// (under the object mutex, so its sequence numbers reach the queues in order); sendIOChannelCounts
-// also on the audio thread (no lock but the connector's queue lock).
+// (under the object mutex, so its sequence numbers reach the queues in order). The shell posts the
+// messages of the processing state (start, stop, clear, channel counts) from any thread, the audio
+// thread included; they are built and queued on the editor's thread when it fetches its replies.
 class CAudioInterfaceBase : public CParamInterfaceBase, public CAudioVizCollector::CNamesListener {
 public:
     static CObject* create();
@@ -36,6 +38,17 @@ public:
     // --- the shell ---
     // The provider (not owned); null restores the defaults 1, 1, 1, 1, 0 and 44100 Hz.
     void setDataProvider(CAudioInterfaceDataProvider* provider) noexcept;
+
+    // --- messages of the processing state: any thread, the audio thread included ---
+    enum class CPosted : std::uint8_t { kClearClient, kStartViz, kStopViz, kIOChannelCounts };
+    static constexpr int kMaxPosted = 16;
+    // Posts a message for every editor without building it: no allocation, only a spin lock held
+    // for a few stores. The same message twice in a row is posted once (each reads the state when
+    // it is built); when kMaxPosted wait, the oldest is dropped (the newest state wins).
+    void postMessage(CPosted message) noexcept;
+    // Builds and queues the posted messages for every editor, in posting order (the editor's
+    // thread, before it fetches its replies).
+    void sendPostedMessages() override;
 
     // --- senders: clientId -1 reaches every editor ---
     void sendClearClient();
@@ -86,6 +99,9 @@ private:
     CAudioVizCollector* mVizCollector = nullptr;                    // not owned
     CSortedMap<std::int32_t, CVizEntry> mVizListeners;              // under the undo lock
     std::int32_t mSampleRateCounter = 0;                            // under the object mutex
+    CSpinLock mPostLock;
+    CPosted mPosted[kMaxPosted] = {};                               // under mPostLock
+    std::int32_t mPostedCount = 0;                                  // under mPostLock
 };
 
 } // namespace tal

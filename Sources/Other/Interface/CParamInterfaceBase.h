@@ -101,6 +101,9 @@ public:
     // A client connector went away: its open undo records end their gestures and are discarded, and
     // its parameter and registry listeners are removed.
     void onClientGone(std::int32_t clientId);
+    // An editor is about to fetch its replies (its thread, under the connector mutex): messages that
+    // other threads posted without building them are built and queued now. Nothing here.
+    virtual void sendPostedMessages() {}
 
     // --- queries ---
     CParamInterfaceBaseConnector* baseConnector() const noexcept { return mBaseConnector; }

@@ -24,4 +24,10 @@ void CParamInterfaceBaseConnector::notifyClientGone(std::int32_t clientId) {
         mBase->onClientGone(clientId);
 }
 
+void CParamInterfaceBaseConnector::sendPostedMessages() {
+    std::lock_guard<std::recursive_mutex> guard(mConnectorMutex);
+    if (mBase != nullptr)
+        mBase->sendPostedMessages();
+}
+
 } // namespace tal

@@ -32,6 +32,9 @@ public:
     void setBase(CParamInterfaceBase* base);
     // Tells the base object that a client has gone away (under the connector mutex).
     void notifyClientGone(std::int32_t clientId);
+    // Lets the base object queue the messages posted for the clients (editor thread, under the
+    // connector mutex); called before an editor fetches its replies.
+    void sendPostedMessages();
 
 protected:
     std::recursive_mutex mConnectorMutex;

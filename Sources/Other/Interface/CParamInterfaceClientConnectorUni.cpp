@@ -68,6 +68,7 @@ bool CParamInterfaceClientConnectorUni::sendToBase(CByteBuffer& message) {
 CError* CParamInterfaceClientConnectorUni::pollBaseData() {
     if (mBaseConnector == nullptr)
         return nullptr;
+    mBaseConnector->sendPostedMessages();
     CByteBuffer message;
     while (mBaseConnector->takeBaseData(mClientId, message))
         pushBaseData(message);

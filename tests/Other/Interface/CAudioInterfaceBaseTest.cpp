@@ -7,13 +7,16 @@
 #include "Other/Interface/CAudioInterfaceClient.h"
 #include "Other/Interface/CAudioInterfaceDataProvider.h"
 #include "Other/Interface/CParamInterfaceMessageWriter.h"
+#include "support/CRecordingVizProcessor.h"
 #include "support/InterfaceTestTree.h"
 #include "support/LeBytes.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tal {
@@ -21,16 +24,16 @@ namespace {
 
 // A shell that answers with fixed values and records the gestures and imports it is handed.
 struct CFakeProvider : CAudioInterfaceDataProvider {
-    std::int32_t getInternalChannelCount() override { return 8; }
-    std::int32_t getGroupCount() override { return 4; }
-    std::int32_t getInputChannelCount() override { return 6; }
-    std::int32_t getOutputChannelCount() override { return 2; }
-    std::int32_t getSidechainChannelCount() override { return 3; }
-    double getSampleRate() override { return rate; }
-    void beginParamGesture(CAudioParam* param, std::int32_t group, std::int32_t element) override {
+    std::int32_t getInternalChannelCount() const override { return 8; }
+    std::int32_t getGroupCount() const override { return 4; }
+    std::int32_t getInputChannelCount() const override { return 6; }
+    std::int32_t getOutputChannelCount() const override { return 2; }
+    std::int32_t getSidechainChannelCount() const override { return 3; }
+    double getSampleRate() const override { return rate; }
+    void beginParamGesture(const CAudioParam* param, std::int32_t group, std::int32_t element) override {
         calls.push_back("+" + text(param->getName()) + " " + std::to_string(group) + " " + std::to_string(element));
     }
-    void endParamGesture(CAudioParam* param, std::int32_t group, std::int32_t element) override {
+    void endParamGesture(const CAudioParam* param, std::int32_t group, std::int32_t element) override {
         calls.push_back("-" + text(param->getName()) + " " + std::to_string(group) + " " + std::to_string(element));
     }
     void importChannelLabels() override { calls.push_back("import"); }
@@ -230,6 +233,86 @@ TEST_F(CAudioInterfaceBaseTest, ReleasingTheBaseWithdrawsEveryVizRequest) {
     EXPECT_EQ(enabled("meter"), 0.0);
     EXPECT_EQ(enabled("scope"), 0.0);
     EXPECT_FALSE(ask("request-sample-rate"));  // the connector no longer knows a base
+}
+
+using Posted = CAudioInterfaceBase::CPosted;
+
+// Posting builds and queues nothing (so it allocates nothing); the editor's fetch builds the posted
+// messages, in posting order, for every editor, reading the provider's state at that moment.
+TEST_F(CAudioInterfaceBaseTest, PostedMessagesAreBuiltWhenAnEditorFetches) {
+    CParamInterfaceClient* other = openEditor("other");
+    tick();
+    CFakeProvider provider;
+    audioBase->setDataProvider(&provider);
+    audioBase->postMessage(Posted::kStartViz);
+    audioBase->postMessage(Posted::kStartViz);   // the same again: posted once
+    audioBase->postMessage(Posted::kClearClient);
+    audioBase->postMessage(Posted::kIOChannelCounts);
+    EXPECT_EQ(baseConnector->queuedCount(client->clientId()), 0);
+    EXPECT_EQ(baseConnector->queuedCount(other->clientId()), 0);
+    baseConnector->sendPostedMessages();
+    const std::vector<std::string> expected = {"start-viz", "clear-client", "update-io-channel-counts"};
+    EXPECT_EQ(queuedNames(client->clientId()), expected);
+    EXPECT_EQ(queuedNames(other->clientId()), expected);
+    takeBytes();
+    takeBytes();
+    EXPECT_EQ(takeBytes(), LeBytes().str("update-io-channel-counts").i32(6).i32(2).i32(3).bytes());
+    // Sent once: a second fetch finds nothing posted.
+    baseConnector->sendPostedMessages();
+    EXPECT_EQ(baseConnector->queuedCount(client->clientId()), 0);
+    audioBase->setDataProvider(nullptr);
+}
+
+// More posts than the mailbox holds: the oldest give way, the newest state is kept.
+TEST_F(CAudioInterfaceBaseTest, AFullMailboxDropsTheOldestPosts) {
+    const int posts = CAudioInterfaceBase::kMaxPosted + 5;
+    for (int i = 0; i < posts; ++i)
+        audioBase->postMessage(i % 2 == 0 ? Posted::kStartViz : Posted::kStopViz);
+    baseConnector->sendPostedMessages();
+    const std::vector<std::string> names = queuedNames(client->clientId());
+    ASSERT_EQ(int(names.size()), CAudioInterfaceBase::kMaxPosted);
+    for (int i = 0; i < CAudioInterfaceBase::kMaxPosted; ++i) {
+        const int posted = posts - CAudioInterfaceBase::kMaxPosted + i;
+        EXPECT_EQ(names[std::size_t(i)], posted % 2 == 0 ? "start-viz" : "stop-viz") << i;
+    }
+}
+
+// The editor's timer tick is the fetch: the audio client's visualisation end hears the posts.
+TEST_F(CAudioInterfaceBaseTest, AnEditorsTickDeliversThePostedMessages) {
+    CRecordingVizProcessor viz;
+    auto* audioClient = dynamic_cast<CAudioInterfaceClient*>(openEditor("audio-editor", "audio:interface-client"));
+    ASSERT_NE(audioClient, nullptr);
+    audioClient->setVizProcessor(&viz);
+    tick();
+    audioBase->postMessage(Posted::kStartViz);
+    audioBase->postMessage(Posted::kStopViz);
+    audioBase->postMessage(Posted::kClearClient);
+    EXPECT_TRUE(viz.events.empty());
+    tick();
+    EXPECT_EQ(viz.events, (std::vector<std::string>{"start", "stop", "clear"}));
+    audioClient->setVizProcessor(nullptr);
+}
+
+// One thread posts (as the audio thread does) while another fetches: nothing is lost out of order,
+// and the last state posted is the last one the editor hears.
+TEST_F(CAudioInterfaceBaseTest, ConcurrentPostingAndFetching) {
+    constexpr int kPosts = 2001;   // odd: the last post is a start
+    std::atomic<bool> done{false};
+    std::thread poster([&] {
+        for (int i = 0; i < kPosts; ++i)
+            audioBase->postMessage(i % 2 == 0 ? Posted::kStartViz : Posted::kStopViz);
+        done.store(true);
+    });
+    while (!done.load())
+        baseConnector->sendPostedMessages();
+    poster.join();
+    baseConnector->sendPostedMessages();
+    const std::vector<std::string> names = queuedNames(client->clientId());
+    ASSERT_FALSE(names.empty());
+    EXPECT_LE(int(names.size()), kPosts);
+    for (const std::string& name : names)
+        EXPECT_TRUE(name == "start-viz" || name == "stop-viz") << name;
+    EXPECT_EQ(names.back(), "start-viz");
 }
 
 } // namespace
