@@ -142,6 +142,10 @@ void CCoverageBuffer::addPolyline(const double* points, std::int32_t count, cons
         rowHeader(v)[0] = -1;
     if (count < 2)
         return;
+    // The last fixed-point position whose stamp still lies in the buffer, per axis.
+    const std::int64_t lastX = (std::int64_t(mWidth + 32 - mSize) << 20) + (1 << 20) - 1;
+    const std::int64_t lastY = (std::int64_t(mHeight + 32 - mSize) << 20) + (1 << 20) - 1;
+    const auto fits = [](std::int64_t p, std::int64_t last) { return p >= 0 && p <= last; };
     const double o = brush.originOffset();
     const double dx0 = originX + 16 - o, dy0 = originY + 16 - o;
     const double inverseDiameter = brush.diameter() > 0.0 ? 1.0 / brush.diameter() : 0.0;
@@ -161,7 +165,16 @@ void CCoverageBuffer::addPolyline(const double* points, std::int32_t count, cons
             stepsReal = std::floor(std::sqrt(dx * dx + dy * dy));
         const std::int32_t n = std::int32_t(std::max(1.0, std::min(stepsReal, 1e6)));
         const double step = kOne / n;
-        stampLine(fixedFloor(x0), fixedFloor(y0), nearestInt64(dx * step), nearestInt64(dy * step), n);
+        const std::int64_t startX = fixedFloor(x0), startY = fixedFloor(y0);
+        // Rounded steps add up over many stamps (up to half a pixel at the step cap). Where that
+        // would carry the last stamp off the buffer, the step is truncated toward zero instead,
+        // which keeps every stamp between the segment's ends.
+        std::int64_t stepX = nearestInt64(dx * step), stepY = nearestInt64(dy * step);
+        if (!fits(startX + (n - 1) * stepX, lastX))
+            stepX = std::int64_t(dx * step);
+        if (!fits(startY + (n - 1) * stepY, lastY))
+            stepY = std::int64_t(dy * step);
+        stampLine(startX, startY, stepX, stepY, n);
         endX = x1;
         endY = y1;
     }

@@ -74,8 +74,15 @@ void referenceDraw(std::vector<std::uint8_t>& pixels, int width, int height, con
             continue;
         const double dx = x1 - x0, dy = y1 - y0;
         const std::int64_t n = std::max<std::int64_t>(1, std::int64_t(std::floor(std::sqrt(dx * dx + dy * dy) * 3.7 * (1.0 / brush.diameter()))));
-        const std::int64_t sx = nearest(dx * (1048576.0 / double(n))), sy = nearest(dy * (1048576.0 / double(n)));
+        const double step = 1048576.0 / double(n);
+        std::int64_t sx = nearest(dx * step), sy = nearest(dy * step);
         const std::int64_t fx = std::int64_t(std::floor(x0 * 1048576.0)), fy = std::int64_t(std::floor(y0 * 1048576.0));
+        // Rounded steps that would carry the last stamp off the grid are truncated instead.
+        const auto off = [size](std::int64_t last, int extent) { return last < 0 || (last >> 20) > extent - size; };
+        if (off(fx + (n - 1) * sx, gw))
+            sx = std::int64_t(dx * step);
+        if (off(fy + (n - 1) * sy, gh))
+            sy = std::int64_t(dy * step);
         for (std::int64_t k = 0; k < n; ++k)
             stamp(fx + k * sx, fy + k * sy);
         endX = x1;
@@ -192,6 +199,39 @@ TEST(CCoverageBuffer, StrokeAcrossAWideBitmapCoversEveryColumn) {
         for (int x = 0; x < w; ++x)
             covered += bm.pixel(x, 8)[0] >= 250;
         EXPECT_EQ(covered, w);
+    }
+}
+
+// A brush of almost no diameter takes the most stamps a segment may have; their rounded steps
+// would add up to half a pixel and carry a long slanted stroke off the buffer's top edge.
+TEST(CCoverageBuffer, ManyStepsNeverLeaveTheBuffer) {
+    const struct {
+        int width, height;
+        double diameter;
+        std::vector<double> points;
+    } cases[] = {
+        {2536, 64, 4.8e-299, {-0.25, 207.25, 3583.75, -3442.75, -385.0, 27.75}},
+        {300, 300, 1e-9, {-20.0, 310.0, 320.0, -16.5, 320.0, 320.0, -20.0, -20.0}},
+        {64, 64, 0.0, {-16.4, 0.0, 80.0, -16.4}},
+    };
+    CColor white;
+    white.buildLinearRamp(255, 255, 255);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.width);
+        CLinearBitmap bm;
+        ASSERT_EQ(bm.setSize(c.width, c.height, true), nullptr);
+        CCurveDraw record;
+        record.points = c.points.data();
+        record.count = std::int32_t(c.points.size() / 2);
+        record.color = &white;
+        record.brush = CBrushCache::getBrush(c.diameter);
+        bm.drawCurveAA(record, -1, 4, CPixelRect{-16, -16, c.width + 32, c.height + 32});
+        // The buffer's rows stay consistent: every extent lies inside its row.
+        const CCoverageBuffer* cov = bm.coverageBuffer();
+        ASSERT_NE(cov, nullptr);
+        for (int y = -16; y < c.height + 16; ++y)
+            for (int x : {-17, c.width + 16})
+                EXPECT_EQ(cov->coverage(x, y), 0) << x << "," << y;
     }
 }
 
