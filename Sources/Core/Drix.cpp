@@ -248,6 +248,19 @@ inline void copyReference(std::uint8_t* out, std::int64_t op, std::int64_t dista
     std::memcpy(out + op, out + op - distance, std::size_t(length));
 }
 
+// Copies n bytes (n >= 1) in whole 16-byte chunks, writing up to 15 bytes beyond n and reading as
+// far beyond the source: the caller makes sure both areas have that room. The source lies at
+// least 16 bytes before the destination or apart from it, so every chunk reads bytes that either
+// belong to the n copied or are overwritten later.
+inline void wideCopy(std::uint8_t* d, const std::uint8_t* s, std::int64_t n) noexcept {
+    do {
+        std::memcpy(d, s, 16);
+        d += 16;
+        s += 16;
+        n -= 16;
+    } while (n > 0);
+}
+
 std::int32_t decode2(const std::uint8_t* block, std::uint8_t* out, std::int32_t packed, std::int32_t raw) noexcept {
     if (packed < 8)
         return kDrixBlockTooShort;
@@ -278,7 +291,11 @@ std::int32_t decode2(const std::uint8_t* block, std::uint8_t* out, std::int32_t 
                 return kDrixBlockTooShort;
             if (run > raw - op)
                 return kDrixOutputOverrun;
-            std::memcpy(out + op, block + ip, std::size_t(run));
+            // Away from the ends of the block and the output the copy may run over.
+            if (run + 16 <= end - ip && run + 16 <= raw - op)
+                wideCopy(out + op, block + ip, run);
+            else
+                std::memcpy(out + op, block + ip, std::size_t(run));
             op += run;
             ip += run;
             // Two literal runs never follow each other in a valid block; the cap only keeps the
@@ -317,7 +334,10 @@ std::int32_t decode2(const std::uint8_t* block, std::uint8_t* out, std::int32_t 
             return kDrixBadDistance;
         if (length > raw - op)
             return kDrixOutputOverrun;
-        copyReference(out, op, distance, length);
+        if (distance >= 16 && length + 16 <= raw - op)
+            wideCopy(out + op, out + op - distance, length);
+        else
+            copyReference(out, op, distance, length);
         op += length;
     }
     return op == raw ? raw : kDrixLengthMismatch;
