@@ -248,16 +248,19 @@ inline void copyReference(std::uint8_t* out, std::int64_t op, std::int64_t dista
     std::memcpy(out + op, out + op - distance, std::size_t(length));
 }
 
-// Copies n bytes (n >= 1) in whole 16-byte chunks, writing up to 15 bytes beyond n and reading as
-// far beyond the source: the caller makes sure both areas have that room. The source lies at
-// least 16 bytes before the destination or apart from it, so every chunk reads bytes that either
-// belong to the n copied or are overwritten later.
+// Copies n bytes (n >= 1) in 32-byte steps, writing up to 31 bytes beyond n and reading as far
+// beyond the source: the caller makes sure both areas have that room. The n bytes needed lie wholly
+// before the destination (a reference is never longer than its distance), so this copy never
+// overwrites them; what it reads beyond them lands beyond n, where later items write over it.
+// Close references overlap a step's source and destination: memmove, which loads before it stores
+// (inlined as two 16-byte moves all the same).
 inline void wideCopy(std::uint8_t* d, const std::uint8_t* s, std::int64_t n) noexcept {
     do {
-        std::memcpy(d, s, 16);
-        d += 16;
-        s += 16;
-        n -= 16;
+        std::memmove(d, s, 16);
+        std::memmove(d + 16, s + 16, 16);
+        d += 32;
+        s += 32;
+        n -= 32;
     } while (n > 0);
 }
 
@@ -292,7 +295,7 @@ std::int32_t decode2(const std::uint8_t* block, std::uint8_t* out, std::int32_t 
             if (run > raw - op)
                 return kDrixOutputOverrun;
             // Away from the ends of the block and the output the copy may run over.
-            if (run + 16 <= end - ip && run + 16 <= raw - op)
+            if (run + 32 <= end - ip && run + 32 <= raw - op)
                 wideCopy(out + op, block + ip, run);
             else
                 std::memcpy(out + op, block + ip, std::size_t(run));
@@ -334,7 +337,7 @@ std::int32_t decode2(const std::uint8_t* block, std::uint8_t* out, std::int32_t 
             return kDrixBadDistance;
         if (length > raw - op)
             return kDrixOutputOverrun;
-        if (distance >= 16 && length + 16 <= raw - op)
+        if (length + 32 <= raw - op)
             wideCopy(out + op, out + op - distance, length);
         else
             copyReference(out, op, distance, length);
