@@ -16,11 +16,14 @@
 #include "pluginterfaces/vst/ivstunits.h"
 #include "pluginterfaces/vst/vstspeaker.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -196,17 +199,61 @@ bool parseInt(const char* text, int& out) {
     return true;
 }
 
-void printBands(const std::vector<std::vector<double>>& before, const std::vector<std::vector<double>>& after,
-                double rate) {
-    std::printf("octave band   before dB   after dB   change dB\n");
-    // Three passes of the band-pass give skirts of 18 dB per octave, so a band's level is not
-    // dominated by the loud bands next to it (speech has most of its energy around 250 Hz).
-    constexpr int kPasses = 3;
-    for (double fc = 31.25; fc < rate * 0.45; fc *= 2.0) {
-        const double a = bandLevelDb(before, rate, fc, std::sqrt(2.0), kPasses);
-        const double b = bandLevelDb(after, rate, fc, std::sqrt(2.0), kPasses);
-        std::printf("%8.0f Hz   %9.1f   %8.1f   %+9.1f\n", fc, a, b, b - a);
+// Octave-band levels of the input and the output, gathered block by block. Three passes of the
+// band-pass give skirts of 18 dB per octave, so a band's level is not dominated by the loud bands
+// next to it (speech has most of its energy around 250 Hz).
+class CBandTable {
+public:
+    CBandTable(int inChannels, int outChannels, double rate) {
+        constexpr int kPasses = 3;
+        for (double fc = 31.25; fc < rate * 0.45; fc *= 2.0) {
+            mCentres.push_back(fc);
+            mBefore.emplace_back(inChannels, rate, fc, std::sqrt(2.0), kPasses);
+            mAfter.emplace_back(outChannels, rate, fc, std::sqrt(2.0), kPasses);
+        }
     }
+    void addInput(const double* const* channels, std::size_t frames) {
+        for (CBandLevelMeter& m : mBefore)
+            m.add(channels, frames);
+    }
+    void addOutput(const double* const* channels, std::size_t frames) {
+        for (CBandLevelMeter& m : mAfter)
+            m.add(channels, frames);
+    }
+    void print() const {
+        std::printf("octave band   before dB   after dB   change dB\n");
+        for (std::size_t i = 0; i < mCentres.size(); ++i) {
+            const double a = mBefore[i].levelDb(), b = mAfter[i].levelDb();
+            std::printf("%8.0f Hz   %9.1f   %8.1f   %+9.1f\n", mCentres[i], a, b, b - a);
+        }
+    }
+
+private:
+    std::vector<double> mCentres;
+    std::vector<CBandLevelMeter> mBefore, mAfter;
+};
+
+std::string duration(double seconds) {
+    const long long s = (long long)(seconds);
+    char text[48];
+    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", s / 3600, s / 60 % 60, s % 60);
+    return text;
+}
+
+// The header's data must lie inside the file: checked before anything is reserved for the audio,
+// so that a header claiming hours of audio in a short file fails at once.
+std::string checkDataInFile(const tal::CWaveFile& in, const std::string& path) {
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (error)
+        return "cannot read the size of '" + path + "': " + error.message();
+    const std::uint64_t end = std::uint64_t(in.dataOffset) + std::uint64_t(in.dataLength);
+    if (end <= size)
+        return {};
+    const std::int64_t held = std::int64_t(size) > in.dataOffset ? (std::int64_t(size) - in.dataOffset) / in.blockAlign : 0;
+    return "'" + path + "' is damaged or cut short: its header claims " + std::to_string(in.frameCount) + " frames (" +
+           duration(double(in.frameCount) / in.sampleRate) + ") but the file holds " + std::to_string(held) + " (" +
+           duration(double(held) / in.sampleRate) + ")";
 }
 
 int runProcess(const CProcessOptions& o) {
@@ -215,24 +262,10 @@ int runProcess(const CProcessOptions& o) {
         return failWith(err, "cannot read '" + o.input + "'");
     if (in.channelCount < 1 || in.sampleRate <= 0.0)
         return fail("'" + o.input + "' has no audio");
+    if (std::string err = checkDataInFile(in, o.input); !err.empty())
+        return fail(err);
     const int channels = in.channelCount;
     const std::int64_t frames = in.frameCount;
-    std::vector<std::vector<double>> source(channels, std::vector<double>(size_t(frames), 0.0));
-    {
-        std::vector<double*> ptrs(channels);
-        std::int64_t done = 0;
-        while (done < frames) {
-            const int n = int(std::min<std::int64_t>(65536, frames - done));
-            for (int c = 0; c < channels; ++c)
-                ptrs[c] = source[c].data() + done;
-            std::int32_t got = 0;
-            if (tal::CError* err = in.readSamples(ptrs.data(), n, got))
-                return failWith(err, "cannot read '" + o.input + "'");
-            if (got <= 0)
-                break;
-            done += got;
-        }
-    }
 
     CHostModule module;
     if (std::string err = module.open(o.bundle); !err.empty())
@@ -296,32 +329,84 @@ int runProcess(const CProcessOptions& o) {
         return fail(err);
     const int outChannels = plugin.outputChannels();
     const std::int32_t latency = std::int32_t(plugin.processor()->getLatencySamples());
-    std::vector<std::vector<double>> result(outChannels, std::vector<double>(size_t(frames), 0.0));
+
+    // The output is written beside its place and renamed when complete.
+    const std::string partial = o.output + ".tmp";
+    tal::CWaveFile out;
+    out.sampleRate = in.sampleRate;
+    out.channelCount = outChannels;
+    out.isFloat = true;
+    out.physicalBits = 32;
+    out.realBits = 32;
+    out.blockAlign = 4 * outChannels;
+    if (tal::CError* err = out.create(tal::CString(partial.c_str())))
+        return failWith(err, "cannot write '" + o.output + "'");
+    auto abandon = [&](int result) {
+        if (tal::CError* err = out.finishWriting())
+            delete err;
+        std::remove(partial.c_str());
+        return result;
+    };
+
+    // The audio streams through in blocks: memory does not grow with the file's length.
     std::vector<std::vector<double>> inBlock(channels, std::vector<double>(o.block, 0.0));
     std::vector<std::vector<double>> outBlock(outChannels, std::vector<double>(o.block, 0.0));
-    std::vector<const double*> inPtrs(channels);
+    std::vector<double*> inPtrs(channels);
     std::vector<double*> outPtrs(outChannels);
+    std::vector<const double*> outFrom(outChannels);
     for (int c = 0; c < channels; ++c)
         inPtrs[c] = inBlock[c].data();
     for (int c = 0; c < outChannels; ++c)
         outPtrs[c] = outBlock[c].data();
+    const std::vector<const double*> inConst(inPtrs.begin(), inPtrs.end());
+    std::vector<double*> readAt(channels);
+    std::unique_ptr<CBandTable> bands;
+    if (o.bands)
+        bands = std::make_unique<CBandTable>(channels, outChannels, in.sampleRate);
     // Latency: the first `latency` output frames are dropped and as many silent frames appended.
     const std::int64_t total = frames + latency;
     for (std::int64_t pos = 0; pos < total; pos += o.block) {
         const int n = int(std::min<std::int64_t>(o.block, total - pos));
+        const int fromFile = int(std::clamp<std::int64_t>(frames - pos, 0, n));
+        int got = 0;
+        while (got < fromFile) {
+            for (int c = 0; c < channels; ++c)
+                readAt[c] = inPtrs[c] + got;
+            std::int32_t read = 0;
+            if (tal::CError* err = in.readSamples(readAt.data(), fromFile - got, read))
+                return abandon(failWith(err, "cannot read '" + o.input + "'"));
+            if (read <= 0)
+                return abandon(fail("'" + o.input + "' ended after " + std::to_string(pos + got) + " of its " +
+                                    std::to_string(frames) + " frames"));
+            got += read;
+        }
         for (int c = 0; c < channels; ++c)
-            for (int i = 0; i < n; ++i)
-                inBlock[c][i] = pos + i < frames ? source[c][size_t(pos + i)] : 0.0;
-        if (plugin.processBlock(inPtrs.data(), outPtrs.data(), n, pos == 0 ? &changes : nullptr) != kResultOk)
-            return fail("the plug-in failed to process a block");
-        for (int c = 0; c < outChannels; ++c)
-            for (int i = 0; i < n; ++i) {
-                const std::int64_t at = pos + i - latency;
-                if (at >= 0 && at < frames)
-                    result[c][size_t(at)] = outBlock[c][i];
-            }
+            std::fill(inBlock[c].begin() + fromFile, inBlock[c].begin() + n, 0.0);
+        if (bands)
+            bands->addInput(inPtrs.data(), std::size_t(fromFile));
+        if (plugin.processBlock(inConst.data(), outPtrs.data(), n, pos == 0 ? &changes : nullptr) != kResultOk)
+            return abandon(fail("the plug-in failed to process a block"));
+        // Output frame pos + i belongs at pos + i - latency.
+        const std::int64_t first = std::max<std::int64_t>(pos, latency);
+        const std::int64_t last = std::min<std::int64_t>(pos + n, frames + latency);
+        if (last > first) {
+            for (int c = 0; c < outChannels; ++c)
+                outFrom[c] = outPtrs[c] + (first - pos);
+            if (tal::CError* err = out.writeSamples(outFrom.data(), std::int32_t(last - first)))
+                return abandon(failWith(err, "cannot write '" + o.output + "'"));
+            if (bands)
+                bands->addOutput(outFrom.data(), std::size_t(last - first));
+        }
     }
     plugin.stop();
+    if (tal::CError* err = out.finishWriting()) {
+        std::remove(partial.c_str());
+        return failWith(err, "cannot write '" + o.output + "'");
+    }
+    if (std::rename(partial.c_str(), o.output.c_str()) != 0) {
+        std::remove(partial.c_str());
+        return fail("cannot write '" + o.output + "'");
+    }
 
     if (!o.stateOut.empty()) {
         std::vector<std::uint8_t> state;
@@ -330,33 +415,8 @@ int runProcess(const CProcessOptions& o) {
         if (!writeFile(o.stateOut, state))
             return fail("cannot write the state file '" + o.stateOut + "'");
     }
-
-    tal::CWaveFile out;
-    out.sampleRate = in.sampleRate;
-    out.channelCount = outChannels;
-    out.isFloat = true;
-    out.physicalBits = 32;
-    out.realBits = 32;
-    out.blockAlign = 4 * outChannels;
-    if (tal::CError* err = out.create(tal::CString(o.output.c_str())))
-        return failWith(err, "cannot write '" + o.output + "'");
-    std::vector<const double*> ptrs(outChannels);
-    for (int c = 0; c < outChannels; ++c)
-        ptrs[c] = result[c].data();
-    if (frames > 0)
-        for (std::int64_t done = 0; done < frames;) {
-            const int n = int(std::min<std::int64_t>(65536, frames - done));
-            std::vector<const double*> at(outChannels);
-            for (int c = 0; c < outChannels; ++c)
-                at[c] = ptrs[c] + done;
-            if (tal::CError* err = out.writeSamples(at.data(), n))
-                return failWith(err, "cannot write '" + o.output + "'");
-            done += n;
-        }
-    if (tal::CError* err = out.finishWriting())
-        return failWith(err, "cannot write '" + o.output + "'");
-    if (o.bands)
-        printBands(source, result, in.sampleRate);
+    if (bands)
+        bands->print();
     return 0;
 }
 

@@ -58,11 +58,13 @@ tal_tests(tools
   tests/tools/VST3InstanceTest.cpp
   tests/tools/VST3FactoryPresetTest.cpp
   tests/tools/CHostParameterChangesTest.cpp
+  tests/tools/HostProcessTest.cpp
 )
 if(TARGET tal_tools_tests)
   target_link_libraries(tal_tools_tests PRIVATE delmaro_host)
-  add_dependencies(tal_tools_tests Delmaro)
-  target_compile_definitions(tal_tools_tests PRIVATE TAL_PLUGIN_MODULE="$<TARGET_FILE:Delmaro>")
+  add_dependencies(tal_tools_tests Delmaro delmaro-tool)
+  target_compile_definitions(tal_tools_tests PRIVATE TAL_PLUGIN_MODULE="$<TARGET_FILE:Delmaro>"
+                             TAL_TOOL_PATH="$<TARGET_FILE:delmaro-tool>")
 endif()
 
 # The real-time check replaces malloc in its own test program; sanitizers bring their own allocators.

@@ -248,6 +248,22 @@ inline void copyReference(std::uint8_t* out, std::int64_t op, std::int64_t dista
     std::memcpy(out + op, out + op - distance, std::size_t(length));
 }
 
+// Copies n bytes (n >= 1) in 32-byte steps, writing up to 31 bytes beyond n and reading as far
+// beyond the source: the caller makes sure both areas have that room. The n bytes needed lie wholly
+// before the destination (a reference is never longer than its distance), so this copy never
+// overwrites them; what it reads beyond them lands beyond n, where later items write over it.
+// Close references overlap a step's source and destination: memmove, which loads before it stores
+// (inlined as two 16-byte moves all the same).
+inline void wideCopy(std::uint8_t* d, const std::uint8_t* s, std::int64_t n) noexcept {
+    do {
+        std::memmove(d, s, 16);
+        std::memmove(d + 16, s + 16, 16);
+        d += 32;
+        s += 32;
+        n -= 32;
+    } while (n > 0);
+}
+
 std::int32_t decode2(const std::uint8_t* block, std::uint8_t* out, std::int32_t packed, std::int32_t raw) noexcept {
     if (packed < 8)
         return kDrixBlockTooShort;
@@ -278,7 +294,11 @@ std::int32_t decode2(const std::uint8_t* block, std::uint8_t* out, std::int32_t 
                 return kDrixBlockTooShort;
             if (run > raw - op)
                 return kDrixOutputOverrun;
-            std::memcpy(out + op, block + ip, std::size_t(run));
+            // Away from the ends of the block and the output the copy may run over.
+            if (run + 32 <= end - ip && run + 32 <= raw - op)
+                wideCopy(out + op, block + ip, run);
+            else
+                std::memcpy(out + op, block + ip, std::size_t(run));
             op += run;
             ip += run;
             // Two literal runs never follow each other in a valid block; the cap only keeps the
@@ -317,7 +337,10 @@ std::int32_t decode2(const std::uint8_t* block, std::uint8_t* out, std::int32_t 
             return kDrixBadDistance;
         if (length > raw - op)
             return kDrixOutputOverrun;
-        copyReference(out, op, distance, length);
+        if (length + 32 <= raw - op)
+            wideCopy(out + op, out + op - distance, length);
+        else
+            copyReference(out, op, distance, length);
         op += length;
     }
     return op == raw ? raw : kDrixLengthMismatch;

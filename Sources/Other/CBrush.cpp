@@ -18,9 +18,10 @@ void CBrush::build(int subPixelBits, double diameter) {
         diameter = 0.0;
     mDiameter = diameter;
     mSubPixelBits = subPixelBits;
-    const int b = int(std::ceil(1.0 + diameter));
-    mSize = std::min(b, 16);
-    const double radius = b > 16 ? 7.5 : diameter / 2.0;
+    // Compared as a double: a huge diameter must not overflow the integer size.
+    const double b = std::ceil(1.0 + diameter);
+    mSize = b > 16.0 ? 16 : int(b);
+    const double radius = b > 16.0 ? 7.5 : diameter / 2.0;
     const int n = 1 << subPixelBits;
     const int side = mSize * n;
     mMasks.assign(std::size_t(side) * std::size_t(side), 0);

@@ -19,6 +19,13 @@ std::int32_t nearestInt(double v) noexcept {
     return std::int32_t(v >= 0.0 ? std::floor(v + 0.5) : -std::floor(0.5 - v));
 }
 
+std::int64_t nearestInt64(double v) noexcept {
+    return std::int64_t(v >= 0.0 ? std::floor(v + 0.5) : -std::floor(0.5 - v));
+}
+
+// A clipped coordinate in fixed point (the clip box keeps it well inside 64 bits).
+std::int64_t fixedFloor(double v) noexcept { return std::int64_t(std::floor(v * kOne)); }
+
 } // namespace
 
 CCoverageBuffer::~CCoverageBuffer() {
@@ -77,14 +84,14 @@ bool CCoverageBuffer::clipSegment(const double box[4], double& x0, double& y0, d
     }
 }
 
-void CCoverageBuffer::stampLine(std::int32_t x, std::int32_t y, std::int32_t stepX, std::int32_t stepY,
+void CCoverageBuffer::stampLine(std::int64_t x, std::int64_t y, std::int64_t stepX, std::int64_t stepY,
                                 std::int32_t steps) noexcept {
     if (steps < 1 || mSize < 1 || mBlock == nullptr)
         return;
     const std::int32_t size = mSize;
     for (std::int32_t i = 0; i < steps; ++i, x += stepX, y += stepY) {
-        const std::int32_t u = x >> 20, v = y >> 20;
-        const std::int32_t px = (x >> mPhaseShift) & mPhaseMask, py = (y >> mPhaseShift) & mPhaseMask;
+        const std::int32_t u = std::int32_t(x >> 20), v = std::int32_t(y >> 20);
+        const std::int32_t px = std::int32_t(x >> mPhaseShift) & mPhaseMask, py = std::int32_t(y >> mPhaseShift) & mPhaseMask;
         const std::uint8_t* stamp = mMask + size * (px + (size << mSubPixelBits) * py);
         for (std::int32_t r = 0; r < size; ++r, stamp += mMaskStride) {
             std::int32_t* header = rowHeader(v + r);
@@ -135,6 +142,10 @@ void CCoverageBuffer::addPolyline(const double* points, std::int32_t count, cons
         rowHeader(v)[0] = -1;
     if (count < 2)
         return;
+    // The last fixed-point position whose stamp still lies in the buffer, per axis.
+    const std::int64_t lastX = (std::int64_t(mWidth + 32 - mSize) << 20) + (1 << 20) - 1;
+    const std::int64_t lastY = (std::int64_t(mHeight + 32 - mSize) << 20) + (1 << 20) - 1;
+    const auto fits = [](std::int64_t p, std::int64_t last) { return p >= 0 && p <= last; };
     const double o = brush.originOffset();
     const double dx0 = originX + 16 - o, dy0 = originY + 16 - o;
     const double inverseDiameter = brush.diameter() > 0.0 ? 1.0 / brush.diameter() : 0.0;
@@ -154,13 +165,21 @@ void CCoverageBuffer::addPolyline(const double* points, std::int32_t count, cons
             stepsReal = std::floor(std::sqrt(dx * dx + dy * dy));
         const std::int32_t n = std::int32_t(std::max(1.0, std::min(stepsReal, 1e6)));
         const double step = kOne / n;
-        stampLine(std::int32_t(std::floor(x0 * kOne)), std::int32_t(std::floor(y0 * kOne)), nearestInt(dx * step),
-                  nearestInt(dy * step), n);
+        const std::int64_t startX = fixedFloor(x0), startY = fixedFloor(y0);
+        // Rounded steps add up over many stamps (up to half a pixel at the step cap). Where that
+        // would carry the last stamp off the buffer, the step is truncated toward zero instead,
+        // which keeps every stamp between the segment's ends.
+        std::int64_t stepX = nearestInt64(dx * step), stepY = nearestInt64(dy * step);
+        if (!fits(startX + (n - 1) * stepX, lastX))
+            stepX = std::int64_t(dx * step);
+        if (!fits(startY + (n - 1) * stepY, lastY))
+            stepY = std::int64_t(dy * step);
+        stampLine(startX, startY, stepX, stepY, n);
         endX = x1;
         endY = y1;
     }
     if (!lastRejected)
-        stampLine(std::int32_t(std::floor(endX * kOne)), std::int32_t(std::floor(endY * kOne)), 0, 0, 1);
+        stampLine(fixedFloor(endX), fixedFloor(endY), 0, 0, 1);
 }
 
 void CCoverageBuffer::fillPixels(CLinearBitmap& bitmap, const CPixelRect& clip, const CColor& color, std::uint32_t index,
@@ -171,13 +190,18 @@ void CCoverageBuffer::fillPixels(CLinearBitmap& bitmap, const CPixelRect& clip, 
     if (index <= 255 && color.toneTable() != nullptr)
         std::memcpy(c, color.tone(int(index)), 3);
     const std::int32_t a = std::clamp(nearestInt(opacity * 128.0 * color.opacity()), 0, 128);
-    for (std::int32_t y = clip.y; y < clip.y + clip.height; ++y) {
+    // The clip as given may reach beyond the bitmap (or the buffer, should the two differ).
+    const std::int64_t clipX0 = std::max<std::int64_t>(clip.x, 0);
+    const std::int64_t clipY0 = std::max<std::int64_t>(clip.y, 0);
+    const std::int64_t clipX1 = std::min<std::int64_t>(std::int64_t(clip.x) + clip.width, std::min(bitmap.width(), mWidth));
+    const std::int64_t clipY1 = std::min<std::int64_t>(std::int64_t(clip.y) + clip.height, std::min(bitmap.height(), mHeight));
+    for (std::int32_t y = std::int32_t(clipY0); y < clipY1; ++y) {
         const std::int32_t* header = rowHeader(y + 16);
         if (header[0] < 0)
             continue;
         const std::uint8_t* bytes = rowBytes(y + 16);
-        const std::int32_t from = std::max(header[0] - 16, clip.x);
-        const std::int32_t to = std::min(header[1] - 16, clip.x + clip.width);
+        const std::int32_t from = std::int32_t(std::max<std::int64_t>(header[0] - 16, clipX0));
+        const std::int32_t to = std::int32_t(std::min<std::int64_t>(header[1] - 16, clipX1));
         for (std::int32_t x = from; x < to; ++x) {
             const int q = bytes[x + 16];
             if (q < 3)

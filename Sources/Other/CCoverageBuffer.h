@@ -15,8 +15,8 @@ struct CPixelRect;
 // of 16 pixels on every side, and per row the extent [first, end) of columns a stroke reached
 // (first -1: empty row). A polyline is stamped with a brush by taking the maximum with what is
 // there, so overlapping stamps look like one even stroke; the coverage is then blended into the
-// bitmap. Positions are 20-bit fixed point. Owned by its bitmap; used by the thread painting it.
-// Bitmaps drawn this way stay below 2016 pixels per side.
+// bitmap. Positions are 64-bit with 20 fractional bits, so bitmaps of any width and height fit.
+// Owned by its bitmap; used by the thread painting it.
 class CCoverageBuffer : public CPoolAllocated {
 public:
     CCoverageBuffer() = default;
@@ -36,10 +36,12 @@ public:
     // Cohen-Sutherland clipping of a segment to a box (xmin, ymin, xmax, ymax) in place; true when
     // the segment lies wholly outside (coordinates untouched).
     static bool clipSegment(const double box[4], double& x0, double& y0, double& x1, double& y1) noexcept;
-    // Stamps the brush at steps fixed-point positions from (x, y), stepping by (stepX, stepY).
-    void stampLine(std::int32_t x, std::int32_t y, std::int32_t stepX, std::int32_t stepY, std::int32_t steps) noexcept;
+    // Stamps the brush at steps fixed-point positions from (x, y), stepping by (stepX, stepY). The
+    // positions must keep every stamp inside the buffer (addPolyline's clip box does).
+    void stampLine(std::int64_t x, std::int64_t y, std::int64_t stepX, std::int64_t stepY, std::int32_t steps) noexcept;
     // Blends the coverage into the bitmap inside clip with a colour's ramp entry (white when the
-    // index is above 255 or the colour has no ramp) at opacity x the colour's opacity.
+    // index is above 255 or the colour has no ramp) at opacity x the colour's opacity. Only the
+    // part of clip inside both the bitmap and the buffer is written.
     void fillPixels(CLinearBitmap& bitmap, const CPixelRect& clip, const CColor& color, std::uint32_t index,
                     double opacity) const noexcept;
 

@@ -92,6 +92,16 @@ CString fourCCText(std::uint32_t code) {
     return CString(s, 4);
 }
 
+// A code read from a file for a message: its four characters when all are printable ASCII, else
+// its value as a decimal number.
+CString printableOr(std::uint32_t code) {
+    for (int i = 0; i < 4; ++i) {
+        const std::uint32_t c = code >> (8 * i) & 0xFF;
+        if (c < 0x20 || c > 0x7E) return unum(code);
+    }
+    return fourCCText(code);
+}
+
 std::uint32_t le32(const std::uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24; }
 
 // The 8-bit characters of a text for a file field; a character above 255 becomes '?'.
@@ -232,6 +242,7 @@ CError* CWaveFile::readUnicodeString(CString& out, std::uint32_t byteCount, std:
 
 CWaveFile::CMarker* CWaveFile::addMarker() {
     CMarker* marker = new CMarker();
+    marker->chunkId = kData;   // the reader keeps only cue points in the data chunk
     markers.add(marker);
     return marker;
 }
@@ -296,7 +307,8 @@ CError* CWaveFile::openFile(CPosInputStream* stream) {
             if (CError* err = readWAVE(claimed - 24, 0)) return trace(err);
         }
     } else {
-        return fail(Loc::current(), "@talstr_CWaveFile_openFile_UnrecognizedFileType Unrecognized file type '%1'.", unum(id));
+        return fail(Loc::current(), "@talstr_CWaveFile_openFile_UnrecognizedFileType Unrecognized file type '%1'.",
+                    printableOr(id));
     }
 
     if (!hasFormat || !hasData)
@@ -326,8 +338,11 @@ CError* CWaveFile::walkChunks(std::int64_t& left, ChunkHeaderReader readHeader, 
             return nullptr;
         }
         if (CError* err = onChunk(id, size)) return trace(err);
-        if (CError* err = seekTo(next)) return err;
         filePos = next;
+        // The last chunk's end (its missing pad byte, or a data size beyond a truncated file) is
+        // not sought: a file and a memory stream must give the same result for the same bytes.
+        if (left < 9) break;
+        if (CError* err = seekTo(next)) return err;
     }
     return nullptr;
 }
@@ -344,7 +359,7 @@ CError* CWaveFile::readWAVE(std::int64_t left, std::uint32_t riffSize) {
         if (CError* err = checkDataLeft(left, 4)) return trace(err);
         if (CError* err = readU32(form)) return err;
         if (form != kWAVE)
-            return fail(Loc::current(), "@talstr_CWaveFile_readWAVE_InvalidHeader Invalid WAVE header ('%1').", unum(form));
+            return fail(Loc::current(), "@talstr_CWaveFile_readWAVE_InvalidHeader Invalid WAVE header ('%1').", printableOr(form));
         filePos += 4;
     }
 
@@ -704,7 +719,7 @@ CError* CWaveFile::readAIFF(std::int64_t left) {
     if (CError* err = checkDataLeft(left, 4)) return trace(err);
     if (CError* err = readU32(formType)) return err;
     if (formType != kAIFF && formType != kAIFC)
-        return fail(Loc::current(), "@talstr_CWaveFile_readAIFF_InvalidHeader Invalid AIFF header ('%1').", unum(formType));
+        return fail(Loc::current(), "@talstr_CWaveFile_readAIFF_InvalidHeader Invalid AIFF header ('%1').", printableOr(formType));
     filePos += 4;
     // A damaged chunk header ends the walk without an error: the file is usable when its format
     // and data came first.
@@ -1095,13 +1110,16 @@ CError* CWaveFile::writeWAVEFormat() {
     const bool extensible = channelMask != 0;
     const std::uint32_t rate = wholeRate(sampleRate);
     if (CError* err = writeId(fileWriter, "fmt ")) return err;
-    if (CError* err = writeU32(fileWriter, extensible ? 40 : 16)) return err;
+    // Every format but integer PCM carries the extension-size field (0 for plain float).
+    const bool plainFloat = !extensible && isFloat;
+    if (CError* err = writeU32(fileWriter, extensible ? 40 : plainFloat ? 18 : 16)) return err;
     if (CError* err = writeU16(fileWriter, extensible ? 0xFFFE : isFloat ? 3 : 1)) return err;
     if (CError* err = writeU16(fileWriter, static_cast<std::uint32_t>(channelCount))) return err;
     if (CError* err = writeU32(fileWriter, rate)) return err;
     if (CError* err = writeU32(fileWriter, static_cast<std::uint64_t>(rate) * static_cast<std::uint32_t>(blockAlign))) return err;
     if (CError* err = writeU16(fileWriter, static_cast<std::uint32_t>(blockAlign))) return err;
     if (CError* err = writeU16(fileWriter, static_cast<std::uint32_t>(realBits))) return err;
+    if (plainFloat) return writeU16(fileWriter, 0);
     if (!extensible) return nullptr;
     if (CError* err = writeU16(fileWriter, 22)) return err;
     if (CError* err = writeU16(fileWriter, static_cast<std::uint32_t>(realBits))) return err;
@@ -1222,7 +1240,8 @@ CError* CWaveFile::writeTrailingChunks() {
         if (CError* err = writeU32(points, static_cast<std::uint32_t>(markers.count()))) return err;
         for (std::int32_t i = 0; i < markers.count(); ++i) {
             const CMarker& m = *markers[i];
-            const std::uint64_t values[6] = {m.id, clampedFramePos(m.position), m.chunkId, 0,
+            // Every marker points into the data chunk (the only chunk the reader accepts).
+            const std::uint64_t values[6] = {m.id, clampedFramePos(m.position), kData, 0,
                                              static_cast<std::uint64_t>(m.blockStart * blockAlign),
                                              static_cast<std::uint64_t>(m.sampleOffset * blockAlign)};
             for (const std::uint64_t v : values) {

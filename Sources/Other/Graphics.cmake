@@ -25,6 +25,7 @@ tal_tests(other
   tests/Other/CColorSwatchTest.cpp
   tests/Other/CColorTest.cpp
   tests/Other/CColumnSpanTest.cpp
+  tests/Other/CCoverageBufferTest.cpp
   tests/Other/CCurveRasterTest.cpp
   tests/Other/CImageDrawTest.cpp
   tests/Other/CImageLayerDataTest.cpp

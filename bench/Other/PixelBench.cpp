@@ -10,6 +10,7 @@
 #include <benchmark/benchmark.h>
 #include <cairo.h>
 
+#include <chrono>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -74,42 +75,52 @@ void BM_CairoStroke(benchmark::State& state) {
 }
 BENCHMARK(BM_CairoStroke);
 
-void BM_FillArea(benchmark::State& state) {
-    const std::vector<double> points = responseCurve();
+// Our gradient fill between the curve and the zero line.
+struct OurFill {
+    std::vector<double> points = responseCurve();
     CLinearBitmap bm;
-    (void)bm.setSize(kWidth, kHeight, true);
     CColor fill;
-    fill.buildLinearRamp(60, 140, 255);
     CCurveDraw area;
-    area.points = points.data();
-    area.count = kWidth;
-    area.color = &fill;
-    area.opacity = 0.5;
-    area.areaHeight = kHeight;
-    area.edgeFactor = 0.2;
-    area.peakFactor = 1.0;
-    area.peakPosition = 0.5;
-    area.alphaTableMode = true;
-    for (auto _ : state) {
+    OurFill() {
+        (void)bm.setSize(kWidth, kHeight, true);
+        fill.buildLinearRamp(60, 140, 255);
+        area.points = points.data();
+        area.count = kWidth;
+        area.color = &fill;
+        area.opacity = 0.5;
+        area.areaHeight = kHeight;
+        area.edgeFactor = 0.2;
+        area.peakFactor = 1.0;
+        area.peakPosition = 0.5;
+        area.alphaTableMode = true;
+    }
+    void draw() {
         bm.fillColumnArea(area, 0, 0, CPixelRect{0, 0, kWidth, kHeight});
         benchmark::ClobberMemory();
     }
-    state.SetItemsProcessed(state.iterations() * kWidth);
-}
-BENCHMARK(BM_FillArea);
+};
 
-void BM_CairoFillArea(benchmark::State& state) {
-    const std::vector<double> points = responseCurve();
+// cairo's of the same look: opacity ramps from 0.1 at the edges to 0.5 at the zero line, between
+// the curve and the zero line.
+struct CairoFill {
+    std::vector<double> points = responseCurve();
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth, kHeight);
     cairo_t* cr = cairo_create(surface);
-    // The same look: opacity ramps from 0.1 at the edges to 0.5 at the zero line, between the
-    // curve and the zero line.
     cairo_pattern_t* gradient = cairo_pattern_create_linear(0, 0, 0, kHeight);
-    cairo_pattern_add_color_stop_rgba(gradient, 0.0, 60 / 255.0, 140 / 255.0, 1.0, 0.1);
-    cairo_pattern_add_color_stop_rgba(gradient, 0.5, 60 / 255.0, 140 / 255.0, 1.0, 0.5);
-    cairo_pattern_add_color_stop_rgba(gradient, 1.0, 60 / 255.0, 140 / 255.0, 1.0, 0.1);
-    cairo_set_source(cr, gradient);
-    for (auto _ : state) {
+    CairoFill() {
+        cairo_pattern_add_color_stop_rgba(gradient, 0.0, 60 / 255.0, 140 / 255.0, 1.0, 0.1);
+        cairo_pattern_add_color_stop_rgba(gradient, 0.5, 60 / 255.0, 140 / 255.0, 1.0, 0.5);
+        cairo_pattern_add_color_stop_rgba(gradient, 1.0, 60 / 255.0, 140 / 255.0, 1.0, 0.1);
+        cairo_set_source(cr, gradient);
+    }
+    CairoFill(const CairoFill&) = delete;
+    CairoFill& operator=(const CairoFill&) = delete;
+    ~CairoFill() {
+        cairo_pattern_destroy(gradient);
+        cairo_destroy(cr);
+        cairo_surface_destroy(surface);
+    }
+    void draw() {
         cairo_move_to(cr, 0, kHeight / 2.0);
         for (int i = 0; i < kWidth; ++i)
             cairo_line_to(cr, points[std::size_t(2 * i)] + 0.5, points[std::size_t(2 * i + 1)] + 0.5);
@@ -119,12 +130,37 @@ void BM_CairoFillArea(benchmark::State& state) {
         cairo_surface_flush(surface);
         benchmark::ClobberMemory();
     }
+};
+
+// One fill per iteration: ours (OurFill) or cairo's (CairoFill).
+template <class Fill>
+void BM_FillArea(benchmark::State& state) {
+    Fill fill;
+    for (auto _ : state)
+        fill.draw();
     state.SetItemsProcessed(state.iterations() * kWidth);
-    cairo_pattern_destroy(gradient);
-    cairo_destroy(cr);
-    cairo_surface_destroy(surface);
 }
-BENCHMARK(BM_CairoFillArea);
+BENCHMARK_TEMPLATE(BM_FillArea, OurFill);
+BENCHMARK_TEMPLATE(BM_FillArea, CairoFill);
+
+// Both fills in each iteration, timed apart: the counter is our time as a fraction of cairo's in
+// this run (target at most 1.0).
+void BM_FillAreaTimeRatio(benchmark::State& state) {
+    OurFill ours;
+    CairoFill theirs;
+    double ourSeconds = 0.0, theirSeconds = 0.0;
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        ours.draw();
+        const auto t1 = std::chrono::steady_clock::now();
+        theirs.draw();
+        const auto t2 = std::chrono::steady_clock::now();
+        ourSeconds += std::chrono::duration<double>(t1 - t0).count();
+        theirSeconds += std::chrono::duration<double>(t2 - t1).count();
+    }
+    state.counters["time_over_cairo"] = theirSeconds > 0.0 ? ourSeconds / theirSeconds : 0.0;
+}
+BENCHMARK(BM_FillAreaTimeRatio);
 
 constexpr int kImage = 256;
 

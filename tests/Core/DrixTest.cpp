@@ -247,6 +247,41 @@ TEST(Drix, HandBuiltFormat2BlockWithCarriedBitsDecodes) {
     EXPECT_EQ(std::string(out.begin(), out.end()), "abcdefghabcdefghijklmn");
 }
 
+// References closer than the decoder's copy steps (distances 5 to 40, lengths up to the distance),
+// back to back, decode as the plain reading does, and nothing is written past the raw length.
+TEST(Drix, CloseReferencesDecodeLikeThePlainReading) {
+    for (int shift = 0; shift < 6; ++shift) {
+        SCOPED_TRACE(shift);
+        std::vector<std::pair<int, int>> refs;   // distance, length
+        for (int d = 5; d <= 40; ++d)
+            refs.emplace_back(d, 5 + (d * 7 + shift) % (std::min(d, 34) - 4));
+        // A literal of 40 bytes whose header carries the low distance bits of the first reference.
+        Bytes block = {0x25, std::uint8_t((refs[0].first & 3) << 6), 24};
+        for (int i = 0; i < 40; ++i)
+            block.push_back(std::uint8_t('A' + (i * 11 + shift) % 26));
+        int bits = 2;
+        for (const auto& [d, length] : refs) {
+            const int v = d >> bits;   // the carried bits already hold the rest
+            const int l = length <= 19 ? length - 4 : 0;
+            block.push_back(std::uint8_t(0x10 | (v & 3) << 6 | l));
+            block.push_back(std::uint8_t(v >> 2));
+            if (l == 0)
+                block.push_back(std::uint8_t(length - 20));
+            bits = 0;
+        }
+        block.insert(block.end(), {0x08, '1', '2', '3', '4', '5', '6', '7', '8'});
+        const Walk w = walkFormat2(block);
+        ASSERT_TRUE(w.ok);
+        ASSERT_EQ(w.distances.size(), refs.size());
+        Bytes out(w.out.size() + 1, 0xEE);
+        ASSERT_EQ(drixDecompress(block.data(), out.data(), std::int32_t(block.size()), std::int32_t(w.out.size())),
+                  std::int32_t(w.out.size()));
+        EXPECT_EQ(out.back(), 0xEE);
+        out.pop_back();
+        EXPECT_TRUE(out == w.out);
+    }
+}
+
 TEST(Drix, Format1BlocksDecode) {
     // Literal run, then a one-byte-offset reference: D = (((B1 << 2) | H) << 2) | Hlit = 8.
     const Bytes shortRef = {0x15, 0x08, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 0x10 | (2 << 6) | 4, 0x00,

@@ -24,7 +24,9 @@ TEST(CBrush, SizesAndOrigins) {
         double origin;
     };
     const Case cases[] = {{2.0, 3, 0.5}, {2.5, 4, 0.75}, {3.0, 4, 1.0}, {15.0, 16, 7.0}, {15.5, 16, 7.0}, {40.0, 16, 7.0},
-                          {0.0, 1, -0.5}, {-1.0, 1, -0.5}, {std::nan(""), 1, -0.5}};
+                          {0.0, 1, -0.5}, {-1.0, 1, -0.5}, {std::nan(""), 1, -0.5},
+                          // Beyond the range of a 32-bit size: still a 16-pixel mask of a 15-pixel circle.
+                          {3e9, 16, 7.0}, {1e300, 16, 7.0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.diameter);
         CBrush b;
@@ -79,6 +81,10 @@ TEST(CBrush, CacheReturnsOneBrushPerExactDiameter) {
     EXPECT_NE(b, a);
     EXPECT_EQ(a->diameter(), 3.0);
     EXPECT_EQ(CBrushCache::getBrush(std::nan("")), CBrushCache::getBrush(0.0));
+    const CBrush* huge = CBrushCache::getBrush(3e9);
+    EXPECT_EQ(huge->size(), 16);
+    EXPECT_EQ(huge->diameter(), 3e9);
+    EXPECT_EQ(huge->maskByte(0, 0, 8, 8), 255);
 }
 
 std::vector<std::uint8_t> written(const CBrush& brush) {

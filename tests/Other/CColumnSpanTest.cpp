@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -91,6 +92,35 @@ TEST(CLinearBitmapSpans, AlphaTable) {
     const std::vector<std::uint32_t> t = table(64, 3, false);
     checkSpan([&](CLinearBitmap& bm, std::int32_t y0, std::int32_t y1) { bm.spanAlphaTable(t.data(), 40, 180, 250, 1, y0, y1); },
               [&](int k, int) { return t[std::size_t(k)]; }, [](int, std::uint8_t* c) { solid(c); }, false);
+}
+
+// Every byte value against the extreme colours and weights (weights above 32767 count as 32767),
+// two rows at a time and the odd last row alike.
+TEST(CLinearBitmapSpans, AlphaTableAtTheExtremes) {
+    const std::uint32_t weights[] = {0, 1, 2, 127, 16383, 16384, 16385, 32639, 32640, 32766, 32767, 32768, 70000};
+    for (const auto [r, g, b] : {std::array{0, 255, 128}, std::array{255, 0, 1}}) {
+        for (int rows : {256, 255}) {
+            SCOPED_TRACE(testing::Message() << r << " " << rows);
+            CLinearBitmap bm;
+            ASSERT_EQ(bm.setSize(1, 256, false), nullptr);
+            std::vector<std::uint32_t> t(256);
+            for (int y = 0; y < 256; ++y) {
+                const std::uint8_t px[4] = {std::uint8_t(y), std::uint8_t(255 - y), std::uint8_t(y ^ 0x55), std::uint8_t(y * 7)};
+                std::memcpy(bm.pixel(0, y), px, 4);
+                t[std::size_t(y)] = weights[std::size_t(y * 5) % std::size(weights)];
+            }
+            bm.spanAlphaTable(t.data(), r, g, b, 0, 0, rows);
+            for (int y = 0; y < 256; ++y) {
+                const int c[4] = {r, g, b, 255};
+                const std::uint8_t px[4] = {std::uint8_t(y), std::uint8_t(255 - y), std::uint8_t(y ^ 0x55), std::uint8_t(y * 7)};
+                for (int i = 0; i < 4; ++i) {
+                    const int expected =
+                        y < rows ? blendRef(px[i], c[i], std::min<std::uint32_t>(t[std::size_t(y)], 32767)) : px[i];
+                    ASSERT_EQ(bm.pixel(0, y)[i], expected) << y << " byte " << i;
+                }
+            }
+        }
+    }
 }
 
 TEST(CLinearBitmapSpans, ColourTableBlendsBelowFullWeightAndStoresFromIt) {

@@ -53,6 +53,8 @@ public:
     std::string open() { return takeAllLines(wave.openFile(&mReader)); }
     std::string openMessage() { return takeMessage(wave.openFile(&mReader)); }
 
+    CMemoryReader& reader() { return mReader; }
+
     CWaveFile wave;
 
 private:
