@@ -10,6 +10,7 @@
 #include "Core/CObject.h"
 #include "Core/CSharedAttribute.h"
 #include "Other/Interface/InterfaceCreators.h"
+#include "UI/ViewCreators.h"
 
 namespace tal {
 
@@ -40,6 +41,7 @@ const CCreatorTableEntry* const* productCreatorTables() {
         registryCreatorTable(),
         kVizCreatorTable,
         kInterfaceCreatorTable,
+        kViewCreatorTable,
         nullptr,
     };
     return tables;
