@@ -259,6 +259,16 @@ TEST_F(CViewBasePlacementTest, BorderSyntaxTable) {
     }
 }
 
+TEST(CViewBasePlacementScheme, ListsTheThirtyTwoAttributesAndTheReleaseEvent) {
+    CObjectScheme scheme;
+    CViewBasePlacement::initScheme(&scheme);
+    EXPECT_EQ(scheme.attrHandlers().count(), 32);
+    for (const char* name : {"alignment-h", "draw-opacity", "is-visible", "min-ratio-y", "opaque-border", "placement",
+                             "scroller-height", "spread", "width", "height"})
+        EXPECT_NE(scheme.attrHandlers().find(CString(name)), nullptr) << name;
+    EXPECT_NE(scheme.eventHandlers().find(CString("release-child-bridged")), nullptr);
+}
+
 TEST(CViewBasePlacementPercent, ReadsAllButTheLastCharacter) {
     EXPECT_EQ(CViewBasePlacement::parsePercent(CString("50%")), 0.5);
     EXPECT_EQ(CViewBasePlacement::parsePercent(CString("%")), 0.0);
@@ -656,6 +666,31 @@ TEST_F(CViewBasePlacementTest, HidingInvalidatesTilesAndRefreshesHover) {
     EXPECT_EQ(set(weak, "is-hidden", "true"), "");
     EXPECT_EQ(weak->hoverCalls, 0);
     EXPECT_FALSE(weak->area()->isVisible());
+}
+
+TEST_F(CViewBasePlacementTest, HidingFromInsideAReportRunsANestedPass) {
+    CPlacementTestView* w = window();
+    CPlacementTestView* a = build(w, "a", {{"placement", "top"}, {"width", "50"}, {"height", "20"}});
+    CPlacementTestView* b = build(w, "b", {{"placement", "top"}, {"width", "50"}, {"height", "20"}});
+    CPlacementTestView* c = build(w, "c", {{"placement", "top"}, {"width", "50"}, {"height", "20"}});
+    ASSERT_EQ(takeError(), "");
+    settle(w);
+    ASSERT_EQ(c->lastTotal.y, 40.0);
+    // a's report hides b while the outer pass still holds b and c in its batch.
+    a->onReport = [b]() -> CError* {
+        CError* err = b->setAttr(CString("is-hidden"), CString("true"), true);
+        return err;
+    };
+    EXPECT_EQ(set(a, "height", "30"), "");
+    ASSERT_EQ(w->updateLayout(), nullptr);
+    EXPECT_EQ(b->hoverCalls, 1);
+    EXPECT_FALSE(b->area()->isShown());
+    EXPECT_EQ(b->lastTotal.width, 0.0);
+    EXPECT_EQ(a->lastTotal.height, 30.0);
+    EXPECT_EQ(c->lastTotal.y, 30.0);
+    EXPECT_EQ(c->area()->changedBatch(), nullptr);
+    EXPECT_EQ(b->area()->changedBatch(), nullptr);
+    a->onReport = nullptr;
 }
 
 TEST_F(CViewBasePlacementTest, FailingHoverRefreshKeepsTheVisibilityChange) {

@@ -64,13 +64,14 @@ public:
         lastTotal = total;
         lastClip = clip;
         ++reports;
-        return nullptr;
+        return onReport ? onReport() : nullptr;
     }
 
     std::vector<std::pair<CAreaRect, CViewBasePlacement*>> sectorCalls;
     int hoverCalls = 0, mouseExits = 0, disabledChanges = 0, reports = 0;
     bool failHover = false, failMouseExit = false, failDisabledChanged = false;
     CAreaRect lastTotal, lastClip;
+    std::function<CError*()> onReport;   // runs inside each report
 };
 
 // A tree with the shared window data at "ui.window-shared-data" and helpers that build views as the
