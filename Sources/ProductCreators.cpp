@@ -12,6 +12,7 @@
 #include "Other/Interface/InterfaceCreators.h"
 #include "UI/BindingCreators.h"
 #include "UI/Resources/ResourceCreators.h"
+#include "UI/ViewCreators.h"
 
 namespace tal {
 
@@ -44,6 +45,7 @@ const CCreatorTableEntry* const* productCreatorTables() {
         kInterfaceCreatorTable,
         kBindingCreatorTable,
         kResourceCreatorTable,
+        kViewCreatorTable,
         nullptr,
     };
     return tables;

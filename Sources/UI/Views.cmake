@@ -1,0 +1,19 @@
+# The view layer: the placement layer of every view and the objects views need beside them.
+tal_sources(
+  Sources/UI/CViewBasePlacement.cpp
+  Sources/UI/CWindowSharedData.cpp
+  Sources/UI/ViewCreators.cpp
+)
+tal_tests(ui
+  tests/UI/CViewBasePlacementTest.cpp
+  tests/UI/PlacementPictureTest.cpp
+  tests/support/CRecordingObject.cpp
+  tests/support/PngWriter.cpp
+  tests/support/ViewRectPainter.cpp
+)
+# Layout pictures are compared with reference PNGs (libpng, tests only).
+if(TARGET tal_ui_tests)
+  find_package(PNG REQUIRED)
+  target_link_libraries(tal_ui_tests PRIVATE PNG::PNG)
+  target_compile_definitions(tal_ui_tests PRIVATE TAL_UI_PICTURE_DIR="${PROJECT_SOURCE_DIR}/tests/fixtures/pictures")
+endif()
