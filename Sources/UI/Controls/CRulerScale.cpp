@@ -55,7 +55,7 @@ locale_t cLocale() noexcept {
 }
 
 // Checks a label format: literal text, "%%" and at most one f, e, g, E or G conversion with flags,
-// width and precision. On success conversion holds the narrow conversion ("%.0f") and
+// width and precision (two digits each) and an optional "l". On success conversion holds the narrow conversion ("%.0f") and
 // [convStart, convEnd) its place in the format; hasConversion tells whether there is one.
 bool checkFormat(const CString& format, char (&conversion)[16], int& convStart, int& convEnd, bool& hasConversion) {
     hasConversion = false;
@@ -93,6 +93,9 @@ bool checkFormat(const CString& format, char (&conversion)[16], int& convStart, 
                 conversion[out++] = char(format.charAt(j));
             }
         }
+        // "l" changes nothing for a double ("%lf" is "%f"); "L" would read a long double.
+        if (format.charAt(j) == 'l')
+            ++j;
         const std::uint32_t c = format.charAt(j);
         if (c != 'f' && c != 'e' && c != 'g' && c != 'E' && c != 'G')
             return false;

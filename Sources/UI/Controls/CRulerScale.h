@@ -51,7 +51,8 @@ public:
 
     // A label text for value. With titles: the item nearest to the value's place in [min, max]
     // (empty when the list is empty). Otherwise the number printed with format, a printf format of
-    // literal text, "%%" and one f, e, g, E or G conversion (flags, width and precision allowed);
+    // literal text, "%%" and at most one f, e, g, E or G conversion (flags, width and precision of
+    // up to two digits, an optional "l"); a format without a conversion prints its text alone and
     // any other format prints as "%g". On logarithmic scales values above 999.9 are shown in
     // thousands with a "k" suffix. "-0" becomes "0". Always the C locale.
     static CString formatLabelValue(bool isLog, const CString& format, const CStringList* titles, double value,

@@ -438,6 +438,8 @@ TEST(CRulerScale, FormatsLabelValues) {
         {false, "%n%f", 2.5, "2.5"},
         {false, "%f %f", 2.5, "2.5"},
         {false, "%d", 2.5, "2.5"},
+        {false, "%.2lf", 2.5, "2.50"},
+        {false, "%Lf", 2.5, "2.5"},
         {false, "%.0f%", 2.5, "2.5"},
         {false, "%999f", 2.5, "2.5"},
         {false, "dB", 7, "dB"},
