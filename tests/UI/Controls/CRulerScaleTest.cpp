@@ -1,7 +1,10 @@
 #include "UI/Controls/CRulerScale.h"
 
 #include "Core/CStringList.h"
+#include "UI/CParamBridge.h"
+#include "UI/CUIParam.h"
 #include "UI/Controls/RulerParsers.h"
+#include "support/BindingTestTree.h"
 
 #include <gtest/gtest.h>
 
@@ -491,3 +494,44 @@ TEST(CRulerScale, LabelsIgnoreTheHostLocale) {
 }
 
 } // namespace
+
+namespace tal {
+namespace {
+
+class CRulerScaleParamTest : public CRecordingBindingTree {};
+
+TEST_F(CRulerScaleParamTest, ScaleParameterTurnsLabelsIntoDisplayValues) {
+    const auto info = makeInfo("Level", 1, -24, 12, "0");
+    bridgeWith("bridge", *info);
+    CUIParam* param = addUIParam(owner, "p", {{"bridge", "ui.bridge"}});
+    ASSERT_TRUE(param->isActive());
+    CRulerScale scale = makeScale(0, 1, 0, 360, "0.5/0.5/0.5");
+    scale.scaleParam = param;
+    scale.buildLabels(true);
+    // The ruler runs over the parameter's normalised range: -24 dB at the bottom, 12 dB at the top.
+    const std::vector<std::pair<std::string, double>> expected = {{"12", 0}, {"-24", 360}, {"-6", 180}};
+    EXPECT_EQ(labelsOf(scale), expected);
+}
+
+TEST_F(CRulerScaleParamTest, LineCountLabelsReadTheParameterAtEachLine) {
+    const auto info = makeInfo("Level", 1, -24, 12, "0");
+    CParamBridge* bridge = bridgeWith("bridge", *info);
+    CUIParam* param = addUIParam(owner, "p", {{"bridge", "ui.bridge"}});
+    CRulerScale scale = makeScale(0, 1, 0, 400);
+    scale.lineCount = 5;
+    scale.lineCountParam = param;
+    scale.visibleStart = 0;
+    scale.visibleEnd = 120;
+    scale.buildLabels(true);
+    ASSERT_EQ(scale.labels.size(), 5u);
+    for (const CRulerLabel& label : scale.labels) {
+        // The line at position p stands for the normalised value 1 - p / 400.
+        CString expected;
+        bridge->formatNormalizedValue(expected, 0, -1, 1.0 - label.position / 400);
+        EXPECT_FALSE(expected.isEmpty());
+        EXPECT_STREQ(label.text.chars8(), expected.chars8()) << label.position;
+    }
+}
+
+} // namespace
+} // namespace tal
