@@ -9,11 +9,11 @@
 
 #include <benchmark/benchmark.h>
 
-#include <clocale>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <locale.h>
-#include <string>
 #include <vector>
 
 namespace {

@@ -7,7 +7,6 @@
 #include "UI/CUIParam.h"
 
 #include <algorithm>
-#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <locale.h>
