@@ -1,0 +1,12 @@
+# The controls: knobs, buttons, sliders, rulers and the other views the user works with.
+tal_sources(
+  Sources/UI/Controls/CRulerScale.cpp
+  Sources/UI/Controls/RulerParsers.cpp
+)
+tal_tests(ui
+  tests/UI/Controls/CRulerScaleTest.cpp
+  tests/UI/Controls/RulerParsersTest.cpp
+)
+tal_benchmark(tal_ruler_bench
+  bench/UI/RulerBench.cpp
+)
