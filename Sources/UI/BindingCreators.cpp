@@ -1,8 +1,10 @@
 #include "UI/BindingCreators.h"
 
 #include "UI/CParamBridge.h"
+#include "UI/CParamGroupSelector.h"
 #include "UI/CUIParam.h"
 #include "UI/CUIParamConverter.h"
+#include "UI/CValueList.h"
 
 namespace tal {
 
@@ -10,6 +12,8 @@ const CCreatorTableEntry kBindingCreatorTable[] = {
     {"ui:param-bridge", &CParamBridge::create, &CParamBridge::initScheme},
     {"ui:ui-param", &CUIParam::create, &CUIParam::initScheme},
     {"ui:ui-param-converter", &CUIParamConverter::create, &CUIParamConverter::initScheme},
+    {"ui:value-list-manual", &CValueList::create, &CValueList::initScheme},
+    {"ui:param-group-selector", &CParamGroupSelector::create, &CParamGroupSelector::initScheme},
     {nullptr, nullptr, nullptr},
 };
 
