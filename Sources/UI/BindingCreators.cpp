@@ -1,10 +1,14 @@
 #include "UI/BindingCreators.h"
 
+#include "UI/CMinMax.h"
 #include "UI/CParamBridge.h"
 #include "UI/CParamGroupSelector.h"
+#include "UI/CSampleRateMonitor.h"
 #include "UI/CUIParam.h"
 #include "UI/CUIParamConverter.h"
 #include "UI/CValueList.h"
+#include "UI/CValueListAudio.h"
+#include "UI/Controls/CParamGroupController.h"
 
 namespace tal {
 
@@ -14,6 +18,10 @@ const CCreatorTableEntry kBindingCreatorTable[] = {
     {"ui:ui-param-converter", &CUIParamConverter::create, &CUIParamConverter::initScheme},
     {"ui:value-list-manual", &CValueList::create, &CValueList::initScheme},
     {"ui:param-group-selector", &CParamGroupSelector::create, &CParamGroupSelector::initScheme},
+    {"ui:value-list", &CValueListAudio::create, &CValueListAudio::initScheme},
+    {"ui:param-group-controller", &CParamGroupController::create, &CParamGroupController::initScheme},
+    {"ui:min-max", &CMinMax::create, &CMinMax::initScheme},
+    {"ui:sample-rate-monitor", &CSampleRateMonitor::create, &CSampleRateMonitor::initScheme},
     {nullptr, nullptr, nullptr},
 };
 
