@@ -1,13 +1,18 @@
 #include "UI/BindingCreators.h"
 
+#include "UI/CDynListColorSwatch.h"
+#include "UI/CDynListValueList.h"
+#include "UI/CDynListWhatsNew.h"
 #include "UI/CMinMax.h"
 #include "UI/CParamBridge.h"
 #include "UI/CParamGroupSelector.h"
+#include "UI/CPluginControl.h"
 #include "UI/CSampleRateMonitor.h"
 #include "UI/CUIParam.h"
 #include "UI/CUIParamConverter.h"
 #include "UI/CValueList.h"
 #include "UI/CValueListAudio.h"
+#include "UI/CVizExchange.h"
 #include "UI/Controls/CParamGroupController.h"
 
 namespace tal {
@@ -22,6 +27,11 @@ const CCreatorTableEntry kBindingCreatorTable[] = {
     {"ui:param-group-controller", &CParamGroupController::create, &CParamGroupController::initScheme},
     {"ui:min-max", &CMinMax::create, &CMinMax::initScheme},
     {"ui:sample-rate-monitor", &CSampleRateMonitor::create, &CSampleRateMonitor::initScheme},
+    {"ui:dynlist-value-list", &CDynListValueList::create, &CDynListValueList::initScheme},
+    {"ui:dynlist-whats-new", &CDynListWhatsNew::create, &CDynListWhatsNew::initScheme},
+    {"ui:dynlist-color-swatch", &CDynListColorSwatch::create, &CDynListColorSwatch::initScheme},
+    {"ui:plugin-control", &CPluginControl::create, &CPluginControl::initScheme},
+    {"ui:viz-exchange", &CVizExchange::create, &CVizExchange::initScheme},
     {nullptr, nullptr, nullptr},
 };
 

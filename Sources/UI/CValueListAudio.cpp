@@ -5,6 +5,7 @@
 #include "Core/Log.h"
 #include "Core/NumberText.h"
 #include "Other/Interface/CAudioInterfaceClient.h"
+#include "UI/CDynListColorSwatch.h"
 #include "UI/CParamBridge.h"
 #include "UI/CParamGroupSelector.h"
 #include "UI/CUIParam.h"
@@ -303,6 +304,16 @@ std::int32_t CValueListAudio::roleValueInGroup(Role role, std::int32_t i, std::i
 
 CError* CValueListAudio::collectGroupColors(CStringList& colors) {
     colors.clear();
+    if (!hasActive(kRoleGroupColor))
+        return nullptr;
+    CDynListColorSwatch* swatch = nullptr;
+    if (CError* error = findObjectByAttr(swatch, CString("group-color-swatch"), false))
+        return traceError(error, getFullName());
+    if (swatch == nullptr)
+        return nullptr;
+    swatch->clearCache(0);
+    swatch->setDisplayFlag(false);
+    swatch->getItems(0, colors);
     return nullptr;
 }
 

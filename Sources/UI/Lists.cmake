@@ -1,19 +1,29 @@
 # Value lists, group selection and controller, ranges, the sample-rate monitor, the plug-in control
 # and the visualisation exchange, all built on the parameter binding.
 tal_sources(
+  Sources/UI/CDynList.cpp
+  Sources/UI/CDynListColorSwatch.cpp
+  Sources/UI/CDynListObject.cpp
+  Sources/UI/CDynListValueList.cpp
+  Sources/UI/CDynListWhatsNew.cpp
   Sources/UI/CMinMax.cpp
   Sources/UI/CParamGroupSelector.cpp
+  Sources/UI/CPluginControl.cpp
   Sources/UI/CSampleRateMonitor.cpp
   Sources/UI/CValueList.cpp
   Sources/UI/CValueListAudio.cpp
   Sources/UI/CValueListAudioRouting.cpp
+  Sources/UI/CVizExchange.cpp
   Sources/UI/Controls/CParamGroupController.cpp
 )
 tal_tests(ui
+  tests/UI/CDynListTest.cpp
   tests/UI/CMinMaxTest.cpp
   tests/UI/CParamGroupControllerTest.cpp
   tests/UI/CParamGroupSelectorTest.cpp
+  tests/UI/CPluginControlTest.cpp
   tests/UI/CSampleRateMonitorTest.cpp
   tests/UI/CValueListAudioTest.cpp
   tests/UI/CValueListTest.cpp
+  tests/UI/CVizExchangeTest.cpp
 )
