@@ -1,6 +1,8 @@
 #include "UI/CValueListAudio.h"
 
 #include "Audio/CAudioParamStorage.h"
+#include "Core/CCreatorRegistry.h"
+#include "Other/CColorSwatch.h"
 #include "Other/Interface/CParamInterfaceMessageWriter.h"
 #include "UI/CParamGroupSelector.h"
 #include "support/BindingTestTree.h"
@@ -208,7 +210,7 @@ protected:
                   "");
         selector = dynamic_cast<CParamGroupSelector*>(object);
     }
-    CValueListAudio* labels(const char* name, const char* mode, AttrList extra = {}) {
+    CValueListAudio* labels(const char* name, const char* mode, AttrList extra = {}, const char* colorBridge = nullptr) {
         CObject* object = nullptr;
         EXPECT_EQ(takeMessage(ui->addChild(object, CString("ui:value-list"), CString(name), false)), "");
         const std::pair<const char*, const char*> base[] = {{"mode", "audio-routing-labels"},
@@ -221,6 +223,8 @@ protected:
             EXPECT_EQ(takeMessage(object->setAttr(CString(key), CString(value), false)), "");
         EXPECT_EQ(takeMessage(object->init()), "");
         EXPECT_EQ(takeMessage(object->createChilds()), "");
+        if (colorBridge != nullptr)
+            addUIParam(object, "ui-param-group-color", {{"bridge", colorBridge}});
         EXPECT_EQ(takeMessage(object->initChilds()), "");
         return dynamic_cast<CValueListAudio*>(object);
     }
@@ -271,6 +275,45 @@ TEST_F(CRoutingLabelsTest, TheCurrentGroupDecidesWhichChannelsAreListed) {
     EXPECT_EQ(items(l), (std::vector<std::string>{"L"}));
     ASSERT_EQ(takeMessage(selector->setGroupIndex(1)), "");
     EXPECT_EQ(items(l), (std::vector<std::string>{"R"}));
+}
+
+TEST_F(CRoutingLabelsTest, GroupItemsCarryTheirColours) {
+    static const CCreatorTableEntry table[] = {
+        {"test:color-swatch", [] { return static_cast<CObject*>(new CColorSwatch); }, &CObject::initScheme},
+        {"", nullptr, nullptr},
+    };
+    CCreatorRegistry::instance().registerTable(table);  // may be registered already
+    CObject* swatch = nullptr;
+    ASSERT_EQ(takeMessage(ui->addChild(swatch, CString("test:color-swatch"), CString("swatch"), false)), "");
+    for (int i = 0; i < 4; ++i) {
+        CObject* c = nullptr;
+        const std::string name = "C" + std::to_string(i);
+        ASSERT_EQ(takeMessage(swatch->addChild(c, CString("core:object"), CString(name.c_str()), false)), "");
+        ASSERT_EQ(takeMessage(c->setAttr(CString("is-color"), CString("true"), true)), "");
+        ASSERT_EQ(takeMessage(c->setIntAttr(CString("index"), i, true)), "");
+        ASSERT_EQ(takeMessage(c->setAttr(CString("color"), CString(name.c_str()), true)), "");
+    }
+    ASSERT_EQ(takeMessage(swatch->initChilds()), "");
+    CObject* colours = nullptr;
+    ASSERT_EQ(takeMessage(CParamTestTree::build(colours, ui, "ui:dynlist-color-swatch", "colours",
+                                                {{"color-swatch", "ui.swatch"}})),
+              "");
+    CParamBridge* colourBridge = bridge("group-color-bridge", makeInfo("Colour", 1, 0, 15, "0;0;0;0"));
+    const double colourOf[] = {3, 1, 9, 2};
+    for (int g = 0; g < 4; ++g) {
+        const std::vector<double> values = {colourOf[g]};
+        connector->replyParamUpdate(colourBridge->listenHandle(), floatChange(g, 0, values));
+    }
+    floatBridge("in-routing-bridge", "1,3");
+    CValueListAudio* groups = labels("groups", "active-groups-with-channels",
+                                     {{"group-color-swatch", "ui.colours"}}, "ui.group-color-bridge");
+    // Group 0 has colour 3; group 1 has colour 1.
+    EXPECT_EQ(items(groups), (std::vector<std::string>{"1 [IMG=is.button#Color:C3];1", "2 [IMG=is.button#Color:C1];2"}));
+    // A colour list that cannot be found fails the build, which keeps the items it had.
+    ASSERT_EQ(takeMessage(groups->setAttr(CString("group-color-swatch"), CString("ui.nowhere"), true)), "");
+    const std::string failure = takeMessage(groups->runEvent(CString("update-values")));
+    EXPECT_NE(failure.find("ui.nowhere"), std::string::npos) << failure;
+    EXPECT_EQ(items(groups).size(), 2u);
 }
 
 } // namespace
