@@ -165,12 +165,21 @@ int CVizExchange::queuedFrameCount() const noexcept {
     return n;
 }
 
-void CVizExchange::deliver(const CString& name, const CAudioVizData& frame) {
+CVizExchange::CEntry* CVizExchange::findEntry(const CString& name) {
     auto entry = mListeners.find(name);
-    if (entry == mListeners.end())
+    return entry != mListeners.end() ? &entry->second : nullptr;
+}
+
+void CVizExchange::deliver(const CString& name, const CAudioVizData& frame) { deliver(name, findEntry(name), frame); }
+
+void CVizExchange::deliver(const CString& name, CEntry* entry, const CAudioVizData& frame) {
+    if (entry == nullptr)
         return;
+    // The receivers are collected first: a listener may add or remove listeners while it receives.
     std::vector<CVizListener*> receivers;
-    for (auto& [listener, record] : entry->second) {
+    receivers.swap(mReceivers);
+    receivers.clear();
+    for (auto& [listener, record] : *entry) {
         const bool slotMatches = frame.exportSlot == record.slot;
         const bool groupMatches = record.group == -1 || record.group == frame.group || frame.exportSlot >= 0;
         const bool channelMatches = record.channel == -1 || record.channel == frame.channel || frame.channel == -1;
@@ -180,14 +189,16 @@ void CVizExchange::deliver(const CString& name, const CAudioVizData& frame) {
             receivers.push_back(listener);
         }
     }
+    const std::uint64_t changes = mListenerChanges;
     for (CVizListener* listener : receivers) {
-        // A listener may remove itself or another one while it receives.
-        entry = mListeners.find(name);
-        if (entry == mListeners.end())
-            return;
-        if (entry->second.count(listener) != 0)
-            listener->onVizData(name, frame);
+        if (mListenerChanges != changes) {
+            entry = findEntry(name);
+            if (entry == nullptr || entry->count(listener) == 0)
+                continue;
+        }
+        listener->onVizData(name, frame);
     }
+    receivers.swap(mReceivers);
 }
 
 void CVizExchange::releaseQueued(double upTo) {
@@ -243,6 +254,8 @@ CError* CVizExchange::onVizData(CInputStream& reader) {
         CString name;
         if (CError* error = reader.readString(name))
             return traceError(error, getFullName());
+        CEntry* entry = findEntry(name);
+        std::uint64_t changes = mListenerChanges;
         for (std::int32_t i = 0; i < count; ++i) {
             CAudioVizData* holder = nullptr;
             if (CError* error = CAudioVizData::readFromStream(reader, holder)) {
@@ -252,10 +265,15 @@ CError* CVizExchange::onVizData(CInputStream& reader) {
             std::unique_ptr<CAudioVizData> frame(holder);
             if (frame == nullptr)
                 continue;
-            if (frame->time <= messageTime)
-                deliver(name, *frame);
-            else
+            if (frame->time <= messageTime) {
+                if (changes != mListenerChanges) {
+                    entry = findEntry(name);
+                    changes = mListenerChanges;
+                }
+                deliver(name, entry, *frame);
+            } else {
                 enqueue(name, std::move(frame));
+            }
         }
     }
 }
@@ -285,6 +303,7 @@ void CVizExchange::addListener(CVizListener* listener, const CString& name, std:
     CEntry& entry = mListeners[name];
     if (entry.count(listener) != 0)
         return;
+    ++mListenerChanges;
     CRecord record;
     if (CAudioInterfaceClient* client = mInterfaceClient.resolve())
         record.handle = client->listenViz(slot, name);
@@ -303,6 +322,7 @@ void CVizExchange::removeListener(CVizListener* listener, const CString& name) {
         return;
     if (CAudioInterfaceClient* client = mInterfaceClient.resolve())
         client->unlistenViz(record->second.handle);
+    ++mListenerChanges;
     entry->second.erase(record);
     if (entry->second.empty())
         mListeners.erase(entry);

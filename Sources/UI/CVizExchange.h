@@ -85,8 +85,10 @@ private:
     using CEntry = std::map<CVizListener*, CRecord>;
 
     std::uint64_t now() const { return mClock(mClockContext); }
-    // Hands a frame to the records of its name that pass the filters.
+    CEntry* findEntry(const CString& name);
+    // Hands a frame to the records of its name (entry: its listeners, or null) that pass the filters.
     void deliver(const CString& name, const CAudioVizData& frame);
+    void deliver(const CString& name, CEntry* entry, const CAudioVizData& frame);
     void releaseQueued(double upTo);
     void enqueue(const CString& name, std::unique_ptr<CAudioVizData> frame);
 
@@ -105,6 +107,8 @@ private:
     std::map<CString, int> mQueuedPerName;
     double mLastMessageTime = 0.0;
     bool mHasMessageTime = false;
+    std::uint64_t mListenerChanges = 0;  // counts additions and removals of listener records
+    std::vector<CVizListener*> mReceivers;  // scratch of deliver, kept for its capacity
     ClockFn mClock;
     void* mClockContext = nullptr;
 };

@@ -27,3 +27,12 @@ tal_tests(ui
   tests/UI/CValueListTest.cpp
   tests/UI/CVizExchangeTest.cpp
 )
+# The benchmark builds its trees with the test support, which reports through GoogleTest.
+if(TAL_BUILD_TESTS)
+  tal_benchmark(tal_viz_exchange_bench bench/UI/VizExchangeBench.cpp tests/support/BindingTestTree.cpp
+                tests/support/CEventTestTree.cpp tests/support/InterfaceTestTree.cpp)
+  if(TARGET tal_viz_exchange_bench)
+    target_include_directories(tal_viz_exchange_bench PRIVATE tests)
+    target_link_libraries(tal_viz_exchange_bench PRIVATE GTest::gtest GTest::gmock)
+  endif()
+endif()
