@@ -2,6 +2,8 @@
 # and the visualisation exchange, all built on the parameter binding.
 tal_sources(
   Sources/UI/CDynList.cpp
+  Sources/UI/CDynListAudio.cpp
+  Sources/UI/CDynListAudioExportSlots.cpp
   Sources/UI/CDynListColorSwatch.cpp
   Sources/UI/CDynListObject.cpp
   Sources/UI/CDynListValueList.cpp
@@ -17,6 +19,7 @@ tal_sources(
   Sources/UI/Controls/CParamGroupController.cpp
 )
 tal_tests(ui
+  tests/UI/CDynListAudioExportSlotsTest.cpp
   tests/UI/CDynListTest.cpp
   tests/UI/CMinMaxTest.cpp
   tests/UI/CParamGroupControllerTest.cpp
