@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tal {
@@ -116,6 +117,15 @@ TEST_F(CPluginControlTest, ReleasingStopsListeningAndWatching) {
     EXPECT_EQ(connector->take(), (std::vector<std::string>{"unlisten-registry"}));
     store("After", {"a"});
     EXPECT_TRUE(pumped().empty());
+}
+
+TEST_F(CPluginControlTest, ConcurrentStoreOnAnotherThreadReachesTheEditorThroughItsBridge) {
+    control("plugin-control", "plugin.param-registry");
+    connector->take();
+    std::thread writer([] { store("Elsewhere", {"a", "b", "c"}); });
+    writer.join();
+    EXPECT_TRUE(connector->take().empty());  // nothing ran on the writing thread
+    EXPECT_EQ(pumped(), (std::vector<std::string>{"set-default-preset 'Elsewhere' n3"}));
 }
 
 } // namespace
