@@ -122,13 +122,13 @@ TEST_F(CVizExchangeTest, FramesAreDeliveredWhenTheAudioClockReachesThem) {
 TEST_F(CVizExchangeTest, FiltersSelectSlotGroupAndChannel) {
     CVizExchange* viz = exchange();
     CRecordingVizListener own, slot2, channel3;
-    viz->addListener(&own, CString("spec"), -1, 1, -1);
-    viz->addListener(&slot2, CString("spec"), 2, 1, -1);
-    viz->addListener(&channel3, CString("spec"), -1, -1, 3);
-    send(1.0, "spec", {{1, 1.0, 2, 0, 0}, {2, 1.0, -1, 1, 0}, {3, 1.0, -1, 0, -1}, {4, 1.0, -1, 0, 2}});
-    EXPECT_EQ(own.take(), (std::vector<std::string>{"spec:2"}));      // no imported frames, group 1 only
-    EXPECT_EQ(slot2.take(), (std::vector<std::string>{"spec:1"}));    // slot-2 frames of any group
-    EXPECT_EQ(channel3.take(), (std::vector<std::string>{"spec:3"})); // a whole-channel frame, not channel 2
+    viz->addListener(&own, CString("spectrum"), -1, 1, -1);
+    viz->addListener(&slot2, CString("spectrum"), 2, 1, -1);
+    viz->addListener(&channel3, CString("spectrum"), -1, -1, 3);
+    send(1.0, "spectrum", {{1, 1.0, 2, 0, 0}, {2, 1.0, -1, 1, 0}, {3, 1.0, -1, 0, -1}, {4, 1.0, -1, 0, 2}});
+    EXPECT_EQ(own.take(), (std::vector<std::string>{"spectrum:2"}));      // no imported frames, group 1 only
+    EXPECT_EQ(slot2.take(), (std::vector<std::string>{"spectrum:1"}));    // slot-2 frames of any group
+    EXPECT_EQ(channel3.take(), (std::vector<std::string>{"spectrum:3"})); // a whole-channel frame, not channel 2
 }
 
 TEST_F(CVizExchangeTest, AListenerRegistersOnceAndUnregistersOnlyWhatItHas) {
