@@ -14,6 +14,8 @@ public:
     // The palette colour name of an index, or the empty text when the index has none.
     const CString& colorName(int index) const;
     int count() const noexcept { return mNames.count(); }
+    // Index to colour name, in ascending order of index.
+    const CSortedMap<int, CString>& names() const noexcept { return mNames; }
 
 private:
     CSortedMap<int, CString> mNames;

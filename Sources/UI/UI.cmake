@@ -4,6 +4,7 @@
 include(Sources/UI/Resources/Resources.cmake OPTIONAL)
 include(Sources/UI/Layout.cmake OPTIONAL)
 include(Sources/UI/Binding.cmake OPTIONAL)
+include(Sources/UI/Lists.cmake OPTIONAL)
 include(Sources/UI/Views.cmake OPTIONAL)
 include(Sources/UI/Windows.cmake OPTIONAL)
 include(Sources/UI/Displays.cmake OPTIONAL)

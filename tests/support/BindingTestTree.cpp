@@ -4,6 +4,7 @@
 #include "Audio/CAudioParamChangeBuffer.h"
 #include "Audio/CAudioParamData.h"
 #include "Audio/CAudioParamStorage.h"
+#include "Audio/CAudioPreset.h"
 #include "Core/CByteBuffer.h"
 #include "Core/CCreatorRegistry.h"
 #include "Core/CMemoryReader.h"
@@ -99,6 +100,26 @@ bool CRecordingClientConnector::sendToBase(CByteBuffer& message) {
         line << name << " " << id << " '" << stepName << "' m" << m << " k" << k;
     } else if (name == "remove-undo-data") {
         line << name << " " << i32();
+    } else if (name == "request-viz-data") {
+        i32();
+        double rate = 0.0;
+        delete in.readDouble(rate);
+        line << name << " " << rate;
+    } else if (name == "listen-viz") {
+        const std::int32_t slot = i32();
+        const std::string item = str();
+        line << name << " " << slot << " " << item << " h" << i32();
+    } else if (name == "unlisten-viz") {
+        line << name << " h" << i32();
+    } else if (name == "set-default-preset") {
+        handle = i32();
+        CAudioPreset preset;
+        if (CError* error = preset.load(in)) {
+            delete error;
+            line << name << " ?";
+        } else {
+            line << name << " '" << text(preset.getName()) << "' n" << preset.getEntryCount();
+        }
     } else if (name == "submit-undo-data") {
         const std::int32_t id = i32();
         line << name << " " << id << " '" << str() << "'";

@@ -25,7 +25,9 @@ class CParamInterfaceMessageWriter;
 //   "listen-param <name>", "unlisten-param", "change-param u<undo> g<group> f<first> n<count>
 //   r<replacing>: <values>" (string values as their texts in quotes), "reset-param g<group>
 //   e<element> u<undo> first<0|1>", "create-undo-data <id> '<name>' m<0|1> k<key>",
-//   "remove-undo-data <id>", "submit-undo-data <id> '<name>'", other requests by their name.
+//   "remove-undo-data <id>", "submit-undo-data <id> '<name>'", "set-default-preset '<preset name>'
+//   n<entries>", "request-viz-data <rate>", "listen-viz <slot> <name> h<handle>", "unlisten-viz
+//   h<handle>", other requests by their name.
 // The handle of every parameter request is kept in `handles` (the same index as its line).
 class CRecordingClientConnector : public CParamInterfaceClientConnector {
 public:

@@ -1,0 +1,46 @@
+#pragma once
+#include "Core/CAttrMap.h"
+#include "Core/CError.h"
+#include "Core/CObject.h"
+#include "Core/CObjectScheme.h"
+
+namespace tal {
+
+// Scheme entries that forward an attribute handler or an event to a member operation of the class
+// T, adding the object's trace line to an error.
+
+template <class T, CError* (T::*Operation)()>
+CError* attrThunkOf(CObject* object, CAttrValue*) {
+    return traceError((static_cast<T*>(object)->*Operation)(), object->getFullName());
+}
+
+template <class T, CError* (T::*Operation)()>
+CError* plainEventThunkOf(CObject* object) {
+    return traceError((static_cast<T*>(object)->*Operation)(), object->getFullName());
+}
+
+template <class T, CError* (T::*Operation)(CAttrMap&)>
+CError* argsEventThunkOf(CObject* object, CAttrMap* args) {
+    return traceError((static_cast<T*>(object)->*Operation)(*args), object->getFullName());
+}
+
+template <class T, CError* (T::*Operation)()>
+void addAttrOf(CObjectScheme* scheme, const char* name) {
+    scheme->addAttrHandler(CString(name)) = &attrThunkOf<T, Operation>;
+}
+
+template <class T, CError* (T::*Operation)()>
+void addPlainEventOf(CObjectScheme* scheme, const char* name) {
+    CEventHandler& handler = scheme->addEventHandler(CString(name));
+    handler.plain = &plainEventThunkOf<T, Operation>;
+    handler.hasArgs = false;
+}
+
+template <class T, CError* (T::*Operation)(CAttrMap&)>
+void addArgsEventOf(CObjectScheme* scheme, const char* name) {
+    CEventHandler& handler = scheme->addEventHandler(CString(name));
+    handler.withArgs = &argsEventThunkOf<T, Operation>;
+    handler.hasArgs = true;
+}
+
+} // namespace tal
