@@ -40,6 +40,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 
 namespace tal {
 
@@ -63,13 +64,24 @@ private:
     CAudioWrapper& mOwner;
 };
 
-// Tells the host about program changes made inside the instance (not by the host itself).
-class CAudioWrapper::CProgramChangeListener : public CAudioParamRegistryListener {
+// Tells the host about program changes made inside the instance (not by the host itself). The
+// host hears it on the main thread: the notice is a deferred call of the collector.
+class CAudioWrapper::CProgramChangeListener : public CAudioParamRegistryListener, public CAudioParamDeferred {
 public:
     explicit CProgramChangeListener(CAudioWrapper& owner) : mOwner(owner) {}
-    ~CProgramChangeListener() override { detach(); }
+    ~CProgramChangeListener() override {
+        detach();
+        if (mOwner.mCollector != nullptr)
+            mOwner.mCollector->cancelDeferred(this);
+    }
     void onRegistryUpdate(CAudioParamRegistry*, const void* sender) override {
-        if (sender != &mOwner && mOwner.isHostLinkActive())
+        if (sender != &mOwner && mOwner.isHostLinkActive() && mOwner.mCollector != nullptr) {
+            mOwner.mCollector->deferNotify(this, 0, 0.0);
+            mOwner.runDeferredCalls();   // runs now when this is the main thread outside an update
+        }
+    }
+    void onDeferred(int, double) override {
+        if (mOwner.isHostLinkActive())
             mOwner.notifyProgramChange();
     }
 
@@ -137,6 +149,8 @@ CError* CAudioWrapper::init() {
         return err;
     if (CError* err = findParts())
         return err;
+    // The thread that builds the instance is the host's main thread: deferred work runs there.
+    mCollector->setMainThread(std::this_thread::get_id());
     acquireHostParams();
     if (CError* err = createProcesses())
         return err;
@@ -344,6 +358,10 @@ void CAudioWrapper::getVersion(std::int32_t& major, std::int32_t& minor, std::in
     major = mVersion[0];
     minor = mVersion[1];
     patch = mVersion[2];
+}
+
+int CAudioWrapper::runDeferredCalls() {
+    return mCollector != nullptr ? mCollector->runDeferredCalls() : 0;
 }
 
 void CAudioWrapper::activate() {

@@ -67,6 +67,10 @@ public:
     // from now on.
     void activate();
     bool isInitialised() const noexcept { return mInitialised; }
+    // Runs the deferred work the instance's threads posted (host notices, registry and editor
+    // updates): on the main thread only (the thread that ran init), from the binding's main-thread
+    // calls and the editor's timer; elsewhere nothing. Returns how many calls ran.
+    int runDeferredCalls();
 
     // --- identity, read from the project object by init ---
     std::int32_t getInternalChannelCount() const noexcept { return mIntChannelCount; }

@@ -89,9 +89,19 @@ void CAudioWrapperVST3::addParameters() {
 }
 
 ParamValue PLUGIN_API CAudioWrapperVST3::getParamNormalized(ParamID tag) {
+    runDeferredCalls();
     if (auto* p = dynamic_cast<CAudioWrapperVST3Parameter*>(getParameterObject(tag)))
         return p->value();
+    if (mProgramParameter != nullptr && tag == kProgramListId)
+        return mProgramParameter->value();
     return CSingleComponentEffect::getParamNormalized(tag);
+}
+
+tresult PLUGIN_API CAudioWrapperVST3::setParamNormalized(ParamID tag, ParamValue value) {
+    runDeferredCalls();
+    const tresult result = CSingleComponentEffect::setParamNormalized(tag, value);
+    runDeferredCalls();
+    return result;
 }
 
 void CAudioWrapperVST3::addBuses() {
@@ -148,6 +158,7 @@ uint32 PLUGIN_API CAudioWrapperVST3::getTailSamples() {
 }
 
 tresult PLUGIN_API CAudioWrapperVST3::setupProcessing(ProcessSetup& setup) {
+    runDeferredCalls();
     stopProcessing();
     setSampleRate(setup.sampleRate);
     setOffline(setup.processMode == kOffline);
@@ -157,6 +168,7 @@ tresult PLUGIN_API CAudioWrapperVST3::setupProcessing(ProcessSetup& setup) {
 }
 
 tresult PLUGIN_API CAudioWrapperVST3::setProcessing(TBool state) {
+    runDeferredCalls();
     if (state)
         startProcessing();
     else
@@ -230,6 +242,7 @@ tresult PLUGIN_API CAudioWrapperVST3::process(ProcessData& data) {
 // --- state ---
 
 tresult PLUGIN_API CAudioWrapperVST3::getState(IBStream* state) {
+    runDeferredCalls();
     COutputStreamVST out(state);
     if (CError* err = CAudioWrapper::getState(out)) {
         delete err;
@@ -239,8 +252,11 @@ tresult PLUGIN_API CAudioWrapperVST3::getState(IBStream* state) {
 }
 
 tresult PLUGIN_API CAudioWrapperVST3::setState(IBStream* state) {
+    runDeferredCalls();
     CInputStreamVST in(state);
-    if (CError* err = CAudioWrapper::setState(in)) {
+    CError* err = CAudioWrapper::setState(in);
+    runDeferredCalls();
+    if (err != nullptr) {
         delete err;
         return kResultFalse;
     }
