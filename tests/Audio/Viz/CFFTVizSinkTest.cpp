@@ -17,15 +17,28 @@
 namespace tal {
 namespace {
 
+// A collector with its environment and a sink attached to the item "modSpectrum".
+struct SinkRig {
+    SinkRig() {
+        initFFTCPUDispatch();
+        viz->setContext(env, nullptr, nullptr);
+        sink.attach(viz, CString("modSpectrum"));
+    }
+    ~SinkRig() {
+        viz->release();
+        env->release();
+    }
+    CAudioEnv* env = new CAudioEnv;
+    CAudioVizCollector* viz = new CAudioVizCollector;
+    CFFTVizSink sink;
+};
+
 // An analyser wired to a collector as the spectrum module wires it: frames of the watched primary
 // item reach the "viz-data" reply; the unwatched secondary item's frames are dropped.
 TEST(CFFTVizSink, AnalyserFramesReachTheReplyOfTheWatchedItem) {
-    initFFTCPUDispatch();
-    CAudioEnv* env = new CAudioEnv;
-    CAudioVizCollector* viz = new CAudioVizCollector;
-    viz->setContext(env, nullptr, nullptr);
-    CFFTVizSink sink;
-    sink.attach(viz, CString("modSpectrum"));
+    SinkRig rig;
+    CAudioVizCollector* viz = rig.viz;
+    CFFTVizSink& sink = rig.sink;
     ASSERT_NE(sink.primaryItem(), sink.secondaryItem());
     EXPECT_EQ(viz->getVizItem(CString("modSpectrum-sec")), sink.secondaryItem());
     viz->addItemRequest(sink.primaryItem());
@@ -61,8 +74,6 @@ TEST(CFFTVizSink, AnalyserFramesReachTheReplyOfTheWatchedItem) {
     EXPECT_EQ(spectrum->binCount(), 33);
     EXPECT_EQ(spectrum->channel, -1);
     delete frame;
-    viz->release();
-    env->release();
 }
 
 // The editor stops fetching while a long spectrum keeps coming: the item's queue and the value
@@ -70,12 +81,9 @@ TEST(CFFTVizSink, AnalyserFramesReachTheReplyOfTheWatchedItem) {
 // oldest make room), all of which the next reply carries.
 TEST(CFFTVizSink, AStalledReaderKeepsTheNewestFramesInBoundedMemory) {
     constexpr std::int32_t kOrder = 11;   // N = 2048, hop 1024: 1025 values, held in the reserve
-    initFFTCPUDispatch();
-    CAudioEnv* env = new CAudioEnv;
-    CAudioVizCollector* viz = new CAudioVizCollector;
-    viz->setContext(env, nullptr, nullptr);
-    CFFTVizSink sink;
-    sink.attach(viz, CString("modSpectrum"));
+    SinkRig rig;
+    CAudioVizCollector* viz = rig.viz;
+    CFFTVizSink& sink = rig.sink;
     viz->addItemRequest(sink.primaryItem());
     viz->runHostBlockRequests();
     std::vector<double> times;
@@ -126,8 +134,6 @@ TEST(CFFTVizSink, AStalledReaderKeepsTheNewestFramesInBoundedMemory) {
         EXPECT_EQ(viz->queuedFrameCount(sink.primaryItem()), 0);
         EXPECT_EQ(CAnalyserValueReserve::freeCount(kOrder), CAnalyserValueReserve::existingCount(kOrder));
     }
-    viz->release();
-    env->release();
 }
 
 } // namespace
