@@ -24,6 +24,7 @@
 #include "Core/CApplication.h"
 #include "Core/CByteBuffer.h"
 #include "Core/CError.h"
+#include "Core/CMemPool.h"
 #include "Core/CMemoryReader.h"
 #include "Core/CObject.h"
 #include "Core/CObjectLookups.h"
@@ -361,7 +362,10 @@ void CAudioWrapper::getVersion(std::int32_t& major, std::int32_t& minor, std::in
 }
 
 int CAudioWrapper::runDeferredCalls() {
-    return mCollector != nullptr ? mCollector->runDeferredCalls() : 0;
+    if (mCollector == nullptr || !mCollector->isMainThread())
+        return 0;
+    poolPrepareSpares();   // replaces the spare chunks the audio thread used
+    return mCollector->runDeferredCalls();
 }
 
 void CAudioWrapper::activate() {
@@ -477,7 +481,16 @@ void CAudioWrapper::startProcessing() {
         CSpinLockGuard lock(mEnv->processingLock);
         mEnv->processing = true;
     }
+    if (mDaw != nullptr) {
+        // Blocks of the longest sub-block, which serve every shorter one, and small ones for the
+        // filters' states and coefficients: what the graph holds at once with every band on.
+        CAudioBlockPool& pool = mDaw->blockPool();
+        pool.reserve(kMaxSubBlock * std::int32_t(sizeof(double)), kReservedAudioBlocks);
+        pool.reserve(CAudioBlockPool::kGranuleBytes, kReservedSmallBlocks);
+    }
     processSilentSample();
+    // What the audio thread may need from the size-class allocator waits for it from now on.
+    poolPrepareSpares(true);
 }
 
 void CAudioWrapper::stopProcessing() {
@@ -720,6 +733,7 @@ void CAudioWrapper::dispatchEvent(const CAudioWrapperEvent& event) {
 
 void CAudioWrapper::process(void* const* inputs, void* const* outputs, std::int32_t frames) {
     CFloatModeGuard mode;   // restored on every exit
+    CPoolRealtimeScope realtime;
     const std::int32_t latency = getGraphLatency();
     mEvents.sort();
     const std::int32_t eventCount = mEvents.count();

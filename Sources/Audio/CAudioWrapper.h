@@ -51,6 +51,9 @@ class CAudioWrapper : public CAudioExtParamHostBridge, public CCheckedObject {
 public:
     // Sub-blocks never exceed this many samples.
     static constexpr std::int32_t kMaxSubBlock = 512;
+    // Audio blocks reserved when processing starts: of the longest sub-block, and of one granule.
+    static constexpr std::int32_t kReservedAudioBlocks = 48;
+    static constexpr std::int32_t kReservedSmallBlocks = 192;
     // Host buffers the loop reads and writes, main and side chain together.
     static constexpr std::int32_t kMaxHostChannels = 16;
 

@@ -163,22 +163,41 @@ tresult PLUGIN_API CAudioWrapperVST3::setupProcessing(ProcessSetup& setup) {
     setSampleRate(setup.sampleRate);
     setOffline(setup.processMode == kOffline);
     processSetup = setup;
+    prepareHostFormat();
     startProcessing();
     return kResultOk;
 }
 
+void CAudioWrapperVST3::prepareHostFormat() {
+    // The channel counts of the negotiated buses, taken here so that the first process call finds
+    // the graph's input and the routing already made for them.
+    SpeakerArrangement arrIn = 0, arrOut = 0;
+    getBusArrangement(kInput, 0, arrIn);
+    getBusArrangement(kOutput, 0, arrOut);
+    const std::int32_t in = std::min(std::int32_t(std::popcount(std::uint64_t(arrIn))), kMaxHostChannels);
+    const std::int32_t out = std::min(std::int32_t(std::popcount(std::uint64_t(arrOut))), kMaxHostChannels);
+    setHostChannelCounts(in, 0, out);
+    if (mWrapperInitialised && isFormatChanged()) {
+        applyFormatChange();
+        updateRouting(true, nullptr, nullptr);
+    }
+}
+
 tresult PLUGIN_API CAudioWrapperVST3::setProcessing(TBool state) {
     runDeferredCalls();
-    if (state)
+    if (state) {
+        prepareHostFormat();
         startProcessing();
-    else
+    } else {
         stopProcessing();
+    }
     return kResultOk;
 }
 
 // --- the process call ---
 
 tresult PLUGIN_API CAudioWrapperVST3::process(ProcessData& data) {
+    CPoolRealtimeScope realtime;   // allocator refills take prepared chunks
     setOffline(data.processMode == kOffline);
     const std::int32_t frames = std::max<std::int32_t>(data.numSamples, 0);
     if (IParameterChanges* changes = data.inputParameterChanges) {

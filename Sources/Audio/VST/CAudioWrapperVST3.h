@@ -106,6 +106,8 @@ public:
 private:
     void addBuses();
     void addParameters();
+    // Main thread, before processing starts: the host channel counts of the negotiated buses.
+    void prepareHostFormat();
 
     bool mWrapperInitialised = false;
     Steinberg::Vst::UnitInfo mUnitInfo {};
