@@ -18,8 +18,8 @@ namespace tal {
 // class's spin lock. Chunks are never returned while the process runs.
 // The 255 records live in `memPools`, one per class; they are constant-initialised, and a record's
 // sizes are set by `initMemPool` on its first refill, so allocation works from the first static
-// initialiser on. Any thread, the audio thread included (a refill calls malloc, so the audio thread
-// should find its classes warmed up).
+// initialiser on. Any thread, the audio thread included: a refill calls malloc, except on a
+// real-time thread (CPoolRealtimeScope), which takes the class's spare chunk (poolPrepareSpares).
 struct alignas(64) CMemPool {
     CSpinLock lock;                       // serialises refills only
     std::uint64_t maxChunkBlocks = 0;     // chunkBlocks stops growing once it reaches this
