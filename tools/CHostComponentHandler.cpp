@@ -16,6 +16,14 @@ void CHostComponentHandler::clearCalls() {
     mFromAudio.store(0);
 }
 
+int CHostComponentHandler::callsNotFrom(std::thread::id thread) const {
+    std::lock_guard<std::mutex> lock(mMutex);
+    int n = 0;
+    for (const CCall& call : mCalls)
+        n += call.thread != thread ? 1 : 0;
+    return n;
+}
+
 void CHostComponentHandler::setAudioThread(std::thread::id id) noexcept { mAudioThread.store(id); }
 
 void CHostComponentHandler::record(Kind kind, int32 id, double value) {
@@ -23,7 +31,7 @@ void CHostComponentHandler::record(Kind kind, int32 id, double value) {
         mFromAudio.fetch_add(1);
     std::lock_guard<std::mutex> lock(mMutex);
     if (mCalls.size() < mCalls.capacity())   // a full record drops calls rather than allocate
-        mCalls.push_back({kind, id, value});
+        mCalls.push_back({kind, id, value, std::this_thread::get_id()});
 }
 
 tresult PLUGIN_API CHostComponentHandler::beginEdit(ParamID id) {

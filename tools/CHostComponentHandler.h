@@ -20,6 +20,7 @@ public:
         Kind kind;
         Steinberg::int32 id;
         double value;
+        std::thread::id thread;   // the caller
     };
 
     CHostComponentHandler() { mCalls.reserve(4096); }
@@ -30,6 +31,8 @@ public:
     void clearCalls();
     // Edits made while the marked thread was the caller (an audio thread must never edit).
     int callsFromAudioThread() const noexcept { return mFromAudio.load(); }
+    // Recorded calls whose caller was not that thread.
+    int callsNotFrom(std::thread::id thread) const;
     void setAudioThread(std::thread::id id) noexcept;
 
     // --- IComponentHandler ---

@@ -30,6 +30,7 @@ CAudioBlockPool::~CAudioBlockPool() {
 
 double* CAudioBlockPool::makeBlock(int listIndex, int capacity) noexcept {
     void* raw = poolAlloc(static_cast<std::uint64_t>(capacity) + kHeaderBytes);
+    ++mMade;
     // The largest multiple of 16 not above raw + 32, plus 16: room for the header, 16-byte aligned.
     const std::uintptr_t samples = ((reinterpret_cast<std::uintptr_t>(raw) + 32) & ~std::uintptr_t{15}) + 16;
     double* block = reinterpret_cast<double*>(samples);
@@ -47,9 +48,11 @@ double* CAudioBlockPool::allocBlock(int bytes) noexcept {
         bytes = 1;
     if (bytes <= kLargestSmallBytes) {
         const int list = (bytes - 1) / kGranuleBytes;
-        if (double* block = mHeads[list]) {
-            mHeads[list] = nextFree(block);
-            return block;
+        for (int l = list; l < kLargeList; ++l) {
+            if (double* block = mHeads[l]) {
+                mHeads[l] = nextFree(block);
+                return block;
+            }
         }
         return makeBlock(list, kGranuleBytes * (list + 1));
     }
@@ -60,6 +63,20 @@ double* CAudioBlockPool::allocBlock(int bytes) noexcept {
         poolFree(header(block)->rawAllocation);   // too small: it leaves the pool for good
     }
     return makeBlock(kLargeList, bytes);
+}
+
+void CAudioBlockPool::reserve(int bytes, int count) {
+    if (bytes < 1)
+        bytes = 1;
+    const int list = bytes <= kLargestSmallBytes ? (bytes - 1) / kGranuleBytes : kLargeList;
+    int available = 0;
+    for (double* b = mHeads[list]; b != nullptr; b = nextFree(b))
+        ++available;
+    for (; available < count; ++available) {
+        double* block = makeBlock(list, list == kLargeList ? bytes : kGranuleBytes * (list + 1));
+        setNextFree(block, mHeads[list]);
+        mHeads[list] = block;
+    }
 }
 
 void CAudioBlockPool::releaseBlock(double* block) noexcept {

@@ -46,6 +46,13 @@ public:
     // samples hold whatever its previous user left. Raw blocks come from the size-class allocator
     // (which aborts the process when the system has no memory).
     double* allocBlock(int bytes) noexcept;
+    // Main thread, while no block is processed: makes blocks of `bytes` until the list serving
+    // them holds at least count free ones. A request whose own list is empty is served from the
+    // nearest larger small list that has a free block, so blocks reserved at the largest
+    // sub-block size serve every shorter one.
+    void reserve(int bytes, int count);
+    // Blocks made from the allocator since the pool was made (tests and diagnostics).
+    std::int64_t madeBlocks() const noexcept { return mMade; }
     // Drops one use; the last use returns the block to its pool's free list.
     static void releaseBlock(double* block) noexcept;
     static void addUse(double* block) noexcept { header(block)->useCount++; }
@@ -64,6 +71,7 @@ private:
     double* makeBlock(int listIndex, int capacity) noexcept;
 
     double* mHeads[kListCount] = {};
+    std::int64_t mMade = 0;
 };
 
 } // namespace tal

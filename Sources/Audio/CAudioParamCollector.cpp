@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <new>
+#include <string>
 
 namespace tal {
 
@@ -20,11 +21,11 @@ namespace {
 constexpr int kWatchBlock = 256;
 }
 
-CAudioParamCollector::CAudioParamCollector() = default;
+CAudioParamCollector::CAudioParamCollector() { reserveDeferred(kDeferredReserve); }
 
 CAudioParamCollector::~CAudioParamCollector() {
     mSharedParams.clear();
-    delete mDeferred;
+    delete[] mDeferred;
     mParams.clear();
     for (CAudioParamWatch* block : mWatchBlocks)
         poolFree(block);
@@ -250,31 +251,114 @@ void CAudioParamCollector::beginUpdate(int kind) {
 }
 
 void CAudioParamCollector::endUpdate(int kind) {
+    bool due = false;
+    {
+        CSpinLockGuard guard(mUpdateLock);
+        mRegistryCount -= kind;
+        mLockHolderCount -= 1 - kind;
+        due = mRegistryCount <= 0 && mLockHolderCount <= 0 && mDeferredCount > 0;
+    }
+    if (due && isMainThread())
+        runDeferredCalls();
+}
+
+bool CAudioParamCollector::isMainThread() const noexcept {
+    const std::thread::id main = mMainThread.load();
+    return main == std::thread::id() || main == std::this_thread::get_id();
+}
+
+int CAudioParamCollector::runDeferredCalls() {
+    if (!isMainThread())
+        return 0;
+    if (const int dropped = mDeferredDropped.exchange(0)) {
+        const std::string text = "Parameter notifications: " + std::to_string(dropped) +
+                                 " deferred calls were dropped (the list was full).";
+        writeLog(text.c_str(), true);
+    }
+    int ran = 0;
     for (;;) {
-        CArray<CDeferred>* calls = nullptr;
+        // A batch from the front of the list, taken under the lock and run without it.
+        constexpr int kBatch = 64;
+        CDeferred batch[kBatch];
+        int n = 0;
         {
             CSpinLockGuard guard(mUpdateLock);
-            const int r = mRegistryCount - kind;
-            const int h = mLockHolderCount - (1 - kind);
-            if (r > 0 || h > 0 || mDeferred == nullptr) {
-                mRegistryCount = r;
-                mLockHolderCount = h;
-                return;
-            }
-            calls = mDeferred;
-            mDeferred = nullptr;
+            if (mRegistryCount > 0 || mLockHolderCount > 0 || mDeferredCount == 0 || mIsDraining)
+                return ran;
+            mIsDraining = true;
+            n = std::min(mDeferredCount, kBatch);
+            std::copy(mDeferred, mDeferred + n, batch);
+            std::copy(mDeferred + n, mDeferred + mDeferredCount, mDeferred);
+            mDeferredCount -= n;
         }
-        for (const CDeferred& call : *calls)
-            call.target->onDeferred(call.key, call.value);
-        delete calls;
+        for (int i = 0; i < n; ++i)
+            batch[i].target->onDeferred(batch[i].key, batch[i].value);
+        ran += n;
+        CSpinLockGuard guard(mUpdateLock);
+        mIsDraining = false;
     }
 }
 
 void CAudioParamCollector::deferNotify(CAudioParamDeferred* target, int key, double value) {
+    for (;;) {
+        int capacity = 0;
+        {
+            CSpinLockGuard guard(mUpdateLock);
+            for (int i = 0; i < mDeferredCount; ++i) {
+                if (mDeferred[i].target == target && mDeferred[i].key == key) {
+                    mDeferred[i].value = value;
+                    return;
+                }
+            }
+            if (mDeferredCount < mDeferredCapacity) {
+                mDeferred[mDeferredCount++] = CDeferred{target, key, value};
+                return;
+            }
+            capacity = mDeferredCapacity;
+        }
+        // Only the main thread grows the list (or any thread while none is set: tools and tests
+        // that run everything on one thread of their choice).
+        if (!isMainThread()) {
+            mDeferredDropped.fetch_add(1);
+            return;
+        }
+        reserveDeferred(capacity * 2);
+    }
+}
+
+void CAudioParamCollector::reserveDeferred(int count) {
+    {
+        CSpinLockGuard guard(mUpdateLock);
+        if (count <= mDeferredCapacity)
+            return;
+    }
+    CDeferred* grown = new CDeferred[count];
+    {
+        CSpinLockGuard guard(mUpdateLock);
+        if (count > mDeferredCapacity) {
+            std::copy(mDeferred, mDeferred + mDeferredCount, grown);
+            std::swap(grown, mDeferred);
+            mDeferredCapacity = count;
+        }
+    }
+    delete[] grown;   // the old list, or the new one when another call grew it first
+}
+
+int CAudioParamCollector::deferredCount() {
     CSpinLockGuard guard(mUpdateLock);
-    if (mDeferred == nullptr)
-        mDeferred = new CArray<CDeferred>;
-    mDeferred->add(CDeferred{target, key, value});
+    return mDeferredCount;
+}
+
+int CAudioParamCollector::deferredCapacity() {
+    CSpinLockGuard guard(mUpdateLock);
+    return mDeferredCapacity;
+}
+
+void CAudioParamCollector::cancelDeferred(CAudioParamDeferred* target) {
+    CSpinLockGuard guard(mUpdateLock);
+    CDeferred* end = std::remove_if(mDeferred, mDeferred + mDeferredCount,
+                                    [target](const CDeferred& d) { return d.target == target; });
+    mDeferredCount = int(end - mDeferred);
 }
 
 CAudioParamWatch* CAudioParamCollector::allocWatch() {

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "Audio/CAudioParamChangeList.h"
@@ -27,7 +29,11 @@ struct CAudioParamWatch;
 // The parameters of one plug-in instance by full name, and the hand-off of their changes to the
 // audio thread: changes wait in the pending list, which the block loop takes once per block under
 // the processing lock. While processing is stopped the list merges changes so it stays bounded.
-// Also counts update nesting and runs deferred calls when the outermost update ends.
+// Also counts update nesting and keeps deferred calls, which run when the outermost update ends on
+// the main thread, or at the main thread's next drain (runDeferredCalls) when the update ended on
+// another thread: the audio thread only posts them. The deferred list has a fixed capacity,
+// reserved off the audio thread; a call posted again for the same target and key replaces the
+// waiting one's value, so the list holds one entry per target and key.
 //
 // Locks: the collector mutex guards the name map; the processing lock (the pending list), the
 // update lock (nesting counts, deferred list) and the watch lock are leaves taken for a few
@@ -97,9 +103,25 @@ public:
     // --- update nesting and deferred calls ---
     enum : int { kLockHolderUpdate = 0, kRegistryUpdate = 1 };
     void beginUpdate(int kind);
-    // Leaves an update; when the outermost update of both kinds ends, runs the deferred calls.
+    // Leaves an update; when the outermost update of both kinds ends on the main thread, runs the
+    // deferred calls.
     void endUpdate(int kind);
+    // Posts a call (any thread, no allocation). A list that is full drops the call on any thread
+    // but the main thread, which grows the list instead; drops are logged by the next drain.
     void deferNotify(CAudioParamDeferred* target, int key, double value);
+    // The thread that runs deferred calls (the host's main thread). Until one is set, the thread
+    // that ends the outermost update runs them.
+    void setMainThread(std::thread::id id) noexcept { mMainThread.store(id); }
+    bool isMainThread() const noexcept;
+    // Main thread: runs the waiting deferred calls when no update is open. Returns how many ran.
+    int runDeferredCalls();
+    // Main thread: makes room for at least count waiting calls.
+    void reserveDeferred(int count);
+    int deferredCount();
+    int deferredCapacity();
+    // Drops every waiting call of a target (its owner is going away).
+    void cancelDeferred(CAudioParamDeferred* target);
+    static constexpr int kDeferredReserve = 256;
 
     // --- watches ---
     CAudioParamWatch* allocWatch();
@@ -108,9 +130,9 @@ public:
 
 private:
     struct CDeferred {
-        CAudioParamDeferred* target;
-        int key;
-        double value;
+        CAudioParamDeferred* target = nullptr;
+        int key = 0;
+        double value = 0.0;
     };
 
     // Offers a parameter: to the enumerated registries until one claims it, else to every other
@@ -135,7 +157,13 @@ private:
     CSpinLock mUpdateLock;
     int mRegistryCount = 0;     // under mUpdateLock
     int mLockHolderCount = 0;   // under mUpdateLock
-    CArray<CDeferred>* mDeferred = nullptr;  // under mUpdateLock
+    // The waiting deferred calls: a fixed array, grown on the main thread only.
+    CDeferred* mDeferred = nullptr;   // under mUpdateLock
+    int mDeferredCount = 0;           // under mUpdateLock
+    int mDeferredCapacity = 0;        // under mUpdateLock
+    std::atomic<int> mDeferredDropped{0};
+    std::atomic<std::thread::id> mMainThread{};
+    bool mIsDraining = false;         // under mUpdateLock: a thread is running a batch
 
     struct CRemap {
         CString replacement;

@@ -15,6 +15,7 @@
 #include "Audio/CAudioProcessDefBase.h"
 #include "Audio/CAudioProcessPort.h"
 #include "Core/CError.h"
+#include "Core/CMemPool.h"
 #include "Core/CString.h"
 
 #include <algorithm>
@@ -49,8 +50,11 @@ CAudioProcessBase::~CAudioProcessBase() {
             mContext->collector->removeRemap(mRemappedNames[i]);
     for (int i = mFilters.count() - 1; i >= 0; --i)
         delete mFilters[i];
-    for (int i = 0; i < mDeferredChunks.count(); ++i)
-        delete[] mDeferredChunks[i];
+    while (mDeferredChunks != nullptr) {
+        CDeferredChunk* next = mDeferredChunks->next;
+        poolFree(mDeferredChunks);
+        mDeferredChunks = next;
+    }
     for (int i = 0; i < mPorts.count(); ++i)
         delete mPorts[i];
 }
@@ -458,11 +462,12 @@ void CAudioProcessBase::cancelDeferredUpdates() noexcept {
 
 void CAudioProcessBase::addDeferredUpdate(double seconds, bool* flag) {
     if (mDeferredFree == nullptr) {
-        CDeferredUpdate* chunk = new CDeferredUpdate[kDeferredChunk];
-        mDeferredChunks.add(chunk);
+        auto* chunk = static_cast<CDeferredChunk*>(poolAlloc(sizeof(CDeferredChunk)));
+        chunk->next = mDeferredChunks;
+        mDeferredChunks = chunk;
         for (int i = 0; i < kDeferredChunk; ++i)
-            chunk[i].next = i + 1 < kDeferredChunk ? &chunk[i + 1] : nullptr;
-        mDeferredFree = chunk;
+            chunk->nodes[i].next = i + 1 < kDeferredChunk ? &chunk->nodes[i + 1] : nullptr;
+        mDeferredFree = chunk->nodes;
     }
     CDeferredUpdate* node = mDeferredFree;
     mDeferredFree = node->next;

@@ -211,6 +211,12 @@ private:
         CDeferredUpdate* next;
     };
     static constexpr int kDeferredChunk = 32;
+    // Deferred-update nodes come in chunks from the size-class allocator (whose refills on the
+    // audio thread take prepared chunks), linked for the destructor.
+    struct CDeferredChunk {
+        CDeferredChunk* next;
+        CDeferredUpdate nodes[kDeferredChunk];
+    };
 
     void rebuildConnectionList();
     void rebuildForwardList();
@@ -257,7 +263,7 @@ private:
     CArray<CAudioParamFilter*> mFilters;         // owned
     bool mForceAllChanged = false;
     bool mUpdatePending = false;
-    CArray<CDeferredUpdate*> mDeferredChunks;    // owned, kDeferredChunk nodes each
+    CDeferredChunk* mDeferredChunks = nullptr;   // owned
     CDeferredUpdate* mDeferredFree = nullptr;
     CDeferredUpdate* mDeferredHead = nullptr;
     CDeferredUpdate* mDeferredTail = nullptr;

@@ -24,6 +24,7 @@
 #include "Core/CApplication.h"
 #include "Core/CByteBuffer.h"
 #include "Core/CError.h"
+#include "Core/CMemPool.h"
 #include "Core/CMemoryReader.h"
 #include "Core/CObject.h"
 #include "Core/CObjectLookups.h"
@@ -42,6 +43,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 
 namespace tal {
 
@@ -70,13 +72,24 @@ private:
     CAudioWrapper& mOwner;
 };
 
-// Tells the host about program changes made inside the instance (not by the host itself).
-class CAudioWrapper::CProgramChangeListener : public CAudioParamRegistryListener {
+// Tells the host about program changes made inside the instance (not by the host itself). The
+// host hears it on the main thread: the notice is a deferred call of the collector.
+class CAudioWrapper::CProgramChangeListener : public CAudioParamRegistryListener, public CAudioParamDeferred {
 public:
     explicit CProgramChangeListener(CAudioWrapper& owner) : mOwner(owner) {}
-    ~CProgramChangeListener() override { detach(); }
+    ~CProgramChangeListener() override {
+        detach();
+        if (mOwner.mCollector != nullptr)
+            mOwner.mCollector->cancelDeferred(this);
+    }
     void onRegistryUpdate(CAudioParamRegistry*, const void* sender) override {
-        if (sender != &mOwner && mOwner.isHostLinkActive())
+        if (sender != &mOwner && mOwner.isHostLinkActive() && mOwner.mCollector != nullptr) {
+            mOwner.mCollector->deferNotify(this, 0, 0.0);
+            mOwner.runDeferredCalls();   // runs now when this is the main thread outside an update
+        }
+    }
+    void onDeferred(int, double) override {
+        if (mOwner.isHostLinkActive())
             mOwner.notifyProgramChange();
     }
 
@@ -150,6 +163,8 @@ CError* CAudioWrapper::init() {
         return err;
     if (CError* err = findParts())
         return err;
+    // The thread that builds the instance is the host's main thread: deferred work runs there.
+    mCollector->setMainThread(std::this_thread::get_id());
     acquireHostParams();
     if (CError* err = createProcesses())
         return err;
@@ -362,6 +377,13 @@ void CAudioWrapper::getVersion(std::int32_t& major, std::int32_t& minor, std::in
     patch = mVersion[2];
 }
 
+int CAudioWrapper::runDeferredCalls() {
+    if (mCollector == nullptr || !mCollector->isMainThread())
+        return 0;
+    poolPrepareSpares();   // replaces the spare chunks the audio thread used
+    return mCollector->runDeferredCalls();
+}
+
 void CAudioWrapper::activate() {
     if (mInterfaceBase != nullptr)
         mInterfaceBase->setDataProvider(this);
@@ -487,7 +509,16 @@ void CAudioWrapper::startProcessing() {
     post(mInterfaceBase, CAudioInterfaceBase::CPosted::kStartViz);
     if (!mIsVizAlwaysActive)
         post(mInterfaceBase, CAudioInterfaceBase::CPosted::kClearClient);
+    if (mDaw != nullptr) {
+        // Blocks of the longest sub-block, which serve every shorter one, and small ones for the
+        // filters' states and coefficients: what the graph holds at once with every band on.
+        CAudioBlockPool& pool = mDaw->blockPool();
+        pool.reserve(kMaxSubBlock * std::int32_t(sizeof(double)), kReservedAudioBlocks);
+        pool.reserve(CAudioBlockPool::kGranuleBytes, kReservedSmallBlocks);
+    }
     processSilentSample();
+    // What the audio thread may need from the size-class allocator waits for it from now on.
+    poolPrepareSpares(true);
 }
 
 void CAudioWrapper::stopProcessing() {
@@ -775,6 +806,7 @@ void CAudioWrapper::dispatchEvent(const CAudioWrapperEvent& event) {
 
 void CAudioWrapper::process(void* const* inputs, void* const* outputs, std::int32_t frames) {
     CFloatModeGuard mode;   // restored on every exit
+    CPoolRealtimeScope realtime;
     const std::int32_t latency = getGraphLatency();
     mEvents.sort();
     const std::int32_t eventCount = mEvents.count();

@@ -58,6 +58,9 @@ class CAudioWrapper : public CAudioExtParamHostBridge,
 public:
     // Sub-blocks never exceed this many samples.
     static constexpr std::int32_t kMaxSubBlock = 512;
+    // Audio blocks reserved when processing starts: of the longest sub-block, and of one granule.
+    static constexpr std::int32_t kReservedAudioBlocks = 48;
+    static constexpr std::int32_t kReservedSmallBlocks = 192;
     // Host buffers the loop reads and writes, main and side chain together.
     static constexpr std::int32_t kMaxHostChannels = 16;
 
@@ -74,6 +77,10 @@ public:
     // from now on.
     void activate();
     bool isInitialised() const noexcept { return mInitialised; }
+    // Runs the deferred work the instance's threads posted (host notices, registry and editor
+    // updates): on the main thread only (the thread that ran init), from the binding's main-thread
+    // calls and the editor's timer; elsewhere nothing. Returns how many calls ran.
+    int runDeferredCalls();
 
     // --- identity, read from the project object by init ---
     std::int32_t getInternalChannelCount() const noexcept override { return mIntChannelCount; }

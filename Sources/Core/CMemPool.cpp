@@ -2,6 +2,7 @@
 
 #include "Core/Log.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cinttypes>
 #include <cstdio>
@@ -13,11 +14,13 @@
 namespace tal {
 
 CMemPool memPools[kPoolClassCount];
-constinit thread_local CPoolThreadCache poolThreadCache{};
+constinit thread_local CPoolThreadCache* poolThreadCachePtr __attribute__((tls_model("initial-exec"))) = nullptr;
+constinit thread_local bool poolRealtimeThread __attribute__((tls_model("initial-exec"))) = false;
 
 namespace {
 
 std::atomic<bool> gSystemHeapFails{false};
+std::atomic<bool> gSparesWanted{true};
 
 void* systemAlloc(std::uint64_t bytes) {
     void* m = gSystemHeapFails.load(std::memory_order_relaxed) ? nullptr : std::malloc(bytes);
@@ -59,9 +62,25 @@ void spillCache(CPoolThreadCache& cache, unsigned tag, int count) noexcept {
 // destructor rather than a thread_local object's: glibc keeps a module mapped after dlclose while
 // any thread holds a thread_local destructor of it, whereas the key is deleted when the module
 // unloads, after which no thread calls into it at its exit.
+// The caches of the table and whether a thread holds each; a thread ending gives its entry back.
+constexpr int kCacheTableSize = 256;
+CPoolThreadCache gCacheTable[kCacheTableSize];
+std::atomic<bool> gCacheTaken[kCacheTableSize];
+// What an ended thread's later frees see: closed, and empty for its allocations.
+constinit CPoolThreadCache gClosedCache{{}, {}, true, true};
+
 void flushAtThreadExit(void*) noexcept {
+    CPoolThreadCache* cache = poolThreadCachePtr;
+    if (cache == nullptr || cache == &gClosedCache)
+        return;
     poolFlushThreadCache();
-    poolThreadCache.closed = true;
+    poolThreadCachePtr = &gClosedCache;
+    const std::ptrdiff_t index = cache - gCacheTable;
+    if (index >= 0 && index < kCacheTableSize) {
+        gCacheTaken[index].store(false, std::memory_order_release);
+    } else {
+        std::free(cache);
+    }
 }
 
 struct CacheFlushKey {
@@ -115,8 +134,17 @@ void* poolAllocRefill(CMemPool* pool) {
         initMemPool(pool, (classIndex + 1) * 16, std::uint8_t(classIndex));
     }
     const std::uint64_t blockSize = (std::uint64_t(pool->classIndex) + 1) * 16;
-    const std::uint64_t count = pool->chunkBlocks;
-    void* chunk = gSystemHeapFails.load(std::memory_order_relaxed) ? nullptr : std::malloc(pool->stride * count + 24);
+    std::uint64_t count = pool->chunkBlocks;
+    void* chunk = nullptr;
+    if (poolRealtimeThread) {
+        chunk = pool->spareChunk.exchange(nullptr, std::memory_order_acquire);
+        if (chunk != nullptr) {
+            std::memcpy(&count, chunk, sizeof count);
+            gSparesWanted.store(true, std::memory_order_relaxed);
+        }
+    }
+    if (chunk == nullptr)
+        chunk = gSystemHeapFails.load(std::memory_order_relaxed) ? nullptr : std::malloc(pool->stride * count + 24);
     if (chunk == nullptr) {
         pool->lock.unlock();
         poolAllocationFailed(pool->stride * count + 24);
@@ -143,6 +171,37 @@ void* poolAllocRefill(CMemPool* pool) {
     return first;
 }
 
+namespace {
+// A spare serves a burst of new objects of one size, such as the modules of every band switched on
+// in one block.
+constexpr std::uint64_t kMinSpareBlocks = 24;
+} // namespace
+
+bool poolSparesWanted() noexcept { return gSparesWanted.load(std::memory_order_relaxed); }
+
+void poolPrepareSpares(bool force, std::uint64_t minBytes) {
+    if (!gSparesWanted.exchange(false, std::memory_order_relaxed) && !force)
+        return;
+    for (CMemPool& pool : memPools) {
+        if (pool.spareChunk.load(std::memory_order_relaxed) != nullptr)
+            continue;
+        std::uint64_t stride = 0, count = 0;
+        {
+            CSpinLockGuard guard(pool.lock);
+            stride = pool.stride;
+            count = pool.chunkBlocks;
+        }
+        if (stride == 0)
+            continue;   // a class nobody has used
+        count = std::max({count, (minBytes + stride - 1) / stride, kMinSpareBlocks});
+        void* chunk = systemAlloc(stride * count + 24);
+        std::memcpy(chunk, &count, sizeof count);
+        void* expected = nullptr;
+        if (!pool.spareChunk.compare_exchange_strong(expected, chunk, std::memory_order_release))
+            std::free(chunk);
+    }
+}
+
 void* largeAlloc(std::uint64_t n) {
     if (n > UINT64_MAX - 25)
         poolAllocationFailed(n);
@@ -159,7 +218,7 @@ void poolFree(void* block) noexcept {
     const unsigned char tag = *tagOf(block);
     if (tag != kLargeBlockTag) {
         poolPoisonFree(block, (std::uint64_t(tag) + 1) * 16);
-        CPoolThreadCache& cache = poolThreadCache;
+        CPoolThreadCache& cache = poolThreadCache();
         if (cache.closed) {
             memPools[tag].freeList.push(block);
             return;
@@ -204,6 +263,7 @@ void releaseMemPool(CMemPool* pool) noexcept {
         chunk = next;
     }
     pool->chunks = nullptr;
+    std::free(pool->spareChunk.exchange(nullptr));
 }
 
 void poolAllocationFailed(std::uint64_t bytes) noexcept {
@@ -217,8 +277,24 @@ void poolAllocationFailed(std::uint64_t bytes) noexcept {
     std::abort();
 }
 
+CPoolThreadCache* poolAttachThreadCache() noexcept {
+    CPoolThreadCache* cache = nullptr;
+    for (int i = 0; i < kCacheTableSize && cache == nullptr; ++i)
+        if (!gCacheTaken[i].load(std::memory_order_relaxed) && !gCacheTaken[i].exchange(true, std::memory_order_acquire))
+            cache = &gCacheTable[i];
+    if (cache == nullptr) {
+        cache = static_cast<CPoolThreadCache*>(std::calloc(1, sizeof(CPoolThreadCache)));
+        if (cache == nullptr)
+            poolAllocationFailed(sizeof(CPoolThreadCache));
+    }
+    *cache = CPoolThreadCache{};   // a returned entry is empty already; a fresh one is zero
+    poolThreadCachePtr = cache;
+    armCache(*cache);              // the entry goes back when the thread ends
+    return cache;
+}
+
 void poolFlushThreadCache() noexcept {
-    CPoolThreadCache& cache = poolThreadCache;
+    CPoolThreadCache& cache = poolThreadCache();
     for (unsigned tag = 0; tag < kPoolClassCount; ++tag)
         if (cache.count[tag] > 0)
             spillCache(cache, tag, cache.count[tag]);

@@ -2,6 +2,7 @@
 #include "Platform/CLockFreeStack.h"
 #include "Platform/CSpinLock.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -17,8 +18,8 @@ namespace tal {
 // class's spin lock. Chunks are never returned while the process runs.
 // The 255 records live in `memPools`, one per class; they are constant-initialised, and a record's
 // sizes are set by `initMemPool` on its first refill, so allocation works from the first static
-// initialiser on. Any thread, the audio thread included (a refill calls malloc, so the audio thread
-// should find its classes warmed up).
+// initialiser on. Any thread, the audio thread included: a refill calls malloc, except on a
+// real-time thread (CPoolRealtimeScope), which takes the class's spare chunk (poolPrepareSpares).
 struct alignas(64) CMemPool {
     CSpinLock lock;                       // serialises refills only
     std::uint64_t maxChunkBlocks = 0;     // chunkBlocks stops growing once it reaches this
@@ -27,6 +28,9 @@ struct alignas(64) CMemPool {
     void* chunks = nullptr;               // every chunk taken, linked through its first 8 bytes
     CLockFreeStack freeList;              // free blocks, linked through their first 8 bytes
     std::uint8_t classIndex = 0;
+    // A chunk taken from the system heap off the real-time threads, waiting to serve a refill on
+    // one of them; its first 8 bytes hold its block count until it is used.
+    std::atomic<void*> spareChunk{nullptr};
 };
 
 constexpr int kPoolClassCount = 255;
@@ -41,11 +45,41 @@ struct CPoolThreadCache {
     bool armed;   // the flush at thread exit is registered
     bool closed;  // the thread is ending: frees go straight to the free lists
 };
-extern constinit thread_local CPoolThreadCache poolThreadCache;
+// A thread's cache sits in a table of the allocator (or, past the table, on the system heap); the
+// thread-local variables below are tiny and of the initial-exec model, because a dlopen'd module's
+// other thread-locals are allocated with malloc on a thread's first access, and that first access
+// may be an audio thread's first process call.
+extern constinit thread_local CPoolThreadCache* poolThreadCachePtr __attribute__((tls_model("initial-exec")));
+// Gives the calling thread its cache (on its first allocation or free).
+CPoolThreadCache* poolAttachThreadCache() noexcept;
+inline CPoolThreadCache& poolThreadCache() noexcept {
+    CPoolThreadCache* cache = poolThreadCachePtr;
+    return cache != nullptr ? *cache : *poolAttachThreadCache();
+}
 constexpr std::uint64_t kPoolMaxBlockSize = 4080;   // larger requests are large blocks
 constexpr std::uint8_t kLargeBlockTag = 255;
 
 extern CMemPool memPools[kPoolClassCount];
+
+// Whether the calling thread is a real-time one (the audio thread inside a process call): its
+// refills take the class's spare chunk instead of calling malloc. Set through CPoolRealtimeScope.
+extern constinit thread_local bool poolRealtimeThread __attribute__((tls_model("initial-exec")));
+class CPoolRealtimeScope {
+public:
+    CPoolRealtimeScope() noexcept : mWas(poolRealtimeThread) { poolRealtimeThread = true; }
+    ~CPoolRealtimeScope() { poolRealtimeThread = mWas; }
+    CPoolRealtimeScope(const CPoolRealtimeScope&) = delete;
+    CPoolRealtimeScope& operator=(const CPoolRealtimeScope&) = delete;
+
+private:
+    bool mWas;
+};
+// Off the real-time threads (set-up, the main thread's idle work): gives every class that has
+// served allocations a spare chunk of at least minBytes (and at least its next chunk's size),
+// where it has none. Cheap when nothing was used since the last call (unless forced).
+void poolPrepareSpares(bool force = false, std::uint64_t minBytes = 16384);
+// Whether a real-time refill used a spare since the last poolPrepareSpares.
+bool poolSparesWanted() noexcept;
 
 // The class of a request of n bytes: 0 for 0 bytes, else ceil(n / 16) - 1; above 254 means large.
 constexpr std::uint64_t poolClassOf(std::uint64_t n) noexcept { return n == 0 ? 0 : (n + 15) / 16 - 1; }
@@ -102,7 +136,7 @@ inline void* poolAlloc(std::uint64_t n) {
     const std::uint64_t c = poolClassOf(n);
     if (c >= kPoolClassCount)
         return largeAlloc(n);
-    CPoolThreadCache& cache = poolThreadCache;
+    CPoolThreadCache& cache = poolThreadCache();
     if (void* block = cache.top[c]) {
         cache.top[c] = *static_cast<void**>(block);
         --cache.count[c];

@@ -32,6 +32,35 @@ TEST(CAudioBlockPool, LargeRequestsKeepTheirSize) {
     CAudioBlockPool::releaseBlock(b);
 }
 
+// Blocks reserved at the longest sub-block's size serve every shorter request, so that a graph
+// whose block lengths vary makes no block after the reserve; a request finding every list empty
+// still makes one of its own size.
+TEST(CAudioBlockPool, ReservedLongBlocksServeShorterRequestsWithoutMakingMore) {
+    CAudioBlockPool pool;
+    pool.reserve(4096, 6);
+    pool.reserve(4000, 6);   // the same list: already enough
+    EXPECT_EQ(pool.madeBlocks(), 6);
+    const int requests[] = {8, 296, 3064, 513, 4096, 1};
+    double* out[6] = {};
+    for (int i = 0; i < 6; ++i) {
+        out[i] = pool.allocBlock(requests[i]);
+        EXPECT_GE(CAudioBlockPool::capacity(out[i]), requests[i]);
+    }
+    EXPECT_EQ(pool.madeBlocks(), 6);
+    double* extra = pool.allocBlock(100);
+    EXPECT_EQ(pool.madeBlocks(), 7);
+    EXPECT_EQ(CAudioBlockPool::listIndex(extra), 0);
+    CAudioBlockPool::releaseBlock(extra);
+    for (double* b : out) {
+        EXPECT_EQ(CAudioBlockPool::listIndex(b), 7);   // back to the list it was made for
+        CAudioBlockPool::releaseBlock(b);
+    }
+    int free7 = 0;
+    for (double* b = pool.firstFree(7); b != nullptr; b = *reinterpret_cast<double**>(b))
+        ++free7;
+    EXPECT_EQ(free7, 6);
+}
+
 TEST(CAudioBlockPool, ReleasedBlockIsHandedOutNext) {
     CAudioBlockPool pool;
     double* a = pool.allocBlock(100);

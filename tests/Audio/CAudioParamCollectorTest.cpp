@@ -135,6 +135,58 @@ TEST_F(CAudioParamCollectorFixture, DeferredCallsRunOnceWhenTheOutermostUpdateEn
     EXPECT_EQ(target.keys, (std::vector<int>{1, 2, 3}));
 }
 
+// With a main thread set, another thread only posts: its calls wait for the main thread's next
+// drain, one entry per target and key with the latest value, and a full list drops (and the drain
+// logs it) instead of growing off the main thread.
+TEST_F(CAudioParamCollectorFixture, ConcurrentDeferredCallsPostedOffTheMainThreadRunOnTheMainThread) {
+    struct Target : CAudioParamDeferred {
+        std::vector<std::pair<int, double>> calls;
+        std::vector<std::thread::id> threads;
+        void onDeferred(int key, double value) override {
+            calls.emplace_back(key, value);
+            threads.push_back(std::this_thread::get_id());
+        }
+    } target;
+    collector.setMainThread(std::this_thread::get_id());
+    const int capacity = collector.deferredCapacity();
+    std::thread audio([&] {
+        CAudioParamLock lock(param);   // an update that ends on this thread
+        collector.deferNotify(&target, 1, 0.25);
+        collector.deferNotify(&target, 2, 0.5);
+        collector.deferNotify(&target, 1, 0.75);   // replaces the waiting value of key 1
+    });
+    audio.join();
+    EXPECT_TRUE(target.calls.empty()) << "the posting thread ran the calls";
+    EXPECT_EQ(collector.deferredCount(), 2);
+    EXPECT_EQ(collector.runDeferredCalls(), 2);
+    EXPECT_EQ(target.calls, (std::vector<std::pair<int, double>>{{1, 0.75}, {2, 0.5}}));
+    for (std::thread::id id : target.threads)
+        EXPECT_EQ(id, std::this_thread::get_id());
+
+    target.calls.clear();
+    std::thread flood([&] {
+        for (int key = 0; key < capacity + 5; ++key)
+            collector.deferNotify(&target, key, double(key));
+    });
+    flood.join();
+    EXPECT_EQ(collector.deferredCapacity(), capacity);
+    EXPECT_EQ(collector.deferredCount(), capacity);
+    CLogCapture log;
+    EXPECT_EQ(collector.runDeferredCalls(), capacity);
+    ASSERT_EQ(int(target.calls.size()), capacity);
+    EXPECT_EQ(target.calls.back().first, capacity - 1);   // the first ones posted were kept
+    bool logged = false;
+    for (const std::string& line : log.lines())
+        logged = logged || line.find("5 deferred calls were dropped") != std::string::npos;
+    EXPECT_TRUE(logged);
+    // A call the main thread posts while the list is full makes room instead.
+    for (int key = 0; key < capacity + 1; ++key)
+        collector.deferNotify(&target, key, 0.0);
+    EXPECT_GT(collector.deferredCapacity(), capacity);
+    collector.cancelDeferred(&target);
+    EXPECT_EQ(collector.deferredCount(), 0);
+}
+
 TEST_F(CAudioParamCollectorFixture, ConcurrentHandOffDeliversEveryChangeInOrder) {
     collector.setProcessingState(&envLock, &processing);
     processing = true;

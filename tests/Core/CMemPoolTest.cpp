@@ -211,6 +211,60 @@ TEST(CMemPool, FullThreadCacheSpillsHalfToTheFreeList) {
         poolFree(b);
 }
 
+// A refill on a real-time thread takes the class's prepared spare chunk instead of the system heap
+// (the spare becomes the class's newest chunk), and the next preparation off that thread gives the
+// class a new spare.
+TEST(CMemPool, RealtimeRefillTakesThePreparedSpareAndPreparationReplacesIt) {
+    constexpr std::uint64_t kSize = 3968;   // a class the other tests leave alone
+    CMemPool& pool = memPools[poolClassOf(kSize)];
+    poolFree(poolAlloc(kSize));   // the class is in use
+    poolPrepareSpares(true);
+    void* spare = pool.spareChunk.load();
+    ASSERT_NE(spare, nullptr);
+    std::uint64_t spareBlocks = 0;
+    std::memcpy(&spareBlocks, spare, sizeof spareBlocks);
+    EXPECT_GE(spareBlocks * pool.stride, 16384u);
+    std::thread audio([&] {
+        std::vector<void*> held;   // empties the free list so that the next allocation refills
+        while (void* b = pool.freeList.pop())
+            held.push_back(b);
+        void* block = nullptr;
+        {
+            CPoolRealtimeScope realtime;
+            block = poolAllocRefill(&pool);
+        }
+        EXPECT_EQ(pool.spareChunk.load(), nullptr);
+        EXPECT_EQ(pool.chunks, spare);
+        EXPECT_EQ(tagOf(block), int(poolClassOf(kSize)));
+        EXPECT_EQ(freeCount(pool), int(spareBlocks - 1));   // the spare's other blocks
+        held.push_back(block);
+        for (void* b : held)
+            pool.freeList.push(b);
+    });
+    audio.join();
+    EXPECT_TRUE(poolSparesWanted());
+    poolPrepareSpares();
+    EXPECT_NE(pool.spareChunk.load(), nullptr);
+    EXPECT_NE(pool.spareChunk.load(), spare);
+    EXPECT_FALSE(poolSparesWanted());
+}
+
+// A thread's cache is an entry of the allocator's table, given back when the thread ends.
+TEST(CMemPool, ConcurrentThreadCachesComeFromTheTableAndGoBackAtExit) {
+    const auto cacheOfNewThread = [] {
+        CPoolThreadCache* cache = nullptr;
+        std::thread t([&] {
+            poolFree(poolAlloc(64));
+            cache = poolThreadCachePtr;
+        });
+        t.join();
+        return cache;
+    };
+    CPoolThreadCache* first = cacheOfNewThread();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(cacheOfNewThread(), first);   // the ended thread's entry serves the next one
+}
+
 TEST(CMemPoolDeathTest, SystemHeapFailureLogsAndAborts) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_DEATH(

@@ -263,3 +263,59 @@ TEST_F(VST3Instance, ConcurrentProcessingWithEditsAndState) {
 }
 
 } // namespace
+
+namespace {
+
+// Every call into the host's component handler comes from the main thread, while the audio thread
+// automates every parameter and the main thread switches programs and restores states. The threads
+// overlap for the whole of the main thread's fixed work; no step waits for the other.
+TEST_F(VST3Instance, ConcurrentHostNoticesComeFromTheMainThreadOnly) {
+    const std::vector<ParameterInfo> ext = exported();
+    const std::int64_t program = 999;
+    ASSERT_EQ(plugin.start(48000.0, 256, kSample64, 2, 2), "");
+    // Two states to restore: the defaults and a changed program.
+    std::vector<std::uint8_t> stateA, stateB;
+    ASSERT_EQ(plugin.saveState(stateA), kResultOk);
+    plugin.controller()->setParamNormalized(ParamID(program), 3.0 / 13.0);
+    ASSERT_EQ(plugin.saveState(stateB), kResultOk);
+    plugin.handler().clearCalls();
+
+    const std::thread::id mainThread = std::this_thread::get_id();
+    std::atomic<bool> mainDone{false};
+    std::thread audio([&] {
+        plugin.handler().setAudioThread(std::this_thread::get_id());
+        CHostParameterChanges changes(int(ext.size()), 8);
+        std::vector<double> in(256, 0.1), out(256, 0.0);
+        const double* ins[2] = {in.data(), in.data()};
+        double* outs[2] = {out.data(), out.data()};
+        for (int block = 0; block < 50 || !mainDone.load(); ++block) {
+            changes.clear();
+            for (const ParameterInfo& p : ext)
+                for (int k = 0; k < 4; ++k)
+                    changes.addPoint(p.id, k * 64, double((block * 11 + k * 17 + int(p.id)) % 101) / 100.0);
+            plugin.processBlock(ins, outs, 256, &changes);
+        }
+    });
+    for (int i = 0; i < 200; ++i) {
+        plugin.controller()->setParamNormalized(ParamID(program), double(i % 14) / 13.0);
+        if (i % 7 == 3) {
+            EXPECT_EQ(plugin.loadState(i % 2 ? stateA : stateB), kResultOk);
+        }
+        plugin.controller()->getParamNormalized(ext[i % ext.size()].id);
+    }
+    mainDone.store(true);
+    audio.join();
+    // A last main-thread call hears what the audio thread posted at the end.
+    plugin.controller()->getParamNormalized(ext[0].id);
+    plugin.stop();
+
+    const std::vector<CHostComponentHandler::CCall> calls = plugin.handler().calls();
+    int edits = 0;
+    for (const CHostComponentHandler::CCall& call : calls)
+        edits += call.kind == CHostComponentHandler::Kind::Perform ? 1 : 0;
+    EXPECT_GT(edits, 0) << "restoring states reports the changed values to the host";
+    EXPECT_EQ(plugin.handler().callsNotFrom(mainThread), 0) << "of " << calls.size() << " calls";
+    EXPECT_EQ(plugin.handler().callsFromAudioThread(), 0);
+}
+
+} // namespace

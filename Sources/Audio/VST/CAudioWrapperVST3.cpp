@@ -89,9 +89,19 @@ void CAudioWrapperVST3::addParameters() {
 }
 
 ParamValue PLUGIN_API CAudioWrapperVST3::getParamNormalized(ParamID tag) {
+    runDeferredCalls();
     if (auto* p = dynamic_cast<CAudioWrapperVST3Parameter*>(getParameterObject(tag)))
         return p->value();
+    if (mProgramParameter != nullptr && tag == kProgramListId)
+        return mProgramParameter->value();
     return CSingleComponentEffect::getParamNormalized(tag);
+}
+
+tresult PLUGIN_API CAudioWrapperVST3::setParamNormalized(ParamID tag, ParamValue value) {
+    runDeferredCalls();
+    const tresult result = CSingleComponentEffect::setParamNormalized(tag, value);
+    runDeferredCalls();
+    return result;
 }
 
 void CAudioWrapperVST3::addBuses() {
@@ -147,25 +157,46 @@ uint32 PLUGIN_API CAudioWrapperVST3::getTailSamples() {
 }
 
 tresult PLUGIN_API CAudioWrapperVST3::setupProcessing(ProcessSetup& setup) {
+    runDeferredCalls();
     stopProcessing();
     setSampleRate(setup.sampleRate);
     setOffline(setup.processMode == kOffline);
     processSetup = setup;
+    prepareHostFormat();
     startProcessing();
     return kResultOk;
 }
 
+void CAudioWrapperVST3::prepareHostFormat() {
+    // The channel counts of the negotiated buses, taken here so that the first process call finds
+    // the graph's input and the routing already made for them.
+    SpeakerArrangement arrIn = 0, arrOut = 0;
+    getBusArrangement(kInput, 0, arrIn);
+    getBusArrangement(kOutput, 0, arrOut);
+    const std::int32_t in = std::min(std::int32_t(std::popcount(std::uint64_t(arrIn))), kMaxHostChannels);
+    const std::int32_t out = std::min(std::int32_t(std::popcount(std::uint64_t(arrOut))), kMaxHostChannels);
+    setHostChannelCounts(in, 0, out);
+    if (mWrapperInitialised && isFormatChanged()) {
+        applyFormatChange();
+        updateRouting(true, nullptr, nullptr);
+    }
+}
+
 tresult PLUGIN_API CAudioWrapperVST3::setProcessing(TBool state) {
-    if (state)
+    runDeferredCalls();
+    if (state) {
+        prepareHostFormat();
         startProcessing();
-    else
+    } else {
         stopProcessing();
+    }
     return kResultOk;
 }
 
 // --- the process call ---
 
 tresult PLUGIN_API CAudioWrapperVST3::process(ProcessData& data) {
+    CPoolRealtimeScope realtime;   // allocator refills take prepared chunks
     setOffline(data.processMode == kOffline);
     const std::int32_t frames = std::max<std::int32_t>(data.numSamples, 0);
     if (IParameterChanges* changes = data.inputParameterChanges) {
@@ -229,6 +260,7 @@ tresult PLUGIN_API CAudioWrapperVST3::process(ProcessData& data) {
 // --- state ---
 
 tresult PLUGIN_API CAudioWrapperVST3::getState(IBStream* state) {
+    runDeferredCalls();
     COutputStreamVST out(state);
     if (CError* err = CAudioWrapper::getState(out)) {
         delete err;
@@ -238,8 +270,11 @@ tresult PLUGIN_API CAudioWrapperVST3::getState(IBStream* state) {
 }
 
 tresult PLUGIN_API CAudioWrapperVST3::setState(IBStream* state) {
+    runDeferredCalls();
     CInputStreamVST in(state);
-    if (CError* err = CAudioWrapper::setState(in)) {
+    CError* err = CAudioWrapper::setState(in);
+    runDeferredCalls();
+    if (err != nullptr) {
         delete err;
         return kResultFalse;
     }

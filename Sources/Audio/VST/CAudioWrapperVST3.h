@@ -36,8 +36,12 @@ public:
 
     // --- IEditController ---
     // The exported parameters keep their values atomically (the host's main thread and the audio
-    // thread both set them): the answer comes from there.
+    // thread both set them): the answer comes from there. The main-thread calls of the controller
+    // and the component also run the deferred work the audio thread posted (runDeferredCalls).
     Steinberg::Vst::ParamValue PLUGIN_API getParamNormalized(Steinberg::Vst::ParamID tag) override;
+    // A host's value; the instance's deferred work (host notices among it) runs before and after.
+    Steinberg::tresult PLUGIN_API setParamNormalized(Steinberg::Vst::ParamID tag,
+                                                     Steinberg::Vst::ParamValue value) override;
 
     // --- IComponent ---
     Steinberg::tresult PLUGIN_API setState(Steinberg::IBStream* state) override;
@@ -102,6 +106,8 @@ public:
 private:
     void addBuses();
     void addParameters();
+    // Main thread, before processing starts: the host channel counts of the negotiated buses.
+    void prepareHostFormat();
 
     bool mWrapperInitialised = false;
     Steinberg::Vst::UnitInfo mUnitInfo {};

@@ -25,6 +25,7 @@ CAudioWrapperVST3ProgramParameter::CAudioWrapperVST3ProgramParameter(CAudioProgr
     info.unitId = kRootUnitId;
     info.flags = ParameterInfo::kIsProgramChange | ParameterInfo::kIsList;
     valueNormalized = toNormalized(double(source.getCurrentProgram()));
+    mValue.store(valueNormalized);
 }
 
 ParamValue CAudioWrapperVST3ProgramParameter::toPlain(ParamValue normalized) const {
@@ -54,8 +55,16 @@ bool CAudioWrapperVST3ProgramParameter::fromString(const TChar* /*text*/, ParamV
     return false;
 }
 
+bool CAudioWrapperVST3ProgramParameter::setNormalized(ParamValue normalized) {
+    const ParamValue v = std::clamp(normalized, 0.0, 1.0);
+    if (v == mValue.load())
+        return false;
+    mValue.store(v);
+    return Parameter::setNormalized(v);
+}
+
 void CAudioWrapperVST3ProgramParameter::changed(int32 message) {
-    mSource.setCurrentProgram(programOf(valueNormalized));
+    mSource.setCurrentProgram(programOf(mValue.load()));
     Parameter::changed(message);
 }
 

@@ -1,5 +1,7 @@
 #include "Audio/Viz/CAudioVizCollector.h"
 
+#include "Core/CMemPool.h"
+
 #include "Audio/CAudioEnv.h"
 #include "Audio/CAudioParam.h"
 #include "Audio/CAudioParamCollector.h"
@@ -8,6 +10,7 @@
 #include "Audio/Viz/CAudioVizData.h"
 #include "Audio/Viz/CAudioVizSlotManager.h"
 #include "Core/CError.h"
+#include "Core/CMemPool.h"
 #include "Core/COutputStream.h"
 #include "Core/CWriteSeqBuffer.h"
 
@@ -19,6 +22,11 @@ CAudioVizCollector::~CAudioVizCollector() {
     closeNotifier();
     detachExportListeners();
     deleteFrames(mFrames);
+    while (mSpareFrames != nullptr) {
+        CFrameMap* next = mSpareFrames->nextSpare;
+        deleteFrames(mSpareFrames);
+        mSpareFrames = next;
+    }
     delete mPending;
     delete mPendingSlotRequests;
 }
@@ -65,6 +73,8 @@ void CAudioVizCollector::queueItemRequest(CAudioVizItem* item, std::int32_t delt
     // without touching the parameter collector's name map. The request below publishes it.
     if (item->enableParam == nullptr && mParams != nullptr)
         item->enableParam = mParams->acquireParam(CString(*item->name, "-enable"));
+    if (delta > 0)
+        prepareFrameMaps(item);
     // The list and its growth come from the pool allocator, so the lock stays short.
     CSpinLockGuard guard(mEnv->processingLock);
     if (mPending == nullptr)
@@ -76,6 +86,56 @@ void CAudioVizCollector::queueItemRequest(CAudioVizItem* item, std::int32_t delt
         }
     }
     mPending->entries.add({item, delta});
+}
+
+void CAudioVizCollector::prepareFrameMaps(const CAudioVizItem* item) {
+    // The spares are taken out, completed without the lock and put back.
+    CFrameMap* spares = nullptr;
+    {
+        CSpinLockGuard guard(mFrameLock);
+        spares = mSpareFrames;
+        mSpareFrames = nullptr;
+    }
+    int count = 0;
+    for (CFrameMap* m = spares; m != nullptr; m = m->nextSpare)
+        ++count;
+    for (; count < kSpareFrameMaps; ++count) {
+        auto* map = new CFrameMap;
+        map->nextSpare = spares;
+        spares = map;
+    }
+    CFrameMap* last = nullptr;
+    for (CFrameMap* m = spares; m != nullptr; m = m->nextSpare) {
+        auto* node = m->items.findOrAdd(item->index);
+        node->value.item = const_cast<CAudioVizItem*>(item);
+        node->value.frames.reserve(kMaxQueuedFrames);
+        last = m;
+    }
+    CSpinLockGuard guard(mFrameLock);
+    last->nextSpare = mSpareFrames;   // spares recycled meanwhile stay too
+    mSpareFrames = spares;
+}
+
+void CAudioVizCollector::recycleFrames(CFrameMap* map) noexcept {
+    if (map == nullptr)
+        return;
+    for (auto* node = map->items.first(); node != nullptr; node = map->items.next(node)) {
+        for (CAudioVizData* frame : node->value.frames)
+            delete frame;
+        node->value.frames.clear();
+    }
+    {
+        CSpinLockGuard guard(mFrameLock);
+        int count = 0;
+        for (CFrameMap* m = mSpareFrames; m != nullptr; m = m->nextSpare)
+            ++count;
+        if (count < kSpareFrameMaps) {
+            map->nextSpare = mSpareFrames;
+            mSpareFrames = map;
+            map = nullptr;
+        }
+    }
+    delete map;
 }
 
 CAudioVizCollector::CRequestList* CAudioVizCollector::takePendingRequestsLocked() noexcept {
@@ -200,18 +260,43 @@ void CAudioVizCollector::postVizData(CAudioVizItem* item, CAudioVizData* frame) 
     CAudioVizData* dropped = nullptr;
     {
         CSpinLockGuard guard(mFrameLock);
+        if (mFrames == nullptr && mSpareFrames != nullptr) {
+            mFrames = mSpareFrames;
+            mSpareFrames = mFrames->nextSpare;
+            mFrames->nextSpare = nullptr;
+        }
         if (mFrames == nullptr)
-            mFrames = new CFrameMap;
+            mFrames = new CFrameMap;   // only before any item was requested from the main thread
         auto* node = mFrames->items.findOrAdd(item->index);
         node->value.item = item;
         CArray<CAudioVizData*>& frames = node->value.frames;
-        if (frames.count() >= kMaxQueuedFrames) {
+        // A full queue drops its oldest frame. A list whose room the main thread reserved never
+        // grows here; any other list grows only while it fits a block of the size classes.
+        const bool atLargeGrowth =
+            frames.count() == frames.capacity() &&
+            std::uint64_t(CArray<CAudioVizData*>::growCapacity(frames.capacity())) * sizeof(void*) > kPoolMaxBlockSize;
+        if (frames.count() >= kMaxQueuedFrames || atLargeGrowth) {
             dropped = frames[0];
             frames.removeAt(0);
         }
         frames.add(frame);
     }
     delete dropped;
+}
+
+bool CAudioVizCollector::dropOldestFrame(const CAudioVizItem* item) noexcept {
+    CAudioVizData* dropped = nullptr;
+    {
+        CSpinLockGuard guard(mFrameLock);
+        if (mFrames != nullptr) {
+            if (auto* node = mFrames->items.find(item->index); node != nullptr && !node->value.frames.isEmpty()) {
+                dropped = node->value.frames[0];
+                node->value.frames.removeAt(0);
+            }
+        }
+    }
+    delete dropped;
+    return dropped != nullptr;
 }
 
 int CAudioVizCollector::queuedFrameCount(const CAudioVizItem* item) {
@@ -252,7 +337,7 @@ CError* CAudioVizCollector::writeVizData(COutputStream& out, double requestedFra
                 err = writeVizItem(out, node->value);
         }
     }
-    deleteFrames(taken);
+    recycleFrames(taken);
     bool namesChanged = false;
     if (err == nullptr && mSlotManager != nullptr) {
         std::lock_guard<CRecursiveMutex> guard(mWriteMutex);
@@ -278,7 +363,7 @@ void CAudioVizCollector::releaseExportSlots() {
         taken = mFrames;
         mFrames = nullptr;
     }
-    deleteFrames(taken);
+    recycleFrames(taken);
     if (mSlotManager == nullptr)
         return;
     for (int g = 0; g < CAudioVizItem::kGroups; ++g)

@@ -90,6 +90,9 @@ public:
     // Hands over one finished frame (ownership passes). Frames of items nobody requests are
     // deleted at once.
     void postVizData(CAudioVizItem* item, CAudioVizData* frame);
+    // Deletes the oldest frame waiting for the item (a producer out of reserved values makes room
+    // for its newest frame). False when none waits. Audio thread.
+    bool dropOldestFrame(const CAudioVizItem* item) noexcept;
 
     // --- the editor side: main thread ---
     // Writes the "viz-data" payload (visualisation time, one block per item with waiting frames,
@@ -146,7 +149,16 @@ private:
     // Keyed by the item's registration index, so replies list items in a stable order.
     struct CFrameMap : CPoolAllocated {
         CSortedMap<std::int32_t, CItemFrames> items;
+        CFrameMap* nextSpare = nullptr;
     };
+    // Frame maps circulate between the audio thread (filling one) and the reader (writing and
+    // emptying one); emptied maps wait as spares with their room kept, so that the audio thread
+    // never allocates a map or grows an item's list.
+    static constexpr int kSpareFrameMaps = 2;
+    // Main thread: the spare maps hold a list with room for the whole queue of the item.
+    void prepareFrameMaps(const CAudioVizItem* item);
+    // Deletes a taken map's frames and keeps the emptied map as a spare (or deletes it).
+    void recycleFrames(CFrameMap* map) noexcept;
 
     // Listens to one of the export parameters. A change marks the export slot parameter changed
     // (for the audio thread) and has the slot names rebuilt once the changing thread's outermost
@@ -206,6 +218,7 @@ private:
 
     CSpinLock mFrameLock;
     CFrameMap* mFrames = nullptr;         // under mFrameLock
+    CFrameMap* mSpareFrames = nullptr;    // under mFrameLock, linked through nextSpare
 
     // Export slots. The claims and slot indices belong to the audio thread.
     CAudioVizSlotManager* mSlotManager = nullptr;

@@ -288,12 +288,17 @@ void CFFTAnalyser::emit(const CAverage& average, std::int32_t type, bool seconda
         return;
     auto* frame = new CAudioVizDataSpectrum;
     if (mReservedCount > 0) {
+        // Every reserved block may be out in frames the editor has not fetched yet: the oldest
+        // of them makes room for this one. Without any, this frame is left out rather than
+        // allocated on the audio thread.
         if (!frame->useReservedValues(mBins)) {
-            // Every reserved block is out in frames the editor has not fetched yet: leave this
-            // frame out rather than allocate on the audio thread.
-            delete frame;
-            ++mDroppedFrames;
-            return;
+            const bool madeRoom = mSink->dropOldest(secondary);
+            ++mDroppedFrames;   // the oldest frame, or else this one
+            if (!madeRoom || !frame->useReservedValues(mBins)) {
+                mDroppedFrames += madeRoom ? 1 : 0;   // another analyser took the freed block
+                delete frame;
+                return;
+            }
         }
     } else {
         frame->values.resize(mBins);

@@ -77,8 +77,9 @@ public:
     double alpha2() const noexcept { return mAlpha2; }
     bool hasPlan() const noexcept { return mPlan != nullptr; }
     // Value blocks this analyser holds in the spectrum value reserve (0 for spectra that fit a
-    // pool block), and frames left out because every reserved block was still out in frames
-    // the editor had not fetched.
+    // pool block), and frames lost because every reserved block was still out in frames the
+    // editor had not fetched: the oldest waiting frame of the sink makes room, else the new one
+    // is left out.
     std::int32_t reservedValueBlocks() const noexcept { return mReservedCount; }
     std::int64_t droppedFrames() const noexcept { return mDroppedFrames; }
 

@@ -19,4 +19,9 @@ void CFFTVizSink::postSpectrum(CAudioVizDataSpectrum* frame, bool secondary) {
     mCollector->postVizData(secondary ? mSecondary : mPrimary, frame);
 }
 
+bool CFFTVizSink::dropOldest(bool secondary) {
+    CAudioVizItem* item = secondary ? mSecondary : mPrimary;
+    return mCollector != nullptr && item != nullptr && mCollector->dropOldestFrame(item);
+}
+
 } // namespace tal

@@ -18,6 +18,7 @@ public:
     void attach(CAudioVizCollector* collector, const CString& ownerName);
     // Audio thread.
     void postSpectrum(CAudioVizDataSpectrum* frame, bool secondary) override;
+    bool dropOldest(bool secondary) override;
 
     CAudioVizItem* primaryItem() const noexcept { return mPrimary; }
     CAudioVizItem* secondaryItem() const noexcept { return mSecondary; }
