@@ -395,7 +395,10 @@ void CTextWrapper::wrapParagraph(std::int32_t index) {
     double lineHeight = separator ? 0.0 : textLineHeight;
     double raise = 0.0;
     bool rule = false;
-    CArray<CTextItem> pending;
+    // Reused between calls so wrapping allocates only the lines it keeps.
+    CArray<CTextItem>& pending = mPending;
+    pending.clear();
+    const double glyphOffset = m + std::ceil(ascent + descent) - std::ceil(descent);
     int spaceCount = 0;
     int lastSpace = -1;
     double savedX = 0.0, savedL = lineHeight, savedR = 0.0;
@@ -481,26 +484,23 @@ void CTextWrapper::wrapParagraph(std::int32_t index) {
         bool madeItem = false;
         if (!lineFeed && (!isTag || isImage)) {
             double itemRaise = 0.0;
+            double advance = -1.0;
             if (!isImage && ch >= 32) {
-                CFont* font = sup ? fonts[4] : bold && italic ? fonts[1] : bold ? fonts[0] : italic ? fonts[2] : fonts[3];
-                if (font) {
-                    if (ch < std::uint32_t(font->imageCount()))
-                        image = font->image(std::int32_t(ch));
-                    if (!image && font->imageCount() > kFallbackGlyph)
-                        image = font->image(kFallbackGlyph);
-                }
+                const int style = sup ? 4 : bold && italic ? 1 : bold ? 0 : italic ? 2 : 3;
+                const GlyphEntry& entry = glyph(style, ch, s);
+                image = entry.image;
+                advance = entry.advance;
                 if (sup)
                     itemRaise = -0.5 * fontHeight;
             }
             if (image) {
                 double q = 0.0;
-                if (image->layerCount() > 0) {
-                    const CImageLayer& f = *image->layer(0);
+                if (isImage ? image->layerCount() > 0 : advance >= 0.0) {
                     if (!isImage) {
-                        const double a = f.advance() * s * f.scale();
                         const bool last = k + 1 >= length || shown.charAt(k + 1) == std::uint32_t(kLineFeed);
-                        q = last ? roundHalfAway(a) : std::floor(a);
+                        q = last ? roundHalfAway(advance) : std::floor(advance);
                     } else if (!isRuleImage) {
+                        const CImageLayer& f = *image->layer(0);
                         q = std::trunc((f.width() + f.offsetX()) * s * f.scale());
                     }
                     x2 = x + q;
@@ -528,23 +528,11 @@ void CTextWrapper::wrapParagraph(std::int32_t index) {
                     }
                 }
                 if (!wrapped) {
-                    CTextItem& item = pending.addNew();
-                    item = CTextItem{};
-                    item.colorIndex = c2 ? 2 : c1 ? 1 : 0;
-                    item.image = image;
-                    item.caption = caption;
-                    item.width = q;
-                    item.plain = caption < 0;
-                    item.isGlyph = !isImage;
-                    item.isRule = rule;
-                    item.isSpace = ch == ' ';
-                    item.charIndex = k;
-                    double offset = m;
-                    if (!isImage)
-                        offset += std::ceil(ascent + descent) - std::ceil(descent) + itemRaise;
-                    else if (!isRuleImage)
-                        offset += (ascent + descent) * 0.5 - imageHeight * 0.5;
-                    item.offsetY = offset;
+                    double offset = glyphOffset + itemRaise;
+                    if (isImage)
+                        offset = isRuleImage ? m : m + (ascent + descent) * 0.5 - imageHeight * 0.5;
+                    pending.add(CTextItem{c2 ? 2 : c1 ? 1 : 0, image, caption, q, caption < 0, !isImage, rule,
+                                          ch == ' ', k, offset});
                     x = x2;
                     madeItem = true;
                 }
@@ -577,6 +565,39 @@ void CTextWrapper::wrapParagraph(std::int32_t index) {
         }
         k = resumeAt - 1;
     }
+}
+
+CTextWrapper::GlyphEntry CTextWrapper::lookupGlyph(const CFont* font, std::uint32_t ch, double scale) {
+    GlyphEntry entry{nullptr, -1.0};
+    if (!font || ch < 32)
+        return entry;
+    if (ch < std::uint32_t(font->imageCount()))
+        entry.image = font->image(std::int32_t(ch));
+    if (!entry.image && font->imageCount() > kFallbackGlyph)
+        entry.image = font->image(kFallbackGlyph);
+    if (entry.image && entry.image->layerCount() > 0) {
+        const CImageLayer& f = *entry.image->layer(0);
+        entry.advance = f.advance() * scale * f.scale();
+    }
+    return entry;
+}
+
+const CTextWrapper::GlyphEntry& CTextWrapper::glyph(int style, std::uint32_t ch, double scale) {
+    if (ch >= 256) {
+        mWideGlyph = lookupGlyph(fonts[style], ch, scale);
+        return mWideGlyph;
+    }
+    if (mGlyphFonts[style] != fonts[style] || mGlyphScale != scale) {
+        if (mGlyphScale != scale) {
+            for (const CFont*& font : mGlyphFonts)
+                font = nullptr;
+            mGlyphScale = scale;
+        }
+        mGlyphFonts[style] = fonts[style];
+        for (std::uint32_t c = 0; c < 256; ++c)
+            mGlyphTable[style][c] = lookupGlyph(fonts[style], c, scale);
+    }
+    return mGlyphTable[style][ch];
 }
 
 void CTextWrapper::dumpLayout(CStringList& out) {

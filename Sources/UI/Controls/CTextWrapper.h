@@ -205,6 +205,16 @@ public:
     CTextPosition selectionAnchor, selectionEnd;
 
 private:
+    // A glyph of a style: its image (null: none) and its advance at the layout scale (negative:
+    // the image has no layer).
+    struct GlyphEntry {
+        CImage* image;
+        double advance;
+    };
+    static GlyphEntry lookupGlyph(const CFont* font, std::uint32_t ch, double scale);
+    // The glyph of a style for a character; codes below 256 come from a table kept per font and scale.
+    const GlyphEntry& glyph(int style, std::uint32_t ch, double scale);
+
     double windowScale() const;
     void setText(CTextParagraph& paragraph, std::int32_t index, const CString& text);
     void shiftRewrapList(std::int32_t from, std::int32_t delta);
@@ -218,6 +228,11 @@ private:
     void clearUndoAbove(int count);
 
     ImageFinder mImageFinder;
+    CArray<CTextItem> mPending;   // the items of the line being wrapped
+    GlyphEntry mGlyphTable[5][256] = {};
+    const CFont* mGlyphFonts[5] = {nullptr, nullptr, nullptr, nullptr, nullptr};   // not owned
+    double mGlyphScale = 0.0;
+    GlyphEntry mWideGlyph = {nullptr, 0.0};
 };
 
 } // namespace tal

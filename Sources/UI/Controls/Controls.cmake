@@ -12,3 +12,6 @@ tal_tests(ui
 tal_benchmark(tal_ruler_bench
   bench/UI/RulerBench.cpp
 )
+tal_benchmark(tal_text_wrap_bench
+  bench/UI/TextWrapBench.cpp
+)
