@@ -198,7 +198,10 @@ CError* CTextWrapper::setFontObject(CFontObject* fontObject) {
 }
 
 void CTextWrapper::setFont(int style, CFont* font) {
-    if (style < 0 || style >= CFontObject::kStyleCount || fonts[style] == font)
+    if (style < 0 || style >= CFontObject::kStyleCount)
+        return;
+    mGlyphValid[style] = false;   // a font given again may have been reloaded in place
+    if (fonts[style] == font)
         return;
     fonts[style] = font;
     rewrapAll = true;
@@ -587,13 +590,14 @@ const CTextWrapper::GlyphEntry& CTextWrapper::glyph(int style, std::uint32_t ch,
         mWideGlyph = lookupGlyph(fonts[style], ch, scale);
         return mWideGlyph;
     }
-    if (mGlyphFonts[style] != fonts[style] || mGlyphScale != scale) {
+    if (!mGlyphValid[style] || mGlyphFonts[style] != fonts[style] || mGlyphScale != scale) {
         if (mGlyphScale != scale) {
-            for (const CFont*& font : mGlyphFonts)
-                font = nullptr;
+            for (bool& valid : mGlyphValid)
+                valid = false;
             mGlyphScale = scale;
         }
         mGlyphFonts[style] = fonts[style];
+        mGlyphValid[style] = true;
         for (std::uint32_t c = 0; c < 256; ++c)
             mGlyphTable[style][c] = lookupGlyph(fonts[style], c, scale);
     }

@@ -231,6 +231,7 @@ private:
     CArray<CTextItem> mPending;   // the items of the line being wrapped
     GlyphEntry mGlyphTable[5][256] = {};
     const CFont* mGlyphFonts[5] = {nullptr, nullptr, nullptr, nullptr, nullptr};   // not owned
+    bool mGlyphValid[5] = {false, false, false, false, false};
     double mGlyphScale = 0.0;
     GlyphEntry mWideGlyph = {nullptr, 0.0};
 };

@@ -726,6 +726,17 @@ TEST_F(TextWrapperTest, ShowsPasswordsMaskedAndTheActivePrefix) {
     EXPECT_EQ(line.items[0].image, bold.image('>'));
 }
 
+TEST_F(TextWrapperTest, FollowsFontChangesAfterALayout) {
+    setTexts({"ab"});
+    wrapper.setFont(CFontObject::kRegular, &bold);
+    wrapper.updateLayout();
+    EXPECT_EQ(wrapper.paragraph(0).lines[0]->items[0].image, bold.image('a'));
+    wrapper.setFont(CFontObject::kRegular, nullptr);
+    wrapper.setParagraphText(0, CString("cd"));
+    wrapper.updateLayout();
+    EXPECT_EQ(wrapper.paragraph(0).lines[0]->items.count(), 0);
+}
+
 TEST_F(TextWrapperTest, RejectsAMissingFontObject) {
     CError* error = wrapper.setFontObject(nullptr);
     ASSERT_NE(error, nullptr);
