@@ -1,5 +1,6 @@
 #include "Audio/Filters/BiquadRoutines.h"
 
+#include "Audio/Filters/BiquadShape.h"
 #include "Audio/Filters/CDCDAWCall.h"
 #include "Audio/Filters/MorphLength.h"
 
@@ -14,34 +15,11 @@ namespace {
 
 constexpr double kMorphSeconds = 0.025;
 
-enum class Shape { Common, LowPass, HighPass, BandPass, Notch };
-
 // Two channels side by side in one SSE2 register. Every lane computes exactly what the scalar
 // code computes, so the paired routines match two single calls bit for bit.
 using Pair = double __attribute__((vector_size(16)));
 
-// Which of q0..q2 a numerator shape reads.
-constexpr bool usesCoefficient(Shape s, int j) {
-    switch (s) {
-        case Shape::Common: return true;
-        case Shape::Notch: return j < 2;
-        default: return j == 0;
-    }
-}
-
-template <Shape S, class V>
-inline V numerator(const V* c, V w, V w1, V w2) {
-    if constexpr (S == Shape::Common)
-        return c[0] * w + c[1] * w1 + c[2] * w2;
-    else if constexpr (S == Shape::LowPass)
-        return c[0] * (w + 2.0 * w1 + w2);
-    else if constexpr (S == Shape::HighPass)
-        return c[0] * (w - 2.0 * w1 + w2);
-    else if constexpr (S == Shape::BandPass)
-        return c[0] * (w - w2);
-    else
-        return c[0] * (w + w2) + c[1] * w1;
-}
+using Shape = BiquadShape;
 
 // The registers of one or two stage states while a loop runs.
 template <class V>

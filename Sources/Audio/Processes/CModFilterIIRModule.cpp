@@ -2,6 +2,8 @@
 
 #include "Audio/CAudioBlockPool.h"
 #include "Audio/CAudioParamStorage.h"
+#include "Audio/Filters/BiquadCascade.h"
+#include "Audio/Filters/BiquadRoutines.h"
 #include "Audio/Filters/CAudioFilterGen.h"
 #include "Audio/Filters/CAudioFilterGenArray.h"
 #include "Audio/Filters/CDCDAWContext.h"
@@ -222,7 +224,34 @@ bool CModFilterIIRModule::canPairWith(const CModFilterIIRModule& other) const no
     return true;
 }
 
+bool CModFilterIIRModule::runSteadyCascadePair(CModFilterIIRModule& a, CModFilterIIRModule& b) noexcept {
+    CBiquadState* states0[kMaxStages];
+    CBiquadState* states1[kMaxStages];
+    BiquadShape shapes[kMaxStages];
+    const int count = a.mStateCount;
+    if (count > kMaxStages)
+        return false;
+    for (int i = 0; i < count; ++i) {
+        if (!biquadShapeOf(*a.mStates[i].routines.process, shapes[i]))
+            return false;
+        states0[i] = reinterpret_cast<CBiquadState*>(a.mStates[i].stateBlock);
+        states1[i] = reinterpret_cast<CBiquadState*>(b.mStates[i].stateBlock);
+        if (states0[i]->remaining > 0 || states1[i]->remaining > 0)
+            return false;
+    }
+    double* out0 = a.newBlock();
+    double* out1 = b.newBlock();
+    runBiquadCascadePair(states0, states1, shapes, count, a.inputBlock(0), b.inputBlock(0), out0, out1, a.blockLength);
+    a.outputs[0].block = out0;
+    b.outputs[0].block = out1;
+    return true;
+}
+
 void CModFilterIIRModule::processPair(CModFilterIIRModule& a, CModFilterIIRModule& b) noexcept {
+    // Steady biquad stages run side by side as one cascade; morphs and other stage kinds run
+    // stage by stage.
+    if (runSteadyCascadePair(a, b))
+        return;
     double* current0 = a.inputBlock(0);
     double* current1 = b.inputBlock(0);
     const int n = a.blockLength;

@@ -67,6 +67,8 @@ private:
     double* coefficientBlock(const CAudioFilterStage& stage) const noexcept;
     // Releases the state block of record i and gives it a new, initialised one for `stage`.
     void startState(int i, const CAudioFilterStage& stage, double* coefficients) noexcept;
+    // Runs the pair as one cascade when every stage is a biquad and none morphs; false otherwise.
+    static bool runSteadyCascadePair(CModFilterIIRModule& a, CModFilterIIRModule& b) noexcept;
 
     const CAudioParamStorage* mIndexStore = nullptr;
     std::uint8_t mIndexChanged = 0;

@@ -1,0 +1,120 @@
+#include "Audio/Filters/BiquadCascade.h"
+
+#include "Audio/Filters/BiquadCascadeKernels.h"
+#include "Audio/Filters/BiquadRoutines.h"
+#include "Audio/Filters/CDCDAWRoutine.h"
+#include "fft/CCpuInfo.h"
+
+#include <atomic>
+
+namespace tal {
+
+namespace {
+
+// Frames interleaved per pass of the kernels (the buffer lives on the stack).
+constexpr int kChunk = 256;
+// Sections loaded into lanes at once.
+constexpr int kMaxSections = 16;
+
+int nativeLevel() {
+    static const int level = biquadCascadeLevelFor(CCpuInfo());
+    return level;
+}
+
+std::atomic<int>& forcedLevel() {
+    static std::atomic<int> level{-1};
+    return level;
+}
+
+void loadLanes(CBiquadLanes& l, const CBiquadState& a, const CBiquadState& b) {
+    for (int j = 0; j < 5; ++j) {
+        l.v[j][0] = a.q[j];
+        l.v[j][1] = b.q[j];
+    }
+    l.v[CBiquadLanes::kW1][0] = a.w1;
+    l.v[CBiquadLanes::kW1][1] = b.w1;
+    l.v[CBiquadLanes::kW2][0] = a.w2;
+    l.v[CBiquadLanes::kW2][1] = b.w2;
+}
+
+void storeLanes(const CBiquadLanes& l, CBiquadState& a, CBiquadState& b) {
+    a.w1 = l.v[CBiquadLanes::kW1][0];
+    b.w1 = l.v[CBiquadLanes::kW1][1];
+    a.w2 = l.v[CBiquadLanes::kW2][0];
+    b.w2 = l.v[CBiquadLanes::kW2][1];
+}
+
+} // namespace
+
+bool biquadShapeOf(const CDCDAWRoutine& routine, BiquadShape& shape) noexcept {
+    struct Entry {
+        void (*routine)(CDCDAWCall&) noexcept;
+        BiquadShape shape;
+    };
+    static constexpr Entry kEntries[] = {
+        {DCDAW_fltbiqcommon, BiquadShape::Common}, {DCDAW_fltbiqlp, BiquadShape::LowPass},
+        {DCDAW_fltbiqhp, BiquadShape::HighPass},   {DCDAW_fltbiqbp, BiquadShape::BandPass},
+        {DCDAW_fltbiqnotch, BiquadShape::Notch},
+    };
+    for (const Entry& e : kEntries) {
+        if (routine.routine == e.routine) {
+            shape = e.shape;
+            return true;
+        }
+    }
+    return false;
+}
+
+void runBiquadCascadePair(CBiquadState* const* states0, CBiquadState* const* states1, const BiquadShape* shapes,
+                          int count, const double* in0, const double* in1, double* out0, double* out1, int n) noexcept {
+    if (n <= 0)
+        return;
+    if (count <= 0) {
+        for (int k = 0; k < n; ++k) {
+            out0[k] = in0[k];
+            out1[k] = in1[k];
+        }
+        return;
+    }
+    auto* kernel = biquadCascadeLevel() >= 1 ? runBiquadLanesAvx : runBiquadLanesSse2;
+    alignas(32) double buf[2 * kChunk];
+    CBiquadLanes lanes[kMaxSections];
+    for (int first = 0; first < count; first += kMaxSections) {
+        const int m = count - first < kMaxSections ? count - first : kMaxSections;
+        for (int i = 0; i < m; ++i)
+            loadLanes(lanes[i], *states0[first + i], *states1[first + i]);
+        // Later groups of sections read what the earlier ones wrote.
+        const double* src0 = first == 0 ? in0 : out0;
+        const double* src1 = first == 0 ? in1 : out1;
+        for (int k0 = 0; k0 < n; k0 += kChunk) {
+            const int len = n - k0 < kChunk ? n - k0 : kChunk;
+            for (int k = 0; k < len; ++k) {
+                buf[2 * k] = src0[k0 + k];
+                buf[2 * k + 1] = src1[k0 + k];
+            }
+            kernel(lanes, shapes + first, m, buf, len);
+            for (int k = 0; k < len; ++k) {
+                out0[k0 + k] = buf[2 * k];
+                out1[k0 + k] = buf[2 * k + 1];
+            }
+        }
+        for (int i = 0; i < m; ++i)
+            storeLanes(lanes[i], *states0[first + i], *states1[first + i]);
+    }
+}
+
+int biquadCascadeLevelFor(const CCpuInfo& cpu) { return cpu.hasCpuid() && cpu.osSupportsAVX() ? 1 : 0; }
+
+int biquadCascadeLevel() noexcept {
+    const int forced = forcedLevel().load(std::memory_order_relaxed);
+    return forced >= 0 ? forced : nativeLevel();
+}
+
+bool setBiquadCascadeLevelForTesting(int level) {
+    if (level < 0 || level > nativeLevel())
+        return false;
+    forcedLevel().store(level, std::memory_order_relaxed);
+    return true;
+}
+
+} // namespace tal

@@ -1,0 +1,19 @@
+// The biquad cascade kernel at the baseline level: both channels of a section in one 128-bit
+// register, four sections side by side.
+#include "Audio/Filters/BiquadCascadeKernels.h"
+
+#include <immintrin.h>
+
+namespace tal {
+
+namespace {
+constexpr int kMaxGroups = 4;
+constexpr int kWidth = 1;
+#include "Audio/Filters/BiquadCascadeKernel.inc"
+} // namespace
+
+void runBiquadLanesSse2(CBiquadLanes* sections, const BiquadShape* shapes, int count, double* buf, int n) noexcept {
+    runLanes(sections, shapes, count, buf, n);
+}
+
+} // namespace tal
