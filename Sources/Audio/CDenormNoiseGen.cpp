@@ -2,8 +2,9 @@
 
 #include "Core/CSeedCounter.h"
 
+#include <emmintrin.h>
+
 #include <bit>
-#include <cmath>
 
 namespace tal {
 
@@ -26,13 +27,26 @@ std::uint64_t CDenormNoiseGen::step() noexcept {
 }
 
 void CDenormNoiseGen::fill(double* buffer, int count) noexcept {
-    static const double kScale = std::ldexp(1.0, -57);
-    static const double kOffset = std::ldexp(1.0, -42);
+    // The four 16-bit pieces of a word widen to doubles two at a time: a piece u placed in the
+    // mantissa of 2^52 gives 2^52 + u exactly, and subtracting 2^52 leaves u as a double, so every
+    // value equals u * 2^-57 - 2^-42 computed piece by piece.
+    const __m128d magic = _mm_set1_pd(0x1p52);
+    const __m128i magicBits = _mm_castpd_si128(magic);
+    const __m128d scale = _mm_set1_pd(0x1p-57);
+    const __m128d offset = _mm_set1_pd(0x1p-42);
+    const __m128i zero = _mm_setzero_si128();
     int i = 0;
-    while (i < count) {
+    for (; i + 4 <= count; i += 4) {
+        const __m128i pieces = _mm_unpacklo_epi16(_mm_cvtsi64_si128(static_cast<long long>(step())), zero);
+        const __m128d lo = _mm_sub_pd(_mm_castsi128_pd(_mm_or_si128(_mm_unpacklo_epi32(pieces, zero), magicBits)), magic);
+        const __m128d hi = _mm_sub_pd(_mm_castsi128_pd(_mm_or_si128(_mm_unpackhi_epi32(pieces, zero), magicBits)), magic);
+        _mm_storeu_pd(buffer + i, _mm_sub_pd(_mm_mul_pd(lo, scale), offset));
+        _mm_storeu_pd(buffer + i + 2, _mm_sub_pd(_mm_mul_pd(hi, scale), offset));
+    }
+    if (i < count) {   // a final run of one to three samples takes a whole word
         std::uint64_t word = step();
-        for (int k = 0; k < 4 && i < count; ++k, ++i) {
-            buffer[i] = double(word & 0xFFFF) * kScale - kOffset;
+        for (; i < count; ++i) {
+            buffer[i] = double(word & 0xFFFF) * 0x1p-57 - 0x1p-42;
             word >>= 16;
         }
     }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace tal {
@@ -25,6 +26,26 @@ TEST(CDenormNoiseGen, SeedStepsFiveTimesAndFillTakesSixteenBitPieces) {
     const double pieces[] = {42643, 5344, 29353, 46196};
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(out[i], pieces[i] * std::ldexp(1.0, -57) - std::ldexp(1.0, -42)) << i;
+}
+
+// Filling in calls of any length gives the values taken piece by piece from the words of a twin
+// generator; a call that ends one to three samples into a word still uses up that word.
+TEST(CDenormNoiseGen, FillGivesThePiecesOfSuccessiveWordsForAnyCallLength) {
+    CDenormNoiseGen gen, twin;
+    gen.seed(99);
+    twin.seed(99);
+    const double scale = std::ldexp(1.0, -57), offset = std::ldexp(1.0, -42);
+    for (int length : {1, 2, 3, 4, 5, 7, 8, 512, 13, 1}) {
+        std::vector<double> out(static_cast<std::size_t>(length));
+        gen.fill(out.data(), length);
+        std::uint64_t word = 0;
+        for (int i = 0; i < length; ++i) {
+            if (i % 4 == 0)
+                word = twin.step();
+            const double expected = double((word >> (16 * (i % 4))) & 0xFFFF) * scale - offset;
+            ASSERT_EQ(std::memcmp(&out[std::size_t(i)], &expected, sizeof expected), 0) << length << " " << i;
+        }
+    }
 }
 
 TEST(CDenormNoiseGen, ValuesStayBelowTwoToTheMinus42AndAreNeverDenormal) {
