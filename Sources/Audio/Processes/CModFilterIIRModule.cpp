@@ -224,33 +224,63 @@ bool CModFilterIIRModule::canPairWith(const CModFilterIIRModule& other) const no
     return true;
 }
 
-bool CModFilterIIRModule::runSteadyCascadePair(CModFilterIIRModule& a, CModFilterIIRModule& b) noexcept {
-    CBiquadState* states0[kMaxStages];
-    CBiquadState* states1[kMaxStages];
-    BiquadShape shapes[kMaxStages];
-    const int count = a.mStateCount;
-    if (count > kMaxStages)
-        return false;
-    for (int i = 0; i < count; ++i) {
-        if (!biquadShapeOf(*a.mStates[i].routines.process, shapes[i]))
-            return false;
-        states0[i] = reinterpret_cast<CBiquadState*>(a.mStates[i].stateBlock);
-        states1[i] = reinterpret_cast<CBiquadState*>(b.mStates[i].stateBlock);
-        if (states0[i]->remaining > 0 || states1[i]->remaining > 0)
-            return false;
+int CModFilterIIRModule::steadyBiquads(CBiquadState** states, BiquadShape* shapes, int capacity) const noexcept {
+    if (mStateCount > capacity)
+        return -1;
+    for (int i = 0; i < mStateCount; ++i) {
+        if (!biquadShapeOf(*mStates[i].routines.process, shapes[i]))
+            return -1;
+        states[i] = reinterpret_cast<CBiquadState*>(mStates[i].stateBlock);
+        if (states[i]->remaining > 0)
+            return -1;
     }
-    double* out0 = a.newBlock();
-    double* out1 = b.newBlock();
-    runBiquadCascadePair(states0, states1, shapes, count, a.inputBlock(0), b.inputBlock(0), out0, out1, a.blockLength);
-    a.outputs[0].block = out0;
-    b.outputs[0].block = out1;
+    return mStateCount;
+}
+
+bool CModFilterIIRModule::runsSteadyBiquads() const noexcept {
+    BiquadShape shape;
+    for (int i = 0; i < mStateCount; ++i)
+        if (!biquadShapeOf(*mStates[i].routines.process, shape) ||
+            reinterpret_cast<const CBiquadState*>(mStates[i].stateBlock)->remaining > 0)
+            return false;
+    return true;
+}
+
+bool CModFilterIIRModule::runSteadyChainPair(CModFilterIIRModule* const* a, CModFilterIIRModule* const* b,
+                                             int bands) noexcept {
+    CBiquadState* states0[kMaxChainStages];
+    CBiquadState* states1[kMaxChainStages];
+    BiquadShape shapes[kMaxChainStages];
+    BiquadShape shapes1[kMaxChainStages];
+    int count = 0;
+    for (int band = 0; band < bands; ++band) {
+        const int n0 = a[band]->steadyBiquads(states0 + count, shapes + count, kMaxChainStages - count);
+        const int n1 = b[band]->steadyBiquads(states1 + count, shapes1 + count, kMaxChainStages - count);
+        if (n0 < 0 || n0 != n1)
+            return false;
+        for (int i = count; i < count + n0; ++i)
+            if (shapes[i] != shapes1[i])
+                return false;
+        count += n0;
+    }
+    // A single section gains nothing from running side by side; the paired routine serves it.
+    if (count < 2)
+        return false;
+    double* out0 = a[0]->newBlock();
+    double* out1 = b[0]->newBlock();
+    runBiquadCascadePair(states0, states1, shapes, count, a[0]->inputBlock(0), b[0]->inputBlock(0), out0, out1,
+                         a[0]->blockLength);
+    a[0]->outputs[0].block = out0;
+    b[0]->outputs[0].block = out1;
     return true;
 }
 
 void CModFilterIIRModule::processPair(CModFilterIIRModule& a, CModFilterIIRModule& b) noexcept {
     // Steady biquad stages run side by side as one cascade; morphs and other stage kinds run
     // stage by stage.
-    if (runSteadyCascadePair(a, b))
+    CModFilterIIRModule* const one0[1] = {&a};
+    CModFilterIIRModule* const one1[1] = {&b};
+    if (runSteadyChainPair(one0, one1, 1))
         return;
     double* current0 = a.inputBlock(0);
     double* current1 = b.inputBlock(0);
