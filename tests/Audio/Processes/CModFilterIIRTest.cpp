@@ -19,6 +19,15 @@ namespace {
 using Signal = std::vector<std::vector<double>>;
 constexpr double kFs = 48000.0;
 
+// The parameter defaults of a band definition ("," separates the elements of stacked copies) and
+// the copy count of a stacked definition (null: not stacked).
+struct BandValues {
+    const char* index = "1";
+    const char* freq = "1000";
+    const char* gain = "2";
+    const char* stackCount = nullptr;
+};
+
 // One equaliser band as the product describes it: mode 1 is the corrected peaking filter.
 struct Band {
     CAudioFilterBypassGen bypass;
@@ -28,7 +37,7 @@ struct Band {
     CAudioProcessBase* band = nullptr;
     CAudioProcessConnection* input = nullptr;
 
-    explicit Band(int channels) {
+    explicit Band(int channels, BandValues values = {}) {
         static const int registered = CCreatorRegistry::instance().registerTable(kFilterCreatorTable);
         (void)registered;
         magnus.configure(1);
@@ -40,19 +49,28 @@ struct Band {
         auto* array = dynamic_cast<CAudioFilterGenArray*>(filters);
         array->setGen(0, &bypass);
         array->setGen(1, &peak);
-        CAudioProcessDefBase* def = graph.define("audio:modFilterIIR", "modFilter",
-                                                 {{"gen-array", "^filters"}, {"xfade-length", "0.015"}});
+        CAudioProcessDefBase* def =
+            values.stackCount == nullptr
+                ? graph.define("audio:modFilterIIR", "modFilter", {{"gen-array", "^filters"}, {"xfade-length", "0.015"}})
+                : graph.define("audio:modFilterIIR", "modFilter",
+                               {{"gen-array", "^filters"},
+                                {"xfade-length", "0.015"},
+                                {"is-stacked", "true"},
+                                {"stack-param", "count"}});
         graph.alloc(def, 0, "index", {{"is-smooth-update", "true"}});
         graph.alloc(def, 1, "freq");
         graph.alloc(def, 2, "gain");
         graph.alloc(def, 3, "bw");
-        graph.param(def, "index", "1");
-        graph.param(def, "freq", "1000");
-        graph.param(def, "gain", "2");
+        graph.param(def, "index", values.index);
+        graph.param(def, "freq", values.freq);
+        graph.param(def, "gain", values.gain);
         graph.param(def, "bw", "1");
+        if (values.stackCount != nullptr)
+            graph.param(def, "count", values.stackCount);
         graph.finish(def);
         band = graph.make(def, "plugin.modFilter");
-        input = graph.host.attach(*band, channels, kFs);
+        if (band != nullptr)
+            input = graph.host.attach(*band, channels, kFs);
     }
 };
 
@@ -89,44 +107,13 @@ TEST(CModFilterIIR, ModeChangeCrossfadesToThePassThrough) {
 
 // Four bands in series, stacked as the product stacks its bands: band 0 peaks at 300 Hz, band 1
 // at 1 kHz, band 2 is off (bypass designer), band 3 peaks at 9 kHz.
-struct BandStack {
-    CAudioFilterBypassGen bypass;
-    CAudioFilterMagnusGen magnus;
-    CAudioFilterSerialGen peak;
-    test::CProcessTestGraph graph;
+struct BandStack : Band {
     CAudioProcessStack* stack = nullptr;
-    CAudioProcessConnection* input = nullptr;
 
-    explicit BandStack(int channels) {
-        static const int registered = CCreatorRegistry::instance().registerTable(kFilterCreatorTable);
-        (void)registered;
-        magnus.configure(1);
-        peak.addItem({&magnus, {1.0, 1.0, 0.924825}, {}});
-        CObject* filters = nullptr;
-        EXPECT_EQ(takeMessage(graph.tree.audio()->addChild(filters, CString("audio:fltgen-array"), CString("filters"),
-                                                           false)),
-                  "");
-        auto* array = dynamic_cast<CAudioFilterGenArray*>(filters);
-        array->setGen(0, &bypass);
-        array->setGen(1, &peak);
-        CAudioProcessDefBase* def = graph.define(
-            "audio:modFilterIIR", "modFilter",
-            {{"gen-array", "^filters"}, {"xfade-length", "0.015"}, {"is-stacked", "true"}, {"stack-param", "count"}});
-        graph.alloc(def, 0, "index", {{"is-smooth-update", "true"}});
-        graph.alloc(def, 1, "freq");
-        graph.alloc(def, 2, "gain");
-        graph.alloc(def, 3, "bw");
-        graph.param(def, "index", "1,1,0,1");
-        graph.param(def, "freq", "300,1000,3000,9000");
-        graph.param(def, "gain", "2,0.5,2,3");
-        graph.param(def, "bw", "1");
-        graph.param(def, "count", "4");
-        graph.finish(def);
-        stack = dynamic_cast<CAudioProcessStack*>(graph.make(def, "plugin.modFilter"));
-        if (stack != nullptr)
-            input = graph.host.attach(*stack, channels, kFs);
+    explicit BandStack(int channels) : Band(channels, {"1,1,0,1", "300,1000,3000,9000", "2,0.5,2,3", "4"}) {
+        stack = dynamic_cast<CAudioProcessStack*>(band);
     }
-    CModFilterIIR* band(int level) const { return dynamic_cast<CModFilterIIR*>(stack->copy(0, level, 0)); }
+    CModFilterIIR* level(int l) const { return dynamic_cast<CModFilterIIR*>(stack->copy(0, l, 0)); }
 };
 
 // The stereo bands of a stack run as one side-by-side cascade while they are steady; a band that
@@ -163,10 +150,10 @@ TEST(CModFilterIIR, BandsInSeriesChainAndMatchTheChannelsRunApart) {
         out[1].insert(out[1].end(), o[1].begin(), o[1].end());
         refL[0].insert(refL[0].end(), ol[0].begin(), ol[0].end());
         refR[0].insert(refR[0].end(), orr[0].begin(), orr[0].end());
-        chained.push_back(stereo.band(1)->ranInChain() && stereo.band(2)->ranInChain() && stereo.band(3)->ranInChain());
-        tailChained.push_back(stereo.band(2)->ranInChain() && stereo.band(3)->ranInChain());
-        EXPECT_FALSE(stereo.band(0)->ranInChain());
-        EXPECT_FALSE(left.band(3)->ranInChain());
+        chained.push_back(stereo.level(1)->ranInChain() && stereo.level(2)->ranInChain() && stereo.level(3)->ranInChain());
+        tailChained.push_back(stereo.level(2)->ranInChain() && stereo.level(3)->ranInChain());
+        EXPECT_FALSE(stereo.level(0)->ranInChain());
+        EXPECT_FALSE(left.level(3)->ranInChain());
         at += n;
         ++block;
     }
