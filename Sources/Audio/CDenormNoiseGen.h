@@ -22,6 +22,9 @@ struct CDenormNoiseGen {
     // count samples in [-2^-42, 2^-42): four per output word, each 16-bit piece u from the lowest
     // giving u * 2^-57 - 2^-42.
     void fill(double* buffer, int count) noexcept;
+    // out[i] = in[i] + the noise fill() would write, in one pass (out may be in for doubles).
+    void addToDouble(const double* in, double* out, int count) noexcept;
+    void addToFloat(const float* in, double* out, int count) noexcept;
 };
 
 } // namespace tal

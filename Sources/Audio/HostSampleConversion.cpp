@@ -10,23 +10,26 @@ void readHostChannel(const void* source, bool is64, std::int32_t offset, std::in
                      double* __restrict out) noexcept {
     if (length <= 0)
         return;
-    if (noise != nullptr)
-        noise->fill(out, length);
-    else
-        std::fill_n(out, length, 0.0);
-    if (source == nullptr)
-        return;
-    if (is64) {
-        const double* __restrict in = static_cast<const double*>(source) + offset;
+    if (source == nullptr) {
         if (noise != nullptr)
-            for (std::int32_t i = 0; i < length; ++i)
-                out[i] = in[i] + out[i];
+            noise->fill(out, length);
+        else
+            std::fill_n(out, length, 0.0);
+        return;
+    }
+    if (is64) {
+        const double* in = static_cast<const double*>(source) + offset;
+        if (noise != nullptr)
+            noise->addToDouble(in, out, length);
         else
             std::copy_n(in, length, out);
     } else {
         const float* __restrict in = static_cast<const float*>(source) + offset;
-        for (std::int32_t i = 0; i < length; ++i)
-            out[i] = double(in[i]) + out[i];
+        if (noise != nullptr)
+            noise->addToFloat(in, out, length);
+        else
+            for (std::int32_t i = 0; i < length; ++i)
+                out[i] = double(in[i]);
     }
 }
 

@@ -63,8 +63,12 @@ bool CModFilterIIR::runChain() noexcept {
         next->stereoPair(a[count], b[count]);
         bands[count++] = next;
     }
-    if (!CModFilterIIRModule::runSteadyChainPair(a, b, count))
+    if (!CModFilterIIRModule::runSteadyChainPair(a, b, count)) {
+        // Fewer than two stages among these bands: no later band of them can do better.
+        for (int i = 1; i < count; ++i)
+            bands[i]->mSkipChain = true;
         return false;
+    }
     const std::uint64_t run = ++tChainRuns;
     for (int i = 1; i < count; ++i) {
         bands[i]->mPreAppliedRun = run;
@@ -91,7 +95,9 @@ bool CModFilterIIR::takePreApplied() noexcept {
 }
 
 void CModFilterIIR::runModules() noexcept {
-    if (takePreApplied() || runChain())
+    const bool skipChain = mSkipChain;
+    mSkipChain = false;
+    if (takePreApplied() || (!skipChain && runChain()))
         return;
     const CArray<CAudioModule*>& list = runList();
     int i = 0;

@@ -40,6 +40,7 @@ private:
     std::uint64_t mPreAppliedRun = 0;
     const double* mPreApplied[2] = {};
     bool mRanInChain = false;
+    bool mSkipChain = false;   // an earlier band found no chain worth running through this one
 };
 using CModFilterIIRDef = CModuleDef<CModFilterIIR>;
 
