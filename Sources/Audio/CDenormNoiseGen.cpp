@@ -18,13 +18,6 @@ void CDenormNoiseGen::seed(std::uint64_t value) noexcept {
 
 void CDenormNoiseGen::seedFromCounter() noexcept { seed(takeSeed()); }
 
-std::uint64_t CDenormNoiseGen::step() noexcept {
-    const std::uint64_t e = x * (2 * s + 1);
-    s = s + e + 0x5555555555555555ull;
-    a = a + std::rotl(e, 32) + 0xAAAAAAAAAAAAAAAAull;
-    x = e ^ a;
-    return std::rotl(e, 32) ^ s;
-}
 
 namespace {
 
