@@ -5,7 +5,8 @@
 // noise at 48 kHz, with 1, 4 or 8 peaking bands (+6/-6 dB alternating, one octave wide, spread
 // from 100 Hz) or none, in blocks of 32, 64, 512 and 4096 frames. The counter "time/frame" is per
 // stereo frame. BM_PlainWidenNarrow is the least any 64-bit plug-in does on 32-bit host buffers:
-// widen each channel to doubles and narrow it back.
+// widen each channel to doubles and narrow it back. BM_DelmaroAutomated moves one band every block
+// (a continuous morph) to compare with the steady BM_Delmaro.
 
 #include "CHostModule.h"
 #include "CHostParameterChanges.h"
@@ -105,8 +106,9 @@ struct OurPlugin {
         plugin.controller()->setParamNormalized(ParamID(id), value);
         changes.addPoint(ParamID(id), 0, value);
     }
-    // One host block straight into IAudioProcessor::process, on the host's 32-bit buffers.
-    void process(Noise& io, int frames) {
+    // One host block straight into IAudioProcessor::process, on the host's 32-bit buffers, with
+    // the host's parameter changes of the block (or none).
+    void process(Noise& io, int frames, IParameterChanges* changes = nullptr) {
         float* ins[2] = {io.l.data(), io.r.data()};
         float* outs[2] = {io.outL.data(), io.outR.data()};
         AudioBusBuffers in {}, out {};
@@ -122,6 +124,7 @@ struct OurPlugin {
         data.numOutputs = 1;
         data.inputs = &in;
         data.outputs = &out;
+        data.inputParameterChanges = changes;
         plugin.processor()->process(data);
     }
 };
@@ -139,6 +142,30 @@ void BM_Delmaro(benchmark::State& state) {
         p.process(io, frames);
     for (auto _ : state) {
         p.process(io, frames);
+        benchmark::ClobberMemory();
+    }
+    setCounters(state, frames, io.change(frames));
+}
+
+// Automation: every block moves the first band's frequency (between 100 and 141 Hz), so that band
+// morphs all the time while the others stay steady.
+void BM_DelmaroAutomated(benchmark::State& state) {
+    const int bands = int(state.range(0)), frames = int(state.range(1));
+    OurPlugin p(bands, frames);
+    if (!p.error.empty()) {
+        state.SkipWithError(p.error.c_str());
+        return;
+    }
+    const std::int64_t freq = p.plugin.findParameter("Freq1");
+    const double values[2] = {p.plugin.controller()->getParamNormalized(ParamID(freq)),
+                              p.plugin.controller()->getParamNormalized(ParamID(freq)) + 0.02};
+    delmaro_tool::CHostParameterChanges changes(4, 2);
+    Noise io;
+    int k = 0;
+    for (auto _ : state) {
+        changes.clear();
+        changes.addPoint(ParamID(freq), 0, values[++k & 1]);
+        p.process(io, frames, &changes);
         benchmark::ClobberMemory();
     }
     setCounters(state, frames, io.change(frames));
@@ -318,6 +345,7 @@ void shapes(benchmark::internal::Benchmark* b) {
 double fastest(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
 
 BENCHMARK(BM_Delmaro)->Apply(shapes)->ComputeStatistics("min", fastest);
+BENCHMARK(BM_DelmaroAutomated)->ArgsProduct({{1, 8}, {32, 512}})->ComputeStatistics("min", fastest);
 BENCHMARK(BM_LspParaEqualizer)->Apply(shapes)->ComputeStatistics("min", fastest);
 BENCHMARK(BM_PlainWidenNarrow)->ArgsProduct({{0}, {32, 64, 512, 4096}})->ComputeStatistics("min", fastest);
 
