@@ -3,7 +3,10 @@
 // channels of a band in one pass of the paired routines) or channel by channel; the reference is the
 // plain scalar transposed direct-form II cascade of support/PlainStereoCascade.h over the same
 // sections (both channels in one loop; mono runs the second channel on a copy and counts one). The
-// counter "time/sample" is per channel sample (all bands together).
+// counter "time/sample" is per channel sample (all bands together). The modules run here without
+// their terminals, so bands of one section each run band by band; the plug-in's stacked band
+// terminals chain them into one cascade (measured whole in PluginPeerBench). Mode 2 puts eight
+// sections into one band, which the paired module runs as one side-by-side cascade.
 
 #include "Audio/CAudioBlockPool.h"
 #include "Audio/CAudioParamChange.h"
