@@ -5,6 +5,8 @@
 #include "Audio/Filters/CDCDAWRoutine.h"
 #include "fft/CCpuInfo.h"
 
+#include <emmintrin.h>
+
 #include <atomic>
 
 namespace tal {
@@ -42,6 +44,33 @@ void storeLanes(const CBiquadLanes& l, CBiquadState& a, CBiquadState& b) {
     b.w1 = l.v[CBiquadLanes::kW1][1];
     a.w2 = l.v[CBiquadLanes::kW2][0];
     b.w2 = l.v[CBiquadLanes::kW2][1];
+}
+
+// Two channels into frames (first channel, second channel), two frames per step.
+void interleave(const double* a, const double* b, double* buf, int n) {
+    int k = 0;
+    for (; k + 2 <= n; k += 2) {
+        const __m128d x = _mm_loadu_pd(a + k), y = _mm_loadu_pd(b + k);
+        _mm_storeu_pd(buf + 2 * k, _mm_unpacklo_pd(x, y));
+        _mm_storeu_pd(buf + 2 * k + 2, _mm_unpackhi_pd(x, y));
+    }
+    for (; k < n; ++k) {
+        buf[2 * k] = a[k];
+        buf[2 * k + 1] = b[k];
+    }
+}
+
+void deinterleave(const double* buf, double* a, double* b, int n) {
+    int k = 0;
+    for (; k + 2 <= n; k += 2) {
+        const __m128d f0 = _mm_loadu_pd(buf + 2 * k), f1 = _mm_loadu_pd(buf + 2 * k + 2);
+        _mm_storeu_pd(a + k, _mm_unpacklo_pd(f0, f1));
+        _mm_storeu_pd(b + k, _mm_unpackhi_pd(f0, f1));
+    }
+    for (; k < n; ++k) {
+        a[k] = buf[2 * k];
+        b[k] = buf[2 * k + 1];
+    }
 }
 
 } // namespace
@@ -88,15 +117,9 @@ void runBiquadCascadePair(CBiquadState* const* states0, CBiquadState* const* sta
         const double* src1 = first == 0 ? in1 : out1;
         for (int k0 = 0; k0 < n; k0 += kChunk) {
             const int len = n - k0 < kChunk ? n - k0 : kChunk;
-            for (int k = 0; k < len; ++k) {
-                buf[2 * k] = src0[k0 + k];
-                buf[2 * k + 1] = src1[k0 + k];
-            }
+            interleave(src0 + k0, src1 + k0, buf, len);
             kernel(lanes, shapes + first, m, buf, len);
-            for (int k = 0; k < len; ++k) {
-                out0[k0 + k] = buf[2 * k];
-                out1[k0 + k] = buf[2 * k + 1];
-            }
+            deinterleave(buf, out0 + k0, out1 + k0, len);
         }
         for (int i = 0; i < m; ++i)
             storeLanes(lanes[i], *states0[first + i], *states1[first + i]);
