@@ -14,7 +14,7 @@ namespace tal {
 namespace {
 
 // Frames interleaved per pass of the kernels (the buffer lives on the stack).
-constexpr int kChunk = 256;
+constexpr int kChunk = 512;
 // Sections loaded into lanes at once.
 constexpr int kMaxSections = 16;
 
