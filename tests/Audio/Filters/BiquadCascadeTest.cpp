@@ -5,6 +5,7 @@
 #include "Audio/Filters/CDCDAWCall.h"
 #include "Audio/Filters/FilterRoutineTables.h"
 #include "fft/CCpuInfo.h"
+#include "support/BiquadLevels.h"
 #include "support/FilterTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -99,15 +100,7 @@ struct CascadeCase {
     std::vector<Section> sections;
 };
 
-class BiquadCascadeLevels : public ::testing::TestWithParam<int> {
-protected:
-    void SetUp() override {
-        if (GetParam() > biquadCascadeLevelFor(CCpuInfo()))
-            GTEST_SKIP() << "this processor lacks level " << GetParam();
-        ASSERT_TRUE(setBiquadCascadeLevelForTesting(GetParam()));
-    }
-    void TearDown() override { setBiquadCascadeLevelForTesting(biquadCascadeLevelFor(CCpuInfo())); }
-};
+class BiquadCascadeLevels : public test::CBiquadLevelTest {};
 
 // Every cascade length up to two full passes and beyond, every shape, blocks of 1, 7 and 512
 // frames and a block larger than the kernels' chunk: the outputs and the histories left in the
@@ -164,8 +157,7 @@ TEST_P(BiquadCascadeLevels, RunsInPlace) {
     EXPECT_NE(std::memcmp(o0.data(), in0.data(), 300 * sizeof(double)), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Levels, BiquadCascadeLevels, ::testing::Values(0, 1),
-                         [](const ::testing::TestParamInfo<int>& i) { return i.param == 0 ? std::string("Sse2") : std::string("Avx"); });
+INSTANTIATE_TEST_SUITE_P(Levels, BiquadCascadeLevels, ::testing::Values(0, 1), test::biquadLevelName);
 
 // A processor that reports CPUID leaf 1 with the given ECX and XCR0.
 class CTestCpu : public CCpuInfo {

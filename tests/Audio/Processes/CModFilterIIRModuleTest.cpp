@@ -1,6 +1,5 @@
 #include "Audio/Processes/CModFilterIIRModule.h"
 
-#include "Audio/Filters/BiquadCascade.h"
 #include "Audio/Filters/CAudioFilterBypassGen.h"
 #include "Audio/Filters/CAudioFilterGenArray.h"
 #include "Audio/Filters/CAudioFilterLPHP1Gen.h"
@@ -8,7 +7,7 @@
 #include "Audio/Filters/CAudioFilterSerialGen.h"
 #include "Audio/Filters/FilterCreators.h"
 #include "Core/CCreatorRegistry.h"
-#include "fft/CCpuInfo.h"
+#include "support/BiquadLevels.h"
 #include "support/CLogCapture.h"
 #include "support/CObjectTreeTest.h"
 #include "support/FilterTestSupport.h"
@@ -227,13 +226,12 @@ TEST_F(CModFilterIIRModuleTest, MissingDesignerArrayLogsAndPassesThrough) {
 class CModFilterIIRPairTest : public CModFilterIIRModuleTest, public ::testing::WithParamInterface<int> {
 protected:
     void SetUp() override {
-        if (GetParam() > biquadCascadeLevelFor(CCpuInfo()))
+        if (!test::forceBiquadLevel(GetParam()))
             GTEST_SKIP() << "this processor lacks level " << GetParam();
-        ASSERT_TRUE(setBiquadCascadeLevelForTesting(GetParam()));
         CModFilterIIRModuleTest::SetUp();
     }
     void TearDown() override {
-        setBiquadCascadeLevelForTesting(biquadCascadeLevelFor(CCpuInfo()));
+        test::restoreBiquadLevel();
         CModFilterIIRModuleTest::TearDown();
     }
 };
@@ -316,8 +314,7 @@ TEST_P(CModFilterIIRPairTest, PairedChannelsMatchChannelsRunOneByOne) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Levels, CModFilterIIRPairTest, ::testing::Values(0, 1),
-                         [](const ::testing::TestParamInfo<int>& i) { return i.param == 0 ? std::string("Sse2") : std::string("Avx"); });
+INSTANTIATE_TEST_SUITE_P(Levels, CModFilterIIRPairTest, ::testing::Values(0, 1), test::biquadLevelName);
 
 TEST_F(CModFilterIIRModuleTest, ModulesOfDifferentKindsDoNotPair) {
     auto a = band();

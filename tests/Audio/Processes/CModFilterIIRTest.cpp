@@ -5,9 +5,10 @@
 #include "Audio/Filters/CAudioFilterMagnusGen.h"
 #include "Audio/Filters/CAudioFilterSerialGen.h"
 #include "Audio/Filters/FilterCreators.h"
+#include "Audio/Processes/CAudioProcessStack.h"
+#include "support/BiquadLevels.h"
 #include "support/FilterTestSupport.h"
 #include "support/TerminalTestSupport.h"
-#include "Audio/Processes/CAudioProcessStack.h"
 
 #include <gtest/gtest.h>
 
@@ -120,7 +121,10 @@ struct BandStack : Band {
 // morphs or crossfades runs alone and the rest chain around it. Every block equals the channels
 // run apart (one channel never chains), bit for bit, through blocks of 512, 7 and 1 frames, a
 // frequency move of the first band (a morph) and its switch to bypass (a crossfade).
-TEST(CModFilterIIR, BandsInSeriesChainAndMatchTheChannelsRunApart) {
+// On every instruction-set level of the cascade this processor has.
+class CModFilterIIRChain : public test::CBiquadLevelTest {};
+
+TEST_P(CModFilterIIRChain, BandsInSeriesChainAndMatchTheChannelsRunApart) {
     BandStack stereo(2), left(1), right(1);
     ASSERT_NE(stereo.stack, nullptr);
     const int total = 40000;
@@ -172,6 +176,8 @@ TEST(CModFilterIIR, BandsInSeriesChainAndMatchTheChannelsRunApart) {
     EXPECT_FALSE(chained[141]);
     EXPECT_TRUE(chained[150]);
 }
+
+INSTANTIATE_TEST_SUITE_P(Levels, CModFilterIIRChain, ::testing::Values(0, 1), test::biquadLevelName);
 
 } // namespace
 } // namespace tal
