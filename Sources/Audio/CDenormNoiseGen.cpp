@@ -65,7 +65,10 @@ struct FloatInput {
 // out = input + noise (or the noise alone), four values per word; a final run of one to three
 // values takes a whole word.
 template <class Input>
-void writeNoise(CDenormNoiseGen& gen, const Input& input, double* out, int count) noexcept {
+void writeNoise(CDenormNoiseGen& state, const Input& input, double* out, int count) noexcept {
+    // The state works in registers: the stores below may alias anything, so the generator's own
+    // words would otherwise go to memory and back on every step.
+    CDenormNoiseGen gen = state;
     int i = 0;
     for (; i + 4 <= count; i += 4) {
         const NoiseWord w = widenWord(gen.step());
@@ -82,6 +85,7 @@ void writeNoise(CDenormNoiseGen& gen, const Input& input, double* out, int count
         for (int k = 0; i < count; ++i, ++k)
             out[i] = Input::kAdds ? input.load(i) + piece(word, k) : piece(word, k);
     }
+    state = gen;
 }
 
 } // namespace
