@@ -1,16 +1,14 @@
 #include "Audio/Processes/CModFilterIIR.h"
 
 #include "Audio/CAudioChannelDesc.h"
+#include "Audio/CAudioEnv.h"
 
 namespace tal {
 
-namespace {
-
-// Numbers the chains run on this thread, so that a band recognises the chain that filtered its
-// input in this very block.
-thread_local std::uint64_t tChainRuns = 0;
-
-} // namespace
+double CModFilterIIR::blockTime() const noexcept {
+    const CAudioEnv* env = moduleEnv();
+    return env != nullptr ? env->runningTime : 0.0;
+}
 
 bool CModFilterIIR::stereoPair(CModFilterIIRModule*& a, CModFilterIIRModule*& b) const noexcept {
     const CArray<CAudioModule*>& list = runList();
@@ -69,9 +67,10 @@ bool CModFilterIIR::runChain() noexcept {
             bands[i]->mSkipChain = true;
         return false;
     }
-    const std::uint64_t run = ++tChainRuns;
+    const double time = blockTime();
     for (int i = 1; i < count; ++i) {
-        bands[i]->mPreAppliedRun = run;
+        bands[i]->mPreAppliedSet = true;
+        bands[i]->mPreAppliedTime = time;
         bands[i]->mPreApplied[0] = a[0]->outputs[0].block;
         bands[i]->mPreApplied[1] = b[0]->outputs[0].block;
     }
@@ -80,10 +79,11 @@ bool CModFilterIIR::runChain() noexcept {
 
 bool CModFilterIIR::takePreApplied() noexcept {
     mRanInChain = false;
-    if (mPreAppliedRun == 0)
+    if (!mPreAppliedSet)
         return false;
-    const bool mine = mPreAppliedRun == tChainRuns;
-    mPreAppliedRun = 0;
+    // The blocks of this very sub-block (a mark left over from an earlier one is stale).
+    const bool mine = mPreAppliedTime == blockTime();
+    mPreAppliedSet = false;
     const CArray<CAudioModule*>& list = runList();
     if (!mine || list.count() != 2 || list[0]->inputBlock(0) != mPreApplied[0] ||
         list[1]->inputBlock(0) != mPreApplied[1])

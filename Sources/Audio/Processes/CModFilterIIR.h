@@ -4,8 +4,6 @@
 #include "Audio/Processes/CModFilterIIRModule.h"
 #include "Audio/Processes/CModuleDef.h"
 
-#include <cstdint>
-
 namespace tal {
 
 // The terminal of one equaliser band ("audio:modFilterIIR"): one CModFilterIIRModule per channel.
@@ -35,9 +33,13 @@ private:
     bool canFollow(const CModFilterIIRModule& a, const CModFilterIIRModule& b) const noexcept;
     bool runChain() noexcept;
     bool takePreApplied() noexcept;
+    // The environment's running time: the same for every band within one sub-block.
+    double blockTime() const noexcept;
 
-    // Set by the first band of a chain: the blocks that reach this band already filtered.
-    std::uint64_t mPreAppliedRun = 0;
+    // Set by the first band of a chain: the blocks that reach this band already filtered, and the
+    // sub-block they belong to.
+    bool mPreAppliedSet = false;
+    double mPreAppliedTime = 0.0;
     const double* mPreApplied[2] = {};
     bool mRanInChain = false;
     bool mSkipChain = false;   // an earlier band found no chain worth running through this one
