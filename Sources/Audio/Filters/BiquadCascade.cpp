@@ -15,8 +15,6 @@ namespace {
 
 // Frames interleaved per pass of the kernels (the buffer lives on the stack).
 constexpr int kChunk = 512;
-// Sections loaded into lanes at once.
-constexpr int kMaxSections = 16;
 
 int nativeLevel() {
     static const int level = biquadCascadeLevelFor(CCpuInfo());
@@ -26,24 +24,6 @@ int nativeLevel() {
 std::atomic<int>& forcedLevel() {
     static std::atomic<int> level{-1};
     return level;
-}
-
-void loadLanes(CBiquadLanes& l, const CBiquadState& a, const CBiquadState& b) {
-    for (int j = 0; j < 5; ++j) {
-        l.v[j][0] = a.q[j];
-        l.v[j][1] = b.q[j];
-    }
-    l.v[CBiquadLanes::kW1][0] = a.w1;
-    l.v[CBiquadLanes::kW1][1] = b.w1;
-    l.v[CBiquadLanes::kW2][0] = a.w2;
-    l.v[CBiquadLanes::kW2][1] = b.w2;
-}
-
-void storeLanes(const CBiquadLanes& l, CBiquadState& a, CBiquadState& b) {
-    a.w1 = l.v[CBiquadLanes::kW1][0];
-    b.w1 = l.v[CBiquadLanes::kW1][1];
-    a.w2 = l.v[CBiquadLanes::kW2][0];
-    b.w2 = l.v[CBiquadLanes::kW2][1];
 }
 
 // Two channels into frames (first channel, second channel), two frames per step.
@@ -105,24 +85,13 @@ void runBiquadCascadePair(CBiquadState* const* states0, CBiquadState* const* sta
         }
         return;
     }
-    auto* kernel = biquadCascadeLevel() >= 1 ? runBiquadLanesAvx : runBiquadLanesSse2;
+    auto* kernel = biquadCascadeLevel() >= 1 ? runBiquadStatesAvx : runBiquadStatesSse2;
     alignas(32) double buf[2 * kChunk];
-    CBiquadLanes lanes[kMaxSections];
-    for (int first = 0; first < count; first += kMaxSections) {
-        const int m = count - first < kMaxSections ? count - first : kMaxSections;
-        for (int i = 0; i < m; ++i)
-            loadLanes(lanes[i], *states0[first + i], *states1[first + i]);
-        // Later groups of sections read what the earlier ones wrote.
-        const double* src0 = first == 0 ? in0 : out0;
-        const double* src1 = first == 0 ? in1 : out1;
-        for (int k0 = 0; k0 < n; k0 += kChunk) {
-            const int len = n - k0 < kChunk ? n - k0 : kChunk;
-            interleave(src0 + k0, src1 + k0, buf, len);
-            kernel(lanes, shapes + first, m, buf, len);
-            deinterleave(buf, out0 + k0, out1 + k0, len);
-        }
-        for (int i = 0; i < m; ++i)
-            storeLanes(lanes[i], *states0[first + i], *states1[first + i]);
+    for (int k0 = 0; k0 < n; k0 += kChunk) {
+        const int len = n - k0 < kChunk ? n - k0 : kChunk;
+        interleave(in0 + k0, in1 + k0, buf, len);
+        kernel(states0, states1, shapes, count, buf, len);
+        deinterleave(buf, out0 + k0, out1 + k0, len);
     }
 }
 

@@ -16,9 +16,10 @@ struct CDCDAWRoutine;
 bool biquadShapeOf(const CDCDAWRoutine& routine, BiquadShape& shape) noexcept;
 
 // Runs count sections in series over n frames of two channels: section i of channel c filters
-// with states[c][i] and shape shapes[i]. Every state must be steady (no morph running). in and out
-// of a channel may be the same block; the output of one channel must not be the input of the
-// other. Audio thread; no allocation.
+// with states[c][i] and shape shapes[i], morphs included. Fastest when all sections are steady or
+// all morph together; sections that morph while others do not go frame by frame. in and out of a
+// channel may be the same block; the output of one channel must not be the input of the other.
+// Audio thread; no allocation.
 void runBiquadCascadePair(CBiquadState* const* states0, CBiquadState* const* states1, const BiquadShape* shapes,
                           int count, const double* in0, const double* in1, double* out0, double* out1, int n) noexcept;
 

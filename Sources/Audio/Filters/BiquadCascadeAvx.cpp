@@ -2,6 +2,8 @@
 // both channels in one 256-bit register, two such registers side by side.
 #include "Audio/Filters/BiquadCascadeKernels.h"
 
+#include "Audio/Filters/BiquadRoutines.h"
+
 #include <immintrin.h>
 
 namespace tal {
@@ -12,8 +14,9 @@ constexpr int kWidth = 2;
 #include "Audio/Filters/BiquadCascadeKernel.inc"
 } // namespace
 
-void runBiquadLanesAvx(CBiquadLanes* sections, const BiquadShape* shapes, int count, double* buf, int n) noexcept {
-    runLanes(sections, shapes, count, buf, n);
+void runBiquadStatesAvx(CBiquadState* const* states0, CBiquadState* const* states1, const BiquadShape* shapes,
+                        int count, double* buf, int n) noexcept {
+    runStates(states0, states1, shapes, count, buf, n);
 }
 
 } // namespace tal

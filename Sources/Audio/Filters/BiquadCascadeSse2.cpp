@@ -2,6 +2,8 @@
 // register, four sections side by side.
 #include "Audio/Filters/BiquadCascadeKernels.h"
 
+#include "Audio/Filters/BiquadRoutines.h"
+
 #include <immintrin.h>
 
 namespace tal {
@@ -12,8 +14,9 @@ constexpr int kWidth = 1;
 #include "Audio/Filters/BiquadCascadeKernel.inc"
 } // namespace
 
-void runBiquadLanesSse2(CBiquadLanes* sections, const BiquadShape* shapes, int count, double* buf, int n) noexcept {
-    runLanes(sections, shapes, count, buf, n);
+void runBiquadStatesSse2(CBiquadState* const* states0, CBiquadState* const* states1, const BiquadShape* shapes,
+                         int count, double* buf, int n) noexcept {
+    runStates(states0, states1, shapes, count, buf, n);
 }
 
 } // namespace tal

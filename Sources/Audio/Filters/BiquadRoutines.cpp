@@ -220,6 +220,11 @@ void processPairCall(CDCDAWCall& call) noexcept {
                        call.blocks[5], call.blocks[3], call.count);
 }
 
+template <Shape S>
+void processOne(CBiquadState& s, double* x) noexcept {
+    processSingle<S>(s, x, x, 1);
+}
+
 // b0, b1, b2, a1, a2 of a coefficient block in the state's sign convention.
 void loadCoefficients(double* to, const double* block) {
     to[0] = block[0];
@@ -252,6 +257,22 @@ void DCDAW_fltbiqu(CDCDAWCall& call) noexcept {
     }
     loadCoefficients(s.t, call.blocks[1]);
     startMorph(s);
+}
+
+void runBiquadSample(BiquadShape shape, CBiquadState& state, double* x) noexcept {
+    switch (shape) {
+        case Shape::Common: processOne<Shape::Common>(state, x); break;
+        case Shape::LowPass: processOne<Shape::LowPass>(state, x); break;
+        case Shape::HighPass: processOne<Shape::HighPass>(state, x); break;
+        case Shape::BandPass: processOne<Shape::BandPass>(state, x); break;
+        case Shape::Notch: processOne<Shape::Notch>(state, x); break;
+    }
+}
+
+void finishBiquadMorphSteps(CBiquadState& state, int steps) noexcept {
+    state.remaining -= steps;
+    if (state.remaining == 0)
+        finishMorph(state);
 }
 
 void DCDAW_fltbiqcommon(CDCDAWCall& call) noexcept { processCall<Shape::Common>(call); }

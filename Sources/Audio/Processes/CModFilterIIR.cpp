@@ -61,7 +61,7 @@ bool CModFilterIIR::runChain() noexcept {
         next->stereoPair(a[count], b[count]);
         bands[count++] = next;
     }
-    if (!CModFilterIIRModule::runSteadyChainPair(a, b, count)) {
+    if (!CModFilterIIRModule::runChainPair(a, b, count)) {
         // Fewer than two stages among these bands: no later band of them can do better.
         for (int i = 1; i < count; ++i)
             bands[i]->mSkipChain = true;

@@ -224,15 +224,13 @@ bool CModFilterIIRModule::canPairWith(const CModFilterIIRModule& other) const no
     return true;
 }
 
-int CModFilterIIRModule::steadyBiquads(CBiquadState** states, BiquadShape* shapes, int capacity) const noexcept {
+int CModFilterIIRModule::biquadStates(CBiquadState** states, BiquadShape* shapes, int capacity) const noexcept {
     if (mStateCount > capacity)
         return -1;
     for (int i = 0; i < mStateCount; ++i) {
         if (!biquadShapeOf(*mStates[i].routines.process, shapes[i]))
             return -1;
         states[i] = reinterpret_cast<CBiquadState*>(mStates[i].stateBlock);
-        if (states[i]->remaining > 0)
-            return -1;
     }
     return mStateCount;
 }
@@ -246,16 +244,16 @@ bool CModFilterIIRModule::runsSteadyBiquads() const noexcept {
     return true;
 }
 
-bool CModFilterIIRModule::runSteadyChainPair(CModFilterIIRModule* const* a, CModFilterIIRModule* const* b,
-                                             int bands) noexcept {
+bool CModFilterIIRModule::runChainPair(CModFilterIIRModule* const* a, CModFilterIIRModule* const* b,
+                                       int bands) noexcept {
     CBiquadState* states0[kMaxChainStages];
     CBiquadState* states1[kMaxChainStages];
     BiquadShape shapes[kMaxChainStages];
     BiquadShape shapes1[kMaxChainStages];
     int count = 0;
     for (int band = 0; band < bands; ++band) {
-        const int n0 = a[band]->steadyBiquads(states0 + count, shapes + count, kMaxChainStages - count);
-        const int n1 = b[band]->steadyBiquads(states1 + count, shapes1 + count, kMaxChainStages - count);
+        const int n0 = a[band]->biquadStates(states0 + count, shapes + count, kMaxChainStages - count);
+        const int n1 = b[band]->biquadStates(states1 + count, shapes1 + count, kMaxChainStages - count);
         if (n0 < 0 || n0 != n1)
             return false;
         for (int i = count; i < count + n0; ++i)
@@ -263,8 +261,14 @@ bool CModFilterIIRModule::runSteadyChainPair(CModFilterIIRModule* const* a, CMod
                 return false;
         count += n0;
     }
-    // A single section gains nothing from running side by side; the paired routine serves it.
+    // A single section gains nothing from running side by side; the paired routine serves it. Side
+    // by side pays when every section is steady or every one morphs.
     if (count < 2)
+        return false;
+    int morphing = 0;
+    for (int i = 0; i < count; ++i)
+        morphing += (states0[i]->remaining > 0) + (states1[i]->remaining > 0);
+    if (morphing != 0 && morphing != 2 * count)
         return false;
     double* out0 = a[0]->newBlock();
     double* out1 = b[0]->newBlock();
@@ -280,7 +284,7 @@ void CModFilterIIRModule::processPair(CModFilterIIRModule& a, CModFilterIIRModul
     // stage by stage.
     CModFilterIIRModule* const one0[1] = {&a};
     CModFilterIIRModule* const one1[1] = {&b};
-    if (runSteadyChainPair(one0, one1, 1))
+    if (runChainPair(one0, one1, 1))
         return;
     double* current0 = a.inputBlock(0);
     double* current1 = b.inputBlock(0);

@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstring>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -62,6 +64,18 @@ struct Chain {
             call.blocks[1] = c.data();
             DCDAW_fltbiqi(call);
             pointers.push_back(&states[i]);
+        }
+    }
+    // New coefficients (designed with another gain) for every section, or every other one.
+    void update(const std::vector<Section>& sections, double gain, bool everyOther = false) {
+        for (std::size_t i = 0; i < sections.size(); i += everyOther ? 2 : 1) {
+            std::vector<double> c = coefficientsOf(sections[i], gain);
+            CDCDAWCall call;
+            call.count = 5;
+            call.real = kFs;
+            call.blocks[0] = reinterpret_cast<double*>(&states[i]);
+            call.blocks[1] = c.data();
+            DCDAW_fltbiqu(call);
         }
     }
     // The specified way: each section over the whole block, one after the other.
@@ -136,6 +150,48 @@ TEST_P(BiquadCascadeLevels, MatchesTheSingleSectionRoutinesBitForBit) {
                 EXPECT_TRUE(sameBits(ref0.states[i].w1, run0.states[i].w1) && sameBits(ref0.states[i].w2, run0.states[i].w2) &&
                             sameBits(ref1.states[i].w1, run1.states[i].w1) && sameBits(ref1.states[i].w2, run1.states[i].w2))
                     << "section " << i;
+            }
+        }
+    }
+}
+
+// Morphs: every section morphing at once (the morph ending inside a block, coefficients arriving
+// during a morph and waiting for its end) and only some sections morphing: outputs and whole
+// states match the single-section routines bit for bit for blocks of 1, 7 and 512 frames.
+TEST_P(BiquadCascadeLevels, MorphsMatchTheSingleSectionRoutinesBitForBit) {
+    const int total = 6000;
+    const std::vector<double> in0 = test::testNoise(total, 7), in1 = test::testNoise(total, 8);
+    for (const std::vector<Section>& sections : {peaks(5), mixed()}) {
+        std::vector<BiquadShape> shapes;
+        for (const Section& s : sections)
+            shapes.push_back(s.shape);
+        for (int block : {1, 7, 512}) {
+            SCOPED_TRACE("sections " + std::to_string(sections.size()) + " block " + std::to_string(block));
+            Chain ref0(sections, 2.0), ref1(sections, 0.5), run0(sections, 2.0), run1(sections, 0.5);
+            std::vector<double> r0 = in0, r1 = in1, o0(total), o1(total);
+            for (int at = 0; at < total; at += block) {
+                // All morph from frame 700 (a second set waits from 1000), half of them from 4000.
+                for (const auto& [frame, gain, half] : {std::tuple{700, 3.0, false}, std::tuple{1000, 0.7, false},
+                                                        std::tuple{4000, 1.5, true}}) {
+                    if (frame >= at && frame < at + block) {
+                        for (Chain* c : {&ref0, &run0})
+                            c->update(sections, gain, half);
+                        for (Chain* c : {&ref1, &run1})
+                            c->update(sections, gain * 0.5, half);
+                    }
+                }
+                const int n = std::min(block, total - at);
+                ref0.runSingly(sections, r0, at, n);
+                ref1.runSingly(sections, r1, at, n);
+                runBiquadCascadePair(run0.pointers.data(), run1.pointers.data(), shapes.data(), int(shapes.size()),
+                                     in0.data() + at, in1.data() + at, o0.data() + at, o1.data() + at, n);
+            }
+            EXPECT_EQ(std::memcmp(r0.data(), o0.data(), total * sizeof(double)), 0);
+            EXPECT_EQ(std::memcmp(r1.data(), o1.data(), total * sizeof(double)), 0);
+            for (std::size_t i = 0; i < sections.size(); ++i) {
+                EXPECT_EQ(std::memcmp(&ref0.states[i], &run0.states[i], offsetof(CBiquadState, remaining)), 0) << i;
+                EXPECT_EQ(std::memcmp(&ref1.states[i], &run1.states[i], offsetof(CBiquadState, remaining)), 0) << i;
+                EXPECT_EQ(ref0.states[i].remaining, run0.states[i].remaining);
             }
         }
     }
