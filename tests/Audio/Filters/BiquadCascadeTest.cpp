@@ -56,27 +56,23 @@ struct Chain {
 
     Chain(const std::vector<Section>& sections, double gain) : states(sections.size()) {
         for (std::size_t i = 0; i < sections.size(); ++i) {
-            std::vector<double> c = coefficientsOf(sections[i], gain);
-            CDCDAWCall call;
-            call.count = 5;
-            call.real = kFs;
-            call.blocks[0] = reinterpret_cast<double*>(&states[i]);
-            call.blocks[1] = c.data();
-            DCDAW_fltbiqi(call);
+            setup(DCDAW_fltbiqi, i, sections[i], gain);
             pointers.push_back(&states[i]);
         }
     }
     // New coefficients (designed with another gain) for every section, or every other one.
     void update(const std::vector<Section>& sections, double gain, bool everyOther = false) {
-        for (std::size_t i = 0; i < sections.size(); i += everyOther ? 2 : 1) {
-            std::vector<double> c = coefficientsOf(sections[i], gain);
-            CDCDAWCall call;
-            call.count = 5;
-            call.real = kFs;
-            call.blocks[0] = reinterpret_cast<double*>(&states[i]);
-            call.blocks[1] = c.data();
-            DCDAW_fltbiqu(call);
-        }
+        for (std::size_t i = 0; i < sections.size(); i += everyOther ? 2 : 1)
+            setup(DCDAW_fltbiqu, i, sections[i], gain);
+    }
+    void setup(void (*routine)(CDCDAWCall&) noexcept, std::size_t i, const Section& section, double gain) {
+        std::vector<double> c = coefficientsOf(section, gain);
+        CDCDAWCall call;
+        call.count = 5;
+        call.real = kFs;
+        call.blocks[0] = reinterpret_cast<double*>(&states[i]);
+        call.blocks[1] = c.data();
+        routine(call);
     }
     // The specified way: each section over the whole block, one after the other.
     void runSingly(const std::vector<Section>& sections, std::vector<double>& io, int from, int n) {
