@@ -76,3 +76,12 @@ if(TAL_BUILD_TESTS AND NOT TAL_SANITIZE)
   target_compile_definitions(tal_realtime_tests PRIVATE TAL_PLUGIN_MODULE="$<TARGET_FILE:Delmaro>")
   gtest_discover_tests(tal_realtime_tests DISCOVERY_TIMEOUT 60)
 endif()
+
+# The whole plug-in through its bundle against the LSP parametric equaliser through LADSPA
+# (lsp-plugins-ladspa and ladspa-sdk: benchmark only, never linked into the plug-in).
+if(TAL_BUILD_BENCHMARKS)
+  tal_benchmark(tal_plugin_peer_bench bench/Audio/PluginPeerBench.cpp)
+  target_link_libraries(tal_plugin_peer_bench PRIVATE delmaro_host ${CMAKE_DL_LIBS})
+  add_dependencies(tal_plugin_peer_bench Delmaro)
+  target_compile_definitions(tal_plugin_peer_bench PRIVATE TAL_PLUGIN_MODULE="$<TARGET_FILE:Delmaro>")
+endif()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bit>
 #include <cstdint>
 
 namespace tal {
@@ -18,10 +19,19 @@ struct CDenormNoiseGen {
     // Seeds from the process-wide seed counter (takes its spin lock).
     void seedFromCounter() noexcept;
     // One step; returns the step's output word.
-    std::uint64_t step() noexcept;
+    std::uint64_t step() noexcept {
+        const std::uint64_t e = x * (2 * s + 1);
+        s = s + e + 0x5555555555555555ull;
+        a = a + std::rotl(e, 32) + 0xAAAAAAAAAAAAAAAAull;
+        x = e ^ a;
+        return std::rotl(e, 32) ^ s;
+    }
     // count samples in [-2^-42, 2^-42): four per output word, each 16-bit piece u from the lowest
     // giving u * 2^-57 - 2^-42.
     void fill(double* buffer, int count) noexcept;
+    // out[i] = in[i] + the noise fill() would write, in one pass (out may be in for doubles).
+    void addToDouble(const double* in, double* out, int count) noexcept;
+    void addToFloat(const float* in, double* out, int count) noexcept;
 };
 
 } // namespace tal

@@ -1,13 +1,18 @@
-// The biquad signal routines against a plain scalar transposed direct-form II cascade written
-// here: stereo, 64-bit, 512-frame blocks, 1, 8 and 32 peaking sections, steady coefficients and
-// a continuous morph (every block brings new coefficients, so every sample is a morph sample).
-// The counter "time/sample/stage" (seconds, SI-prefixed) is per channel sample and section.
+// The biquad signal routines against the plain scalar transposed direct-form II cascade of
+// support/PlainStereoCascade.h (both channels advanced in one loop): stereo, 64-bit, 512-frame
+// blocks, 1, 8 and 32 peaking sections, steady coefficients and a continuous morph (every block
+// brings new coefficients, so every sample is a morph sample). BM_BiquadCascade runs the sections
+// side by side as the filter module does for a stereo band, at each instruction-set level (second
+// argument: 0 SSE2, 1 AVX). The counter "time/sample/stage" (seconds, SI-prefixed) is per
+// channel sample and section.
 
+#include "Audio/Filters/BiquadCascade.h"
 #include "Audio/Filters/BiquadRoutines.h"
 #include "Audio/Filters/CAudioFilterRBJGen.h"
 #include "Audio/Filters/CDCDAWContext.h"
 #include "Audio/Filters/FilterRoutineTables.h"
-#include "support/PlainBiquad.h"
+#include "fft/CCpuInfo.h"
+#include "support/PlainStereoCascade.h"
 
 #include <benchmark/benchmark.h>
 
@@ -53,25 +58,22 @@ void setCounter(benchmark::State& state, int stages) {
         static_cast<double>(state.iterations()) * kBlock * 2 * stages, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-// --- the reference: one section after the other over the block, channel by channel ---
+// --- the reference: one section after the other over the block, both channels in one loop ---
 
-using PlainSection = bench::PlainBiquad;
-
+template <bool ByFrame>
 void BM_PlainCascade(benchmark::State& state) {
     const int stages = static_cast<int>(state.range(0));
-    std::vector<PlainSection> left, right;
-    for (const Coefficients& c : sections(stages, 1.0)) {
-        left.push_back({c.b0, c.b1, c.b2, c.a1, c.a2});
-        right.push_back({c.b0, c.b1, c.b2, c.a1, c.a2});
-    }
+    bench::PlainStereoCascade cascade;
+    for (const Coefficients& c : sections(stages, 1.0))
+        cascade.add(c.b0, c.b1, c.b2, c.a1, c.a2);
     std::vector<double> in(2 * kBlock), io(2 * kBlock);
     fillNoise(in.data(), 2 * kBlock, 1);
     for (auto _ : state) {
         io = in;
-        for (PlainSection& s : left)
-            s.process(io.data(), kBlock);
-        for (PlainSection& s : right)
-            s.process(io.data() + kBlock, kBlock);
+        if (ByFrame)
+            cascade.processByFrame(io.data(), io.data() + kBlock, kBlock);
+        else
+            cascade.process(io.data(), io.data() + kBlock, kBlock);
         benchmark::DoNotOptimize(io.data());
     }
     setCounter(state, stages);
@@ -152,6 +154,34 @@ struct RoutineCascade {
     }
 };
 
+// The sections of both channels side by side, as the filter module runs a stereo band; with Morph
+// every block brings new coefficients (every sample is a morph sample).
+template <bool Morph>
+void BM_BiquadCascade(benchmark::State& state) {
+    const int stages = static_cast<int>(state.range(0));
+    if (!setBiquadCascadeLevelForTesting(int(state.range(1)))) {
+        state.SkipWithError("this processor lacks the level");
+        return;
+    }
+    RoutineCascade cascade(stages);
+    std::vector<CBiquadState*> left, right;
+    for (std::size_t i = 0; i < cascade.left.size(); ++i) {
+        left.push_back(reinterpret_cast<CBiquadState*>(cascade.left[i]));
+        right.push_back(reinterpret_cast<CBiquadState*>(cascade.right[i]));
+    }
+    const std::vector<BiquadShape> shapes(std::size_t(stages), BiquadShape::Common);
+    std::vector<double> out(2 * kBlock);
+    for (auto _ : state) {
+        if (Morph)
+            cascade.updateAll();
+        runBiquadCascadePair(left.data(), right.data(), shapes.data(), stages, cascade.inL, cascade.inR, out.data(),
+                             out.data() + kBlock, kBlock);
+        benchmark::DoNotOptimize(out.data());
+    }
+    setBiquadCascadeLevelForTesting(biquadCascadeLevelFor(CCpuInfo()));
+    setCounter(state, stages);
+}
+
 template <bool Paired, bool Morph>
 void BM_Routines(benchmark::State& state) {
     const int stages = static_cast<int>(state.range(0));
@@ -164,7 +194,10 @@ void BM_Routines(benchmark::State& state) {
     setCounter(state, stages);
 }
 
-BENCHMARK(BM_PlainCascade)->Arg(1)->Arg(8)->Arg(32);
+BENCHMARK(BM_PlainCascade<false>)->Name("BM_PlainCascade/bySection")->Arg(1)->Arg(8)->Arg(32);
+BENCHMARK(BM_PlainCascade<true>)->Name("BM_PlainCascade/byFrame")->Arg(1)->Arg(8)->Arg(32);
+BENCHMARK(BM_BiquadCascade<false>)->Name("BM_BiquadCascade/steady")->ArgsProduct({{1, 8, 32}, {0, 1}});
+BENCHMARK(BM_BiquadCascade<true>)->Name("BM_BiquadCascade/morph")->ArgsProduct({{1, 8, 32}, {0, 1}});
 BENCHMARK(BM_Routines<false, false>)->Name("BM_RoutineSingle/steady")->Arg(1)->Arg(8)->Arg(32);
 BENCHMARK(BM_Routines<true, false>)->Name("BM_RoutinePair/steady")->Arg(1)->Arg(8)->Arg(32);
 BENCHMARK(BM_Routines<false, true>)->Name("BM_RoutineSingle/morph")->Arg(1)->Arg(8)->Arg(32);

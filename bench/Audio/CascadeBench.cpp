@@ -1,8 +1,12 @@
 // The IIR filter cascade module as the equaliser runs it: one module per band and channel, bands
 // in series, 48 kHz, 512-frame blocks, steady coefficients. Stereo bands run either paired (both
-// channels of a band in one pass of the paired routines) or channel by channel; the reference is a
-// plain scalar transposed direct-form II cascade of the same sections, written here. The counter
-// "time/sample" is per channel sample (all bands together).
+// channels of a band in one pass of the paired routines) or channel by channel; the reference is the
+// plain scalar transposed direct-form II cascade of support/PlainStereoCascade.h over the same
+// sections (both channels in one loop; mono runs the second channel on a copy and counts one). The
+// counter "time/sample" is per channel sample (all bands together). The modules run here without
+// their terminals, so bands of one section each run band by band; the plug-in's stacked band
+// terminals chain them into one cascade (measured whole in PluginPeerBench). Mode 2 puts eight
+// sections into one band, which the paired module runs as one side-by-side cascade.
 
 #include "Audio/CAudioBlockPool.h"
 #include "Audio/CAudioParamChange.h"
@@ -18,7 +22,7 @@
 #include "Core/CCreatorRegistry.h"
 #include "Core/CObject.h"
 #include "Core/CString.h"
-#include "support/PlainBiquad.h"
+#include "support/PlainStereoCascade.h"
 
 #include <benchmark/benchmark.h>
 
@@ -57,17 +61,21 @@ std::unique_ptr<CAudioParamStorage> store(double value) {
 struct Description {
     CAudioFilterMagnusGen magnus;
     CAudioFilterSerialGen peak;
+    CAudioFilterSerialGen eightPeaks;   // one band of eight sections, half an octave apart
     CObject* root = nullptr;
     CObject* def = nullptr;
     Description() {
         magnus.configure(1);
         peak.addItem({&magnus, {1.0, 1.0, 0.924825}, {}});
+        for (int i = 0; i < 8; ++i)
+            eightPeaks.addItem({&magnus, {std::pow(2.0, 0.5 * i), i % 2 ? 0.5 : 1.0, 0.924825}, {}});
         CCreatorRegistry::instance().registerTable(kFilterCreatorTable);
         root = new CObject;
         root->initRoot(nullptr);
         CObject* filters = nullptr;
         (void)root->addChild(filters, CString("audio:fltgen-array"), CString("filters"), false);
         static_cast<CAudioFilterGenArray*>(filters)->setGen(1, &peak);
+        static_cast<CAudioFilterGenArray*>(filters)->setGen(2, &eightPeaks);
         (void)root->addChild(def, CString("core:object"), CString("def"), false);
         (void)def->setAttr(CString("gen-array"), CString("^filters"), true);
     }
@@ -81,12 +89,12 @@ Description& description() {
 
 // One band: its parameter stores and the host side of its terminal.
 struct Band : CAudioModuleHost {
-    std::unique_ptr<CAudioParamStorage> index = store(1.0), freq, gain, bw = store(1.0);
+    std::unique_ptr<CAudioParamStorage> index, freq, gain, bw = store(1.0);
     CString names[4] = {CString("index"), CString("freq"), CString("gain"), CString("bw")};
     CAudioTerminalBinding bindings[4];
     CString name;
 
-    Band(double f, double g) : freq(store(f)), gain(store(g)) {
+    Band(double mode, double f, double g) : index(store(mode)), freq(store(f)), gain(store(g)) {
         const CAudioParamStorage* stores[4] = {index.get(), freq.get(), gain.get(), bw.get()};
         for (int k = 0; k < 4; ++k) {
             bindings[k].key = k;
@@ -112,9 +120,10 @@ struct Equaliser {
     CAudioChannelDesc* tables[2] = {&inputs[0], &inputs[1]};
     double* source[2] = {};
 
-    Equaliser(int bandCount, int channels) {
+    // mode 1: one peaking section per band; mode 2: eight sections in one band.
+    Equaliser(int bandCount, int channels, int mode = 1) {
         for (int b = 0; b < bandCount; ++b) {
-            bands.push_back(std::make_unique<Band>(60.0 * std::pow(2.0, b), b % 2 ? 0.5 : 2.0));
+            bands.push_back(std::make_unique<Band>(double(mode), 60.0 * std::pow(2.0, b), b % 2 ? 0.5 : 2.0));
             modules.emplace_back();
             for (int c = 0; c < channels; ++c) {
                 auto m = std::make_unique<CModFilterIIRModule>();
@@ -181,41 +190,36 @@ void setCounter(benchmark::State& state, int channels) {
 template <bool Paired>
 void BM_Cascade(benchmark::State& state) {
     const int bands = int(state.range(0)), channels = int(state.range(1));
-    Equaliser eq(bands, channels);
+    Equaliser eq(bands, channels, int(state.range(2)));
     for (auto _ : state)
         eq.runBlock(Paired);
     setCounter(state, channels);
 }
 
-// The reference: the same sections, one after the other over the block, channel by channel.
-using PlainSection = bench::PlainBiquad;
-
+// The reference: the same sections, one after the other over the block, both channels in one loop.
 void BM_PlainCascade(benchmark::State& state) {
     const int bands = int(state.range(0)), channels = int(state.range(1));
-    Equaliser eq(bands, channels);   // designs the same sections
-    std::vector<std::vector<PlainSection>> sections(static_cast<std::size_t>(channels));
-    for (auto& band : eq.modules) {
-        const CAudioFilterStage& s = band[0]->stages()[0];
-        for (auto& chain : sections)
-            chain.push_back({s.numerator[0], s.numerator[1], s.numerator[2], s.denominator[0], s.denominator[1]});
-    }
-    std::vector<double> io(std::size_t(kBlock * channels));
+    Equaliser eq(bands, channels, int(state.range(2)));   // designs the same sections
+    bench::PlainStereoCascade cascade;
+    for (auto& band : eq.modules)
+        for (const CAudioFilterStage& s : band[0]->stages())
+            cascade.add(s.numerator[0], s.numerator[1], s.numerator[2], s.denominator[0], s.denominator[1]);
+    std::vector<double> io(std::size_t(2 * kBlock));
     for (auto _ : state) {
-        for (int c = 0; c < channels; ++c) {
-            double* x = io.data() + c * kBlock;
-            std::copy(eq.source[c], eq.source[c] + kBlock, x);
-            for (PlainSection& s : sections[std::size_t(c)])
-                s.process(x, kBlock);
-        }
+        std::copy(eq.source[0], eq.source[0] + kBlock, io.data());
+        std::copy(eq.source[channels - 1], eq.source[channels - 1] + kBlock, io.data() + kBlock);
+        cascade.process(io.data(), io.data() + kBlock, kBlock);
         benchmark::DoNotOptimize(io.data());
     }
     setCounter(state, channels);
 }
 
+// Arguments: bands, channels, mode (1: a peaking section per band, 2: one band of eight sections).
 void shapes(benchmark::internal::Benchmark* b) {
     for (int channels : {1, 2})
         for (int bands : {1, 4, 8})
-            b->Args({bands, channels});
+            b->Args({bands, channels, 1});
+    b->Args({1, 2, 2});
 }
 
 BENCHMARK(BM_PlainCascade)->Apply(shapes);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <cmath>
 #include <vector>
 
@@ -71,6 +73,22 @@ TEST(HostSampleConversion, WritesRoundToFloatAndClearsTheRest) {
     EXPECT_EQ(d[2], 0.1);
     writeHostChannel(in, nullptr, false, 0, 3);   // a missing host buffer is skipped
     clearHostChannel(nullptr, true, 0, 3);
+}
+
+// Longer runs go four at a time: every value rounds as one conversion does, and nothing beyond the
+// run is written.
+TEST(HostSampleConversion, LongRunsRoundEveryValueAndStopAtTheirEnd) {
+    std::vector<double> in(13);
+    for (std::size_t i = 0; i < in.size(); ++i)
+        in[i] = (i % 2 ? -1.0 : 1.0) / double(i + 3) + 1e-9 * double(i);
+    in[5] = 1e300;
+    in[6] = 1e-50;
+    std::vector<float> out(20, 7.0f);
+    writeHostChannel(in.data(), out.data(), false, 3, 13);
+    for (int i = 0; i < 20; ++i) {
+        const float expected = i < 3 || i >= 16 ? 7.0f : float(in[std::size_t(i - 3)]);
+        EXPECT_EQ(std::memcmp(&out[std::size_t(i)], &expected, sizeof expected), 0) << i;
+    }
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "Audio/Filters/BiquadRoutines.h"
 
+#include "Audio/Filters/BiquadShape.h"
 #include "Audio/Filters/CDCDAWCall.h"
 #include "Audio/Filters/MorphLength.h"
 
@@ -14,34 +15,11 @@ namespace {
 
 constexpr double kMorphSeconds = 0.025;
 
-enum class Shape { Common, LowPass, HighPass, BandPass, Notch };
-
 // Two channels side by side in one SSE2 register. Every lane computes exactly what the scalar
 // code computes, so the paired routines match two single calls bit for bit.
 using Pair = double __attribute__((vector_size(16)));
 
-// Which of q0..q2 a numerator shape reads.
-constexpr bool usesCoefficient(Shape s, int j) {
-    switch (s) {
-        case Shape::Common: return true;
-        case Shape::Notch: return j < 2;
-        default: return j == 0;
-    }
-}
-
-template <Shape S, class V>
-inline V numerator(const V* c, V w, V w1, V w2) {
-    if constexpr (S == Shape::Common)
-        return c[0] * w + c[1] * w1 + c[2] * w2;
-    else if constexpr (S == Shape::LowPass)
-        return c[0] * (w + 2.0 * w1 + w2);
-    else if constexpr (S == Shape::HighPass)
-        return c[0] * (w - 2.0 * w1 + w2);
-    else if constexpr (S == Shape::BandPass)
-        return c[0] * (w - w2);
-    else
-        return c[0] * (w + w2) + c[1] * w1;
-}
+using Shape = BiquadShape;
 
 // The registers of one or two stage states while a loop runs.
 template <class V>
@@ -242,6 +220,11 @@ void processPairCall(CDCDAWCall& call) noexcept {
                        call.blocks[5], call.blocks[3], call.count);
 }
 
+template <Shape S>
+void processOne(CBiquadState& s, double* x) noexcept {
+    processSingle<S>(s, x, x, 1);
+}
+
 // b0, b1, b2, a1, a2 of a coefficient block in the state's sign convention.
 void loadCoefficients(double* to, const double* block) {
     to[0] = block[0];
@@ -274,6 +257,22 @@ void DCDAW_fltbiqu(CDCDAWCall& call) noexcept {
     }
     loadCoefficients(s.t, call.blocks[1]);
     startMorph(s);
+}
+
+void runBiquadSample(BiquadShape shape, CBiquadState& state, double* x) noexcept {
+    switch (shape) {
+        case Shape::Common: processOne<Shape::Common>(state, x); break;
+        case Shape::LowPass: processOne<Shape::LowPass>(state, x); break;
+        case Shape::HighPass: processOne<Shape::HighPass>(state, x); break;
+        case Shape::BandPass: processOne<Shape::BandPass>(state, x); break;
+        case Shape::Notch: processOne<Shape::Notch>(state, x); break;
+    }
+}
+
+void finishBiquadMorphSteps(CBiquadState& state, int steps) noexcept {
+    state.remaining -= steps;
+    if (state.remaining == 0)
+        finishMorph(state);
 }
 
 void DCDAW_fltbiqcommon(CDCDAWCall& call) noexcept { processCall<Shape::Common>(call); }

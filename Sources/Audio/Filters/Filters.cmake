@@ -1,6 +1,9 @@
 # Audio block pool, filter designers and the named signal routines that run their stages.
 tal_sources(
   Sources/Audio/CAudioBlockPool.cpp
+  Sources/Audio/Filters/BiquadCascade.cpp
+  Sources/Audio/Filters/BiquadCascadeAvx.cpp
+  Sources/Audio/Filters/BiquadCascadeSse2.cpp
   Sources/Audio/Filters/BiquadRoutines.cpp
   Sources/Audio/Filters/CAudioFilterGen.cpp
   Sources/Audio/Filters/CAudioFilterGenArray.cpp
@@ -18,8 +21,12 @@ tal_sources(
   Sources/Audio/Filters/FirstOrderRoutines.cpp
   Sources/Audio/Filters/VectorRoutines.cpp
 )
+# The AVX cascade kernel is chosen at run time only on processors that have AVX (no FMA: the
+# results must stay those of the plain arithmetic).
+set_source_files_properties(Sources/Audio/Filters/BiquadCascadeAvx.cpp PROPERTIES COMPILE_OPTIONS "-mavx")
 tal_tests(audio
   tests/Audio/CAudioBlockPoolTest.cpp
+  tests/Audio/Filters/BiquadCascadeTest.cpp
   tests/Audio/Filters/BiquadRoutinesTest.cpp
   tests/Audio/Filters/CAudioFilterGenTest.cpp
   tests/Audio/Filters/CAudioFilterLPHP1GenTest.cpp

@@ -2,6 +2,8 @@
 
 #include "Audio/CAudioBlockPool.h"
 #include "Audio/CAudioParamStorage.h"
+#include "Audio/Filters/BiquadCascade.h"
+#include "Audio/Filters/BiquadRoutines.h"
 #include "Audio/Filters/CAudioFilterGen.h"
 #include "Audio/Filters/CAudioFilterGenArray.h"
 #include "Audio/Filters/CDCDAWContext.h"
@@ -222,7 +224,68 @@ bool CModFilterIIRModule::canPairWith(const CModFilterIIRModule& other) const no
     return true;
 }
 
+int CModFilterIIRModule::biquadStates(CBiquadState** states, BiquadShape* shapes, int capacity) const noexcept {
+    if (mStateCount > capacity)
+        return -1;
+    for (int i = 0; i < mStateCount; ++i) {
+        if (!biquadShapeOf(*mStates[i].routines.process, shapes[i]))
+            return -1;
+        states[i] = reinterpret_cast<CBiquadState*>(mStates[i].stateBlock);
+    }
+    return mStateCount;
+}
+
+bool CModFilterIIRModule::runsSteadyBiquads() const noexcept {
+    BiquadShape shape;
+    for (int i = 0; i < mStateCount; ++i)
+        if (!biquadShapeOf(*mStates[i].routines.process, shape) ||
+            reinterpret_cast<const CBiquadState*>(mStates[i].stateBlock)->remaining > 0)
+            return false;
+    return true;
+}
+
+bool CModFilterIIRModule::runChainPair(CModFilterIIRModule* const* a, CModFilterIIRModule* const* b,
+                                       int bands) noexcept {
+    CBiquadState* states0[kMaxChainStages];
+    CBiquadState* states1[kMaxChainStages];
+    BiquadShape shapes[kMaxChainStages];
+    BiquadShape shapes1[kMaxChainStages];
+    int count = 0;
+    for (int band = 0; band < bands; ++band) {
+        const int n0 = a[band]->biquadStates(states0 + count, shapes + count, kMaxChainStages - count);
+        const int n1 = b[band]->biquadStates(states1 + count, shapes1 + count, kMaxChainStages - count);
+        if (n0 < 0 || n0 != n1)
+            return false;
+        for (int i = count; i < count + n0; ++i)
+            if (shapes[i] != shapes1[i])
+                return false;
+        count += n0;
+    }
+    // A single section gains nothing from running side by side; the paired routine serves it. Side
+    // by side pays when every section is steady or every one morphs.
+    if (count < 2)
+        return false;
+    int morphing = 0;
+    for (int i = 0; i < count; ++i)
+        morphing += (states0[i]->remaining > 0) + (states1[i]->remaining > 0);
+    if (morphing != 0 && morphing != 2 * count)
+        return false;
+    double* out0 = a[0]->newBlock();
+    double* out1 = b[0]->newBlock();
+    runBiquadCascadePair(states0, states1, shapes, count, a[0]->inputBlock(0), b[0]->inputBlock(0), out0, out1,
+                         a[0]->blockLength);
+    a[0]->outputs[0].block = out0;
+    b[0]->outputs[0].block = out1;
+    return true;
+}
+
 void CModFilterIIRModule::processPair(CModFilterIIRModule& a, CModFilterIIRModule& b) noexcept {
+    // Steady biquad stages run side by side as one cascade; morphs and other stage kinds run
+    // stage by stage.
+    CModFilterIIRModule* const one0[1] = {&a};
+    CModFilterIIRModule* const one1[1] = {&b};
+    if (runChainPair(one0, one1, 1))
+        return;
     double* current0 = a.inputBlock(0);
     double* current1 = b.inputBlock(0);
     const int n = a.blockLength;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Audio/Filters/BiquadShape.h"
 #include "Audio/Filters/CAudioFilterStageList.h"
 #include "Audio/Filters/CAudioFilterValues.h"
 #include "Audio/Processes/CAudioModule.h"
@@ -8,6 +9,7 @@
 
 namespace tal {
 
+struct CBiquadState;
 class CAudioFilterGen;
 class CAudioFilterGenArray;
 
@@ -48,6 +50,20 @@ public:
     // Processes two pairable modules (same context, same block length); the results equal two
     // process calls.
     static void processPair(CModFilterIIRModule& a, CModFilterIIRModule& b) noexcept;
+    // Runs the stages of bands pairs of modules in series (band i of the first channel is a[i], of
+    // the second b[i]) as one cascade from the inputs of a[0] and b[0] into new output blocks of
+    // a[0] and b[0], when every stage is a biquad, the two channels have the same shapes, there are
+    // at least two stages and either none morphs or all do; false (nothing done) otherwise. The
+    // results equal running the modules one after the other.
+    static bool runChainPair(CModFilterIIRModule* const* a, CModFilterIIRModule* const* b, int bands) noexcept;
+    static constexpr int kMaxChainStages = 64;
+
+    // --- side-by-side cascades ---
+    // The states and shapes of the stages when every one is a biquad, else -1 (also when there are
+    // more than capacity).
+    int biquadStates(CBiquadState** states, BiquadShape* shapes, int capacity) const noexcept;
+    // Whether every stage is a biquad without a morph running (true without stages).
+    bool runsSteadyBiquads() const noexcept;
 
     // --- queries ---
     int stateCount() const noexcept { return mStateCount; }

@@ -7,6 +7,7 @@
 #include "Audio/Filters/CAudioFilterSerialGen.h"
 #include "Audio/Filters/FilterCreators.h"
 #include "Core/CCreatorRegistry.h"
+#include "support/BiquadLevels.h"
 #include "support/CLogCapture.h"
 #include "support/CObjectTreeTest.h"
 #include "support/FilterTestSupport.h"
@@ -15,28 +16,33 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <string>
 
 namespace tal {
 namespace {
 
 constexpr double kFs = 48000.0;
-enum Mode { kBypass = 0, kPeak = 1, kLowPass1 = 2, kShifting = 3 };
+enum Mode { kBypass = 0, kPeak = 1, kLowPass1 = 2, kShifting = 3, kFivePeaks = 4 };
 
 // The designers of the tests' designer array: 0 bypass, 1 the product's corrected peaking filter,
 // 2 a first-order low-pass, 3 a serial design whose first (first-order) item leaves the design
-// once ten times the frequency passes half the sample rate.
+// once ten times the frequency passes half the sample rate, 4 five peaking sections an octave apart.
 struct Designers {
     CAudioFilterBypassGen bypass;
     CAudioFilterMagnusGen magnusPeak;
     CAudioFilterSerialGen peak;
     CAudioFilterLPHP1Gen lp1;
     CAudioFilterSerialGen shifting;
+    CAudioFilterSerialGen fivePeaks;
     Designers() {
         EXPECT_TRUE(magnusPeak.configure(1));
         peak.addItem({&magnusPeak, {1.0, 1.0, 0.924825}, {}});
         EXPECT_TRUE(lp1.configure(CAudioFilterLPHP1Gen::kLowPass));
         shifting.addItem({&lp1, {10.0}, {}});
         shifting.addItem({&magnusPeak, {}, {}});
+        for (double octave : {0.25, 0.5, 1.0, 2.0, 4.0})
+            fivePeaks.addItem({&magnusPeak, {octave, 1.0, 0.924825}, {}});
     }
 };
 
@@ -53,6 +59,7 @@ protected:
         array->setGen(kPeak, &designers.peak);
         array->setGen(kLowPass1, &designers.lp1);
         array->setGen(kShifting, &designers.shifting);
+        array->setGen(kFivePeaks, &designers.fivePeaks);
         def = add(root, "def");
         ASSERT_EQ(def->setAttr(CString("gen-array"), CString("^filters"), true), nullptr);
         index = test::makeStore({{double(kPeak)}}, true, true);
@@ -212,63 +219,102 @@ TEST_F(CModFilterIIRModuleTest, MissingDesignerArrayLogsAndPassesThrough) {
     EXPECT_EQ(rig->run(in), in);
 }
 
-TEST_F(CModFilterIIRModuleTest, PairedChannelsMatchChannelsRunOneByOne) {
-    // Two channels of one band through one context, processed side by side and one by one.
+// Paired processing runs steady biquad stages side by side as one cascade and falls back to
+// stage-by-stage routines while a stage morphs: on every instruction-set level this processor has,
+// for one and several stages and first-order stages among them, across morph starts and ends and
+// blocks of 1, 7 and 512 frames, the outputs equal two channels run one by one bit for bit.
+class CModFilterIIRPairTest : public CModFilterIIRModuleTest, public ::testing::WithParamInterface<int> {
+protected:
+    void SetUp() override {
+        if (!test::forceBiquadLevel(GetParam()))
+            GTEST_SKIP() << "this processor lacks level " << GetParam();
+        CModFilterIIRModuleTest::SetUp();
+    }
+    void TearDown() override {
+        test::restoreBiquadLevel();
+        CModFilterIIRModuleTest::TearDown();
+    }
+};
+
+TEST_P(CModFilterIIRPairTest, PairedChannelsMatchChannelsRunOneByOne) {
     struct Channel {
         CAudioChannelDesc input;
         CAudioChannelDesc* table[1] = {&input};
         std::unique_ptr<CModFilterIIRModule> module = std::make_unique<CModFilterIIRModule>();
     };
-    test::ModuleRig<CModFilterIIRModule> rig;
-    bindBand(rig.host);
-    Channel paired[2], single[2];
-    for (Channel* set : {paired, single}) {
-        for (int c = 0; c < 2; ++c) {
-            rig.configure(*set[c].module, kFs, c, 0, 8);
-            set[c].module->inputTable = set[c].table;
+    const std::vector<int> patterns[] = {{512, 512, 97, 1, 1500, 512, 512, 512, 512, 1245},
+                                         std::vector<int>(40, 7), std::vector<int>(200, 1)};
+    for (Mode mode : {kPeak, kFivePeaks, kShifting}) {
+        for (const std::vector<int>& blocks : patterns) {
+            SCOPED_TRACE("mode " + std::to_string(int(mode)) + ", first block " + std::to_string(blocks[0]));
+            test::setStoreValue(*index, double(mode));
+            test::setStoreValue(*freq, 1000.0);
+            test::ModuleRig<CModFilterIIRModule> rig;
+            bindBand(rig.host);
+            Channel paired[2], single[2];
+            for (Channel* set : {paired, single}) {
+                for (int c = 0; c < 2; ++c) {
+                    rig.configure(*set[c].module, kFs, c, 0, 8);
+                    set[c].module->inputTable = set[c].table;
+                }
+            }
+            int total = 0;
+            for (int n : blocks)
+                total += n;
+            const std::vector<double> in[2] = {test::testNoise(total, 21), test::testNoise(total, 22)};
+            std::vector<double> out[2][2];
+            // Moves mid-run: both channels morph, the morphs ending inside later blocks; the third
+            // arrives during the second morph and waits for its end.
+            const int moves[3] = {blocks.size() > 2 ? 2 : 0, int(blocks.size()) / 3, int(blocks.size()) / 3 + 1};
+            const double targets[3] = {2500.0, 700.0, 900.0};
+            int at = 0;
+            for (int b = 0; b < int(blocks.size()); ++b) {
+                for (int m = 0; m < 3; ++m) {
+                    if (b == moves[m] && b > 0) {
+                        test::setStoreValue(*freq, targets[m]);
+                        for (Channel* set : {paired, single})
+                            for (int c = 0; c < 2; ++c)
+                                test::ModuleRig<CModFilterIIRModule>::runUpdate(*set[c].module, false);
+                    }
+                }
+                const int n = blocks[std::size_t(b)];
+                for (int s = 0; s < 2; ++s) {
+                    Channel* set = s == 0 ? paired : single;
+                    double* inBlock[2];
+                    for (int c = 0; c < 2; ++c) {
+                        inBlock[c] = rig.context.blockPool().allocBlock(8 * n);
+                        std::copy(in[c].begin() + at, in[c].begin() + at + n, inBlock[c]);
+                        set[c].input.block = inBlock[c];
+                        set[c].module->blockLength = n;
+                    }
+                    if (s == 0) {
+                        ASSERT_TRUE(set[0].module->canPairWith(*set[1].module));
+                        CModFilterIIRModule::processPair(*set[0].module, *set[1].module);
+                    } else {
+                        set[0].module->process();
+                        set[1].module->process();
+                    }
+                    for (int c = 0; c < 2; ++c) {
+                        double* o = set[c].module->outputs[0].block;
+                        out[s][c].insert(out[s][c].end(), o, o + n);
+                        CAudioBlockPool::releaseBlock(o);
+                        CAudioBlockPool::releaseBlock(inBlock[c]);
+                    }
+                }
+                at += n;
+            }
+            ASSERT_EQ(paired[0].module->stateCount(), mode == kFivePeaks ? 5 : mode == kShifting ? 2 : 1);
+            for (int c = 0; c < 2; ++c) {
+                ASSERT_EQ(out[0][c].size(), out[1][c].size());
+                EXPECT_EQ(std::memcmp(out[0][c].data(), out[1][c].data(), out[0][c].size() * sizeof(double)), 0)
+                    << "channel " << c;
+                EXPECT_NE(out[0][c], in[c]);
+            }
         }
     }
-    const std::vector<double> in[2] = {test::testNoise(6000, 21), test::testNoise(6000, 22)};
-    std::vector<double> out[2][2];
-    const int blocks[] = {512, 512, 97, 1, 1500, 512, 512, 512, 512, 1245};
-    int at = 0;
-    for (int b = 0; b < int(std::size(blocks)); ++b) {
-        if (b == 2 || b == 5) {   // a move mid-run: both channels morph, ending inside later blocks
-            test::setStoreValue(*freq, b == 2 ? 2500.0 : 700.0);
-            for (Channel* set : {paired, single})
-                for (int c = 0; c < 2; ++c)
-                    test::ModuleRig<CModFilterIIRModule>::runUpdate(*set[c].module, false);
-        }
-        const int n = blocks[b];
-        for (int s = 0; s < 2; ++s) {
-            Channel* set = s == 0 ? paired : single;
-            double* inBlock[2];
-            for (int c = 0; c < 2; ++c) {
-                inBlock[c] = rig.context.blockPool().allocBlock(8 * n);
-                std::copy(in[c].begin() + at, in[c].begin() + at + n, inBlock[c]);
-                set[c].input.block = inBlock[c];
-                set[c].module->blockLength = n;
-            }
-            if (s == 0) {
-                ASSERT_TRUE(set[0].module->canPairWith(*set[1].module));
-                CModFilterIIRModule::processPair(*set[0].module, *set[1].module);
-            } else {
-                set[0].module->process();
-                set[1].module->process();
-            }
-            for (int c = 0; c < 2; ++c) {
-                double* o = set[c].module->outputs[0].block;
-                out[s][c].insert(out[s][c].end(), o, o + n);
-                CAudioBlockPool::releaseBlock(o);
-                CAudioBlockPool::releaseBlock(inBlock[c]);
-            }
-        }
-        at += n;
-    }
-    EXPECT_EQ(out[0][0], out[1][0]);
-    EXPECT_EQ(out[0][1], out[1][1]);
-    EXPECT_NE(out[0][0], in[0]);
 }
+
+INSTANTIATE_TEST_SUITE_P(Levels, CModFilterIIRPairTest, ::testing::Values(0, 1), test::biquadLevelName);
 
 TEST_F(CModFilterIIRModuleTest, ModulesOfDifferentKindsDoNotPair) {
     auto a = band();

@@ -5,16 +5,29 @@
 #include "Audio/Filters/CAudioFilterMagnusGen.h"
 #include "Audio/Filters/CAudioFilterSerialGen.h"
 #include "Audio/Filters/FilterCreators.h"
+#include "Audio/Processes/CAudioProcessStack.h"
+#include "support/BiquadLevels.h"
 #include "support/FilterTestSupport.h"
 #include "support/TerminalTestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 namespace tal {
 namespace {
 
 using Signal = std::vector<std::vector<double>>;
 constexpr double kFs = 48000.0;
+
+// The parameter defaults of a band definition ("," separates the elements of stacked copies) and
+// the copy count of a stacked definition (null: not stacked).
+struct BandValues {
+    const char* index = "1";
+    const char* freq = "1000";
+    const char* gain = "2";
+    const char* stackCount = nullptr;
+};
 
 // One equaliser band as the product describes it: mode 1 is the corrected peaking filter.
 struct Band {
@@ -25,7 +38,7 @@ struct Band {
     CAudioProcessBase* band = nullptr;
     CAudioProcessConnection* input = nullptr;
 
-    explicit Band(int channels) {
+    explicit Band(int channels, BandValues values = {}) {
         static const int registered = CCreatorRegistry::instance().registerTable(kFilterCreatorTable);
         (void)registered;
         magnus.configure(1);
@@ -37,19 +50,28 @@ struct Band {
         auto* array = dynamic_cast<CAudioFilterGenArray*>(filters);
         array->setGen(0, &bypass);
         array->setGen(1, &peak);
-        CAudioProcessDefBase* def = graph.define("audio:modFilterIIR", "modFilter",
-                                                 {{"gen-array", "^filters"}, {"xfade-length", "0.015"}});
+        CAudioProcessDefBase* def =
+            values.stackCount == nullptr
+                ? graph.define("audio:modFilterIIR", "modFilter", {{"gen-array", "^filters"}, {"xfade-length", "0.015"}})
+                : graph.define("audio:modFilterIIR", "modFilter",
+                               {{"gen-array", "^filters"},
+                                {"xfade-length", "0.015"},
+                                {"is-stacked", "true"},
+                                {"stack-param", "count"}});
         graph.alloc(def, 0, "index", {{"is-smooth-update", "true"}});
         graph.alloc(def, 1, "freq");
         graph.alloc(def, 2, "gain");
         graph.alloc(def, 3, "bw");
-        graph.param(def, "index", "1");
-        graph.param(def, "freq", "1000");
-        graph.param(def, "gain", "2");
+        graph.param(def, "index", values.index);
+        graph.param(def, "freq", values.freq);
+        graph.param(def, "gain", values.gain);
         graph.param(def, "bw", "1");
+        if (values.stackCount != nullptr)
+            graph.param(def, "count", values.stackCount);
         graph.finish(def);
         band = graph.make(def, "plugin.modFilter");
-        input = graph.host.attach(*band, channels, kFs);
+        if (band != nullptr)
+            input = graph.host.attach(*band, channels, kFs);
     }
 };
 
@@ -83,6 +105,79 @@ TEST(CModFilterIIR, ModeChangeCrossfadesToThePassThrough) {
         ASSERT_EQ(o[0][k], in[k]) << k;
     EXPECT_NE(o[0][100], in[100]);
 }
+
+// Four bands in series, stacked as the product stacks its bands: band 0 peaks at 300 Hz, band 1
+// at 1 kHz, band 2 is off (bypass designer), band 3 peaks at 9 kHz.
+struct BandStack : Band {
+    CAudioProcessStack* stack = nullptr;
+
+    explicit BandStack(int channels) : Band(channels, {"1,1,0,1", "300,1000,3000,9000", "2,0.5,2,3", "4"}) {
+        stack = dynamic_cast<CAudioProcessStack*>(band);
+    }
+    CModFilterIIR* level(int l) const { return dynamic_cast<CModFilterIIR*>(stack->copy(0, l, 0)); }
+};
+
+// The stereo bands of a stack run as one side-by-side cascade while they are steady; a band that
+// morphs or crossfades runs alone and the rest chain around it. Every block equals the channels
+// run apart (one channel never chains), bit for bit, through blocks of 512, 7 and 1 frames, a
+// frequency move of the first band (a morph) and its switch to bypass (a crossfade).
+// On every instruction-set level of the cascade this processor has.
+class CModFilterIIRChain : public test::CBiquadLevelTest {};
+
+TEST_P(CModFilterIIRChain, BandsInSeriesChainAndMatchTheChannelsRunApart) {
+    BandStack stereo(2), left(1), right(1);
+    ASSERT_NE(stereo.stack, nullptr);
+    const int total = 40000;
+    const std::vector<double> l = test::testNoise(total, 11), r = test::testNoise(total, 12);
+    Signal out(2), refL(1), refR(1);
+    int at = 0, block = 0;
+    std::vector<bool> chained;       // per block: bands 1 to 3 took chained blocks
+    std::vector<bool> tailChained;   // per block: bands 2 and 3 took chained blocks
+    while (at < total) {
+        const int n = std::min(total - at, block < 6 ? 512 : block < 60 ? 7 : block < 100 ? 1 : 512);
+        if (block == 8 || block == 130) {   // band 0 moves: a 25 ms morph
+            for (BandStack* s : {&stereo, &left, &right})
+                s->graph.set("plugin.modFilter.freq", block == 8 ? 500.0 : 250.0);
+        }
+        if (block == 140) {   // band 0 switches to bypass: a 15 ms crossfade
+            for (BandStack* s : {&stereo, &left, &right})
+                s->graph.set("plugin.modFilter.index", 0.0);
+        }
+        auto part = [&](const std::vector<double>& x) {
+            return std::vector<double>(x.begin() + at, x.begin() + at + n);
+        };
+        const Signal o = stereo.graph.run(*stereo.stack, stereo.input, {part(l), part(r)});
+        const Signal ol = left.graph.run(*left.stack, left.input, {part(l)});
+        const Signal orr = right.graph.run(*right.stack, right.input, {part(r)});
+        ASSERT_EQ(stereo.stack->levelCount(0), 4);
+        out[0].insert(out[0].end(), o[0].begin(), o[0].end());
+        out[1].insert(out[1].end(), o[1].begin(), o[1].end());
+        refL[0].insert(refL[0].end(), ol[0].begin(), ol[0].end());
+        refR[0].insert(refR[0].end(), orr[0].begin(), orr[0].end());
+        chained.push_back(stereo.level(1)->ranInChain() && stereo.level(2)->ranInChain() && stereo.level(3)->ranInChain());
+        tailChained.push_back(stereo.level(2)->ranInChain() && stereo.level(3)->ranInChain());
+        EXPECT_FALSE(stereo.level(0)->ranInChain());
+        EXPECT_FALSE(left.level(3)->ranInChain());
+        at += n;
+        ++block;
+    }
+    ASSERT_EQ(out[0].size(), refL[0].size());
+    EXPECT_EQ(std::memcmp(out[0].data(), refL[0].data(), out[0].size() * sizeof(double)), 0);
+    EXPECT_EQ(std::memcmp(out[1].data(), refR[0].data(), out[1].size() * sizeof(double)), 0);
+    EXPECT_NE(out[0], l);
+    // Steady, the whole stack is one chain. While band 0 morphs (from block 8 for 1200 frames) it
+    // runs alone and band 1 starts the chain of the rest. While band 0 crossfades to bypass (from
+    // block 140) nothing chains; afterwards the bypassed band 0 heads the chain again.
+    ASSERT_GT(chained.size(), 150u);
+    EXPECT_TRUE(chained[2]);
+    EXPECT_FALSE(chained[10]);
+    EXPECT_TRUE(tailChained[10]);
+    EXPECT_TRUE(chained[105]);
+    EXPECT_FALSE(chained[141]);
+    EXPECT_TRUE(chained[150]);
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, CModFilterIIRChain, ::testing::Values(0, 1), test::biquadLevelName);
 
 } // namespace
 } // namespace tal
