@@ -11,6 +11,7 @@
 #include "Core/CSharedAttribute.h"
 #include "Other/Interface/InterfaceCreators.h"
 #include "UI/BindingCreators.h"
+#include "UI/PaletteCreators.h"
 
 namespace tal {
 
@@ -42,6 +43,7 @@ const CCreatorTableEntry* const* productCreatorTables() {
         kVizCreatorTable,
         kInterfaceCreatorTable,
         kBindingCreatorTable,
+        kPaletteCreatorTable,
         nullptr,
     };
     return tables;
