@@ -18,6 +18,8 @@ int runPack(std::span<const char* const> args);
 int runInspect(std::span<const char* const> args);
 int runHost(std::span<const char* const> args);
 int runBank(std::span<const char* const> args);
+int runPaletteDefault(std::span<const char* const> args);
+int runPaletteSheet(std::span<const char* const> args);
 
 // One line per subcommand; each lives in a file of its own.
 static const Command kCommands[] = {
@@ -29,6 +31,8 @@ static const Command kCommands[] = {
     {"inspect", "inspect FILE: print a preset file, a bank file or a saved plug-in state", runInspect},
     {"host", "host info BUNDLE | host process BUNDLE IN.wav OUT.wav [OPTIONS]: run a VST 3 bundle as a host does", runHost},
     {"bank", "bank SOURCE.txt SHARED-DESCRIPTION OUTPUT [--registry NAME] [--list]: capture a preset bank", runBank},
+    {"palette-default", "palette-default OUT: write the palette item the product starts from", runPaletteDefault},
+    {"sheet", "sheet --palette OUT.png [--scale S]: draw every palette colour as swatches on the panel colour", runPaletteSheet},
 };
 
 int runVersion(std::span<const char* const> args) {

@@ -11,6 +11,8 @@ add_executable(delmaro-tool
   tools/RecordPrinter.cpp
   tools/HostCommand.cpp
   tools/BankCommand.cpp
+  tools/PaletteCommands.cpp
+  tools/PaletteSheet.cpp
 )
 target_include_directories(delmaro-tool PRIVATE tools)
 target_compile_options(delmaro-tool PRIVATE ${TAL_WARNINGS})
@@ -18,6 +20,13 @@ target_link_libraries(delmaro-tool PRIVATE tal::tal)
 set_target_properties(delmaro-tool PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 find_package(pugixml REQUIRED)
 target_link_libraries(delmaro-tool PRIVATE pugixml::pugixml)
+# The palette sheet: PNG output, and the product's compiled editor description and default palette
+# item as its defaults.
+find_package(PNG REQUIRED)
+target_link_libraries(delmaro-tool PRIVATE PNG::PNG)
+target_compile_definitions(delmaro-tool PRIVATE
+  TAL_DEFAULT_UI_DESCRIPTION="${TAL_COMPILED_DIR}/UserInterface.xml"
+  TAL_DEFAULT_PALETTE_ITEM="${TAL_COMPILED_DIR}/uicolor-palette.adat")
 
 # The VST 3 host code: the "host" subcommand and the test harness of everything behind the VST 3
 # interface. It reaches a plug-in only through its bundle's GetPluginFactory.

@@ -223,9 +223,15 @@ CError* CDynamicPalette::resetColor(CDynamicColor* color) {
 CError* CDynamicPalette::applyPaletteParam() {
     CUIParam* param = paletteParam();
     const CByteBuffer* item = param != nullptr ? param->getDataItem(0, 0) : nullptr;
-    if (item == nullptr || item->size() == 0)
+    if (item == nullptr)
         return nullptr;
     const CByteBuffer bytes(*item);   // the parameter's copy may change while colours react
+    return applyPaletteItem(bytes);
+}
+
+CError* CDynamicPalette::applyPaletteItem(const CByteBuffer& bytes) {
+    if (bytes.size() == 0)
+        return nullptr;
     mIsApplying = true;
     for (auto* node = mColors.first(); node != nullptr; node = mColors.next(node)) {
         node->value->setReady(false);

@@ -58,6 +58,8 @@ public:
 
     // --- operations ---
     [[nodiscard]] CError* applyPaletteParam();
+    // Applies a palette item as if it were the parameter's value (an empty item does nothing).
+    [[nodiscard]] CError* applyPaletteItem(const CByteBuffer& bytes);
     [[nodiscard]] CError* storePaletteParam();
     [[nodiscard]] CError* buildColorList();
     // Writes the parameter item of the current colour values (version 1).
