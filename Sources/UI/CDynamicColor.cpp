@@ -19,7 +19,11 @@ void CDynamicColor::initScheme(CObjectScheme* scheme) {
     addAttrOf<CDynamicColor, &CDynamicColor::onHoverBrightnessChanged>(scheme, "hover-brightness");
 }
 
-CDynamicColor::~CDynamicColor() = default;
+CDynamicColor::~CDynamicColor() {
+    // Children of the palette go before it; the data record stays with the palette.
+    if (mPalette != nullptr && mIsRegistered)
+        mPalette->unregisterColor(this);
+}
 
 CString CDynamicColor::makeHoverName(const CString& name) {
     CStringList pieces;
@@ -83,6 +87,7 @@ CError* CDynamicColor::init() {
         mData = mPalette->getColorData(mName, size, getBoolAttr("is-hoverable"));
     }
     mPalette->registerColor(owner, mName, mHoverName);
+    mIsRegistered = true;
     return nullptr;
 }
 

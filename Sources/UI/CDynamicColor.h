@@ -18,7 +18,8 @@ class CDynamicPalette;
 // ("is-copy-parent-color") builds nothing and answers with its parent colour's ramps.
 // "editable-features" names what the colour editor may change (b, c, o, t; e: a feature switch,
 // on while the brightness is above 0). Attribute changes rebuild only once the palette has
-// applied its stored values (ready). Points at the palette and its data without owning them.
+// applied its stored values (ready). Points at the palette and its data without owning them; the
+// palette must outlive it (colours are its descendants), and it unregisters when destroyed.
 // Editor thread only.
 class CDynamicColor : public CObject {
 public:
@@ -93,6 +94,7 @@ private:
     bool mEditTone = false;
     bool mIsEnabled = false;
     bool mIsLoadedFromParam = false;
+    bool mIsRegistered = false;
     double mDefBrightness = 0.0;
     double mDefContrast = 0.0;
     double mDefOpacity = 0.0;

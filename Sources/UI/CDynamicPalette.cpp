@@ -134,6 +134,21 @@ void CDynamicPalette::registerColor(CDynamicColor* owner, const CString& name, c
         mHovers.findOrAdd(hoverName)->value = owner;
 }
 
+void CDynamicPalette::unregisterColor(CDynamicColor* color) {
+    for (CSortedMap<CString, CDynamicColor*>* map : {&mColors, &mHovers}) {
+        for (auto* node = map->first(); node != nullptr;) {
+            auto* next = map->next(node);
+            if (node->value == color)
+                map->removeNode(node);
+            node = next;
+        }
+    }
+    if (color->isAlias()) {
+        mColors.remove(color->name());
+        mHovers.remove(color->hoverName());
+    }
+}
+
 CError* CDynamicPalette::onColorChanged() {
     mCacheDirty = true;
     if (mIsApplying || lifeStage() < 4)

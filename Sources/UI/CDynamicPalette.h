@@ -53,6 +53,8 @@ public:
     // exactly when hoverable (n 0: any record, or a new empty one).
     CDynamicColorData* getColorData(const CString& name, std::int32_t n, bool hoverable);
     void registerColor(CDynamicColor* owner, const CString& name, const CString& hoverName);
+    // Forgets a colour that goes away: the names mapped to it, and an alias's own names.
+    void unregisterColor(CDynamicColor* color);
     // A colour was rebuilt: marks the cache; outside an apply, once built, stores and announces.
     [[nodiscard]] CError* onColorChanged();
 

@@ -268,3 +268,22 @@ TEST_F(CDynamicColorTest, HoverBrightnessIsIgnoredWithoutAHoverColour) {
 
 } // namespace
 } // namespace tal
+
+namespace tal {
+namespace {
+
+TEST_F(CDynamicColorTest, AColourThatGoesAwayIsForgottenWithItsAlias) {
+    ASSERT_EQ(color("Border", {{"gradient-size", "1"}, {"tone", "506070"}, {"contrast", "0.5"}, {"opacity", "1"}}), "");
+    CObject* border = palette->findChild(CString("Border"));
+    ASSERT_EQ(color("LevelMeter", {{"is-copy-parent-color", "true"}}, border), "");
+    ASSERT_EQ(color("Other", {{"gradient-size", "1"}, {"tone", "102030"}}), "");
+    border->release();
+    for (const char* name : {"Border", "LevelMeter", "Border_Hover", "LevelMeter_Hover"})
+        EXPECT_EQ(palette->getColor(CString(name), 0.0), &palette->fallbackColor()) << name;
+    EXPECT_EQ(find("Border"), nullptr);
+    EXPECT_EQ(find("LevelMeter"), nullptr);
+    EXPECT_NE(find("Other"), nullptr);
+}
+
+} // namespace
+} // namespace tal

@@ -8,16 +8,15 @@
 #include "Core/CAppData.h"
 #include "Core/CByteBuffer.h"
 #include "Core/CMemoryReader.h"
-#include "Core/CSystem.h"
 #include "Core/CWriteSeqBuffer.h"
 #include "Core/RecordTags.h"
 #include "UI/CDynamicColor.h"
 #include "UI/CDynamicColorData.h"
 #include "UI/CValueList.h"
 #include "UI/PaletteCreators.h"
+#include "support/AppDataFolder.h"
 #include "support/BindingTestTree.h"
 #include "support/CLogCapture.h"
-#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -65,10 +64,7 @@ protected:
     void SetUp() override {
         CBindingTestTree::SetUp();
         CCreatorRegistry::instance().registerTable(kPaletteCreatorTable);  // may be registered already
-        mSavedBundleFolder = CSystem::bundleFolder;
-        CSystem::bundleFolder = CString();
-        CSystem::setUserPreferencesFolderForTest(CString(mTemp.path().c_str()));
-        resetScopes();
+        appData = std::make_unique<test::AppDataFolder>();
         auto info = std::make_unique<CAudioParamInfo>();
         info->setLayout(1, CAudioParamStorage::kTypeRaw, true, true);
         info->setFlags(false, true, true);
@@ -91,13 +87,7 @@ protected:
     }
     void TearDown() override {
         CBindingTestTree::TearDown();
-        resetScopes();
-        CSystem::setUserPreferencesFolderForTest(CString());
-        CSystem::bundleFolder = mSavedBundleFolder;
-    }
-    static void resetScopes() {
-        for (CAppData* scope : {&CAppData::globalScope(), &CAppData::groupScope(), &CAppData::localScope()})
-            scope->resetForTest();
+        appData.reset();
     }
     CObject* child(CObject* parent, const char* tag, const char* name, AttrList attrs) {
         CObject* object = nullptr;
@@ -170,8 +160,7 @@ protected:
         return body;
     }
 
-    test::TempFolder mTemp;
-    CString mSavedBundleFolder;
+    std::unique_ptr<test::AppDataFolder> appData;
     CAudioParam* audioParam = nullptr;
     CAudioInterfaceClient* client = nullptr;
     CEventTestObject* watcher = nullptr;

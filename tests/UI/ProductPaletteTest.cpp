@@ -2,9 +2,7 @@
 // palette item applied. Its colour names, legibility, hover and band colours, the colour list, and
 // its sheets against the reference pictures.
 
-#include "Core/CAppData.h"
 #include "Core/CByteBuffer.h"
-#include "Core/CSystem.h"
 #include "Core/CObject.h"
 #include "Other/CColor.h"
 #include "PaletteSheet.h"
@@ -12,9 +10,9 @@
 #include "UI/CDynamicColorData.h"
 #include "UI/CDynamicPalette.h"
 #include "UI/CValueList.h"
+#include "support/AppDataFolder.h"
 #include "support/CEventTestTree.h"
 #include "support/ParamTestTree.h"
-#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -47,10 +45,6 @@ double contrast(const CColor* a, const CColor* b) {
 class ProductPaletteTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        mSavedBundleFolder = CSystem::bundleFolder;
-        CSystem::bundleFolder = CString();
-        CSystem::setUserPreferencesFolderForTest(CString(mTemp.path().c_str()));
-        resetScopes();
         CByteBuffer item;
         ASSERT_EQ(takeMessage(delmaro_tool::readDefaultPaletteItem(CString(TAL_DEFAULT_PALETTE_ITEM), item)), "");
         ASSERT_GT(item.size(), 0);
@@ -60,18 +54,10 @@ protected:
     void TearDown() override {
         if (root != nullptr)
             root->release();
-        resetScopes();
-        CSystem::setUserPreferencesFolderForTest(CString());
-        CSystem::bundleFolder = mSavedBundleFolder;
-    }
-    static void resetScopes() {
-        for (CAppData* scope : {&CAppData::globalScope(), &CAppData::groupScope(), &CAppData::localScope()})
-            scope->resetForTest();
     }
     const CColor* color(const char* name) { return palette->getColor(CString(name), 0.0); }
 
-    test::TempFolder mTemp;
-    CString mSavedBundleFolder;
+    test::AppDataFolder appData;   // the palette's cache goes to a temporary folder
     CObject* root = nullptr;
     CDynamicPalette* palette = nullptr;
 };
