@@ -10,12 +10,14 @@
 #include "UI/CDynamicPalette.h"
 #include "UI/HexColor.h"
 #include "UI/PaletteCreators.h"
+#include "support/AppDataFolder.h"
 #include "support/CEventTestTree.h"
 #include "support/ParamTestTree.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace tal {
@@ -159,10 +161,12 @@ TEST(CDynamicColorNameTest, HoverNames) {
         EXPECT_EQ(text(CDynamicColor::makeHoverName(CString(c.name))), c.hover) << c.name;
 }
 
-// A palette "ui.palette" without a parameter, for colours' own init.
+// A palette "ui.palette" without a parameter, for colours' own init; its cache goes to a
+// temporary folder.
 class CDynamicColorTest : public CEventTestTree {
 protected:
     void SetUp() override {
+        appData = std::make_unique<test::AppDataFolder>();
         CEventTestTree::SetUp();
         CCreatorRegistry::instance().registerTable(kPaletteCreatorTable);  // may be registered already
         CObject* object = nullptr;
@@ -186,6 +190,12 @@ protected:
     }
     CDynamicColor* find(const char* name) { return palette->findColor(CString(name)); }
 
+    void TearDown() override {
+        CEventTestTree::TearDown();
+        appData.reset();
+    }
+
+    std::unique_ptr<test::AppDataFolder> appData;
     CDynamicPalette* palette = nullptr;
 };
 
