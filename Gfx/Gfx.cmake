@@ -1,6 +1,16 @@
 # Product data: the descriptions are compiled from their XML form at build time (see
 # tal_compile_description in Sources/Core/Descriptions.cmake); the plug-in embeds the results.
 tal_compile_description(Gfx/SharedData.xml ${TAL_COMPILED_DIR}/SharedData.xml)
+tal_compile_description(Gfx/UserInterface.xml ${TAL_COMPILED_DIR}/UserInterface.xml)
+
+# The palette item the audio side starts from until the user stores one ("uicolor-palette").
+add_custom_command(
+  OUTPUT ${TAL_COMPILED_DIR}/uicolor-palette.adat
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${TAL_COMPILED_DIR}
+  COMMAND delmaro-tool palette-default ${TAL_COMPILED_DIR}/uicolor-palette.adat
+  DEPENDS delmaro-tool
+  COMMENT "Writing the default palette item"
+  VERBATIM)
 
 # The editor's fonts and image sets (TAL_ASSET_RESOURCES).
 include(Gfx/Assets.cmake)
@@ -29,6 +39,8 @@ tal_preset_bank(Gfx/Presets/AnalyserPresets.txt ${TAL_COMPILED_DIR}/analyser-pre
 # tests see them.
 set(TAL_PRODUCT_RESOURCES
   "SharedData.xml" ${TAL_COMPILED_DIR}/SharedData.xml
+  "UserInterface.xml" ${TAL_COMPILED_DIR}/UserInterface.xml
+  "AppDataLocal_uicolor-palette" ${TAL_COMPILED_DIR}/uicolor-palette.adat
   "FactoryROM.cbf" ${TAL_COMPILED_DIR}/FactoryROM.cbf
   "AppDataGlobal_routing-presets-sys" ${TAL_COMPILED_DIR}/routing-presets-sys.alst
   "AppDataGlobal_spectrum-presets" ${TAL_COMPILED_DIR}/analyser-presets.alst
@@ -42,4 +54,22 @@ if(TARGET tal_audio_tests)
   tal_embed_resources(tal_audio_tests SYMBOL productTestResources RESOURCES ${TAL_PRODUCT_RESOURCES})
   target_compile_definitions(tal_audio_tests PRIVATE
     TAL_FACTORY_BANK_SOURCE="${CMAKE_SOURCE_DIR}/Gfx/Presets/FactoryBank.txt")
+endif()
+
+# The product palette: its colours, contrast and sheets, checked on the compiled description with the
+# tool's sheet renderer. The reference sheets are regenerated with
+#   build/release/delmaro-tool sheet --palette tests/fixtures/palette/palette-1x.png --scale 1
+#   build/release/delmaro-tool sheet --palette tests/fixtures/palette/palette-2x.png --scale 2
+tal_tests(ui tests/UI/ProductPaletteTest.cpp tools/PaletteSheet.cpp)
+if(TARGET tal_ui_tests)
+  add_custom_target(tal_palette_data DEPENDS ${TAL_COMPILED_DIR}/UserInterface.xml
+                    ${TAL_COMPILED_DIR}/uicolor-palette.adat)
+  add_dependencies(tal_ui_tests tal_palette_data)
+  find_package(PNG REQUIRED)
+  target_link_libraries(tal_ui_tests PRIVATE PNG::PNG)
+  target_include_directories(tal_ui_tests PRIVATE ${CMAKE_SOURCE_DIR}/tools)
+  target_compile_definitions(tal_ui_tests PRIVATE
+    TAL_DEFAULT_UI_DESCRIPTION="${TAL_COMPILED_DIR}/UserInterface.xml"
+    TAL_DEFAULT_PALETTE_ITEM="${TAL_COMPILED_DIR}/uicolor-palette.adat"
+    TAL_PALETTE_REFERENCES="${CMAKE_SOURCE_DIR}/tests/fixtures/palette")
 endif()

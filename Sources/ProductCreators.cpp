@@ -13,6 +13,7 @@
 #include "UI/BindingCreators.h"
 #include "UI/Resources/ResourceCreators.h"
 #include "UI/ViewCreators.h"
+#include "UI/PaletteCreators.h"
 
 namespace tal {
 
@@ -46,6 +47,7 @@ const CCreatorTableEntry* const* productCreatorTables() {
         kBindingCreatorTable,
         kResourceCreatorTable,
         kViewCreatorTable,
+        kPaletteCreatorTable,
         nullptr,
     };
     return tables;

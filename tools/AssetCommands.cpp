@@ -163,7 +163,12 @@ bool inspectAssetFile(const std::string& path, std::string& out, std::string& er
     return true;
 }
 
+int runPaletteSheet(std::span<const char* const> args);
+
 int runSheet(std::span<const char* const> args) {
+    for (const char* arg : args)
+        if (std::string_view(arg) == "--palette")
+            return runPaletteSheet(args);
     if (args.size() < 2)
         return fail("usage: sheet IN.is|IN.fnt OUT.png [--scale S] [--text TEXT]");
     double scale = 1.0;

@@ -19,6 +19,8 @@ int runInspect(std::span<const char* const> args);
 int runHost(std::span<const char* const> args);
 int runBank(std::span<const char* const> args);
 int runSheet(std::span<const char* const> args);
+int runPaletteDefault(std::span<const char* const> args);
+int runPaletteSheet(std::span<const char* const> args);
 
 // One line per subcommand; each lives in a file of its own.
 static const Command kCommands[] = {
@@ -30,8 +32,10 @@ static const Command kCommands[] = {
              "[OPTIONS] | pack imageset MANIFEST OUT.is: embedded resource table, bitmap font, image set", runPack},
     {"inspect", "inspect FILE: print a preset file, a bank file, a saved plug-in state, an image set or a font", runInspect},
     {"host", "host info BUNDLE | host process BUNDLE IN.wav OUT.wav [OPTIONS]: run a VST 3 bundle as a host does", runHost},
-    {"sheet", "sheet IN.is|IN.fnt OUT.png [--scale S] [--text TEXT]: draw a specimen sheet of an image set or font", runSheet},
+    {"sheet", "sheet IN.is|IN.fnt OUT.png [--scale S] [--text TEXT] | sheet --palette OUT.png [--scale S]: draw a "
+              "specimen sheet of an image set or font, or every palette colour as swatches on the panel colour", runSheet},
     {"bank", "bank SOURCE.txt SHARED-DESCRIPTION OUTPUT [--registry NAME] [--list]: capture a preset bank", runBank},
+    {"palette-default", "palette-default OUT: write the palette item the product starts from", runPaletteDefault},
 };
 
 int runVersion(std::span<const char* const> args) {

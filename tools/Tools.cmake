@@ -14,6 +14,8 @@ add_executable(delmaro-tool
   tools/AssetCommands.cpp
   tools/FontPacker.cpp
   tools/ImageSetPacker.cpp
+  tools/PaletteCommands.cpp
+  tools/PaletteSheet.cpp
 )
 target_include_directories(delmaro-tool PRIVATE tools)
 target_compile_options(delmaro-tool PRIVATE ${TAL_WARNINGS})
@@ -21,13 +23,19 @@ target_link_libraries(delmaro-tool PRIVATE tal::tal)
 set_target_properties(delmaro-tool PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 find_package(pugixml REQUIRED)
 target_link_libraries(delmaro-tool PRIVATE pugixml::pugixml)
+# The palette sheet: PNG output, and the product's compiled editor description and default palette
+# item as its defaults.
+find_package(PNG REQUIRED)
+target_link_libraries(delmaro-tool PRIVATE PNG::PNG)
+target_compile_definitions(delmaro-tool PRIVATE
+  TAL_DEFAULT_UI_DESCRIPTION="${TAL_COMPILED_DIR}/UserInterface.xml"
+  TAL_DEFAULT_PALETTE_ITEM="${TAL_COMPILED_DIR}/uicolor-palette.adat")
 
 # The asset packers: FreeType rasterises the fonts, librsvg renders the image-set art (build time
 # only; the plug-in links neither). Specimen sheets and PNG files are shared with the tests.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(TAL_FREETYPE REQUIRED IMPORTED_TARGET freetype2)
 pkg_check_modules(TAL_RSVG REQUIRED IMPORTED_TARGET librsvg-2.0)
-find_package(PNG REQUIRED)
 add_library(delmaro_assets STATIC tools/PngFile.cpp tools/SpecimenSheet.cpp)
 target_include_directories(delmaro_assets PUBLIC tools)
 target_compile_options(delmaro_assets PRIVATE ${TAL_WARNINGS})
