@@ -1,10 +1,12 @@
 #include "UI/ViewCreators.h"
 
+#include "UI/CStdEventBridge.h"
 #include "UI/CWindowSharedData.h"
 
 namespace tal {
 
 const CCreatorTableEntry kViewCreatorTable[] = {
+    {"ui:ui-event-bridge", &CStdEventBridge::create, &CObject::initScheme},
     {"ui:window-shared-data", &CWindowSharedData::create, &CWindowSharedData::initScheme},
     {"", nullptr, nullptr},
 };

@@ -1,12 +1,16 @@
 # The view layer: the placement layer of every view and the objects views need beside them.
 tal_sources(
+  Sources/UI/CStdEventBridge.cpp
+  Sources/UI/CUIEventBridge.cpp
   Sources/UI/CViewBasePlacement.cpp
   Sources/UI/CWindowSharedData.cpp
   Sources/UI/ViewCreators.cpp
 )
 tal_tests(ui
+  tests/UI/CUIEventBridgeTest.cpp
   tests/UI/CViewBasePlacementTest.cpp
   tests/UI/PlacementPictureTest.cpp
+  tests/support/CEventTestTree.cpp
   tests/support/CRecordingObject.cpp
   tests/support/PngWriter.cpp
   tests/support/ViewRectPainter.cpp
