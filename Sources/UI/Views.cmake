@@ -2,13 +2,18 @@
 tal_sources(
   Sources/UI/CStdEventBridge.cpp
   Sources/UI/CUIEventBridge.cpp
+  Sources/UI/CViewBaseCtlEvents.cpp
   Sources/UI/CViewBasePlacement.cpp
+  Sources/UI/CViewBaseState.cpp
+  Sources/UI/CViewCommand.cpp
+  Sources/UI/CViewState.cpp
   Sources/UI/CWindowSharedData.cpp
   Sources/UI/ViewCreators.cpp
 )
 tal_tests(ui
   tests/UI/CUIEventBridgeTest.cpp
   tests/UI/CViewBasePlacementTest.cpp
+  tests/UI/CViewBaseStateTest.cpp
   tests/UI/PlacementPictureTest.cpp
   tests/support/CEventTestTree.cpp
   tests/support/CRecordingObject.cpp
