@@ -1,6 +1,7 @@
 #include "UI/CViewBaseState.h"
 
 #include "Core/CError.h"
+#include "Core/CXMLLoader.h"
 #include "UI/CViewCommand.h"
 #include "UI/CViewState.h"
 #include "support/CLogCapture.h"
@@ -38,9 +39,9 @@ protected:
         return view;
     }
     // A child object with its whole life cycle; the message of its first error ("" for none).
-    std::string child(CObject* parent, const char* tag, const char* name, Attrs attrs) {
+    std::string child(CObject* parent, const char* tag, const char* name, Attrs attrs, bool useTemplates = false) {
         CObject* object = nullptr;
-        EXPECT_EQ(parent->addChild(object, CString(tag), CString(name), false), nullptr);
+        EXPECT_EQ(parent->addChild(object, CString(tag), CString(name), useTemplates), nullptr);
         for (const auto& [key, text] : attrs) EXPECT_EQ(object->setAttr(CString(key), CString(text), false), nullptr);
         CError* err = object->init();
         if (err == nullptr) err = object->createChilds();
@@ -249,6 +250,23 @@ TEST_F(ViewStates, StateReadyCommandsRunWhenTheAnimationsEnd) {
 }
 
 // --- commands ---
+
+// The shipped command template: a command that names no target acts on its own view, and a
+// parameter object made from its template carries parameters.
+TEST_F(ViewStates, CommandsMadeFromTheTemplateTargetTheirOwnView) {
+    ASSERT_EQ(message(CXMLLoader::loadXMLData(*shared, CString(TAL_UI_COMMANDS_DESCRIPTION), false)), "");
+    CStateTestView* v = begin(window, "v", {{"has-view-states", "true"}});
+    CObject* params = nullptr;
+    ASSERT_EQ(v->addChild(params, CString("ui:run-event-params"), CString("params"), true), nullptr);
+    EXPECT_EQ(child(params, "ui:param-data", "p", {{"attr", "index"}, {"value", "3"}}), "");
+    EXPECT_EQ(child(v, "ui:view-command", "c", {{"on-event", "mouse-release"}, {"run-event", "ping"}, {"run-event-params", "^params"}}, true), "");
+    EXPECT_EQ(child(v, "ui:view-command", "s", {{"on-event", "mouse-release"}, {"set-state", "pushed"}}, true), "");
+    EXPECT_EQ(finish(v), "");
+    CAttrMap args;
+    EXPECT_EQ(fire(v, "mouse-release", &args), "");
+    EXPECT_EQ(v->pings, (std::vector<std::string>{"index=3"}));
+    EXPECT_TRUE(v->isStateSet(CString("pushed")));
+}
 
 TEST_F(ViewStates, AMissingFirstTargetIsLoggedOnceAndTheSecondStillRuns) {
     CStateTestView* v = begin(window, "v", {});
