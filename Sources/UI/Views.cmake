@@ -32,3 +32,6 @@ if(TARGET tal_ui_tests)
   target_sources(tal_ui_tests PRIVATE ${TAL_COMPILED_DIR}/ui-commands.xml)
   target_compile_definitions(tal_ui_tests PRIVATE TAL_UI_COMMANDS_DESCRIPTION="${TAL_COMPILED_DIR}/ui-commands.xml")
 endif()
+tal_benchmark(tal_event_bridge_bench
+  bench/UI/EventBridgeBench.cpp
+)
