@@ -14,6 +14,7 @@ tal_tests(ui
   tests/UI/CUIEventBridgeTest.cpp
   tests/UI/CViewBasePlacementTest.cpp
   tests/UI/CViewBaseStateTest.cpp
+  tests/UI/CViewStateEventsTest.cpp
   tests/UI/PlacementPictureTest.cpp
   tests/support/CEventTestTree.cpp
   tests/support/CRecordingObject.cpp
