@@ -1,46 +1,28 @@
 #include "UI/CViewBaseState.h"
 
-#include "Core/CAppData.h"
-#include "Core/CCreatorRegistry.h"
 #include "Core/CError.h"
 #include "Core/CSharedAttribute.h"
-#include "Core/CSystem.h"
 #include "support/CEventTestTree.h"
 #include "support/StateTestView.h"
-#include "support/TempFolder.h"
+#include "support/UserSettingsSandbox.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 namespace tal {
 
 namespace {
 
-void resetScopes() {
-    for (CAppData* scope : {&CAppData::globalScope(), &CAppData::groupScope(), &CAppData::localScope()}) scope->resetForTest();
-}
-
 // Views in an editor-like tree with an event registry and a pumped bridge: a window renderer object
 // that fires "render", a root view naming it in "window", and user settings in a temporary folder.
 class ViewStateEvents : public CEventTestTree {
 protected:
     void SetUp() override {
+        mSandbox = std::make_unique<test::UserSettingsSandbox>();
         CEventTestTree::SetUp();
         CStateTestView::registerTags();
-        static const bool registered = [] {
-            if (CCreatorRegistry::instance().find(CString("core:shared-attribute")) != nullptr) return true;
-            static const CCreatorTableEntry table[] = {
-                {"core:shared-attribute", &CSharedAttribute::create, &CSharedAttribute::initScheme},
-                {"", nullptr, nullptr},
-            };
-            return CCreatorRegistry::instance().registerTable(table) == 0;
-        }();
-        ASSERT_TRUE(registered);
-        mSavedBundleFolder = CSystem::bundleFolder;
-        CSystem::bundleFolder = CString();
-        CSystem::setUserPreferencesFolderForTest(CString(mTemp.path().c_str()));
-        resetScopes();
         CObject* made = nullptr;
         ASSERT_EQ(ui->addChild(made, CString("ui:window-shared-data"), CString("window-shared-data"), false), nullptr);
         ASSERT_EQ(ui->addChild(renderer, CString("core:object"), CString("renderer"), false), nullptr);
@@ -48,9 +30,7 @@ protected:
     }
     void TearDown() override {
         CEventTestTree::TearDown();
-        resetScopes();
-        CSystem::setUserPreferencesFolderForTest(CString());
-        CSystem::bundleFolder = mSavedBundleFolder;
+        mSandbox.reset();
     }
 
     using Attrs = std::initializer_list<std::pair<const char*, const char*>>;
@@ -82,8 +62,7 @@ protected:
 
     CObject* renderer = nullptr;
     CStateTestView* window = nullptr;
-    test::TempFolder mTemp;
-    CString mSavedBundleFolder;
+    std::unique_ptr<test::UserSettingsSandbox> mSandbox;
 };
 
 TEST_F(ViewStateEvents, AnimatingViewsFollowTheRenderEventUntilTheirAnimationsEnd) {
