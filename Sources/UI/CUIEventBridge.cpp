@@ -5,6 +5,7 @@
 #include "Core/CObjectEventBridgeHandler.h"
 #include "Core/CPumpedEventBridge.h"
 #include "Core/CSortedMap.h"
+#include "Core/CWorkerThreadPool.h"
 #include "Core/Log.h"
 #include "Platform/CMainLoopTimers.h"
 #include "Platform/CSpinLock.h"
@@ -67,7 +68,12 @@ CUIEventBridge::CUIEventBridge(CObjectEventBridgeHandler& owner) : mOwner(&owner
     if (!added) delete fresh;
 }
 
-CUIEventBridge::~CUIEventBridge() { unregister(); }
+// The editor's tree goes with its poster: the idle pool workers go too (pools that run now keep
+// theirs, and later pools start new ones).
+CUIEventBridge::~CUIEventBridge() {
+    unregister();
+    CWorkerThreadPool::releaseIdleWorkers();
+}
 
 CError* CUIEventBridge::postEvent(const CAttrMap& args) {
     CPostedArgs* copy = new CPostedArgs;

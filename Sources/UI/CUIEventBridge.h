@@ -26,6 +26,7 @@ class CUIEventBridge : public CObjectEventBridge {
 public:
     // Registers the poster; deliveries go through the main loop service current now, on this thread.
     explicit CUIEventBridge(CObjectEventBridgeHandler& owner);
+    // Unregisters and releases the process's idle pool workers.
     ~CUIEventBridge() override;
 
     // --- any thread ---

@@ -3,6 +3,8 @@
 #include "Core/CCreatorRegistry.h"
 #include "Core/CError.h"
 #include "Core/CEventRegistry.h"
+#include "Core/CWorkerThread.h"
+#include "Core/CWorkerThreadPool.h"
 #include "Platform/CPumpedMainLoopTimers.h"
 #include "UI/CStdEventBridge.h"
 #include "UI/ViewCreators.h"
@@ -258,6 +260,67 @@ TEST_F(UIEventBridgeTree, ConcurrentPostsFromFourThreadsRunExactlyOnceOnThePumpe
         last[n / kPosts] = n;
     }
     EXPECT_TRUE(ids(poster).empty());
+}
+
+namespace {
+
+class CCountingJob : public CWorkerThread {
+public:
+    explicit CCountingJob(std::atomic<int>& runs) : mRuns(runs) {}
+    CError* run() override {
+        mRuns.fetch_add(1, std::memory_order_relaxed);
+        return nullptr;
+    }
+
+private:
+    std::atomic<int>& mRuns;
+};
+
+// One round of a pool: three jobs, woken, waited for, workers back to the idle list.
+bool runPoolRound(std::atomic<int>& runs) {
+    CWorkerThreadPool pool;
+    for (int j = 0; j < 3; ++j) {
+        auto* job = new CCountingJob(runs);
+        if (CError* err = pool.addThread(job)) {
+            delete err;
+            delete job;
+            return false;
+        }
+    }
+    pool.wakeAll();
+    CError* err = pool.waitAll(true);
+    const bool ok = err == nullptr;
+    delete err;
+    return ok;
+}
+
+} // namespace
+
+// Closing one editor (its poster goes) while another editor's pool runs rounds on another thread:
+// the idle workers go, the running pool keeps its workers, and every later round starts new ones.
+TEST(UIEventBridge, ConcurrentClosingOneEditorLeavesAnotherEditorsPoolWorking) {
+    constexpr int kRounds = 200;
+    std::atomic<int> runs{0};
+    std::atomic<bool> poolOk{true};
+    ASSERT_TRUE(runPoolRound(runs));
+    EXPECT_GT(CWorkerThreadPool::getIdleWorkerCount(), 0);
+    {
+        CObjectEventBridgeHandler owner;
+        CUIEventBridge closing(owner);
+    }
+    EXPECT_EQ(CWorkerThreadPool::getIdleWorkerCount(), 0);
+    std::thread other([&] {
+        for (int r = 0; r < kRounds; ++r)
+            if (!runPoolRound(runs)) poolOk = false;
+    });
+    for (int e = 0; e < 50; ++e) {
+        CObjectEventBridgeHandler owner;
+        CUIEventBridge closing(owner);
+    }
+    other.join();
+    EXPECT_TRUE(poolOk.load());
+    EXPECT_EQ(runs.load(), 3 * (kRounds + 1));
+    CWorkerThreadPool::releaseIdleWorkers();
 }
 
 } // namespace tal
