@@ -33,6 +33,14 @@ public:
     // a removed timer is not called again.
     virtual void removeTimer(TimerId id) = 0;
 
+    // --- any thread ---
+    // A call that the loop makes once on the main thread, soon after it was posted; value travels
+    // with it unchanged. Calls run in posting order.
+    using PostedCall = void (*)(void* context, std::int64_t value);
+    // Queues call(context, value) for the main thread and returns at once. Returns false, and never
+    // makes the call, when this service cannot carry calls; the base carries none.
+    virtual bool postCall(PostedCall call, void* context, std::int64_t value);
+
     // --- the process-wide current service (main thread) ---
     static CMainLoopTimers* current() noexcept;                  // not owned; null when none is set
     static void setCurrent(CMainLoopTimers* service) noexcept;   // not owned; null clears it

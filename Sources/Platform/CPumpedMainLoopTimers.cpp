@@ -103,7 +103,32 @@ void CPumpedMainLoopTimers::skip(double seconds) {
         mManualNanos += std::uint64_t(std::llround(seconds * 1e9));
 }
 
+bool CPumpedMainLoopTimers::postCall(PostedCall call, void* context, std::int64_t value) {
+    if (call == nullptr)
+        return false;
+    std::lock_guard lock(mPostedMutex);
+    mPosted.push_back(Posted{call, context, value});
+    return true;
+}
+
+int CPumpedMainLoopTimers::postedCallCount() const {
+    std::lock_guard lock(mPostedMutex);
+    return int(mPosted.size());
+}
+
+int CPumpedMainLoopTimers::runPostedCalls() {
+    std::vector<Posted> batch;
+    {
+        std::lock_guard lock(mPostedMutex);
+        batch.swap(mPosted);
+    }
+    for (const Posted& p : batch)
+        p.call(p.context, p.value);
+    return int(batch.size());
+}
+
 int CPumpedMainLoopTimers::pump() {
+    const int posted = runPostedCalls();
     const std::uint64_t now = nowNanos();
     // Each timer due now is called once, earliest first; timers installed by a callback wait for the
     // next pump.
@@ -120,7 +145,7 @@ int CPumpedMainLoopTimers::pump() {
             ++calls;
         }
     }
-    return calls;
+    return posted + calls;
 }
 
 int CPumpedMainLoopTimers::runFor(double seconds) {

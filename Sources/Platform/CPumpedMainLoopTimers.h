@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <map>
+#include <mutex>
+#include <vector>
 
 namespace tal {
 
@@ -25,6 +27,7 @@ public:
     int installTimer(double firstDelaySeconds, double periodSeconds, Callback callback, void* userData,
                      TimerId& id) override;
     void removeTimer(TimerId id) override;
+    bool postCall(PostedCall call, void* context, std::int64_t value) override;   // any thread
 
     // --- driving the loop ---
     // Manual clock only: moves the clock forward by `seconds` (>= 0), calling every timer at each of
@@ -33,8 +36,14 @@ public:
     // Manual clock only: moves the clock forward by `seconds` without calling anything, as when the
     // loop was busy elsewhere; the next pump() makes the calls that became due, once per timer.
     void skip(double seconds);
-    // Calls every timer that is due at the clock's current time once. Returns the number of calls.
+    // Runs the posted calls, then calls every timer that is due at the clock's current time once.
+    // Returns the number of calls of both kinds.
     int pump();
+    // Runs the calls posted before this call, in posting order; calls they post wait for the next
+    // run. Returns the number of calls run.
+    int runPostedCalls();
+    // The number of posted calls not yet run (any thread).
+    int postedCallCount() const;
     // Monotonic clock only: pumps for `seconds`, sleeping until the next due time in between.
     int runFor(double seconds);
 
@@ -64,6 +73,14 @@ private:
     std::uint64_t mManualNanos = 0;
     TimerId mNextId = 1;
     std::map<TimerId, Timer> mTimers;      // by id, so ties go in installation order
+
+    struct Posted {
+        PostedCall call;
+        void* context;
+        std::int64_t value;
+    };
+    mutable std::mutex mPostedMutex;
+    std::vector<Posted> mPosted;           // under mPostedMutex
 };
 
 } // namespace tal

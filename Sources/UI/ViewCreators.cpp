@@ -1,10 +1,16 @@
 #include "UI/ViewCreators.h"
 
+#include "UI/CStdEventBridge.h"
+#include "UI/CViewCommand.h"
+#include "UI/CViewState.h"
 #include "UI/CWindowSharedData.h"
 
 namespace tal {
 
 const CCreatorTableEntry kViewCreatorTable[] = {
+    {"ui:ui-event-bridge", &CStdEventBridge::create, &CObject::initScheme},
+    {"ui:view-command", &CViewCommand::create, &CObject::initScheme},
+    {"ui:view-state", &CViewState::create, &CObject::initScheme},
     {"ui:window-shared-data", &CWindowSharedData::create, &CWindowSharedData::initScheme},
     {"", nullptr, nullptr},
 };

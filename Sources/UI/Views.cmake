@@ -1,12 +1,22 @@
 # The view layer: the placement layer of every view and the objects views need beside them.
 tal_sources(
+  Sources/UI/CStdEventBridge.cpp
+  Sources/UI/CUIEventBridge.cpp
+  Sources/UI/CViewBaseCtlEvents.cpp
   Sources/UI/CViewBasePlacement.cpp
+  Sources/UI/CViewBaseState.cpp
+  Sources/UI/CViewCommand.cpp
+  Sources/UI/CViewState.cpp
   Sources/UI/CWindowSharedData.cpp
   Sources/UI/ViewCreators.cpp
 )
 tal_tests(ui
+  tests/UI/CUIEventBridgeTest.cpp
   tests/UI/CViewBasePlacementTest.cpp
+  tests/UI/CViewBaseStateTest.cpp
+  tests/UI/CViewStateEventsTest.cpp
   tests/UI/PlacementPictureTest.cpp
+  tests/support/CEventTestTree.cpp
   tests/support/CRecordingObject.cpp
   tests/support/PngWriter.cpp
   tests/support/ViewRectPainter.cpp
@@ -17,3 +27,12 @@ if(TARGET tal_ui_tests)
   target_link_libraries(tal_ui_tests PRIVATE PNG::PNG)
   target_compile_definitions(tal_ui_tests PRIVATE TAL_UI_PICTURE_DIR="${PROJECT_SOURCE_DIR}/tests/fixtures/pictures")
 endif()
+# The command templates, compiled as the product's descriptions are; the tests load the result.
+if(TARGET tal_ui_tests)
+  tal_compile_description(Gfx/UI/Commands.xml ${TAL_COMPILED_DIR}/ui-commands.xml)
+  target_sources(tal_ui_tests PRIVATE ${TAL_COMPILED_DIR}/ui-commands.xml)
+  target_compile_definitions(tal_ui_tests PRIVATE TAL_UI_COMMANDS_DESCRIPTION="${TAL_COMPILED_DIR}/ui-commands.xml")
+endif()
+tal_benchmark(tal_event_bridge_bench
+  bench/UI/EventBridgeBench.cpp
+)

@@ -7,10 +7,12 @@
 #include "Core/CSystem.h"
 #include "support/CEventTestTree.h"
 #include "support/TempFolder.h"
+#include "support/UserSettingsSandbox.h"
 
 #include <gmock/gmock.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 
 namespace tal {
@@ -18,34 +20,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void resetScopes() {
-    for (CAppData* scope : {&CAppData::globalScope(), &CAppData::groupScope(), &CAppData::localScope()}) scope->resetForTest();
-}
-
 // An editor-like tree with a pumped bridge, and the process-wide scopes pointed at a temporary
 // preferences folder.
 class CSharedAttributeTest : public CEventTestTree {
 protected:
     void SetUp() override {
+        mSandbox = std::make_unique<test::UserSettingsSandbox>();
         CEventTestTree::SetUp();
-        static const bool registered = [] {
-            static const CCreatorTableEntry table[] = {
-                {"core:shared-attribute", &CSharedAttribute::create, &CSharedAttribute::initScheme},
-                {"", nullptr, nullptr},
-            };
-            return CCreatorRegistry::instance().registerTable(table) == 0;
-        }();
-        ASSERT_TRUE(registered);
-        mSavedBundleFolder = CSystem::bundleFolder;
-        CSystem::bundleFolder = CString();
-        CSystem::setUserPreferencesFolderForTest(CString(mTemp.path().c_str()));
-        resetScopes();
     }
     void TearDown() override {
         CEventTestTree::TearDown();
-        resetScopes();
-        CSystem::setUserPreferencesFolderForTest(CString());
-        CSystem::bundleFolder = mSavedBundleFolder;
+        mSandbox.reset();
     }
 
     // Adds a shared attribute below parent with the given attributes (null: not set) and runs
@@ -73,8 +58,8 @@ protected:
         return v != nullptr ? text(v->asText()) : "<absent>";
     }
 
-    test::TempFolder mTemp;
-    CString mSavedBundleFolder;
+    std::unique_ptr<test::UserSettingsSandbox> mSandbox;
+    const test::TempFolder& tempFolder() const { return mSandbox->folder(); }
 };
 
 TEST_F(CSharedAttributeTest, InitFailsOnABadStorageTypeOrAMissingAttributeName) {
@@ -130,7 +115,7 @@ TEST_F(CSharedAttributeTest, ValueSurvivesTheDeletionOfItsFile) {
     ASSERT_EQ(addShared(ui, "ui-scale", "local", "scale", "1.0", s), nullptr);
     ASSERT_EQ(s->storeValue(CString("1.5")), nullptr);
     bridge->pump();
-    const fs::path file = fs::path(mTemp.path()) / "Talmero/Audio Plug-Ins/Delmaro/ui-scale";
+    const fs::path file = fs::path(tempFolder().path()) / "Talmero/Audio Plug-Ins/Delmaro/ui-scale";
     ASSERT_TRUE(fs::exists(file));
     fs::remove(file);
     CSharedAttribute* late = nullptr;  // an editor built later
@@ -139,8 +124,8 @@ TEST_F(CSharedAttributeTest, ValueSurvivesTheDeletionOfItsFile) {
 }
 
 TEST_F(CSharedAttributeTest, UnsavableValueStillReachesTheEditors) {
-    test::writeWholeFile(mTemp.path() + "/blocker", "a file");
-    CSystem::setUserPreferencesFolderForTest(CString((mTemp.path() + "/blocker").c_str()));
+    test::writeWholeFile(tempFolder().path() + "/blocker", "a file");
+    CSystem::setUserPreferencesFolderForTest(CString((tempFolder().path() + "/blocker").c_str()));
     CSharedAttribute* s = nullptr;
     ASSERT_EQ(addShared(ui, "force-2ch", "group", "force-2ch", "false", s), nullptr);
     ASSERT_EQ(s->storeValue(CString("true")), nullptr);

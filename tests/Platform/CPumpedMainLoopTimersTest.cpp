@@ -154,3 +154,37 @@ TEST(CPumpedMainLoopTimers, MonotonicRunForCallsNoMoreOftenThanDue) {
         EXPECT_GE(log.calls[k].second - start, (k + 1) * 10000000u);
     }
 }
+
+namespace {
+
+struct PostedJournal {
+    CPumpedMainLoopTimers* loop = nullptr;
+    std::vector<std::int64_t> values;
+    static void record(void* context, std::int64_t value) {
+        auto* j = static_cast<PostedJournal*>(context);
+        j->values.push_back(value);
+        if (value == 2)   // posts a follow-up from inside a running call
+            j->loop->postCall(&PostedJournal::record, j, 20);
+    }
+};
+
+} // namespace
+
+// Posted calls run on the next pump in posting order, each once; a call posted by a running call
+// waits for the following run.
+TEST(CPumpedMainLoopTimers, PostedCallsRunOnceInPostingOrderWhenPumped) {
+    CPumpedMainLoopTimers loop;
+    PostedJournal journal;
+    journal.loop = &loop;
+    for (std::int64_t v : {1, 2, 3})
+        EXPECT_TRUE(loop.postCall(&PostedJournal::record, &journal, v));
+    EXPECT_FALSE(loop.postCall(nullptr, &journal, 4));
+    EXPECT_EQ(loop.postedCallCount(), 3);
+    EXPECT_TRUE(journal.values.empty());
+    EXPECT_EQ(loop.pump(), 3);
+    EXPECT_EQ(journal.values, (std::vector<std::int64_t>{1, 2, 3}));
+    EXPECT_EQ(loop.postedCallCount(), 1);
+    EXPECT_EQ(loop.pump(), 1);
+    EXPECT_EQ(loop.pump(), 0);
+    EXPECT_EQ(journal.values, (std::vector<std::int64_t>{1, 2, 3, 20}));
+}
