@@ -11,6 +11,7 @@
 #include "Core/CSharedAttribute.h"
 #include "Other/Interface/InterfaceCreators.h"
 #include "UI/BindingCreators.h"
+#include "UI/DisplayCreators.h"
 #include "UI/Resources/ResourceCreators.h"
 #include "UI/ViewCreators.h"
 
@@ -46,6 +47,7 @@ const CCreatorTableEntry* const* productCreatorTables() {
         kBindingCreatorTable,
         kResourceCreatorTable,
         kViewCreatorTable,
+        kDisplayCreatorTable,
         nullptr,
     };
     return tables;

@@ -1,0 +1,11 @@
+# The editor's displays: the response computation behind the equaliser graph and the level-meter
+# listener owner.
+tal_sources(
+  Sources/UI/CFilterResponse.cpp
+  Sources/UI/CLevelMeterListenerOwner.cpp
+  Sources/UI/DisplayCreators.cpp
+)
+tal_tests(ui
+  tests/UI/CFilterResponseTest.cpp
+)
+tal_benchmark(tal_response_bench bench/UI/FilterResponseBench.cpp)
