@@ -126,7 +126,7 @@ protected:
             const auto info = makeInfo(what, 1, lo, hi, defaults);
             return bridgeWith((prefix + "-" + what).c_str(), *info);
         };
-        freqBridge = bridge("freq", 10, 24000, freqs);
+        freqBridge = bridge("freq", -24000, 24000, freqs);  // wide: a test sends invalid ones
         bridge("gain", -30, 30, gains);
         bridge("bw", 0.01, 10, bws);
         countBridge = bridge("count", 0, 32, count);
@@ -335,6 +335,33 @@ TEST_F(CFilterResponseTest, ConcurrentFirStagesGiveTheSameCurvesOnAnyThreadCount
         const double w = 2 * kPi * gridFrequency(k, 2000, 20, 20000) / 48000.0;
         const std::complex<double> h = taps[0] + taps[1] * std::polar(1.0, -w) + taps[2] * std::polar(1.0, -2 * w);
         ASSERT_NEAR(results[0][std::size_t(k)], 10 * std::log10(std::norm(h)), 1e-10) << k;
+    }
+}
+
+} // namespace
+} // namespace tal
+
+namespace tal {
+namespace {
+
+// A band frequency at or below zero, or not a number, has no point of its own on the grid: the
+// curve is the plain evaluation everywhere (the logarithm of such a frequency is not converted).
+TEST_F(CFilterResponseTest, ABandFrequencyWithoutALogarithmPlacesNoExactPoint) {
+    gen.isFir = true;
+    CFilterResponse* r = response("r", "-1000,0", "0.5,0.5", "0.25,0.25", "2", "0,0");
+    r->setFIRThreadCount(1);
+    r->setRange(300, 20, 20000);
+    const double freqs[2] = {-1000, 0};
+    for (int slot = 0; slot < 2; ++slot) {
+        const std::vector<double>* dB = r->getFilterCurve(slot);
+        ASSERT_NE(dB, nullptr);
+        ASSERT_EQ(dB->size(), 300u);
+        const double taps[3] = {freqs[slot] / 1000.0, 0.5, 0.25};
+        for (int k = 0; k < 300; ++k) {
+            const double w = 2 * kPi * gridFrequency(k, 300, 20, 20000) / 48000.0;
+            const std::complex<double> h = taps[0] + taps[1] * std::polar(1.0, -w) + taps[2] * std::polar(1.0, -2 * w);
+            ASSERT_NEAR((*dB)[std::size_t(k)], 10 * std::log10(std::norm(h)), 1e-10) << slot << " " << k;
+        }
     }
 }
 
