@@ -11,6 +11,7 @@
 #include "Core/CSharedAttribute.h"
 #include "Other/Interface/InterfaceCreators.h"
 #include "UI/BindingCreators.h"
+#include "UI/DisplayCreators.h"
 #include "UI/Resources/ResourceCreators.h"
 #include "UI/ViewCreators.h"
 #include "UI/PaletteCreators.h"
@@ -48,6 +49,7 @@ const CCreatorTableEntry* const* productCreatorTables() {
         kResourceCreatorTable,
         kViewCreatorTable,
         kPaletteCreatorTable,
+        kDisplayCreatorTable,
         nullptr,
     };
     return tables;

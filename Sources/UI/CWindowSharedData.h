@@ -11,6 +11,13 @@ class CWindowSharedData : public CObject {
 public:
     static CObject* create();
     static void initScheme(CObjectScheme* scheme);
+
+    // The frame clock in seconds: the time of the frame being prepared (set by the window layer).
+    double frameClock() const noexcept { return mFrameClock; }
+    void setFrameClock(double seconds) noexcept { mFrameClock = seconds; }
+
+private:
+    double mFrameClock = 0.0;
 };
 
 } // namespace tal

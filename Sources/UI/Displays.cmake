@@ -1,0 +1,13 @@
+# The editor's displays: the response computation behind the equaliser graph and the level-meter
+# listener owner, and the positions of the graph's grid lines.
+tal_sources(
+  Sources/UI/CFilterResponse.cpp
+  Sources/UI/CGraphGridLines.cpp
+  Sources/UI/CLevelMeterListenerOwner.cpp
+  Sources/UI/DisplayCreators.cpp
+)
+tal_tests(ui
+  tests/UI/CFilterResponseTest.cpp
+  tests/UI/CGraphGridLinesTest.cpp
+)
+tal_benchmark(tal_response_bench bench/UI/FilterResponseBench.cpp)
