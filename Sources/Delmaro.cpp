@@ -27,6 +27,7 @@
 #include "Core/CSeedCounter.h"
 #include "Core/CString.h"
 #include "Core/CSystem.h"
+#include "Core/CThread.h"
 #include "Core/CUpdateNotifier.h"
 #include "Core/CWorkerThreadPool.h"
 #include "Core/Log.h"
@@ -50,8 +51,9 @@ struct CProcessRecords {
     CProcessRecords(const CProcessRecords&) = delete;
     CProcessRecords& operator=(const CProcessRecords&) = delete;
     ~CProcessRecords() {
-        // Nothing of the library runs any more: return the allocator's chunks to the system, so
-        // that unloading the library leaks nothing.
+        // Nothing of the library runs any more: free the thread-name map, then return the
+        // allocator's chunks to the system, so that unloading the library leaks nothing.
+        CThread::releaseThreadNames();
         for (int i = kPoolClassCount - 1; i >= 0; --i) releaseMemPool(&memPools[i]);
     }
 };

@@ -9,6 +9,7 @@
 #include "Core/CAttrDoubler.h"
 #include "Core/CObject.h"
 #include "Core/CSharedAttribute.h"
+#include "Core/CTimerQueued.h"
 #include "Other/Interface/InterfaceCreators.h"
 #include "UI/BindingCreators.h"
 #include "UI/DisplayCreators.h"
@@ -20,12 +21,13 @@ namespace tal {
 
 namespace {
 
-// Plain objects (groups of the description and the editor's data holders), the attribute doubler
-// and shared attributes.
+// Plain objects (groups of the description and the editor's data holders), the attribute doubler,
+// shared attributes and the tree's periodic timer.
 const CCreatorTableEntry kObjectTreeCreators[] = {
     {"core:attr-doubler", &CAttrDoubler::create, &CAttrDoubler::initScheme},
     {"core:object", &CObject::createPlain, &CObject::initScheme},
     {"core:shared-attribute", &CSharedAttribute::create, &CSharedAttribute::initScheme},
+    {"core:timer", &CTimerQueued::create, &CTimerQueued::initScheme},
     {"ui:param-data", &CObject::createPlain, &CObject::initScheme},
     {"ui:state-data", &CObject::createPlain, &CObject::initScheme},
     {"ui:textview-p", &CObject::createPlain, &CObject::initScheme},

@@ -1,6 +1,8 @@
 #include "Audio/CAudioParamInfo.h"
 
+
 #include "Audio/Converters/CAudioParamConverter.h"
+#include "Core/CAppData.h"
 #include "Core/CError.h"
 #include "Core/CInputStream.h"
 #include "Core/CMemoryReader.h"
@@ -169,10 +171,13 @@ CError* CAudioParamInfo::parseStateNames(const CString& text) {
 
 CError* CAudioParamInfo::readStateNameItem(const CString& text, CByteBuffer& bytes) {
     // "@/item" names an item of the global application-data scope, "@item" one of the local scope,
-    // stored with the record tag "alst". The scopes are not part of this build yet, so every item
-    // reads as absent.
-    (void)text;
+    // stored with the record tag "alst". An absent item leaves bytes empty.
     bytes.resize(0);
+    if (text.length() < 2 || text.charAt(0) != '@') return nullptr;
+    if (text.charAt(1) == '/')
+        CAppData::globalScope().read(CString(text, 2, -1), bytes, kListTag, false);
+    else
+        CAppData::localScope().read(CString(text, 1, -1), bytes, kListTag, false);
     return nullptr;
 }
 

@@ -97,6 +97,23 @@ void CAudioParamStorage::setDefaultRow(const double* values, int count, const CA
     }
 }
 
+void CAudioParamStorage::setDefaultRowFrom(const CArray<double>& row, const CAudioParamStorage& source) {
+    setDefaultRow(row.isEmpty() ? nullptr : row.data(), row.count(), &source.mData);
+}
+
+void CAudioParamStorage::loadDefaultsFromInfo(const CAudioParamInfo& info, int group, int lastElement) {
+    const CAudioParamStorage& defaults = info.getDefaultValues();
+    if (&defaults == this) return;
+    setFormat(defaults.mElementSize, defaults.mDataType, defaults.mSingleGroup, defaults.mSingleElement);
+    setDefaultRowFrom(defaults.mDefaultRow, defaults);
+    for (int g = defaults.getGroupCount() - 1; g >= 0; --g) {
+        if (group >= 0 && g != group) continue;
+        int count = defaults.getElementCount(g);
+        if (lastElement >= 0) count = std::min(count, lastElement + 1);
+        applyChange(CAudioParamChange::make(g, 0, count, true, nullptr, defaults, defaults.getValues(g), &defaults.mData));
+    }
+}
+
 void CAudioParamStorage::updateDefaultRow() {
     if (mGroups.isEmpty()) {
         setDefaultRow(nullptr, 0, nullptr);

@@ -35,6 +35,13 @@ public:
     void clear();
     // Replaces the default row; string and raw ids are copied from the source table.
     void setDefaultRow(const double* values, int count, const CAudioParamData* source);
+    // Replaces the default row by a plain row of values; string and raw ids in it name items of
+    // source's table and are copied.
+    void setDefaultRowFrom(const CArray<double>& row, const CAudioParamStorage& source);
+    // Takes format and default row from a definition's defaults, then writes its groups, last to
+    // first, each truncating: all groups (group -1) or that one, all elements (lastElement -1) or
+    // elements 0..lastElement.
+    void loadDefaultsFromInfo(const CAudioParamInfo& info, int group = -1, int lastElement = -1);
     // The default row becomes a copy of group 0 (empty without groups).
     void updateDefaultRow();
     // Grows with empty groups or shrinks, releasing the items of removed groups.

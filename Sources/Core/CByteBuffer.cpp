@@ -1,6 +1,7 @@
 #include "Core/CByteBuffer.h"
 
 #include "Core/CMemPool.h"
+#include "Core/CString.h"
 
 #include <algorithm>
 #include <cstring>
@@ -87,6 +88,52 @@ void CByteBuffer::swap(CByteBuffer& other) noexcept {
 
 bool operator==(const CByteBuffer& a, const CByteBuffer& b) noexcept {
     return a.size() == b.size() && (a.size() == 0 || std::memcmp(a.data(), b.data(), std::size_t(a.size())) == 0);
+}
+
+namespace {
+
+// The UTF-8 bytes of one code point (0 for a dropped one), written to out when it is not null.
+int utf8Bytes(std::uint32_t c, std::uint8_t* out) {
+    if (c < 0x80) {
+        if (out) out[0] = std::uint8_t(c);
+        return 1;
+    }
+    if (c < 0x800) {
+        if (out) {
+            out[0] = std::uint8_t(0xC0 | (c >> 6));
+            out[1] = std::uint8_t(0x80 | (c & 0x3F));
+        }
+        return 2;
+    }
+    if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) return 0;
+    if (c < 0x10000) {
+        if (out) {
+            out[0] = std::uint8_t(0xE0 | (c >> 12));
+            out[1] = std::uint8_t(0x80 | ((c >> 6) & 0x3F));
+            out[2] = std::uint8_t(0x80 | (c & 0x3F));
+        }
+        return 3;
+    }
+    if (out) {
+        out[0] = std::uint8_t(0xF0 | (c >> 18));
+        out[1] = std::uint8_t(0x80 | ((c >> 12) & 0x3F));
+        out[2] = std::uint8_t(0x80 | ((c >> 6) & 0x3F));
+        out[3] = std::uint8_t(0x80 | (c & 0x3F));
+    }
+    return 4;
+}
+
+} // namespace
+
+void CByteBuffer::initUTF8(const CString& text) {
+    // Measured first, so that the block is taken once at its final size.
+    std::int32_t bytes = 1;
+    int end = 0;
+    for (; end < text.length() && text.charAt(end) != 0; ++end) bytes += utf8Bytes(text.charAt(end), nullptr);
+    alloc(bytes);
+    std::uint8_t* out = mData;
+    for (int i = 0; i < end; ++i) out += utf8Bytes(text.charAt(i), out);
+    *out = 0;
 }
 
 } // namespace tal

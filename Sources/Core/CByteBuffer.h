@@ -5,6 +5,8 @@
 
 namespace tal {
 
+class CString;
+
 // The framework's owned byte block: record payloads, serialised messages, preset entries and
 // application-data items. Up to 64 bytes live inside the object; larger blocks come from the
 // size-class allocator (large blocks above 4080 bytes). One owner at a time, no lock of its own.
@@ -38,6 +40,10 @@ public:
     // Replaces the contents by a copy of count bytes.
     void assign(const void* bytes, std::int32_t count);
     void swap(CByteBuffer& other) noexcept;
+    // Replaces the contents by the UTF-8 form of text followed by a NUL byte (the size counts it).
+    // Characters of an 8-bit string are the code points U+0000 to U+00FF; surrogates and values
+    // above U+10FFFF are dropped; the first 0 character ends the text.
+    void initUTF8(const CString& text);
 
 private:
     void releaseHeap() noexcept;

@@ -600,7 +600,8 @@ CError* CObject::notifyAttrListeners(const CString& name, CAttrValue* value) {
         const CSortedMap<CString, CString>& filter = mAttrListeners[index].filter->names;
         CError* err = nullptr;
         if (filter.isEmpty()) {
-            err = listener->setAttrValue(this, name, *value);
+            // A whole-object binding (an attached scheme) passes every attribute but the name.
+            if (name != kFullNameAttr) err = listener->setAttrValue(this, name, *value);
         } else if (auto* node = filter.find(name)) {
             const CString target(node->value);
             err = listener->setAttrValue(this, target, *value);
@@ -643,17 +644,66 @@ void CObject::addBindingSource(CObject* source) {
 
 void CObject::removeBindingSource(const CObject* source) { mBindingSources.remove(const_cast<CObject*>(source)); }
 
+CObject* CObject::findBindingSource(const CString& reference) {
+    if (reference.charAt(0) == '/') return findObject(CString(reference, 1, -1));
+    for (CObject* o = this; o != nullptr; o = o->mParent)
+        if (CObject* found = o->findChild(reference)) return found;
+    return nullptr;
+}
+
+CError* CObject::processSchemeAttribute(const CString& text, bool callNow) {
+    CStringList pieces;
+    text.split(pieces, ' ', true, true);
+    if (pieces.count() == 0) return nullptr;
+    CObject* source = findBindingSource(pieces[0]);
+    if (source == nullptr) return nullptr;
+    if (source->mReadOnly) {
+        return newError("@talstr_CObject_processSchemeAttribute_ReadOnlyScheme Attaching to read-only scheme '%1' is an error.",
+                        getFullName(), pieces[0]);
+    }
+    if (source == this) {
+        return newError("@talstr_CObject_processSchemeAttribute_CircularSchemeRef Circular scheme '%1' reference.",
+                        getFullName(), pieces[0]);
+    }
+    CSortedMap<CString, CString>& filter = source->addAttrListener(this).filter->names;
+    // An object's "full-name" is its identity in the tree: a scheme never overwrites it.
+    if (pieces.count() == 1) {
+        CStringList names;
+        for (auto* node = source->mAttrs.first(); node != nullptr; node = source->mAttrs.next(node))
+            if (node->key != kFullNameAttr) names.add(node->key);
+        for (int i = 0; i < names.count(); ++i) {
+            const CString& name = names[i];
+            // A handler run by an earlier copy may have removed the attribute from the source.
+            const CAttrValue* value = source->mAttrs.findValue(name);
+            if (value == nullptr) continue;
+            const CAttrValue copy(*value);
+            if (CError* err = setAttrValueFrom(name, copy, callNow)) return traceError(err, getFullName());
+        }
+    } else {
+        for (int i = 1; i < pieces.count(); ++i) {
+            CStringList parts;
+            pieces[i].split(parts, '=', true, true);
+            if (parts.count() == 0) continue;
+            const CString from(parts[0]);
+            const CString to(parts.count() > 1 ? parts[1] : parts[0]);
+            if (to == kFullNameAttr) continue;
+            filter.findOrAdd(from)->value = to;
+            if (from == kSchemeAttr) continue;
+            const CAttrValue* value = source->mAttrs.findValue(from);
+            if (value == nullptr) continue;
+            const CAttrValue copy(*value);
+            if (CError* err = setAttrValueFrom(to, copy, callNow)) return traceError(err, getFullName());
+        }
+    }
+    addBindingSource(source);
+    return nullptr;
+}
+
 CString CObject::bindAttr(const CString& attrName, const CString& reference) {
     CStringList pieces;
     reference.split(pieces, ' ', true, true);
     if (pieces.count() < 2) return CString();
-    const CString& first = pieces[0];
-    CObject* source = nullptr;
-    if (first.charAt(0) == '/') {
-        source = findObject(CString(first, 1, -1));
-    } else {
-        for (CObject* o = this; o != nullptr && source == nullptr; o = o->mParent) source = o->findChild(first);
-    }
+    CObject* source = findBindingSource(pieces[0]);
     if (source == nullptr || source->mReadOnly || source == this) return CString();
     source->addAttrListener(this).filter->names.findOrAdd(pieces[1])->value = attrName;
     addBindingSource(source);

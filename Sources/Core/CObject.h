@@ -140,6 +140,11 @@ public:
     // and returns the source attribute's current text; empty text and no binding when the source
     // is missing, read-only or this object.
     CString bindAttr(const CString& attrName, const CString& reference);
+    // Attaches this object to a scheme object: "source" copies every attribute of the source now
+    // and binds all of them; "source a b=c" copies and binds only a (as a) and b (as c). The source
+    // is found as by bindAttr; none: nothing is done. Errors: the source is read-only or this
+    // object. The object's "full-name" is never taken from the source.
+    [[nodiscard]] CError* processSchemeAttribute(const CString& text, bool callNow);
 
     // --- events (the delivery itself is CEventRegistry's) ---
     // Runs one of this object's scheme event handlers now, on this thread; "Unknown event" error
@@ -243,6 +248,9 @@ private:
     CAttrListener& addAttrListener(CObject* listener);
     void removeAttrListener(const CObject* listener);
     void addBindingSource(CObject* source);
+    // The object a binding reference names: "/path" from the root, else the first child of that
+    // name of this object or of an ancestor.
+    CObject* findBindingSource(const CString& reference);
     void removeBindingSource(const CObject* source);
 
     const CAttrHandlerMap* mSchemeAttrHandlers = nullptr;

@@ -3,10 +3,17 @@
 #include "Core/CError.h"
 #include "Core/CWriteSeqBuffer.h"
 
+#include "Core/Log.h"
+
 #include <dirent.h>
 #include <dlfcn.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
 
 #include <cstdio>
 #include <cstdlib>
@@ -374,15 +381,76 @@ void CSystem::printError(CError* error) {
     if (error->lineCount() > 0 && !error->line(0).isEmpty()) {
         std::fputs("\n", stdout);
         for (int i = 0; i < error->lineCount(); ++i) {
-            CWriteSeqBuffer line;
-            const CString& text = error->line(i);
-            CError* err = text.isWide() ? line.writeText32(text.chars32(), false) : line.writeText8(text.chars8(), false);
-            delete err;
-            line.printToStdout();
+            CByteBuffer line;
+            line.initUTF8(error->line(i));
+            std::fwrite(line.data(), 1, std::size_t(line.size() - 1), stdout);
             std::fputs("\n", stdout);
         }
     }
     delete error;
+}
+
+namespace {
+
+std::atomic<CSystem::CProgramRunner> gProgramRunner{nullptr};
+
+std::string utf8Argument(const CString& text) {
+    CByteBuffer bytes;
+    bytes.initUTF8(text);
+    return std::string(reinterpret_cast<const char*>(bytes.data()), std::size_t(bytes.size() - 1));
+}
+
+// Runs the dialog with zenity, else with kdialog: the helper's exit status, or -1 when neither
+// could be started.
+int runDialog(const std::vector<std::string>& zenity, const std::vector<std::string>& kdialog) {
+    CSystem::CProgramRunner runner = gProgramRunner.load();
+    if (runner == nullptr) runner = &CSystem::runProgram;
+    const int status = runner(zenity);
+    return status >= 0 ? status : runner(kdialog);
+}
+
+void logUnshown(const char* kind, const CString& title, const CString& text) {
+    const std::string line = std::string("No dialog program (zenity or kdialog) is installed; ") + kind + " \"" +
+                             utf8Argument(title) + "\": " + utf8Argument(text);
+    writeLog(line.c_str(), true);
+}
+
+} // namespace
+
+int CSystem::runProgram(const std::vector<std::string>& argv) {
+    if (argv.empty()) return -1;
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) return -1;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR) return -1;
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+}
+
+void CSystem::setProgramRunnerForTest(CProgramRunner runner) { gProgramRunner.store(runner); }
+
+void CSystem::showNotice(const CString& title, const CString& text, int level) {
+    const std::string t = utf8Argument(title), m = utf8Argument(text);
+    const char* zenityKind = level == 0 ? "--error" : level == 1 ? "--warning" : "--info";
+    const char* kdialogKind = level == 0 ? "--error" : level == 1 ? "--sorry" : "--msgbox";
+    if (runDialog({"zenity", zenityKind, "--no-markup", "--title", t, "--text", m},
+                  {"kdialog", "--title", t, kdialogKind, m}) < 0)
+        logUnshown("notice", title, text);
+}
+
+bool CSystem::askYesNo(const CString& title, const CString& text, const CString& defaultButton,
+                       const CString& alternateButton) {
+    const std::string t = utf8Argument(title), m = utf8Argument(text);
+    const std::string yes = utf8Argument(defaultButton), no = utf8Argument(alternateButton);
+    const int status = runDialog({"zenity", "--question", "--no-markup", "--title", t, "--text", m, "--ok-label", yes,
+                                  "--cancel-label", no},
+                                 {"kdialog", "--title", t, "--yes-label", yes, "--no-label", no, "--yesno", m});
+    if (status < 0) logUnshown("question (not answered)", title, text);
+    return status == 0;
 }
 
 } // namespace tal

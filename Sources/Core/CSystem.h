@@ -5,6 +5,8 @@
 #include "Core/CStringList.h"
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace tal {
 
@@ -88,6 +90,22 @@ public:
     // Prints the error's lines to standard output after a line feed, when its first line is not
     // empty; frees the error.
     static void printError(CError* error);
+
+    // --- messages to the user (blocking; any thread but the audio thread) ---
+    // A notice with one button: level 0 is an error, 1 a warning, others information. Shown by
+    // zenity, else by kdialog; when neither is installed it is written to the log instead.
+    static void showNotice(const CString& title, const CString& text, int level);
+    // A question with two buttons; true when the user chose the default button. False when it was
+    // not answered (closed, or no dialog program: then the question is written to the log).
+    static bool askYesNo(const CString& title, const CString& text, const CString& defaultButton,
+                         const CString& alternateButton);
+    // Runs a program (argv[0] looked up on PATH; no shell, each argument passed as it stands) and
+    // waits for it: its exit status, 128 + the signal when a signal ended it, or -1 when it could
+    // not be started.
+    static int runProgram(const std::vector<std::string>& argv);
+    // Replaces runProgram for the two messages above (null restores it). Tests only.
+    using CProgramRunner = int (*)(const std::vector<std::string>& argv);
+    static void setProgramRunnerForTest(CProgramRunner runner);
 
     // A path as the system takes it: NUL-terminated UTF-8 with every '\' turned into '/'.
     static CByteBuffer toSystemPath(const CString& path);

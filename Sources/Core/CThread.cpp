@@ -13,10 +13,15 @@ namespace tal {
 namespace {
 
 CSpinLock gThreadNamesLock;
-// Every running thread with a non-empty name, by handle (compared as an unsigned number).
-std::map<unsigned long, CString>& threadNames() {
-    static std::map<unsigned long, CString>* names = new std::map<unsigned long, CString>();   // never freed:
-    return *names;                                                                          // threads may outlive statics
+// Every running thread with a non-empty name, by handle (compared as an unsigned number). Made on
+// first use and kept past the other static objects, since threads may outlive them; freed by
+// releaseThreadNames when the library is unloaded. Guarded by gThreadNamesLock.
+using ThreadNameMap = std::map<unsigned long, CString>;
+ThreadNameMap* gThreadNames = nullptr;
+
+ThreadNameMap& threadNames() {
+    if (!gThreadNames) gThreadNames = new ThreadNameMap();
+    return *gThreadNames;
 }
 std::atomic<bool> gCreateFails{false};
 
@@ -112,13 +117,24 @@ void CThread::setThreadName(pthread_t thread, const CString& name) {
 
 void CThread::removeThreadName(pthread_t thread) {
     CSpinLockGuard guard(gThreadNamesLock);
-    threadNames().erase(static_cast<unsigned long>(thread));
+    if (gThreadNames) gThreadNames->erase(static_cast<unsigned long>(thread));
+}
+
+void CThread::releaseThreadNames() {
+    ThreadNameMap* names = nullptr;
+    {
+        CSpinLockGuard guard(gThreadNamesLock);
+        names = gThreadNames;
+        gThreadNames = nullptr;
+    }
+    delete names;
 }
 
 CString CThread::getThreadName(pthread_t thread) {
     CSpinLockGuard guard(gThreadNamesLock);
-    const auto it = threadNames().find(static_cast<unsigned long>(thread));
-    return it == threadNames().end() ? CString() : it->second;
+    if (!gThreadNames) return CString();
+    const auto it = gThreadNames->find(static_cast<unsigned long>(thread));
+    return it == gThreadNames->end() ? CString() : it->second;
 }
 
 void CThread::setCreateFailsForTesting(bool fails) noexcept { gCreateFails.store(fails, std::memory_order_relaxed); }

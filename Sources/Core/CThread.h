@@ -49,6 +49,8 @@ public:
     static void removeThreadName(pthread_t thread);
     // The recorded name of a thread, or an empty string.
     static CString getThreadName(pthread_t thread);
+    // Frees the map (at unload, once no thread of the library runs); a later name starts a new one.
+    static void releaseThreadNames();
 
     // Makes the next thread creations fail (true) or work again (false); tests only.
     static void setCreateFailsForTesting(bool fails) noexcept;

@@ -1,5 +1,7 @@
 #include "fft/CCpuInfo.h"
 
+#include "fft/FftDispatch.h"
+
 #include <cpuid.h>
 
 namespace tal {
@@ -142,11 +144,17 @@ std::int32_t CCpuInfo::largestCache(std::int32_t& size) const {
 }
 
 FftLevelChoice chooseFFTLevel(const CCpuInfo& cpu) {
-    FftLevelChoice c;
     std::uint64_t mask = 0;
-    if (!cpu.featureMask(mask)) {
+    const bool known = cpu.featureMask(mask);
+    return chooseFFTLevelForMask(known ? &mask : nullptr, cpu.hasCpuid() && cpu.isGenuineIntel());
+}
+
+FftLevelChoice chooseFFTLevelForMask(const std::uint64_t* features, bool genuineIntel) {
+    FftLevelChoice c;
+    const std::uint64_t mask = features ? *features : 0;
+    if (!features) {
         c.status = 36;
-    } else if ((mask & 0x100) && (mask & 0x200)) {
+    } else if ((mask & 0x100) && (mask & 0x200) && fftProcessorCodeAllowed(0x46)) {
         c.level = 4;
         c.enabledFeatures = mask & 0x6FDF;
     } else if (mask & 0x40) {
@@ -162,7 +170,7 @@ FftLevelChoice chooseFFTLevel(const CCpuInfo& cpu) {
         c.enabledFeatures = mask & 7;
         c.status = 36;
     }
-    if (!cpu.hasCpuid() || !cpu.isGenuineIntel()) c.status = 20;
+    if (!genuineIntel) c.status = 20;
     return c;
 }
 

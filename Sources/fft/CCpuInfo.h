@@ -40,5 +40,7 @@ struct FftLevelChoice {
     std::int32_t status = 0;
 };
 FftLevelChoice chooseFFTLevel(const CCpuInfo& cpu);
+// The same choice from a feature mask (null: no mask available) and the vendor test.
+FftLevelChoice chooseFFTLevelForMask(const std::uint64_t* features, bool genuineIntel);
 
 }  // namespace tal

@@ -14,6 +14,18 @@ class CCpuInfo;
 // or 20 (not GenuineIntel; the level still follows the features).
 std::int32_t initFFTCPUDispatch();
 
+// Selects the level of a processor code (for example 0x21: level 2, features 0x1F) and takes the
+// code's feature set as this processor's from then on. -1 runs initFFTCPUDispatch. Returns 0, 36
+// (a code without a level of its own, or one naming a level this processor cannot run: nothing
+// changes) or 21 (unknown code: nothing changes).
+std::int32_t selectFFTDispatchByCode(std::int32_t code);
+// The same, judged against the given processor (tests describe processors with fewer features).
+std::int32_t selectFFTDispatchByCodeOn(std::int32_t code, const CCpuInfo& cpu);
+// Constant answers about a processor code: the first allows every code (it is asked before level 4
+// is chosen), the second refuses every code.
+std::int32_t fftProcessorCodeAllowed(std::int32_t code);
+std::int32_t fftProcessorCodeRefused(std::int32_t code);
+
 // --- the three entry points: each forwards to the chosen level's variant, unchanged ---
 // Forward real FFT of 2^spec->order doubles into the packed spectrum ([0] DC, [1] Nyquist, then
 // (re, im) of bins 1..N/2-1). src may equal dst. work: a block of the reported work size (any
@@ -44,5 +56,8 @@ int fftNativeLevel();
 // Forces a level for tests; refuses (false) a level above the native one. Plans must be built and
 // used at the same level.
 bool setFFTDispatchLevelForTesting(int level);
+// Forgets the cached feature mask (also one set by selectFFTDispatchByCode); the next query detects
+// it again.
+void forgetCPUFeaturesForTesting();
 
 }  // namespace tal

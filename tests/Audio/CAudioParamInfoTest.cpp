@@ -1,11 +1,15 @@
 #include "Audio/CAudioParamInfo.h"
 
 #include "Audio/CAudioParamDef.h"
+#include "Core/CAppData.h"
+#include "Core/CByteBuffer.h"
 #include "Core/CMemoryReader.h"
+#include "Core/CSystem.h"
 #include "Core/CWriteSeqBuffer.h"
 #include "support/LeBytes.h"
 #include "support/ParamTestTree.h"
 #include "support/RecordBytes.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -204,6 +208,43 @@ TEST(CAudioParamInfo, AnAbsentStateNamesItemIsAnError) {
               "No state names data available in '@no-such-item'.");
     EXPECT_EQ(takeMessage(info.parseStateNames(CString("@/no-such-item"))),
               "No state names data available in '@/no-such-item'.");
+}
+
+// "@item" reads the local application-data scope, "@/item" the global one, each under the list
+// tag; the item's preset names become the state names.
+TEST(CAudioParamInfo, StateNamesFromApplicationDataItems) {
+    test::TempFolder temp;
+    CSystem::setUserPreferencesFolderForTest(CString((temp.path() + "/prefs").c_str()));
+    CAppData::localScope().resetForTest();
+    CAppData::globalScope().resetForTest();
+    const auto bytesOf = [](const LeBytes& b) { return CByteBuffer(b.data(), b.size()); };
+    const std::uint32_t listTag = 0x74736c61;  // "alst"
+    CAppData::localScope().write(CString("local-states"),
+                                 bytesOf(LeBytes().i32(1).str("bank").i32(2).str("A:Low shelf|x").i32(0).str("B:Peak").i32(0)),
+                                 nullptr, listTag);
+    CAppData::globalScope().write(CString("global-states"),
+                                  bytesOf(LeBytes().i32(1).str("bank").i32(1).str("G:Global one;Glob").i32(0)), nullptr,
+                                  listTag);
+    CAppData::localScope().write(CString("other-tag"), bytesOf(LeBytes().i32(0)), nullptr, 0x12345678);
+
+    CAudioParamInfo info;
+    ASSERT_EQ(takeMessage(info.parseStateNames(CString("@local-states"))), "");
+    ASSERT_EQ(info.getStateNames().count(), 2);
+    EXPECT_EQ(textOf(info.getStateNames()[0]), "Low shelf|x");
+    EXPECT_EQ(textOf(info.getStateNames()[1]), "Peak");
+    ASSERT_EQ(takeMessage(info.parseStateNames(CString("@/global-states"))), "");
+    ASSERT_EQ(info.getStateNames().count(), 1);
+    EXPECT_EQ(textOf(info.getStateNames()[0]), "Global one");
+    EXPECT_EQ(textOf(info.getStateShortNames()[0]), "Glob");
+    // The global item is not in the local scope, nor the local one in the global scope, and an
+    // item of another tag is no list.
+    EXPECT_NE(takeMessage(info.parseStateNames(CString("@global-states"))), "");
+    EXPECT_NE(takeMessage(info.parseStateNames(CString("@/local-states"))), "");
+    EXPECT_NE(takeMessage(info.parseStateNames(CString("@other-tag"))), "");
+
+    CAppData::localScope().resetForTest();
+    CAppData::globalScope().resetForTest();
+    CSystem::setUserPreferencesFolderForTest(CString());
 }
 
 TEST(CAudioParamInfo, SwitchLookupsUseOnlyTheFirstPair) {

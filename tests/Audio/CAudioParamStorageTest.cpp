@@ -396,6 +396,42 @@ TEST_F(DefValues, StringTextsBecomeItems) {
     EXPECT_EQ(textsOf(empty, 0), std::vector<std::string>{""});
 }
 
+// A storage takes a definition's defaults: format, default row and groups; one group or the first
+// elements only on request; string ids become items of its own table.
+TEST_F(DefValues, LoadDefaultsFromInfoTakesGroupsAndElements) {
+    define(1, kFloat);
+    ASSERT_EQ(takeMessage(info.defaultValues().parseDefValues(CString("1,2,3;4,5;6"), info)), "");
+    CAudioParamStorage all;
+    all.loadDefaultsFromInfo(info);
+    EXPECT_TRUE(all.equals(info.getDefaultValues()));
+    EXPECT_EQ(std::vector<double>(all.getDefaultRow(), all.getDefaultRow() + all.getDefaultCount()),
+              (std::vector<double>{1, 2, 3}));
+
+    CAudioParamStorage one;
+    one.loadDefaultsFromInfo(info, 1, 0);
+    ASSERT_EQ(one.getGroupCount(), 2);
+    EXPECT_EQ(one.getElementCount(0), 0);
+    EXPECT_EQ(valuesOf(one, 1), (std::vector<double>{4}));
+    CAudioParamStorage firstTwo;
+    firstTwo.loadDefaultsFromInfo(info, -1, 1);
+    EXPECT_EQ(valuesOf(firstTwo, 0), (std::vector<double>{1, 2}));
+    EXPECT_EQ(valuesOf(firstTwo, 2), (std::vector<double>{6}));
+
+    CAudioParamInfo strings;
+    define(strings, 1, kString);
+    ASSERT_EQ(takeMessage(strings.defaultValues().parseDefValues(CString("L,R"), strings)), "");
+    CAudioParamStorage copy;
+    copy.loadDefaultsFromInfo(strings);
+    EXPECT_EQ(textsOf(copy, 0), (std::vector<std::string>{"L", "R"}));
+    EXPECT_EQ(textOf(copy.getData().getString(int(copy.getDefaultRow()[1]))), "R");
+
+    CArray<double> row;
+    row.add(strings.getDefaultValues().getDefaultRow()[0]);
+    copy.setDefaultRowFrom(row, strings.getDefaultValues());
+    ASSERT_EQ(copy.getDefaultCount(), 1);
+    EXPECT_EQ(textOf(copy.getData().getString(int(copy.getDefaultRow()[0]))), "L");
+}
+
 TEST_F(DefValues, ClampToRangeAcceptsEitherOrder) {
     define(2, kFloat);
     info.setRange(0, 10.0, -10.0);

@@ -187,5 +187,110 @@ TEST(CDSPModDelay, CrossfadeAtVeryLowRateIsOneSampleAndFinite) {
         ASSERT_EQ(y[std::size_t(k)], x[std::size_t(10 + k - 5)]) << k;
 }
 
+// The feedback comb as a plain recursion: the ring receives y[t] = x[t] + g(t) mix of y at the
+// feedback delays, the output reads y at the output delay. Before the change at `change` the
+// feedback tap is (d0, g0); from then on it crossfades over n samples to (d1, g1).
+std::vector<double> combReference(const std::vector<double>& x, int outDelay, int d0, double g0, int d1, double g1,
+                                  int change, int n) {
+    std::vector<double> y(x.size(), 0.0), out(x.size(), 0.0);
+    const auto at = [&](int t) { return t < 0 ? 0.0 : y[std::size_t(t)]; };
+    for (int t = 0; t < int(x.size()); ++t) {
+        double fed = 0.0;
+        if (t < change) {
+            fed = g0 * at(t - d0);
+        } else if (t - change < n) {
+            const double h = 0.5 * std::cos(std::numbers::pi * (t - change) / n);
+            fed = (h + 0.5) * g0 * at(t - d0) + (0.5 - h) * g1 * at(t - d1);
+        } else {
+            fed = g1 * at(t - d1);
+        }
+        y[std::size_t(t)] = x[std::size_t(t)] + fed;
+        out[std::size_t(t)] = at(t - outDelay);
+    }
+    return out;
+}
+
+TEST(CDSPModDelay, FeedbackTapFeedsTheDelayedRingBack) {
+    CAudioBlockPool pool;
+    const std::vector<double> x = noise(6000, 9);
+    for (const std::vector<int>& split : {std::vector<int>{6000}, {1}, {37, 256, 512}}) {
+        SCOPED_TRACE(::testing::PrintToString(split));
+        Line l(pool);
+        l.line.enableFeedback(true);
+        l.line.setFeedback(100, 0.5);
+        l.line.setDelay(37);
+        EXPECT_FALSE(l.line.isFeedbackCrossfading());
+        const std::vector<double> y = l.run(x, split);
+        const std::vector<double> ref = combReference(x, 37, 100, 0.5, 100, 0.5, 0, 1);
+        for (std::size_t t = 0; t < y.size(); ++t)
+            ASSERT_NEAR(y[t], ref[t], 1e-12) << t;
+    }
+    // An impulse rings down by the gain at every pass.
+    Line l(pool);
+    l.line.enableFeedback(true);
+    l.line.setFeedback(3000, 0.25);   // longer than a segment and than the output ring
+    EXPECT_GE(l.line.segmentCount(), 4);
+    std::vector<double> impulse(10000, 0.0);
+    impulse[0] = 1.0;
+    const std::vector<double> y = l.run(impulse, {480});
+    EXPECT_EQ(y[0], 1.0);
+    EXPECT_EQ(y[3000], 0.25);
+    EXPECT_EQ(y[6000], 0.0625);
+    EXPECT_EQ(y[2999] + y[3001] + y[5999] + y[6001], 0.0);
+}
+
+// Retuning the feedback tap of a running line crossfades its fed-back term along the raised
+// cosine; a second change during the crossfade waits for it.
+TEST(CDSPModDelay, FeedbackChangeCrossfadesAndWaits) {
+    CAudioBlockPool pool;
+    Line l(pool);
+    l.line.enableFeedback(true);
+    l.line.setFeedback(100, 0.5);
+    const int start = 1000, n = l.line.crossfadeLength();
+    const std::vector<double> x = noise(start + 3000, 10);
+    std::vector<double> head(x.begin(), x.begin() + start);
+    const std::vector<double> y0 = l.run(head, {64});
+    l.line.setFeedback(150, 0.25);
+    ASSERT_TRUE(l.line.isFeedbackCrossfading());
+    l.line.setFeedback(400, 0.125);  // waits
+    const std::vector<double> y1 = l.run(std::vector<double>(x.begin() + start, x.begin() + start + n), {100, 3, 256});
+    EXPECT_TRUE(l.line.isFeedbackCrossfading());  // the waiting change started at once
+    EXPECT_EQ(l.line.feedbackDelay(), 400);
+    EXPECT_EQ(l.line.feedbackGain(), 0.125);
+    const std::vector<double> ref = combReference(x, 0, 100, 0.5, 150, 0.25, start, n);
+    for (int t = 0; t < start + n; ++t) {
+        const double got = t < start ? y0[std::size_t(t)] : y1[std::size_t(t - start)];
+        ASSERT_NEAR(got, ref[std::size_t(t)], 1e-12) << t;
+    }
+    l.line.clear();  // ends the crossfade at once
+    EXPECT_FALSE(l.line.isFeedbackCrossfading());
+    EXPECT_EQ(l.line.feedbackDelay(), 400);
+}
+
+TEST(CDSPModDelay, FeedbackOffLeavesThePlainLineAndTakesSettingsAtOnce) {
+    CAudioBlockPool pool;
+    Line l(pool);
+    l.line.setDelay(50);
+    const std::vector<double> x = noise(3000, 11);
+    l.run(std::vector<double>(x.begin(), x.begin() + 100), {100});
+    l.line.setFeedback(0, -1.0);  // off: no crossfade; clamped to delay 1, gain 0
+    EXPECT_FALSE(l.line.isFeedbackCrossfading());
+    EXPECT_EQ(l.line.feedbackDelay(), 1);
+    EXPECT_EQ(l.line.feedbackGain(), 0.0);
+    l.line.setFeedback(200, 0.9);
+    const int segments = l.line.segmentCount();
+    const std::vector<double> y = l.run(x, {128}, 100);
+    for (int t = 100; t < 3000; ++t)
+        ASSERT_EQ(y[std::size_t(t - 100)], delayed(x, t, 50)) << t;
+    EXPECT_EQ(l.line.segmentCount(), segments);
+
+    double a[3] = {1, 2, 3}, b[3] = {4, 5, 6}, out[3];
+    CDSPModDelay::mulAdd(a, b, out, 3, 0.5);
+    EXPECT_EQ(out[2], 6.0);
+    CDSPModDelay::addInto(a, b, 3);
+    EXPECT_EQ(b[0], 5.0);
+    EXPECT_EQ(b[2], 9.0);
+}
+
 } // namespace
 } // namespace tal

@@ -186,6 +186,71 @@ TEST_F(CObjectAttr, ReadOnlySourceIsNotBound) {
     EXPECT_EQ(text(panel, "b"), "");
 }
 
+// A whole scheme: every attribute of the source now and every later change, but never the
+// source's "full-name" (the object keeps its own name, also when the source renames later).
+TEST_F(CObjectAttr, SchemeCopiesAndBindsEveryAttributeButTheName) {
+    CObject* scheme = add(ui, "scheme-src");
+    set(scheme, "tone", "3");
+    set(scheme, "colour", "{title}");  // expanded on the source already: "Main"
+    set(scheme, "a", "5");
+    journal().clear();
+    ASSERT_EQ(panel->processSchemeAttribute(CString("  /ui.scheme-src  "), true), nullptr);
+    EXPECT_EQ(text(panel, "tone"), "3");
+    EXPECT_EQ(text(panel, "colour"), "Main");
+    EXPECT_EQ(text(panel, "full-name"), "ui.panel");
+    EXPECT_EQ(str(panel->getFullName()), "ui.panel");
+    EXPECT_THAT(journal(), ElementsAre("panel.a=5"));  // call-now: the handler ran at once
+    set(scheme, "tone", "4");
+    set(scheme, "fresh", "x");
+    EXPECT_EQ(text(panel, "tone"), "4");
+    EXPECT_EQ(text(panel, "fresh"), "x");
+    set(scheme, "full-name", "elsewhere");
+    EXPECT_EQ(str(panel->getFullName()), "ui.panel");
+}
+
+// Named pieces: 'a' maps a to a, 'a=b' maps a to b; only those are copied and bound, and
+// "scheme" is bound but never copied.
+TEST_F(CObjectAttr, SchemePiecesCopyAndBindOnlyTheNamedAttributes) {
+    set(style, "scheme", "s");
+    ASSERT_EQ(panel->processSchemeAttribute(CString("style hover-brightness=hb is-shadow-hidden scheme missing "
+                                                    "tone=full-name"),
+                                            false),
+              nullptr);
+    EXPECT_EQ(text(panel, "hb"), "0.25");
+    EXPECT_EQ(text(panel, "is-shadow-hidden"), "true");
+    EXPECT_EQ(text(panel, "hover-brightness"), "<missing>");
+    EXPECT_EQ(text(panel, "scheme"), "<missing>");
+    EXPECT_EQ(text(panel, "missing"), "<missing>");
+    set(style, "hover-brightness", "0.75");
+    set(style, "other", "1");
+    set(style, "missing", "now");
+    set(style, "tone", "renamed");
+    EXPECT_EQ(text(panel, "hb"), "0.75");
+    EXPECT_EQ(text(panel, "other"), "<missing>");
+    EXPECT_EQ(text(panel, "missing"), "now");
+    EXPECT_EQ(str(panel->getFullName()), "ui.panel");
+}
+
+TEST_F(CObjectAttr, SchemeErrorsAndMissingSources) {
+    EXPECT_EQ(panel->processSchemeAttribute(CString("   "), true), nullptr);
+    EXPECT_EQ(panel->processSchemeAttribute(CString("/ui.nothing a"), true), nullptr);
+    CError* circular = panel->processSchemeAttribute(CString("/ui.panel"), true);
+    ASSERT_NE(circular, nullptr);
+    EXPECT_EQ(str(circular->line(0)), "Circular scheme '/ui.panel' reference.");
+    delete circular;
+
+    CObject::setSharedObject(nullptr);
+    CObject* frozen = add(ui, "frozen");
+    set(frozen, "v", "1");
+    EXPECT_EQ(frozen->initChilds(), nullptr);
+    CObject::setSharedObject(shared);
+    CError* readOnly = panel->processSchemeAttribute(CString("frozen v"), true);
+    ASSERT_NE(readOnly, nullptr);
+    EXPECT_EQ(str(readOnly->line(0)), "Attaching to read-only scheme 'frozen' is an error.");
+    delete readOnly;
+    EXPECT_EQ(text(panel, "v"), "<missing>");
+}
+
 TEST_F(CObjectAttr, RebindingTheSameSourceAttributeKeepsTheLaterTarget) {
     set(ui, "fps", "30");
     set(panel, "p1", "{*/^ fps}");

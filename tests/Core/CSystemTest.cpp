@@ -1,6 +1,7 @@
 #include "Core/CSystem.h"
 
 #include "Core/CError.h"
+#include "support/CLogCapture.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -174,6 +175,99 @@ TEST(CSystem, FileTimesCompare) {
     ASSERT_TRUE(CSystem::createFolders(CString(tmp.file("empty").c_str())));
     EXPECT_TRUE(CSystem::removeFolder(CString(tmp.file("empty").c_str())));
     EXPECT_FALSE(CSystem::folderExists(CString(tmp.file("empty").c_str())));
+}
+
+// The dialog programs as a test describes them: which are installed, what the user answers, and
+// every command line that ran.
+struct DialogScript {
+    bool zenity = true, kdialog = true;
+    int answer = 0;
+    std::vector<std::vector<std::string>> calls;
+};
+DialogScript gDialogs;
+
+int scriptedRunner(const std::vector<std::string>& argv) {
+    gDialogs.calls.push_back(argv);
+    if ((argv[0] == "zenity" && !gDialogs.zenity) || (argv[0] == "kdialog" && !gDialogs.kdialog)) return -1;
+    return gDialogs.answer;
+}
+
+class CSystemDialogs : public ::testing::Test {
+protected:
+    void SetUp() override {
+        gDialogs = DialogScript();
+        CSystem::setProgramRunnerForTest(&scriptedRunner);
+    }
+    void TearDown() override { CSystem::setProgramRunnerForTest(nullptr); }
+};
+
+std::vector<std::string> argvOf(std::initializer_list<const char*> args) { return {args.begin(), args.end()}; }
+
+// zenity first; every text is one argument as written (no shell sees it), in UTF-8.
+TEST_F(CSystemDialogs, ZenityShowsTheTextsAsSingleArguments) {
+    CString title("R\xE9glages");
+    const char* hostile = "$(rm -rf ~) \"quoted\" <b>bold</b>; `x`";
+    CSystem::showNotice(title, CString(hostile), 0);
+    CSystem::showNotice(CString("t"), CString("m"), 1);
+    CSystem::showNotice(CString("t"), CString("m"), 2);
+    ASSERT_EQ(gDialogs.calls.size(), 3u);
+    EXPECT_EQ(gDialogs.calls[0], argvOf({"zenity", "--error", "--no-markup", "--title", "R\xC3\xA9glages", "--text", hostile}));
+    EXPECT_EQ(gDialogs.calls[1][1], "--warning");
+    EXPECT_EQ(gDialogs.calls[2][1], "--info");
+}
+
+TEST_F(CSystemDialogs, KdialogServesWhenZenityIsMissing) {
+    gDialogs.zenity = false;
+    CSystem::showNotice(CString("t"), CString("m"), 1);
+    ASSERT_EQ(gDialogs.calls.size(), 2u);
+    EXPECT_EQ(gDialogs.calls[1], argvOf({"kdialog", "--title", "t", "--sorry", "m"}));
+    gDialogs.calls.clear();
+    EXPECT_TRUE(CSystem::askYesNo(CString("t"), CString("Replace?"), CString("Replace"), CString("Keep")));
+    ASSERT_EQ(gDialogs.calls.size(), 2u);
+    EXPECT_EQ(gDialogs.calls[1], argvOf({"kdialog", "--title", "t", "--yes-label", "Replace", "--no-label", "Keep",
+                                         "--yesno", "Replace?"}));
+}
+
+// Exit status 0 is the default button; any other answer (the other button, the window closed)
+// is not.
+TEST_F(CSystemDialogs, OnlyTheDefaultButtonAnswersYes) {
+    const std::pair<int, bool> answers[] = {{0, true}, {1, false}, {5, false}, {143, false}};
+    for (const auto& [status, yes] : answers) {
+        gDialogs.answer = status;
+        EXPECT_EQ(CSystem::askYesNo(CString("t"), CString("m"), CString("Yes"), CString("No")), yes) << status;
+    }
+    EXPECT_EQ(gDialogs.calls[0], argvOf({"zenity", "--question", "--no-markup", "--title", "t", "--text", "m",
+                                         "--ok-label", "Yes", "--cancel-label", "No"}));
+}
+
+TEST_F(CSystemDialogs, WithoutADialogProgramTheLogSaysSo) {
+    gDialogs.zenity = gDialogs.kdialog = false;
+    CLogCapture log;
+    CSystem::showNotice(CString("Disk"), CString("Preset not saved"), 0);
+    EXPECT_FALSE(CSystem::askYesNo(CString("Reset"), CString("Reset all bands?"), CString("Reset"), CString("Cancel")));
+    std::string all;
+    for (const std::string& line : log.lines()) all += line;
+    EXPECT_NE(all.find("zenity or kdialog"), std::string::npos) << all;
+    EXPECT_NE(all.find("\"Disk\": Preset not saved"), std::string::npos) << all;
+    EXPECT_NE(all.find("\"Reset\": Reset all bands?"), std::string::npos) << all;
+}
+
+TEST(CSystem, PrintErrorWritesEveryLineAsUTF8) {
+    CError* error = makeError(nullptr, CString("Core/X"), 12, CString("a.b"), CString("Caf\xE9 %1"), CString("1"));
+    testing::internal::CaptureStdout();
+    CSystem::printError(error);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "\nCaf\xC3\xA9 1\nCore/X( 12 ) // a.b\n");
+}
+
+// The real runner: the exit status of a program found on PATH, -1 for one that does not exist;
+// arguments reach the program unchanged.
+TEST(CSystem, RunProgramReportsTheExitStatus) {
+    EXPECT_EQ(CSystem::runProgram({"true"}), 0);
+    EXPECT_EQ(CSystem::runProgram({"false"}), 1);
+    EXPECT_EQ(CSystem::runProgram({"sh", "-c", "exit 7"}), 7);
+    EXPECT_EQ(CSystem::runProgram({"test", "$(x) y", "=", "$(x) y"}), 0);
+    EXPECT_EQ(CSystem::runProgram({"delmaro-no-such-program-here"}), -1);
+    EXPECT_EQ(CSystem::runProgram({}), -1);
 }
 
 } // namespace

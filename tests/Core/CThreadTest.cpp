@@ -132,6 +132,19 @@ TEST(CThread, ConcurrentNameIsRecordedWhileRunningOnly) {
     EXPECT_TRUE(CThread::getThreadName(namedHandle).isEmpty());
 }
 
+// Freeing the name map forgets every name; the next name starts a new map.
+TEST(CThread, ReleasedNameMapStartsAgainOnTheNextName) {
+    const pthread_t self = pthread_self();
+    CThread::setThreadName(self, CString("before-release"));
+    CThread::releaseThreadNames();
+    EXPECT_TRUE(CThread::getThreadName(self).isEmpty());
+    CThread::removeThreadName(self);
+    CThread::setThreadName(self, CString("after-release"));
+    EXPECT_STREQ(CThread::getThreadName(self).chars8(), "after-release");
+    CThread::removeThreadName(self);
+    EXPECT_TRUE(CThread::getThreadName(self).isEmpty());
+}
+
 TEST(CThread, StopThreadOnAThreadNeverStartedDoesNothing) {
     CCountingThread thread(CString("idle"));
     thread.stopThread();

@@ -43,6 +43,7 @@
 #include "Core/RecordTags.h"
 #include "Core/CStringList.h"
 #include "Core/CSystem.h"
+#include "Core/CTimerQueued.h"
 #include "ProductCreators.h"
 #include "support/CLogCapture.h"
 #include "support/ProductInstance.h"
@@ -114,6 +115,17 @@ TEST_F(SharedData, LoadsWithoutErrorsAndEveryObjectIsBuilt) {
     };
     walk(*shared);
     EXPECT_GT(objects, 50);
+}
+
+// An editor description's timers are built as timers, not as plain objects.
+TEST_F(SharedData, TimersOfTheDescriptionGetTheirClass) {
+    CObject* holder = CApplication::sharedObject();
+    ASSERT_NE(holder, nullptr);
+    CObject* child = nullptr;
+    CLogCapture log;
+    ASSERT_EQ(holder->addChild(child, CString("core:timer"), CString("test-timer"), false), nullptr);
+    EXPECT_NE(dynamic_cast<CTimerQueued*>(child), nullptr);
+    holder->removeChild(child);
 }
 
 TEST_F(SharedData, ProjectIdentityIsComplete) {

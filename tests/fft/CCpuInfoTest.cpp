@@ -1,6 +1,7 @@
 #include "fft/CCpuInfo.h"
 
 #include "fft/FftDispatch.h"
+#include "fft/FftMemory.h"
 
 #include <gtest/gtest.h>
 
@@ -152,6 +153,110 @@ TEST(FftDispatch, ProcessorQueriesCheckTheirPointers) {
     const std::int32_t state = getLargestCacheSize(&size);
     EXPECT_EQ(getLargestCacheSize(&again), state);
     EXPECT_EQ(again, size);
+}
+
+// Large fills stream past the caches only when the processor lists a cache of 512 KiB or more and
+// the fill is at least that large (levels 0..3), or above 2 MiB and the detected cache (level 4).
+TEST(FftMemory, StreamingFillFollowsTheCacheRules) {
+    CFakeCpu big(true, 2);
+    big.leaves[{2, 0}] = {0x4D000001u, 0, 0, 0};  // 16 MiB third-level cache
+    EXPECT_EQ(fftStreamingFillThreshold(big), 16 * 1048576);
+    EXPECT_FALSE(fftFillStreams(600 * 1024, big));
+    EXPECT_FALSE(fftFillStreams(16 * 1048576 - 1, big));
+    EXPECT_TRUE(fftFillStreams(16 * 1048576, big));
+
+    CFakeCpu small(true, 2);
+    small.leaves[{2, 0}] = {0x41000001u, 0, 0, 0};  // only 128 KiB listed
+    EXPECT_EQ(fftStreamingFillThreshold(small), 0);
+    EXPECT_FALSE(fftFillStreams(600 * 1024, small));
+
+    CFakeCpu other(false, 2);
+    other.leaves[{2, 0}] = {0x4D000001u, 0, 0, 0};
+    EXPECT_FALSE(fftFillStreams(64 * 1048576, other));
+
+    CFakeCpu tiny(true, 2);
+    tiny.leaves[{2, 0}] = {0x21000001u, 0, 0, 0};  // 256 KiB: below the floor of the rule
+    EXPECT_FALSE(fftFillStreams(4 * 1048576, tiny));
+
+    EXPECT_TRUE(fftWideFillStreams(4 * 1048576, 0, 1048576));
+    EXPECT_FALSE(fftWideFillStreams(2 * 1048576, 0, 1048576));
+    EXPECT_FALSE(fftWideFillStreams(4 * 1048576, 0, 4 * 1048576));
+    EXPECT_FALSE(fftWideFillStreams(4 * 1048576, 37, 0));
+}
+
+struct CodeCase {
+    std::int32_t code;
+    int level;  // -1: unchanged
+    std::uint64_t enabled;
+};
+
+class FftDispatchByCode : public ::testing::Test {
+protected:
+    void TearDown() override {
+        forgetCPUFeaturesForTesting();
+        initFFTCPUDispatch();
+    }
+};
+
+// Each processor code selects its level and feature set, which then also stands as the processor's
+// feature mask: a following selection by -1 chooses from it.
+TEST_F(FftDispatchByCode, SelectsTheCodesLevelAndKeepsItsFeatures) {
+    const CodeCase cases[] = {{0x20, 1, 0xF},  {0x42, 1, 0xF},   {0x21, 2, 0x1F},  {0x43, 2, 0x1F},
+                              {0x23, 3, 0x5F}, {0x45, 3, 0xDF},  {0x47, 3, 0xCDF}, {0x46, 4, 0xFDF},
+                              {0x4A, 4, 0xFDF}, {0x00, 1, 0xF}};
+    for (const CodeCase& c : cases) {
+        SCOPED_TRACE(c.code);
+        if (c.level > fftNativeLevel()) continue;
+        ASSERT_EQ(selectFFTDispatchByCode(c.code), kFFTNoError);
+        EXPECT_EQ(fftDispatchLevel(), c.level);
+        EXPECT_EQ(getEnabledFeatures(), c.enabled);
+        std::uint64_t mask = 0;
+        ASSERT_EQ(getCPUFeatures(&mask), kFFTNoError);
+        EXPECT_EQ(mask, c.enabled);
+    }
+    if (fftNativeLevel() < 2) GTEST_SKIP() << "needs SSSE3";
+    ASSERT_EQ(selectFFTDispatchByCode(0x21), kFFTNoError);
+    selectFFTDispatchByCode(-1);
+    EXPECT_EQ(fftDispatchLevel(), 2);
+    EXPECT_EQ(getEnabledFeatures(), 0x1Fu);
+}
+
+TEST_F(FftDispatchByCode, UnknownAndLevelLessCodes) {
+    ASSERT_EQ(selectFFTDispatchByCode(0x20), kFFTNoError);
+    EXPECT_EQ(selectFFTDispatchByCode(0x30), kFFTUnknownCode);
+    EXPECT_EQ(selectFFTDispatchByCode(0x0C), kFFTUnknownCode);
+    EXPECT_EQ(fftDispatchLevel(), 1);
+    for (std::int32_t code : {0x01, 0x0B, 0x40, 0x41, 0x60}) {
+        EXPECT_EQ(selectFFTDispatchByCode(code), kFFTNotSupported);
+        EXPECT_EQ(fftDispatchLevel(), 1);
+        EXPECT_EQ(getEnabledFeatures(), 0xFu);
+    }
+}
+
+// A code naming a level the processor cannot run is refused and changes nothing: its kernels
+// would fault on the first transform.
+TEST_F(FftDispatchByCode, RefusesALevelTheProcessorLacks) {
+    CFakeCpu sse3(true, 7);
+    sse3.setLeaf1(kSse3, kEdxBase);
+    ASSERT_EQ(selectFFTDispatchByCode(0x20), kFFTNoError);
+    std::uint64_t before = 0;
+    ASSERT_EQ(getCPUFeatures(&before), kFFTNoError);
+    for (std::int32_t code : {0x21, 0x23, 0x47, 0x46, 0x49}) {
+        EXPECT_EQ(selectFFTDispatchByCodeOn(code, sse3), kFFTNotSupported) << code;
+        EXPECT_EQ(fftDispatchLevel(), 1);
+        EXPECT_EQ(getEnabledFeatures(), 0xFu);
+    }
+    std::uint64_t after = 0;
+    ASSERT_EQ(getCPUFeatures(&after), kFFTNoError);
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(selectFFTDispatchByCodeOn(0x42, sse3), kFFTNoError);
+}
+
+TEST(FftDispatch, ConstantProcessorCodeAnswers) {
+    for (std::int32_t code : {0, 0x46, -1, 0x7FFFFFFF}) {
+        EXPECT_EQ(fftProcessorCodeAllowed(code), 1);
+        EXPECT_EQ(fftProcessorCodeRefused(code), 0);
+    }
 }
 
 }  // namespace

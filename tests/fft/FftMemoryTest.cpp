@@ -1,5 +1,7 @@
 #include "fft/FftMemory.h"
 
+#include "fft/FftPlan.h"
+
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -11,6 +13,89 @@
 
 namespace tal {
 namespace {
+
+// Every fill (the dispatching one, the two rules and the non-temporal stores themselves) clears
+// exactly the given bytes at any alignment, across the non-temporal thresholds.
+TEST(FftMemory, EveryFillClearsExactlyTheGivenBytes) {
+    using Fill = void* (*)(void*, std::int32_t);
+    const Fill fills[] = {&fftZeroBytes, &fftZeroBytesStreaming, &fftZeroBytesNonTemporalForTesting};
+    for (Fill fill : fills) {
+        for (int offset : {0, 1, 8, 13}) {
+            for (std::int32_t bytes : {1, 15, 16, 17, 64, 65, 4099, 524289, 3 * 1048576 + 5}) {
+                SCOPED_TRACE(std::to_string(offset) + " + " + std::to_string(bytes));
+                std::vector<std::uint8_t> mem(static_cast<std::size_t>(bytes) + 128, 0xCD);
+                std::uint8_t* p = mem.data() + 64 + offset;
+                ASSERT_EQ(fill(p, bytes), p);
+                const auto firstWrong = [&] {
+                    for (std::size_t i = 0; i < mem.size(); ++i) {
+                        const bool inside = mem.data() + i >= p && mem.data() + i < p + bytes;
+                        if (mem[i] != (inside ? 0 : 0xCD)) return static_cast<std::ptrdiff_t>(i);
+                    }
+                    return std::ptrdiff_t{-1};
+                };
+                ASSERT_EQ(firstWrong(), -1);
+            }
+        }
+    }
+}
+
+TEST(FftMemory, FillInt32StoresIntoExactlyTheSlots) {
+    std::vector<std::int32_t> slots(12, 5);
+    ASSERT_EQ(fillInt32(-7, slots.data() + 2, 9), 0);
+    for (std::size_t i = 0; i < slots.size(); ++i) EXPECT_EQ(slots[i], i >= 2 && i < 11 ? -7 : 5) << i;
+    EXPECT_EQ(fillInt32(1, slots.data(), 0), -6);
+    EXPECT_EQ(fillInt32(1, slots.data(), -1), -6);
+    EXPECT_EQ(slots[0], 5);
+    EXPECT_EQ(fillInt32(1, nullptr, 4), -8);
+}
+
+std::uint32_t reversed(std::uint32_t v, int bits) {
+    std::uint32_t r = 0;
+    for (int b = 0; b < bits; ++b) r |= ((v >> b) & 1u) << (bits - 1 - b);
+    return r;
+}
+
+// The swap-list permutation reverses the index bits for every size, at 4- and 8-byte alignment,
+// and a second application restores the array.
+TEST(FftMemory, SwapListPermutationReversesTheIndexBits) {
+    for (int bits = 2; bits <= 12; ++bits) {
+        SCOPED_TRACE(bits);
+        const std::size_t n = std::size_t{1} << bits;
+        std::vector<std::int32_t> list(n + 64);
+        fft::buildSwapList(bits, list.data());
+        for (int offset : {0, 1}) {
+            std::vector<std::uint32_t> store(n + 2);
+            std::uint32_t* a = store.data() + offset;
+            std::iota(a, a + n, 0u);
+            bitReverseSwap32(a, static_cast<std::int64_t>(n), list.data());
+            for (std::uint32_t e = 0; e < n; ++e) ASSERT_EQ(a[e], reversed(e, bits)) << e;
+            bitReverseSwap32(a, static_cast<std::int64_t>(n), list.data());
+            for (std::uint32_t e = 0; e < n; ++e) ASSERT_EQ(a[e], e);
+        }
+    }
+    std::uint32_t small[2] = {1, 2};
+    const std::int32_t empty[2] = {0, 0};
+    bitReverseSwap32(small, 2, empty);
+    EXPECT_EQ(small[1], 2u);
+}
+
+TEST(FftMemory, TilePermutationReversesComplexValues) {
+    for (int bits : {10, 12}) {
+        const std::size_t n = std::size_t{1} << bits;
+        std::vector<std::int32_t> list(n + 64);
+        fft::buildSwapList(bits, list.data());
+        std::vector<double> tile(2 * n);
+        for (std::size_t e = 0; e < n; ++e) {
+            tile[2 * e] = static_cast<double>(e);
+            tile[2 * e + 1] = -static_cast<double>(e);
+        }
+        bitReverseTile(tile.data(), static_cast<std::int64_t>(n), list.data());
+        for (std::uint32_t e = 0; e < n; ++e) {
+            ASSERT_EQ(tile[2 * e], static_cast<double>(reversed(e, bits))) << e;
+            ASSERT_EQ(tile[2 * e + 1], -static_cast<double>(reversed(e, bits))) << e;
+        }
+    }
+}
 
 TEST(FftMemory, ZeroClearsExactlyTheGivenBytes) {
     for (int offset : {0, 1, 7, 15}) {
