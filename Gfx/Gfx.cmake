@@ -18,7 +18,7 @@ endfunction()
 tal_preset_bank(Gfx/Presets/FactoryBank.txt ${TAL_COMPILED_DIR}/FactoryROM.cbf)
 tal_preset_bank(Gfx/Presets/RoutingPresets.txt ${TAL_COMPILED_DIR}/routing-presets-sys.alst
   --registry param-registry-io --list)
-tal_preset_bank(Gfx/Presets/AnalyserPresets.txt ${TAL_COMPILED_DIR}/analyser-presets.alst
+tal_preset_bank(Gfx/Presets/SpectrumPresets.txt ${TAL_COMPILED_DIR}/spectrum-presets.alst
   --registry param-registry-spectrum --list)
 
 # The product's resources as the plug-in embeds them (Sources/Plugin.cmake) and as the product
@@ -27,7 +27,7 @@ set(TAL_PRODUCT_RESOURCES
   "SharedData.xml" ${TAL_COMPILED_DIR}/SharedData.xml
   "FactoryROM.cbf" ${TAL_COMPILED_DIR}/FactoryROM.cbf
   "AppDataGlobal_routing-presets-sys" ${TAL_COMPILED_DIR}/routing-presets-sys.alst
-  "AppDataGlobal_spectrum-presets" ${TAL_COMPILED_DIR}/analyser-presets.alst)
+  "AppDataGlobal_spectrum-presets" ${TAL_COMPILED_DIR}/spectrum-presets.alst)
 
 # The tag tables the product registers, and the tests that load the shared description and the
 # banks as the plug-in does.
