@@ -212,7 +212,7 @@ void CAppData::read(const CString& name, CByteBuffer& out, std::uint32_t tag, bo
 
 void CAppData::writeFile(const CString& name, const CByteBuffer& data, std::uint32_t tag) {
     const CString path = CString(mMainFolder).append(name);
-    CFileWriter writer;  // rewrites through "<path>.tmp", renamed over the file on success
+    CFileWriter writer;  // rewrites through a temporary file, renamed over the file on success
     CError* err = writer.open(path);
     if (err == nullptr) {
         err = writer.writeCompressedData(data, tag);
