@@ -30,12 +30,6 @@ void logLine(const char* text, const CString& path) {
     writeLog(line.chars8(), true);
 }
 
-void dropError(CError* err) {
-    if (err == nullptr) return;
-    logError(err);
-    delete err;
-}
-
 } // namespace
 
 // --- the scopes ---
@@ -223,7 +217,7 @@ void CAppData::writeFile(const CString& name, const CByteBuffer& data, std::uint
     }
     if (err != nullptr) {
         logLine("Application data: could not save ", path);
-        dropError(err);
+        reportError(err);
     }
 }
 

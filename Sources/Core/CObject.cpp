@@ -614,10 +614,7 @@ CError* CObject::notifyAttrListeners(const CString& name, CAttrValue* value) {
         if (frame.sourceReleased) {
             // A listener released this object: nothing of it may be touched any more, and the
             // caller cannot tell whom an error belongs to, so it ends here.
-            if (err != nullptr) {
-                logError(err);
-                delete err;
-            }
+            reportError(err);
             return nullptr;
         }
         if (err != nullptr) {
