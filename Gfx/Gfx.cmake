@@ -32,7 +32,7 @@ endfunction()
 tal_preset_bank(Gfx/Presets/FactoryBank.txt ${TAL_COMPILED_DIR}/FactoryROM.cbf)
 tal_preset_bank(Gfx/Presets/RoutingPresets.txt ${TAL_COMPILED_DIR}/routing-presets-sys.alst
   --registry param-registry-io --list)
-tal_preset_bank(Gfx/Presets/AnalyserPresets.txt ${TAL_COMPILED_DIR}/analyser-presets.alst
+tal_preset_bank(Gfx/Presets/SpectrumPresets.txt ${TAL_COMPILED_DIR}/spectrum-presets.alst
   --registry param-registry-spectrum --list)
 
 # The product's resources as the plug-in embeds them (Sources/Plugin.cmake) and as the product
@@ -43,7 +43,7 @@ set(TAL_PRODUCT_RESOURCES
   "AppDataLocal_uicolor-palette" ${TAL_COMPILED_DIR}/uicolor-palette.adat
   "FactoryROM.cbf" ${TAL_COMPILED_DIR}/FactoryROM.cbf
   "AppDataGlobal_routing-presets-sys" ${TAL_COMPILED_DIR}/routing-presets-sys.alst
-  "AppDataGlobal_spectrum-presets" ${TAL_COMPILED_DIR}/analyser-presets.alst
+  "AppDataGlobal_spectrum-presets" ${TAL_COMPILED_DIR}/spectrum-presets.alst
   ${TAL_ASSET_RESOURCES})
 
 # The tag tables the product registers, and the tests that load the shared description and the

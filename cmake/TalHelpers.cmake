@@ -10,10 +10,34 @@ function(tal_sources)
   target_sources(tal PRIVATE ${ARGN})
 endfunction()
 
+# A tree that runs only some tests (scripts/build gives the ThreadSanitizer tree "Concurrent")
+# builds only the test files with a test whose suite or name matches this regular expression, and
+# the helper files that hold no test.
+set(TAL_TEST_FILTER "" CACHE STRING "Build only the test files with a test name matching this expression")
+
+# The headers every test file uses, precompiled once per test executable.
+set(TAL_TEST_PRECOMPILED_HEADERS
+  <gtest/gtest.h> <gmock/gmock.h>
+  <algorithm> <atomic> <cmath> <cstdint> <cstring> <functional> <memory> <mutex> <string> <thread> <vector>)
+
 # tal_tests(area files...): adds test sources to the area's GoogleTest executable tal_<area>_tests,
 # creating and registering it with CTest on first use.
 function(tal_tests area)
   if(NOT TAL_BUILD_TESTS)
+    return()
+  endif()
+  set(files)
+  foreach(file IN LISTS ARGN)
+    if(TAL_TEST_FILTER)
+      file(READ ${CMAKE_CURRENT_SOURCE_DIR}/${file} text)
+      string(REGEX MATCHALL "TEST(_F|_P)?\\([^)]*\\)" names "${text}")
+      if(names AND NOT names MATCHES "${TAL_TEST_FILTER}")
+        continue()
+      endif()
+    endif()
+    list(APPEND files ${file})
+  endforeach()
+  if(NOT files)
     return()
   endif()
   set(target tal_${area}_tests)
@@ -22,9 +46,13 @@ function(tal_tests area)
     target_include_directories(${target} PRIVATE tests)
     target_compile_options(${target} PRIVATE ${TAL_WARNINGS})
     target_link_libraries(${target} PRIVATE tal::tal GTest::gtest GTest::gmock GTest::gtest_main)
+    target_precompile_headers(${target} PRIVATE ${TAL_TEST_PRECOMPILED_HEADERS})
+    # Test files keep many file-local helpers of the same names: compiled one by one, with the
+    # precompiled headers, also in unity trees.
+    set_target_properties(${target} PROPERTIES UNITY_BUILD OFF)
     gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 600)
   endif()
-  target_sources(${target} PRIVATE ${ARGN})
+  target_sources(${target} PRIVATE ${files})
 endfunction()
 
 # tal_benchmark(name files...): one Google Benchmark program; never registered as a test.

@@ -4,8 +4,12 @@ if(NOT TAL_BUILD_FUZZERS)
   return()
 endif()
 
+# Every fuzz target, so that scripts/fuzz builds those and what they need only.
+add_custom_target(tal_fuzzers)
+
 function(tal_fuzzer name)
   add_executable(${name} ${ARGN})
+  add_dependencies(tal_fuzzers ${name})
   target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_libraries(${name} PRIVATE tal::tal)

@@ -25,10 +25,7 @@ CAudioCCTable::~CAudioCCTable() {
 CError* CAudioCCTable::initChilds() {
     if (CError* err = CObject::initChilds()) return traceError(err, getFullName());
     mListener.setNotifier(&CAppData::localScope(), reinterpret_cast<std::intptr_t>(&kItemName));
-    if (CError* err = load()) {
-        logError(err);
-        delete err;
-    }
+    reportError(load());
     return nullptr;
 }
 

@@ -36,13 +36,6 @@ CString visibleName(const CString& name) {
     return colon < 0 ? name : CString(name, colon + 1, -1);
 }
 
-// Logs an error and deletes it.
-void logAndDrop(CError* err) {
-    if (err == nullptr) return;
-    logError(err);
-    delete err;
-}
-
 // Brackets a preset application: a registry update of the collector, the parameter-map lock and,
 // when the caller gave no list, a private change list that reaches the audio side in one piece.
 // Every exit hands over what was changed, unlocks and leaves the update.
@@ -144,7 +137,7 @@ CError* CAudioParamRegistry::init() {
         loadFactoryBank();
     } else if (mIsEnumerated) {
         // The list is a user file: a damaged one is logged and the registry works without it.
-        logAndDrop(loadEnumeratedBank());
+        reportError(loadEnumeratedBank());
     }
     return nullptr;
 }
@@ -332,7 +325,7 @@ void CAudioParamRegistry::applyPreset(const CAudioPreset::CEntryMap& entries, bo
         // A damaged entry is skipped: the rest of the preset still applies.
         if (CError* err = param->loadState(e->value.data(), e->value.size(), &lock, defaultsMode, context, group,
                                            element, truncate))
-            logAndDrop(traceError(err, getFullName() + CString(" ") + e->key));
+            reportError(traceError(err, getFullName() + CString(" ") + e->key));
     }
     if (!defaultsMode) {
         for (auto* n = mParams.first(); n != nullptr; n = decltype(mParams)::next(n)) {

@@ -30,12 +30,6 @@ void logLine(const char* text, const CString& path) {
     writeLog(line.chars8(), true);
 }
 
-void dropError(CError* err) {
-    if (err == nullptr) return;
-    logError(err);
-    delete err;
-}
-
 } // namespace
 
 // --- the scopes ---
@@ -212,7 +206,7 @@ void CAppData::read(const CString& name, CByteBuffer& out, std::uint32_t tag, bo
 
 void CAppData::writeFile(const CString& name, const CByteBuffer& data, std::uint32_t tag) {
     const CString path = CString(mMainFolder).append(name);
-    CFileWriter writer;  // rewrites through "<path>.tmp", renamed over the file on success
+    CFileWriter writer;  // rewrites through a temporary file, renamed over the file on success
     CError* err = writer.open(path);
     if (err == nullptr) {
         err = writer.writeCompressedData(data, tag);
@@ -223,7 +217,7 @@ void CAppData::writeFile(const CString& name, const CByteBuffer& data, std::uint
     }
     if (err != nullptr) {
         logLine("Application data: could not save ", path);
-        dropError(err);
+        reportError(err);
     }
 }
 

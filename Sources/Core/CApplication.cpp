@@ -18,14 +18,6 @@ namespace {
 std::atomic<std::uint64_t> gStartTimeNs{0};
 CApplication* gApplication = nullptr;
 
-// Logs every line of an error and frees it.
-void logAndDrop(CError* err) {
-    if (err == nullptr)
-        return;
-    logError(err);
-    delete err;
-}
-
 // init, createChilds and initChilds of a root built by code; the first error stops.
 CError* initBareRoot(CObject& root) {
     if (CError* err = root.init())
@@ -87,11 +79,11 @@ CError* CApplication::init() {
     CObject::initScheme(&CObject::defaultScheme());
     if (mSetup.creatorTables != nullptr)
         for (const CCreatorTableEntry* const* t = mSetup.creatorTables; *t != nullptr; ++t)
-            logAndDrop(registerCreators(*t));
+            reportError(registerCreators(*t));
     if (mSetup.resources != nullptr)
         CResourceMap::indexTable(mSetup.resources);
     const CString sharedName(mSetup.sharedDataName);
-    logAndDrop(initSharedObject(sharedName));
+    reportError(initSharedObject(sharedName));
     return nullptr;
 }
 

@@ -8,7 +8,7 @@ namespace tal {
 namespace {
 
 bool isAlpha(std::uint32_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool isDigit(std::uint32_t c) { return c >= '0' && c <= '9'; }
+bool isArgumentDigit(std::uint32_t c) { return c >= '0' && c <= '9'; }
 
 const CString kHelpName("help");
 
@@ -197,7 +197,7 @@ CError* CArguments::parseArgValue(Definition& def) {
                             "character.", CString::emptyString, def.value, def.name, position);
         for (int i = 1; i < def.value.length(); ++i) {
             const std::uint32_t c = def.value.charAt(i);
-            if (!isAlpha(c) && !isDigit(c) && c != '_')
+            if (!isAlpha(c) && !isArgumentDigit(c) && c != '_')
                 return newError("@talstr_CArguments_parseArgValue_InvalidCIdentChar C identifier \"%1\" specified in "
                                 "the \"%2\" argument at the command line position %3 contains unallowed "
                                 "character(s).", CString::emptyString, def.value, def.name, position);

@@ -33,9 +33,7 @@ int CCreatorRegistry::registerTable(const CCreatorTableEntry* table) {
         if (e->initScheme) e->initScheme(scheme);
         if (CError* err = registerCreator(CString(e->tag), e->create, scheme)) {
             // A duplicate leaves the first registration in place; the rest of the table still counts.
-            err = traceError(err);
-            logError(err);
-            delete err;
+            reportError(traceError(err));
             ++failures;
         }
     }

@@ -6,11 +6,34 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tal {
+
+namespace {
+
+// 0644 less the process's umask, read without changing it (umask() itself would have to set it).
+mode_t newFileMode() {
+    mode_t mask = 022;
+    if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[128];
+        while (std::fgets(line, sizeof line, status) != nullptr) {
+            unsigned value = 0;
+            if (std::sscanf(line, "Umask: %o", &value) == 1) {
+                mask = mode_t(value);
+                break;
+            }
+        }
+        std::fclose(status);
+    }
+    return mode_t(0644 & ~mask);
+}
+
+} // namespace
 
 CFileWriter::~CFileWriter() {
     CError* err = close();
@@ -30,12 +53,16 @@ CError* CFileWriter::open(const CString& path, bool append) {
     if (append) {
         mFd = ::open(reinterpret_cast<const char*>(target.data()), O_WRONLY | O_CREAT | O_APPEND, 0644);
     } else {
-        mTempPath.alloc(target.size() + 4);
+        // A name of its own beside the target, so that writers in other processes never share it.
+        static constexpr char kSuffix[] = ".tmp-XXXXXX";
+        mTempPath.alloc(target.size() + std::int32_t(sizeof kSuffix) - 1);
         std::memcpy(mTempPath.data(), target.data(), std::size_t(target.size() - 1));
-        std::memcpy(mTempPath.data() + target.size() - 1, ".tmp", 5);
+        std::memcpy(mTempPath.data() + target.size() - 1, kSuffix, sizeof kSuffix);
         mDiscard = false;
-        mFd = ::open(reinterpret_cast<const char*>(mTempPath.data()), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (mFd < 0)
+        mFd = mkostemp(reinterpret_cast<char*>(mTempPath.data()), O_CLOEXEC);
+        if (mFd >= 0)
+            fchmod(mFd, newFileMode());   // mkostemp creates 0600; a saved file is 0644 less the umask
+        else
             mTempPath.alloc(0);
     }
     if (mFd < 0)

@@ -9,10 +9,12 @@ namespace tal {
 
 // The file output stream: one write call per operation, no buffering. "*" opens standard output,
 // "*e" standard error.
-// Rewriting never damages the file it replaces: the bytes go to "<path>.tmp" beside it, and close
-// (or destruction) renames that over the path, unless a write failed or discard was called, in
-// which case the temporary file is removed and the old file stays as it was. Appending writes to
-// the file itself. One thread at a time.
+// Rewriting never damages the file it replaces: the bytes go to a temporary file of a unique name
+// beside it ("<path>.tmp-" and six characters), and close (or destruction) commits that to storage
+// and renames it over the path, unless a write failed or discard was called, in which case the
+// temporary file is removed and the old file stays as it was. Writers in several processes
+// rewriting one path at once each rename a whole file of their own: the last rename wins and a
+// reader never sees a torn mixture. Appending writes to the file itself. One thread at a time.
 class CFileWriter : public CCheckedObject, public CPosOutputStream, public CFileBase {
 public:
     CFileWriter() = default;
@@ -30,7 +32,7 @@ public:
     [[nodiscard]] CError* close() override;
 
 private:
-    CByteBuffer mTempPath;   // NUL-terminated UTF-8 of "<path>.tmp" while rewriting; empty otherwise
+    CByteBuffer mTempPath;   // NUL-terminated UTF-8 of the temporary file while rewriting; empty otherwise
     bool mDiscard = false;
 };
 

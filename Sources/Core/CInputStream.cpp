@@ -272,30 +272,42 @@ CError* CInputStream::readCompressedDataDRIX(CByteBuffer& buffer, std::uint32_t 
                         "compressed data (expected %1, read %2).",
                         CString::emptyString, signedText(stored), signedText(computed));
     const std::int64_t raw = le32(lengthBytes), packed = le32(lengthBytes + 4);
-    if (raw > std::numeric_limits<std::int32_t>::max() || packed > std::numeric_limits<std::int32_t>::max() ||
-        raw > packed * kDrixMaxExpansion + 64)
-        return newError("@talstr_CInputStream_readCompressedDataDRIX_BadLength Invalid lengths in compressed data "
-                        "(raw %1 bytes, packed %2 bytes).",
-                        CString::emptyString, CString(raw), CString(packed));
     const std::int64_t remaining = getRemainingSize();
     if (remaining >= 0 && packed > remaining)
         return newError("@talstr_CInputStream_readCompressedDataDRIX_Truncated Compressed data ends early (packed "
                         "%1 bytes, %2 bytes left).",
                         CString::emptyString, CString(packed), CString(remaining));
+    if (raw > std::numeric_limits<std::int32_t>::max() || packed > std::numeric_limits<std::int32_t>::max())
+        return newError("@talstr_CInputStream_readCompressedDataDRIX_BadLength Invalid lengths in compressed data "
+                        "(raw %1 bytes, packed %2 bytes).",
+                        CString::emptyString, CString(raw), CString(packed));
 
-    buffer.alloc(std::int32_t(raw));
-    std::int32_t result;
-    const std::uint8_t* inPlace = remaining >= 0 ? getDataPtr() : nullptr;
-    if (inPlace != nullptr) {
-        result = drixDecompress(inPlace, buffer.data(), std::int32_t(packed), std::int32_t(raw));
+    const std::uint8_t* block = remaining >= 0 ? getDataPtr() : nullptr;   // decoded in place when there
+    const bool inPlace = block != nullptr;
+    CByteBuffer copy;
+    if (!inPlace) {
+        copy.alloc(std::int32_t(packed));
+        if (CError* err = read(copy.data(), std::int32_t(packed)))
+            return traceError(err);
+        block = copy.data();
+    }
+    // A raw length beyond what the packed bytes can expand to cannot decode. The decoder then runs
+    // on room for one byte more than the block can give, which ends with the same result as with
+    // the claimed length, without reserving the memory a damaged length claims. Should it still
+    // fill that room, the claimed length gets its real run.
+    const std::int64_t most = packed * kDrixMaxExpansion + 64;
+    std::int32_t result = -3;
+    if (raw > most) {
+        buffer.alloc(std::int32_t(most + 1));
+        result = drixDecompress(block, buffer.data(), std::int32_t(packed), std::int32_t(most + 1));
+    }
+    if (raw <= most || result == -3) {
+        buffer.alloc(std::int32_t(raw));
+        result = drixDecompress(block, buffer.data(), std::int32_t(packed), std::int32_t(raw));
+    }
+    if (inPlace)
         if (CError* err = skip(std::int32_t(packed)))
             return traceError(err);
-    } else {
-        CByteBuffer block{std::int32_t(packed)};
-        if (CError* err = read(block.data(), std::int32_t(packed)))
-            return traceError(err);
-        result = drixDecompress(block.data(), buffer.data(), std::int32_t(packed), std::int32_t(raw));
-    }
     if (result != raw)
         return newError("@talstr_CInputStream_readCompressedDataDRIX_InvalidData2 Invalid uncompressed data "
                         "(expected %1 bytes, read %2).",

@@ -590,13 +590,19 @@ CError* CObject::notifyAttrListeners(const CString& name, CAttrValue* value) {
     CNotifyFrame frame{&name, mNotifying, false};
     mNotifying = &frame;
     // Listeners may bind, unbind or release objects while they take the value: walk a copy of the
-    // list and skip those that are no longer bound when their turn comes.
+    // list and skip those that are no longer bound when their turn comes. Each one is looked for
+    // first right behind the one before it, where it stays unless a handler changed the list, so
+    // a notification costs the same per listener however many there are.
     CArray<CObject*> listeners;
     listeners.reserve(mAttrListeners.count());
     for (const CAttrListener& l : mAttrListeners) listeners.add(l.listener);
+    int expected = 0;
     for (CObject* listener : listeners) {
-        const int index = findListener(listener);
+        const int index = expected < mAttrListeners.count() && mAttrListeners[expected].listener == listener
+                              ? expected
+                              : findListener(listener);
         if (index < 0) continue;
+        expected = index + 1;
         const CSortedMap<CString, CString>& filter = mAttrListeners[index].filter->names;
         CError* err = nullptr;
         if (filter.isEmpty()) {
@@ -609,10 +615,7 @@ CError* CObject::notifyAttrListeners(const CString& name, CAttrValue* value) {
         if (frame.sourceReleased) {
             // A listener released this object: nothing of it may be touched any more, and the
             // caller cannot tell whom an error belongs to, so it ends here.
-            if (err != nullptr) {
-                logError(err);
-                delete err;
-            }
+            reportError(err);
             return nullptr;
         }
         if (err != nullptr) {

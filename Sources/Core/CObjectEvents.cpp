@@ -127,10 +127,7 @@ void CObject::postBridgedEvent(const CString& sender, const CString& handler, CA
     args.findOrAdd("listener-id")->value.setInt(mObjectId);
     args.findOrAdd("listener-proc")->value.setText(handler);
     if (mEventRegistry != nullptr) mEventRegistry->noteObject(this);
-    if (CError* err = bridge->postEvent(args)) {
-        logError(err);
-        delete err;
-    }
+    reportError(bridge->postEvent(args));
 }
 
 CObject* CObject::findEventBridge(std::thread::id& thread, CObjectEventBridge*& bridge) const {

@@ -58,10 +58,7 @@ int CPumpedEventBridge::pump() {
             registered = mRegistered;
         }
         if (registered) {
-            if (CError* err = mHandler->runBridgedCall(*args)) {
-                logError(err);
-                delete err;
-            }
+            reportError(mHandler->runBridgedCall(*args));
             ++run;
         }
         delete args;

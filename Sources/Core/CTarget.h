@@ -147,10 +147,7 @@ private:
             return dynamic_cast<T*>(object);
     }
     static void runLogged(CObject& object, const CString& event) {
-        if (CError* err = object.runEvent(event)) {
-            logError(err);
-            delete err;
-        }
+        reportError(object.runEvent(event));
     }
     void logNotFound(const CString& path) const {
         logTargetLine("Target object not found: %s (attr: %s)", path.narrowed().chars8(), attrName.narrowed().chars8());

@@ -12,7 +12,9 @@ class CUpdateNotifier;
 
 // A receiver of keyed change records from one notifier at a time (see CUpdateNotifier).
 // Every concrete subclass calls detach() first thing in its own destructor: a notification running
-// on another thread must not reach a listener whose subclass parts are already gone.
+// on another thread must not reach a listener whose subclass parts are already gone. The base
+// checks it: a listener that reaches the base destructor still attached is logged, and debug
+// builds stop there.
 class CUpdateListener : public CCheckedObject {
 public:
     CUpdateListener() = default;

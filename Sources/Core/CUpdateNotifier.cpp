@@ -58,6 +58,10 @@ struct CUpdateNotifier::CState : CPoolAllocated {
             node = next;
         }
     }
+    bool count(const CUpdateListener* listener, std::int64_t key) const {
+        const auto* node = listeners.find(key);
+        return node != nullptr && node->value.indexOf(const_cast<CUpdateListener*>(listener)) >= 0;
+    }
     int count(std::int64_t key) const {
         const auto* node = listeners.find(key);
         int n = 0;
@@ -191,17 +195,20 @@ CUpdateNotifier::CState* CUpdateNotifier::findState(CUpdateNotifier* notifier, b
     return state;
 }
 
-void CUpdateNotifier::leave(CUpdateListener* listener) {
+bool CUpdateNotifier::leave(CUpdateListener* listener) {
     CUpdateNotifier* old = listener->mNotifier.load(std::memory_order_acquire);
-    if (old == nullptr) return;
+    if (old == nullptr) return false;
     std::int64_t unused = 0;
     CState* state = findState(old, false, 0, unused);
-    if (state == nullptr) return;  // gone (it detached this listener first) or never live
+    if (state == nullptr) return false;  // gone (it detached this listener first) or never live
+    bool wasIn = false;
     {
         std::lock_guard lock(state->mutex);
+        wasIn = state->count(listener, listener->mKey);
         state->remove(listener, listener->mKey);
     }
     state->release();
+    return wasIn;
 }
 
 void CUpdateNotifier::join(CUpdateListener* listener, CUpdateNotifier* notifier, std::intptr_t param) {

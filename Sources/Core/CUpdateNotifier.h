@@ -67,8 +67,8 @@ private:
     // notifier's getListenerKey(param), run under the stripe lock (which keeps it alive).
     static CState* findState(CUpdateNotifier* notifier, bool forAttach, std::intptr_t param, std::int64_t& key);
     // Under the listener's lock: takes the listener out of the notifier it points to, if that one
-    // is still registered.
-    static void leave(CUpdateListener* listener);
+    // is still registered. Returns whether the listener was in that notifier's set.
+    static bool leave(CUpdateListener* listener);
     // Under the listener's lock, after it recorded notifier: registers it when notifier is live.
     static void join(CUpdateListener* listener, CUpdateNotifier* notifier, std::intptr_t param);
 

@@ -125,11 +125,17 @@ void setLogFilePath(const char* path) {
 
 bool isLogFileConfigured() { return logState().hasFile.load(std::memory_order_acquire); }
 
-void reportError(CError** error) {
-    if (error == nullptr || *error == nullptr)
+void reportError(CError* error) {
+    if (error == nullptr)
         return;
-    logError(*error);
-    delete *error;
+    logError(error);
+    delete error;
+}
+
+void reportError(CError** error) {
+    if (error == nullptr)
+        return;
+    reportError(*error);
     *error = nullptr;
 }
 

@@ -32,6 +32,9 @@ bool isLogFileConfigured();
 // Ends an error chain: logs every line, deletes the error and sets the pointer to null. Null does
 // nothing. Nothing is shown to the user.
 void reportError(CError** error);
+// The same for an error that nobody keeps a pointer to, such as a call's result:
+// reportError(load()).
+void reportError(CError* error);
 // Empties text, then, for a non-null error, appends every line (all set) or only the message, each
 // followed by "\n", and deletes the error. Returns whether the error was non-null.
 bool fetchErrorText(CError* error, CString& text, bool all);

@@ -141,10 +141,7 @@ std::uint32_t wholeRate(double rate) {
 CWaveFile::CWaveFile() = default;
 
 CWaveFile::~CWaveFile() {
-    if (CError* err = fileWriter.close()) {
-        logError(err);
-        delete err;
-    }
+    reportError(fileWriter.close());
     destroyBroadcastInfo();
     destroySamplerInfo();
     destroyMarkers();

@@ -15,7 +15,9 @@
 #include <atomic>
 #include <filesystem>
 #include <string>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace tal {
@@ -84,6 +86,11 @@ protected:
         CSystem::bundleFolder = mSavedBundleFolder;
     }
     std::string itemPath(const std::string& name) const { return mTemp.path() + "/prefs/Vend/Cat/Prod/" + name; }
+    std::vector<std::string> itemFolderNames() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(itemPath(""))) names.push_back(entry.path().filename());
+        return names;
+    }
 
     TempFolder mTemp;
     CString mSavedBundleFolder;
@@ -98,7 +105,7 @@ TEST_F(CAppDataTest, WrittenTextItemHasTheExactRecordBytes) {
     ASSERT_GE(bytes.size(), 12u);
     EXPECT_EQ(bytes.substr(0, 12), std::string("dstr\x07\0\0\0\x08\0\x20\0", 12));
     EXPECT_EQ(bytes, recordBytes("dstr", data));
-    EXPECT_FALSE(fs::exists(itemPath("ui-scale.tmp")));
+    EXPECT_THAT(itemFolderNames(), ::testing::ElementsAre("ui-scale"));   // no temporary file left
 }
 
 TEST_F(CAppDataTest, TextRoundTripsAndAbsentItemGivesTheDefault) {
@@ -119,9 +126,57 @@ TEST_F(CAppDataTest, RewriteReplacesTheFileAtomically) {
     writeAppDataString(&mScope, CString("item"), CString("first"), nullptr);
     writeAppDataString(&mScope, CString("item"), CString("second"), nullptr);
     EXPECT_EQ(readWholeFile(itemPath("item")), recordBytes("dstr", streamString("second")));
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(mTemp.path() + "/prefs/Vend/Cat/Prod")) names.push_back(entry.path().filename());
-    EXPECT_THAT(names, ::testing::ElementsAre("item"));
+    EXPECT_THAT(itemFolderNames(), ::testing::ElementsAre("item"));
+}
+
+// Hosts run plug-ins in separate processes, so two of them can save one item at the same moment.
+// Each saves through a temporary file of its own: whatever a reader sees while both write is one
+// writer's whole record, and the last rename leaves a whole one.
+TEST_F(CAppDataTest, TwoProcessesSavingOneItemLeaveOnlyWholeVersions) {
+    constexpr int kWrites = 400;
+    std::string texts[2];
+    std::uint32_t seed = 12345;
+    for (std::string& text : texts) {
+        for (int i = 0; i < 6000; ++i) {   // text that does not compress away, so each save has bytes to tear
+            seed = seed * 1664525u + 1013904223u;
+            text.push_back(char('a' + (seed >> 24) % 26));
+        }
+    }
+    const std::string versions[2] = {recordBytes("dstr", streamString(texts[0])), recordBytes("dstr", streamString(texts[1]))};
+    ASSERT_NE(versions[0].size(), 0u);
+    pid_t writers[2];
+    for (int w = 0; w < 2; ++w) {
+        writers[w] = fork();
+        ASSERT_GE(writers[w], 0);
+        if (writers[w] == 0) {
+            for (int i = 0; i < kWrites; ++i)
+                writeAppDataString(&mScope, CString("shared"), CString(texts[w].c_str()), nullptr);
+            _exit(0);
+        }
+    }
+    int reads = 0, torn = 0;
+    std::string firstTorn;
+    bool seen = false;
+    for (int running = 2; running > 0;) {
+        for (pid_t& pid : writers) {
+            int status = 0;
+            if (pid > 0 && waitpid(pid, &status, WNOHANG) == pid) {
+                EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+                pid = 0;
+                --running;
+            }
+        }
+        const std::string bytes = readWholeFile(itemPath("shared"));
+        if (bytes.empty() && !seen) continue;   // no save has finished yet
+        seen = true;
+        ++reads;
+        if (bytes != versions[0] && bytes != versions[1] && torn++ == 0) firstTorn = bytes;
+    }
+    EXPECT_EQ(torn, 0) << "of " << reads << " reads; first torn version has " << firstTorn.size() << " bytes";
+    EXPECT_GT(reads, 0);
+    const std::string last = readWholeFile(itemPath("shared"));
+    EXPECT_TRUE(last == versions[0] || last == versions[1]);
+    EXPECT_THAT(itemFolderNames(), ::testing::ElementsAre("shared"));
 }
 
 TEST_F(CAppDataTest, EmbeddedDefaultIsReadCachedAndReplacedByAWrite) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <sstream>
 #include <string>
 
 using namespace tal;
@@ -45,6 +46,7 @@ TEST(CBuildInfo, ProcessBuildInfoNamesTheBundleAndFormat) {
     EXPECT_EQ(bundle.substr(bundle.size() - 12), "vst3.Delmaro");
     EXPECT_STREQ(getBuildInfoValue(CString("_plugin-format")).chars8(), kFormatName);
     EXPECT_TRUE(getBuildInfoValue(CString("no-such-key")).isEmpty());
-    EXPECT_EQ(std::string(kApplicationTitle),
-              std::string(kVendorName) + " " + kProductName + " " + kFormatName + " ");
+    std::ostringstream title;   // (not a chain of std::string +, which GCC 12 warns about wrongly)
+    title << kVendorName << " " << kProductName << " " << kFormatName << " ";
+    EXPECT_EQ(std::string(kApplicationTitle), title.str());
 }

@@ -8,12 +8,22 @@
 #include <csignal>
 #include <filesystem>
 #include <sys/resource.h>
+#include <string>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace tal {
 namespace {
 
 using test::takeMessage;
+
+std::vector<std::string> folderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().string());
+    return names;
+}
 
 TEST(CFileWriter, StandardErrorByName) {
     const int saved = dup(2);
@@ -37,7 +47,7 @@ TEST(CFileWriter, RewriteReplacesTheFileOnlyWhenClosed) {
     EXPECT_EQ(test::readWholeFile(name), "old content");   // still the old file while writing
     ASSERT_EQ(w.close(), nullptr);
     EXPECT_EQ(test::readWholeFile(name), "new");
-    EXPECT_FALSE(std::filesystem::exists(name + ".tmp"));
+    EXPECT_EQ(folderEntries(tmp.path()), std::vector<std::string>{name});   // no temporary file left
 
     // Destruction commits too.
     {
@@ -46,6 +56,24 @@ TEST(CFileWriter, RewriteReplacesTheFileOnlyWhenClosed) {
         ASSERT_EQ(w2.write("newer", 5), nullptr);
     }
     EXPECT_EQ(test::readWholeFile(name), "newer");
+}
+
+// The unique temporary file is private while written; the file that replaces the old one is
+// readable by others as a newly created file is (0644 less the umask).
+TEST(CFileWriter, RewrittenFileHasTheUsualPermissions) {
+    test::TempFolder tmp;
+    const std::string name = tmp.file("shared.txt");
+    const mode_t mask = umask(027);
+    {
+        CFileWriter w;
+        ASSERT_EQ(w.open(CString(name.c_str())), nullptr);
+        ASSERT_EQ(w.write("x", 1), nullptr);
+        ASSERT_EQ(w.close(), nullptr);
+    }
+    umask(mask);
+    struct stat st {};
+    ASSERT_EQ(stat(name.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, mode_t(0644 & ~027) | 0u);
 }
 
 TEST(CFileWriter, DiscardedOrFailedRewriteKeepsTheOldFile) {
@@ -59,7 +87,7 @@ TEST(CFileWriter, DiscardedOrFailedRewriteKeepsTheOldFile) {
         w.discard();
     }
     EXPECT_EQ(test::readWholeFile(name), "precious");
-    EXPECT_FALSE(std::filesystem::exists(name + ".tmp"));
+    EXPECT_EQ(folderEntries(tmp.path()), std::vector<std::string>{name});   // no temporary file left
 
     // A write the system refuses (file size limit) cancels the rewrite.
     struct rlimit old {};
@@ -77,7 +105,7 @@ TEST(CFileWriter, DiscardedOrFailedRewriteKeepsTheOldFile) {
     setrlimit(RLIMIT_FSIZE, &old);
     EXPECT_EQ(message.rfind("Unable to write to file '" + name + "'", 0), 0u) << message;
     EXPECT_EQ(test::readWholeFile(name), "precious");
-    EXPECT_FALSE(std::filesystem::exists(name + ".tmp"));
+    EXPECT_EQ(folderEntries(tmp.path()), std::vector<std::string>{name});   // no temporary file left
 }
 
 TEST(CFileWriter, AppendCreatesAndExtends) {

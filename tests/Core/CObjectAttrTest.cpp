@@ -8,6 +8,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <utility>
@@ -286,6 +287,26 @@ TEST_F(CObjectAttrRelease, ListenerReleasedDuringNotificationIsSkipped) {
     // The source forgot the released listener: a further change reaches only the killer.
     EXPECT_EQ(source->setAttr(CString("v"), CString("nothing"), true), nullptr);
     EXPECT_EQ(text(killer, "kill"), "nothing");
+}
+
+// Releasing a listener that has already taken the value moves the later ones forward in the
+// source's list: each of them still takes the value once.
+TEST_F(CObjectAttrRelease, ListenerReleasingAnEarlierOneStillReachesTheLaterOnes) {
+    CObject* source = add(ui, "src");
+    CObject* first = buildChild(*ui, "test:rec", "l0");
+    set(first, "y", "{*/ui.src v}");
+    CObject* killer = buildChild(*ui, "test:rec", "l1");
+    set(killer, "kill", "{*/ui.src v}");
+    CObject* last = buildChild(*ui, "test:rec", "l2");
+    set(last, "y", "{*/ui.src v}");
+    journal().clear();
+    EXPECT_EQ(source->setAttr(CString("v"), CString("ui.l0"), true), nullptr);
+    EXPECT_EQ(ui->findChild(CString("l0")), nullptr);
+    EXPECT_EQ(text(last, "y"), "ui.l0");
+    EXPECT_EQ(std::count(journal().begin(), journal().end(), "l2.y=ui.l0"), 1);
+    EXPECT_EQ(source->setAttr(CString("v"), CString("again"), true), nullptr);
+    EXPECT_EQ(text(killer, "kill"), "again");
+    EXPECT_EQ(text(last, "y"), "again");
 }
 
 TEST_F(CObjectAttrRelease, SourceReleasedByItsListenerStopsTheNotification) {

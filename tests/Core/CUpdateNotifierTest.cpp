@@ -1,6 +1,7 @@
 #include "Core/CUpdateNotifier.h"
 
 #include "Core/CUpdateListener.h"
+#include "support/CLogCapture.h"
 
 #include <gmock/gmock.h>
 
@@ -34,6 +35,36 @@ private:
 };
 
 CUpdateRecord recordFor(std::int64_t key) { return CUpdateRecord{nullptr, key}; }
+
+// A subclass that leaves detaching to the base is a fault (a notification could reach it while its
+// parts go away): the base takes it out of the notifier and logs it, and debug builds stop there.
+// A subclass that detaches first leaves nothing in the log.
+TEST(CUpdateListener, DestroyedWhileAttachedIsReportedAndTakenOut) {
+    class CForgetful : public CUpdateListener {
+    public:
+        void update(const CUpdateRecord*) override {}
+    };
+    CUpdateNotifier notifier;
+    CLogCapture log;
+    {
+        std::vector<std::string> journal;
+        CJournalListener careful(journal, "careful");
+        careful.setNotifier(&notifier, 5);
+    }
+    EXPECT_TRUE(log.lines().empty());
+    EXPECT_DEBUG_DEATH(
+        {
+            auto* forgetful = new CForgetful;
+            forgetful->setNotifier(&notifier, 5);
+            delete forgetful;
+        },
+        "detach");
+    EXPECT_EQ(notifier.listenerCount(5), 0);
+#ifdef NDEBUG
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_NE(log.lines()[0].find("must call detach() first"), std::string::npos) << log.lines()[0];
+#endif
+}
 
 TEST(CUpdateNotifier, StripeHashMatchesTheReferenceForFixedAddresses) {
     // Reference values from an arbitrary-precision evaluation of the mixing steps:

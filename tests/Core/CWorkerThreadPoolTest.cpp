@@ -11,8 +11,6 @@
 
 #include <atomic>
 #include <condition_variable>
-#include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <set>
 #include <string>
@@ -24,19 +22,23 @@ using ::testing::MatchesRegex;
 
 namespace {
 
-// The number of threads of this process, as the kernel counts them.
-// Threads of this process that carry the workers' name. Counting every thread would also count
-// threads that sanitizer runtimes start on their own.
-int processThreadCount() {
-    int count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
-        std::ifstream comm(entry.path() / "comm");
-        std::string name;
-        if (std::getline(comm, name) && name == "worker-thread")
-            ++count;
-    }
-    return count;
+// Worker threads alive right now among those the tests' jobs ran on: a job marks its thread, and
+// the mark goes when the thread ends, on the thread itself, before a join of it can return. The
+// kernel's task list would not do: it may still list a joined thread for a moment, the longer the
+// busier the machine, and sanitizer runtimes start threads of their own.
+std::atomic<int> gLiveWorkers{0};
+
+struct CLiveWorkerMark {
+    CLiveWorkerMark() { gLiveWorkers.fetch_add(1); }
+    ~CLiveWorkerMark() { gLiveWorkers.fetch_sub(1); }
+};
+
+void markWorkerThread() {
+    thread_local CLiveWorkerMark mark;   // made on the thread's first job, destroyed as it ends
+    (void)mark;
 }
+
+int liveWorkerThreads() { return gLiveWorkers.load(); }
 
 // A gate that jobs wait on until the test opens it.
 class CGate {
@@ -64,6 +66,7 @@ class CRecordingJob : public CWorkerThread {
 public:
     explicit CRecordingJob(CGate* gate = nullptr) : mGate(gate) {}
     CError* run() override {
+        markWorkerThread();
         if (mGate != nullptr)
             mGate->wait();
         mThread.store(pthread_self());
@@ -81,7 +84,10 @@ private:
 
 class CFailingJob : public CWorkerThread {
 public:
-    CError* run() override { return newError("@talstr_Test_run_JobFailed Job failed."); }
+    CError* run() override {
+        markWorkerThread();
+        return newError("@talstr_Test_run_JobFailed Job failed.");
+    }
 };
 
 // Every test starts and ends with an empty idle list, so that thread counts are its own.
@@ -121,7 +127,7 @@ TEST_F(CWorkerThreadPoolTest, ConcurrentEveryJobRunsOnceOnAWorkerOfItsOwn) {
 }
 
 TEST_F(CWorkerThreadPoolTest, ConcurrentNextPoolReusesIdleWorkersWithoutNewThreads) {
-    const int before = processThreadCount();
+    const int before = liveWorkerThreads();
     std::set<CPersistentThread*> firstWorkers;
     {
         CWorkerThreadPool pool;
@@ -134,7 +140,7 @@ TEST_F(CWorkerThreadPoolTest, ConcurrentNextPoolReusesIdleWorkersWithoutNewThrea
         ASSERT_EQ(pool.waitAll(true), nullptr);
     }
     EXPECT_EQ(CWorkerThreadPool::getIdleWorkerCount(), 3);
-    EXPECT_EQ(processThreadCount(), before + 3);
+    EXPECT_EQ(liveWorkerThreads(), before + 3);
     for (int round = 0; round < 5; ++round) {
         CWorkerThreadPool pool;
         std::set<CPersistentThread*> workers;
@@ -150,7 +156,7 @@ TEST_F(CWorkerThreadPoolTest, ConcurrentNextPoolReusesIdleWorkersWithoutNewThrea
         for (CRecordingJob* job : jobs)
             EXPECT_EQ(job->runs(), 1);
         EXPECT_EQ(workers, firstWorkers);
-        EXPECT_EQ(processThreadCount(), before + 3);
+        EXPECT_EQ(liveWorkerThreads(), before + 3);
     }
 }
 
@@ -246,7 +252,7 @@ TEST_F(CWorkerThreadPoolTest, WorkerWhoseThreadCannotStartIsDroppedAndTheJobStay
 }
 
 TEST_F(CWorkerThreadPoolTest, ConcurrentReleasingTheIdleListJoinsEveryIdleThread) {
-    const int before = processThreadCount();
+    const int before = liveWorkerThreads();
     {
         CWorkerThreadPool pool;
         for (int i = 0; i < 3; ++i)
@@ -254,10 +260,10 @@ TEST_F(CWorkerThreadPoolTest, ConcurrentReleasingTheIdleListJoinsEveryIdleThread
         pool.wakeAll();
         ASSERT_EQ(pool.waitAll(true), nullptr);
     }
-    EXPECT_EQ(processThreadCount(), before + 3);
+    EXPECT_EQ(liveWorkerThreads(), before + 3);
     CWorkerThreadPool::releaseIdleWorkers();
     EXPECT_EQ(CWorkerThreadPool::getIdleWorkerCount(), 0);
-    EXPECT_EQ(processThreadCount(), before);           // joined: none of them outlives the call
+    EXPECT_EQ(liveWorkerThreads(), before);           // joined: none of them outlives the call
 }
 
 TEST_F(CWorkerThreadPoolTest, ConcurrentPoolsOnSeveralThreadsShareTheIdleList) {
@@ -267,6 +273,7 @@ TEST_F(CWorkerThreadPoolTest, ConcurrentPoolsOnSeveralThreadsShareTheIdleList) {
     public:
         explicit CCountingJob(std::atomic<int>& runs) : mRuns(runs) {}
         CError* run() override {
+            markWorkerThread();
             mRuns.fetch_add(1);
             return nullptr;
         }

@@ -244,11 +244,36 @@ TEST(DrixRecord, PackedLengthBeyondTheStreamIsRefusedBeforeDecoding) {
     }
 }
 
-TEST(DrixRecord, ImplausibleLengthsAreRefusedBeforeAllocating) {
-    EXPECT_EQ(readDrix(handMadeDrix(0x7FFFFFFF, 8, {0x25, 3, 'a', 'b', 'c', 0, 0, 0}), true),
-              "Invalid lengths in compressed data (raw 2147483647 bytes, packed 8 bytes).");
-    EXPECT_EQ(readDrix(handMadeDrix(3, 0x80000000u, {}), false),
-              "Invalid lengths in compressed data (raw 3 bytes, packed 2147483648 bytes).");
+// A raw length the packed bytes cannot expand to fails as the decoder fails for it, with the
+// decoder's code, without the reader reserving the raw length first. Packed length 0 is the
+// decoder's bad-argument case.
+TEST(DrixRecord, RawLengthsBeyondTheBlockFailWithTheDecodersCode) {
+    const Bytes block = {0x25, 3, 'a', 'b', 'c', 0, 0, 0};
+    for (const bool inPlace : {true, false}) {
+        SCOPED_TRACE(inPlace);
+        EXPECT_EQ(readDrix(handMadeDrix(100, 0, {}), inPlace), "Invalid uncompressed data (expected 100 bytes, read -1).");
+        for (const std::uint32_t raw : {2000u, 1u << 20}) {
+            std::vector<std::uint8_t> out(raw);
+            const std::int32_t code = drixDecompress(block.data(), out.data(), 8, std::int32_t(raw));
+            ASSERT_LT(code, 0);
+            EXPECT_EQ(readDrix(handMadeDrix(raw, 8, block), inPlace),
+                      "Invalid uncompressed data (expected " + std::to_string(raw) + " bytes, read " + std::to_string(code) + ").");
+        }
+    }
+    // Lengths beyond the signed 32-bit range are refused as such.
+    EXPECT_EQ(readDrix(handMadeDrix(0x80000000u, 8, block), true),
+              "Invalid lengths in compressed data (raw 2147483648 bytes, packed 8 bytes).");
+}
+
+// The claimed raw length is not reserved when the block cannot fill it: the reader's buffer stays
+// near the block's own reach.
+TEST(DrixRecord, ImplausibleRawLengthIsNotReserved) {
+    const Bytes record = handMadeDrix(0x7FFFFFFF, 8, {0x25, 3, 'a', 'b', 'c', 0, 0, 0});
+    CMemoryReaderStatic r(record.data(), std::int32_t(record.size()));
+    CByteBuffer back;
+    const std::string message = takeMessage(r.readCompressedDataDRIX(back, 0));
+    EXPECT_EQ(message.rfind("Invalid uncompressed data (expected 2147483647 bytes, read -", 0), 0u) << message;
+    EXPECT_LT(back.size(), 1 << 20);
 }
 
 TEST(DrixRecord, EncoderWithoutMemoryWritesNothing) {

@@ -1,5 +1,6 @@
 // The column span operations of CLinearBitmap: one column, rows y0 .. y1 - 1, per-row weights.
 #include "Other/CLinearBitmap.h"
+#include "support/PixelReference.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,7 @@
 namespace tal {
 namespace {
 
-int blendRef(int p, int s, long long w) { return p + int(std::floor(((s - p) * double(w) + 16384.0) / 32768.0)); }
+using test::blendRef;
 
 struct SpanCase {
     const char* name;

@@ -4,6 +4,7 @@
 #include "Other/CImageLayer.h"
 #include "Other/CLinearBitmap.h"
 #include "support/PngWriter.h"
+#include "support/PixelReference.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +16,7 @@
 namespace tal {
 namespace {
 
-int blendRef(int p, int s, long long w) { return p + int(std::floor(((s - p) * double(w) + 16384.0) / 32768.0)); }
+using test::blendRef;
 int shiftRef(int p, int s, long long m, int k) { return p + int(std::floor((s - p) * double(m) / std::ldexp(1.0, k))); }
 
 // Raw pixels in runs of random class and length, with runs of one repeated tone or colour.

@@ -32,7 +32,7 @@
 #include "Audio/Processes/CModOutput.h"
 #include "Audio/Processes/ProcessCreators.h"
 #include "Audio/Viz/CAudioVizCollector.h"
-#include "Audio/Viz/CModAnalyser.h"
+#include "Audio/Viz/CModSpectrum.h"
 #include "Core/CApplication.h"
 #include "Other/Interface/CAudioInterfaceBase.h"
 #include "Other/Interface/CParamInterfaceBaseConnectorUni.h"
@@ -176,7 +176,7 @@ TEST_F(SharedData, NamedObjectsHaveTheirClasses) {
         {"audio.modMain.modGroupSolo", is((CModBypassDef*)nullptr)},
         {"audio.modMain.modMSDecoder", is((CModMSCoderDef*)nullptr)},
         {"audio.modMain.modBypass", is((CModBypassDef*)nullptr)},
-        {"audio.modMain.modSpectrum", is((CModAnalyserDef*)nullptr)},
+        {"audio.modMain.modSpectrum", is((CModSpectrumDef*)nullptr)},
         {"audio.param-enable-viz", is((CAudioParamDef*)nullptr)},
         // The targets of the host-exported parameters and of the registries.
         {"audio.modMain.bypass-enable", is((CAudioParamDef*)nullptr)},
@@ -680,7 +680,7 @@ TEST_F(SharedData, FactoryPresetsShapeTheSpectrumAsNamed) {
 
 // The analyser runs while the editor asks for its data (the visualisation collector keeps its
 // "-enable" parameter on) and it is not disabled; it does not change the sound.
-TEST_F(SharedData, AnalyserRunsWhileRequestedAndNotDisabled) {
+TEST_F(SharedData, ModSpectrumRunsWhileRequestedAndNotDisabled) {
     test::CProductInstance instance;
     ASSERT_EQ(instance.error(), "");
     ASSERT_EQ(instance.createMain(2), "");

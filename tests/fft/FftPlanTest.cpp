@@ -2,6 +2,7 @@
 
 #include "fft/FftDispatch.h"
 #include "fft/FftSineTable.h"
+#include "support/ScopedFftLevel.h"
 
 #include <gtest/gtest.h>
 
@@ -17,15 +18,7 @@
 namespace tal {
 namespace {
 
-class ScopedLevel {
-public:
-    explicit ScopedLevel(int level) : mOk(setFFTDispatchLevelForTesting(level)) {}
-    ~ScopedLevel() { setFFTDispatchLevelForTesting(fftNativeLevel()); }
-    bool ok() const { return mOk; }
-
-private:
-    bool mOk;
-};
+using ScopedLevel = test::ScopedFftLevel;
 
 struct Sizes {
     std::int32_t spec, init, work;

@@ -1,6 +1,7 @@
 #include "fft/FftDispatch.h"
 #include "fft/FftKernels.h"
 #include "fft/FftMemory.h"
+#include "support/ScopedFftLevel.h"
 
 #include <gtest/gtest.h>
 
@@ -36,16 +37,7 @@ struct Plan {
     std::uint8_t* workPtr() { return work.size() > 1 ? work.data() : nullptr; }
 };
 
-// Forces a dispatch level for the scope of a test and restores the native one afterwards.
-class ScopedLevel {
-public:
-    explicit ScopedLevel(int level) : mOk(setFFTDispatchLevelForTesting(level)) {}
-    ~ScopedLevel() { setFFTDispatchLevelForTesting(fftNativeLevel()); }
-    bool ok() const { return mOk; }
-
-private:
-    bool mOk;
-};
+using ScopedLevel = test::ScopedFftLevel;
 
 std::vector<double> noise(std::size_t n, unsigned seed) {
     std::mt19937_64 rng(seed);

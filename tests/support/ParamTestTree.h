@@ -3,6 +3,7 @@
 #include "Audio/AudioParamCreators.h"
 #include "Core/CError.h"
 #include "Core/CObject.h"
+#include "support/StreamTestHelpers.h"
 
 #include <gtest/gtest.h>
 
@@ -13,12 +14,7 @@
 namespace tal {
 
 // The message line of an error (empty for none); the error is deleted.
-inline std::string takeMessage(CError* err) {
-    if (err == nullptr) return std::string();
-    std::string text(err->message().narrowed().chars8());
-    delete err;
-    return text;
-}
+using test::takeMessage;
 
 inline std::string textOf(const CString& s) {
     return std::string(s.narrowed().chars8());

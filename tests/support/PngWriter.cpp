@@ -18,7 +18,7 @@ bool writeRows(const std::string& name, std::int32_t width, std::int32_t height,
     if (folder.empty() || width <= 0 || height <= 0)
         return false;
     const std::string path = folder + "/" + name + ".png";
-    FILE* file = std::fopen(path.c_str(), "wb");
+    FILE* volatile file = std::fopen(path.c_str(), "wb");   // kept across a longjmp back to setjmp
     if (file == nullptr)
         return false;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);

@@ -12,16 +12,10 @@
 #include "Core/CMemoryReader.h"
 #include "Core/CString.h"
 #include "Other/CWaveFile.h"
+#include "support/StreamTestHelpers.h"
+#include "support/TempFolder.h"
 
 namespace tal::test {
-
-// The message line of an error (then deleted), or "<no error>".
-inline std::string takeMessage(CError* err) {
-    if (err == nullptr) return "<no error>";
-    const std::string message = err->message().chars8();
-    delete err;
-    return message;
-}
 
 // Every line of an error joined with newlines, for failure output (the error is deleted).
 inline std::string takeAllLines(CError* err) {
@@ -32,7 +26,8 @@ inline std::string takeAllLines(CError* err) {
     return text;
 }
 
-inline std::string str(const CString& s) {
+// The text with every character above 127 shown as '?'.
+inline std::string asciiOf(const CString& s) {
     std::string out;
     for (int i = 0; i < s.length(); ++i) {
         const std::uint32_t c = s.charAt(i);
@@ -60,25 +55,6 @@ public:
 private:
     std::vector<std::uint8_t> mBytes;
     CMemoryReader mReader;
-};
-
-// A fresh folder under the system's temporary folder, removed with its contents at the end.
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "talwaveXXXXXX").string();
-        mPath = ::mkdtemp(pattern.data()) ? pattern : std::string();
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        if (!mPath.empty()) std::filesystem::remove_all(mPath, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    std::string file(const std::string& name) const { return mPath + "/" + name; }
-
-private:
-    std::string mPath;
 };
 
 inline std::vector<std::uint8_t> fileBytes(const std::string& path) {

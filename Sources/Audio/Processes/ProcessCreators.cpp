@@ -8,7 +8,7 @@
 #include "Audio/Processes/CModMSCoder.h"
 #include "Audio/Processes/CModNode.h"
 #include "Audio/Processes/CModOutput.h"
-#include "Audio/Viz/CModAnalyser.h"
+#include "Audio/Viz/CModSpectrum.h"
 
 namespace tal {
 
@@ -20,7 +20,7 @@ const CCreatorTableEntry kProcessCreatorTable[] = {
     {"audio:modMSCoder", &createObject<CModMSCoderDef>, &CObject::initScheme},
     {"audio:modNode", &createObject<CModNodeDef>, &CObject::initScheme},
     {"audio:modOutput", &createObject<CModOutputDef>, &CObject::initScheme},
-    {"audio:modSpectrum", &createObject<CModAnalyserDef>, &CObject::initScheme},
+    {"audio:modSpectrum", &createObject<CModSpectrumDef>, &CObject::initScheme},
     {nullptr, nullptr, nullptr},
 };
 

@@ -1,6 +1,6 @@
 #include "Audio/Viz/CAudioVizDataBins.h"
 
-#include "Audio/Viz/CAnalyserValueReserve.h"
+#include "Audio/Viz/CSpectrumValueReserve.h"
 #include "Core/CError.h"
 #include "Core/CInputStream.h"
 #include "Core/COutputStream.h"
@@ -14,8 +14,8 @@ constexpr std::int32_t kTrailingBytes = 28;   // sample rate, FFT size, averagin
 CAudioVizDataSpectrum::~CAudioVizDataSpectrum() { returnReservedValues(); }
 
 bool CAudioVizDataSpectrum::useReservedValues(std::int32_t bins) noexcept {
-    const std::int32_t order = CAnalyserValueReserve::orderOfBins(bins);
-    double* block = order >= 0 ? CAnalyserValueReserve::take(order) : nullptr;
+    const std::int32_t order = CSpectrumValueReserve::orderOfBins(bins);
+    double* block = order >= 0 ? CSpectrumValueReserve::take(order) : nullptr;
     if (block == nullptr)
         return false;
     returnReservedValues();
@@ -27,7 +27,7 @@ bool CAudioVizDataSpectrum::useReservedValues(std::int32_t bins) noexcept {
 void CAudioVizDataSpectrum::returnReservedValues() noexcept {
     if (mReserveOrder < 0)
         return;
-    CAnalyserValueReserve::give(mReserveOrder, values.detach());
+    CSpectrumValueReserve::give(mReserveOrder, values.detach());
     mReserveOrder = -1;
 }
 

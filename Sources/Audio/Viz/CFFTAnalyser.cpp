@@ -4,8 +4,8 @@
 #include "Audio/Viz/CAudioVizDataBins.h"
 #include "Audio/Viz/CFFTPlanCache.h"
 #include "Audio/Viz/CFFTFrameSink.h"
-#include "Audio/Viz/AnalyserWindow.h"
-#include "Audio/Viz/CAnalyserValueReserve.h"
+#include "Audio/Viz/SpectrumWindow.h"
+#include "Audio/Viz/CSpectrumValueReserve.h"
 #include "fft/FftDispatch.h"
 
 #include <algorithm>
@@ -33,7 +33,7 @@ std::int32_t toInt(double x, std::int32_t lo, std::int32_t hi) noexcept {
 } // namespace
 
 CFFTAnalyser::~CFFTAnalyser() {
-    CAnalyserValueReserve::unreserve(mReservedOrder, mReservedCount);
+    CSpectrumValueReserve::unreserve(mReservedOrder, mReservedCount);
     releaseBlock(mFFTBuffer);
     releaseBlock(mWindow);
     releaseBlock(mRing);
@@ -113,7 +113,7 @@ void CFFTAnalyser::update(const CSettings& settings, std::uint32_t changed, bool
 }
 
 void CFFTAnalyser::updateReserve() {
-    const std::int32_t order = CAnalyserValueReserve::orderOfBins(mBins);
+    const std::int32_t order = CSpectrumValueReserve::orderOfBins(mBins);
     std::int32_t count = 0;
     if (order >= 0) {
         const double framesPerSecond = mSampleRate / (double(mHop) * double(mFramesPerOutput));
@@ -125,8 +125,8 @@ void CFFTAnalyser::updateReserve() {
     }
     if (order == mReservedOrder && count == mReservedCount)
         return;
-    CAnalyserValueReserve::unreserve(mReservedOrder, mReservedCount);
-    CAnalyserValueReserve::reserve(order, count);
+    CSpectrumValueReserve::unreserve(mReservedOrder, mReservedCount);
+    CSpectrumValueReserve::reserve(order, count);
     mReservedOrder = order;
     mReservedCount = count;
 }

@@ -10,10 +10,10 @@ tal_sources(
   Sources/Audio/Viz/CFFTPlanCache.cpp
   Sources/Audio/Viz/CFFTAnalyser.cpp
   Sources/Audio/Viz/CFFTVizSink.cpp
-  Sources/Audio/Viz/CModAnalyserModule.cpp
-  Sources/Audio/Viz/CAnalyserValueReserve.cpp
+  Sources/Audio/Viz/CModSpectrumModule.cpp
+  Sources/Audio/Viz/CSpectrumValueReserve.cpp
   Sources/Audio/Viz/CVizPayloadReader.cpp
-  Sources/Audio/Viz/AnalyserWindow.cpp
+  Sources/Audio/Viz/SpectrumWindow.cpp
   Sources/Audio/Viz/VizCreators.cpp
 )
 tal_tests(audio
@@ -23,7 +23,7 @@ tal_tests(audio
   tests/Audio/Viz/CFFTPlanCacheTest.cpp
   tests/Audio/Viz/CFFTAnalyserTest.cpp
   tests/Audio/Viz/CFFTVizSinkTest.cpp
-  tests/Audio/Viz/CModAnalyserModuleTest.cpp
-  tests/Audio/Viz/CAnalyserValueReserveTest.cpp
+  tests/Audio/Viz/CModSpectrumModuleTest.cpp
+  tests/Audio/Viz/CSpectrumValueReserveTest.cpp
 )
-tal_benchmark(tal_analyser_bench bench/Audio/AnalyserBench.cpp)
+tal_benchmark(tal_spectrum_bench bench/Audio/SpectrumBench.cpp)

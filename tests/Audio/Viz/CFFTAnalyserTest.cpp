@@ -3,8 +3,8 @@
 #include "Audio/CAudioBlockPool.h"
 #include "Audio/Viz/CAudioVizDataBins.h"
 #include "Audio/Viz/CFFTFrameSink.h"
-#include "Audio/Viz/AnalyserWindow.h"
-#include "Audio/Viz/CAnalyserValueReserve.h"
+#include "Audio/Viz/SpectrumWindow.h"
+#include "Audio/Viz/CSpectrumValueReserve.h"
 #include "fft/FftDispatch.h"
 
 #include <gtest/gtest.h>
@@ -286,10 +286,10 @@ TEST(CFFTAnalyser, LongSpectraUseReservedBlocksAndNeverAllocateWhileEmitting) {
     constexpr std::int32_t kOrder = 11;
     CFFTAnalyser::CSettings s;   // N = 2048, hop 1024
     Rig rig(s, 48000.0, 1000.0);   // a frame per analysis
-    const std::int64_t allocated = CAnalyserValueReserve::allocatedTotal(kOrder);
+    const std::int64_t allocated = CSpectrumValueReserve::allocatedTotal(kOrder);
     // 46.9 frames per second: half a second of them plus two.
     EXPECT_EQ(rig.analyser.reservedValueBlocks(), 26);
-    EXPECT_GE(CAnalyserValueReserve::existingCount(kOrder), 26);
+    EXPECT_GE(CSpectrumValueReserve::existingCount(kOrder), 26);
     const std::vector<double> hop = sine(1.0, 1000.0, 48000.0, 1024);
     int emitted = 0;
     for (int i = 0; i < 100; ++i) {   // the editor fetches after every analysis
@@ -303,15 +303,15 @@ TEST(CFFTAnalyser, LongSpectraUseReservedBlocksAndNeverAllocateWhileEmitting) {
     }
     EXPECT_EQ(emitted, 100);
     EXPECT_EQ(rig.analyser.droppedFrames(), 0);
-    EXPECT_EQ(CAnalyserValueReserve::allocatedTotal(kOrder), allocated);
+    EXPECT_EQ(CSpectrumValueReserve::allocatedTotal(kOrder), allocated);
 
     // The editor stops fetching: the reserve runs dry and later frames are left out.
-    const int available = CAnalyserValueReserve::freeCount(kOrder);
+    const int available = CSpectrumValueReserve::freeCount(kOrder);
     for (int i = 0; i < available + 5; ++i)
         rig.feed(hop);
     EXPECT_EQ(int(rig.sink.frames.size()), available);
     EXPECT_EQ(rig.analyser.droppedFrames(), 5);
-    EXPECT_EQ(CAnalyserValueReserve::allocatedTotal(kOrder), allocated);
+    EXPECT_EQ(CSpectrumValueReserve::allocatedTotal(kOrder), allocated);
     // Once the frames are fetched their blocks serve again.
     rig.sink.frames.clear();
     rig.feed(hop);

@@ -16,7 +16,7 @@ class CAudioVizCollector;
 //
 // Keys: 0 block-size, 1 window, 2 overlap, 3 avg-time, 4 type, 5 reset, 6 sec-type, 7 sec-enable.
 // Audio thread, like every module.
-class CModAnalyserModule : public CAudioModule {
+class CModSpectrumModule : public CAudioModule {
 public:
     enum : int {
         kKeyBlockSize = 0,
@@ -30,7 +30,7 @@ public:
         kKeyCount
     };
 
-    CModAnalyserModule() = default;
+    CModSpectrumModule() = default;
 
     // --- module operations ---
     // Finds the two visualisation items of the terminal's name.

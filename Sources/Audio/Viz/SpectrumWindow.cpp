@@ -1,4 +1,4 @@
-#include "Audio/Viz/AnalyserWindow.h"
+#include "Audio/Viz/SpectrumWindow.h"
 
 #include <cmath>
 

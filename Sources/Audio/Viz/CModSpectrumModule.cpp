@@ -1,4 +1,4 @@
-#include "Audio/Viz/CModAnalyserModule.h"
+#include "Audio/Viz/CModSpectrumModule.h"
 
 #include "Audio/CAudioEnv.h"
 #include "Audio/CAudioGraphContext.h"
@@ -8,36 +8,36 @@
 
 namespace tal {
 
-CAudioVizCollector* CModAnalyserModule::vizCollector() const noexcept {
+CAudioVizCollector* CModSpectrumModule::vizCollector() const noexcept {
     const auto* process = dynamic_cast<const CAudioProcessBase*>(owner);
     if (process == nullptr || process->context() == nullptr)
         return nullptr;
     return process->context()->vizCollector;
 }
 
-double CModAnalyserModule::runningTime() const noexcept { return mEnv != nullptr ? mEnv->runningTime : 0.0; }
+double CModSpectrumModule::runningTime() const noexcept { return mEnv != nullptr ? mEnv->runningTime : 0.0; }
 
-double CModAnalyserModule::activeFrameRate() const noexcept {
+double CModSpectrumModule::activeFrameRate() const noexcept {
     if (mEnv == nullptr)
         return 0.0;   // the analyser then uses its own default rate
     CSpinLockGuard guard(mEnv->processingLock);
     return mEnv->activeVizFrameRate;
 }
 
-void CModAnalyserModule::bindParams() {
+void CModSpectrumModule::bindParams() {
     for (int k = 0; k < kKeyCount; ++k)
         bindKey(k, &mChanged[k], &mStores[k]);
 }
 
-void CModAnalyserModule::init() {
+void CModSpectrumModule::init() {
     mEnv = owner != nullptr ? owner->moduleEnv() : nullptr;
     mSink.attach(vizCollector(), owner != nullptr ? owner->moduleHostName() : CString());
     mAnalyser.setup(blockPool, &mSink, channelSlot, std::int32_t(group));
 }
 
-void CModAnalyserModule::reset() { mAnalyser.reset(runningTime()); }
+void CModSpectrumModule::reset() { mAnalyser.reset(runningTime()); }
 
-void CModAnalyserModule::update() {
+void CModSpectrumModule::update() {
     CFFTAnalyser::CSettings s;
     s.blockSize = read(mStores[kKeyBlockSize], s.blockSize);
     s.window = read(mStores[kKeyWindow], s.window);
@@ -55,7 +55,7 @@ void CModAnalyserModule::update() {
     outputCount = 0;
 }
 
-void CModAnalyserModule::process() {
+void CModSpectrumModule::process() {
     if (inputCount < 1 || blockLength <= 0)
         return;
     const double* in = inputBlock(0);

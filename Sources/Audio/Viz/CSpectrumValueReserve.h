@@ -11,7 +11,7 @@ namespace tal {
 // One free list per analysis order (10 to 16), each under its own short spin lock, so the audio
 // thread waits only for a few pointer operations. Reserving and trimming allocate and free; they
 // run when an analyser changes its size or goes away, never per frame.
-class CAnalyserValueReserve {
+class CSpectrumValueReserve {
 public:
     static constexpr std::int32_t kMinOrder = 10;
     static constexpr std::int32_t kMaxOrder = 16;

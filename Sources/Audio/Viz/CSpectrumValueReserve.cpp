@@ -1,4 +1,4 @@
-#include "Audio/Viz/CAnalyserValueReserve.h"
+#include "Audio/Viz/CSpectrumValueReserve.h"
 
 #include "Core/CMemPool.h"
 #include "Platform/CSpinLock.h"
@@ -19,13 +19,13 @@ struct COrderList {
     std::int64_t allocated = 0;    // under lock
 };
 
-constexpr std::int32_t kOrders = CAnalyserValueReserve::kMaxOrder - CAnalyserValueReserve::kMinOrder + 1;
+constexpr std::int32_t kOrders = CSpectrumValueReserve::kMaxOrder - CSpectrumValueReserve::kMinOrder + 1;
 COrderList gLists[kOrders];
 
 COrderList* listOf(std::int32_t order) noexcept {
-    if (order < CAnalyserValueReserve::kMinOrder || order > CAnalyserValueReserve::kMaxOrder)
+    if (order < CSpectrumValueReserve::kMinOrder || order > CSpectrumValueReserve::kMaxOrder)
         return nullptr;
-    return &gLists[order - CAnalyserValueReserve::kMinOrder];
+    return &gLists[order - CSpectrumValueReserve::kMinOrder];
 }
 
 // One counter of an order's list, read under its lock; 0 for an order outside the reserve.
@@ -83,14 +83,14 @@ void freeChain(void* chain) noexcept {
 
 } // namespace
 
-std::int32_t CAnalyserValueReserve::orderOfBins(std::int32_t bins) noexcept {
+std::int32_t CSpectrumValueReserve::orderOfBins(std::int32_t bins) noexcept {
     for (std::int32_t order = kMinOrder; order <= kMaxOrder; ++order)
         if (bins == (std::int32_t(1) << (order - 1)) + 1)
             return order;
     return -1;
 }
 
-void CAnalyserValueReserve::reserve(std::int32_t order, std::int32_t count) {
+void CSpectrumValueReserve::reserve(std::int32_t order, std::int32_t count) {
     COrderList* list = listOf(order);
     if (list == nullptr || count <= 0)
         return;
@@ -115,7 +115,7 @@ void CAnalyserValueReserve::reserve(std::int32_t order, std::int32_t count) {
     }
 }
 
-void CAnalyserValueReserve::unreserve(std::int32_t order, std::int32_t count) noexcept {
+void CSpectrumValueReserve::unreserve(std::int32_t order, std::int32_t count) noexcept {
     COrderList* list = listOf(order);
     if (list == nullptr || count <= 0)
         return;
@@ -130,7 +130,7 @@ void CAnalyserValueReserve::unreserve(std::int32_t order, std::int32_t count) no
     freeChain(surplus);
 }
 
-double* CAnalyserValueReserve::take(std::int32_t order) noexcept {
+double* CSpectrumValueReserve::take(std::int32_t order) noexcept {
     COrderList* list = listOf(order);
     if (list == nullptr)
         return nullptr;
@@ -138,7 +138,7 @@ double* CAnalyserValueReserve::take(std::int32_t order) noexcept {
     return static_cast<double*>(popLocked(*list));
 }
 
-void CAnalyserValueReserve::give(std::int32_t order, double* block) noexcept {
+void CSpectrumValueReserve::give(std::int32_t order, double* block) noexcept {
     COrderList* list = listOf(order);
     if (list == nullptr || block == nullptr)
         return;
@@ -146,15 +146,15 @@ void CAnalyserValueReserve::give(std::int32_t order, double* block) noexcept {
     pushLocked(*list, block);
 }
 
-std::int32_t CAnalyserValueReserve::existingCount(std::int32_t order) noexcept {
+std::int32_t CSpectrumValueReserve::existingCount(std::int32_t order) noexcept {
     return countOf(order, &COrderList::existing);
 }
 
-std::int32_t CAnalyserValueReserve::freeCount(std::int32_t order) noexcept {
+std::int32_t CSpectrumValueReserve::freeCount(std::int32_t order) noexcept {
     return countOf(order, &COrderList::freeCount);
 }
 
-std::int64_t CAnalyserValueReserve::allocatedTotal(std::int32_t order) noexcept {
+std::int64_t CSpectrumValueReserve::allocatedTotal(std::int32_t order) noexcept {
     return countOf(order, &COrderList::allocated);
 }
 

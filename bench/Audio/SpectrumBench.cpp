@@ -6,7 +6,7 @@
 #include "Audio/Viz/CFFTPlanCache.h"
 #include "Audio/Viz/CFFTAnalyser.h"
 #include "Audio/Viz/CFFTFrameSink.h"
-#include "Audio/Viz/AnalyserWindow.h"
+#include "Audio/Viz/SpectrumWindow.h"
 #include "fft/FftDispatch.h"
 
 #include <benchmark/benchmark.h>
@@ -36,7 +36,7 @@ std::vector<double> noise(int n) {
 }
 
 // Arguments: block-size value (order - 6), overlap in percent, averaging type.
-void BM_AnalyserPerBlock(benchmark::State& state) {
+void BM_SpectrumPerBlock(benchmark::State& state) {
     initFFTCPUDispatch();
     CFFTAnalyser::CSettings s;
     s.blockSize = double(state.range(0));
@@ -58,7 +58,7 @@ void BM_AnalyserPerBlock(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * kBlock);
 }
-BENCHMARK(BM_AnalyserPerBlock)
+BENCHMARK(BM_SpectrumPerBlock)
     ->ArgNames({"size", "overlap%", "type"})
     ->Args({5, 50, 0})
     ->Args({5, 95, 0})

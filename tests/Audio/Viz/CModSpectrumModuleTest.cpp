@@ -1,9 +1,9 @@
-#include "Audio/Viz/CModAnalyserModule.h"
+#include "Audio/Viz/CModSpectrumModule.h"
 
 #include "Audio/Viz/CAudioVizCollector.h"
 #include "Audio/Viz/CAudioVizDataBins.h"
 #include "Audio/Processes/CAudioModuleSlot.h"
-#include "Audio/Viz/CModAnalyser.h"
+#include "Audio/Viz/CModSpectrum.h"
 #include "fft/FftDispatch.h"
 #include "support/FilterTestSupport.h"
 #include "support/TerminalTestSupport.h"
@@ -38,7 +38,7 @@ struct SpectrumRig {
         graph.env.activeVizFrameRate = 1000.0;   // a frame for (nearly) every analysis
         graph.context.vizCollector = viz;
         CAudioProcessDefBase* def = graph.define("audio:modSpectrum", "modSpectrum", {{"is-outoforder", "true"}});
-        for (int k = 0; k < CModAnalyserModule::kKeyCount; ++k) {
+        for (int k = 0; k < CModSpectrumModule::kKeyCount; ++k) {
             graph.alloc(def, k, kKeyNames[k]);
             graph.param(def, kKeyNames[k], defaults[std::size_t(k)]);
         }
@@ -54,10 +54,10 @@ struct SpectrumRig {
         viz->addItemRequest(viz->getVizItem(CString(name)));
         viz->runHostBlockRequests();
     }
-    CModAnalyserModule* module(int slot = 0) {
-        auto* terminal = dynamic_cast<CModAnalyser*>(process);
+    CModSpectrumModule* module(int slot = 0) {
+        auto* terminal = dynamic_cast<CModSpectrum*>(process);
         return terminal != nullptr && slot < terminal->slotCount()
-                   ? dynamic_cast<CModAnalyserModule*>(terminal->slot(slot).current)
+                   ? dynamic_cast<CModSpectrumModule*>(terminal->slot(slot).current)
                    : nullptr;
     }
     test::VizReply run(const std::vector<std::vector<double>>& signal, int blockSize = 512) {
@@ -68,7 +68,7 @@ struct SpectrumRig {
     }
 };
 
-TEST(CModAnalyserModule, BinCentredSineGivesItsRmsLevelAtItsBin) {
+TEST(CModSpectrumModule, BinCentredSineGivesItsRmsLevelAtItsBin) {
     // Defaults of the product, but without averaging time: each frame is the last analysis.
     SpectrumRig rig({"5", "0", "0.5", "0", "0", "0", "0", "0"});
     for (const int bin : {1, 100, 700}) {
@@ -96,7 +96,7 @@ struct KeyCase {
 
 // Each key reaches the analyser: the frames carry the size, window and averaging types the
 // parameters select.
-TEST(CModAnalyserModule, ParametersSelectSizeWindowAndAveraging) {
+TEST(CModSpectrumModule, ParametersSelectSizeWindowAndAveraging) {
     const KeyCase cases[] = {
         {{"0", "1", "0.75", "0.1", "3", "0", "0", "0"}, 64, 1, 3, -1},
         {{"2", "3", "0.5", "0.3", "1", "0", "4", "1"}, 256, 3, 1, 4},
@@ -122,7 +122,7 @@ TEST(CModAnalyserModule, ParametersSelectSizeWindowAndAveraging) {
     }
 }
 
-TEST(CModAnalyserModule, EachChannelHasItsOwnModuleAndFrames) {
+TEST(CModSpectrumModule, EachChannelHasItsOwnModuleAndFrames) {
     SpectrumRig rig({"0", "0", "0.5", "0", "0", "0", "0", "0"}, 2);
     const test::VizReply reply = rig.run({std::vector<double>(256, 1.0), std::vector<double>(256, 0.25)});
     ASSERT_NE(rig.module(1), nullptr);
@@ -139,7 +139,7 @@ TEST(CModAnalyserModule, EachChannelHasItsOwnModuleAndFrames) {
     EXPECT_NEAR(dc[1], std::numbers::sqrt2 / 4.0, 1e-9);
 }
 
-TEST(CModAnalyserModule, ResetParameterRestartsAndAvgTimeKeepsTheAverage) {
+TEST(CModSpectrumModule, ResetParameterRestartsAndAvgTimeKeepsTheAverage) {
     // "Max" keeps the peak since the last reset.
     SpectrumRig rig({"0", "0", "0", "0.3", "1", "0", "0", "0"});
     rig.run({std::vector<double>(64, 4.0)});
@@ -158,7 +158,7 @@ TEST(CModAnalyserModule, ResetParameterRestartsAndAvgTimeKeepsTheAverage) {
 // second listener on and off. 4096-point analyses take their values from the reserve, given back
 // on the editor's thread. Every frame is either received, in time order, or left out for want of a
 // free reserved block; none is lost or received twice.
-TEST(CModAnalyserModule, ConcurrentAnalysisWhileTheEditorFetches) {
+TEST(CModSpectrumModule, ConcurrentAnalysisWhileTheEditorFetches) {
     SpectrumRig rig({"6", "0", "0.5", "0", "0", "0", "0", "0"});
     constexpr int kBlocks = 400;   // 204800 samples: 100 analyses of hop 2048
     constexpr int kBlockLength = 512;
