@@ -65,7 +65,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         CImageLayer* layer = image.layer(i);
         if (std::int64_t(layer->width()) * layer->height() > 4096 * 16)
             continue;   // keeps each run short; large layers are no different
-        drawLayer(layer->getScaled(scales[(seed >> 2) & 3]), tint, bitmap, seed);
+        const double scale = scales[(seed >> 2) & 3];
+        CScaledGeometry geometry;
+        if (CImageLayer::getScaledGeometry(*layer, scale, geometry) &&
+            std::int64_t(geometry.width) * geometry.height > 4096 * 16 * 9)
+            continue;   // a layer whose own scale makes its copy far larger than the layer itself
+        drawLayer(layer->getScaled(scale), tint, bitmap, seed);
         drawLayer(layer, tint, bitmap, std::uint8_t(seed + 17));
     }
     return 0;

@@ -1175,7 +1175,7 @@ TEST(CWaveFile, MarkersFromAddMarkerRoundTrip) {
         EXPECT_EQ(reader.markers[i]->id, std::uint64_t(7 + i));
         EXPECT_EQ(reader.markers[i]->position, marks[i].position);
         EXPECT_EQ(reader.markers[i]->length, marks[i].length);
-        EXPECT_EQ(str(reader.markers[i]->label), marks[i].label);
+        EXPECT_EQ(asciiOf(reader.markers[i]->label), marks[i].label);
         EXPECT_EQ(reader.markers[i]->chunkId, writer.markers[i]->chunkId);
     }
     // Read back and written again, they survive a second round.
@@ -1188,7 +1188,7 @@ TEST(CWaveFile, MarkersFromAddMarkerRoundTrip) {
     ASSERT_EQ(again.markers.count(), 4);
     EXPECT_EQ(again.markers[2]->position, 2000);
     EXPECT_EQ(again.markers[2]->length, 500);
-    EXPECT_EQ(str(again.markers[1]->label), "hit");
+    EXPECT_EQ(asciiOf(again.markers[1]->label), "hit");
 }
 
 // Float files carry the format chunk's extension-size field (0); integer PCM keeps the 16-byte
@@ -1226,7 +1226,7 @@ TEST(CWaveFile, FloatFormatChunkHasTheExtensionSizeField) {
 // every frame gives (frames, samples, whether it ended in an error).
 std::string outcome(CWaveFile& wave, CError* openError) {
     if (openError != nullptr) return "open: " + test::takeMessage(openError);
-    std::string text = "frames " + std::to_string(wave.frameCount) + " title '" + str(wave.title) + "'";
+    std::string text = "frames " + std::to_string(wave.frameCount) + " title '" + asciiOf(wave.title) + "'";
     std::vector<std::vector<double>> block(std::size_t(wave.channelCount), std::vector<double>(64));
     std::vector<double*> pointers;
     for (auto& c : block) pointers.push_back(c.data());

@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -50,7 +51,9 @@ struct ToolRun {
 
 ToolRun runTool(const std::string& arguments) {
     ToolRun run;
-    const std::string command = std::string("'") + TAL_TOOL_PATH + "' " + arguments + " 2>&1";
+    std::ostringstream text;   // (not a chain of std::string +, which GCC 12 warns about wrongly)
+    text << "'" << TAL_TOOL_PATH << "' " << arguments << " 2>&1";
+    const std::string command = text.str();
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr)
         return run;

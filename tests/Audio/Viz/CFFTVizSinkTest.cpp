@@ -2,7 +2,7 @@
 
 #include "Audio/CAudioBlockPool.h"
 #include "Audio/CAudioEnv.h"
-#include "Audio/Viz/CAnalyserValueReserve.h"
+#include "Audio/Viz/CSpectrumValueReserve.h"
 #include "Audio/Viz/CAudioVizCollector.h"
 #include "Audio/Viz/CAudioVizDataBins.h"
 #include "Audio/Viz/CFFTAnalyser.h"
@@ -95,16 +95,16 @@ TEST(CFFTVizSink, AStalledReaderKeepsTheNewestFramesInBoundedMemory) {
         analyser.update(s, CFFTAnalyser::kChangedAll, true, 48000.0, 1000.0, 0.0);   // every analysis emits
         const int reserved = analyser.reservedValueBlocks();
         ASSERT_GT(reserved, 0);
-        const std::int64_t allocated = CAnalyserValueReserve::allocatedTotal(kOrder);
-        const std::int32_t existing = CAnalyserValueReserve::existingCount(kOrder);
+        const std::int64_t allocated = CSpectrumValueReserve::allocatedTotal(kOrder);
+        const std::int32_t existing = CSpectrumValueReserve::existingCount(kOrder);
         const std::vector<double> hop(1024, 0.25);
         constexpr int kHops = 1500;   // more than the queue limit and far more than the reserve
         for (int i = 0; i < kHops; ++i) {
             analyser.process(hop.data(), 1024, 1000.0);
             ASSERT_LE(viz->queuedFrameCount(sink.primaryItem()), reserved);
         }
-        EXPECT_EQ(CAnalyserValueReserve::allocatedTotal(kOrder), allocated);
-        EXPECT_EQ(CAnalyserValueReserve::existingCount(kOrder), existing);
+        EXPECT_EQ(CSpectrumValueReserve::allocatedTotal(kOrder), allocated);
+        EXPECT_EQ(CSpectrumValueReserve::existingCount(kOrder), existing);
         const int waiting = viz->queuedFrameCount(sink.primaryItem());
         EXPECT_GE(waiting, reserved - 1);
         EXPECT_EQ(analyser.droppedFrames(), kHops - waiting);
@@ -132,7 +132,7 @@ TEST(CFFTVizSink, AStalledReaderKeepsTheNewestFramesInBoundedMemory) {
         for (std::size_t i = 1; i < times.size(); ++i)
             EXPECT_NEAR(times[i] - times[i - 1], hopSeconds, 1e-9);
         EXPECT_EQ(viz->queuedFrameCount(sink.primaryItem()), 0);
-        EXPECT_EQ(CAnalyserValueReserve::freeCount(kOrder), CAnalyserValueReserve::existingCount(kOrder));
+        EXPECT_EQ(CSpectrumValueReserve::freeCount(kOrder), CSpectrumValueReserve::existingCount(kOrder));
     }
 }
 
