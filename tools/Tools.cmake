@@ -21,9 +21,9 @@ target_include_directories(delmaro-tool PRIVATE tools)
 target_compile_options(delmaro-tool PRIVATE ${TAL_WARNINGS})
 target_link_libraries(delmaro-tool PRIVATE tal::tal)
 set_target_properties(delmaro-tool PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
-# Uses both namespaces that name a CString (the framework's and the VST 3 SDK's): compiled alone
-# in unity builds.
-set_source_files_properties(tools/BankCommand.cpp PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
+# The tool's files each keep their own file-local helpers and name CString from two namespaces:
+# they build one by one.
+set_target_properties(delmaro-tool PROPERTIES UNITY_BUILD OFF)
 find_package(pugixml REQUIRED)
 target_link_libraries(delmaro-tool PRIVATE pugixml::pugixml)
 # The palette sheet: PNG output, and the product's compiled editor description and default palette

@@ -10,3 +10,9 @@ include(Sources/UI/Views.cmake OPTIONAL)
 include(Sources/UI/Windows.cmake OPTIONAL)
 include(Sources/UI/Displays.cmake OPTIONAL)
 include(Sources/UI/Controls/Controls.cmake OPTIONAL)
+
+# The editor's sources keep file-local helpers of the same names (rounding, rectangle tests), so
+# they stay out of the unity batches of the sanitizer trees.
+get_target_property(tal_ui_sources tal SOURCES)
+list(FILTER tal_ui_sources INCLUDE REGEX "^Sources/UI/")
+set_source_files_properties(${tal_ui_sources} PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
