@@ -56,7 +56,8 @@ struct DoubleInput {
 struct FloatInput {
     const float* in;
     __m128d load2(int i) const noexcept {
-        return _mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(in + i))));
+        // Two floats of any alignment (the host's buffers are only 4-byte aligned).
+        return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i_u*>(in + i))));
     }
     double load(int i) const noexcept { return double(in[i]); }
     static constexpr bool kAdds = true;
