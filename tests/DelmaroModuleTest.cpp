@@ -79,15 +79,19 @@ TEST(DelmaroModule, StartsOnEntryExportsOnlyTheEntriesAndUnloadsCompletely) {
     }
 }
 
-// Ten load, start, use and unload cycles as a scanning host runs them: each leaves no thread and
-// no mapping of the module behind, and the process's heap stops growing: the dynamic loader keeps
-// a few hundred bytes of its own records over the first cycles (they stay reachable, so the leak
-// checker does not count them), then every further cycle must give back all it took.
-TEST(DelmaroModule, TenLoadUnloadCyclesLeaveNoThreadMappingOrMemory) {
+// Sixty load, start, use and unload cycles as a scanning host runs them: each leaves no thread
+// and no mapping of the module behind, and the process's heap does not grow from cycle to cycle.
+// The dynamic loader keeps a few hundred bytes of its own records now and then (they stay
+// reachable, so the leak checker does not count them); when it does so depends on the module's
+// path and on what the process loaded before, so the test allows a few cycles of growth and
+// catches what a leak does: growth in most cycles.
+TEST(DelmaroModule, RepeatedLoadUnloadCyclesLeaveNoThreadMappingOrMemory) {
     const int threadsBefore = threadCount();
     const std::string path = realPath(TAL_PLUGIN_MODULE);
-    std::size_t heap[10] = {};
-    for (int round = 0; round < 10; ++round) {
+    constexpr int kCycles = 60;
+    constexpr int kGrowingCyclesAllowed = 10;
+    std::size_t heap[kCycles] = {};
+    for (int round = 0; round < kCycles; ++round) {
         SCOPED_TRACE(round);
         void* module = dlopen(TAL_PLUGIN_MODULE, RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(module, nullptr) << dlerror();
@@ -110,7 +114,12 @@ TEST(DelmaroModule, TenLoadUnloadCyclesLeaveNoThreadMappingOrMemory) {
         heap[round] = mallinfo2().uordblks;
     }
     // Compared after the cycles: a failure report would itself take heap memory.
-    for (int round = 6; round < 10; ++round) EXPECT_LE(heap[round], heap[5]) << "cycle " << round;
+    int growing = 0;
+    for (int round = 1; round < kCycles; ++round)
+        if (heap[round] > heap[round - 1]) ++growing;
+    EXPECT_LE(growing, kGrowingCyclesAllowed)
+        << "the heap grew in " << growing << " of " << kCycles - 1 << " cycles, by "
+        << heap[kCycles - 1] - heap[0] << " bytes in all";
 }
 
 } // namespace
