@@ -5,6 +5,10 @@ if(TAL_WERROR)
   list(APPEND TAL_WARNINGS -Werror)
 endif()
 
+# Application data the tests write goes below the build tree, never into the user's own
+# configuration folder.
+set(TAL_TEST_ENVIRONMENT "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-config")
+
 # tal_sources(files...): adds framework sources to the static library.
 function(tal_sources)
   target_sources(tal PRIVATE ${ARGN})
@@ -55,7 +59,8 @@ function(tal_tests area)
     # Test files keep many file-local helpers of the same names: compiled one by one, with the
     # precompiled headers, also in unity trees.
     set_target_properties(${target} PROPERTIES UNITY_BUILD OFF)
-    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 600)
+    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60
+      PROPERTIES TIMEOUT 600 ENVIRONMENT "${TAL_TEST_ENVIRONMENT}")
   endif()
   target_sources(${target} PRIVATE ${files})
 endfunction()

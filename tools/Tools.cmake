@@ -85,7 +85,8 @@ if(TAL_BUILD_TESTS AND NOT TAL_SANITIZE)
   target_link_libraries(tal_realtime_tests PRIVATE delmaro_host GTest::gtest GTest::gtest_main)
   add_dependencies(tal_realtime_tests Delmaro)
   target_compile_definitions(tal_realtime_tests PRIVATE TAL_PLUGIN_MODULE="$<TARGET_FILE:Delmaro>")
-  gtest_discover_tests(tal_realtime_tests DISCOVERY_TIMEOUT 60)
+  gtest_discover_tests(tal_realtime_tests DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "${TAL_TEST_ENVIRONMENT}")
 endif()
 
 # The whole plug-in through its bundle against the LSP parametric equaliser through LADSPA
