@@ -22,6 +22,7 @@ tal_tests(ui
   tests/UI/CViewTest.cpp
   tests/UI/CViewColorTableTest.cpp
   tests/UI/CViewPaintTest.cpp
+  tests/UI/CViewServicesTest.cpp
   tests/UI/PlacementPictureTest.cpp
   tests/support/CEventTestTree.cpp
   tests/support/CRecordingObject.cpp
