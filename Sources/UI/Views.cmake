@@ -1,6 +1,7 @@
 # The view layer: the placement layer of every view and the objects views need beside them.
 tal_sources(
   Sources/UI/CStdEventBridge.cpp
+  Sources/UI/CStyle.cpp
   Sources/UI/CUIEventBridge.cpp
   Sources/UI/CView.cpp
   Sources/UI/CViewBaseCtlEvents.cpp
@@ -15,6 +16,7 @@ tal_sources(
   Sources/UI/ViewCreators.cpp
 )
 tal_tests(ui
+  tests/UI/CStyleTest.cpp
   tests/UI/CUIEventBridgeTest.cpp
   tests/UI/CViewBasePlacementTest.cpp
   tests/UI/CViewBaseStateTest.cpp
