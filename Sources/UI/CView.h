@@ -3,6 +3,7 @@
 #include "Core/CSortedMap.h"
 #include "Core/CString.h"
 #include "Other/CLinearBitmap.h"
+#include "UI/CSectorMap.h"
 #include "UI/CViewBase.h"
 #include "UI/CViewDrawItem.h"
 
@@ -14,7 +15,6 @@ namespace tal {
 class CImageSet;
 struct CInputState;
 class CSector;
-class CSectorMap;
 class CStringList;
 class CViewColorTable;
 class CWindowRenderer;

@@ -24,6 +24,7 @@ tal_tests(ui
   tests/UI/CViewTest.cpp
   tests/UI/CViewColorTableTest.cpp
   tests/UI/CViewPaintTest.cpp
+  tests/UI/CViewPictureTest.cpp
   tests/UI/CViewServicesTest.cpp
   tests/UI/PlacementPictureTest.cpp
   tests/support/CEventTestTree.cpp
@@ -31,12 +32,15 @@ tal_tests(ui
   tests/support/PngWriter.cpp
   tests/support/ViewRectPainter.cpp
   tests/support/ViewTestTree.cpp
+  tools/ViewSheetRender.cpp
 )
 # Layout pictures are compared with reference PNGs (libpng, tests only).
 if(TARGET tal_ui_tests)
   find_package(PNG REQUIRED)
   target_link_libraries(tal_ui_tests PRIVATE PNG::PNG)
   target_compile_definitions(tal_ui_tests PRIVATE TAL_UI_PICTURE_DIR="${PROJECT_SOURCE_DIR}/tests/fixtures/pictures")
+  # The view sheet's painter (tools/ViewSheet.h) paints the view pictures.
+  target_include_directories(tal_ui_tests PRIVATE ${PROJECT_SOURCE_DIR}/tools)
 endif()
 # The command templates, compiled as the product's descriptions are; the tests load the result.
 if(TARGET tal_ui_tests)
