@@ -51,3 +51,12 @@ endif()
 tal_benchmark(tal_event_bridge_bench
   bench/UI/EventBridgeBench.cpp
 )
+# Composing a translucent cross-fading view on one tile, against pixman (benchmark only).
+tal_benchmark(tal_view_paint_bench
+  bench/UI/ViewPaintBench.cpp
+)
+if(TARGET tal_view_paint_bench)
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(TAL_PIXMAN REQUIRED IMPORTED_TARGET pixman-1)
+  target_link_libraries(tal_view_paint_bench PRIVATE PkgConfig::TAL_PIXMAN)
+endif()
