@@ -4,10 +4,15 @@ tal_sources(
   Sources/UI/CFilterResponse.cpp
   Sources/UI/CGraphGridLines.cpp
   Sources/UI/CLevelMeterListenerOwner.cpp
+  Sources/UI/CSpectrumCurve.cpp
+  Sources/UI/CSpectrumData.cpp
   Sources/UI/DisplayCreators.cpp
 )
 tal_tests(ui
   tests/UI/CFilterResponseTest.cpp
   tests/UI/CGraphGridLinesTest.cpp
+  tests/UI/CSpectrumCurveTest.cpp
+  tests/UI/CSpectrumDataTest.cpp
 )
 tal_benchmark(tal_response_bench bench/UI/FilterResponseBench.cpp)
+tal_benchmark(tal_spectrum_curve_bench bench/UI/SpectrumCurveBench.cpp)
