@@ -9,6 +9,7 @@
 #include "Core/CWorkerThread.h"
 #include "Core/CWorkerThreadPool.h"
 #include "Core/Log.h"
+#include "UI/CLevelMeterListener.h"
 #include "UI/CSampleRateMonitor.h"
 #include "UI/CUIParam.h"
 #include "UI/CWindowSharedData.h"
@@ -544,9 +545,15 @@ void CFilterResponse::onLevelMeterValue(std::int32_t listenerIndex, std::int32_t
         item.levelTime = time;
         item.levelClock = frameClock();
     }
-    // The band levels come from the listener at listenerIndex; without listeners there are none.
-    if (listener(listenerIndex) == nullptr)
+    const CLevelMeterListener* source = listener(listenerIndex);
+    const std::int32_t n = source != nullptr ? source->bandCount() : 0;
+    if (n == 0)
         return;
+    // Band i of the listener drives slot s + i: its combined level while active, else no blend.
+    for (std::size_t slot = s; slot < mSlots.size(); ++slot) {
+        const std::int64_t i = std::int64_t(slot - s);
+        mSlots[slot]->levelFactor = i < n && source->isBandActive(std::int32_t(i)) ? source->bandLevel(std::int32_t(i)) : 1.0;
+    }
     if (isSlot)
         mSlots[std::size_t(t)]->isLevelStale = true;
     fireUpdate();

@@ -3,6 +3,7 @@
 tal_sources(
   Sources/UI/CFilterResponse.cpp
   Sources/UI/CGraphGridLines.cpp
+  Sources/UI/CLevelMeterListener.cpp
   Sources/UI/CLevelMeterListenerOwner.cpp
   Sources/UI/CSpectrumCurve.cpp
   Sources/UI/CSpectrumData.cpp
@@ -11,6 +12,7 @@ tal_sources(
 tal_tests(ui
   tests/UI/CFilterResponseTest.cpp
   tests/UI/CGraphGridLinesTest.cpp
+  tests/UI/CLevelMeterListenerTest.cpp
   tests/UI/CSpectrumCurveTest.cpp
   tests/UI/CSpectrumDataTest.cpp
 )
