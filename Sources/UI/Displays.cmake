@@ -7,6 +7,7 @@ tal_sources(
   Sources/UI/CLevelMeterListenerOwner.cpp
   Sources/UI/CSpectrumCurve.cpp
   Sources/UI/CSpectrumData.cpp
+  Sources/UI/CSpectrumFiles.cpp
   Sources/UI/DisplayCreators.cpp
 )
 tal_tests(ui
@@ -15,6 +16,7 @@ tal_tests(ui
   tests/UI/CLevelMeterListenerTest.cpp
   tests/UI/CSpectrumCurveTest.cpp
   tests/UI/CSpectrumDataTest.cpp
+  tests/UI/CSpectrumFilesTest.cpp
 )
 tal_benchmark(tal_response_bench bench/UI/FilterResponseBench.cpp)
 tal_benchmark(tal_spectrum_curve_bench bench/UI/SpectrumCurveBench.cpp)
