@@ -1,25 +1,36 @@
 # The view layer: the placement layer of every view and the objects views need beside them.
 tal_sources(
   Sources/UI/CStdEventBridge.cpp
+  Sources/UI/CStyle.cpp
   Sources/UI/CUIEventBridge.cpp
+  Sources/UI/CView.cpp
   Sources/UI/CViewBaseCtlEvents.cpp
   Sources/UI/CViewBasePlacement.cpp
   Sources/UI/CViewBaseState.cpp
+  Sources/UI/CViewColorSlot.cpp
+  Sources/UI/CViewColorTable.cpp
   Sources/UI/CViewCommand.cpp
+  Sources/UI/CViewDrawItem.cpp
   Sources/UI/CViewState.cpp
   Sources/UI/CWindowSharedData.cpp
   Sources/UI/ViewCreators.cpp
 )
 tal_tests(ui
+  tests/UI/CStyleTest.cpp
   tests/UI/CUIEventBridgeTest.cpp
   tests/UI/CViewBasePlacementTest.cpp
   tests/UI/CViewBaseStateTest.cpp
   tests/UI/CViewStateEventsTest.cpp
+  tests/UI/CViewTest.cpp
+  tests/UI/CViewColorTableTest.cpp
+  tests/UI/CViewPaintTest.cpp
+  tests/UI/CViewServicesTest.cpp
   tests/UI/PlacementPictureTest.cpp
   tests/support/CEventTestTree.cpp
   tests/support/CRecordingObject.cpp
   tests/support/PngWriter.cpp
   tests/support/ViewRectPainter.cpp
+  tests/support/ViewTestTree.cpp
 )
 # Layout pictures are compared with reference PNGs (libpng, tests only).
 if(TARGET tal_ui_tests)
