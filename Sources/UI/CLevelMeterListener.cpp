@@ -24,13 +24,6 @@ double systemClock(void*) { return double(getMonotonicNanos()) * 1e-9; }
 
 double toDb(double x) noexcept { return std::log(std::fabs(x) + 1e-15) * 8.685889638065037; }
 
-// Logs and frees an error that nobody can take.
-void logDropped(CError* error) {
-    if (error != nullptr) {
-        logError(error);
-        delete error;
-    }
-}
 
 } // namespace
 
@@ -300,8 +293,10 @@ void CLevelMeterListener::reset() {
 }
 
 void CLevelMeterListener::refreshOwner() {
-    if (mOwner != nullptr)
-        logDropped(mOwner->refreshLevels());
+    if (CError* error = mOwner != nullptr ? mOwner->refreshLevels() : nullptr) {
+        logError(error);
+        delete error;
+    }
 }
 
 void CLevelMeterListener::onVizData(const CString& name, const CAudioVizData& frame) {
