@@ -17,6 +17,7 @@
 #include "UI/CSectorMap.h"
 #include "UI/CSpectrumCurve.h"
 #include "UI/CSpectrumData.h"
+#include "UI/CSpectrumFiles.h"
 #include "UI/CUIParam.h"
 #include "UI/CUIParamValue.h"
 #include "UI/CValueList.h"
@@ -345,6 +346,20 @@ CError* CSpectrum::loadStaticData(CUIParam* param, std::int32_t index) {
     }
     markDirty();
     return nullptr;
+}
+
+CError* CSpectrum::storeToDataParam(CUIParam* param, std::int32_t element) {
+    CByteBuffer record;
+    if (param != nullptr && CSpectrumFiles::recordFromCurve(curve(), mGroupName, mChannelNames, record))
+        param->setDataItem(element, 0, record);
+    return nullptr;
+}
+
+CError* CSpectrum::writeDataFile(const CString& path) {
+    const CAudioVizDataSpectrum* spectrum = curve().spectrum(0);
+    if (spectrum == nullptr)
+        return newError("@talstr_CSpectrum_writeDataFile_NoSpectrum No spectrum to write.", getFullName());
+    return traceError(CSpectrumFiles::writeDataFile(path, *spectrum, mGroupName, mChannelNames), getFullName());
 }
 
 // --- handlers ---

@@ -81,6 +81,11 @@ public:
     // Shows the record stored in param's data item of element index in slot 0; an absent item clears
     // it. A damaged record is returned as the read error and changes nothing else.
     [[nodiscard]] CError* loadStaticData(CUIParam* param, std::int32_t index);
+    // Stores the combined spectrum as a record in param's data item of element; nothing (null) while
+    // no spectrum was combined.
+    [[nodiscard]] CError* storeToDataParam(CUIParam* param, std::int32_t element);
+    // Writes channel slot 0's spectrum as a record file.
+    [[nodiscard]] CError* writeDataFile(const CString& path);
     // Sets the frozen flag; unfreezing runs a reset that arrived while frozen.
     void setFrozen(bool isFrozen);
 

@@ -6,6 +6,7 @@ tal_sources(
   Sources/UI/CLevelMeterListener.cpp
   Sources/UI/CLevelMeterListenerOwner.cpp
   Sources/UI/CSpectrum.cpp
+  Sources/UI/CSpectrumContainer.cpp
   Sources/UI/CSpectrumCurve.cpp
   Sources/UI/CSpectrumData.cpp
   Sources/UI/CSpectrumFiles.cpp
@@ -15,6 +16,7 @@ tal_tests(ui
   tests/UI/CFilterResponseTest.cpp
   tests/UI/CGraphGridLinesTest.cpp
   tests/UI/CLevelMeterListenerTest.cpp
+  tests/UI/CSpectrumContainerTest.cpp
   tests/UI/CSpectrumCurveTest.cpp
   tests/UI/CSpectrumTest.cpp
   tests/UI/CSpectrumDataTest.cpp

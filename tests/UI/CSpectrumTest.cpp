@@ -17,7 +17,7 @@
 #include "support/ParamTestTree.h"
 #include "support/PngWriter.h"
 #include "support/ReferenceImage.h"
-#include "support/ViewTestTree.h"
+#include "support/SpectrumTestTree.h"
 
 #include <gtest/gtest.h>
 
@@ -47,127 +47,7 @@ std::unique_ptr<CAudioVizDataSpectrum> analyserFrame(int channel, int group, int
     return frame;
 }
 
-// A window of 200 x 100 pixels with one spectrum view over it, its channel list "1", "2", the
-// group source "ui.groups" (group 0), the ranges 20 .. 20000 Hz and -90 .. 0 dB and the curve colour
-// "SpectrumLine" at swatch index 0.
-class CSpectrumTest : public CViewTestTree {
-protected:
-    void SetUp() override {
-        CViewTestTree::SetUp();
-        static const bool registered = [] {
-            static const CCreatorTableEntry table[] = {
-                {"test:spectrum-swatch", [] { return static_cast<CObject*>(new CColorSwatch); }, &CObject::initScheme},
-                {"test:spectrum-groups", [] { return static_cast<CObject*>(new CTestGroupSource); }, &CObject::initScheme},
-                {"", nullptr, nullptr},
-            };
-            CCreatorRegistry& registry = CCreatorRegistry::instance();
-            registry.registerTable(kBindingCreatorTable);
-            registry.registerTable(kDisplayCreatorTable);
-            return registry.registerTable(table) == 0;
-        }();
-        ASSERT_TRUE(registered);
-        CObject* object = nullptr;
-        ASSERT_EQ(takeMessage(CParamTestTree::build(object, ui, "ui:viz-exchange", "viz-exchange", {})), "");
-        ASSERT_EQ(takeMessage(CParamTestTree::build(object, ui, "test:spectrum-groups", "groups", {{"group", "0"}})), "");
-        groups = dynamic_cast<CTestGroupSource*>(object);
-        ASSERT_EQ(takeMessage(CParamTestTree::build(object, ui, "ui:min-max", "freq",
-                                                    {{"is-log", "true"}, {"min", "20"}, {"max", "20000"}, {"scale-power", "1"}})),
-                  "");
-        ASSERT_EQ(takeMessage(CParamTestTree::build(object, ui, "ui:min-max", "levels",
-                                                    {{"min", "-90"}, {"max", "0"}, {"scale-power", "1"}})),
-                  "");
-        CObject* swatch = nullptr;
-        ASSERT_EQ(takeMessage(ui->addChild(swatch, CString("test:spectrum-swatch"), CString("swatch"), false)), "");
-        ASSERT_EQ(takeMessage(CParamTestTree::build(object, swatch, "core:object", "c0",
-                                                    {{"is-color", "true"}, {"index", "0"}, {"color", "SpectrumLine"}})),
-                  "");
-        ASSERT_EQ(takeMessage(swatch->init()), "");
-        ASSERT_EQ(takeMessage(swatch->createChilds()), "");
-        ASSERT_EQ(takeMessage(swatch->initChilds()), "");
-        addColor("SpectrumLine", "40c0ff", "1");
-    }
-    static std::string takeMessage(CError* error) { return test::takeMessage(error); }
-
-    // Begins the spectrum with its three lists; extra attributes override the defaults.
-    CSpectrum* spectrum(Attrs extra, bool isFinished = true) {
-        window = beginWindow("window", {{"width", "200"}, {"height", "100"}});
-        std::vector<std::pair<const char*, const char*>> attrs = {
-            {"placement", "overlay"}, {"width", "100%"}, {"height", "100%"}, {"viz-name", "plugin.spectrum"},
-            {"color-swatch", "ui.swatch"}, {"color-index", "0"}, {"group-selector", "ui.groups"},
-            {"min-max", "ui.levels"}, {"min-max-freq", "ui.freq"}, {"inactive-timeout", "0"},
-            {"export-slot", "-1"}};
-        for (const auto& [key, value] : extra) {
-            bool isReplaced = false;
-            for (auto& a : attrs)
-                if (std::string(a.first) == key) {
-                    a.second = value;
-                    isReplaced = true;
-                }
-            if (!isReplaced)
-                attrs.emplace_back(key, value);
-        }
-        CView* view = beginList(window, attrs);
-        auto* s = dynamic_cast<CSpectrum*>(view);
-        if (s == nullptr)
-            return nullptr;
-        CObject* object = nullptr;
-        for (const char* name : {"audio-channel-list", "audio-channel-names", "audio-group-name"})
-            EXPECT_EQ(takeMessage(CParamTestTree::build(object, s, "ui:value-list-manual", name, {})), "");
-        setItems(s, "audio-channel-list", {"1", "2"});
-        setItems(s, "audio-channel-names", {"L", "R"});
-        setItems(s, "audio-group-name", {"Stereo"});
-        if (isFinished) {
-            finish(s);
-            finish(window);
-        }
-        return s;
-    }
-    CView* beginList(CView* parent, const std::vector<std::pair<const char*, const char*>>& attrs) {
-        CObject* object = nullptr;
-        EXPECT_EQ(takeMessage(parent->addChild(object, CString("ui:spectrum"), CString("spectrum"), false)), "");
-        for (const auto& [key, value] : attrs)
-            EXPECT_EQ(takeMessage(object->setAttr(CString(key), CString(value), false)), "");
-        if (CError* error = object->init()) {
-            initError = takeMessage(error);
-            return nullptr;
-        }
-        EXPECT_EQ(takeMessage(object->createChilds()), "");
-        return dynamic_cast<CView*>(object);
-    }
-    static void setItems(CObject* owner, const char* name, std::vector<const char*> items) {
-        CStringList list;
-        for (const char* item : items)
-            list.add(item);
-        auto* values = dynamic_cast<CValueList*>(owner->findChild(CString(name)));
-        ASSERT_NE(values, nullptr);
-        ASSERT_EQ(takeMessage(values->setItems(list)), "");
-    }
-    static bool isAnyPresent(const CSpectrum* s) {
-        for (std::int32_t i = 0; i < s->curve().slotCount(); ++i)
-            if (s->curve().isPresent(i))
-                return true;
-        return false;
-    }
-    // Paints the window's 200 x 100 pixels from black.
-    std::unique_ptr<CSector> render(CSpectrum* s) {
-        auto sector = std::make_unique<CSector>();
-        sector->windowRect = CPixelRect{0, 0, 200, 100};
-        sector->clipRect = CPixelRect{0, 0, 200, 100};
-        sector->backBuffer = std::make_unique<CLinearBitmap>();
-        delete sector->backBuffer->setSize(200, 100, true);
-        sector->target = sector->backBuffer.get();
-        s->selectColorStates();
-        if (s->prepareDraw())
-            s->paintToSector(*sector);
-        return sector;
-    }
-
-    CView* window = nullptr;
-    CTestGroupSource* groups = nullptr;
-    std::string initError;
-};
-
-TEST_F(CSpectrumTest, VizNameMustFitTheRole) {
+TEST_F(CSpectrumTestTree, VizNameMustFitTheRole) {
     EXPECT_EQ(spectrum({{"is-static", "true"}}), nullptr);
     EXPECT_EQ(initError, "Visual object name is defined for static spectrum.");
     ui->findChild(CString("window"))->release();
@@ -175,7 +55,7 @@ TEST_F(CSpectrumTest, VizNameMustFitTheRole) {
     EXPECT_EQ(initError, "Visual object name is not defined.");
 }
 
-TEST_F(CSpectrumTest, LiveFramesNeedTheCurrentGroupAndAListedChannel) {
+TEST_F(CSpectrumTestTree, LiveFramesNeedTheCurrentGroupAndAListedChannel) {
     CSpectrum* s = spectrum({});
     ASSERT_NE(s, nullptr);
     ASSERT_EQ(s->curve().slotCount(), 2);
@@ -195,7 +75,7 @@ TEST_F(CSpectrumTest, LiveFramesNeedTheCurrentGroupAndAListedChannel) {
     EXPECT_EQ(s->curve().points().size(), 200u);
 }
 
-TEST_F(CSpectrumTest, ImportedFramesGrowTheSlotsUpToACap) {
+TEST_F(CSpectrumTestTree, ImportedFramesGrowTheSlotsUpToACap) {
     CSpectrum* s = spectrum({{"is-imported", "true"}, {"export-slot", "3"}});
     ASSERT_NE(s, nullptr);
     s->setChannelCount(2);
@@ -209,7 +89,7 @@ TEST_F(CSpectrumTest, ImportedFramesGrowTheSlotsUpToACap) {
     EXPECT_FALSE(s->curve().isPresent(1));
 }
 
-TEST_F(CSpectrumTest, ResetWhileFrozenIsReplayedWhenRunningAgain) {
+TEST_F(CSpectrumTestTree, ResetWhileFrozenIsReplayedWhenRunningAgain) {
     CSpectrum* s = spectrum({});
     ASSERT_NE(s, nullptr);
     CObject* button = nullptr;
@@ -240,7 +120,7 @@ TEST_F(CSpectrumTest, ResetWhileFrozenIsReplayedWhenRunningAgain) {
     EXPECT_FALSE(s->isFrozen());
 }
 
-TEST_F(CSpectrumTest, StaticSpectrumShowsAStoredRecord) {
+TEST_F(CSpectrumTestTree, StaticSpectrumShowsAStoredRecord) {
     CSpectrum* s = spectrum({{"is-static", "true"}, {"viz-name", ""}});
     ASSERT_NE(s, nullptr);
     EXPECT_FALSE(s->prepareDraw());
@@ -286,7 +166,7 @@ std::unique_ptr<CAudioVizDataSpectrum> recordedFrame() {
     return frame;
 }
 
-TEST_F(CSpectrumTest, DrawsTheRecordedSpectrum) {
+TEST_F(CSpectrumTestTree, DrawsTheRecordedSpectrum) {
     CSpectrum* s = spectrum({});
     ASSERT_NE(s, nullptr);
     const auto frame = recordedFrame();
