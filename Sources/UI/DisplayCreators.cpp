@@ -1,6 +1,8 @@
 #include "UI/DisplayCreators.h"
 
 #include "UI/CFilterResponse.h"
+#include "UI/CGraphLogLines.h"
+#include "UI/CGraphSampleRate.h"
 #include "UI/CSpectrum.h"
 #include "UI/CSpectrumContainer.h"
 
@@ -8,6 +10,8 @@ namespace tal {
 
 const CCreatorTableEntry kDisplayCreatorTable[] = {
     {"ui:filter-response", &CFilterResponse::create, &CFilterResponse::initScheme},
+    {"ui:graph-log-lines", &CGraphLogLines::create, &CGraphLogLines::initScheme},
+    {"ui:graph-sample-rate", &CGraphSampleRate::create, &CGraphSampleRate::initScheme},
     {"ui:spectrum", &CSpectrum::create, &CSpectrum::initScheme},
     {"ui:spectrum-container", &CSpectrumContainer::create, &CSpectrumContainer::initScheme},
     {nullptr, nullptr, nullptr},

@@ -3,6 +3,8 @@
 tal_sources(
   Sources/UI/CFilterResponse.cpp
   Sources/UI/CGraphGridLines.cpp
+  Sources/UI/CGraphLogLines.cpp
+  Sources/UI/CGraphSampleRate.cpp
   Sources/UI/CLevelMeterListener.cpp
   Sources/UI/CLevelMeterListenerOwner.cpp
   Sources/UI/CSpectrum.cpp
@@ -15,6 +17,8 @@ tal_sources(
 tal_tests(ui
   tests/UI/CFilterResponseTest.cpp
   tests/UI/CGraphGridLinesTest.cpp
+  tests/UI/CGraphLogLinesTest.cpp
+  tests/UI/CGraphSampleRateTest.cpp
   tests/UI/CLevelMeterListenerTest.cpp
   tests/UI/CSpectrumContainerTest.cpp
   tests/UI/CSpectrumCurveTest.cpp

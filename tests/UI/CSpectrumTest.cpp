@@ -47,7 +47,9 @@ std::unique_ptr<CAudioVizDataSpectrum> analyserFrame(int channel, int group, int
     return frame;
 }
 
-TEST_F(CSpectrumTestTree, VizNameMustFitTheRole) {
+class CSpectrumTest : public CSpectrumTestTree {};
+
+TEST_F(CSpectrumTest, VizNameMustFitTheRole) {
     EXPECT_EQ(spectrum({{"is-static", "true"}}), nullptr);
     EXPECT_EQ(initError, "Visual object name is defined for static spectrum.");
     ui->findChild(CString("window"))->release();
@@ -55,7 +57,7 @@ TEST_F(CSpectrumTestTree, VizNameMustFitTheRole) {
     EXPECT_EQ(initError, "Visual object name is not defined.");
 }
 
-TEST_F(CSpectrumTestTree, LiveFramesNeedTheCurrentGroupAndAListedChannel) {
+TEST_F(CSpectrumTest, LiveFramesNeedTheCurrentGroupAndAListedChannel) {
     CSpectrum* s = spectrum({});
     ASSERT_NE(s, nullptr);
     ASSERT_EQ(s->curve().slotCount(), 2);
@@ -75,7 +77,7 @@ TEST_F(CSpectrumTestTree, LiveFramesNeedTheCurrentGroupAndAListedChannel) {
     EXPECT_EQ(s->curve().points().size(), 200u);
 }
 
-TEST_F(CSpectrumTestTree, ImportedFramesGrowTheSlotsUpToACap) {
+TEST_F(CSpectrumTest, ImportedFramesGrowTheSlotsUpToACap) {
     CSpectrum* s = spectrum({{"is-imported", "true"}, {"export-slot", "3"}});
     ASSERT_NE(s, nullptr);
     s->setChannelCount(2);
@@ -89,7 +91,7 @@ TEST_F(CSpectrumTestTree, ImportedFramesGrowTheSlotsUpToACap) {
     EXPECT_FALSE(s->curve().isPresent(1));
 }
 
-TEST_F(CSpectrumTestTree, ResetWhileFrozenIsReplayedWhenRunningAgain) {
+TEST_F(CSpectrumTest, ResetWhileFrozenIsReplayedWhenRunningAgain) {
     CSpectrum* s = spectrum({});
     ASSERT_NE(s, nullptr);
     CObject* button = nullptr;
@@ -120,7 +122,7 @@ TEST_F(CSpectrumTestTree, ResetWhileFrozenIsReplayedWhenRunningAgain) {
     EXPECT_FALSE(s->isFrozen());
 }
 
-TEST_F(CSpectrumTestTree, StaticSpectrumShowsAStoredRecord) {
+TEST_F(CSpectrumTest, StaticSpectrumShowsAStoredRecord) {
     CSpectrum* s = spectrum({{"is-static", "true"}, {"viz-name", ""}});
     ASSERT_NE(s, nullptr);
     EXPECT_FALSE(s->prepareDraw());
@@ -166,7 +168,7 @@ std::unique_ptr<CAudioVizDataSpectrum> recordedFrame() {
     return frame;
 }
 
-TEST_F(CSpectrumTestTree, DrawsTheRecordedSpectrum) {
+TEST_F(CSpectrumTest, DrawsTheRecordedSpectrum) {
     CSpectrum* s = spectrum({});
     ASSERT_NE(s, nullptr);
     const auto frame = recordedFrame();
