@@ -83,12 +83,7 @@ TEST_F(CGraphLogLinesTest, GridUnderASpectrumLooksRight) {
     frame->fftSize = 2048;
     frame->exportSlot = 0;
     s->onVizData(CString("plugin.spectrum"), *frame);
-    auto sector = std::make_unique<CSector>();
-    sector->windowRect = CPixelRect{0, 0, 200, 100};
-    sector->clipRect = CPixelRect{0, 0, 200, 100};
-    sector->backBuffer = std::make_unique<CLinearBitmap>();
-    delete sector->backBuffer->setSize(200, 100, true);
-    sector->target = sector->backBuffer.get();
+    auto sector = blackSector();
     for (CView* v : {static_cast<CView*>(grid), view}) {
         v->selectColorStates();
         if (v->prepareDraw())

@@ -122,14 +122,19 @@ protected:
                 return true;
         return false;
     }
-    // Paints the window's 200 x 100 pixels from black.
-    std::unique_ptr<CSector> render(CSpectrum* s) {
+    // The window's 200 x 100 pixels as one black sector.
+    static std::unique_ptr<CSector> blackSector() {
         auto sector = std::make_unique<CSector>();
         sector->windowRect = CPixelRect{0, 0, 200, 100};
         sector->clipRect = CPixelRect{0, 0, 200, 100};
         sector->backBuffer = std::make_unique<CLinearBitmap>();
         delete sector->backBuffer->setSize(200, 100, true);
         sector->target = sector->backBuffer.get();
+        return sector;
+    }
+    // Paints the window's 200 x 100 pixels from black.
+    std::unique_ptr<CSector> render(CSpectrum* s) {
+        auto sector = blackSector();
         s->selectColorStates();
         if (s->prepareDraw())
             s->paintToSector(*sector);
