@@ -5,6 +5,7 @@ tal_sources(
   Sources/UI/CGraphGridLines.cpp
   Sources/UI/CGraphLogLines.cpp
   Sources/UI/CGraphSampleRate.cpp
+  Sources/UI/CLevelMeterBase.cpp
   Sources/UI/CLevelMeterListener.cpp
   Sources/UI/CLevelMeterListenerOwner.cpp
   Sources/UI/CSpectrum.cpp
@@ -19,6 +20,7 @@ tal_tests(ui
   tests/UI/CGraphGridLinesTest.cpp
   tests/UI/CGraphLogLinesTest.cpp
   tests/UI/CGraphSampleRateTest.cpp
+  tests/UI/CLevelMeterBaseTest.cpp
   tests/UI/CLevelMeterListenerTest.cpp
   tests/UI/CSpectrumContainerTest.cpp
   tests/UI/CSpectrumCurveTest.cpp
