@@ -526,6 +526,15 @@ const std::vector<double>* CFilterResponse::getLevelCurve(std::int32_t slot) {
     return item.dB.empty() ? nullptr : &item.dB;
 }
 
+void CFilterResponse::expireLevel(std::int32_t slot, double clock) noexcept {
+    if (slot < 0 || slot >= getFilterCount())
+        return;
+    Item& item = *mSlots[std::size_t(slot)];
+    item.levelClock = clock - mInactiveTimeout;
+    item.levelFactor = 1.0;
+    item.isLevelStale = true;
+}
+
 void CFilterResponse::onLevelMeterValue(std::int32_t listenerIndex, std::int32_t band, double time) {
     const std::size_t s = mSplineNames.size();
     if (band == -1) {

@@ -2,6 +2,7 @@
 # listener owner, and the positions of the graph's grid lines.
 tal_sources(
   Sources/UI/CFilterResponse.cpp
+  Sources/UI/CGraph.cpp
   Sources/UI/CGraphGridLines.cpp
   Sources/UI/CGraphLogLines.cpp
   Sources/UI/CGraphSampleRate.cpp
@@ -18,6 +19,7 @@ tal_sources(
 tal_tests(ui
   tests/UI/CFilterResponseTest.cpp
   tests/UI/CGraphGridLinesTest.cpp
+  tests/UI/CGraphTest.cpp
   tests/UI/CGraphLogLinesTest.cpp
   tests/UI/CGraphSampleRateTest.cpp
   tests/UI/CLevelMeterBaseTest.cpp
