@@ -19,6 +19,12 @@ constexpr CSpectrumCurve::CSmoothing kSmoothing[CSpectrumCurve::kSmoothingCount]
 
 constexpr double kSilenceDb = -300.0;
 
+// The Hann weights 0.5 - 0.5 cos(q pi / 6) of the interpolated samples q = 0 .. 12 of a narrow window.
+constexpr int kSampleWeightCount = 13;
+constexpr double kSampleWeights[kSampleWeightCount] = {
+    0.0,  0.0669872981077807, 0.25, 0.5, 0.75, 0.9330127018922193, 1.0, 0.9330127018922194, 0.75, 0.5, 0.25,
+    0.0669872981077807, 0.0};
+
 double toDb(double v) noexcept { return 20.0 * std::log10(std::fabs(v) + 1e-15); }
 
 double signOf(double z) noexcept { return z < 0.0 ? -1.0 : 1.0; }
@@ -165,28 +171,45 @@ double CSpectrumCurve::smoothedLevel(double g, const CSmoothing& smoothing) cons
         const double* v = mLinear.data();
         const double lastD = std::floor(L);
         const std::int32_t k1 = std::max(k0, std::int32_t(std::min(lastD, double(n - 1))));
-        // Hann weights 0.5 - 0.5 cos(2 pi (k - m) / t) by the cosine recurrence.
+        // Hann weights 0.5 - 0.5 cos(2 pi (k - m) / t) by the cosine recurrence, run as two
+        // interleaved recurrences (even and odd bins, step 2 delta) so that neither waits on the
+        // other: cos(a + 2d) = 2 cos(2d) cos(a) - cos(a - 2d).
         const double delta = 2.0 * std::numbers::pi / t;
-        const double twoCos = 2.0 * std::cos(delta);
-        double c = std::cos(delta * (k0 - m));
-        double cPrev = std::cos(delta * (k0 - 1 - m));
-        double sum = 0.0, weights = 0.0;
-        for (std::int32_t k = k0; k <= k1; ++k) {
-            const double w = 0.5 - 0.5 * c;
-            sum += w * v[k];
-            weights += w;
-            const double next = twoCos * c - cPrev;
-            cPrev = c;
-            c = next;
+        const double twoCos2 = 2.0 * std::cos(2.0 * delta);
+        double cEven = std::cos(delta * (k0 - m)), cEvenPrev = std::cos(delta * (k0 - 2 - m));
+        double cOdd = std::cos(delta * (k0 + 1 - m)), cOddPrev = std::cos(delta * (k0 - 1 - m));
+        double sumEven = 0.0, sumOdd = 0.0, weightsEven = 0.0, weightsOdd = 0.0;
+        std::int32_t k = k0;
+        for (; k + 1 <= k1; k += 2) {
+            const double wEven = 0.5 - 0.5 * cEven, wOdd = 0.5 - 0.5 * cOdd;
+            sumEven += wEven * v[k];
+            sumOdd += wOdd * v[k + 1];
+            weightsEven += wEven;
+            weightsOdd += wOdd;
+            const double nextEven = twoCos2 * cEven - cEvenPrev;
+            const double nextOdd = twoCos2 * cOdd - cOddPrev;
+            cEvenPrev = cEven;
+            cEven = nextEven;
+            cOddPrev = cOdd;
+            cOdd = nextOdd;
         }
+        if (k <= k1) {
+            const double w = 0.5 - 0.5 * cEven;
+            sumEven += w * v[k];
+            weightsEven += w;
+        }
+        double sum = sumEven + sumOdd, weights = weightsEven + weightsOdd;
         if (lastD >= n) {
+            const double twoCos = 2.0 * std::cos(delta);
+            double c = std::cos(delta * (k1 + 1 - m));
+            double cPrev = std::cos(delta * (k1 - m));
             // Bins beyond the spectrum take a value extrapolated from its last eight.
-            auto at = [v](std::int32_t k) { return v[std::max(k, 0)]; };
+            auto at = [v](std::int32_t i) { return v[std::max(i, 0)]; };
             const double e = (2.0 * (at(k1 - 3) + at(k1 - 2) + at(k1 - 1) + at(k1)) -
                               (at(k1 - 7) + at(k1 - 6) + at(k1 - 5) + at(k1 - 4))) /
                              4.0;
             const std::int32_t last = std::int32_t(lastD);
-            for (std::int32_t k = k1 + 1; k <= last; ++k) {
+            for (std::int32_t j = k1 + 1; j <= last; ++j) {
                 const double w = 0.5 - 0.5 * c;
                 sum += w * e;
                 weights += w;
@@ -204,7 +227,7 @@ double CSpectrumCurve::smoothedLevel(double g, const CSmoothing& smoothing) cons
             const double x = m + q * t / 12.0;
             if (!(x < L) || std::floor(x) >= n)
                 break;
-            const double w = 0.5 - 0.5 * std::cos(q * std::numbers::pi / 6.0);
+            const double w = q < kSampleWeightCount ? kSampleWeights[q] : 0.5 - 0.5 * std::cos(q * std::numbers::pi / 6.0);
             sum += w * interpolate(db, n, x);
             weights += w;
         }
