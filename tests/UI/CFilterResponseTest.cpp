@@ -341,6 +341,15 @@ TEST_F(CFilterResponseTest, BandLevelsFromAMeterListenerBlendTheBandCurves) {
     frame.time = 1.0;
     listener->onVizData(CString("band-levels"), frame);
     EXPECT_EQ(r->getLevelCurve(0), r->getFilterCurve(0));
+    // A band whose mode changed shows no level curve until a new level arrives.
+    frame.time = 3.0;
+    listener->onVizData(CString("band-levels"), frame);
+    r->expireLevel(0, 5.0);
+    windowData->setFrameClock(5.01);
+    EXPECT_EQ(r->getLevelCurve(0), nullptr);
+    frame.time = 4.0;
+    listener->onVizData(CString("band-levels"), frame);
+    EXPECT_NE(r->getLevelCurve(0), nullptr);
 }
 
 TEST_F(CFilterResponseTest, ComboModesAreCheckedExactly) {
