@@ -114,6 +114,16 @@ TEST_F(CGraphTest, EmptyResponseShowsAMidHeightLineThatTheQueriesRead) {
     EXPECT_TRUE(matchesReference(*sector->backBuffer, "graph-empty-response", 2, 10));
 }
 
+TEST_F(CGraphTest, ConcurrentSectorsPaintLikeOneWholeWindow) {
+    CGraph* g = graph();
+    ASSERT_NE(g, nullptr);
+    addColor("GraphSummary", "e0e0e0", "1");
+    g->selectColorStates();
+    ASSERT_TRUE(g->prepareDraw());
+    // The anti-aliased line lies on a sector edge; its edge coverage may round a few levels apart.
+    expectConcurrentSectorsMatch(g, 3);
+}
+
 TEST_F(CGraphTest, EmptyResponseDrawsNothingWhenNotShown) {
     CGraph* g = graph("false");
     ASSERT_NE(g, nullptr);

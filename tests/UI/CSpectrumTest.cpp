@@ -191,5 +191,18 @@ TEST_F(CSpectrumTest, DrawsTheRecordedSpectrum) {
     EXPECT_TRUE(matchesReference(*filled->backBuffer, "spectrum-filled", 2, 20));
 }
 
+TEST_F(CSpectrumTest, ConcurrentSectorsPaintLikeOneWholeWindow) {
+    CSpectrum* s = spectrum({{"is-imported", "true"}, {"export-slot", "0"}, {"is-filled", "true"}});
+    ASSERT_NE(s, nullptr);
+    s->setChannelCount(1);
+    auto frame = recordedFrame();
+    frame->exportSlot = 0;
+    s->onVizData(CString("plugin.spectrum"), *frame);
+    s->selectColorStates();
+    ASSERT_TRUE(s->prepareDraw());
+    ASSERT_EQ(s->jobCount(), 2);
+    expectConcurrentSectorsMatch(s);
+}
+
 } // namespace
 } // namespace tal

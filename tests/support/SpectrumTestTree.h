@@ -14,8 +14,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -131,6 +133,40 @@ protected:
         delete sector->backBuffer->setSize(200, 100, true);
         sector->target = sector->backBuffer.get();
         return sector;
+    }
+    // Paints a prepared view into four 100 x 50 sectors, each on a thread of its own, and checks that
+    // every sector holds the same pixels as the same part of one whole-window paint (each channel
+    // within tolerance).
+    static void expectConcurrentSectorsMatch(CView* view, int tolerance = 0) {
+        auto whole = blackSector();
+        view->paintToSector(*whole);
+        std::vector<std::unique_ptr<CSector>> parts;
+        for (int i = 0; i < 4; ++i) {
+            auto sector = std::make_unique<CSector>();
+            sector->windowRect = CPixelRect{100 * (i % 2), 50 * (i / 2), 100, 50};
+            sector->clipRect = CPixelRect{0, 0, 100, 50};
+            sector->backBuffer = std::make_unique<CLinearBitmap>();
+            delete sector->backBuffer->setSize(100, 50, true);
+            sector->target = sector->backBuffer.get();
+            parts.push_back(std::move(sector));
+        }
+        std::vector<std::thread> workers;
+        for (auto& part : parts)
+            workers.emplace_back([view, sector = part.get()] { view->paintToSector(*sector); });
+        for (std::thread& worker : workers)
+            worker.join();
+        int lit = 0;
+        for (const auto& part : parts)
+            for (std::int32_t y = 0; y < 50; ++y)
+                for (std::int32_t x = 0; x < 100; ++x) {
+                    const std::uint8_t* a = part->backBuffer->pixel(x, y);
+                    const std::uint8_t* b = whole->backBuffer->pixel(part->windowRect.x + x, part->windowRect.y + y);
+                    ASSERT_TRUE(std::abs(a[0] - b[0]) <= tolerance && std::abs(a[1] - b[1]) <= tolerance &&
+                                std::abs(a[2] - b[2]) <= tolerance)
+                        << part->windowRect.x + x << ", " << part->windowRect.y + y << ": " << int(a[0]) << " " << int(b[0]);
+                    lit += a[0] + a[1] + a[2] > 0 ? 1 : 0;
+                }
+        EXPECT_GT(lit, 100);
     }
     // Paints the window's 200 x 100 pixels from black.
     std::unique_ptr<CSector> render(CSpectrum* s) {
