@@ -4,6 +4,7 @@
 #include "Audio/Viz/CAudioVizDataMeter.h"
 #include "Core/CCreatorRegistry.h"
 #include "Core/CStringList.h"
+#include "Core/CTemplateBody.h"
 #include "Other/CColorSwatch.h"
 #include "Other/CWaveFile.h"
 #include "UI/BindingCreators.h"
@@ -120,6 +121,54 @@ TEST_F(CSpectrumTest, ResetWhileFrozenIsReplayedWhenRunningAgain) {
     button->release();
     ASSERT_EQ(takeMessage(groups->setGroup(0)), "");
     EXPECT_FALSE(s->isFrozen());
+}
+
+// A template that makes plain objects: the interval timer of these tests, ticked by hand.
+class CPlainTimerTemplate : public CTemplateBody {
+public:
+    const CString& bodyTag() const override { return mTag; }
+    CError* buildAttrs(CObject&) override { return nullptr; }
+    CError* buildChildren(CObject&) override { return nullptr; }
+
+private:
+    CString mTag{"core:object"};
+};
+
+TEST_F(CSpectrumTest, ChannelsExpireAfterTheInactiveTimeout) {
+    CObject* placeholder = nullptr;
+    ASSERT_EQ(takeMessage(ui->addChild(placeholder, CString("template"), CString("test:interval-t"), false)), "");
+    placeholder->setTemplateBody(new CPlainTimerTemplate);
+    ui->addTemplate(CString("test:interval-t"), placeholder);
+    sharedData->setFrameClock(100.0);
+    CSpectrum* s = spectrum({{"inactive-timeout", "0.5"}, {"interval-timer-tag", "test:interval-t"}});
+    ASSERT_NE(s, nullptr);
+    CObject* timer = s->findChild(CString("update-timer"));
+    ASSERT_NE(timer, nullptr);
+    EXPECT_EQ(timer->getDoubleAttr("interval"), 0.5);
+    s->onVizData(CString("plugin.spectrum"), *analyserFrame(0, 0));
+    s->onVizData(CString("plugin.spectrum"), *analyserFrame(1, 0));
+    sharedData->setFrameClock(100.3);
+    s->onVizData(CString("plugin.spectrum"), *analyserFrame(1, 0));
+    sharedData->setFrameClock(100.6);
+    ASSERT_EQ(takeMessage(s->onUpdateTimer()), "");
+    EXPECT_FALSE(s->curve().isPresent(0));
+    EXPECT_TRUE(s->curve().isPresent(1));
+    EXPECT_TRUE(s->prepareDraw());
+    sharedData->setFrameClock(101.0);
+    ASSERT_EQ(takeMessage(s->onUpdateTimer()), "");
+    EXPECT_FALSE(isAnyPresent(s));
+    EXPECT_FALSE(s->prepareDraw());
+    EXPECT_FALSE(s->hasSpectrumData());
+}
+
+TEST_F(CSpectrumTest, ShortTimeoutMakesNoTimerAndChannelsStay) {
+    CSpectrum* s = spectrum({{"inactive-timeout", "0.005"}, {"interval-timer-tag", "test:missing"}});
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->findChild(CString("update-timer")), nullptr);
+    s->onVizData(CString("plugin.spectrum"), *analyserFrame(0, 0));
+    sharedData->setFrameClock(1000.0);
+    ASSERT_EQ(takeMessage(s->onUpdateTimer()), "");
+    EXPECT_TRUE(s->curve().isPresent(0));
 }
 
 TEST_F(CSpectrumTest, StaticSpectrumShowsAStoredRecord) {
