@@ -9,6 +9,7 @@
 #include "Core/CWorkerThread.h"
 #include "Core/CWorkerThreadPool.h"
 #include "Core/Log.h"
+#include "UI/CLevelMeterListener.h"
 #include "UI/CSampleRateMonitor.h"
 #include "UI/CUIParam.h"
 #include "UI/CWindowSharedData.h"
@@ -525,6 +526,15 @@ const std::vector<double>* CFilterResponse::getLevelCurve(std::int32_t slot) {
     return item.dB.empty() ? nullptr : &item.dB;
 }
 
+void CFilterResponse::expireLevel(std::int32_t slot, double clock) noexcept {
+    if (slot < 0 || slot >= getFilterCount())
+        return;
+    Item& item = *mSlots[std::size_t(slot)];
+    item.levelClock = clock - mInactiveTimeout;
+    item.levelFactor = 1.0;
+    item.isLevelStale = true;
+}
+
 void CFilterResponse::onLevelMeterValue(std::int32_t listenerIndex, std::int32_t band, double time) {
     const std::size_t s = mSplineNames.size();
     if (band == -1) {
@@ -544,9 +554,15 @@ void CFilterResponse::onLevelMeterValue(std::int32_t listenerIndex, std::int32_t
         item.levelTime = time;
         item.levelClock = frameClock();
     }
-    // The band levels come from the listener at listenerIndex; without listeners there are none.
-    if (listener(listenerIndex) == nullptr)
+    const CLevelMeterListener* source = listener(listenerIndex);
+    const std::int32_t n = source != nullptr ? source->bandCount() : 0;
+    if (n == 0)
         return;
+    // Band i of the listener drives slot s + i: its combined level while active, else no blend.
+    for (std::size_t slot = s; slot < mSlots.size(); ++slot) {
+        const std::int64_t i = std::int64_t(slot - s);
+        mSlots[slot]->levelFactor = i < n && source->isBandActive(std::int32_t(i)) ? source->bandLevel(std::int32_t(i)) : 1.0;
+    }
     if (isSlot)
         mSlots[std::size_t(t)]->isLevelStale = true;
     fireUpdate();

@@ -80,6 +80,9 @@ public:
     // without slots.
     const std::vector<double>* getSumCurve(bool excludeLast);
     void invalidateSum() noexcept { mIsSumStale = true; }
+    // Drops the level blend of a slot until a new level value arrives (its clock one inactive
+    // timeout before clock, its factor 1). Nothing out of range.
+    void expireLevel(std::int32_t slot, double clock) noexcept;
 
     // --- tuning and tests ---
     // The number of threads that evaluate FIR stages (the caller included); 0: from the CPU count.

@@ -2,6 +2,7 @@
 
 #include "Core/CError.h"
 #include "Core/CObject.h"
+#include "UI/CLevelMeterListener.h"
 #include "UI/CValueList.h"
 
 #include <cstring>
@@ -34,8 +35,12 @@ CError* CLevelMeterListenerOwner::init(CObject* owner) {
         if (CError* error = owner->findObjectByAttr(mChannelLabels, CString("audio-in-channel-labels"), false))
             return traceError(error, owner->getFullName());
     }
-    // Listener children join here once the listener class exists; until then the list stays empty.
     mListeners.clear();
+    for (int i = 0; i < owner->childCount(); ++i)
+        if (auto* listener = dynamic_cast<CLevelMeterListener*>(owner->child(i))) {
+            mListeners.push_back(listener);
+            listener->setup(std::int32_t(mListeners.size()) - 1, mChannelList, mChannelLabels);
+        }
     return nullptr;
 }
 

@@ -2,8 +2,11 @@
 
 #include "Audio/Filters/CAudioFilterGenArray.h"
 #include "Audio/Filters/CAudioFilterRBJGen.h"
+#include "Audio/Viz/CAudioVizDataMeter.h"
+#include "Core/CCreatorRegistry.h"
 #include "Core/CWorkerThreadPool.h"
 #include "Other/Interface/CParamInterfaceMessageWriter.h"
+#include "UI/CLevelMeterListener.h"
 #include "UI/CWindowSharedData.h"
 #include "UI/DisplayCreators.h"
 #include "UI/ViewCreators.h"
@@ -287,6 +290,66 @@ TEST_F(CFilterResponseTest, TheLevelCurveVanishesAfterTheInactiveTimeout) {
     windowData->setFrameClock(0.5);
     EXPECT_EQ(r->getLevelCurve(0), nullptr);
     EXPECT_EQ(r->getLevelCurve(1), nullptr);
+}
+
+TEST_F(CFilterResponseTest, BandLevelsFromAMeterListenerBlendTheBandCurves) {
+    static const CCreatorTableEntry table[] = {
+        {"test:response-meter-listener", &CLevelMeterListener::create, &CLevelMeterListener::initScheme},
+        {"", nullptr, nullptr},
+    };
+    static const bool registered = (CCreatorRegistry::instance().registerTable(table), true);
+    ASSERT_TRUE(registered);
+    CObject* object = nullptr;
+    ASSERT_EQ(takeMessage(CParamTestTree::build(object, ui, "ui:viz-exchange", "viz-exchange",
+                                                {{"interface-client", "^client"}})),
+              "");
+    ASSERT_EQ(takeMessage(CParamTestTree::build(object, ui, "test:group-source", "groups", {{"group", "0"}})), "");
+    CFilterResponse* r = response("r", "1000,3000", "6,-6", "1,1", "2", "0,0");
+    ASSERT_EQ(takeMessage(CParamTestTree::build(object, r, "test:response-meter-listener", "meter",
+                                                {{"viz-name", "band-levels"}, {"group-selector", "ui.groups"}})),
+              "");
+    auto* listener = dynamic_cast<CLevelMeterListener*>(object);
+    // The listener joins as the description would have it: a child present at initChilds.
+    ASSERT_EQ(takeMessage(r->CLevelMeterListenerOwner::init(r)), "");
+    ASSERT_EQ(r->listenerCount(), 1);
+    r->setRange(200, 20, 20000);
+    windowData->setFrameClock(5.0);
+    updates();
+    CAudioVizDataMeter frame;
+    frame.position = 0;   // band 0
+    frame.time = 2.0;
+    frame.level = 0.25;
+    listener->onVizData(CString("band-levels"), frame);
+    EXPECT_GT(updates(), 0);
+    // Band 0 is blended with its level: 20 log10(q |H| + 1 - q).
+    const CAudioFilterStageList stages = test::design(gen, 1000, 6, 1, 48000.0);
+    const std::vector<double>* level = r->getLevelCurve(0);
+    ASSERT_NE(level, nullptr);
+    ASSERT_EQ(level->size(), 200u);
+    for (int k = 0; k < 200; k += 7) {
+        const double power = (*r->getPowerCurve(0))[std::size_t(k)];
+        EXPECT_NEAR((*level)[std::size_t(k)], 20.0 * std::log10(0.25 * std::sqrt(power) + 0.75), 1e-9) << k;
+    }
+    const double peak = 20.0 * std::log10(0.25 * std::sqrt(directPower(stages, 1000.0, 48000.0)) + 0.75);
+    EXPECT_NEAR(*std::max_element(level->begin(), level->end()), peak, 1e-9);
+    // Band 1 has no level value: no blend, and no level curve once its clock is stale.
+    EXPECT_EQ(r->getLevelCurve(1), nullptr);
+    // A reset of the listener restores the plain curves.
+    listener->onVizReset();
+    EXPECT_EQ(r->getLevelCurve(0), r->getFilterCurve(0));
+    // An older frame than the last one is ignored.
+    frame.time = 1.0;
+    listener->onVizData(CString("band-levels"), frame);
+    EXPECT_EQ(r->getLevelCurve(0), r->getFilterCurve(0));
+    // A band whose mode changed shows no level curve until a new level arrives.
+    frame.time = 3.0;
+    listener->onVizData(CString("band-levels"), frame);
+    r->expireLevel(0, 5.0);
+    windowData->setFrameClock(5.01);
+    EXPECT_EQ(r->getLevelCurve(0), nullptr);
+    frame.time = 4.0;
+    listener->onVizData(CString("band-levels"), frame);
+    EXPECT_NE(r->getLevelCurve(0), nullptr);
 }
 
 TEST_F(CFilterResponseTest, ComboModesAreCheckedExactly) {
