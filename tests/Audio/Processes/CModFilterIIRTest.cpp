@@ -177,7 +177,7 @@ TEST_P(CModFilterIIRChain, BandsInSeriesChainAndMatchTheChannelsRunApart) {
     EXPECT_TRUE(chained[150]);
 }
 
-INSTANTIATE_TEST_SUITE_P(Levels, CModFilterIIRChain, ::testing::Values(0, 1), test::biquadLevelName);
+INSTANTIATE_TEST_SUITE_P(Levels, CModFilterIIRChain, ::testing::Values(0, 1, 2), test::biquadLevelName);
 
 } // namespace
 } // namespace tal
