@@ -51,7 +51,9 @@ bool CModFilterIIR::runChain() noexcept {
     CModFilterIIRModule* a[kMaxChain];
     CModFilterIIRModule* b[kMaxChain];
     CModFilterIIR* bands[kMaxChain];
-    if (!stereoPair(a[0], b[0]) || !a[0]->runsBiquads() || !b[0]->runsBiquads())
+    // A band without stages (switched off) passes its input on and heads no chain: the next band
+    // that filters does, and an equaliser with every band off searches nothing.
+    if (!stereoPair(a[0], b[0]) || a[0]->stateCount() == 0 || !a[0]->runsBiquads() || !b[0]->runsBiquads())
         return false;
     bands[0] = this;
     int count = 1;

@@ -14,7 +14,8 @@ namespace tal {
 // whose stages are all biquads, steady or morphing, run as one cascade, sections side by side: the
 // first band of the chain filters through every band's stages and hands on the finished blocks,
 // and the following bands, whose parameters and state nothing changes before their turn, pass
-// them through. A following band with a parameter update waiting (host automation) runs that
+// them through. A band without stages heads no chain (the next band that filters does). A
+// following band with a parameter update waiting (host automation) runs that
 // update when the chain reaches it: the update reads this sub-block's values, the same at either
 // time. A band that crossfades, waits for a timed update or sees a format change breaks the chain
 // and runs alone.
