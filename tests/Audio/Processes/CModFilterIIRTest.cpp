@@ -151,8 +151,7 @@ TEST_P(CModFilterIIRChain, BandsInSeriesChainAndMatchTheChannelsRunApart) {
                 s->graph.set("plugin.modFilter.freq", block == 8 ? 500.0 : 250.0);
         }
         if (block == 20 || block == 105) {   // every band moves, then the last band alone
-            const std::vector<double> freqs =
-                block == 20 ? std::vector<double>{520.0, 1100.0, 3000.0, 9500.0} : std::vector<double>{520.0, 1100.0, 3000.0, 8000.0};
+            const std::vector<double> freqs = {520.0, 1100.0, 3000.0, block == 20 ? 9500.0 : 8000.0};
             for (BandStack* s : {&stereo, &left, &right})
                 s->setBands("plugin.modFilter.freq", freqs);
         }
