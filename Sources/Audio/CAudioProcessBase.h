@@ -190,6 +190,8 @@ public:
     const CArray<CAudioProcessConnection*>& connections() const noexcept { return mConnections; }
     const CArray<CAudioLatencyDelay*>& delayList() const noexcept { return mDelayList; }
     bool isUpdatePending() const noexcept { return mUpdatePending; }
+    // Whether timed updates (addDeferredUpdate) wait to fire.
+    bool hasDeferredUpdates() const noexcept { return mDeferredHead != nullptr; }
 
 protected:
     // Composite processes are not leaves: the wiring forwards to and from their children.

@@ -20,9 +20,15 @@ struct CDenormNoiseGen {
     void seedFromCounter() noexcept;
     // One step; returns the step's output word.
     std::uint64_t step() noexcept {
+        // The constants join s and a before e does (the same sums modulo 2^64): the next step
+        // waits on e through one addition fewer. The empty statements keep the compiler from
+        // folding the constants back onto e.
+        std::uint64_t sk = s + 0x5555555555555555ull;
+        std::uint64_t ak = a + 0xAAAAAAAAAAAAAAAAull;
+        __asm__("" : "+r"(sk), "+r"(ak));
         const std::uint64_t e = x * (2 * s + 1);
-        s = s + e + 0x5555555555555555ull;
-        a = a + std::rotl(e, 32) + 0xAAAAAAAAAAAAAAAAull;
+        s = sk + e;
+        a = ak + std::rotl(e, 32);
         x = e ^ a;
         return std::rotl(e, 32) ^ s;
     }

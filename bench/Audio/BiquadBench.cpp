@@ -3,7 +3,7 @@
 // blocks, 1, 8 and 32 peaking sections, steady coefficients and a continuous morph (every block
 // brings new coefficients, so every sample is a morph sample). BM_BiquadCascade runs the sections
 // side by side as the filter module does for a stereo band, at each instruction-set level (second
-// argument: 0 SSE2, 1 AVX). The counter "time/sample/stage" (seconds, SI-prefixed) is per
+// argument: 0 SSE2, 1 AVX, 2 AVX-512). The counter "time/sample/stage" (seconds, SI-prefixed) is per
 // channel sample and section.
 
 #include "Audio/Filters/BiquadCascade.h"
@@ -196,8 +196,8 @@ void BM_Routines(benchmark::State& state) {
 
 BENCHMARK(BM_PlainCascade<false>)->Name("BM_PlainCascade/bySection")->Arg(1)->Arg(8)->Arg(32);
 BENCHMARK(BM_PlainCascade<true>)->Name("BM_PlainCascade/byFrame")->Arg(1)->Arg(8)->Arg(32);
-BENCHMARK(BM_BiquadCascade<false>)->Name("BM_BiquadCascade/steady")->ArgsProduct({{1, 8, 32}, {0, 1}});
-BENCHMARK(BM_BiquadCascade<true>)->Name("BM_BiquadCascade/morph")->ArgsProduct({{1, 8, 32}, {0, 1}});
+BENCHMARK(BM_BiquadCascade<false>)->Name("BM_BiquadCascade/steady")->ArgsProduct({{1, 8, 32}, {0, 1, 2}});
+BENCHMARK(BM_BiquadCascade<true>)->Name("BM_BiquadCascade/morph")->ArgsProduct({{1, 8, 32}, {0, 1, 2}});
 BENCHMARK(BM_Routines<false, false>)->Name("BM_RoutineSingle/steady")->Arg(1)->Arg(8)->Arg(32);
 BENCHMARK(BM_Routines<true, false>)->Name("BM_RoutinePair/steady")->Arg(1)->Arg(8)->Arg(32);
 BENCHMARK(BM_Routines<false, true>)->Name("BM_RoutineSingle/morph")->Arg(1)->Arg(8)->Arg(32);

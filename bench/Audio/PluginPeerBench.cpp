@@ -5,8 +5,8 @@
 // noise at 48 kHz, with 1, 4 or 8 peaking bands (+6/-6 dB alternating, one octave wide, spread
 // from 100 Hz) or none, in blocks of 32, 64, 512 and 4096 frames. The counter "time/frame" is per
 // stereo frame. BM_PlainWidenNarrow is the least any 64-bit plug-in does on 32-bit host buffers:
-// widen each channel to doubles and narrow it back. BM_DelmaroAutomated moves one band every block
-// (a continuous morph) to compare with the steady BM_Delmaro.
+// widen each channel to doubles and narrow it back. BM_DelmaroAutomated moves one band or every
+// band every block (continuous morphs) to compare with the steady BM_Delmaro.
 
 #include "CHostModule.h"
 #include "CHostParameterChanges.h"
@@ -147,24 +147,34 @@ void BM_Delmaro(benchmark::State& state) {
     setCounters(state, frames, io.change(frames));
 }
 
-// Automation: every block moves the first band's frequency (between 100 and 141 Hz), so that band
-// morphs all the time while the others stay steady.
+// Automation: every block moves the first band's frequency (about a sixth of an octave up and
+// back), so that band morphs all the time while the others stay steady; with the third argument 1
+// every band's frequency moves every block (every section morphs all the time).
 void BM_DelmaroAutomated(benchmark::State& state) {
     const int bands = int(state.range(0)), frames = int(state.range(1));
+    const int moving = state.range(2) != 0 ? bands : 1;
     OurPlugin p(bands, frames);
     if (!p.error.empty()) {
         state.SkipWithError(p.error.c_str());
         return;
     }
-    const std::int64_t freq = p.plugin.findParameter("Freq1");
-    const double values[2] = {p.plugin.controller()->getParamNormalized(ParamID(freq)),
-                              p.plugin.controller()->getParamNormalized(ParamID(freq)) + 0.02};
-    delmaro_tool::CHostParameterChanges changes(4, 2);
+    std::vector<std::int64_t> ids;
+    std::vector<double> values;   // two per band: the set value and the moved one
+    for (int b = 0; b < moving; ++b) {
+        const std::int64_t id = p.plugin.findParameter("Freq" + std::to_string(b + 1));
+        const double v = p.plugin.controller()->getParamNormalized(ParamID(id));
+        ids.push_back(id);
+        values.push_back(v);
+        values.push_back(v + 0.02);
+    }
+    delmaro_tool::CHostParameterChanges changes(64, 2);
     Noise io;
     int k = 0;
     for (auto _ : state) {
         changes.clear();
-        changes.addPoint(ParamID(freq), 0, values[++k & 1]);
+        ++k;
+        for (std::size_t b = 0; b < ids.size(); ++b)
+            changes.addPoint(ParamID(ids[b]), 0, values[2 * b + (k & 1)]);
         p.process(io, frames, &changes);
         benchmark::ClobberMemory();
     }
@@ -345,7 +355,7 @@ void shapes(benchmark::internal::Benchmark* b) {
 double fastest(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
 
 BENCHMARK(BM_Delmaro)->Apply(shapes)->ComputeStatistics("min", fastest);
-BENCHMARK(BM_DelmaroAutomated)->ArgsProduct({{1, 8}, {32, 512}})->ComputeStatistics("min", fastest);
+BENCHMARK(BM_DelmaroAutomated)->ArgsProduct({{1, 8}, {32, 512}, {0, 1}})->ComputeStatistics("min", fastest);
 BENCHMARK(BM_LspParaEqualizer)->Apply(shapes)->ComputeStatistics("min", fastest);
 BENCHMARK(BM_PlainWidenNarrow)->ArgsProduct({{0}, {32, 64, 512, 4096}})->ComputeStatistics("min", fastest);
 

@@ -8,6 +8,7 @@
 #include <emmintrin.h>
 
 #include <atomic>
+#include <cstdint>
 
 namespace tal {
 
@@ -85,7 +86,8 @@ void runBiquadCascadePair(CBiquadState* const* states0, CBiquadState* const* sta
         }
         return;
     }
-    auto* kernel = biquadCascadeLevel() >= 1 ? runBiquadStatesAvx : runBiquadStatesSse2;
+    const int level = biquadCascadeLevel();
+    auto* kernel = level >= 2 ? runBiquadStatesAvx512 : level == 1 ? runBiquadStatesAvx : runBiquadStatesSse2;
     alignas(32) double buf[2 * kChunk];
     for (int k0 = 0; k0 < n; k0 += kChunk) {
         const int len = n - k0 < kChunk ? n - k0 : kChunk;
@@ -95,7 +97,18 @@ void runBiquadCascadePair(CBiquadState* const* states0, CBiquadState* const* sta
     }
 }
 
-int biquadCascadeLevelFor(const CCpuInfo& cpu) { return cpu.hasCpuid() && cpu.osSupportsAVX() ? 1 : 0; }
+int biquadCascadeLevelFor(const CCpuInfo& cpu) {
+    if (!cpu.hasCpuid() || !cpu.osSupportsAVX())
+        return 0;
+    // AVX-512 F and VL reported (leaf 7, EBX bits 16 and 31), and the operating system saves the
+    // opmask and upper register state (XCR0 bits 5 to 7).
+    if (cpu.maxLeaf() < 7)
+        return 1;
+    std::uint32_t r[4];
+    cpu.cpuid(7, 0, r);
+    const std::uint32_t need = (1u << 16) | (1u << 31);
+    return (r[1] & need) == need && (cpu.xgetbv0() & 0xE0) == 0xE0 ? 2 : 1;
+}
 
 int biquadCascadeLevel() noexcept {
     const int forced = forcedLevel().load(std::memory_order_relaxed);

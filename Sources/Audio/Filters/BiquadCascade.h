@@ -23,7 +23,7 @@ bool biquadShapeOf(const CDCDAWRoutine& routine, BiquadShape& shape) noexcept;
 void runBiquadCascadePair(CBiquadState* const* states0, CBiquadState* const* states1, const BiquadShape* shapes,
                           int count, const double* in0, const double* in1, double* out0, double* out1, int n) noexcept;
 
-// --- instruction-set levels: 0 baseline (SSE2), 1 AVX ---
+// --- instruction-set levels: 0 baseline (SSE2), 1 AVX, 2 AVX-512 (F and VL) ---
 // The level a processor supports.
 int biquadCascadeLevelFor(const CCpuInfo& cpu);
 // The level in use (this processor's, chosen once, unless a test forced a lower one).

@@ -14,5 +14,7 @@ void runBiquadStatesSse2(CBiquadState* const* states0, CBiquadState* const* stat
                          int count, double* buf, int n) noexcept;
 void runBiquadStatesAvx(CBiquadState* const* states0, CBiquadState* const* states1, const BiquadShape* shapes,
                         int count, double* buf, int n) noexcept;
+void runBiquadStatesAvx512(CBiquadState* const* states0, CBiquadState* const* states1, const BiquadShape* shapes,
+                           int count, double* buf, int n) noexcept;
 
 } // namespace tal

@@ -104,21 +104,9 @@ inline void runMorph(Regs<V>& r, const IO& io, int begin, int end) {
         const V x = io.load(k);
         const V a = 0.5 + h;
         const V b = 0.5 - h;
-        V i[5] = {q[0], q[1], q[2], q[3], q[4]};
-        for (int j = 0; j < 3; ++j)
-            if (usesCoefficient(S, j))
-                i[j] = a * q[j] + b * t[j];
-        i[3] = a * q[3] + b * t[3];
-        i[4] = a * q[4] + b * t[4];
-        const V wa = x + i[3] * w1 + i[4] * w2;
-        const V ya = numerator<S>(i, wa, w1, w2);
-        const V wb = x + q[3] * u1 + q[4] * u2;
-        const V yb = numerator<S>(q, wb, u1, u2);
-        io.store(k, a * yb + b * ya);
-        w2 = w1;
-        w1 = wa;
-        u2 = u1;
-        u1 = wb;
+        V i[5];
+        interpolateCoefficients<S>(q, t, a, b, i);
+        io.store(k, morphSample<S>(i, q, x, a, b, w1, w2, u1, u2));
         const V hn = f * h - hp;
         hp = h;
         h = hn;
@@ -220,11 +208,6 @@ void processPairCall(CDCDAWCall& call) noexcept {
                        call.blocks[5], call.blocks[3], call.count);
 }
 
-template <Shape S>
-void processOne(CBiquadState& s, double* x) noexcept {
-    processSingle<S>(s, x, x, 1);
-}
-
 // b0, b1, b2, a1, a2 of a coefficient block in the state's sign convention.
 void loadCoefficients(double* to, const double* block) {
     to[0] = block[0];
@@ -257,16 +240,6 @@ void DCDAW_fltbiqu(CDCDAWCall& call) noexcept {
     }
     loadCoefficients(s.t, call.blocks[1]);
     startMorph(s);
-}
-
-void runBiquadSample(BiquadShape shape, CBiquadState& state, double* x) noexcept {
-    switch (shape) {
-        case Shape::Common: processOne<Shape::Common>(state, x); break;
-        case Shape::LowPass: processOne<Shape::LowPass>(state, x); break;
-        case Shape::HighPass: processOne<Shape::HighPass>(state, x); break;
-        case Shape::BandPass: processOne<Shape::BandPass>(state, x); break;
-        case Shape::Notch: processOne<Shape::Notch>(state, x); break;
-    }
 }
 
 void finishBiquadMorphSteps(CBiquadState& state, int steps) noexcept {

@@ -43,11 +43,9 @@ void DCDAW_fltbiqhp_pair(CDCDAWCall& call) noexcept;
 void DCDAW_fltbiqbp_pair(CDCDAWCall& call) noexcept;
 void DCDAW_fltbiqnotch_pair(CDCDAWCall& call) noexcept;
 
-// For the side-by-side cascade: one sample x (in place) through a state, morph and its end
-// included, exactly as the process routine of that shape runs it; and the bookkeeping after a
-// stretch of `steps` morph samples that the caller computed itself (the morph ends when none is
-// left: the targets become current and pending coefficients start the next morph).
-void runBiquadSample(BiquadShape shape, CBiquadState& state, double* x) noexcept;
+// For the side-by-side cascade: the bookkeeping after a stretch of `steps` morph samples that the
+// caller computed itself (the morph ends when none is left: the targets become current and
+// pending coefficients start the next morph).
 void finishBiquadMorphSteps(CBiquadState& state, int steps) noexcept;
 
 } // namespace tal

@@ -3,6 +3,7 @@ tal_sources(
   Sources/Audio/CAudioBlockPool.cpp
   Sources/Audio/Filters/BiquadCascade.cpp
   Sources/Audio/Filters/BiquadCascadeAvx.cpp
+  Sources/Audio/Filters/BiquadCascadeAvx512.cpp
   Sources/Audio/Filters/BiquadCascadeSse2.cpp
   Sources/Audio/Filters/BiquadRoutines.cpp
   Sources/Audio/Filters/CAudioFilterGen.cpp
@@ -21,9 +22,11 @@ tal_sources(
   Sources/Audio/Filters/FirstOrderRoutines.cpp
   Sources/Audio/Filters/VectorRoutines.cpp
 )
-# The AVX cascade kernel is chosen at run time only on processors that have AVX (no FMA: the
-# results must stay those of the plain arithmetic).
+# The AVX and AVX-512 cascade kernels are chosen at run time only on processors that have them (no
+# FMA: the results must stay those of the plain arithmetic; -ffp-contract=off holds for every file).
 set_source_files_properties(Sources/Audio/Filters/BiquadCascadeAvx.cpp PROPERTIES COMPILE_OPTIONS "-mavx")
+set_source_files_properties(Sources/Audio/Filters/BiquadCascadeAvx512.cpp PROPERTIES COMPILE_OPTIONS
+                            "-mavx512f;-mavx512vl")
 tal_tests(audio
   tests/Audio/CAudioBlockPoolTest.cpp
   tests/Audio/Filters/BiquadCascadeTest.cpp

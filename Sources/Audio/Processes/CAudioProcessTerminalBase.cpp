@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <numbers>
 
 namespace tal {
@@ -412,6 +413,15 @@ void CAudioProcessTerminalBase::runModules() noexcept {
         mRunList[i]->process();
 }
 
+bool CAudioProcessTerminalBase::pendingUpdateMayCrossfade() const noexcept {
+    if (definition() != nullptr && definition()->isSmoothUpdate())
+        return true;
+    for (int i = 0; i < mBindings.count(); ++i)
+        if (mBindings[i].changedGroups != 0 && mBindings[i].smoothUpdate)
+            return true;
+    return false;
+}
+
 void CAudioProcessTerminalBase::process() {
     renderInputs();
     if (!mRunList.isEmpty()) {
@@ -461,10 +471,15 @@ void CAudioProcessTerminalBase::mixCrossfade(CAudioModuleSlot& slot) noexcept {
 }
 
 void CAudioProcessTerminalBase::distributeModuleOutputs() noexcept {
-    CAudioChannelDesc outputs[kMaxOutputs];
+    // Only the table's records are copied (default-constructing the whole array every block
+    // cost more than handing the blocks on).
+    union Records {
+        Records() {}
+        CAudioChannelDesc at[kMaxOutputs];
+    } outputs;
     for (int i = 0; i < mOutputTableCount; ++i)
-        outputs[i] = *mOutputTable[i];
-    distributeOutputs(outputs, mOutputTableCount, blockLength());
+        std::construct_at(&outputs.at[i], *mOutputTable[i]);
+    distributeOutputs(outputs.at, mOutputTableCount, blockLength());
     for (int i = 0; i < mOutputTableCount; ++i)
         mOutputTable[i]->block = nullptr;
     // A module's outputs beyond the output table (none in a consistent layout) would leak.

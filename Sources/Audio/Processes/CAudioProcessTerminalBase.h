@@ -54,6 +54,9 @@ public:
     int runCount() const noexcept { return mRunList.count(); }
     CAudioModule* runModule(int index) const noexcept { return mRunList[index]; }
     std::int32_t crossfadeSamples() const noexcept { return mCrossfadeSamples; }
+    // Whether the parameter changes waiting for the next update may start a crossfade (a smooth
+    // definition, or a changed parameter allocated for smooth update).
+    bool pendingUpdateMayCrossfade() const noexcept;
     double crossfadeSeconds() const noexcept { return mCrossfadeSeconds; }
 
 protected:

@@ -21,11 +21,21 @@ bool CModFilterIIR::stereoPair(CModFilterIIRModule*& a, CModFilterIIRModule*& b)
     return a->stateCount() == 0 && b->stateCount() == 0 ? true : a->canPairWith(*b);
 }
 
-bool CModFilterIIR::canFollow(const CModFilterIIRModule& a, const CModFilterIIRModule& b) const noexcept {
+bool CModFilterIIR::canFollow(const CModFilterIIRModule& a, const CModFilterIIRModule& b) noexcept {
     // Nothing may change this band between the first band's turn and its own: no format change,
-    // no update waiting, no delay line, its only input the previous band.
-    if (formatChangeCounter() > 0 || isUpdatePending() || !delayList().isEmpty() || connections().count() != 1)
+    // no timed update, no delay line, its only input the previous band. A parameter update that
+    // only redesigns (a morph, no crossfade with its timed end) runs now instead of at its turn:
+    // the block loop applied this sub-block's values before the graph ran, and the band's own
+    // turn then finds nothing pending.
+    if (formatChangeCounter() > 0 || !delayList().isEmpty() || connections().count() != 1 || hasDeferredUpdates())
         return false;
+    if (isUpdatePending()) {
+        if (pendingUpdateMayCrossfade())
+            return false;
+        runUpdate();
+        if (isUpdatePending())
+            return false;
+    }
     CModFilterIIRModule* na = nullptr;
     CModFilterIIRModule* nb = nullptr;
     if (!stereoPair(na, nb))
@@ -34,15 +44,16 @@ bool CModFilterIIR::canFollow(const CModFilterIIRModule& a, const CModFilterIIRM
     const CAudioChannelDesc* ia = na->inputTable[0];
     const CAudioChannelDesc* ib = nb->inputTable[0];
     return ia->key == a.outputs[0].key && ia->group == a.outputs[0].group && ib->key == b.outputs[0].key &&
-           ib->group == b.outputs[0].group && na->context == a.context && na->runsSteadyBiquads() &&
-           nb->runsSteadyBiquads();
+           ib->group == b.outputs[0].group && na->context == a.context && na->runsBiquads() && nb->runsBiquads();
 }
 
 bool CModFilterIIR::runChain() noexcept {
     CModFilterIIRModule* a[kMaxChain];
     CModFilterIIRModule* b[kMaxChain];
     CModFilterIIR* bands[kMaxChain];
-    if (!stereoPair(a[0], b[0]) || !a[0]->runsSteadyBiquads() || !b[0]->runsSteadyBiquads())
+    // A band without stages (switched off) passes its input on and heads no chain: the next band
+    // that filters does, and an equaliser with every band off searches nothing.
+    if (!stereoPair(a[0], b[0]) || a[0]->stateCount() == 0 || !a[0]->runsBiquads() || !b[0]->runsBiquads())
         return false;
     bands[0] = this;
     int count = 1;

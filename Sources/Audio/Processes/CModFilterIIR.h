@@ -11,10 +11,14 @@ namespace tal {
 // band) are processed side by side in one pass; the results equal running them one by one.
 //
 // Bands in series (each band's only output feeding the next band, as a stack of bands is wired)
-// whose stages are all steady biquads run as one cascade, sections side by side: the first band
-// of the chain filters through every band's stages and hands on the finished blocks, and the
-// following bands, whose parameters and state nothing changes before their turn, pass them
-// through. A band that morphs, crossfades or waits for an update breaks the chain and runs alone.
+// whose stages are all biquads, steady or morphing, run as one cascade, sections side by side: the
+// first band of the chain filters through every band's stages and hands on the finished blocks,
+// and the following bands, whose parameters and state nothing changes before their turn, pass
+// them through. A band without stages heads no chain (the next band that filters does). A
+// following band with a parameter update waiting (host automation) runs that
+// update when the chain reaches it: the update reads this sub-block's values, the same at either
+// time. A band that crossfades, waits for a timed update or sees a format change breaks the chain
+// and runs alone.
 class CModFilterIIR final : public CAudioProcessTerminal<CModFilterIIRModule> {
 public:
     static constexpr int kMaxChain = 32;
@@ -29,8 +33,9 @@ private:
     // The stereo pair of modules of this band (run list of two pairable modules without a
     // crossfade), or false.
     bool stereoPair(CModFilterIIRModule*& a, CModFilterIIRModule*& b) const noexcept;
-    // Whether this band can take its input from `previous` (a, b) within a chain this block.
-    bool canFollow(const CModFilterIIRModule& a, const CModFilterIIRModule& b) const noexcept;
+    // Whether this band can take its input from `previous` (a, b) within a chain this block; runs
+    // a waiting parameter update first.
+    bool canFollow(const CModFilterIIRModule& a, const CModFilterIIRModule& b) noexcept;
     bool runChain() noexcept;
     bool takePreApplied() noexcept;
     // The environment's running time: the same for every band within one sub-block.

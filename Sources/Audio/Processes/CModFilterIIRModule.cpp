@@ -235,11 +235,10 @@ int CModFilterIIRModule::biquadStates(CBiquadState** states, BiquadShape* shapes
     return mStateCount;
 }
 
-bool CModFilterIIRModule::runsSteadyBiquads() const noexcept {
+bool CModFilterIIRModule::runsBiquads() const noexcept {
     BiquadShape shape;
     for (int i = 0; i < mStateCount; ++i)
-        if (!biquadShapeOf(*mStates[i].routines.process, shape) ||
-            reinterpret_cast<const CBiquadState*>(mStates[i].stateBlock)->remaining > 0)
+        if (!biquadShapeOf(*mStates[i].routines.process, shape))
             return false;
     return true;
 }
@@ -261,14 +260,8 @@ bool CModFilterIIRModule::runChainPair(CModFilterIIRModule* const* a, CModFilter
                 return false;
         count += n0;
     }
-    // A single section gains nothing from running side by side; the paired routine serves it. Side
-    // by side pays when every section is steady or every one morphs.
+    // A single section gains nothing from running side by side; the paired routine serves it.
     if (count < 2)
-        return false;
-    int morphing = 0;
-    for (int i = 0; i < count; ++i)
-        morphing += (states0[i]->remaining > 0) + (states1[i]->remaining > 0);
-    if (morphing != 0 && morphing != 2 * count)
         return false;
     double* out0 = a[0]->newBlock();
     double* out1 = b[0]->newBlock();
@@ -280,8 +273,7 @@ bool CModFilterIIRModule::runChainPair(CModFilterIIRModule* const* a, CModFilter
 }
 
 void CModFilterIIRModule::processPair(CModFilterIIRModule& a, CModFilterIIRModule& b) noexcept {
-    // Steady biquad stages run side by side as one cascade; morphs and other stage kinds run
-    // stage by stage.
+    // Biquad stages run side by side as one cascade; other stage kinds run stage by stage.
     CModFilterIIRModule* const one0[1] = {&a};
     CModFilterIIRModule* const one1[1] = {&b};
     if (runChainPair(one0, one1, 1))

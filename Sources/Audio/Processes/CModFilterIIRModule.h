@@ -52,9 +52,9 @@ public:
     static void processPair(CModFilterIIRModule& a, CModFilterIIRModule& b) noexcept;
     // Runs the stages of bands pairs of modules in series (band i of the first channel is a[i], of
     // the second b[i]) as one cascade from the inputs of a[0] and b[0] into new output blocks of
-    // a[0] and b[0], when every stage is a biquad, the two channels have the same shapes, there are
-    // at least two stages and either none morphs or all do; false (nothing done) otherwise. The
-    // results equal running the modules one after the other.
+    // a[0] and b[0], when every stage is a biquad, the two channels have the same shapes and there
+    // are at least two stages, morphing or not; false (nothing done) otherwise. The results equal
+    // running the modules one after the other.
     static bool runChainPair(CModFilterIIRModule* const* a, CModFilterIIRModule* const* b, int bands) noexcept;
     static constexpr int kMaxChainStages = 64;
 
@@ -62,8 +62,8 @@ public:
     // The states and shapes of the stages when every one is a biquad, else -1 (also when there are
     // more than capacity).
     int biquadStates(CBiquadState** states, BiquadShape* shapes, int capacity) const noexcept;
-    // Whether every stage is a biquad without a morph running (true without stages).
-    bool runsSteadyBiquads() const noexcept;
+    // Whether every stage is a biquad, morphing or not (true without stages).
+    bool runsBiquads() const noexcept;
 
     // --- queries ---
     int stateCount() const noexcept { return mStateCount; }

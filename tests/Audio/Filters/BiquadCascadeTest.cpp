@@ -12,7 +12,6 @@
 
 #include <cstddef>
 #include <cstring>
-#include <tuple>
 #include <string>
 #include <vector>
 
@@ -151,46 +150,78 @@ TEST_P(BiquadCascadeLevels, MatchesTheSingleSectionRoutinesBitForBit) {
     }
 }
 
+// An update of every section (or every other one) of one channel's chains, at a frame.
+struct MorphEvent {
+    int frame;
+    double gain;
+    bool first, second;   // which channels get it
+    bool half = false;    // every other section only
+};
+
+// Runs the cascade and the single-section routines over the same input in blocks of `block`
+// frames, channel 0 designed with gain0 and channel 1 with gain1 (an event's gain scaled by
+// gain1 / gain0 for channel 1), the events applied before the block that holds their frame.
+// Outputs and whole states must match bit for bit.
+void expectMorphsMatch(const std::vector<Section>& sections, double gain0, double gain1,
+                       const std::vector<MorphEvent>& events, int total, int block) {
+    SCOPED_TRACE("sections " + std::to_string(sections.size()) + " block " + std::to_string(block));
+    const std::vector<double> in0 = test::testNoise(total, 7), in1 = test::testNoise(total, 8);
+    std::vector<BiquadShape> shapes;
+    for (const Section& s : sections)
+        shapes.push_back(s.shape);
+    Chain ref0(sections, gain0), ref1(sections, gain1), run0(sections, gain0), run1(sections, gain1);
+    std::vector<double> r0 = in0, r1 = in1, o0(in0.size()), o1(in0.size());
+    for (int at = 0; at < total; at += block) {
+        for (const MorphEvent& e : events) {
+            if (e.frame >= at && e.frame < at + block) {
+                if (e.first)
+                    for (Chain* c : {&ref0, &run0})
+                        c->update(sections, e.gain, e.half);
+                if (e.second)
+                    for (Chain* c : {&ref1, &run1})
+                        c->update(sections, e.gain * gain1 / gain0, e.half);
+            }
+        }
+        const int n = std::min(block, total - at);
+        ref0.runSingly(sections, r0, at, n);
+        ref1.runSingly(sections, r1, at, n);
+        runBiquadCascadePair(run0.pointers.data(), run1.pointers.data(), shapes.data(), int(shapes.size()),
+                             in0.data() + at, in1.data() + at, o0.data() + at, o1.data() + at, n);
+    }
+    EXPECT_EQ(std::memcmp(r0.data(), o0.data(), std::size_t(total) * sizeof(double)), 0);
+    EXPECT_EQ(std::memcmp(r1.data(), o1.data(), std::size_t(total) * sizeof(double)), 0);
+    EXPECT_NE(std::memcmp(o0.data(), in0.data(), std::size_t(total) * sizeof(double)), 0);
+    for (std::size_t i = 0; i < sections.size(); ++i) {
+        EXPECT_EQ(std::memcmp(&ref0.states[i], &run0.states[i], offsetof(CBiquadState, remaining)), 0) << i;
+        EXPECT_EQ(std::memcmp(&ref1.states[i], &run1.states[i], offsetof(CBiquadState, remaining)), 0) << i;
+        EXPECT_EQ(ref0.states[i].remaining, run0.states[i].remaining);
+        EXPECT_EQ(ref1.states[i].remaining, run1.states[i].remaining);
+    }
+}
+
 // Morphs: every section morphing at once (the morph ending inside a block, coefficients arriving
 // during a morph and waiting for its end) and only some sections morphing: outputs and whole
 // states match the single-section routines bit for bit for blocks of 1, 7 and 512 frames.
 TEST_P(BiquadCascadeLevels, MorphsMatchTheSingleSectionRoutinesBitForBit) {
-    const int total = 6000;
-    const std::vector<double> in0 = test::testNoise(total, 7), in1 = test::testNoise(total, 8);
-    for (const std::vector<Section>& sections : {peaks(5), mixed()}) {
-        std::vector<BiquadShape> shapes;
-        for (const Section& s : sections)
-            shapes.push_back(s.shape);
-        for (int block : {1, 7, 512}) {
-            SCOPED_TRACE("sections " + std::to_string(sections.size()) + " block " + std::to_string(block));
-            Chain ref0(sections, 2.0), ref1(sections, 0.5), run0(sections, 2.0), run1(sections, 0.5);
-            std::vector<double> r0 = in0, r1 = in1, o0(total), o1(total);
-            for (int at = 0; at < total; at += block) {
-                // All morph from frame 700 (a second set waits from 1000), half of them from 4000.
-                for (const auto& [frame, gain, half] : {std::tuple{700, 3.0, false}, std::tuple{1000, 0.7, false},
-                                                        std::tuple{4000, 1.5, true}}) {
-                    if (frame >= at && frame < at + block) {
-                        for (Chain* c : {&ref0, &run0})
-                            c->update(sections, gain, half);
-                        for (Chain* c : {&ref1, &run1})
-                            c->update(sections, gain * 0.5, half);
-                    }
-                }
-                const int n = std::min(block, total - at);
-                ref0.runSingly(sections, r0, at, n);
-                ref1.runSingly(sections, r1, at, n);
-                runBiquadCascadePair(run0.pointers.data(), run1.pointers.data(), shapes.data(), int(shapes.size()),
-                                     in0.data() + at, in1.data() + at, o0.data() + at, o1.data() + at, n);
-            }
-            EXPECT_EQ(std::memcmp(r0.data(), o0.data(), total * sizeof(double)), 0);
-            EXPECT_EQ(std::memcmp(r1.data(), o1.data(), total * sizeof(double)), 0);
-            for (std::size_t i = 0; i < sections.size(); ++i) {
-                EXPECT_EQ(std::memcmp(&ref0.states[i], &run0.states[i], offsetof(CBiquadState, remaining)), 0) << i;
-                EXPECT_EQ(std::memcmp(&ref1.states[i], &run1.states[i], offsetof(CBiquadState, remaining)), 0) << i;
-                EXPECT_EQ(ref0.states[i].remaining, run0.states[i].remaining);
-            }
-        }
-    }
+    // All morph from frame 700 (a second set waits from 1000), half of them from 4000.
+    const std::vector<MorphEvent> events = {
+        {700, 3.0, true, true}, {1000, 0.7, true, true}, {4000, 1.5, true, true, true}};
+    for (const std::vector<Section>& sections : {peaks(5), mixed()})
+        for (int block : {1, 7, 512})
+            expectMorphsMatch(sections, 2.0, 0.5, events, 6000, block);
+}
+
+// The two channels of a stereo band get the same coefficients at the same frames, so their morphs
+// run in step (the cascade then shares work between them). From a cold start, with updates from
+// the first frame, during a morph, to one channel alone (out of step) and to both again: outputs
+// and whole states match the single-section routines bit for bit.
+TEST_P(BiquadCascadeLevels, MorphsInStepMatchTheSingleSectionRoutinesBitForBit) {
+    const std::vector<MorphEvent> events = {{0, 3.0, true, true},     {900, 0.7, true, true},
+                                            {2600, 1.5, true, false}, {3300, 2.5, true, true},
+                                            {4300, 0.4, true, true},  {4310, 1.2, false, true}};
+    for (const std::vector<Section>& sections : {peaks(2), peaks(4), peaks(5), peaks(8), mixed()})
+        for (int block : {1, 7, 512})
+            expectMorphsMatch(sections, 2.0, 2.0, events, 5200, block);
 }
 
 // In place (output block = input block) gives the same as separate blocks.
@@ -209,16 +240,18 @@ TEST_P(BiquadCascadeLevels, RunsInPlace) {
     EXPECT_NE(std::memcmp(o0.data(), in0.data(), 300 * sizeof(double)), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Levels, BiquadCascadeLevels, ::testing::Values(0, 1), test::biquadLevelName);
+INSTANTIATE_TEST_SUITE_P(Levels, BiquadCascadeLevels, ::testing::Values(0, 1, 2), test::biquadLevelName);
 
-// A processor that reports CPUID leaf 1 with the given ECX and XCR0.
-class CTestCpu : public CCpuInfo {
+// A processor that reports CPUID leaf 1 with the given ECX, leaf 7 with the given EBX (leaf 7
+// listed only when ebx7 is not zero) and XCR0.
+class CCascadeTestCpu : public CCpuInfo {
 public:
-    CTestCpu(std::uint32_t ecx, std::uint64_t xcr0) : mEcx(ecx), mXcr0(xcr0) {}
+    CCascadeTestCpu(std::uint32_t ecx, std::uint64_t xcr0, std::uint32_t ebx7 = 0)
+        : mEcx(ecx), mEbx7(ebx7), mXcr0(xcr0) {}
     bool hasCpuid() const override { return true; }
     void cpuid(std::uint32_t leaf, std::uint32_t, std::uint32_t regs[4]) const override {
-        regs[0] = leaf == 0 ? 1 : 0;
-        regs[1] = 0;
+        regs[0] = leaf == 0 ? (mEbx7 != 0 ? 7 : 1) : 0;
+        regs[1] = leaf == 7 ? mEbx7 : 0;
         regs[2] = leaf == 1 ? mEcx : 0;
         regs[3] = 0;
     }
@@ -226,15 +259,33 @@ public:
 
 private:
     std::uint32_t mEcx;
+    std::uint32_t mEbx7;
     std::uint64_t mXcr0;
 };
 
 TEST(BiquadCascadeLevel, FollowsTheProcessorAndTheOperatingSystem) {
     constexpr std::uint32_t kOsxsave = 1u << 27, kAvx = 1u << 28;
-    EXPECT_EQ(biquadCascadeLevelFor(CTestCpu(kOsxsave | kAvx, 6)), 1);
-    EXPECT_EQ(biquadCascadeLevelFor(CTestCpu(kOsxsave | kAvx, 2)), 0);   // AVX state not saved
-    EXPECT_EQ(biquadCascadeLevelFor(CTestCpu(kOsxsave, 6)), 0);
-    EXPECT_EQ(biquadCascadeLevelFor(CTestCpu(0, 0)), 0);
+    constexpr std::uint32_t kAvx512F = 1u << 16, kAvx512VL = 1u << 31;
+    struct Case {
+        std::uint32_t ecx;
+        std::uint64_t xcr0;
+        std::uint32_t ebx7;
+        int level;
+    };
+    const Case cases[] = {
+        {kOsxsave | kAvx, 6, 0, 1},
+        {kOsxsave | kAvx, 2, 0, 0},   // AVX state not saved
+        {kOsxsave, 6, 0, 0},
+        {0, 0, 0, 0},
+        {kOsxsave | kAvx, 0xE6, kAvx512F | kAvx512VL, 2},
+        {kOsxsave | kAvx, 0x66, kAvx512F | kAvx512VL, 1},   // upper registers not saved
+        {kOsxsave | kAvx, 0xE6, kAvx512F, 1},                // no 256-bit forms with 32 registers
+        {kOsxsave | kAvx, 0xE6, kAvx512VL, 1},
+        {kOsxsave, 0xE6, kAvx512F | kAvx512VL, 0},            // no AVX at all
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(biquadCascadeLevelFor(CCascadeTestCpu(c.ecx, c.xcr0, c.ebx7)), c.level)
+            << std::hex << c.ecx << " " << c.xcr0 << " " << c.ebx7;
 }
 
 TEST(BiquadCascadeLevel, RefusesALevelTheProcessorLacks) {

@@ -314,7 +314,7 @@ TEST_P(CModFilterIIRPairTest, PairedChannelsMatchChannelsRunOneByOne) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Levels, CModFilterIIRPairTest, ::testing::Values(0, 1), test::biquadLevelName);
+INSTANTIATE_TEST_SUITE_P(Levels, CModFilterIIRPairTest, ::testing::Values(0, 1, 2), test::biquadLevelName);
 
 TEST_F(CModFilterIIRModuleTest, ModulesOfDifferentKindsDoNotPair) {
     auto a = band();

@@ -8,6 +8,7 @@
 #include "Audio/Processes/CAudioProcessStack.h"
 #include "support/BiquadLevels.h"
 #include "support/FilterTestSupport.h"
+#include "support/ParamChangeHelpers.h"
 #include "support/TerminalTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -115,19 +116,29 @@ struct BandStack : Band {
         stack = dynamic_cast<CAudioProcessStack*>(band);
     }
     CModFilterIIR* level(int l) const { return dynamic_cast<CModFilterIIR*>(stack->copy(0, l, 0)); }
+    // Every band's value of a parameter at once (one element per band), as host automation of
+    // several bands delivers it within one block.
+    void setBands(const char* fullName, const std::vector<double>& values) {
+        CAudioParam* param = graph.collector.findParam(CString(fullName));
+        ASSERT_NE(param, nullptr) << fullName;
+        param->applyChange(floatChange(0, 0, values), nullptr, CAudioParamContext{});
+        graph.deliver();
+    }
 };
 
-// The stereo bands of a stack run as one side-by-side cascade while they are steady; a band that
-// morphs or crossfades runs alone and the rest chain around it. Every block equals the channels
-// run apart (one channel never chains), bit for bit, through blocks of 512, 7 and 1 frames, a
-// frequency move of the first band (a morph) and its switch to bypass (a crossfade).
-// On every instruction-set level of the cascade this processor has.
+// The stereo bands of a stack run as one side-by-side cascade, steady or morphing; a band that
+// crossfades runs alone and the rest chain around it. Every block equals the channels run apart
+// (one channel never chains), bit for bit, through blocks of 512, 7 and 1 frames, frequency moves
+// of the first band, of every band at once and of the last band alone (morphs, the later bands'
+// updates run when the chain reaches them), the first band's switch to bypass and the second
+// band's switch of type (crossfades). On every instruction-set level of the cascade this
+// processor has.
 class CModFilterIIRChain : public test::CBiquadLevelTest {};
 
 TEST_P(CModFilterIIRChain, BandsInSeriesChainAndMatchTheChannelsRunApart) {
     BandStack stereo(2), left(1), right(1);
     ASSERT_NE(stereo.stack, nullptr);
-    const int total = 40000;
+    const int total = 60000;
     const std::vector<double> l = test::testNoise(total, 11), r = test::testNoise(total, 12);
     Signal out(2), refL(1), refR(1);
     int at = 0, block = 0;
@@ -139,9 +150,18 @@ TEST_P(CModFilterIIRChain, BandsInSeriesChainAndMatchTheChannelsRunApart) {
             for (BandStack* s : {&stereo, &left, &right})
                 s->graph.set("plugin.modFilter.freq", block == 8 ? 500.0 : 250.0);
         }
+        if (block == 20 || block == 105) {   // every band moves, then the last band alone
+            const std::vector<double> freqs = {520.0, 1100.0, 3000.0, block == 20 ? 9500.0 : 8000.0};
+            for (BandStack* s : {&stereo, &left, &right})
+                s->setBands("plugin.modFilter.freq", freqs);
+        }
         if (block == 140) {   // band 0 switches to bypass: a 15 ms crossfade
             for (BandStack* s : {&stereo, &left, &right})
                 s->graph.set("plugin.modFilter.index", 0.0);
+        }
+        if (block == 160) {   // band 1 switches to bypass too: its crossfade breaks the chain
+            for (BandStack* s : {&stereo, &left, &right})
+                s->setBands("plugin.modFilter.index", {0.0, 0.0, 0.0, 1.0});
         }
         auto part = [&](const std::vector<double>& x) {
             return std::vector<double>(x.begin() + at, x.begin() + at + n);
@@ -165,19 +185,26 @@ TEST_P(CModFilterIIRChain, BandsInSeriesChainAndMatchTheChannelsRunApart) {
     EXPECT_EQ(std::memcmp(out[0].data(), refL[0].data(), out[0].size() * sizeof(double)), 0);
     EXPECT_EQ(std::memcmp(out[1].data(), refR[0].data(), out[1].size() * sizeof(double)), 0);
     EXPECT_NE(out[0], l);
-    // Steady, the whole stack is one chain. While band 0 morphs (from block 8 for 1200 frames) it
-    // runs alone and band 1 starts the chain of the rest. While band 0 crossfades to bypass (from
-    // block 140) nothing chains; afterwards the bypassed band 0 heads the chain again.
-    ASSERT_GT(chained.size(), 150u);
+    // Steady or morphing, the whole stack is one chain: while band 0 morphs (from block 8), while
+    // every band morphs (from block 20) and in the block where band 3's change arrives (105).
+    // While band 0 crossfades to bypass (from block 140) nothing chains; afterwards band 0 has no
+    // stage and passes its input on, and band 1 heads the chain of the rest, until band 1
+    // crossfades (from block 160; afterwards band 3 alone has a stage, and one stage gains nothing
+    // from a chain).
+    ASSERT_GT(chained.size(), 200u);
     EXPECT_TRUE(chained[2]);
-    EXPECT_FALSE(chained[10]);
-    EXPECT_TRUE(tailChained[10]);
+    EXPECT_TRUE(chained[10]);
+    EXPECT_TRUE(chained[20]);
+    EXPECT_TRUE(chained[21]);
     EXPECT_TRUE(chained[105]);
     EXPECT_FALSE(chained[141]);
-    EXPECT_TRUE(chained[150]);
+    EXPECT_FALSE(chained[150]);
+    EXPECT_TRUE(tailChained[150]);
+    EXPECT_FALSE(chained[160]);
+    EXPECT_FALSE(tailChained[160]);
 }
 
-INSTANTIATE_TEST_SUITE_P(Levels, CModFilterIIRChain, ::testing::Values(0, 1), test::biquadLevelName);
+INSTANTIATE_TEST_SUITE_P(Levels, CModFilterIIRChain, ::testing::Values(0, 1, 2), test::biquadLevelName);
 
 } // namespace
 } // namespace tal
