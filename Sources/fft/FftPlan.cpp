@@ -57,12 +57,13 @@ constexpr ScheduleTables kSchedule3 = makeSchedule(3);
 constexpr ScheduleTables kSchedule4 = makeSchedule(4);
 
 constexpr std::int32_t kMiB = 1048576;
+constexpr int kBlockFrom = 16;
 
 const FftLevelParams kLevelParams[4] = {
-    {5, 6, 15, 18, 14, 19, 6, 131072, kSchedule0.splitOrder, kSchedule0.workOrder, 17, 8 * kMiB, 2},
-    {5, 6, 17, 17, 16, 18, 5, 32768, kSchedule2.splitOrder, kSchedule2.workOrder, 22, 64 * kMiB, 2},
-    {5, 6, 17, 19, 16, 18, 5, 32768, kSchedule3.splitOrder, kSchedule3.workOrder, 23, 128 * kMiB, 2},
-    {4, 7, 18, 17, 17, 18, 5, 32768, kSchedule4.splitOrder, kSchedule4.workOrder, 23, 128 * kMiB, 4},
+    {5, 6, 15, 18, 14, 19, 6, 131072, kSchedule0.splitOrder, kSchedule0.workOrder, 17, 8 * kMiB, 2, kBlockFrom},
+    {5, 6, 17, 17, 16, 18, 5, 32768, kSchedule2.splitOrder, kSchedule2.workOrder, 22, 64 * kMiB, 2, kBlockFrom},
+    {5, 6, 17, 19, 16, 18, 5, 32768, kSchedule3.splitOrder, kSchedule3.workOrder, 23, 128 * kMiB, 2, kBlockFrom},
+    {4, 7, 18, 17, 17, 18, 5, 32768, kSchedule4.splitOrder, kSchedule4.workOrder, 23, 128 * kMiB, 4, kBlockFrom},
 };
 
 constexpr std::int64_t pow2(int e) { return std::int64_t{1} << e; }
@@ -214,7 +215,9 @@ std::int32_t fftInit(int level, RealFFTSpec** specOut, std::int32_t order, std::
         spec->bitRevTable = reinterpret_cast<std::int32_t*>(pos);
         pos = buildBitRevTable(m, spec->bitRevTable);
         spec->twiddleTable = reinterpret_cast<double*>(pos);
-        pos = buildStageTwiddles(m, src, spec->twiddleTable);
+        if (order >= lp.blockTransformFrom) buildBlockTwiddles(m, lp.lanes, src, spec->twiddleTable);
+        else buildStageTwiddles(m, src, spec->twiddleTable);
+        pos = alignPtr64(spec->twiddleTable + 2 * pow2(m));
         spec->tempSize = static_cast<std::int32_t>(align64(16 * pow2(m)));
     } else {
         spec->bitRevTable = reinterpret_cast<std::int32_t*>(pos);

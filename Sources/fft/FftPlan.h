@@ -23,6 +23,8 @@ struct FftLevelParams {
                                     // copied to the destination first and permuted there
     std::int32_t copyChunkBytes;    // ... in pieces of this many bytes
     int lanes;                      // complex values per vector in the split layout (2 or 4)
+    int blockTransformFrom;         // single-sweep orders from this one on: bit reversal, then the
+                                    // in-place block transform (below it: the self-sorting sweep)
 };
 
 // Parameters of a dispatch level 0..4 (levels 0 and 1 give the same set).
