@@ -7,6 +7,10 @@
 // The per-level members of the real FFT. FftKernels.inc is compiled once per instruction-set level
 // (FftLevel0.cpp, FftLevel2.cpp, FftLevel3.cpp, FftLevel4.cpp, each with its own -m flags) into
 // its own namespace; the dispatch tables pick one set at start-up.
+namespace tal::fft {
+struct FftLevelParams;
+}
+
 #define TAL_FFT_DECLARE_LEVEL(ns)                                                                   \
     namespace tal::fft::ns {                                                                        \
     /* The forward driver: status 0, -8 (null spec, src or dst), -17 (id not 9), -9 (no memory). */ \
@@ -35,6 +39,11 @@
     /* radix 4 with one group is the last pass, with twiddles for half its positions.            */ \
     void radix8ColumnPass(double* block, std::int32_t w, std::int32_t groups, const double* twiddles); \
     void radix4ColumnPass(double* block, std::int32_t w, std::int32_t groups, const double* twiddles); \
+    /* Transforms in place the bit-reversed block of 2^L values by the schedule of lp and the   */ \
+    /* plan's block and column tables of this depth (deeper when the rows are still too long);  */ \
+    /* interleaved result at depth 0, split layout deeper. Scales each row when the plan does.  */ \
+    void largeComplexFFTStep(const RealFFTSpec* spec, const FftLevelParams& lp, double* data, int L, int depth, \
+                             double* buffer);                                                       \
     }
 
 TAL_FFT_DECLARE_LEVEL(level0)

@@ -103,7 +103,8 @@ std::int64_t splitTableBytes(const FftLevelParams& lp, int order) {
 
 bool validFlag(std::int32_t flag) { return flag == 1 || flag == 2 || flag == 4 || flag == 8; }
 
-// Lays out a large plan's block-transform table and its per-depth column tables from pos on.
+}  // namespace
+
 std::uint8_t* buildLargeBody(const FftLevelParams& lp, RealFFTSpec* spec, int m, int depth,
                              const FftSineSource& src, std::uint8_t* pos) {
     const int a = lp.splitOrder[m];
@@ -120,8 +121,6 @@ std::uint8_t* buildLargeBody(const FftLevelParams& lp, RealFFTSpec* spec, int m,
                         spec->largeTwiddles[depth]);
     return pos + 16 * pow2(m - 1);
 }
-
-}  // namespace
 
 const FftLevelParams& fftLevelParams(int level) {
     switch (level) {

@@ -80,6 +80,10 @@ std::uint8_t* buildBlockTwiddles(int s, int lanes, const FftSineSource& src, dou
 // positions; the last radix-4 pass stores (B, A) for the first half of its positions only.
 // At most 16 * 2^(m-1) bytes.
 std::uint8_t* buildColumnTwiddles(int m, int a, std::int64_t K, int lanes, const FftSineSource& src, double* out);
+// Lays out a large plan's block-transform table and its column tables of depth and deeper from
+// pos on (sets spec->twiddleTable and spec->largeTwiddles); returns the end.
+std::uint8_t* buildLargeBody(const FftLevelParams& lp, RealFFTSpec* spec, int m, int depth, const FftSineSource& src,
+                             std::uint8_t* pos);
 // The radices of the column passes that take a bits: radix 4 while 2, 4 or 6 bits are left, else 8.
 int fftColumnPlan(int a, int radices[8]);
 

@@ -22,14 +22,19 @@ struct LevelKernels {
     void (*block)(double*, std::int64_t, const double*, double*, std::int32_t);
     void (*inPlace)(double*, std::int64_t, const std::int32_t*);
     void (*copy)(const double*, double*, std::int64_t, const std::int32_t*);
+    void (*step)(const RealFFTSpec*, const fft::FftLevelParams&, double*, int, int, double*);
 };
 
 std::vector<LevelKernels> supportedKernels() {
     const LevelKernels all[] = {
-        {0, 2, fft::level0::complexFFTBlock, fft::level0::bitReverseInPlace, fft::level0::bitReverseCopy},
-        {2, 2, fft::level2::complexFFTBlock, fft::level2::bitReverseInPlace, fft::level2::bitReverseCopy},
-        {3, 2, fft::level3::complexFFTBlock, fft::level3::bitReverseInPlace, fft::level3::bitReverseCopy},
-        {4, 4, fft::level4::complexFFTBlock, fft::level4::bitReverseInPlace, fft::level4::bitReverseCopy},
+        {0, 2, fft::level0::complexFFTBlock, fft::level0::bitReverseInPlace, fft::level0::bitReverseCopy,
+         fft::level0::largeComplexFFTStep},
+        {2, 2, fft::level2::complexFFTBlock, fft::level2::bitReverseInPlace, fft::level2::bitReverseCopy,
+         fft::level2::largeComplexFFTStep},
+        {3, 2, fft::level3::complexFFTBlock, fft::level3::bitReverseInPlace, fft::level3::bitReverseCopy,
+         fft::level3::largeComplexFFTStep},
+        {4, 4, fft::level4::complexFFTBlock, fft::level4::bitReverseInPlace, fft::level4::bitReverseCopy,
+         fft::level4::largeComplexFFTStep},
     };
     std::vector<LevelKernels> out;
     for (const LevelKernels& k : all)
@@ -173,6 +178,100 @@ TEST(FftLargeKernels, BlockTransformOfBitReversedInputIsTheDft) {
                 ASSERT_NEAR(impulse[2 * f], static_cast<double>(std::cos(a)), 4 * DBL_EPSILON) << f;
                 ASSERT_NEAR(impulse[2 * f + 1], static_cast<double>(std::sin(a)), 4 * DBL_EPSILON) << f;
             }
+        }
+    }
+}
+
+// The forward DFT of n = 2^bits complex values by a long-double radix-2 transform.
+std::vector<long double> referenceFft(const std::vector<double>& z, int bits) {
+    const std::size_t n = std::size_t{1} << bits;
+    std::vector<long double> re(n), im(n);
+    for (std::uint32_t e = 0; e < n; ++e) {
+        re[reverseIndex(e, bits)] = z[2 * e];
+        im[reverseIndex(e, bits)] = z[2 * e + 1];
+    }
+    const long double twoPi = 2.0L * std::numbers::pi_v<long double>;
+    for (std::size_t len = 2; len <= n; len *= 2) {
+        for (std::size_t k = 0; k < len / 2; ++k) {
+            const long double a = -twoPi * static_cast<long double>(k) / static_cast<long double>(len);
+            const long double wr = std::cos(a), wi = std::sin(a);
+            for (std::size_t base = 0; base < n; base += len) {
+                const std::size_t i = base + k, j = i + len / 2;
+                const long double tr = re[j] * wr - im[j] * wi, ti = re[j] * wi + im[j] * wr;
+                re[j] = re[i] - tr;
+                im[j] = im[i] - ti;
+                re[i] += tr;
+                im[i] += ti;
+            }
+        }
+    }
+    std::vector<long double> out(2 * n);
+    for (std::size_t k = 0; k < n; ++k) {
+        out[2 * k] = re[k];
+        out[2 * k + 1] = im[k];
+    }
+    return out;
+}
+
+// The large-order decomposition with schedules of our own: every column plan (4, 6, 7 and 8 outer
+// bits, radix 4 and 8 passes, one and several column blocks) and a second depth, against the
+// reference; a plan that scales by 0.5 gives exactly half (each row is scaled once, also deeper).
+TEST(FftLargeKernels, ColumnPassesFinishTheTransformAtEveryDepth) {
+    struct Schedule {
+        const char* name;
+        int m;
+        std::vector<std::pair<int, int>> splits;  // (size, outer bits) per depth
+        int columnBits;                           // log2 of the columns per block
+        int innerLimit;
+    };
+    const Schedule schedules[] = {
+        {"4 outer bits", 10, {{10, 4}}, 4, 6},
+        {"6 outer bits", 11, {{11, 6}}, 3, 6},
+        {"7 outer bits", 12, {{12, 7}}, 5, 6},
+        {"8 outer bits", 13, {{13, 8}}, 3, 6},
+        {"two depths", 13, {{13, 4}, {9, 4}}, 3, 6},
+    };
+    std::mt19937_64 rng(5);
+    std::uniform_real_distribution<double> dist(-1.0, 1.0);
+    for (const Schedule& sc : schedules) {
+        const std::size_t n = std::size_t{1} << sc.m;
+        std::vector<double> z(2 * n);
+        for (double& v : z) v = dist(rng);
+        const std::vector<long double> expect = referenceFft(z, sc.m);
+        std::vector<double> reversed(2 * n);
+        for (std::uint32_t e = 0; e < n; ++e) {
+            reversed[2 * e] = z[2 * reverseIndex(e, sc.m)];
+            reversed[2 * e + 1] = z[2 * reverseIndex(e, sc.m) + 1];
+        }
+        std::vector<double> sine((std::size_t{1} << (sc.m + 1)) / 4 + 64);
+        fft::buildQuarterSineTable(sc.m + 1, sine.data());
+        const fft::FftSineSource src{sine.data(), sc.m + 1};
+        for (const LevelKernels& k : supportedKernels()) {
+            SCOPED_TRACE(std::string(sc.name) + " level " + std::to_string(k.level));
+            std::int8_t splitOrder[31] = {}, workOrder[31] = {};
+            for (const auto& [size, outer] : sc.splits) {
+                splitOrder[size] = static_cast<std::int8_t>(outer);
+                workOrder[size] = static_cast<std::int8_t>(outer + sc.columnBits);
+            }
+            fft::FftLevelParams lp = fft::fftLevelParams(k.level);
+            lp.innerLimit = sc.innerLimit;
+            lp.splitOrder = splitOrder;
+            lp.workOrder = workOrder;
+            std::vector<double> tables(4 * n + 64);
+            RealFFTSpec spec;
+            fft::buildLargeBody(lp, &spec, sc.m, 0, src, fft::alignPtr64(tables.data()));
+            std::vector<double> buffer(2 * n);
+            std::vector<double> out = reversed;
+            k.step(&spec, lp, out.data(), sc.m, 0, buffer.data());
+            const double bound = 8.0 * DBL_EPSILON * sc.m * std::sqrt(static_cast<double>(n));
+            for (std::size_t i = 0; i < 2 * n; ++i)
+                ASSERT_NEAR(out[i], static_cast<double>(expect[i]), bound) << i;
+
+            spec.scaleForward = 1;
+            spec.factor = 0.5;
+            std::vector<double> scaled = reversed;
+            k.step(&spec, lp, scaled.data(), sc.m, 0, buffer.data());
+            for (std::size_t i = 0; i < 2 * n; ++i) ASSERT_EQ(scaled[i], 0.5 * out[i]) << i;
         }
     }
 }
