@@ -25,6 +25,10 @@ struct FftLevelParams;
     /* parts). buffer is not needed (the block is worked on in place).                         */ \
     void complexFFTBlock(double* data, std::int64_t n, const double* twiddles, double* buffer,     \
                          std::int32_t interleavedOut);                                              \
+    /* The DFT of n natural-order complex values into dst (may be src), interleaved: the values */ \
+    /* go to dst in bit-reversed order, then the block transform runs there in place.           */ \
+    void complexFFTBitRev(const double* src, double* dst, std::int64_t n, const double* twiddles,  \
+                          const std::int32_t* bitRevTable, double* buffer);                         \
     /* Puts n complex values into bit-reversed order by 4 x 4 groups through the plain          */ \
     /* bit-reversal table of log2 n (entry i < n/16: offset in doubles of block i's partner).    */ \
     void bitReverseInPlace(double* data, std::int64_t n, const std::int32_t* blockTable);          \
