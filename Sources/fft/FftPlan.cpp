@@ -57,7 +57,7 @@ constexpr ScheduleTables kSchedule3 = makeSchedule(3);
 constexpr ScheduleTables kSchedule4 = makeSchedule(4);
 
 constexpr std::int32_t kMiB = 1048576;
-constexpr int kBlockFrom = 16;
+constexpr int kBlockFrom = 15;
 
 const FftLevelParams kLevelParams[4] = {
     {5, 6, 15, 18, 14, 19, 6, 131072, kSchedule0.splitOrder, kSchedule0.workOrder, 17, 8 * kMiB, 2, kBlockFrom},
