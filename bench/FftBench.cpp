@@ -1,7 +1,8 @@
 // Forward real FFT against FFTW3 (fftw_plan_dft_r2c_1d, FFTW_MEASURE) in the same process.
 // BM_RealFFT/<order>/<level> runs the framework's transform at a forced level (level -1: native),
 // with a caller work buffer; BM_FFTW/<order> the reference. Compare the times per order. Orders 18
-// to 20 (from 16 at levels 0/1, from 19 at level 4) run the large-order path.
+// to 20 (from 16 at levels 0/1, from 19 at level 4) run the large-order path; orders 15 to 18 below
+// it the bit reversal and block transform, smaller ones the self-sorting sweep.
 #include "fft/FftDispatch.h"
 
 #include <benchmark/benchmark.h>

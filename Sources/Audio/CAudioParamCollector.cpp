@@ -134,6 +134,19 @@ CAudioParam* CAudioParamCollector::findParam(const CString& name) {
 
 CAudioParamSharedParam* CAudioParamCollector::addSharedParam(const CString& paramName, CAppData* scope,
                                                              const CString& dataName) {
+    // One mirror per parameter: a second one would write the item twice per change and answer its
+    // own writes, and two items could not both be followed.
+    const CAudioParam* param = acquireParam(paramName);
+    for (const std::unique_ptr<CAudioParamSharedParam>& shared : mSharedParams) {
+        if (shared->getParam() != param) continue;
+        if (shared->getScope() != scope || !(shared->getDataName() == dataName)) {
+            CString line("Shared parameter ");
+            line.append(paramName).append(" already mirrors ").append(shared->getDataName()).append("; ");
+            line.append(dataName).append(" ignored");
+            writeLog(line.narrowed().chars8(), true);
+        }
+        return shared.get();
+    }
     mSharedParams.push_back(std::make_unique<CAudioParamSharedParam>(this));
     mSharedParams.back()->init(paramName, scope, dataName);
     return mSharedParams.back().get();

@@ -84,7 +84,9 @@ public:
     bool isBound();
 
     // --- shared parameters: main thread ---
-    // Creates, owns and initialises a parameter mirror of an application-data item.
+    // Creates, owns and initialises a parameter mirror of an application-data item. A parameter
+    // has at most one mirror: for a parameter that has one already, that one is returned (a log
+    // line tells when the item differs).
     CAudioParamSharedParam* addSharedParam(const CString& paramName, CAppData* scope,
                                            const CString& dataName);
 

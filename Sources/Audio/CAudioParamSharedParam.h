@@ -45,6 +45,7 @@ public:
     void writeShared();
 
     CAudioParam* getParam() const { return mParam; }
+    CAppData* getScope() const { return mScope; }
     const CString& getDataName() const { return mDataName; }
 
 private:

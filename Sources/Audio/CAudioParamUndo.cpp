@@ -17,14 +17,14 @@ CError* CAudioParamUndo::init() {
 }
 
 void CAudioParamUndo::setCollector(CAudioParamCollector* collector) {
-    std::lock_guard<std::recursive_mutex> guard(mLock);
+    std::lock_guard<CRecursiveMutex> guard(mLock);
     mCollector = collector;
 }
 
 void CAudioParamUndo::setUndoCountMax(std::int32_t count) { mUndoCountMax = count < 5 ? 4 : count; }
 
 void CAudioParamUndo::addRecord(CAudioParamUndoRecord* record) {
-    std::lock_guard<std::recursive_mutex> guard(mLock);
+    std::lock_guard<CRecursiveMutex> guard(mLock);
     if (record->snapshotCount() == 0) {
         delete record;
         return;
@@ -51,7 +51,7 @@ void CAudioParamUndo::addRecord(CAudioParamUndoRecord* record) {
 void CAudioParamUndo::getHistory(CStringList& names, std::int32_t& position) {
     names.clear();
     names.add("Undo history start");
-    std::lock_guard<std::recursive_mutex> guard(mLock);
+    std::lock_guard<CRecursiveMutex> guard(mLock);
     position = 0;
     if (mHistory == nullptr)
         return;
@@ -61,7 +61,7 @@ void CAudioParamUndo::getHistory(CStringList& names, std::int32_t& position) {
 }
 
 void CAudioParamUndo::setHistoryPosition(std::int32_t target, bool notify) {
-    std::lock_guard<std::recursive_mutex> guard(mLock);
+    std::lock_guard<CRecursiveMutex> guard(mLock);
     if (target < 0 || mHistory == nullptr || target > mHistory->count() || target == mHistory->position() ||
         mCollector == nullptr)
         return;
@@ -80,7 +80,7 @@ void CAudioParamUndo::setHistoryPosition(std::int32_t target, bool notify) {
 }
 
 void CAudioParamUndo::swapHistory(CAudioParamUndoHistory*& out, CAudioParamUndoHistory*& in) {
-    std::lock_guard<std::recursive_mutex> guard(mLock);
+    std::lock_guard<CRecursiveMutex> guard(mLock);
     delete out;
     out = mHistory;
     mHistory = in;
@@ -89,14 +89,14 @@ void CAudioParamUndo::swapHistory(CAudioParamUndoHistory*& out, CAudioParamUndoH
 }
 
 void CAudioParamUndo::clearHistory() {
-    std::lock_guard<std::recursive_mutex> guard(mLock);
+    std::lock_guard<CRecursiveMutex> guard(mLock);
     delete mHistory;
     mHistory = nullptr;
     onHistoryChanged();
 }
 
 void CAudioParamUndo::copyHistory(CAudioParamUndoHistory*& slot) {
-    std::lock_guard<std::recursive_mutex> guard(mLock);
+    std::lock_guard<CRecursiveMutex> guard(mLock);
     delete slot;
     slot = mHistory != nullptr ? mHistory->clone() : nullptr;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Core/CObject.h"
+#include "Core/CRecursiveMutex.h"
 
 #include <cstdint>
 #include <mutex>
@@ -55,10 +56,10 @@ public:
 
     // --- queries ---
     std::int32_t getUndoCountMax() const { return mUndoCountMax; }
-    std::recursive_mutex& getLock() { return mLock; }
+    CRecursiveMutex& getLock() { return mLock; }
 
 private:
-    std::recursive_mutex mLock;
+    CRecursiveMutex mLock;
     CAudioParamCollector* mCollector = nullptr;  // under mLock
     std::int32_t mUndoCountMax = 4;
     CAudioParamUndoHistory* mHistory = nullptr;   // owned, under mLock

@@ -241,13 +241,15 @@ void CAudioWrapper::acquireHostParams() {
     }
     mUseRouting = mProject->getBoolAttr("use-routing");
     mUseMidSide = mUseRouting && mProject->getBoolAttr("use-mid-side");
-    if (mUseRouting) {
-        static const char* const kNames[kIoParamCount] = {
-            "plugin.modMain.io-params.in-channel-names", "plugin.modMain.io-params.group-names",
-            "plugin.modMain.io-params.in-routing",       "plugin.modMain.io-params.grouping",
-            "plugin.modMain.io-params.out-routing",      "plugin.modMain.io-params.ms-pairs"};
-        for (int i = 0; i < kIoParamCount; ++i)
-            mIoParams[i] = (i == kMsPairs && !mUseMidSide) ? nullptr : c.acquireParam(CString(kNames[i]));
+    static const char* const kNames[kIoParamCount] = {
+        "plugin.modMain.io-params.in-channel-names", "plugin.modMain.io-params.group-names",
+        "plugin.modMain.io-params.in-routing",       "plugin.modMain.io-params.grouping",
+        "plugin.modMain.io-params.out-routing",      "plugin.modMain.io-params.ms-pairs",
+        "plugin.modMain.io-params.sidechain",        "plugin.modMain.io-params.sidechain-mute"};
+    for (int i = 0; i < kIoParamCount; ++i) {
+        const bool sidechain = i == kSidechain || i == kSidechainMute;
+        const bool wanted = sidechain ? mUseSidechain : mUseRouting && (i != kMsPairs || mUseMidSide);
+        mIoParams[i] = wanted ? c.acquireParam(CString(kNames[i])) : nullptr;
     }
     // The host's parameters take their definitions now, so that the first change finds a format.
     const auto remaps = mRegistry->getRemaps();
@@ -990,10 +992,11 @@ void CAudioWrapper::updateRouting(bool force, CAudioParamUndoRecord* undo, CAudi
     // Locked in the fixed order of the table; the locks are released in reverse order on return.
     static constexpr int kTypes[kIoParamCount] = {CAudioParamStorage::kTypeString, CAudioParamStorage::kTypeString,
                                                   CAudioParamStorage::kTypeFloat,  CAudioParamStorage::kTypeFloat,
+                                                  CAudioParamStorage::kTypeFloat,  CAudioParamStorage::kTypeFloat,
                                                   CAudioParamStorage::kTypeFloat,  CAudioParamStorage::kTypeFloat};
     std::optional<CAudioParamLock> locks[kIoParamCount];
     for (int i = 0; i < kIoParamCount; ++i) {
-        if (i == kMsPairs && !mUseMidSide)
+        if ((i == kMsPairs && !mUseMidSide) || ((i == kSidechain || i == kSidechainMute) && !mUseSidechain))
             continue;
         CAudioParam* p = mIoParams[i];
         if (p == nullptr)
@@ -1013,6 +1016,26 @@ void CAudioWrapper::updateRouting(bool force, CAudioParamUndoRecord* undo, CAudi
     for (int v = 1; v <= 8; ++v)
         if (!isGroupNameAutomatic(io[kGroupNames]->getString(0, v - 1), v))
             return;
+    // The side-chain channels the rebuild marks are one unbroken run of muted channels.
+    int runFirst = -1, runCount = 0;
+    if (mUseSidechain) {
+        for (int i = 0; i < n; ++i) {
+            if (routingValue(io[kSidechainMute], i, 0.0) == 0)
+                continue;
+            if (runFirst < 0)
+                runFirst = i;
+            else if (runFirst + runCount != i)
+                return;
+            ++runCount;
+        }
+        if (runCount > 0 && !mLabelsKnown.load())
+            return;
+        if (runCount == 0)
+            for (int i = 0; i < n; ++i)
+                if (routingValue(io[kSidechain], i, -1.0) != i)
+                    return;
+    }
+    const auto inRun = [&](int i) { return runCount > 0 && i >= runFirst && i < runFirst + runCount; };
     int expected = 1;
     int firstUnrouted = n;
     for (int i = 0; i < n; ++i) {
@@ -1026,12 +1049,23 @@ void CAudioWrapper::updateRouting(bool force, CAudioParamUndoRecord* undo, CAudi
         } else {
             return;
         }
-        if (routingValue(io[kOutRouting], i, 0.0) != r)
+        const int out = routingValue(io[kOutRouting], i, 0.0);
+        if (out != r && !(out == 0 && inRun(i)))
             return;
     }
     for (int i = 0; i < n; ++i)
         if (routingValue(io[kGrouping], i, -1.0) != (i < firstUnrouted ? 0 : i / 2))
             return;
+    if (runCount > 0) {
+        // The mapping the rebuild writes for a run that ends at the first unrouted channel.
+        const int first = firstUnrouted - runCount;
+        for (int j = runFirst; j < runFirst + runCount; ++j)
+            if (routingValue(io[kSidechain], j, -1.0) != j)
+                return;
+        for (int j = 0; j < first; ++j)
+            if (routingValue(io[kSidechain], j, -1.0) != (runCount == 1 ? first : j < runCount ? first + j : j))
+                return;
+    }
 
     // Rebuild for the present labels.
     if (main.count() == 0)
@@ -1055,6 +1089,29 @@ void CAudioWrapper::updateRouting(bool force, CAudioParamUndoRecord* undo, CAudi
     for (int j = 0; j < n; ++j)
         values[j] = j < t ? j + 1 : 0;
     applyRoutingChange(io[kInRouting], *locks[kInRouting], values, n, nullptr, this, context);
+    // The side-chain channels follow the main ones (m to last - 1), muted: they feed the processing
+    // but reach no output. Each main channel j is mapped to a side-chain channel.
+    int last = m;
+    if (mUseSidechain) {
+        const bool run = mLabelsKnown.load() && side.count() > 0 && m < n;
+        last = run ? std::min(n, t) : m;
+        double mute[kMaxHostChannels] = {};
+        for (int j = 0; j < n; ++j) {
+            if (!run)
+                values[j] = j;
+            else if (j >= last)
+                values[j] = 0;
+            else if (j >= m)
+                values[j] = j;
+            else
+                values[j] = last - 1 == m ? m : j <= last - 1 - m ? m + j : j;
+            mute[j] = run && j >= m && j < last ? 1 : 0;
+        }
+        applyRoutingChange(io[kSidechain], *locks[kSidechain], values, n, nullptr, this, context);
+        applyRoutingChange(io[kSidechainMute], *locks[kSidechainMute], mute, n, nullptr, this, context);
+    }
+    for (int j = 0; j < n; ++j)
+        values[j] = j < t && (j < m || j >= last) ? j + 1 : 0;
     applyRoutingChange(io[kOutRouting], *locks[kOutRouting], values, n, nullptr, this, context);
     for (int j = 0; j < n; ++j)
         values[j] = j < t ? 0 : j / 2;

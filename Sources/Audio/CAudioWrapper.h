@@ -299,7 +299,8 @@ private:
     CAudioParam* mBpmParam = nullptr;
     CAudioParam* mWindowSizeParam = nullptr;
     // The io parameters of the routing, in lock order.
-    enum { kInChannelNames, kGroupNames, kInRouting, kGrouping, kOutRouting, kMsPairs, kIoParamCount };
+    enum { kInChannelNames, kGroupNames, kInRouting, kGrouping, kOutRouting, kMsPairs, kSidechain, kSidechainMute,
+           kIoParamCount };
     CAudioParam* mIoParams[kIoParamCount] = {};
 
     // --- host format (mFormatLock) ---

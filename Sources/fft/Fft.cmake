@@ -17,6 +17,7 @@ set_source_files_properties(Sources/fft/FftLevel4.cpp PROPERTIES COMPILE_OPTIONS
 
 tal_tests(fft
   tests/fft/CCpuInfoTest.cpp
+  tests/fft/FftLargeKernelsTest.cpp
   tests/fft/FftMemoryTest.cpp
   tests/fft/FftPlanTest.cpp
   tests/fft/RealFFTTest.cpp

@@ -23,6 +23,13 @@ void* fftZeroBytesStreaming(void* address, std::int32_t bytes);
 std::int64_t fftStreamingFillThreshold(const CCpuInfo& cpu);
 bool fftFillStreams(std::int64_t bytes, const CCpuInfo& cpu);
 bool fftWideFillStreams(std::int64_t bytes, std::int32_t cacheState, std::int32_t cacheSize);
+// The copy rules: the per-processor share of the largest listed cache (the cache over the
+// processors sharing it, CPUID leaf 4; 0 when no cache qualifies) and whether a copy of bytes
+// streams (from 1 MiB and at least half that share).
+std::int64_t fftCopyCacheShare(const CCpuInfo& cpu);
+bool fftCopyStreams(std::int64_t bytes, const CCpuInfo& cpu);
+// The non-temporal copy itself, whatever the size; returns dst.
+void* fftCopyNonTemporalForTesting(const void* src, void* dst, std::int32_t bytes);
 // The non-temporal fill itself, whatever the size.
 void* fftZeroBytesNonTemporalForTesting(void* address, std::int32_t bytes);
 

@@ -56,11 +56,14 @@ constexpr ScheduleTables kSchedule2 = makeSchedule(2);
 constexpr ScheduleTables kSchedule3 = makeSchedule(3);
 constexpr ScheduleTables kSchedule4 = makeSchedule(4);
 
+constexpr std::int32_t kMiB = 1048576;
+constexpr int kBlockFrom = 15;
+
 const FftLevelParams kLevelParams[4] = {
-    {5, 6, 15, 18, 14, 19, 6, 131072, kSchedule0.splitOrder, kSchedule0.workOrder},
-    {5, 6, 17, 17, 16, 18, 5, 32768, kSchedule2.splitOrder, kSchedule2.workOrder},
-    {5, 6, 17, 19, 16, 18, 5, 32768, kSchedule3.splitOrder, kSchedule3.workOrder},
-    {4, 7, 18, 17, 17, 18, 5, 32768, kSchedule4.splitOrder, kSchedule4.workOrder},
+    {5, 6, 15, 18, 14, 19, 6, 131072, kSchedule0.splitOrder, kSchedule0.workOrder, 17, 8 * kMiB, 2, kBlockFrom},
+    {5, 6, 17, 17, 16, 18, 5, 32768, kSchedule2.splitOrder, kSchedule2.workOrder, 22, 64 * kMiB, 2, kBlockFrom},
+    {5, 6, 17, 19, 16, 18, 5, 32768, kSchedule3.splitOrder, kSchedule3.workOrder, 23, 128 * kMiB, 2, kBlockFrom},
+    {4, 7, 18, 17, 17, 18, 5, 32768, kSchedule4.splitOrder, kSchedule4.workOrder, 23, 128 * kMiB, 4, kBlockFrom},
 };
 
 constexpr std::int64_t pow2(int e) { return std::int64_t{1} << e; }
@@ -100,25 +103,24 @@ std::int64_t splitTableBytes(const FftLevelParams& lp, int order) {
 
 bool validFlag(std::int32_t flag) { return flag == 1 || flag == 2 || flag == 4 || flag == 8; }
 
-// Lays out a large plan's sub-transform table and its per-depth tables from pos on.
+}  // namespace
+
 std::uint8_t* buildLargeBody(const FftLevelParams& lp, RealFFTSpec* spec, int m, int depth,
                              const FftSineSource& src, std::uint8_t* pos) {
-    const int r = m - lp.splitOrder[m];
+    const int a = lp.splitOrder[m];
+    const int r = m - a;
     if (r <= lp.innerLimit) {
         spec->twiddleTable = reinterpret_cast<double*>(pos);
-        buildStageTwiddles(r, src, spec->twiddleTable);
+        buildBlockTwiddles(r, lp.lanes, src, spec->twiddleTable);
         pos += align64(16 * pow2(r) + 16);
     } else {
         pos = buildLargeBody(lp, spec, r, depth + 1, src, pos);
     }
     spec->largeTwiddles[depth] = reinterpret_cast<double*>(pos);
-    // The large transform reads the innermost sweep table and, of the per-depth tables, only the
-    // depth-0 one, which holds the twiddles of the whole circle; the deeper ones stay unwritten.
-    if (depth == 0) buildHalfCircleTwiddles(m, src, spec->largeTwiddles[0]);
+    buildColumnTwiddles(m, a, std::min(pow2(r), pow2(std::max(0, lp.workOrder[m] - a))), lp.lanes, src,
+                        spec->largeTwiddles[depth]);
     return pos + 16 * pow2(m - 1);
 }
-
-}  // namespace
 
 const FftLevelParams& fftLevelParams(int level) {
     switch (level) {
@@ -212,7 +214,9 @@ std::int32_t fftInit(int level, RealFFTSpec** specOut, std::int32_t order, std::
         spec->bitRevTable = reinterpret_cast<std::int32_t*>(pos);
         pos = buildBitRevTable(m, spec->bitRevTable);
         spec->twiddleTable = reinterpret_cast<double*>(pos);
-        pos = buildStageTwiddles(m, src, spec->twiddleTable);
+        if (order >= lp.blockTransformFrom) buildBlockTwiddles(m, lp.lanes, src, spec->twiddleTable);
+        else buildStageTwiddles(m, src, spec->twiddleTable);
+        pos = alignPtr64(spec->twiddleTable + 2 * pow2(m));
         spec->tempSize = static_cast<std::int32_t>(align64(16 * pow2(m)));
     } else {
         spec->bitRevTable = reinterpret_cast<std::int32_t*>(pos);
@@ -365,10 +369,88 @@ const SmallTwiddles kSmallTwiddles;
 
 const double* fftSmallStageTwiddles(int m) { return kSmallTwiddles.table[m - 4]; }
 
-std::uint8_t* buildHalfCircleTwiddles(int m, const FftSineSource& src, double* out) {
-    const std::int64_t half = pow2(m) / 2;
-    for (std::int64_t k = 0; k < half; ++k) src.cosNegSin(k, m, out[2 * k], out[2 * k + 1]);
-    return alignPtr64(out + 2 * half);
+int fftBlockPlan(int s, int radices[16]) {
+    int count = 0, left = s;
+    for (; left % 3 != 0 && left >= 2; left -= 2) radices[count++] = 4;
+    for (; left >= 3; left -= 3) radices[count++] = 8;
+    return count;
+}
+
+int fftColumnPlan(int a, int radices[8]) {
+    int count = 0;
+    for (int left = a; left > 0;) {
+        const bool four = left == 2 || left == 4 || left == 6;
+        radices[count++] = four ? 4 : 8;
+        left -= four ? 2 : 3;
+    }
+    return count;
+}
+
+namespace {
+
+int log2Radix(int radix) { return radix == 8 ? 3 : 2; }
+
+// Stores the twiddles e^(-2 pi i q p_l / 2^bits), q = 1..radix-1, of the lanes positions p_l as
+// lanes real parts then lanes imaginary parts per q; returns the end.
+double* storeTwiddleUnit(const std::int64_t* p, int lanes, int radix, int bits, const FftSineSource& src,
+                         double* out) {
+    const std::int64_t mask = pow2(bits) - 1;
+    for (int q = 1; q < radix; ++q, out += 2 * lanes)
+        for (int l = 0; l < lanes; ++l) src.cosNegSin((q * p[l]) & mask, bits, out[l], out[lanes + l]);
+    return out;
+}
+
+}  // namespace
+
+std::uint8_t* buildBlockTwiddles(int s, int lanes, const FftSineSource& src, double* out) {
+    int radices[16];
+    const int passes = fftBlockPlan(s, radices);
+    int bits = log2Radix(radices[0]);  // log2 of the sub-transform size before each later pass
+    for (int pass = 1; pass < passes; ++pass) {
+        const int r = radices[pass];
+        const std::int64_t b = pow2(bits);
+        bits += log2Radix(r);
+        for (std::int64_t j = 0; j < b; j += lanes) {
+            std::int64_t p[4];
+            for (int l = 0; l < lanes; ++l) p[l] = j + l;
+            out = storeTwiddleUnit(p, lanes, r, bits, src, out);
+        }
+    }
+    return alignPtr64(out);
+}
+
+std::uint8_t* buildColumnTwiddles(int m, int a, std::int64_t K, int lanes, const FftSineSource& src, double* out) {
+    const int r = m - a;
+    const std::int64_t s = pow2(r);
+    int radices[8];
+    const int passes = fftColumnPlan(a, radices);
+    for (std::int64_t k0 = 0; k0 < s; k0 += K) {
+        std::int64_t w = K;  // positions per group of the pass: K columns times the rows combined so far
+        int bits = r;        // log2 of the sub-transform size before the pass
+        for (int pass = 0; pass < passes; ++pass) {
+            const int radix = radices[pass];
+            const bool last = pass == passes - 1;
+            bits += log2Radix(radix);
+            // Position j of the gathered block stands for column k0 + j % K of row offset j / K.
+            const auto position = [&](std::int64_t j) { return k0 + j % K + s * (j / K); };
+            for (std::int64_t j = 0; j < (last ? w / 2 : w); j += lanes) {
+                std::int64_t p[4];
+                for (int l = 0; l < lanes; ++l) p[l] = position(j + l);
+                if (!last) {
+                    out = storeTwiddleUnit(p, lanes, radix, bits, src, out);
+                    continue;
+                }
+                // Last radix-4 pass: B = e^(-2 pi i p / f), then A = e^(-2 pi i p / (f/2)).
+                const std::int64_t mask = pow2(bits) - 1;
+                for (int l = 0; l < lanes; ++l) src.cosNegSin(p[l] & mask, bits, out[l], out[lanes + l]);
+                for (int l = 0; l < lanes; ++l)
+                    src.cosNegSin(p[l] & (mask >> 1), bits - 1, out[2 * lanes + l], out[3 * lanes + l]);
+                out += 4 * lanes;
+            }
+            w *= radix;
+        }
+    }
+    return alignPtr64(out);
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include "Core/CAppData.h"
 #include "Core/CAppDataListener.h"
 #include "Core/CSystem.h"
+#include "support/CLogCapture.h"
 #include "support/ParamChangeHelpers.h"
 #include "support/ParamTestTree.h"
 #include "support/TempFolder.h"
@@ -119,6 +120,23 @@ TEST_F(CAudioParamSharedParamFixture, WritesWaitForTheEndOfTheUpdate) {
     }
     EXPECT_EQ(counter.writes, before + 1);  // one write for the whole update
     EXPECT_EQ(meter(b), 31.0);
+}
+
+// A second mirror of a parameter is refused: the first one is returned, a change writes the item
+// once, and a mirror to another item is reported in the log and not made.
+TEST_F(CAudioParamSharedParamFixture, ASecondMirrorOfAParameterIsRefused) {
+    CAudioParamSharedParam* first = a.addSharedParam("plugin.meter", &scope(), kMeterItem);
+    EXPECT_EQ(a.addSharedParam("plugin.meter", &scope(), kMeterItem), first);
+    CLogCapture log;
+    EXPECT_EQ(a.addSharedParam("plugin.meter", &scope(), CString("release-time")), first);
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_NE(log.lines()[0].find("release-time"), std::string::npos);
+    const int before = counter.writes;
+    a.acquireParam("plugin.meter")->setValue(0, nullptr, nullptr, 55.0);
+    EXPECT_EQ(counter.writes, before + 1);
+    EXPECT_EQ(textOf(readAppDataString(&scope(), CString("release-time"), CString("none"))), "none");
+    // Another parameter still gets its own mirror.
+    EXPECT_NE(a.addSharedParam("plugin.name", &scope(), CString("uicolor-name")), first);
 }
 
 // Two instances changing their shared parameters on two threads: each write re-reads the item in

@@ -369,6 +369,74 @@ std::vector<std::string> waitingNames(CParamInterfaceBaseConnectorUni& connector
     return names;
 }
 
+// With a side chain the rebuild appends the side-chain channels to the routed inputs, marks them
+// muted (no output) and maps the main channels onto them; a routing it wrote stays automatic for
+// the next arrangement, and a broken run of muted channels stops it.
+TEST_F(CAudioWrapperInstance, SidechainChannelsFollowTheMainOnesWhileTheRoutingIsAutomatic) {
+    CSharedAttrOverride change("project", "use-sidechain", "true");
+    CTestWrapper sc;
+    ASSERT_EQ(takeMessage(sc.init()), "");
+    sc.activate();
+    const auto values = [&](const char* name) { return floats(sc.param(name), 8); };
+    const char* kIn = "plugin.modMain.io-params.in-routing";
+    const char* kOut = "plugin.modMain.io-params.out-routing";
+    const char* kGrouping = "plugin.modMain.io-params.grouping";
+    const char* kMap = "plugin.modMain.io-params.sidechain";
+    const char* kMute = "plugin.modMain.io-params.sidechain-mute";
+    struct Step {
+        std::vector<const char*> main, side;
+        std::vector<int> in, out, grouping, map, mute;
+    };
+    const Step steps[] = {
+        // Stereo with a stereo side chain: inputs 3 and 4 are the side chain, main 0/1 map onto 2/3.
+        {{"L", "R"}, {"SL", "SR"}, {1, 2, 3, 4, 0, 0, 0, 0}, {1, 2, 0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 2, 2, 3, 3},
+         {2, 3, 2, 3, 0, 0, 0, 0}, {0, 0, 1, 1, 0, 0, 0, 0}},
+        // A one-channel side chain: both main channels map onto it.
+        {{"L", "R"}, {"S"}, {1, 2, 3, 0, 0, 0, 0, 0}, {1, 2, 0, 0, 0, 0, 0, 0}, {0, 0, 0, 1, 2, 2, 3, 3},
+         {2, 2, 2, 0, 0, 0, 0, 0}, {0, 0, 1, 0, 0, 0, 0, 0}},
+        // 5.1 with a stereo side chain fills all eight channels.
+        {{"L", "R", "C", "Lfe", "Ls", "Rs"}, {"SL", "SR"}, {1, 2, 3, 4, 5, 6, 7, 8}, {1, 2, 3, 4, 5, 6, 0, 0},
+         {0, 0, 0, 0, 0, 0, 0, 0}, {6, 7, 2, 3, 4, 5, 6, 7}, {0, 0, 0, 0, 0, 0, 1, 1}},
+        // Without side-chain labels: identity mapping, nothing muted.
+        {{"L", "R"}, {}, {1, 2, 0, 0, 0, 0, 0, 0}, {1, 2, 0, 0, 0, 0, 0, 0}, {0, 0, 1, 1, 2, 2, 3, 3},
+         {0, 1, 2, 3, 4, 5, 6, 7}, {0, 0, 0, 0, 0, 0, 0, 0}},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(std::to_string(step.main.size()) + " + " + std::to_string(step.side.size()));
+        CStringList main, side;
+        for (const char* l : step.main)
+            main.add(l);
+        for (const char* l : step.side)
+            side.add(l);
+        sc.setChannelLabels(main, side);
+        sc.updateRouting(true, nullptr, nullptr);
+        EXPECT_EQ(values(kIn), step.in);
+        EXPECT_EQ(values(kOut), step.out);
+        EXPECT_EQ(values(kGrouping), step.grouping);
+        EXPECT_EQ(values(kMap), step.map);
+        EXPECT_EQ(values(kMute), step.mute);
+    }
+
+    // A muted run with a gap is the user's: a new arrangement changes nothing.
+    sc.setChannelLabels(labels({"L", "R"}), labels({"SL", "SR"}));
+    sc.updateRouting(true, nullptr, nullptr);
+    CAudioParam* mute = sc.param(kMute);
+    {
+        CAudioParamLock lock(mute);
+        double v[8] = {0, 0, 1, 0, 1, 0, 0, 0};
+        CAudioParamChange c;
+        c.count = 8;
+        c.singleGroup = true;
+        c.values = v;
+        mute->applyChange(c, &lock, CAudioParamContext{});
+    }
+    const std::vector<int> before = values(kIn);
+    sc.setChannelLabels(labels({"L", "R", "C", "Lfe", "Ls", "Rs"}), CStringList());
+    sc.updateRouting(true, nullptr, nullptr);
+    EXPECT_EQ(values(kIn), before);
+    EXPECT_EQ(values(kMute), (std::vector<int>{0, 0, 1, 0, 1, 0, 0, 0}));
+}
+
 // Start and stop (activation runs one of each) and format changes post their editor messages,
 // which an editor's fetch builds; a new sample rate is sent at once.
 TEST_F(CAudioWrapperInstance, ProcessingStateReachesTheEditorsAsTheProjectSays) {

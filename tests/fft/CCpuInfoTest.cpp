@@ -184,6 +184,34 @@ TEST(FftMemory, StreamingFillFollowsTheCacheRules) {
     EXPECT_FALSE(fftWideFillStreams(4 * 1048576, 37, 0));
 }
 
+// Copies stream from 1 MiB when they reach half the largest cache's share per processor (the cache
+// over the processors that share it); without a listed cache of 512 KiB or more they never do.
+TEST(FftMemory, StreamingCopyFollowsTheCacheShare) {
+    CFakeCpu shared(true, 4);
+    shared.leaves[{2, 0}] = {0x4D000001u, 0, 0, 0};  // 16 MiB
+    shared.leaves[{4, 0}] = {(3u << 26) | 0x121u, 0, 0, 0};  // four processors share it
+    EXPECT_EQ(fftCopyCacheShare(shared), 4 * 1048576);
+    EXPECT_FALSE(fftCopyStreams(2 * 1048576 - 1, shared));
+    EXPECT_TRUE(fftCopyStreams(2 * 1048576, shared));
+
+    CFakeCpu noLeaf4(true, 2);
+    noLeaf4.leaves[{2, 0}] = {0x4D000001u, 0, 0, 0};
+    EXPECT_EQ(fftCopyCacheShare(noLeaf4), 16 * 1048576);
+    EXPECT_FALSE(fftCopyStreams(8 * 1048576 - 1, noLeaf4));
+    EXPECT_TRUE(fftCopyStreams(8 * 1048576, noLeaf4));
+
+    CFakeCpu smallShare(true, 4);
+    smallShare.leaves[{2, 0}] = {0x7D000001u, 0, 0, 0};  // 2 MiB
+    smallShare.leaves[{4, 0}] = {(7u << 26) | 0x121u, 0, 0, 0};
+    EXPECT_FALSE(fftCopyStreams(1048576 - 1, smallShare)) << "below the 1 MiB floor";
+    EXPECT_TRUE(fftCopyStreams(1048576, smallShare));
+
+    CFakeCpu other(false, 4);
+    other.leaves[{2, 0}] = {0x4D000001u, 0, 0, 0};
+    EXPECT_EQ(fftCopyCacheShare(other), 0);
+    EXPECT_FALSE(fftCopyStreams(64 * 1048576, other));
+}
+
 struct CodeCase {
     std::int32_t code;
     int level;  // -1: unchanged

@@ -92,7 +92,7 @@ CError* CAudioInterfaceBase::onListenViz() {
         return traceError(error, getFullName());
     if (!isValidExportSlot(slot))
         return nullptr;  // no such slot: nothing to count
-    std::lock_guard<std::recursive_mutex> guard(getLock());
+    std::lock_guard<CRecursiveMutex> guard(getLock());
     bool added = false;
     CVizEntry& entry = mVizListeners.findOrAdd(handle, &added)->value;
     if (!added)
@@ -112,7 +112,7 @@ CError* CAudioInterfaceBase::onUnlistenViz() {
     std::int32_t handle = 0;
     if (CError* error = messageReader().read32(handle))
         return traceError(error, getFullName());
-    std::lock_guard<std::recursive_mutex> guard(getLock());
+    std::lock_guard<CRecursiveMutex> guard(getLock());
     if (auto* node = mVizListeners.find(handle)) {
         withdraw(node->value);
         mVizListeners.removeNode(node);
@@ -137,7 +137,7 @@ CError* CAudioInterfaceBase::onRequestVizData() {
 void CAudioInterfaceBase::exportSlotNamesChanged(CAudioVizCollector&) { sendExportSlotNames(-1); }
 
 int CAudioInterfaceBase::vizListenerCount() {
-    std::lock_guard<std::recursive_mutex> guard(getLock());
+    std::lock_guard<CRecursiveMutex> guard(getLock());
     return mVizListeners.count();
 }
 

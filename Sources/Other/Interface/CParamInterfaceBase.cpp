@@ -75,7 +75,7 @@ CError* CParamInterfaceBase::init() {
 void CParamInterfaceBase::releaseLinks() {
     {
         // The host must see the end of every gesture it saw begin, also of records never submitted.
-        std::lock_guard<std::recursive_mutex> guard(getLock());
+        std::lock_guard<CRecursiveMutex> guard(getLock());
         discardOpenUndo(-1);
     }
     for (auto* node = mParamListeners.first(); node != nullptr; node = mParamListeners.next(node))
@@ -138,7 +138,7 @@ void CParamInterfaceBase::onClientGone(std::int32_t clientId) {
     // gestures, and its parameter and registry listenings end as if it had unlistened them.
     CArray<CRegistryListener*> gone;
     {
-        std::lock_guard<std::recursive_mutex> guard(getLock());
+        std::lock_guard<CRecursiveMutex> guard(getLock());
         discardOpenUndo(clientId);
         for (auto* node = mParamListeners.first(); node != nullptr;) {
             auto* next = mParamListeners.next(node);
@@ -170,7 +170,7 @@ CError* CParamInterfaceBase::onCreateUndoData() {
     if (error != nullptr)
         return traceError(error, getFullName());
     auto* record = new CAudioParamUndoRecord(name, mergeable != 0, mergeKey);
-    std::lock_guard<std::recursive_mutex> guard(getLock());
+    std::lock_guard<CRecursiveMutex> guard(getLock());
     // A record still open under the id is replaced; the gestures begun in it end first.
     if (CAudioParamUndoRecord* old = takeOpenUndo(id)) {
         endUndoGestures(*old);
@@ -184,7 +184,7 @@ CError* CParamInterfaceBase::onRemoveUndoData() {
     std::int32_t id = 0;
     if (CError* error = messageReader().read32(id))
         return traceError(error, getFullName());
-    std::lock_guard<std::recursive_mutex> guard(getLock());
+    std::lock_guard<CRecursiveMutex> guard(getLock());
     if (CAudioParamUndoRecord* record = takeOpenUndo(id)) {
         endUndoGestures(*record);
         delete record;
@@ -200,7 +200,7 @@ CError* CParamInterfaceBase::onSubmitUndoData() {
     if (error == nullptr) error = in.readString(name);
     if (error != nullptr)
         return traceError(error, getFullName());
-    std::lock_guard<std::recursive_mutex> guard(getLock());
+    std::lock_guard<CRecursiveMutex> guard(getLock());
     if (CAudioParamUndoRecord* record = takeOpenUndo(id)) {
         endUndoGestures(*record);
         if (!name.isEmpty())
@@ -258,7 +258,7 @@ CError* CParamInterfaceBase::onListenParam() {
     if (error != nullptr)
         return traceError(error, getFullName());
 
-    std::lock_guard<std::recursive_mutex> guard(getLock());
+    std::lock_guard<CRecursiveMutex> guard(getLock());
     bool added = false;
     auto* node = mParamListeners.findOrAddWith(handle, &added, this, mCollector->acquireParam(name), handle);
     if (!added)
@@ -292,7 +292,7 @@ CError* CParamInterfaceBase::onUnlistenParam() {
     std::int32_t handle = 0;
     if (CError* error = messageReader().read32(handle))
         return traceError(error, getFullName());
-    std::lock_guard<std::recursive_mutex> guard(getLock());
+    std::lock_guard<CRecursiveMutex> guard(getLock());
     if (auto* node = mParamListeners.find(handle))
         mParamListeners.removeNode(node);  // the listener detaches itself
     return nullptr;
@@ -309,7 +309,7 @@ CError* CParamInterfaceBase::onChangeParam() {
     if (error != nullptr)
         return traceError(error, getFullName());
 
-    std::lock_guard<std::recursive_mutex> guard(getLock());
+    std::lock_guard<CRecursiveMutex> guard(getLock());
     auto* node = mParamListeners.find(handle);
     if (node == nullptr)
         return nullptr;
@@ -352,7 +352,7 @@ CError* CParamInterfaceBase::onResetParam() {
     // parameter would make that fill run for minutes and flood the editors.
     if (element > kMaxResetElement)
         return nullptr;
-    std::lock_guard<std::recursive_mutex> guard(getLock());
+    std::lock_guard<CRecursiveMutex> guard(getLock());
     auto* node = mParamListeners.find(handle);
     if (node == nullptr)
         return nullptr;
@@ -419,7 +419,7 @@ CAudioParamRegistry* CParamInterfaceBase::findRegistry(const CString& name) cons
 
 CError* CParamInterfaceBase::getRegistry(std::int32_t handle, CAudioParamRegistry*& registry) {
     registry = nullptr;
-    std::lock_guard<std::recursive_mutex> guard(getLock());
+    std::lock_guard<CRecursiveMutex> guard(getLock());
     auto* node = mRegistryListeners.find(handle);
     if (node == nullptr)
         return newError("@talstr_CParamInterfaceBase_getRegistry_NoParamRegistry No param registry object '%1' found.",
@@ -485,7 +485,7 @@ CError* CParamInterfaceBase::onListenRegistry() {
         return traceError(error, getFullName());
     CAudioParamRegistry* registry = findRegistry(name);
     {
-        std::lock_guard<std::recursive_mutex> guard(getLock());
+        std::lock_guard<CRecursiveMutex> guard(getLock());
         bool added = false;
         auto* node = mRegistryListeners.findOrAdd(handle, &added);
         if (!added)
@@ -509,7 +509,7 @@ CError* CParamInterfaceBase::onUnlistenRegistry() {
         return traceError(error, getFullName());
     CRegistryListener* listener = nullptr;
     {
-        std::lock_guard<std::recursive_mutex> guard(getLock());
+        std::lock_guard<CRecursiveMutex> guard(getLock());
         if (auto* node = mRegistryListeners.find(handle)) {
             listener = node->value;
             mRegistryListeners.removeNode(node);
@@ -636,17 +636,17 @@ CError* CParamInterfaceBase::onUpdateShadowPreset() {
 // --- queries ---
 
 int CParamInterfaceBase::registryListenerCount() {
-    std::lock_guard<std::recursive_mutex> guard(getLock());
+    std::lock_guard<CRecursiveMutex> guard(getLock());
     return mRegistryListeners.count();
 }
 
 int CParamInterfaceBase::openUndoCount() {
-    std::lock_guard<std::recursive_mutex> guard(getLock());
+    std::lock_guard<CRecursiveMutex> guard(getLock());
     return mOpenUndo.count();
 }
 
 int CParamInterfaceBase::paramListenerCount() {
-    std::lock_guard<std::recursive_mutex> guard(getLock());
+    std::lock_guard<CRecursiveMutex> guard(getLock());
     return mParamListeners.count();
 }
 
