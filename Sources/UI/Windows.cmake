@@ -1,0 +1,9 @@
+# The window layer: the window backend (headless here; X11 elsewhere), update and interval timers,
+# the sector map, the window renderer and the shared window data.
+tal_sources(
+  Sources/Platform/CHeadlessWindowBackend.cpp
+  Sources/Platform/CWindowBackend.cpp
+)
+tal_tests(ui
+  tests/Platform/CHeadlessWindowBackendTest.cpp
+)
