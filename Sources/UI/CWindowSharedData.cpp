@@ -217,4 +217,20 @@ bool CWindowSharedData::prepareNextImage(CImageScaleQueue* queue) {
     return pendingBefore > 1;
 }
 
+CView* CWindowSharedData::getViewUnderMouse(CWindowRenderer*, int) { return nullptr; }
+
+CError* CWindowSharedData::updateHoverPath(CView*) { return nullptr; }
+
+void CWindowSharedData::showCursor(bool) {}
+
+CError* CWindowSharedData::openWindow(const CString&, const CString& templateTag, const CString&, const CAttrMap&,
+                                      const CString&, bool) {
+    return newError("@talstr_CWindowSharedData_openWindow_NoOpener No window opener for '%1'.", getFullName(), templateTag);
+}
+
+void CWindowSharedData::requestImage(CImageDraw& record, CImageLayer* layer, const CColor* tint,
+                                     bool ignoreTintOpacity, double opacity, double targetScale) {
+    requestImage(&record, layer, tint, ignoreTintOpacity, opacity, targetScale);
+}
+
 } // namespace tal

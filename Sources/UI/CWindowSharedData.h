@@ -1,7 +1,9 @@
 #pragma once
 #include "Core/CObject.h"
 #include "Core/CSortedMap.h"
+#include "Core/CStringList.h"
 #include "Platform/CSpinLock.h"
+#include "UI/CInputState.h"
 
 #include <cstdint>
 #include <memory>
@@ -9,16 +11,20 @@
 
 namespace tal {
 
+class CAttrMap;
 class CColor;
 class CImageLayer;
 class CUpdateTimer;
+class CUpdateTimerGroup;
+class CView;
+class CWindowRenderer;
 struct CImageDraw;
 struct CImageScaleQueue;
-class CUpdateTimerGroup;
 
 // "ui:window-shared-data": the state all windows of the editor share (input state, frame clock,
-// popup counter, image-draw pool, the update-timer groups). Every view looks it up at
-// "ui.window-shared-data" when it initialises and fails without it. UI thread only.
+// popup counter, window list, image-draw pool, the update-timer groups). Every view looks it up at
+// "ui.window-shared-data" when it initialises and fails without it. The window services views call
+// are virtual so that tests can record them. UI thread only.
 class CWindowSharedData : public CObject {
 public:
     static CObject* create();
@@ -28,9 +34,35 @@ public:
     // A group child that goes away (also when the tree is released) leaves the registry.
     void removeChild(CObject* child) override;
 
+    // --- shared state ---
     // The frame clock in seconds: the time of the frame being prepared (set by the window layer).
     double frameClock() const noexcept { return mFrameClock; }
     void setFrameClock(double seconds) noexcept { mFrameClock = seconds; }
+    CInputState& inputState() noexcept { return mInputState; }
+    // Counts the popups opened so far; the next popup's number.
+    std::int32_t& popupCounter() noexcept { return mPopupCounter; }
+    // The full names of the window renderers of all open windows, in registration order.
+    CStringList& windowList() noexcept { return mWindowList; }
+
+    // --- window services views call ---
+    // The topmost view under the mouse in the renderer's window, or null (not owned). options: bit 0
+    // hint mode, bit 1 honour click-through.
+    virtual CView* getViewUnderMouse(CWindowRenderer* renderer, int options);
+    // Makes view (or none) the hovered view of its window and sends the leave and enter events.
+    // Returns an error object (owned by the caller) or null.
+    [[nodiscard]] virtual CError* updateHoverPath(CView* view);
+    // Counted show (true) or hide (false) of the mouse cursor.
+    virtual void showCursor(bool show);
+    // Opens the window of template tag as a child of the view parentView (full name) with attrs;
+    // closingWindow names a window being closed first (or is empty). Returns an error object (owned
+    // by the caller) or null.
+    [[nodiscard]] virtual CError* openWindow(const CString& parentView, const CString& templateTag,
+                                             const CString& windowName, const CAttrMap& attrs,
+                                             const CString& closingWindow, bool showErrors);
+    // Fills record with layer tinted by tint at opacity for the target scale, at once when the layer
+    // is ready at that scale, else before painting. record stays owned by the caller.
+    virtual void requestImage(CImageDraw& record, CImageLayer* layer, const CColor* tint, bool ignoreTintOpacity,
+                              double opacity, double targetScale);
 
     // --- update-timer groups ---
     // Puts the timer into the group of its present period, creating the group (a child named
@@ -74,6 +106,9 @@ private:
     static constexpr int kDrawChunk = 2048;
 
     double mFrameClock = 0.0;
+    CInputState mInputState;
+    std::int32_t mPopupCounter = 0;
+    CStringList mWindowList;
     CSpinLock mPrepareLock;                                        // guards the queues' maps during preparation
     std::vector<std::unique_ptr<CImageScaleQueue>> mScaleQueues;   // never shrinks
     std::vector<std::unique_ptr<CImageDraw[]>> mDrawChunks;        // kept until destruction

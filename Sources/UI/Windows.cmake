@@ -10,7 +10,9 @@ tal_tests(ui
 )
 tal_sources(
   Sources/UI/CUpdateTimer.cpp
+  Sources/UI/CSectorMap.cpp
   Sources/UI/CUpdateTimerGroup.cpp
+  Sources/UI/CWindowRenderer.cpp
   Sources/UI/WindowCreators.cpp
 )
 tal_tests(ui
