@@ -16,6 +16,7 @@ tal_sources(
   Sources/UI/WindowCreators.cpp
 )
 tal_tests(ui
+  tests/UI/CSectorMapTest.cpp
   tests/UI/CUpdateTimerTest.cpp
   tests/UI/CWindowSharedDataImagesTest.cpp
   tests/support/WindowTestTree.cpp
