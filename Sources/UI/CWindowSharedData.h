@@ -2,7 +2,9 @@
 #include "Core/CObject.h"
 #include "Core/CSortedMap.h"
 #include "Core/CStringList.h"
+#include "Other/CImageDraw.h"
 #include "Platform/CSpinLock.h"
+#include "UI/CImageScaleQueue.h"
 #include "UI/CInputState.h"
 
 #include <cstdint>

@@ -9,8 +9,9 @@ tal_tests(ui
   tests/Platform/CHeadlessWindowBackendTest.cpp
 )
 tal_sources(
-  Sources/UI/CUpdateTimer.cpp
+  Sources/UI/CIntervalTimer.cpp
   Sources/UI/CSectorMap.cpp
+  Sources/UI/CUpdateTimer.cpp
   Sources/UI/CUpdateTimerGroup.cpp
   Sources/UI/CWindowRenderer.cpp
   Sources/UI/WindowCreators.cpp
