@@ -19,6 +19,11 @@ tal_sources(
 tal_tests(ui
   tests/UI/CSectorMapTest.cpp
   tests/UI/CUpdateTimerTest.cpp
+  tests/UI/CWindowRendererTest.cpp
   tests/UI/CWindowSharedDataImagesTest.cpp
+  tests/support/RendererTestTree.cpp
   tests/support/WindowTestTree.cpp
 )
+if(TARGET tal_ui_tests)
+  tal_reference_images(tal_ui_tests)
+endif()
