@@ -63,6 +63,19 @@ void logWithName(const char* text, const CObject& object) {
     writeLog(line.narrowed().chars8(), true);
 }
 
+// Sets the rectangle (inside the bitmap) to opaque black.
+void clearRect(CLinearBitmap& bitmap, const CPixelRect& r) {
+    if (bitmap.pixels() == nullptr)
+        return;
+    const std::int32_t x0 = std::max(r.x, 0), y0 = std::max(r.y, 0);
+    const std::int32_t x1 = std::min(r.x + r.width, bitmap.width()), y1 = std::min(r.y + r.height, bitmap.height());
+    for (std::int32_t y = y0; y < y1; ++y) {
+        std::uint8_t* p = bitmap.pixel(x0, y);
+        for (std::int32_t x = x0; x < x1; ++x, p += 4)
+            p[0] = p[1] = p[2] = 0, p[3] = 255;
+    }
+}
+
 // Whether the view or one of its ancestors is disabled.
 bool isDisabledInTree(const CViewBasePlacement* view) noexcept {
     for (; view != nullptr; view = view->parentPlacement())
@@ -124,6 +137,11 @@ CError* CWindowRenderer::init() {
         return newError("@talstr_CWindow_init_NoRootView Unable to find root view.", getFullName());
     if (CError* error = mRootView->setAttr(CString("window"), getFullName(), true))
         return traceError(error, getFullName());
+    // The editor's visual scale, when its root object carries one, sets the window scale (the
+    // headless and X11 screens have a backing scale of 1).
+    if (CAttrValue* visual = root() != nullptr ? root()->attrs().findValue("VisualScale") : nullptr)
+        if (const double scale = visual->asReal(); scale >= 0.25 && scale <= 8.0 && mRootView->area() != nullptr)
+            mRootView->area()->setWindowScale(scale, scale);
     mSectorMap = mRootView->sectorMap();
     if (mSectorMap == nullptr)
         return newError("@talstr_CWindow_init_NoSectorMap Unable to find sector map.", getFullName());
@@ -602,6 +620,8 @@ void CWindowRenderer::renderSector(CSector& s) {
     bool inCachedPrefix = cacheTaken;
     if (cacheTaken)
         s.backBuffer->copyRect(s.cacheBitmap, s.clipRect);
+    else
+        clearRect(*s.backBuffer, s.clipRect);   // a whole redraw starts from black, never from an old frame
     for (int i = 0; i < s.drawList.count(); ++i) {
         CViewBasePlacement* placement = s.drawList[i];
         CView& view = static_cast<CView&>(*placement);   // prepareSector lists views only
