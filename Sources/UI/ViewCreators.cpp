@@ -1,6 +1,7 @@
 #include "UI/ViewCreators.h"
 
 #include "UI/CStdEventBridge.h"
+#include "UI/CStyle.h"
 #include "UI/CView.h"
 #include "UI/CViewColorSlot.h"
 #include "UI/CViewCommand.h"
@@ -11,6 +12,7 @@ namespace tal {
 
 const CCreatorTableEntry kViewCreatorTable[] = {
     {"ui:ui-event-bridge", &CStdEventBridge::create, &CObject::initScheme},
+    {"ui:style", &CStyle::create, &CStyle::initScheme},
     {"ui:multichange-display-item", &CView::create, &CView::initScheme},
     {"ui:view", &CView::create, &CView::initScheme},
     {"ui:view-color-slot", &CViewColorSlot::create, &CObject::initScheme},

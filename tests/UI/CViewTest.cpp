@@ -142,6 +142,20 @@ TEST_F(CViewTest, ColourTablesAreOwnOrShared) {
     EXPECT_EQ(takeError(), "");
 }
 
+TEST_F(CViewTest, ABorrowedColourTableOutlivesItsOwner) {
+    CView* window = beginWindow("window");
+    CView* owner = build(window, "owner", {{"color", "Knob"}});
+    CView* borrower = build(window, "borrower", {{"shared-color", "ui.window.owner"}});
+    finish(window);
+    ASSERT_EQ(takeError(), "");
+    ASSERT_EQ(borrower->colorTable(), owner->colorTable());
+    owner->release();   // as a state switch may replace a view
+    ASSERT_NE(borrower->colorTable(), nullptr);
+    EXPECT_EQ(text(borrower->colorTable()->prefix()), "Knob");
+    borrower->colorTable()->refresh();
+    borrower->release();
+}
+
 TEST_F(CViewTest, ARootViewsMapLosesEveryDescendantBeforeItIsDestroyed) {
     CView* window = beginWindow("window", {{"width", "120"}, {"height", "80"}});
     CView* panel = begin(window, "panel", {{"placement", "full"}, {"width", "100%"}, {"height", "100%"}});

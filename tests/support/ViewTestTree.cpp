@@ -3,6 +3,7 @@
 #include "Core/CCreatorRegistry.h"
 #include "Core/CError.h"
 #include "Core/CObjectScheme.h"
+#include "UI/CDynamicColor.h"
 #include "UI/CDynamicPalette.h"
 #include "UI/PaletteCreators.h"
 #include "UI/ViewCreators.h"
@@ -113,15 +114,21 @@ void CViewTestTree::TearDown() {
     appData.reset();
 }
 
-void CViewTestTree::addColor(const char* name, const char* tone) {
+CDynamicColor* CViewTestTree::addColor(const char* name, const char* tone, const char* brightness) {
     CObject* object = nullptr;
     CError* err = palette->addChild(object, CString("ui:dynamic-color"), CString(name), false);
     for (const auto& [key, value] : {std::pair{"palette", "ui.palette"}, {"gradient-size", "1"}, {"tone", tone},
-                                     {"contrast", "1"}, {"opacity", "1"}}) {
+                                     {"contrast", "1"}, {"opacity", "1"}, {"brightness", brightness}}) {
         if (err == nullptr) err = object->setAttr(CString(key), CString(value), false);
     }
     if (err == nullptr) err = object->init();
+    auto* color = dynamic_cast<CDynamicColor*>(object);
+    if (err == nullptr && color != nullptr) {
+        color->setReady(true);
+        err = color->update();
+    }
     EXPECT_EQ(test::takeMessage(err), "") << name;
+    return color;
 }
 
 CView* CViewTestTree::begin(CObject* parent, const char* name, Attrs attrs, const char* tag) {

@@ -17,6 +17,7 @@
 
 namespace tal {
 
+class CDynamicColor;
 class CDynamicPalette;
 
 // A sector map that records what views ask of it in a journal ("move <view> <old> -> <new>",
@@ -90,8 +91,9 @@ protected:
     // A root view "name" with a recording renderer child "renderer" named by its "window" and a
     // recording sector map; begun, not finished.
     CView* beginWindow(const char* name, Attrs attrs = {});
-    // A colour of the palette (tone as "rrggbb").
-    void addColor(const char* name, const char* tone);
+    // A ready colour of the palette (tone as "rrggbb", contrast 1: every ramp entry is the tone;
+    // enabled when brightness is above 0).
+    CDynamicColor* addColor(const char* name, const char* tone, const char* brightness = "0");
 
     std::string takeError();
 
