@@ -146,8 +146,9 @@ CError* CWindowRenderer::init() {
     if (mSectorMap == nullptr)
         return newError("@talstr_CWindow_init_NoSectorMap Unable to find sector map.", getFullName());
     if (CWindowSharedData* data = sharedData(); data != nullptr && !mIsRegistered) {
-        data->windowList().add(getFullName());
         mIsRegistered = true;
+        if (CError* error = data->registerWindow(this))
+            return traceError(error, getFullName());
     }
     std::thread::id thread;
     CObjectEventBridge* bridge = nullptr;
@@ -156,7 +157,27 @@ CError* CWindowRenderer::init() {
     mWindowX = mRootView->getIntAttr("window-x");
     mWindowY = mRootView->getIntAttr("window-y");
     mIsPopupWindow = mRootView->getBoolAttr("is-popup-window");
+    if (mIsPopupWindow)
+        if (CWindowSharedData* data = sharedData())
+            data->setPopup(findObject(mRootView->getTextAttr("opener")), this);
     return nullptr;
+}
+
+CError* CWindowRenderer::createChilds() {
+    if (CError* error = CObject::createChilds())
+        return traceError(error, getFullName());
+    if (mIsMainWindow)
+        if (CWindowSharedData* data = sharedData())
+            data->setMainWindow(this);
+    return nullptr;
+}
+
+void CWindowRenderer::getWindowRect(double& x, double& y, double& width, double& height) const {
+    x = y = 0.0;
+    if (mBackend != nullptr && mWindowId != 0)
+        mBackend->windowOrigin(mWindowId, x, y);
+    width = mAppliedFrame.width;
+    height = mAppliedFrame.height;
 }
 
 CError* CWindowRenderer::initChilds() {
@@ -172,11 +193,8 @@ CError* CWindowRenderer::initChilds() {
 void CWindowRenderer::releaseLinks() {
     closeNativeWindow();
     if (mIsRegistered) {
-        if (CWindowSharedData* data = sharedData()) {
-            const int index = data->windowList().indexOf(getFullName());
-            if (index >= 0)
-                data->windowList().remove(index);
-        }
+        if (CWindowSharedData* data = sharedData())
+            reportError(data->unregisterWindow(this));
         mIsRegistered = false;
     }
     CObject::releaseLinks();

@@ -42,6 +42,8 @@ public:
     // Root view, sector map, window list, event bridge, base position; errors "Unable to find root
     // view.", "Unable to find sector map.", "Unable to locate a suitable event bridge.".
     [[nodiscard]] CError* init() override;
+    // Registers the main window with the shared data.
+    [[nodiscard]] CError* createChilds() override;
     // Finds the timer children ".render-timer" and ".update-actual-pos-timer".
     [[nodiscard]] CError* initChilds() override;
     // Closes the native side and leaves the window list.
@@ -95,7 +97,11 @@ public:
     [[nodiscard]] virtual bool prepareView(CView& view);
     virtual void paintView(CView& view, CSector& sector);
 
+    // The window's rectangle on the screen in points (top-left origin).
+    void getWindowRect(double& x, double& y, double& width, double& height) const;
+
     // --- queries ---
+    bool isClosing() const noexcept { return mIsClosing; }
     CView* rootView() const noexcept { return mRootView; }
     CSectorMap* sectorMap() const noexcept { return mSectorMap; }
     CWindowBackend::WindowId windowId() const noexcept { return mWindowId; }
@@ -141,6 +147,7 @@ private:
     bool mIsPopupWindow = false;
     bool mIsWindowSizePending = false;
     bool mIsRegistered = false;
+    bool mIsClosing = false;
 };
 
 } // namespace tal

@@ -21,6 +21,7 @@ tal_tests(ui
   tests/UI/CUpdateTimerTest.cpp
   tests/UI/CWindowRendererTest.cpp
   tests/UI/CWindowSharedDataImagesTest.cpp
+  tests/UI/CWindowSharedDataTest.cpp
   tests/support/RendererTestTree.cpp
   tests/support/WindowTestTree.cpp
 )
