@@ -121,7 +121,12 @@ void CWindowRenderer::initScheme(CObjectScheme* scheme) {
     addPlainEventOf<CWindowRenderer, &CWindowRenderer::onUpdateActualPosTimer>(scheme, "update-actual-pos-timer");
 }
 
-CWindowRenderer::~CWindowRenderer() { closeNativeWindow(); }
+CWindowRenderer::~CWindowRenderer() {
+    // The timer children are gone by now (releaseLinks left them already); only the native side.
+    mRenderTimer = nullptr;
+    mActualPosTimer = nullptr;
+    closeNativeWindow();
+}
 
 // --- life cycle ---
 
@@ -192,6 +197,8 @@ CError* CWindowRenderer::initChilds() {
 
 void CWindowRenderer::releaseLinks() {
     closeNativeWindow();
+    mRenderTimer = nullptr;   // released with the children next
+    mActualPosTimer = nullptr;
     if (mIsRegistered) {
         if (CWindowSharedData* data = sharedData())
             reportError(data->unregisterWindow(this));
@@ -402,10 +409,19 @@ CError* CWindowRenderer::onRenderTimer() {
         return traceError(error, getFullName());
     if (CError* error = flushLayout())
         return traceError(error, getFullName());
-    if (mIsWindowSizePending)
+    if (mIsWindowSizePending) {
         applyWindowSize();
-    else if (!mSectorMap->dirtySet().empty())
-        requestRedraw(mSectorMap->getAlignedDirtyRect());
+    } else if (!mSectorMap->dirtySet().empty()) {
+        // Sectors marked without a dirty rectangle (a view hidden, a cache dropped) are asked for
+        // too, so that they are painted now and not when something else changes.
+        CPixelRect request = mSectorMap->getAlignedDirtyRect();
+        for (std::int32_t key : mSectorMap->dirtySet())
+            if (const CSector* sector = mSectorMap->sector(key & 0xFFFF, key >> 16); sector != nullptr &&
+                sector->dirtyRect.isEmpty())
+                request = unionOf(request, {sector->windowRect.x, sector->windowRect.y, sector->localRect.width,
+                                            sector->localRect.height});
+        requestRedraw(request);
+    }
     return nullptr;
 }
 
@@ -475,6 +491,7 @@ CError* CWindowRenderer::onPaint(CAttrMap& args) {
     map.renderQueue().clear();
     map.drawnArea = 0;
     map.viewDraws = 0;
+    CPixelRect rendered;   // the sectors drawn now, which the blit must cover
     for (auto key = map.dirtySet().rbegin(); key != map.dirtySet().rend(); ++key) {
         CSector* sector = map.sector(*key & 0xFFFF, *key >> 16);
         if (sector == nullptr)
@@ -483,6 +500,9 @@ CError* CWindowRenderer::onPaint(CAttrMap& args) {
         if (!sector->drawList.isEmpty()) {
             map.renderQueue().push_back(sector);
             map.viewDraws += sector->drawList.count();
+            rendered = unionOf(rendered, {sector->windowRect.x + sector->clipRect.x,
+                                          sector->windowRect.y + sector->clipRect.y, sector->clipRect.width,
+                                          sector->clipRect.height});
         }
     }
     map.dirtySet().clear();
@@ -529,7 +549,7 @@ CError* CWindowRenderer::onPaint(CAttrMap& args) {
                       args.findValue("height") ? args.findValue("height")->asReal() * s : 0.0};
     const CPixelRect pi{roundHalfAway(p.x), roundHalfAway(p.y), roundHalfAway(p.width), roundHalfAway(p.height)};
     const CPixelRect d = map.getAlignedDirtyRect();
-    const CPixelRect blit = unionOf(pi, d);
+    const CPixelRect blit = unionOf(unionOf(pi, d), rendered);
     mLastBlitRect = blit;
     map.dirtyRect() = {};
     if (!isEmptyPixelRect(blit) && mBackend != nullptr && mWindowId != 0) {

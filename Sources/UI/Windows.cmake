@@ -17,6 +17,7 @@ tal_sources(
   Sources/UI/WindowCreators.cpp
 )
 tal_tests(ui
+  tests/UI/CIntervalTimerTest.cpp
   tests/UI/CSectorMapTest.cpp
   tests/UI/CUpdateTimerTest.cpp
   tests/UI/CWindowRendererTest.cpp

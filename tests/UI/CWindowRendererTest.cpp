@@ -156,8 +156,24 @@ TEST_F(CWindowRendererTest, APaintWithAnEmptyRectangleStillShowsTheSectorsItDrew
     ASSERT_EQ(paintRenderer->runEvent(CString("paint"), &empty), nullptr);
     EXPECT_FALSE(paintRenderer->takePaints().empty());
     EXPECT_GT(window().presentCount, presents);
-    EXPECT_EQ(paintRenderer->lastBlitRect().x, 400);
-    EXPECT_EQ(paintRenderer->lastBlitRect().width, 150);
+    // The label's sectors lost their caches and were drawn whole: all of them are shown.
+    EXPECT_EQ(paintRenderer->lastBlitRect().x, 240);
+    EXPECT_EQ(paintRenderer->lastBlitRect().width, 360);
+}
+
+TEST_F(CWindowRendererTest, SectorsMarkedWithoutADirtyRectangleArePaintedAtTheNextTick) {
+    buildPanel();
+    tick();
+    paintRenderer->takePaints();
+    const int presents = window().presentCount;
+    // As when a view is hidden: its sectors are marked and their caches dropped, no rectangle given.
+    paintRenderer->sectorMap()->invalidateSectors(CAreaRect{400, 200, 150, 60}, static_cast<CViewBasePlacement*>(label));
+    tick();
+    const std::vector<std::string> paints = paintRenderer->takePaints();
+    EXPECT_FALSE(paintsOf(paints, "label").empty());
+    EXPECT_GT(window().presentCount, presents);
+    EXPECT_EQ(paintRenderer->lastBlitRect().x, 240);   // the whole of sector 1,1 and those beside it
+    EXPECT_EQ(pixelAt(450, 220), "80c0ff");
 }
 
 TEST(CWindowRendererJobs, ExtraThreadsAndJobsFollowTheProcessorsAndTheCost) {
