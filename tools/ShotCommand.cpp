@@ -189,11 +189,11 @@ public:
         CWindowBackend::setCurrent(&mBackend);
     }
     ~ShotSession() {
+        mBridge.reset();   // before its carrier, the root
         if (mRoot != nullptr) {
             mRoot->release();
             mRoot = nullptr;
         }
-        mBridge.reset();
         CWindowBackend::setCurrent(nullptr);
         CMainLoopTimers::setCurrent(nullptr);
         CObject::setSharedObject(nullptr);
