@@ -47,6 +47,9 @@ if(TARGET tal_ui_tests)
   tal_compile_description(Gfx/UI/Commands.xml ${TAL_COMPILED_DIR}/ui-commands.xml)
   target_sources(tal_ui_tests PRIVATE ${TAL_COMPILED_DIR}/ui-commands.xml)
   target_compile_definitions(tal_ui_tests PRIVATE TAL_UI_COMMANDS_DESCRIPTION="${TAL_COMPILED_DIR}/ui-commands.xml")
+  tal_compile_description(tests/fixtures/views/lifecycle.xml ${TAL_COMPILED_DIR}/test-view-lifecycle.xml)
+  target_sources(tal_ui_tests PRIVATE ${TAL_COMPILED_DIR}/test-view-lifecycle.xml)
+  target_compile_definitions(tal_ui_tests PRIVATE TAL_VIEW_LIFECYCLE_DESCRIPTION="${TAL_COMPILED_DIR}/test-view-lifecycle.xml")
 endif()
 tal_benchmark(tal_event_bridge_bench
   bench/UI/EventBridgeBench.cpp

@@ -125,6 +125,15 @@ TEST_F(CViewServicesTest, WindowEventsAndCloseRequestsReachTheRenderer) {
     EXPECT_EQ(renderer->events, (std::vector<std::string>{"close-window", "minimize-window",
                                                           "confirm-close-window queue-id=7 window=" +
                                                               text(panel->getFullName())}));
+    // A view that asks the user first answers later through the event bridge.
+    renderer->events.clear();
+    ASSERT_EQ(CView::confirmCloseWindow(panel, request, false, true), nullptr);
+    EXPECT_TRUE(renderer->events.empty());
+    bridge->pump();
+    ASSERT_EQ(renderer->events.size(), 1u);
+    EXPECT_EQ(renderer->events[0].rfind("deny-close-window ", 0), 0u) << renderer->events[0];
+    EXPECT_NE(renderer->events[0].find(" queue-id=7"), std::string::npos);
+    EXPECT_NE(renderer->events[0].find(" window=" + text(panel->getFullName())), std::string::npos);
     CAttrMap lost;
     lost.findOrAdd("window-closer")->value.setText(CString("ui.nowhere"));
     CError* err = panel->runEvent(CString("pre-close-window"), &lost);

@@ -60,6 +60,7 @@ CError* recordWindowEvent(CObject* object, CAttrMap* args) {
         line += " " + text(n->key) + "=" + text(n->value.asText());
     window->events.push_back(line);
     if (window->journal != nullptr) window->journal->push_back(line);
+    if (window->onEvent) window->onEvent(line);
     if (window->failEvent != nullptr && line.rfind(window->failEvent, 0) == 0) return newError("window event failed");
     return nullptr;
 }
@@ -98,6 +99,7 @@ void CViewTestTree::SetUp() {
         return CCreatorRegistry::instance().registerTable(table) == 0;
     }();
     ASSERT_TRUE(registered);
+    CRecordingWindowRenderer::sDefaultJournal = &journal;
     CObject* object = nullptr;
     ASSERT_EQ(test::takeMessage(ui->addChild(object, CString("test:window-shared-data"), CString("window-shared-data"), false)), "");
     sharedData = dynamic_cast<CRecordingSharedData*>(object);
@@ -110,6 +112,7 @@ void CViewTestTree::SetUp() {
 
 void CViewTestTree::TearDown() {
     takeError();
+    CRecordingWindowRenderer::sDefaultJournal = nullptr;
     CEventTestTree::TearDown();
     appData.reset();
 }

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -52,7 +53,10 @@ public:
     double actualX = 0.0, actualY = 0.0;
     CWindowRenderer* outer = nullptr;   // not owned
     const char* failEvent = nullptr;    // the event that returns an error
-    std::vector<std::string>* journal = nullptr;   // receives the events too (not owned)
+    std::vector<std::string>* journal = sDefaultJournal;   // receives the events too (not owned)
+    // The journal of renderers made by the description builder (set by the test tree).
+    static inline std::vector<std::string>* sDefaultJournal = nullptr;
+    std::function<void(const std::string&)> onEvent;   // runs after each event is recorded
 };
 
 // "test:window-shared-data": the shared window data with a view under the mouse set by the test and
