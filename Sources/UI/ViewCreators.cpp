@@ -1,5 +1,6 @@
 #include "UI/ViewCreators.h"
 
+#include "UI/CGlobalSettings.h"
 #include "UI/CStdEventBridge.h"
 #include "UI/CViewCommand.h"
 #include "UI/CViewState.h"
@@ -8,6 +9,7 @@
 namespace tal {
 
 const CCreatorTableEntry kViewCreatorTable[] = {
+    {"ui:global-settings", &CGlobalSettings::create, &CGlobalSettings::initScheme},
     {"ui:ui-event-bridge", &CStdEventBridge::create, &CObject::initScheme},
     {"ui:view-command", &CViewCommand::create, &CObject::initScheme},
     {"ui:view-state", &CViewState::create, &CObject::initScheme},

@@ -1,0 +1,8 @@
+# What views and controls work with beside the view object: the interaction preferences, caption
+# text, drag state and state switches.
+tal_sources(
+  Sources/UI/CGlobalSettings.cpp
+)
+tal_tests(ui
+  tests/UI/CGlobalSettingsTest.cpp
+)
