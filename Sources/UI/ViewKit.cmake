@@ -1,8 +1,10 @@
 # What views and controls work with beside the view object: the interaction preferences, caption
 # text, drag state and state switches.
 tal_sources(
+  Sources/UI/CCaptionText.cpp
   Sources/UI/CGlobalSettings.cpp
 )
 tal_tests(ui
+  tests/UI/CCaptionTextTest.cpp
   tests/UI/CGlobalSettingsTest.cpp
 )
