@@ -2,6 +2,8 @@
 
 #include "UI/CGlobalSettings.h"
 #include "UI/CStdEventBridge.h"
+#include "UI/CView.h"
+#include "UI/CViewColorSlot.h"
 #include "UI/CViewCommand.h"
 #include "UI/CViewState.h"
 #include "UI/CWindowSharedData.h"
@@ -11,6 +13,9 @@ namespace tal {
 const CCreatorTableEntry kViewCreatorTable[] = {
     {"ui:global-settings", &CGlobalSettings::create, &CGlobalSettings::initScheme},
     {"ui:ui-event-bridge", &CStdEventBridge::create, &CObject::initScheme},
+    {"ui:multichange-display-item", &CView::create, &CView::initScheme},
+    {"ui:view", &CView::create, &CView::initScheme},
+    {"ui:view-color-slot", &CViewColorSlot::create, &CObject::initScheme},
     {"ui:view-command", &CViewCommand::create, &CObject::initScheme},
     {"ui:view-state", &CViewState::create, &CObject::initScheme},
     {"ui:window-shared-data", &CWindowSharedData::create, &CWindowSharedData::initScheme},

@@ -2,10 +2,14 @@
 tal_sources(
   Sources/UI/CStdEventBridge.cpp
   Sources/UI/CUIEventBridge.cpp
+  Sources/UI/CView.cpp
   Sources/UI/CViewBaseCtlEvents.cpp
   Sources/UI/CViewBasePlacement.cpp
   Sources/UI/CViewBaseState.cpp
+  Sources/UI/CViewColorSlot.cpp
+  Sources/UI/CViewColorTable.cpp
   Sources/UI/CViewCommand.cpp
+  Sources/UI/CViewDrawItem.cpp
   Sources/UI/CViewState.cpp
   Sources/UI/CWindowSharedData.cpp
   Sources/UI/ViewCreators.cpp
@@ -15,11 +19,14 @@ tal_tests(ui
   tests/UI/CViewBasePlacementTest.cpp
   tests/UI/CViewBaseStateTest.cpp
   tests/UI/CViewStateEventsTest.cpp
+  tests/UI/CViewTest.cpp
+  tests/UI/CViewColorTableTest.cpp
   tests/UI/PlacementPictureTest.cpp
   tests/support/CEventTestTree.cpp
   tests/support/CRecordingObject.cpp
   tests/support/PngWriter.cpp
   tests/support/ViewRectPainter.cpp
+  tests/support/ViewTestTree.cpp
 )
 # Layout pictures are compared with reference PNGs (libpng, tests only).
 if(TARGET tal_ui_tests)

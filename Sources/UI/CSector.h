@@ -1,0 +1,43 @@
+#pragma once
+#include "Core/CString.h"
+#include "Other/CLinearBitmap.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace tal {
+
+// One tile of a window as painting sees it: where it lies in the window, the bitmap that holds its
+// pixels, the part of the bitmap a paint call may touch, and the scratch state of one paint (the
+// bitmap being drawn into, the look being painted, three side bitmaps for opacity and cross-fades).
+// Owned by the window's sector map. A sector is painted by one thread at a time; every per-call
+// value a view's paint needs travels here, so that the sectors of one view can be painted on several
+// threads at once.
+class CSector {
+public:
+    // Which side bitmap: the opacity layer, and the two looks of a cross-fade.
+    enum : int { kOpacitySide = 0, kLookA = 1, kLookB = 2 };
+
+    CSector() = default;
+    CSector(const CSector&) = delete;
+    CSector& operator=(const CSector&) = delete;
+
+    // x, y: the tile's origin in window pixels; width, height: the full tile size.
+    CPixelRect windowRect;
+    // The rectangle, in bitmap coordinates, that the current paint call may draw into.
+    CPixelRect clipRect;
+    // The tile's pixels (owned).
+    std::unique_ptr<CLinearBitmap> backBuffer;
+    // The bitmap paint calls draw into: the back buffer, or a side bitmap while a view composes
+    // (not owned).
+    CLinearBitmap* target = nullptr;
+    // The image-set range name of the look being painted.
+    CString lookText;
+    // The colour state a view's paint call reads its colours in (an index into the view's colour
+    // table), set by the view before it calls its own paint.
+    std::int32_t colorState = 0;
+    // Tile-sized scratch bitmaps, indexed by kOpacitySide, kLookA and kLookB.
+    CLinearBitmap sideBitmaps[3];
+};
+
+} // namespace tal
