@@ -21,6 +21,7 @@ tal_tests(ui
   tests/UI/CViewStateEventsTest.cpp
   tests/UI/CViewTest.cpp
   tests/UI/CViewColorTableTest.cpp
+  tests/UI/CViewPaintTest.cpp
   tests/UI/PlacementPictureTest.cpp
   tests/support/CEventTestTree.cpp
   tests/support/CRecordingObject.cpp

@@ -86,7 +86,7 @@ TEST_F(CViewTest, InitFailuresNameTheViewInATraceLine) {
         Attrs attrs;
         const char* message;
     } cases[] = {
-        {"nowhere", window, {{"shared-color", "window.missing"}}, "Unable to find shared color."},
+        {"nowhere", window, {{"shared-color", "ui.window.missing"}}, "Unable to find shared color."},
         {"not-a-view", window, {{"shared-color", "ui.palette"}}, "Unable to find shared color."},
         // The placement layer turns a view under a non-view down first.
         {"orphan", plainParent, {}, "Unable to locate parent view."},
@@ -106,10 +106,10 @@ TEST_F(CViewTest, InitFailuresNameTheViewInATraceLine) {
 }
 
 TEST_F(CViewTest, ColourTablesAreOwnOrShared) {
-    CView* window = beginWindow("window", {{"shared-color", "window"}, {"color-slots", "a|.|b"}});
+    CView* window = beginWindow("window", {{"shared-color", "ui.window"}, {"color-slots", "a|.|b"}});
     CView* owner = begin(window, "owner", {{"color-slots", "a||b"}, {"color", "Knob"}});
     CView* borrower = begin(window, "borrower",
-                            {{"shared-color", "window.owner"}, {"disabled-color", "Grey"}, {"color", "Other"},
+                            {{"shared-color", "ui.window.owner"}, {"disabled-color", "Grey"}, {"color", "Other"},
                              {"color-slots", "x|y|z"}});
     ASSERT_EQ(takeError(), "");
     // A root view ignores "shared-color".

@@ -151,7 +151,7 @@ CView* CViewTestTree::build(CObject* parent, const char* name, Attrs attrs, cons
 
 CView* CViewTestTree::beginWindow(const char* name, Attrs attrs) {
     CObject* object = nullptr;
-    EXPECT_EQ(test::takeMessage(root->addChild(object, CString("ui:view"), CString(name), false)), "");
+    EXPECT_EQ(test::takeMessage(ui->addChild(object, CString("ui:view"), CString(name), false)), "");
     auto* view = dynamic_cast<CView*>(object);
     EXPECT_NE(view, nullptr);
     if (view == nullptr) return nullptr;

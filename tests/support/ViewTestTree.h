@@ -72,7 +72,8 @@ public:
 
 // A tree like an editor's: "ui.window-shared-data" (recording), "ui.palette" (a palette without a
 // parameter, its cache in a temporary folder) and helpers that build views as the description
-// builder does. Views are built under root; a root view gets "is-root-view".
+// builder does. Windows are built under "ui" (the event bridge carrier); a root view gets
+// "is-root-view".
 class CViewTestTree : public CEventTestTree {
 protected:
     using Attrs = std::initializer_list<std::pair<const char*, const char*>>;
