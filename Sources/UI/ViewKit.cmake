@@ -2,9 +2,11 @@
 # text, drag state and state switches.
 tal_sources(
   Sources/UI/CCaptionText.cpp
+  Sources/UI/CDragInfo.cpp
   Sources/UI/CGlobalSettings.cpp
 )
 tal_tests(ui
   tests/UI/CCaptionTextTest.cpp
+  tests/UI/CDragInfoTest.cpp
   tests/UI/CGlobalSettingsTest.cpp
 )
