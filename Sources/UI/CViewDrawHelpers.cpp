@@ -15,6 +15,7 @@
 #include "UI/CViewStateData.h"
 #include "UI/CWindowSharedData.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tal {
@@ -153,12 +154,22 @@ void drawImageSetItem(const CView& view, CSector& sector, const CImageDrawList& 
         return;
     if ((tileHorizontally || tileVertically) && (list.width <= 0 || list.height <= 0))
         return;
+    // The tiles whose drawn extent reaches the sector: for frames drawn inside their cell, the first
+    // cell at or before the sector's edge; a layer that reaches beyond its cell (a resampled copy)
+    // adds the cells that overlap from outside, so that neighbouring sectors join without seams.
     const CPixelRect& window = sector.windowRect;
-    const std::int32_t left = window.x, top = window.y;
-    const std::int32_t x0 = tileHorizontally ? firstTile(x, list.width, left) : x;
-    const std::int32_t y0 = tileVertically ? firstTile(y, list.height, top) : y;
-    const std::int32_t xEnd = tileHorizontally ? left + window.width : x0 + 1;
-    const std::int32_t yEnd = tileVertically ? top + window.height : y0 + 1;
+    std::int32_t reachLeft = 0, reachRight = list.width, reachTop = 0, reachBottom = list.height;
+    for (int i = 0; i < list.records.count(); ++i) {
+        const CImageDraw& record = *list.records[i];
+        reachLeft = std::min(reachLeft, record.offsetX);
+        reachTop = std::min(reachTop, record.offsetY);
+        reachRight = std::max(reachRight, record.offsetX + record.width);
+        reachBottom = std::max(reachBottom, record.offsetY + record.height);
+    }
+    const std::int32_t x0 = tileHorizontally ? firstTile(x, list.width, window.x - reachRight) + list.width : x;
+    const std::int32_t y0 = tileVertically ? firstTile(y, list.height, window.y - reachBottom) + list.height : y;
+    const std::int32_t xEnd = tileHorizontally ? window.x + window.width - reachLeft : x0 + 1;
+    const std::int32_t yEnd = tileVertically ? window.y + window.height - reachTop : y0 + 1;
     const std::int32_t xStep = tileHorizontally ? list.width : 1;
     const std::int32_t yStep = tileVertically ? list.height : 1;
     for (std::int32_t ty = y0; ty < yEnd; ty += yStep)

@@ -304,3 +304,179 @@ TEST_F(CViewDrawHelpersTest, LineJobsGetTheirRoutineByFlags) {
 
 } // namespace
 } // namespace tal
+
+namespace tal {
+namespace {
+
+// A control drawn with the helpers the way a control's prepare step and paint do: its panel, a row
+// of tiled frames, a checkered area of tiled squares, axis lines of falling intensity and a
+// shadowed caption with an inline icon.
+class CHelperPicture {
+public:
+    CHelperPicture(CView& view, CFontObject* font) : mView(view), mHost(view) {
+        const double s = view.area()->windowScale();
+        mStrip = view.addDrawItem();
+        mChecker = view.addDrawItem();
+        setDrawItemRect(view, mStrip, 4 * s, 4 * s, 112 * s, 8 * s);
+        setDrawItemRect(view, mChecker, 4 * s, 16 * s, 40 * s, 20 * s);
+        view.colorTable()->refresh();
+        drawImageSetFrame(view, mFrame, 1, false, false, nullptr, 1.0);
+        drawImageSetFrame(view, mSquare, 2, false, false, nullptr, 1.0);
+        mPanel = view.colorTable()->getColor(0);
+        mLine = view.colorTable()->getSlotColor(1);
+        mCaption.fontObject = font;
+        mCaption.host = &mHost;
+        mCaption.scale = s;
+        mCaption.text = CString("Q [IMG=is.button#ArrowSm] 0.7");
+        mCaption.textColorIndex = 2;
+        mCaption.shadowColorIndex = 3;
+        mCaption.alignV = 0;
+        const CAreaRect total = view.area()->totalRect();
+        mCaption.boxLeft = total.x + 50 * s;
+        mCaption.boxTop = total.y + 16 * s;
+        mCaption.boxWidth = 66 * s;
+        mCaption.boxHeight = 20 * s;
+        mCaption.getSize(mCaption.textWidth, mCaption.textHeight, false);
+        mCaption.buildGlyphList();
+        mLeft = std::int32_t(total.x);
+        mTop = std::int32_t(total.y);
+        mScale = s;
+    }
+    // Paint (any worker): reads the view, the lists and the resolved colours only. The clip is the
+    // view's visible part of the sector, as the window sets it for each view.
+    void paint(CSector& sector) const {
+        const CPixelRect whole = sector.clipRect;
+        if (!mView.drawItem(0)->intersectContext(sector, sector.clipRect))
+            return;
+        paintClipped(sector);
+        sector.clipRect = whole;
+    }
+
+private:
+    void paintClipped(CSector& sector) const {
+        fillDrawItem(mView, sector, 1, *mPanel, 255);
+        drawImageSetItem(mView, sector, mFrame, mLeft + std::int32_t(4 * mScale), mTop + std::int32_t(4 * mScale), mStrip,
+                         true, false);
+        drawImageSetItem(mView, sector, mSquare, mLeft, mTop, mChecker, true, true);
+        for (int i = 0; i < 8; ++i) {
+            const std::int32_t y = mTop + std::int32_t((40 + 2 * i) * mScale);
+            drawAxisLine(sector, mLeft + std::int32_t(4 * mScale), y, mLeft + std::int32_t(116 * mScale), y, *mLine, 255,
+                         1.0 - i * 0.125);
+        }
+        drawAxisLine(sector, mLeft + std::int32_t(48 * mScale), mTop + std::int32_t(16 * mScale),
+                     mLeft + std::int32_t(48 * mScale), mTop + std::int32_t(36 * mScale), *mLine, 255, 0.5);
+        mCaption.draw(*sector.target, sector.windowRect.x, sector.windowRect.y, sector.clipRect);
+    }
+
+    CView& mView;
+    CViewCaptionHost mHost;
+    std::int32_t mStrip = 0, mChecker = 0;
+    CImageDrawList mFrame, mSquare;
+    const CColor* mPanel = nullptr;
+    const CColor* mLine = nullptr;
+    CCaptionText mCaption;
+    std::int32_t mLeft = 0, mTop = 0;
+    double mScale = 1.0;
+};
+
+class CViewDrawPictureTest : public CViewDrawHelpersTest {
+protected:
+    void SetUp() override {
+        CViewDrawHelpersTest::SetUp();
+        CObject* is = shared->findObject(CString("is"));
+        ASSERT_NE(is, nullptr);
+        CObject* button = nullptr;
+        ASSERT_EQ(test::takeMessage(is->addChild(button, CString("imageset"), CString("button"), false)), "");
+        const std::string file = std::string(TAL_ASSET_DIR) + "/Gfx/Imagesets/button.is";
+        ASSERT_EQ(test::takeMessage(button->setAttr(CString("file"), CString(file.c_str()), true)), "");
+        CObject* family = nullptr;
+        ASSERT_EQ(test::takeMessage(root->addChild(family, CString("font"), CString("small"), false)), "");
+        CObject* style = nullptr;
+        ASSERT_EQ(test::takeMessage(family->addChild(style, CString("core:object"), CString("regular"), false)), "");
+        const std::string fontFile = std::string(TAL_ASSET_DIR) + "/Gfx/Fonts/small.fnt";
+        ASSERT_EQ(test::takeMessage(style->setAttr(CString("is-font-style"), CString("true"), true)), "");
+        ASSERT_EQ(test::takeMessage(style->setAttr(CString("file"), CString(fontFile.c_str()), true)), "");
+        ASSERT_EQ(test::takeMessage(family->initChilds()), "");
+        font = dynamic_cast<CFontObject*>(family);
+    }
+    // The window at a scale with two controls, the lower one disabled.
+    void buildWindow(double scale) {
+        CView* window = beginWindow("window", {{"width", "120"}, {"height", "120"}});
+        for (const char* name : {"upper", "lower"}) {   // each 60 points high, full width
+            CView* view = begin(window, name, {{"placement", "top"}, {"width", "100%"}, {"height", "60"}, {"image-set", "shared::is.fixture"},
+                                               {"color-slots", "Body|Edge"}});
+            finish(view);
+            view->colorTable()->setColorName(0, CString(""));
+            view->colorTable()->setColorName(1, CString("Body"));
+            view->colorTable()->setColorName(2, CString("Text"));
+            view->colorTable()->setColorName(3, CString("Shadow"));
+            views.push_back(view);
+        }
+        finish(window);
+        ASSERT_EQ(takeError(), "");
+        window->area()->setWindowScale(scale, scale);
+        ASSERT_EQ(test::takeMessage(window->updateLayout()), "");
+        views[1]->setEffectivelyDisabled(true);
+        width = std::int32_t(120 * scale);
+        height = std::int32_t(120 * scale);
+        for (CView* view : views)
+            pictures.push_back(std::make_unique<CHelperPicture>(*view, font));
+        sharedData->prepareImages(0);
+    }
+
+    CFontObject* font = nullptr;
+    std::vector<CView*> views;
+    std::vector<std::unique_ptr<CHelperPicture>> pictures;
+    std::int32_t width = 0, height = 0;
+};
+
+TEST_F(CViewDrawPictureTest, ControlPictureMatchesItsReference) {
+    for (const double scale : {1.0, 2.0}) {
+        SCOPED_TRACE(scale);
+        views.clear();
+        pictures.clear();
+        if (scale != 1.0) {
+            TearDown();
+            SetUp();
+        }
+        buildWindow(scale);
+        auto sector = clearSector(0, 0, width, height);
+        for (const auto& picture : pictures)
+            picture->paint(*sector);
+        EXPECT_TRUE(matchesReference(*sector->backBuffer, "helpers/control@" + std::to_string(int(scale)) + "x", 2, 0));
+    }
+}
+
+// The sectors of a disabled control painted on several threads at once equal one whole paint; the
+// paint reads only what the prepare step resolved.
+TEST_F(CViewDrawPictureTest, ConcurrentSectorPaintsEqualOneWholePaint) {
+    buildWindow(1.0);
+    auto whole = clearSector(0, 0, width, height);
+    for (const auto& picture : pictures)
+        picture->paint(*whole);
+    const std::int32_t tile = 30;
+    std::vector<std::unique_ptr<CSector>> sectors;
+    for (std::int32_t y = 0; y < height; y += tile)
+        for (std::int32_t x = 0; x < width; x += tile)
+            sectors.push_back(clearSector(x, y, tile, tile));
+    std::vector<std::thread> workers;
+    for (int w = 0; w < 4; ++w)
+        workers.emplace_back([&, w] {
+            for (std::size_t i = std::size_t(w); i < sectors.size(); i += 4)
+                for (const auto& picture : pictures)
+                    picture->paint(*sectors[i]);
+        });
+    for (std::thread& worker : workers)
+        worker.join();
+    for (const auto& sector : sectors)
+        for (std::int32_t y = 0; y < tile; ++y)
+            for (std::int32_t x = 0; x < tile; ++x) {
+                const std::uint8_t* a = pixelAt(*sector, x, y);
+                const std::uint8_t* b = pixelAt(*whole, sector->windowRect.x + x, sector->windowRect.y + y);
+                ASSERT_EQ(std::vector<std::uint8_t>(a, a + 3), std::vector<std::uint8_t>(b, b + 3))
+                    << sector->windowRect.x + x << "," << sector->windowRect.y + y;
+            }
+}
+
+} // namespace
+} // namespace tal
