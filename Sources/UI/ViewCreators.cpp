@@ -1,6 +1,7 @@
 #include "UI/ViewCreators.h"
 
 #include "UI/CGlobalSettings.h"
+#include "UI/CStateSwitch.h"
 #include "UI/CStdEventBridge.h"
 #include "UI/CView.h"
 #include "UI/CViewColorSlot.h"
@@ -12,6 +13,7 @@ namespace tal {
 
 const CCreatorTableEntry kViewCreatorTable[] = {
     {"ui:global-settings", &CGlobalSettings::create, &CGlobalSettings::initScheme},
+    {"ui:state-switch", &CStateSwitch::create, &CStateSwitch::initScheme},
     {"ui:ui-event-bridge", &CStdEventBridge::create, &CObject::initScheme},
     {"ui:multichange-display-item", &CView::create, &CView::initScheme},
     {"ui:view", &CView::create, &CView::initScheme},

@@ -4,6 +4,7 @@ tal_sources(
   Sources/UI/CCaptionText.cpp
   Sources/UI/CDragInfo.cpp
   Sources/UI/CGlobalSettings.cpp
+  Sources/UI/CStateSwitch.cpp
   Sources/UI/CViewCaptionHost.cpp
   Sources/UI/CViewDrawHelpers.cpp
 )
@@ -11,5 +12,6 @@ tal_tests(ui
   tests/UI/CCaptionTextTest.cpp
   tests/UI/CDragInfoTest.cpp
   tests/UI/CGlobalSettingsTest.cpp
+  tests/UI/CStateSwitchTest.cpp
   tests/UI/CViewDrawHelpersTest.cpp
 )
