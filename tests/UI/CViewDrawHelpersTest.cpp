@@ -351,8 +351,7 @@ public:
         paintClipped(sector);
         sector.clipRect = whole;
     }
-
-private:
+    // The drawing itself, inside the sector's clip.
     void paintClipped(CSector& sector) const {
         fillDrawItem(mView, sector, 1, *mPanel, 255);
         drawImageSetItem(mView, sector, mFrame, mLeft + std::int32_t(4 * mScale), mTop + std::int32_t(4 * mScale), mStrip,
@@ -368,6 +367,7 @@ private:
         mCaption.draw(*sector.target, sector.windowRect.x, sector.windowRect.y, sector.clipRect);
     }
 
+private:
     CView& mView;
     CViewCaptionHost mHost;
     std::int32_t mStrip = 0, mChecker = 0;
@@ -379,10 +379,29 @@ private:
     double mScale = 1.0;
 };
 
+// "test:helper-view": a view whose paint is a helper picture (set by the test), so that the view's
+// own composition (opacity, look cross-fades) runs around it.
+class CHelperTestView : public CView {
+public:
+    static void registerTags() {
+        if (CCreatorRegistry::instance().find(CString("test:helper-view")) != nullptr) return;
+        static const CCreatorTableEntry table[] = {
+            {"test:helper-view", [] { return static_cast<CObject*>(new CHelperTestView); }, &CView::initScheme},
+            {"", nullptr, nullptr},
+        };
+        EXPECT_EQ(CCreatorRegistry::instance().registerTable(table), 0);
+    }
+    void paint(CSector& sector) override {
+        if (picture != nullptr) picture->paintClipped(sector);
+    }
+    const CHelperPicture* picture = nullptr;   // not owned
+};
+
 class CViewDrawPictureTest : public CViewDrawHelpersTest {
 protected:
     void SetUp() override {
         CViewDrawHelpersTest::SetUp();
+        CHelperTestView::registerTags();
         CObject* is = shared->findObject(CString("is"));
         ASSERT_NE(is, nullptr);
         CObject* button = nullptr;
@@ -404,7 +423,7 @@ protected:
         CView* window = beginWindow("window", {{"width", "120"}, {"height", "120"}});
         for (const char* name : {"upper", "lower"}) {   // each 60 points high, full width
             CView* view = begin(window, name, {{"placement", "top"}, {"width", "100%"}, {"height", "60"}, {"image-set", "shared::is.fixture"},
-                                               {"color-slots", "Body|Edge"}});
+                                               {"color-slots", "Body|Edge"}}, "test:helper-view");
             finish(view);
             view->colorTable()->setColorName(0, CString(""));
             view->colorTable()->setColorName(1, CString("Body"));
@@ -419,8 +438,10 @@ protected:
         views[1]->setEffectivelyDisabled(true);
         width = std::int32_t(120 * scale);
         height = std::int32_t(120 * scale);
-        for (CView* view : views)
+        for (CView* view : views) {
             pictures.push_back(std::make_unique<CHelperPicture>(*view, font));
+            static_cast<CHelperTestView*>(view)->picture = pictures.back().get();
+        }
         sharedData->prepareImages(0);
     }
 
@@ -447,13 +468,30 @@ TEST_F(CViewDrawPictureTest, ControlPictureMatchesItsReference) {
     }
 }
 
-// The sectors of a disabled control painted on several threads at once equal one whole paint; the
-// paint reads only what the prepare step resolved.
+// The sectors of a disabled, cross-fading control painted on several threads at once equal one
+// whole paint: painting reads only what the prepare step resolved.
 TEST_F(CViewDrawPictureTest, ConcurrentSectorPaintsEqualOneWholePaint) {
     buildWindow(1.0);
+    CView* lower = views[1];
+    lower->ensureStateData();
+    CViewStateData* data = lower->stateData();
+    data->isMorphing = true;
+    data->morphFraction = 0.4;
+    data->shownLook.colorState = CString("A");
+    data->targetLook.colorState = CString("B");
+    for (CView* view : views)
+        view->selectColorStates();   // UI thread, before any paint
+    // Each view painted into a sector as the window does: the view's visible part as the clip.
+    const auto paintViews = [this](CSector& sector) {
+        const CPixelRect whole = sector.clipRect;
+        for (CView* view : views)
+            if (view->drawItem(0)->intersectContext(sector, sector.clipRect)) {
+                view->paintToSector(sector);
+                sector.clipRect = whole;
+            }
+    };
     auto whole = clearSector(0, 0, width, height);
-    for (const auto& picture : pictures)
-        picture->paint(*whole);
+    paintViews(*whole);
     const std::int32_t tile = 30;
     std::vector<std::unique_ptr<CSector>> sectors;
     for (std::int32_t y = 0; y < height; y += tile)
@@ -463,11 +501,11 @@ TEST_F(CViewDrawPictureTest, ConcurrentSectorPaintsEqualOneWholePaint) {
     for (int w = 0; w < 4; ++w)
         workers.emplace_back([&, w] {
             for (std::size_t i = std::size_t(w); i < sectors.size(); i += 4)
-                for (const auto& picture : pictures)
-                    picture->paint(*sectors[i]);
+                paintViews(*sectors[i]);
         });
     for (std::thread& worker : workers)
         worker.join();
+    int inked = 0;
     for (const auto& sector : sectors)
         for (std::int32_t y = 0; y < tile; ++y)
             for (std::int32_t x = 0; x < tile; ++x) {
@@ -475,7 +513,9 @@ TEST_F(CViewDrawPictureTest, ConcurrentSectorPaintsEqualOneWholePaint) {
                 const std::uint8_t* b = pixelAt(*whole, sector->windowRect.x + x, sector->windowRect.y + y);
                 ASSERT_EQ(std::vector<std::uint8_t>(a, a + 3), std::vector<std::uint8_t>(b, b + 3))
                     << sector->windowRect.x + x << "," << sector->windowRect.y + y;
+                inked += a[0] != 0 ? 1 : 0;
             }
+    EXPECT_GT(inked, width * height / 2);
 }
 
 } // namespace
