@@ -7,6 +7,7 @@ tal_sources(
   Sources/UI/CStateSwitch.cpp
   Sources/UI/CViewCaptionHost.cpp
   Sources/UI/CViewDrawHelpers.cpp
+  Sources/UI/CViewPopups.cpp
 )
 tal_tests(ui
   tests/UI/CCaptionTextTest.cpp
@@ -14,4 +15,5 @@ tal_tests(ui
   tests/UI/CGlobalSettingsTest.cpp
   tests/UI/CStateSwitchTest.cpp
   tests/UI/CViewDrawHelpersTest.cpp
+  tests/UI/CViewPopupsTest.cpp
 )
