@@ -16,6 +16,8 @@ add_executable(delmaro-tool
   tools/ImageSetPacker.cpp
   tools/PaletteCommands.cpp
   tools/PaletteSheet.cpp
+  tools/ViewSheet.cpp
+  tools/ViewSheetRender.cpp
 )
 target_include_directories(delmaro-tool PRIVATE tools)
 target_compile_options(delmaro-tool PRIVATE ${TAL_WARNINGS})

@@ -121,7 +121,13 @@ void CView::initScheme(CObjectScheme* scheme) {
 
 CView::~CView() {
     for (int i = 0; i < mDrawItems.count(); ++i) delete mDrawItems[i];
-    if (!mSharesColorTable) delete mColorTable;
+    releaseColorTable();
+}
+
+void CView::releaseColorTable() {
+    if (mColorTable != nullptr && mColorTable->releaseUser()) delete mColorTable;
+    mColorTable = nullptr;
+    mSharesColorTable = false;
 }
 
 // --- life cycle ---
@@ -136,9 +142,7 @@ CError* CView::init() {
     mIsAutoRatioY = getBoolAttr("is-auto-ratio-y");
     mIsDebugArea = false;
 
-    if (!mSharesColorTable) delete mColorTable;
-    mColorTable = nullptr;
-    mSharesColorTable = false;
+    releaseColorTable();
     const CString sharedPath = getTextAttr("shared-color");
     if (!isRoot && !sharedPath.isEmpty()) {
         auto* owner = dynamic_cast<CView*>(findObject(sharedPath));
@@ -146,6 +150,7 @@ CError* CView::init() {
         if (owner == nullptr || owner->mColorTable == nullptr)
             return newError("@talstr_CView_init_NoSharedColor Unable to find shared color.", getFullName());
         mColorTable = owner->mColorTable;
+        mColorTable->addUser();
         mSharesColorTable = true;
     } else {
         mColorTable = new CViewColorTable(getFullName());
@@ -206,9 +211,7 @@ CError* CView::initChilds() {
 }
 
 void CView::detachFromParent() {
-    if (!mSharesColorTable) delete mColorTable;
-    mColorTable = nullptr;
-    mSharesColorTable = false;
+    releaseColorTable();
     if (area() != nullptr && mRootView != nullptr && mRootView->mSectorMap != nullptr)
         mRootView->mSectorMap->removeView(this, area()->clipRect());
     CViewBase::detachFromParent();

@@ -3,6 +3,7 @@
 #include "Core/CSortedMap.h"
 #include "Core/CString.h"
 #include "Other/CLinearBitmap.h"
+#include "UI/CSectorMap.h"
 #include "UI/CViewBase.h"
 #include "UI/CViewDrawItem.h"
 
@@ -14,7 +15,6 @@ namespace tal {
 class CImageSet;
 struct CInputState;
 class CSector;
-class CSectorMap;
 class CStringList;
 class CViewColorTable;
 class CWindowRenderer;
@@ -25,7 +25,8 @@ class CWindowSharedData;
 // which owns the window's sector map. A view keeps its integer pixel rectangles (draw items), its
 // colour table (own, or another view's through "shared-color"), and reaches its window through the
 // root view's "window" attribute and the shared window data at "ui.window-shared-data".
-// Ownership: a view owns its draw items, its own colour table and, on a root view, the sector map;
+// Ownership: a view owns its draw items, a share of its colour table and, on a root view, the
+// sector map;
 // the object tree owns the view. The root view's sector map outlives every descendant's detach.
 // Threads: everything runs on the UI thread except paintToSector, paint and the draw-item queries,
 // which the window renderer also runs on its workers, one sector per worker at a time; they read the
@@ -49,7 +50,8 @@ public:
     // The initial view state; on a root view the first layout pass and "content-ready"; then
     // "view-ready" to the listeners.
     [[nodiscard]] CError* initChilds() override;
-    // Frees an own colour table and removes the view from the root view's sector map.
+    // Gives up the view's share of its colour table (freed with the last share) and removes the view
+    // from the root view's sector map.
     void detachFromParent() override;
 
     // --- draw items and rectangles ---
@@ -171,7 +173,7 @@ protected:
     CWindowSharedData* mWindowSharedData = nullptr;   // not owned: found by init
     std::unique_ptr<CSectorMap> mSectorMap;           // root views only
     CArray<CViewDrawItem*> mDrawItems;                // owned items
-    CViewColorTable* mColorTable = nullptr;           // owned unless mSharesColorTable
+    CViewColorTable* mColorTable = nullptr;           // one share of it (own or borrowed)
     double mGradientStartTime = 0.0;
     CImageSet* mImageSet = nullptr;                   // not owned
     bool mIsAutoRatioX = false;
@@ -191,6 +193,8 @@ protected:
     CView* mRootView = nullptr;                 // not owned; this view for a root view
 
 private:
+    // Gives up the share of the colour table.
+    void releaseColorTable();
     // Sets a real attribute with its handler run now when it differs.
     CError* writeAutoRatio(bool isX);
     CString windowPath() const;

@@ -16,7 +16,9 @@ class CDynamicPalette;
 // and handed out by index. A name "/Text" is absolute; "RAW" takes a colour the view computes itself
 // (setRawColor). Resolution is lazy: refresh runs before every read and resolves again only after a
 // change marked the table dirty or when the root table's palette changed.
-// Owned by its view (or shared by views naming it through "shared-color"; only the owner frees it).
+// Made by its view and shared by the views naming that view in "shared-color": every user holds a
+// share (addUser, releaseUser) and the last one to leave frees it, so a table outlives its owner
+// while views still borrow it.
 // Changed and refreshed on the UI thread only. Paint calls on other threads read resolved colours
 // with colorInState and slotColorInState, which never refresh or write.
 class CViewColorTable : public CPoolAllocated {
@@ -29,6 +31,12 @@ public:
     CViewColorTable(const CViewColorTable&) = delete;
     CViewColorTable& operator=(const CViewColorTable&) = delete;
     ~CViewColorTable();
+
+    // --- sharing ---
+    // The creator holds the first share. releaseUser returns true when the last share went: the
+    // caller then deletes the table.
+    void addUser() noexcept { ++mUsers; }
+    [[nodiscard]] bool releaseUser() noexcept { return --mUsers <= 0; }
 
     // --- resolving and reading (UI thread) ---
     // Resolves every name in every state when dirty or when the root table's palette changed. Logs
@@ -115,6 +123,7 @@ private:
     CArray<const CColor*> mRawColors;             // not owned
     CViewColorTable* mRootColors = nullptr;       // not owned
     CArray<const CColor*> mSlotColors;            // not owned: slot names × states
+    std::int32_t mUsers = 1;
 };
 
 } // namespace tal

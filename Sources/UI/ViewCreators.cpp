@@ -3,6 +3,7 @@
 #include "UI/CGlobalSettings.h"
 #include "UI/CStateSwitch.h"
 #include "UI/CStdEventBridge.h"
+#include "UI/CStyle.h"
 #include "UI/CView.h"
 #include "UI/CViewColorSlot.h"
 #include "UI/CViewCommand.h"
@@ -15,6 +16,7 @@ const CCreatorTableEntry kViewCreatorTable[] = {
     {"ui:global-settings", &CGlobalSettings::create, &CGlobalSettings::initScheme},
     {"ui:state-switch", &CStateSwitch::create, &CStateSwitch::initScheme},
     {"ui:ui-event-bridge", &CStdEventBridge::create, &CObject::initScheme},
+    {"ui:style", &CStyle::create, &CStyle::initScheme},
     {"ui:multichange-display-item", &CView::create, &CView::initScheme},
     {"ui:view", &CView::create, &CView::initScheme},
     {"ui:view-color-slot", &CViewColorSlot::create, &CObject::initScheme},

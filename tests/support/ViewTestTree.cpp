@@ -4,6 +4,7 @@
 #include "Core/CError.h"
 #include "Core/CObjectScheme.h"
 #include "Other/CImageDraw.h"
+#include "UI/CDynamicColor.h"
 #include "UI/CDynamicPalette.h"
 #include "UI/CImageScaleQueue.h"
 #include "UI/PaletteCreators.h"
@@ -61,6 +62,7 @@ CError* recordWindowEvent(CObject* object, CAttrMap* args) {
         line += " " + text(n->key) + "=" + text(n->value.asText());
     window->events.push_back(line);
     if (window->journal != nullptr) window->journal->push_back(line);
+    if (window->onEvent) window->onEvent(line);
     if (window->failEvent != nullptr && line.rfind(window->failEvent, 0) == 0) return newError("window event failed");
     return nullptr;
 }
@@ -99,6 +101,7 @@ void CViewTestTree::SetUp() {
         return CCreatorRegistry::instance().registerTable(table) == 0;
     }();
     ASSERT_TRUE(registered);
+    CRecordingWindowRenderer::sDefaultJournal = &journal;
     CObject* object = nullptr;
     ASSERT_EQ(test::takeMessage(ui->addChild(object, CString("test:window-shared-data"), CString("window-shared-data"), false)), "");
     sharedData = dynamic_cast<CRecordingSharedData*>(object);
@@ -111,19 +114,26 @@ void CViewTestTree::SetUp() {
 
 void CViewTestTree::TearDown() {
     takeError();
+    CRecordingWindowRenderer::sDefaultJournal = nullptr;
     CEventTestTree::TearDown();
     appData.reset();
 }
 
-void CViewTestTree::addColor(const char* name, const char* tone) {
+CDynamicColor* CViewTestTree::addColor(const char* name, const char* tone, const char* brightness) {
     CObject* object = nullptr;
     CError* err = palette->addChild(object, CString("ui:dynamic-color"), CString(name), false);
     for (const auto& [key, value] : {std::pair{"palette", "ui.palette"}, {"gradient-size", "1"}, {"tone", tone},
-                                     {"contrast", "1"}, {"opacity", "1"}}) {
+                                     {"contrast", "1"}, {"opacity", "1"}, {"brightness", brightness}}) {
         if (err == nullptr) err = object->setAttr(CString(key), CString(value), false);
     }
     if (err == nullptr) err = object->init();
+    auto* color = dynamic_cast<CDynamicColor*>(object);
+    if (err == nullptr && color != nullptr) {
+        color->setReady(true);
+        err = color->update();
+    }
     EXPECT_EQ(test::takeMessage(err), "") << name;
+    return color;
 }
 
 CView* CViewTestTree::begin(CObject* parent, const char* name, Attrs attrs, const char* tag) {

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -17,6 +18,7 @@
 
 namespace tal {
 
+class CDynamicColor;
 class CDynamicPalette;
 
 // A sector map that records what views ask of it in a journal ("move <view> <old> -> <new>",
@@ -51,7 +53,10 @@ public:
     double actualX = 0.0, actualY = 0.0;
     CWindowRenderer* outer = nullptr;   // not owned
     const char* failEvent = nullptr;    // the event that returns an error
-    std::vector<std::string>* journal = nullptr;   // receives the events too (not owned)
+    std::vector<std::string>* journal = sDefaultJournal;   // receives the events too (not owned)
+    // The journal of renderers made by the description builder (set by the test tree).
+    static inline std::vector<std::string>* sDefaultJournal = nullptr;
+    std::function<void(const std::string&)> onEvent;   // runs after each event is recorded
 };
 
 // "test:window-shared-data": the shared window data with a view under the mouse set by the test and
@@ -90,8 +95,9 @@ protected:
     // A root view "name" with a recording renderer child "renderer" named by its "window" and a
     // recording sector map; begun, not finished.
     CView* beginWindow(const char* name, Attrs attrs = {});
-    // A colour of the palette (tone as "rrggbb").
-    void addColor(const char* name, const char* tone);
+    // A ready colour of the palette (tone as "rrggbb", contrast 1: every ramp entry is the tone;
+    // enabled when brightness is above 0).
+    CDynamicColor* addColor(const char* name, const char* tone, const char* brightness = "0");
 
     std::string takeError();
 
