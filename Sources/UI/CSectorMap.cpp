@@ -2,6 +2,7 @@
 
 #include "Core/Log.h"
 #include "UI/CSector.h"
+#include "UI/CView.h"
 #include "UI/CViewBasePlacement.h"
 
 #include <algorithm>
@@ -26,13 +27,19 @@ void removeFromList(CArray<CViewBasePlacement*>& list, CViewBasePlacement* view)
 
 CSectorMap::~CSectorMap() = default;
 
-// --- what views call: until the view classes are complete these come as placement layers ---
+// --- what views call ---
 
-void CSectorMap::invalidateSectors(const CAreaRect&, CView*) {}
+void CSectorMap::invalidateSectors(const CAreaRect& rect, CView* view) {
+    invalidateSectors(rect, static_cast<CViewBasePlacement*>(view));
+}
 
-void CSectorMap::moveView(CView*, const CAreaRect&, const CAreaRect&) {}
+void CSectorMap::moveView(CView* view, const CAreaRect& oldRect, const CAreaRect& newRect) {
+    moveView(static_cast<CViewBasePlacement*>(view), oldRect, newRect);
+}
 
-void CSectorMap::removeView(CView*, const CAreaRect&) {}
+void CSectorMap::removeView(CView* view, const CAreaRect& rect) {
+    removeView(static_cast<CViewBasePlacement*>(view), rect);
+}
 
 // --- rectangles ---
 
@@ -164,7 +171,9 @@ bool CSectorMap::isViewCached(const CSector& sector, const CViewBasePlacement* v
 void CSectorMap::registerViews(CSector& sector, CViewBasePlacement* view) {
     if (view->area() != nullptr && view->area()->isShown()) {
         int c0, c1, r0, r1;
-        getSectorRange(view->area()->totalRect(), c0, c1, r0, r1);
+        // By the clip rectangle, as the views' own move and removal notices give it, so that a
+        // removal always finds every registration.
+        getSectorRange(view->area()->clipRect(), c0, c1, r0, r1);
         if (inRange(sector, c0, c1, r0, r1))
             sector.viewMap[view->z()].add(view);
     }

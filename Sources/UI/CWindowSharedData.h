@@ -2,7 +2,9 @@
 #include "Core/CObject.h"
 #include "Core/CSortedMap.h"
 #include "Core/CStringList.h"
+#include "Other/CImageDraw.h"
 #include "Platform/CSpinLock.h"
+#include "UI/CImageScaleQueue.h"
 #include "UI/CInputState.h"
 
 #include <cstdint>
@@ -64,6 +66,37 @@ public:
     virtual void requestImage(CImageDraw& record, CImageLayer* layer, const CColor* tint, bool ignoreTintOpacity,
                               double opacity, double targetScale);
 
+    // --- windows ---
+    // Appends the renderer to the window list and applies the modal rule.
+    [[nodiscard]] CError* registerWindow(CWindowRenderer* renderer);
+    // Removes it (the first equal name), applies the modal rule and forgets it as the main window.
+    // The process is never ended from here, whatever kind of window it was.
+    [[nodiscard]] CError* unregisterWindow(CWindowRenderer* renderer);
+    // The modal rule: while a window whose root view has "is-modal-window" is open, every other
+    // window's root view but those below it gets "is-blocked" 1; otherwise all get 0.
+    [[nodiscard]] CError* updateModalBlocking();
+    void setMainWindow(CWindowRenderer* renderer);
+    CWindowRenderer* getMainWindow() const;
+    void setPopup(CObject* opener, CWindowRenderer* popup);
+    CWindowRenderer* getPopup() const;
+    // The first window whose root view's "unique-name" is the text; null when none.
+    CWindowRenderer* findWindowByUniqueName(const CString& name) const;
+    // Delivers the window backend's queued events (up to n, none when n is 0) and, on a pumped main
+    // loop, the editor's posted calls; never runs the host's loop. False when no window is left
+    // that is not closing. Re-entered from a delivered event it returns true at once.
+    bool processEvents(int n);
+    // The view with the keyboard focus (null: none); runs "blur" on the old one and "focus"
+    // ("is-tab") on the new one when it is focusable and enabled.
+    [[nodiscard]] CError* setKeyFocusView(CView* view, bool isTab);
+    CView* getKeyFocusView() const;
+    // The view whose hint the status line shows (and its window), and the status line's update.
+    [[nodiscard]] CError* setHintSource(CView* view, CWindowRenderer* window);
+    [[nodiscard]] CError* setHintView();
+    // The counted hide state of the mouse cursor: hides while the count is above 0.
+    int cursorHideCount() const noexcept { return mCursorHideCount; }
+    // The hovered view and its parent views (full names), innermost first.
+    const CStringList& hoverPath() const noexcept { return mHoverPath; }
+
     // --- update-timer groups ---
     // Puts the timer into the group of its present period, creating the group (a child named
     // "group-timer" from the template "ui:update-timer-group") for the first timer of a period.
@@ -109,6 +142,19 @@ private:
     CInputState mInputState;
     std::int32_t mPopupCounter = 0;
     CStringList mWindowList;
+    CString mMainWindowPath;
+    CString mPopupOpenerPath;
+    CString mPopupPath;
+    CString mKeyFocusViewPath;
+    CString mHintViewPath;
+    CString mHintWindowPath;
+    CStringList mHoverPath;      // the view under the mouse, then its parent views
+    CString mPendingHoverPath;
+    int mCursorHideCount = 0;
+    bool mIsCursorHidden = false;
+    bool mIsInEventPump = false;
+    bool mIsUpdatingHover = false;
+    bool mIsHoverPending = false;
     CSpinLock mPrepareLock;                                        // guards the queues' maps during preparation
     std::vector<std::unique_ptr<CImageScaleQueue>> mScaleQueues;   // never shrinks
     std::vector<std::unique_ptr<CImageDraw[]>> mDrawChunks;        // kept until destruction
