@@ -1,4 +1,5 @@
 #include "UI/CView.h"
+#include "UI/CViewPopups.h"
 
 #include "Core/CAttrMap.h"
 #include "Core/CAttrValue.h"
@@ -494,11 +495,26 @@ CError* CView::onPreCloseWindow(CAttrMap& args) {
 
 CError* CView::onPopupClosed() { return nullptr; }
 
-CError* CView::onPopupCreated(CAttrMap&) { return nullptr; }
+// The popup registry lives on the main root view; without a window the view's own record serves.
+static CViewPopups* mainPopupsOf(CView* view, CViewPopups& own) {
+    CView* root = view->getMainRootView();
+    return root != nullptr ? &root->popups() : &own;
+}
 
-CError* CView::onPopupToggle(CAttrMap&) { return nullptr; }
+CError* CView::onPopupCreated(CAttrMap& args) {
+    mPopups.created(*this, mainPopupsOf(this, mPopups), args);
+    return nullptr;
+}
 
-CError* CView::onPopupResult(CAttrMap&) { return nullptr; }
+CError* CView::onPopupToggle(CAttrMap& args) { return mPopups.toggle(*this, mainPopupsOf(this, mPopups), args); }
+
+CError* CView::onPopupResult(CAttrMap& args) { return CViewPopups::result(*this, args); }
+
+bool CView::showErrorResult(CError* result, const CString& title, bool allowCopy) {
+    return mPopups.showErrorResult(*this, mainPopupsOf(this, mPopups), result, title, allowCopy);
+}
+
+CError* CView::forwardMouseWheel(CAttrMap& args) { return CViewPopups::forwardMouseWheel(*this, args); }
 
 CError* CView::onRequestViewAreaUpdates() {
     mAreAreaUpdatesRequested = true;

@@ -6,6 +6,7 @@
 #include "UI/CSectorMap.h"
 #include "UI/CViewBase.h"
 #include "UI/CViewDrawItem.h"
+#include "UI/CViewPopups.h"
 
 #include <cstdint>
 #include <memory>
@@ -109,6 +110,11 @@ public:
     [[nodiscard]] virtual CError* onPopupResult(CAttrMap& args);
     [[nodiscard]] virtual CError* onRequestViewAreaUpdates();
 
+    // Shows an error result in the error window (the error is freed); false for null.
+    bool showErrorResult(CError* result, const CString& title, bool allowCopy);
+    // Passes a wheel step to the vertical scroller bar of a scrollable view.
+    [[nodiscard]] CError* forwardMouseWheel(CAttrMap& args);
+
     // Answers a "pre-close-window" request of the window closer named by args' "window-closer" with
     // "confirm-close-window" (confirm) or "deny-close-window", "queue-id" and "window" = object's full
     // name; post: through the nearest event bridge instead of now.
@@ -157,6 +163,8 @@ public:
     bool isEffectivelyDisabled() const noexcept { return mIsEffectivelyDisabled; }
     bool drawsThisFrame() const noexcept { return mDrawsThisFrame; }
     bool isPopup() const noexcept { return mIsPopup; }
+    // The view's popup record (on the main root view also the registry of popups by window tag).
+    CViewPopups& popups() noexcept { return mPopups; }
 
     // --- the window renderer's bookkeeping (UI thread) ---
     void setEffectivelyDisabled(bool disabled) noexcept { mIsEffectivelyDisabled = disabled; }
@@ -187,9 +195,8 @@ protected:
     bool mIsWindowDraggable = false;
     CAreaRect mLastClip;
     CAreaRect mLastTotal;
-    CSortedMap<CString, CString> mPopupPaths;   // window tag to popup window path (main root view)
+    CViewPopups mPopups;                        // this view's popup; the registry on the main root view
     CView* mParentView = nullptr;               // not owned; null for a root view
-    std::unique_ptr<CString> mPopupWindowPath;
     CView* mRootView = nullptr;                 // not owned; this view for a root view
 
 private:

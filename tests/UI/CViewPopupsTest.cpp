@@ -42,11 +42,8 @@ public:
     bool failNext = false;
 };
 
-// "test:popup-view": a view whose "popup-result" runs the popup protocol.
-class CPopupTestView : public CView {
-public:
-    CError* onPopupResult(CAttrMap& args) override { return CViewPopups::result(*this, args); }
-};
+// "test:popup-view": a plain view; its popup handlers are the view's own.
+class CPopupTestView : public CView {};
 
 class CViewPopupsTest : public CViewTestTree {
 protected:
@@ -153,6 +150,22 @@ TEST_F(CViewPopupsTest, RegisteredPopupsCloseThroughTheMainRootView) {
     ASSERT_EQ(test::takeMessage(popups.toggle(*button, &mainPopups, args({{"popup-tag", ""}}))), "");
     EXPECT_EQ(count("close-window"), 0);
     ASSERT_EQ(test::takeMessage(popups.toggle(*button, &mainPopups, args({{"popup-tag", "ui:win-menu"}}))), "");
+    EXPECT_EQ(count("close-window"), 1);
+    EXPECT_EQ(popupData->requests.size(), 1u);
+}
+
+// The view's own event handlers run the protocol with the main root view's registry.
+TEST_F(CViewPopupsTest, ViewEventsRegisterWithTheMainRootView) {
+    ASSERT_EQ(test::takeMessage(button->runEvent(CString("popup-toggle"), &args({{"popup-tag", "ui:win-menu"}}))), "");
+    ASSERT_EQ(popupData->requests.size(), 1u);
+    CObject* popup = popupWindow(window, "popup-1");
+    ASSERT_EQ(test::takeMessage(button->runEvent(CString("popup-created"),
+                                                 &args({{"window-tag", "ui:win-menu"}, {"is-local-popup", "false"},
+                                                        {"window", text(popup->getFullName()).c_str()}}))), "");
+    CView* root = button->getMainRootView();
+    CViewPopups& registry = root != nullptr ? root->popups() : button->popups();
+    EXPECT_NE(registry.registry.find(CString("ui:win-menu")), nullptr);
+    ASSERT_EQ(test::takeMessage(button->runEvent(CString("popup-toggle"), &args({{"popup-tag", "ui:win-menu"}}))), "");
     EXPECT_EQ(count("close-window"), 1);
     EXPECT_EQ(popupData->requests.size(), 1u);
 }
