@@ -1,4 +1,5 @@
 #include "UI/CView.h"
+#include "UI/CViewDrawHelpers.h"
 #include "UI/CViewPopups.h"
 
 #include "Core/CAttrMap.h"
@@ -515,6 +516,11 @@ bool CView::showErrorResult(CError* result, const CString& title, bool allowCopy
 }
 
 CError* CView::forwardMouseWheel(CAttrMap& args) { return CViewPopups::forwardMouseWheel(*this, args); }
+
+void CView::getAlignedImageCoords(std::int32_t index, bool shift, std::int32_t horizontal, std::int32_t vertical,
+                                  std::int32_t item, std::int32_t out[2]) {
+    tal::getAlignedImageCoords(*this, index, shift, horizontal, vertical, item, out);
+}
 
 CError* CView::onRequestViewAreaUpdates() {
     mAreAreaUpdatesRequested = true;

@@ -114,6 +114,10 @@ public:
     bool showErrorResult(CError* result, const CString& title, bool allowCopy);
     // Passes a wheel step to the vertical scroller bar of a scrollable view.
     [[nodiscard]] CError* forwardMouseWheel(CAttrMap& args);
+    // Where frame `index` of the view's image set (shifted by its range) goes inside draw item
+    // `item`: alignment -1 start, 0 centre, 1 end; out is left as it is without such an image.
+    void getAlignedImageCoords(std::int32_t index, bool shift, std::int32_t horizontal, std::int32_t vertical,
+                               std::int32_t item, std::int32_t out[2]);
 
     // Answers a "pre-close-window" request of the window closer named by args' "window-closer" with
     // "confirm-close-window" (confirm) or "deny-close-window", "queue-id" and "window" = object's full

@@ -1,5 +1,6 @@
 #include "UI/CViewDrawHelpers.h"
 
+#include "Core/Log.h"
 #include "Other/CColor.h"
 #include "Other/CImage.h"
 #include "Other/CImageDraw.h"
@@ -17,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 namespace tal {
 
@@ -262,6 +264,31 @@ void getImageSetFrameSize(CView& view, std::int32_t index, bool shift, bool scal
     const double s = scaled ? windowScaleOf(view) : 1.0;
     width = std::int32_t(layer->inverseScale() * s * (layer->width() + layer->extraWidth()));
     height = std::int32_t(s * layer->inverseScale() * (layer->height() + layer->extraHeight()));
+}
+
+void getAlignedImageCoords(CView& view, std::int32_t index, bool shift, std::int32_t horizontal,
+                           std::int32_t vertical, std::int32_t item, std::int32_t out[2]) {
+    if (item == 0) {
+        std::string line = "getAlignedImageCoords CLIP 0";
+        const CString name = view.getFullName();
+        if (!name.isEmpty())
+            line += " // " + std::string(name.narrowed().chars8());
+        writeLog(line.c_str(), true);
+    }
+    if (frameLayer(view, index, shift) == nullptr || item < 0 || item >= view.drawItemCount())
+        return;
+    std::int32_t w = 0, h = 0;
+    getImageSetFrameSize(view, index, shift, true, w, h);
+    const CPixelRect& r = view.drawItem(item)->fullRect;
+    auto place = [](std::int32_t start, std::int32_t size, std::int32_t image, std::int32_t alignment) {
+        if (alignment == 1)
+            return start + size - image;
+        if (alignment == 0)
+            return start + std::int32_t(std::lround((size - image) * 0.5));
+        return start;
+    };
+    out[0] = place(r.x, r.width, w, horizontal);
+    out[1] = place(r.y, r.height, h, vertical);
 }
 
 } // namespace tal

@@ -67,5 +67,10 @@ bool getImageSetFrameColor(CView& view, std::int32_t index, bool shift, const CC
 // A frame's logical size, at the window scale when scaled; 0 x 0 when absent.
 void getImageSetFrameSize(CView& view, std::int32_t index, bool shift, bool scaled, std::int32_t& width,
                           std::int32_t& height);
+// Where a frame's image goes inside draw item `item` in window pixels: alignment -1 at the item's
+// start, 1 at its end less the image size, 0 centred (halves away from zero). out stays as it is
+// without such an image or item; item 0 also logs "getAlignedImageCoords CLIP 0".
+void getAlignedImageCoords(CView& view, std::int32_t index, bool shift, std::int32_t horizontal,
+                           std::int32_t vertical, std::int32_t item, std::int32_t out[2]);
 
 } // namespace tal

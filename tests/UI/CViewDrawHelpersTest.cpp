@@ -208,6 +208,33 @@ TEST_F(CViewDrawHelpersTest, FramesTakeTheirSlotColoursAndShiftByTheRange) {
     EXPECT_EQ(color, nullptr);
 }
 
+TEST_F(CViewDrawHelpersTest, AlignedFramesSitAtTheStartCentreOrEndOfTheirItem) {
+    CView* view = control("100", "50");
+    const std::int32_t item = view->addDrawItem();
+    setDrawItemRect(*view, item, 10.0, 4.0, 31.0, 20.0);   // window pixels (110, 54) 31 x 20
+    const CPixelRect r = view->drawItem(item)->fullRect;
+    // Frame 1 is 16 x 8: centred, (31 - 16) / 2 = 7.5 rounds away from zero to 8.
+    struct Case { std::int32_t h, v, x, y; };
+    for (const Case& c : {Case{-1, -1, r.x, r.y}, Case{1, 1, r.x + 31 - 16, r.y + 20 - 8},
+                          Case{0, 0, r.x + 8, r.y + 6}}) {
+        SCOPED_TRACE(std::to_string(c.h) + " " + std::to_string(c.v));
+        std::int32_t out[2] = {-1, -1};
+        view->getAlignedImageCoords(1, false, c.h, c.v, item, out);
+        EXPECT_EQ(out[0], c.x);
+        EXPECT_EQ(out[1], c.y);
+    }
+    // No such frame: the point is left as it was; item 0 is logged and still placed.
+    std::int32_t out[2] = {-1, -1};
+    view->getAlignedImageCoords(9, false, 0, 0, item, out);
+    EXPECT_EQ(out[0], -1);
+    EXPECT_EQ(out[1], -1);
+    CLogCapture log;
+    view->getAlignedImageCoords(1, false, -1, -1, 0, out);
+    EXPECT_EQ(out[0], view->drawItem(0)->fullRect.x);
+    ASSERT_FALSE(log.lines().empty());
+    EXPECT_EQ(log.lines()[0].rfind("getAlignedImageCoords CLIP 0 // ", 0), 0u);
+}
+
 TEST_F(CViewDrawHelpersTest, DisabledViewTintsEveryLayerWithItsDisabledColour) {
     CView* view = control();
     view->setEffectivelyDisabled(true);
