@@ -52,6 +52,16 @@ std::string utf8ToLatin1(const std::string& utf8) {
 
 } // namespace
 
+int CX11Clipboard::isSelectionEvent(Display*, XEvent* event, XPointer self) {
+    const Window w = Window(reinterpret_cast<CX11Clipboard*>(self)->mWindow);
+    switch (event->type) {
+    case SelectionNotify: return event->xselection.requestor == w;
+    case SelectionRequest: return event->xselectionrequest.owner == w;
+    case SelectionClear: return event->xselectionclear.window == w;
+    default: return 0;
+    }
+}
+
 CX11Clipboard::~CX11Clipboard() { destroy(); }
 
 bool CX11Clipboard::create(CX11Display& display) {
@@ -111,11 +121,11 @@ bool CX11Clipboard::getText(std::string& utf8, int timeoutMs) {
         mWaiting = true;
         mAnswered = false;
         while (!mAnswered) {
-            while (!mAnswered && XPending(d) > 0) {
-                XEvent event;
-                XNextEvent(d, &event);
-                mDisplay->route(event);     // our windows' events are served meanwhile, not lost
-            }
+            // Only the selection's events are taken; the windows' events stay queued for their
+            // dispatch (their sinks may be inside the call that reads the clipboard).
+            XEvent event;
+            while (!mAnswered && XCheckIfEvent(d, &event, &isSelectionEvent, reinterpret_cast<XPointer>(this)))
+                handleEvent(event);
             const std::uint64_t now = getMonotonicNanos();
             if (mAnswered || now >= deadline)
                 break;

@@ -3,6 +3,7 @@
 #include <string>
 
 union _XEvent;
+struct _XDisplay;
 
 namespace tal {
 
@@ -11,7 +12,9 @@ class CX11Display;
 // Text on the X11 CLIPBOARD selection. Writing takes ownership of the selection and answers other
 // clients' requests for TARGETS, UTF8_STRING, STRING (Latin-1) and TEXT from the display's event
 // dispatch; reading asks the owner for UTF8_STRING (else STRING) and waits for the answer up to a
-// timeout, serving our own windows' events meanwhile. Texts are UTF-8 bytes, passed unchanged.
+// timeout, leaving other events queued in Xlib for the display's next dispatch (the connection's
+// descriptor does not show them again: the caller dispatches afterwards). Texts are UTF-8 bytes,
+// passed unchanged.
 // Owned by the editor next to its display (which must outlive it); main thread only.
 class CX11Clipboard {
 public:
@@ -39,6 +42,8 @@ public:
     std::uint64_t window() const noexcept { return mWindow; }
 
 private:
+    static int isSelectionEvent(_XDisplay*, _XEvent* event, char* self);
+
     CX11Display* mDisplay = nullptr;      // not owned; cleared by destroy
     std::uint64_t mWindow = 0;
     bool mOwned = false;

@@ -218,6 +218,25 @@ void CX11Display::route(XEvent& event) {
     it->second.listener->onX11Event(out);
 }
 
+bool CX11Display::pointerPosition(int& x, int& y) const {
+    x = y = 0;
+    if (!mDisplay)
+        return false;
+    Window root = 0, child = 0;
+    int winX = 0, winY = 0;
+    unsigned int mask = 0;
+    return XQueryPointer(mDisplay, DefaultRootWindow(mDisplay), &root, &child, &x, &y, &winX, &winY, &mask) == True;
+}
+
+int CX11Display::queuedEvents() const noexcept { return mDisplay ? XEventsQueued(mDisplay, QueuedAfterReading) : 0; }
+
+void CX11Display::warpPointer(int x, int y) {
+    if (!mDisplay)
+        return;
+    XWarpPointer(mDisplay, None, DefaultRootWindow(mDisplay), 0, 0, 0, 0, x, y);
+    XFlush(mDisplay);
+}
+
 void CX11Display::flush() {
     if (mDisplay)
         XFlush(mDisplay);

@@ -57,6 +57,12 @@ public:
     ScreenArea workArea() const;
     // The scale the desktop asks for: Xft.dpi / 96 from the resource database, else 1.
     double scaleHint() const;
+    // The pointer's position on the screen in pixels; false when it is on another screen.
+    bool pointerPosition(int& x, int& y) const;
+    // The number of events waiting: those Xlib (and XCB below it) already read, where the
+    // descriptor no longer shows them, plus those on the socket now. Never blocks. Any call that
+    // writes to the server may read events on the way, so a run loop checks this before it sleeps.
+    int queuedEvents() const noexcept;
     // An atom of this connection (interned on first use).
     unsigned long atom(const char* name);
     // The number of protocol errors on this connection since it was opened, and the last error code.
@@ -75,6 +81,8 @@ public:
     // Sends buffered requests to the server (XFlush); sync also waits until it has handled them.
     void flush();
     void sync();
+    // Moves the pointer to (x, y) in screen pixels.
+    void warpPointer(int x, int y);
 
     // Routes one event; dispatch calls it for every event, the clipboard for events it read while
     // waiting for its answer.

@@ -43,7 +43,7 @@ struct CX11Event {
     int delta = 0;                              // Wheel
     bool horizontal = false;                    // Wheel: tilt buttons 6 and 7
     bool isDoubleClick = false;                 // MouseDown: the 2nd, 4th... press of a quick series
-    bool buttonL = false, buttonR = false;      // buttons held before this event
+    bool buttonL = false, buttonR = false, buttonM = false;   // buttons held before this event
     bool isCtrl = false, isAlt = false, isShift = false;
     int keyCode = 0;                            // KeyDown/KeyUp: 0xE001.. or a UTF-16 unit
     std::uint32_t time = 0;                     // server time in milliseconds

@@ -31,6 +31,7 @@ void setModifiers(unsigned int state, CX11Event& out) {
     out.isShift = (state & ShiftMask) != 0;
     out.buttonL = (state & Button1Mask) != 0;
     out.buttonR = (state & Button3Mask) != 0;
+    out.buttonM = (state & Button2Mask) != 0;
 }
 
 // The pointer position, time and modifiers of a button, motion or crossing event.

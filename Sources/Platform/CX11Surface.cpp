@@ -133,16 +133,43 @@ bool CX11Surface::blit(const std::uint32_t* pixels, int stride, int x, int y, in
     for (int row = y0; row < y1; ++row)
         std::memcpy(image->data + std::size_t(row) * std::size_t(image->bytes_per_line) + std::size_t(x0) * 4,
                     pixels + std::size_t(row) * std::size_t(stride) + x0, std::size_t(x1 - x0) * 4);
+    send(x0, y0, x1 - x0, y1 - y0);
+    return true;
+}
+
+bool CX11Surface::blitRgbx(const std::uint8_t* rows, int strideBytes, int srcX, int srcY, int w, int h, int dstX,
+                           int dstY) {
+    auto* image = static_cast<XImage*>(mImage);
+    if (image == nullptr || rows == nullptr)
+        return false;
+    // Clip the destination to the surface and the source to its origin, moving the other with it.
+    if (dstX < 0) { srcX -= dstX; w += dstX; dstX = 0; }
+    if (dstY < 0) { srcY -= dstY; h += dstY; dstY = 0; }
+    if (srcX < 0) { dstX -= srcX; w += srcX; srcX = 0; }
+    if (srcY < 0) { dstY -= srcY; h += srcY; srcY = 0; }
+    w = std::min(w, mWidth - dstX);
+    h = std::min(h, mHeight - dstY);
+    if (w <= 0 || h <= 0)
+        return false;
+    for (int row = 0; row < h; ++row) {
+        const std::uint8_t* from = rows + std::ptrdiff_t(srcY + row) * strideBytes + std::ptrdiff_t(srcX) * 4;
+        auto* to = reinterpret_cast<std::uint32_t*>(image->data + std::size_t(dstY + row) * std::size_t(image->bytes_per_line)) + dstX;
+        for (int i = 0; i < w; ++i)
+            to[i] = std::uint32_t(from[4 * i]) << 16 | std::uint32_t(from[4 * i + 1]) << 8 | from[4 * i + 2];
+    }
+    send(dstX, dstY, w, h);
+    return true;
+}
+
+void CX11Surface::send(int x, int y, int w, int h) {
+    auto* image = static_cast<XImage*>(mImage);
     Display* d = mDisplay->xdisplay();
     if (mShm)
-        XShmPutImage(d, Window(mWindow), static_cast<GC>(mGc), image, x0, y0, x0, y0, unsigned(x1 - x0),
-                     unsigned(y1 - y0), False);
+        XShmPutImage(d, Window(mWindow), static_cast<GC>(mGc), image, x, y, x, y, unsigned(w), unsigned(h), False);
     else
-        XPutImage(d, Window(mWindow), static_cast<GC>(mGc), image, x0, y0, x0, y0, unsigned(x1 - x0),
-                  unsigned(y1 - y0));
+        XPutImage(d, Window(mWindow), static_cast<GC>(mGc), image, x, y, x, y, unsigned(w), unsigned(h));
     // The shared image must not change before the server has read it; both ways wait the same.
     XSync(d, False);
-    return true;
 }
 
 } // namespace tal

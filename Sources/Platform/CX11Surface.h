@@ -34,6 +34,9 @@ public:
     // row, stride >= width) into the window at the same position, clipped to the surface, and waits
     // until the server has it. Returns false when nothing was sent (empty rectangle, no image).
     bool blit(const std::uint32_t* pixels, int stride, int x, int y, int w, int h);
+    // The same from rows of R, G, B, X bytes (`strideBytes` per row): the rectangle (srcX, srcY, w, h)
+    // lands at (dstX, dstY), clipped to the surface and to the source's origin.
+    bool blitRgbx(const std::uint8_t* rows, int strideBytes, int srcX, int srcY, int w, int h, int dstX, int dstY);
 
     // --- queries ---
     bool isCreated() const noexcept { return mImage != nullptr; }
@@ -42,6 +45,9 @@ public:
     int height() const noexcept { return mHeight; }
 
 private:
+    // Sends the rectangle of the image to the window and waits until the server has it.
+    void send(int x, int y, int w, int h);
+
     CX11Display* mDisplay = nullptr;      // not owned; cleared by destroy
     std::uint64_t mWindow = 0;
     void* mImage = nullptr;               // XImage

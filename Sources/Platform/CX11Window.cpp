@@ -28,7 +28,8 @@ XSetWindowAttributes baseAttributes(Display* d) {
 
 CX11Window::~CX11Window() { destroy(); }
 
-bool CX11Window::createChild(CX11Display& display, std::uint64_t parent, int width, int height, std::string& error) {
+bool CX11Window::createChild(CX11Display& display, std::uint64_t parent, int width, int height, std::string& error,
+                             bool visible) {
     destroy();
     Display* d = display.xdisplay();
     if (d == nullptr || width < 1 || height < 1) {
@@ -49,13 +50,20 @@ bool CX11Window::createChild(CX11Display& display, std::uint64_t parent, int wid
         XCreateWindow(d, Window(parent), 0, 0, unsigned(width), unsigned(height), 0, DefaultDepth(d, screen),
                       InputOutput, DefaultVisual(d, screen), CWColormap | CWBorderPixel | CWBackPixmap | CWEventMask,
                       &attributes);
-    // XEmbed: protocol version 0, mapped.
-    const long xembedInfo[2] = {0, 1};
-    const Atom xembedAtom = Atom(display.atom("_XEMBED_INFO"));
-    XChangeProperty(d, window, xembedAtom, xembedAtom, 32, PropModeReplace,
+    finishCreate(display, window, Kind::Child, width, height);
+    setXembedMapped(visible);
+    if (visible)
+        XMapWindow(d, window);
+    display.flush();
+    return true;
+}
+
+void CX11Window::setXembedMapped(bool mapped) {
+    // XEmbed: protocol version 0, and the mapped flag.
+    const long xembedInfo[2] = {0, mapped ? 1 : 0};
+    const Atom xembedAtom = Atom(mDisplay->atom("_XEMBED_INFO"));
+    XChangeProperty(mDisplay->xdisplay(), Window(mWindow), xembedAtom, xembedAtom, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(xembedInfo), 2);
-    XMapWindow(d, window);
-    return finishCreate(display, window, Kind::Child, width, height);
 }
 
 bool CX11Window::createTopLevel(CX11Display& display, Kind kind, int x, int y, int width, int height,
@@ -83,9 +91,6 @@ bool CX11Window::createTopLevel(CX11Display& display, Kind kind, int x, int y, i
         const Atom type = Atom(display.atom("_NET_WM_WINDOW_TYPE_DIALOG"));
         XChangeProperty(d, window, Atom(display.atom("_NET_WM_WINDOW_TYPE")), XA_ATOM, 32, PropModeReplace,
                         reinterpret_cast<const unsigned char*>(&type), 1);
-        XStoreName(d, window, title.c_str());
-        XChangeProperty(d, window, Atom(display.atom("_NET_WM_NAME")), Atom(display.atom("UTF8_STRING")), 8,
-                        PropModeReplace, reinterpret_cast<const unsigned char*>(title.data()), int(title.size()));
         // Placed where asked, not where the window manager likes.
         XSizeHints hints{};
         hints.flags = PPosition | USPosition;
@@ -93,10 +98,23 @@ bool CX11Window::createTopLevel(CX11Display& display, Kind kind, int x, int y, i
         hints.y = y;
         XSetWMNormalHints(d, window, &hints);
     }
-    return finishCreate(display, window, kind, width, height);
+    finishCreate(display, window, kind, width, height);
+    if (kind == Kind::Tool)
+        setTitle(title);
+    return true;
 }
 
-bool CX11Window::finishCreate(CX11Display& display, std::uint64_t window, Kind kind, int width, int height) {
+void CX11Window::setTitle(const std::string& utf8Title) {
+    if (!mDisplay)
+        return;
+    Display* d = mDisplay->xdisplay();
+    XStoreName(d, Window(mWindow), utf8Title.c_str());
+    XChangeProperty(d, Window(mWindow), Atom(mDisplay->atom("_NET_WM_NAME")), Atom(mDisplay->atom("UTF8_STRING")), 8,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(utf8Title.data()), int(utf8Title.size()));
+    mDisplay->flush();
+}
+
+void CX11Window::finishCreate(CX11Display& display, std::uint64_t window, Kind kind, int width, int height) {
     mDisplay = &display;
     mWindow = window;
     mKind = kind;
@@ -105,7 +123,6 @@ bool CX11Window::finishCreate(CX11Display& display, std::uint64_t window, Kind k
     mGone = false;
     mCursor = Cursor::Arrow;
     display.flush();
-    return true;
 }
 
 void CX11Window::destroy() {
@@ -139,6 +156,8 @@ void CX11Window::setListener(CX11Display::Listener* listener) {
 void CX11Window::show() {
     if (!mDisplay)
         return;
+    if (mKind == Kind::Child)
+        setXembedMapped(true);
     XMapRaised(mDisplay->xdisplay(), Window(mWindow));
     mDisplay->flush();
 }
@@ -146,6 +165,8 @@ void CX11Window::show() {
 void CX11Window::hide() {
     if (!mDisplay)
         return;
+    if (mKind == Kind::Child)
+        setXembedMapped(false);
     XUnmapWindow(mDisplay->xdisplay(), Window(mWindow));
     mDisplay->flush();
 }
@@ -207,6 +228,14 @@ void CX11Window::warpPointer(int x, int y) {
     mDisplay->flush();
 }
 
+void CX11Window::requestExpose(int x, int y, int w, int h) {
+    if (!mDisplay || mGone || w < 1 || h < 1)
+        return;
+    // Without a background the server leaves the pixels alone and only reports the area.
+    XClearArea(mDisplay->xdisplay(), Window(mWindow), x, y, unsigned(w), unsigned(h), True);
+    mDisplay->flush();
+}
+
 void CX11Window::takeFocus() {
     if (!mDisplay)
         return;
@@ -221,15 +250,22 @@ void CX11Window::setSurfaceMode(CX11Surface::Mode mode) noexcept {
     }
 }
 
-bool CX11Window::present(const std::uint32_t* pixels, int stride, int x, int y, int w, int h) {
+bool CX11Window::prepareSurface() {
     if (!mDisplay || mGone)
         return false;
-    if (!mSurface.isCreated() || mSurface.width() != mWidth || mSurface.height() != mHeight) {
-        std::string error;
-        if (!mSurface.create(*mDisplay, mWindow, mWidth, mHeight, mSurfaceMode, error))
-            return false;
-    }
-    return mSurface.blit(pixels, stride, x, y, w, h);
+    if (mSurface.isCreated() && mSurface.width() == mWidth && mSurface.height() == mHeight)
+        return true;
+    std::string error;
+    return mSurface.create(*mDisplay, mWindow, mWidth, mHeight, mSurfaceMode, error);
+}
+
+bool CX11Window::present(const std::uint32_t* pixels, int stride, int x, int y, int w, int h) {
+    return prepareSurface() && mSurface.blit(pixels, stride, x, y, w, h);
+}
+
+bool CX11Window::presentRgbx(const std::uint8_t* rows, int strideBytes, int srcX, int srcY, int w, int h, int dstX,
+                             int dstY) {
+    return prepareSurface() && mSurface.blitRgbx(rows, strideBytes, srcX, srcY, w, h, dstX, dstY);
 }
 
 bool CX11Window::screenPosition(int& x, int& y) const {

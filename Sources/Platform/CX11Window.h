@@ -24,9 +24,10 @@ public:
     CX11Window(const CX11Window&) = delete;
     CX11Window& operator=(const CX11Window&) = delete;
 
-    // A child of `parent` (a window id of any client) at (0, 0), mapped. False with a message when
-    // the parent does not exist or the size is empty.
-    bool createChild(CX11Display& display, std::uint64_t parent, int width, int height, std::string& error);
+    // A child of `parent` (a window id of any client) at (0, 0), mapped unless `visible` is false.
+    // False with a message when the parent does not exist or the size is empty.
+    bool createChild(CX11Display& display, std::uint64_t parent, int width, int height, std::string& error,
+                     bool visible = true);
     // A popup or tool window at (x, y) in screen pixels, not yet shown; `transientFor` (0: none) is
     // a window whose top-level window it stays above.
     bool createTopLevel(CX11Display& display, Kind kind, int x, int y, int width, int height,
@@ -37,19 +38,26 @@ public:
     // --- operations ---
     // Events of this window go to `listener` (not owned; null stops them).
     void setListener(CX11Display::Listener* listener);
+    // Maps or unmaps the window (a child also tells its embedder through _XEMBED_INFO).
     void show();
     void hide();
+    void setTitle(const std::string& utf8Title);
     void move(int x, int y);
     // New size in pixels (>= 1); the surface follows on the next present.
     void resize(int width, int height);
     void setCursor(Cursor cursor);
     // Moves the pointer to (x, y) in window pixels.
     void warpPointer(int x, int y);
+    // Makes the server send an expose of the area (pixels) without touching its pixels: a redraw
+    // request that arrives through the connection.
+    void requestExpose(int x, int y, int w, int h);
     // Asks for the keyboard focus (on a click, or when a view takes key focus).
     void takeFocus();
     // Copies the rectangle (x, y, w, h) of a window-sized bitmap (0xAARRGGBB words, `stride` words
     // per row) to the screen. Returns false when nothing could be shown.
     bool present(const std::uint32_t* pixels, int stride, int x, int y, int w, int h);
+    // The same from rows of R, G, B, X bytes: the rectangle (srcX, srcY, w, h) lands at (dstX, dstY).
+    bool presentRgbx(const std::uint8_t* rows, int strideBytes, int srcX, int srcY, int w, int h, int dstX, int dstY);
     // PutImage forces the XPutImage path (benchmarks, tests); takes effect on the next present.
     void setSurfaceMode(CX11Surface::Mode mode) noexcept;
 
@@ -68,7 +76,9 @@ public:
     static std::uint64_t topLevelOf(CX11Display& display, std::uint64_t window);
 
 private:
-    bool finishCreate(CX11Display& display, std::uint64_t window, Kind kind, int width, int height);
+    void finishCreate(CX11Display& display, std::uint64_t window, Kind kind, int width, int height);
+    void setXembedMapped(bool mapped);
+    bool prepareSurface();
 
     CX11Display* mDisplay = nullptr;                  // not owned; cleared by destroy
     std::uint64_t mWindow = 0;

@@ -10,10 +10,12 @@ tal_sources(
   Sources/Platform/CX11EventTranslator.cpp
   Sources/Platform/CX11Surface.cpp
   Sources/Platform/CX11Window.cpp
+  Sources/Platform/CX11WindowBackend.cpp
 )
 tal_tests(x11
   tests/Platform/CX11ClipboardTest.cpp
   tests/Platform/CX11EventTranslatorTest.cpp
+  tests/Platform/CX11WindowBackendTest.cpp
   tests/Platform/CX11WindowTest.cpp
 )
 # The X11 tests drive real input through XTEST.
