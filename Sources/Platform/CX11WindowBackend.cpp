@@ -255,6 +255,11 @@ void CX11WindowBackend::scheduleDrain() {
     }
 }
 
+void CX11WindowBackend::sync() {
+    mDisplay.sync();
+    scheduleDrain();
+}
+
 bool CX11WindowBackend::readClipboard(std::string& utf8, int timeoutMs) {
     const bool got = mClipboard.getText(utf8, timeoutMs);
     scheduleDrain();

@@ -65,6 +65,9 @@ public:
     // The clipboard's text (CX11Clipboard::getText); events that arrived meanwhile are handled on a
     // later turn of the run loop.
     bool readClipboard(std::string& utf8, int timeoutMs = 1000);
+    // Waits until the server has handled every request sent so far; events read meanwhile are
+    // handled on a later turn of the run loop.
+    void sync();
     // The X window of a backend window; 0 for unknown ids.
     std::uint64_t xWindowOf(WindowId id) const;
     // Forces XPutImage for the windows made afterwards (tests and benchmarks).

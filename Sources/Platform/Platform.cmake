@@ -7,12 +7,13 @@ tal_tests(core
 )
 
 # The main-loop timers on a host's Linux run loop; helper programs (file panels, xdg-open).
-tal_sources(
+set(tal_platform_process_sources
   Sources/Platform/CChildProcess.cpp
   Sources/Platform/CFileDialogProcess.cpp
   Sources/Platform/CRunLoopMainLoopTimers.cpp
   Sources/Platform/SystemOpen.cpp
 )
+tal_sources(${tal_platform_process_sources})
 tal_tests(core
   tests/Platform/CFileDialogProcessTest.cpp
   tests/Platform/CRunLoopMainLoopTimersTest.cpp

@@ -4,7 +4,8 @@ if(NOT TARGET X11::Xext OR NOT TARGET X11::Xrandr)
   message(FATAL_ERROR "libxext-dev and libxrandr-dev are needed (scripts/setup installs them)")
 endif()
 target_link_libraries(tal PUBLIC X11::X11 X11::Xext X11::Xrandr)
-tal_sources(
+set(tal_x11_sources
+  Sources/Platform/CEditorPlatformServices.cpp
   Sources/Platform/CX11Clipboard.cpp
   Sources/Platform/CX11Display.cpp
   Sources/Platform/CX11EventTranslator.cpp
@@ -12,6 +13,11 @@ tal_sources(
   Sources/Platform/CX11Window.cpp
   Sources/Platform/CX11WindowBackend.cpp
 )
+tal_sources(${tal_x11_sources})
+# Xlib's headers define macros (None, Status, KeyPress...) that must not reach other sources of a
+# unity batch; the helper-program sources keep file-local helpers too.
+set_source_files_properties(${tal_x11_sources} ${tal_platform_process_sources}
+  PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
 tal_tests(x11
   tests/Platform/CX11ClipboardTest.cpp
   tests/Platform/CX11EventTranslatorTest.cpp

@@ -38,6 +38,7 @@ tal_sources(
   Sources/Audio/CAudioWrapperEventQueue.cpp
   Sources/Audio/HostSampleConversion.cpp
   Sources/Audio/VST/CAudioWrapperVST3.cpp
+  Sources/Audio/VST/CAudioWrapperVST3Editor.cpp
   Sources/Audio/VST/CAudioRegistryProgramSource.cpp
   Sources/Audio/VST/CAudioWrapperVST3Parameter.cpp
   Sources/Audio/VST/CAudioWrapperVST3ProgramParameter.cpp
@@ -58,6 +59,7 @@ tal_tests(audio
   tests/Audio/CFloatModeGuardTest.cpp
   tests/Audio/HostSampleConversionTest.cpp
   tests/Audio/VST/CAudioWrapperVST3EditorTest.cpp
+  tests/Audio/VST/CAudioWrapperVST3EditorViewTest.cpp
   tests/Audio/VST/CAudioWrapperVST3ProgramParameterTest.cpp
   tests/Audio/VST/CAudioWrapperVST3Test.cpp
   tests/Audio/VST/ParamQueueEventsTest.cpp

@@ -1,0 +1,226 @@
+#include "Audio/VST/CAudioWrapperVST3Editor.h"
+
+#include "Audio/VST/CAudioWrapperVST3.h"
+#include "Core/CError.h"
+#include "Core/Log.h"
+#include "Platform/CEditorPlatformServices.h"
+#include "Platform/CNativeEvent.h"
+#include "Platform/CX11WindowBackend.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+namespace tal {
+
+using namespace Steinberg;
+
+namespace {
+
+// The editor's background until its views stand in the window.
+constexpr std::uint8_t kBackground[4] = {0x1c, 0x1f, 0x26, 0xff};
+
+void logEditorLine(const std::string& text) { writeLog(("Editor: " + text).c_str(), true); }
+
+} // namespace
+
+CAudioWrapperVST3Editor::CAudioWrapperVST3Editor(CAudioWrapperVST3& wrapper, ViewRect* size)
+    : EditorView(&wrapper, size), mWrapper(wrapper) {}
+
+CAudioWrapperVST3Editor::~CAudioWrapperVST3Editor() {
+    if (isAttached() || mWindow != 0)
+        removed();
+    if (mRunLoop)
+        mRunLoop->release();
+}
+
+tresult PLUGIN_API CAudioWrapperVST3Editor::isPlatformTypeSupported(FIDString type) {
+    return type != nullptr && std::strcmp(type, kPlatformType) == 0 ? kResultTrue : kResultFalse;
+}
+
+tresult PLUGIN_API CAudioWrapperVST3Editor::setFrame(IPlugFrame* frame) {
+    EditorView::setFrame(frame);
+    if (mRunLoop)
+        mRunLoop->release();
+    mRunLoop = nullptr;
+    if (frame) {
+        void* loop = nullptr;
+        if (frame->queryInterface(Linux::IRunLoop::iid, &loop) == kResultOk)
+            mRunLoop = static_cast<Linux::IRunLoop*>(loop);   // the reference queryInterface gave
+    }
+    return kResultTrue;
+}
+
+tresult PLUGIN_API CAudioWrapperVST3Editor::attached(void* parent, FIDString type) {
+    if (mWindow != 0 || isAttached())
+        return kResultFalse;
+    if (isPlatformTypeSupported(type) != kResultTrue) {
+        logEditorLine(std::string("the platform type \"") + (type ? type : "") + "\" is not supported.");
+        return kResultFalse;
+    }
+    if (mRunLoop == nullptr) {
+        logEditorLine("the host's frame offers no run loop (Steinberg::Linux::IRunLoop); the editor cannot open.");
+        return kResultFalse;
+    }
+    const tresult result = EditorView::attached(parent, type);
+    if (result != kResultOk)
+        return result;
+    std::string error;
+    CEditorPlatformServices* services = CEditorPlatformServices::acquire(mRunLoop, error);
+    if (services == nullptr) {
+        logEditorLine(error);
+        EditorView::removed();
+        return kResultFalse;
+    }
+    mHoldsServices = true;
+    CWindowBackend::WindowParams params;
+    params.width = rect.getWidth() / mContentScale;
+    params.height = rect.getHeight() / mContentScale;
+    params.scale = mContentScale;
+    params.hostParent = std::uint64_t(reinterpret_cast<std::uintptr_t>(parent));
+    params.mainWindow = true;
+    CWindowBackend& backend = services->backend();
+    if (CError* err = backend.createWindow(params, this, mWindow)) {
+        logError(err);
+        delete err;
+        closeWindow();
+        EditorView::removed();
+        return kResultFalse;
+    }
+    backend.setVisible(mWindow, true);
+    mWrapper.setOpenEditor(this);
+    return kResultOk;
+}
+
+void CAudioWrapperVST3Editor::closeWindow() {
+    if (mWindow != 0) {
+        if (CEditorPlatformServices* services = CEditorPlatformServices::current())
+            services->backend().destroyWindow(mWindow);
+        mWindow = 0;
+    }
+    if (mHoldsServices) {
+        mHoldsServices = false;
+        CEditorPlatformServices::release();
+    }
+    mRows.clear();
+    mRows.shrink_to_fit();
+}
+
+tresult PLUGIN_API CAudioWrapperVST3Editor::removed() {
+    closeWindow();
+    mWrapper.clearOpenEditor(this);
+    if (isAttached())
+        EditorView::removed();
+    return kResultOk;
+}
+
+void CAudioWrapperVST3Editor::onNativeEvent(const CNativeEvent& event) {
+    if (event.type == CNativeEvent::Type::Closed) {
+        mWindow = 0;                       // the host's window took ours with it
+        return;
+    }
+    if (event.type != CNativeEvent::Type::Paint)
+        return;
+    CEditorPlatformServices* services = CEditorPlatformServices::current();
+    if (services == nullptr || mWindow == 0)
+        return;
+    const int width = std::max(1, int(rect.getWidth())), height = std::max(1, int(rect.getHeight()));
+    if (mRows.size() != std::size_t(width) * std::size_t(height) * 4) {
+        mRows.resize(std::size_t(width) * std::size_t(height) * 4);
+        for (std::size_t i = 0; i < mRows.size(); i += 4)
+            std::memcpy(&mRows[i], kBackground, 4);
+    }
+    const int x0 = std::max(0, int(std::floor(event.x * mContentScale)));
+    const int y0 = std::max(0, int(std::floor(event.y * mContentScale)));
+    const int x1 = std::min(width, int(std::ceil((event.x + event.width) * mContentScale)));
+    const int y1 = std::min(height, int(std::ceil((event.y + event.height) * mContentScale)));
+    if (x1 > x0 && y1 > y0) {
+        services->backend().present(mWindow, mRows.data(), width * 4, x0, y0, x1 - x0, y1 - y0, x0, y0);
+        ++mPaintCount;
+    }
+}
+
+void CAudioWrapperVST3Editor::applyRectToWindow() {
+    CEditorPlatformServices* services = CEditorPlatformServices::current();
+    if (services == nullptr || mWindow == 0)
+        return;
+    services->backend().setScale(mWindow, mContentScale);
+    services->backend().setFrame(mWindow, 0.0, 0.0, rect.getWidth() / mContentScale, rect.getHeight() / mContentScale);
+}
+
+tresult PLUGIN_API CAudioWrapperVST3Editor::onSize(ViewRect* newSize) {
+    if (newSize == nullptr)
+        return kInvalidArgument;
+    const bool changed = newSize->getWidth() != rect.getWidth() || newSize->getHeight() != rect.getHeight();
+    // The wrapper keeps the size at the content scale 1.
+    mWrapper.onHostResize(std::int32_t(std::lround(newSize->getWidth() / mContentScale)),
+                          std::int32_t(std::lround(newSize->getHeight() / mContentScale)));
+    const tresult result = EditorView::onSize(newSize);
+    if (changed)
+        applyRectToWindow();
+    return result;
+}
+
+bool CAudioWrapperVST3Editor::requestHostResize(std::int32_t width, std::int32_t height) {
+    ViewRect wanted(0, 0, int32(std::lround(width * mContentScale)), int32(std::lround(height * mContentScale)));
+    if (wanted.getWidth() == rect.getWidth() && wanted.getHeight() == rect.getHeight())
+        return true;                       // an unchanged size asks nothing, so no loop with onSize
+    if (plugFrame == nullptr) {
+        rect = wanted;
+        applyRectToWindow();
+        return true;
+    }
+    return plugFrame->resizeView(this, &wanted) == kResultTrue;
+}
+
+tresult PLUGIN_API CAudioWrapperVST3Editor::canResize() {
+    return mWrapper.usesWindowResizing() ? kResultTrue : kResultFalse;
+}
+
+tresult PLUGIN_API CAudioWrapperVST3Editor::checkSizeConstraint(ViewRect* r) {
+    std::int32_t minWidth = 0, minHeight = 0;
+    if (r == nullptr || !mWrapper.getMinWindowSize(minWidth, minHeight))
+        return kResultFalse;
+    const int32 w = int32(std::lround(minWidth * mContentScale)), h = int32(std::lround(minHeight * mContentScale));
+    if (r->getWidth() < w)
+        r->right = r->left + w;
+    if (r->getHeight() < h)
+        r->bottom = r->top + h;
+    return kResultTrue;
+}
+
+tresult PLUGIN_API CAudioWrapperVST3Editor::setContentScaleFactor(ScaleFactor factor) {
+    if (!(factor >= 1.0f && factor <= 4.0f))
+        return kResultFalse;
+    if (double(factor) == mContentScale)
+        return kResultTrue;
+    const double baseWidth = rect.getWidth() / mContentScale, baseHeight = rect.getHeight() / mContentScale;
+    mContentScale = factor;
+    // The same editor at the new scale: the host is asked for the new pixel size.
+    ViewRect wanted(0, 0, int32(std::lround(baseWidth * factor)), int32(std::lround(baseHeight * factor)));
+    if (plugFrame && isAttached()) {
+        applyRectToWindow();
+        plugFrame->resizeView(this, &wanted);
+    } else {
+        rect = wanted;
+    }
+    return kResultTrue;
+}
+
+tresult PLUGIN_API CAudioWrapperVST3Editor::onWheel(float) { return kResultOk; }
+
+tresult PLUGIN_API CAudioWrapperVST3Editor::onKeyDown(char16, int16, int16) { return kResultFalse; }
+
+tresult PLUGIN_API CAudioWrapperVST3Editor::onKeyUp(char16, int16, int16) { return kResultFalse; }
+
+tresult PLUGIN_API CAudioWrapperVST3Editor::queryInterface(const TUID iid, void** obj) {
+    if (FUnknownPrivate::iidEqual(iid, IPlugViewContentScaleSupport::iid)) {
+        addRef();
+        *obj = static_cast<IPlugViewContentScaleSupport*>(this);
+        return kResultOk;
+    }
+    return EditorView::queryInterface(iid, obj);
+}
+
+} // namespace tal
