@@ -10,6 +10,8 @@ add_executable(delmaro-tool
   tools/ShowRecordCommand.cpp
   tools/RecordPrinter.cpp
   tools/HostCommand.cpp
+  tools/HostEditorCommand.cpp
+  tools/CPollRunLoop.cpp
   tools/BankCommand.cpp
   tools/AssetCommands.cpp
   tools/FontPacker.cpp
@@ -70,6 +72,7 @@ tal_tests(tools
   tests/tools/VST3FactoryPresetTest.cpp
   tests/tools/CHostParameterChangesTest.cpp
   tests/tools/HostProcessTest.cpp
+  tests/tools/HostEditorTest.cpp
 )
 if(TARGET tal_tools_tests)
   target_link_libraries(tal_tools_tests PRIVATE delmaro_host)
