@@ -8,6 +8,7 @@ include(Sources/UI/Lists.cmake OPTIONAL)
 include(Sources/UI/Palette.cmake OPTIONAL)
 include(Sources/UI/Views.cmake OPTIONAL)
 include(Sources/UI/Windows.cmake OPTIONAL)
+include(Sources/UI/FileDialog.cmake OPTIONAL)
 include(Sources/UI/Displays.cmake OPTIONAL)
 include(Sources/UI/Controls/Controls.cmake OPTIONAL)
 
