@@ -10,10 +10,27 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <dlfcn.h>
 
 namespace tal {
 
 namespace {
+
+// Xlib keeps process-wide state (its error handler, thread locks, locale and resource databases)
+// that other users in the host's process share, and the X libraries do not unload cleanly: once
+// they came in with the plug-in they stay when a host unloads it, as they do in a process that
+// opened a display. (A scanning host that loads and unloads the plug-in many times would otherwise
+// load and drop them each time.)
+const bool gX11LibrariesPinned = [] {
+    bool pinned = true;
+    for (const char* name : {"libX11.so.6", "libXext.so.6", "libXrandr.so.2", "libXrender.so.1", "libxcb.so.1"}) {
+        void* handle = dlopen(name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+        pinned = pinned && handle != nullptr;
+        if (handle)
+            dlclose(handle);
+    }
+    return pinned;
+}();
 
 // The open connections and the error handler that was installed before ours (main thread).
 std::vector<CX11Display*> gOpenDisplays;
