@@ -18,6 +18,7 @@
 #include <X11/Xutil.h>
 
 #include <cstdio>
+#include <sys/resource.h>
 #include <cstdlib>
 #include <string>
 
@@ -94,7 +95,15 @@ bool grabWindow(Display* d, Window w, int width, int height, tal::CLinearBitmap&
 struct CEditorOptions {
     std::string bundle, png;
     int width = 0, height = 0;   // 0: the editor's own size
+    int idleSeconds = 0;         // after the capture: run the loop idle this long and report the CPU time
 };
+
+double processCpuSeconds() {
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+}
 
 int runEditor(const CEditorOptions& o) {
     Display* d = XOpenDisplay(nullptr);
@@ -162,6 +171,13 @@ int runEditor(const CEditorOptions& o) {
                     status = fail("cannot write '" + o.png + "': " + error);
                 else
                     std::printf("%s: %d x %d\n", o.png.c_str(), width, height);
+                if (status == 0 && o.idleSeconds > 0) {
+                    const double cpuBefore = processCpuSeconds();
+                    loop.runFor(o.idleSeconds * 1000);
+                    const double cpu = processCpuSeconds() - cpuBefore;
+                    std::printf("idle %d s: %.3f s of CPU (%.2f %% of a core)\n", o.idleSeconds, cpu,
+                                100.0 * cpu / o.idleSeconds);
+                }
             }
             view->removed();
         }
@@ -179,7 +195,7 @@ int runEditor(const CEditorOptions& o) {
 } // namespace
 
 int runHostEditor(std::span<const char* const> args) {
-    static const char kUsage[] = "usage: delmaro-tool host editor BUNDLE --png OUT.png [--size WxH]";
+    static const char kUsage[] = "usage: delmaro-tool host editor BUNDLE --png OUT.png [--size WxH] [--idle SECONDS]";
     if (args.empty())
         return fail(kUsage);
     CEditorOptions o;
@@ -191,7 +207,13 @@ int runHostEditor(std::span<const char* const> args) {
         const std::string value = args[++i];
         if (opt == "--png")
             o.png = value;
-        else if (opt == "--size") {
+        else if (opt == "--idle") {
+            char* end = nullptr;
+            const long seconds = std::strtol(value.c_str(), &end, 10);
+            if (end == value.c_str() || *end != 0 || seconds < 1 || seconds > 3600)
+                return fail("--idle wants whole seconds (1 to 3600), not '" + value + "'");
+            o.idleSeconds = int(seconds);
+        } else if (opt == "--size") {
             if (!parseSize(value, o.width, o.height))
                 return fail("--size wants WIDTHxHEIGHT (16 to 8192), not '" + value + "'");
         } else
