@@ -105,13 +105,16 @@ bool CX11Clipboard::getText(std::string& utf8, int timeoutMs) {
     utf8.clear();
     if (mDisplay == nullptr)
         return false;
+    Display* d = mDisplay->xdisplay();
+    const Atom clipboard = Atom(mDisplay->atom("CLIPBOARD"));
+    // The server knows the owner; our note of it may lag behind a SelectionClear not yet read.
+    const Window owner = XGetSelectionOwner(d, clipboard);
+    mOwned = mOwned && owner == Window(mWindow);
     if (mOwned) {
         utf8 = mText;
         return true;
     }
-    Display* d = mDisplay->xdisplay();
-    const Atom clipboard = Atom(mDisplay->atom("CLIPBOARD"));
-    if (XGetSelectionOwner(d, clipboard) == None)
+    if (owner == None)
         return false;
     const std::uint64_t deadline = getMonotonicNanos() + std::uint64_t(timeoutMs > 0 ? timeoutMs : 0) * 1000000u;
     for (const char* target : {"UTF8_STRING", "STRING"}) {

@@ -84,8 +84,8 @@ public:
     // Moves the pointer to (x, y) in screen pixels.
     void warpPointer(int x, int y);
 
-    // Routes one event; dispatch calls it for every event, the clipboard for events it read while
-    // waiting for its answer.
+    // Routes one event to the clipboard or its window's listener, as dispatch does for each event
+    // it reads (for events a caller took from the connection itself).
     void route(_XEvent& event);
 
 private:

@@ -6,6 +6,7 @@ endif()
 target_link_libraries(tal PUBLIC X11::X11 X11::Xext X11::Xrandr)
 set(tal_x11_sources
   Sources/Platform/CEditorPlatformServices.cpp
+  Sources/Platform/ClipboardText.cpp
   Sources/Platform/CX11Clipboard.cpp
   Sources/Platform/CX11Display.cpp
   Sources/Platform/CX11EventTranslator.cpp
@@ -19,6 +20,7 @@ tal_sources(${tal_x11_sources})
 set_source_files_properties(${tal_x11_sources} ${tal_platform_process_sources}
   PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
 tal_tests(x11
+  tests/Platform/ClipboardTextTest.cpp
   tests/Platform/CX11ClipboardTest.cpp
   tests/Platform/CX11EventTranslatorTest.cpp
   tests/Platform/CX11WindowBackendTest.cpp

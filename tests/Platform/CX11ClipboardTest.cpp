@@ -17,36 +17,6 @@ using namespace tal;
 
 namespace {
 
-// One client with a clipboard, its events served on a thread of its own while `serving` is set
-// (the reading client blocks its own thread while it waits for the answer).
-struct ClipboardClient {
-    CX11Display display;
-    CX11Clipboard clipboard;
-    std::atomic<bool> serving{false};
-    std::thread thread;
-
-    bool open(const std::string& name) {
-        std::string error;
-        return display.open(name, error) && clipboard.create(display);
-    }
-    void startServing() {
-        serving = true;
-        thread = std::thread([this] {
-            while (serving) {
-                display.dispatch();
-                pollfd p{display.fd(), POLLIN, 0};
-                poll(&p, 1, 20);
-            }
-        });
-    }
-    void stopServing() {
-        serving = false;
-        if (thread.joinable())
-            thread.join();
-    }
-    ~ClipboardClient() { stopServing(); }
-};
-
 // Asks the selection owner for a target from a bare connection; the answer's bytes, or nothing.
 std::optional<std::string> x11RequestTarget(Display* d, const char* target) {
     const Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
@@ -83,7 +53,7 @@ std::optional<std::string> x11RequestTarget(Display* d, const char* target) {
 // clients that only know STRING get Latin-1.
 TEST(CX11Clipboard, TextTravelsBetweenConnections) {
     TAL_REQUIRE_XVFB(name);
-    ClipboardClient owner, reader;
+    CX11ClipboardClient owner, reader;
     ASSERT_TRUE(owner.open(name));
     ASSERT_TRUE(reader.open(name));
     const std::string texts[] = {"\xC3\xB6", "AB", "Gain \xE2\x82\xAC 3 dB\nline 2", std::string(100000, 'x')};
@@ -115,7 +85,7 @@ TEST(CX11Clipboard, TextTravelsBetweenConnections) {
 // Another client taking the selection ends our ownership; we then read its text.
 TEST(CX11Clipboard, AnotherOwnerReplacesOurText) {
     TAL_REQUIRE_XVFB(name);
-    ClipboardClient first, second;
+    CX11ClipboardClient first, second;
     ASSERT_TRUE(first.open(name));
     ASSERT_TRUE(second.open(name));
     ASSERT_TRUE(first.clipboard.setText("first"));
@@ -137,7 +107,7 @@ TEST(CX11Clipboard, AnotherOwnerReplacesOurText) {
 // No owner, or an owner that never answers: an empty text and false, without hanging.
 TEST(CX11Clipboard, ReadWithoutAnAnswerGivesUpAtTheTimeout) {
     TAL_REQUIRE_XVFB(name);
-    ClipboardClient reader;
+    CX11ClipboardClient reader;
     ASSERT_TRUE(reader.open(name));
     Display* silent = XOpenDisplay(name.c_str());
     ASSERT_NE(silent, nullptr);

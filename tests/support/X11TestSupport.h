@@ -4,6 +4,7 @@
 // time-out only ends a test that would otherwise hang, it is never what a test checks); the test
 // server's check, which skips a test without a server (and fails it with TAL_REQUIRE_X11=1, as in CI).
 #include "Platform/CMonotonicClock.h"
+#include "Platform/CX11Clipboard.h"
 #include "Platform/CX11Display.h"
 #include "support/XvfbServer.h"
 
@@ -12,7 +13,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <atomic>
 #include <functional>
+#include <thread>
 #include <poll.h>
 #include <vector>
 
@@ -45,6 +48,36 @@ inline bool dispatchUntil(CX11Display& display, const std::function<bool()>& don
         poll(&p, 1, 50);
     }
 }
+
+// One client with a clipboard, its events served on a thread of its own while `serving` is set
+// (the reading client blocks its own thread while it waits for the answer).
+struct CX11ClipboardClient {
+    CX11Display display;
+    CX11Clipboard clipboard;
+    std::atomic<bool> serving{false};
+    std::thread thread;
+
+    bool open(const std::string& name) {
+        std::string error;
+        return display.open(name, error) && clipboard.create(display);
+    }
+    void startServing() {
+        serving = true;
+        thread = std::thread([this] {
+            while (serving) {
+                display.dispatch();
+                pollfd p{display.fd(), POLLIN, 0};
+                poll(&p, 1, 20);
+            }
+        });
+    }
+    void stopServing() {
+        serving = false;
+        if (thread.joinable())
+            thread.join();
+    }
+    ~CX11ClipboardClient() { stopServing(); }
+};
 
 // The display name of the test server; skips the test (fails it in CI) when there is none.
 #define TAL_REQUIRE_XVFB(displayVar)                                                               \
