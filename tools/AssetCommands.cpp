@@ -5,6 +5,7 @@
 //   pack imageset MANIFEST OUT.is          (the manifest format: tools/ImageSetPacker.h)
 //   inspect FILE.is | FILE.fnt             (through "inspect")
 //   sheet IN.is|IN.fnt OUT.png [--scale S] [--text TEXT]
+//   sheet --description FILE.xml OUT.png [--scale S]   (tools/ViewSheet.h)
 //
 // Files are written through the framework's writers (CDataSet::save: replaced only when written
 // whole).
@@ -14,6 +15,7 @@
 #include "ImageSetPacker.h"
 #include "PngFile.h"
 #include "SpecimenSheet.h"
+#include "ViewSheet.h"
 
 #include "Core/CByteBuffer.h"
 #include "Core/CError.h"
@@ -169,6 +171,9 @@ int runSheet(std::span<const char* const> args) {
     for (const char* arg : args)
         if (std::string_view(arg) == "--palette")
             return runPaletteSheet(args);
+    for (const char* arg : args)
+        if (std::string_view(arg) == "--description")
+            return runViewSheet(args);
     if (args.size() < 2)
         return fail("usage: sheet IN.is|IN.fnt OUT.png [--scale S] [--text TEXT]");
     double scale = 1.0;

@@ -21,6 +21,7 @@ int runBank(std::span<const char* const> args);
 int runSheet(std::span<const char* const> args);
 int runPaletteDefault(std::span<const char* const> args);
 int runPaletteSheet(std::span<const char* const> args);
+int runShot(std::span<const char* const> args);
 
 // One line per subcommand; each lives in a file of its own.
 static const Command kCommands[] = {
@@ -32,10 +33,13 @@ static const Command kCommands[] = {
              "[OPTIONS] | pack imageset MANIFEST OUT.is: embedded resource table, bitmap font, image set", runPack},
     {"inspect", "inspect FILE: print a preset file, a bank file, a saved plug-in state, an image set or a font", runInspect},
     {"host", "host info BUNDLE | host process BUNDLE IN.wav OUT.wav [OPTIONS] | host editor BUNDLE --png OUT.png: run a VST 3 bundle as a host does", runHost},
-    {"sheet", "sheet IN.is|IN.fnt OUT.png [--scale S] [--text TEXT] | sheet --palette OUT.png [--scale S]: draw a "
-              "specimen sheet of an image set or font, or every palette colour as swatches on the panel colour", runSheet},
+    {"sheet", "sheet IN.is|IN.fnt OUT.png [--scale S] [--text TEXT] | sheet --palette OUT.png [--scale S] | "
+              "sheet --description FILE.xml OUT.png [--scale S]: draw a specimen sheet of an image set or font, "
+              "every palette colour as swatches on the panel colour, or the views of a description", runSheet},
     {"bank", "bank SOURCE.txt SHARED-DESCRIPTION OUTPUT [--registry NAME] [--list]: capture a preset bank", runBank},
     {"palette-default", "palette-default OUT: write the palette item the product starts from", runPaletteDefault},
+    {"shot", "shot OUT.png [--description FILE] [--size WxH] [--scale S] [--set NAME=TEXT]... [--events FILE]: draw "
+             "the editor's main window headless into a PNG", runShot},
 };
 
 int runVersion(std::span<const char* const> args) {

@@ -191,6 +191,35 @@ void CLinearBitmap::copyRectOffset(const CLinearBitmap& source, std::int32_t dx,
                     source.pixel(std::int32_t(left - dx), std::int32_t(y - dy)), std::size_t(right - left) * 4);
 }
 
+namespace {
+
+// p[i] becomes p[i] + (((s[i] - p[i]) x w + 16384) >> 15) for n bytes, w below 32640; the result
+// lies between p[i] and s[i], so no clamp is needed. Sixteen bytes at a time: (d, 1) pairs times
+// (w, 16384) pairs give d x w + 16384 in each 32-bit lane.
+void blendBytes(std::uint8_t* p, const std::uint8_t* s, std::int32_t n, std::int32_t w) noexcept {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i one = _mm_set1_epi16(1);
+    const __m128i weights = _mm_set1_epi32(std::int32_t((16384u << 16) | std::uint32_t(w)));
+    std::int32_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i pv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        const __m128i pLow = _mm_unpacklo_epi8(pv, zero), pHigh = _mm_unpackhi_epi8(pv, zero);
+        const __m128i dLow = _mm_sub_epi16(_mm_unpacklo_epi8(sv, zero), pLow);
+        const __m128i dHigh = _mm_sub_epi16(_mm_unpackhi_epi8(sv, zero), pHigh);
+        const __m128i q0 = _mm_srai_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(dLow, one), weights), 15);
+        const __m128i q1 = _mm_srai_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(dLow, one), weights), 15);
+        const __m128i q2 = _mm_srai_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(dHigh, one), weights), 15);
+        const __m128i q3 = _mm_srai_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(dHigh, one), weights), 15);
+        const __m128i low = _mm_add_epi16(pLow, _mm_packs_epi32(q0, q1));
+        const __m128i high = _mm_add_epi16(pHigh, _mm_packs_epi32(q2, q3));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), _mm_packus_epi16(low, high));
+    }
+    for (; i < n; ++i) p[i] = CLinearBitmap::blend15(p[i], s[i], w);
+}
+
+} // namespace
+
 void CLinearBitmap::blendRect(const CLinearBitmap& source, const CPixelRect& area, double opacity) {
     if (area.width <= 0 || source.mWidth != mWidth || source.mHeight != mHeight)
         return;
@@ -204,12 +233,8 @@ void CLinearBitmap::blendRect(const CLinearBitmap& source, const CPixelRect& are
         copyRect(source, rect);
         return;
     }
-    for (std::int32_t y = rect.y; y < rect.y + rect.height; ++y) {
-        std::uint8_t* p = pixel(rect.x, y);
-        const std::uint8_t* s = source.pixel(rect.x, y);
-        for (std::int32_t i = 0; i < rect.width * 4; ++i)
-            p[i] = blend15(p[i], s[i], w);
-    }
+    for (std::int32_t y = rect.y; y < rect.y + rect.height; ++y)
+        blendBytes(pixel(rect.x, y), source.pixel(rect.x, y), rect.width * 4, w);
 }
 
 void CLinearBitmap::blendFrom(const CLinearBitmap& source, double opacity) {

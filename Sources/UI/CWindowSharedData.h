@@ -1,7 +1,11 @@
 #pragma once
 #include "Core/CObject.h"
 #include "Core/CSortedMap.h"
+#include "Core/CStringList.h"
+#include "Other/CImageDraw.h"
 #include "Platform/CSpinLock.h"
+#include "UI/CImageScaleQueue.h"
+#include "UI/CInputState.h"
 
 #include <cstdint>
 #include <memory>
@@ -9,16 +13,20 @@
 
 namespace tal {
 
+class CAttrMap;
 class CColor;
 class CImageLayer;
 class CUpdateTimer;
+class CUpdateTimerGroup;
+class CView;
+class CWindowRenderer;
 struct CImageDraw;
 struct CImageScaleQueue;
-class CUpdateTimerGroup;
 
 // "ui:window-shared-data": the state all windows of the editor share (input state, frame clock,
-// popup counter, image-draw pool, the update-timer groups). Every view looks it up at
-// "ui.window-shared-data" when it initialises and fails without it. UI thread only.
+// popup counter, window list, image-draw pool, the update-timer groups). Every view looks it up at
+// "ui.window-shared-data" when it initialises and fails without it. The window services views call
+// are virtual so that tests can record them. UI thread only.
 class CWindowSharedData : public CObject {
 public:
     static CObject* create();
@@ -28,9 +36,66 @@ public:
     // A group child that goes away (also when the tree is released) leaves the registry.
     void removeChild(CObject* child) override;
 
+    // --- shared state ---
     // The frame clock in seconds: the time of the frame being prepared (set by the window layer).
     double frameClock() const noexcept { return mFrameClock; }
     void setFrameClock(double seconds) noexcept { mFrameClock = seconds; }
+    CInputState& inputState() noexcept { return mInputState; }
+    // Counts the popups opened so far; the next popup's number.
+    std::int32_t& popupCounter() noexcept { return mPopupCounter; }
+    // The full names of the window renderers of all open windows, in registration order.
+    CStringList& windowList() noexcept { return mWindowList; }
+
+    // --- window services views call ---
+    // The topmost view under the mouse in the renderer's window, or null (not owned). options: bit 0
+    // hint mode, bit 1 honour click-through.
+    virtual CView* getViewUnderMouse(CWindowRenderer* renderer, int options);
+    // Makes view (or none) the hovered view of its window and sends the leave and enter events.
+    // Returns an error object (owned by the caller) or null.
+    [[nodiscard]] virtual CError* updateHoverPath(CView* view);
+    // Counted show (true) or hide (false) of the mouse cursor.
+    virtual void showCursor(bool show);
+    // Opens the window of template tag as a child of the view parentView (full name) with attrs;
+    // closingWindow names a window being closed first (or is empty). Returns an error object (owned
+    // by the caller) or null.
+    [[nodiscard]] virtual CError* openWindow(const CString& parentView, const CString& templateTag,
+                                             const CString& windowName, const CAttrMap& attrs,
+                                             const CString& closingWindow, bool showErrors);
+    // Fills record with layer tinted by tint at opacity for the target scale, at once when the layer
+    // is ready at that scale, else before painting. record stays owned by the caller.
+    virtual void requestImage(CImageDraw& record, CImageLayer* layer, const CColor* tint, bool ignoreTintOpacity,
+                              double opacity, double targetScale);
+
+    // --- windows ---
+    // Appends the renderer to the window list and applies the modal rule.
+    [[nodiscard]] CError* registerWindow(CWindowRenderer* renderer);
+    // Removes it (the first equal name), applies the modal rule and forgets it as the main window.
+    // The process is never ended from here, whatever kind of window it was.
+    [[nodiscard]] CError* unregisterWindow(CWindowRenderer* renderer);
+    // The modal rule: while a window whose root view has "is-modal-window" is open, every other
+    // window's root view but those below it gets "is-blocked" 1; otherwise all get 0.
+    [[nodiscard]] CError* updateModalBlocking();
+    void setMainWindow(CWindowRenderer* renderer);
+    CWindowRenderer* getMainWindow() const;
+    void setPopup(CObject* opener, CWindowRenderer* popup);
+    CWindowRenderer* getPopup() const;
+    // The first window whose root view's "unique-name" is the text; null when none.
+    CWindowRenderer* findWindowByUniqueName(const CString& name) const;
+    // Delivers the window backend's queued events (up to n, none when n is 0) and, on a pumped main
+    // loop, the editor's posted calls; never runs the host's loop. False when no window is left
+    // that is not closing. Re-entered from a delivered event it returns true at once.
+    bool processEvents(int n);
+    // The view with the keyboard focus (null: none); runs "blur" on the old one and "focus"
+    // ("is-tab") on the new one when it is focusable and enabled.
+    [[nodiscard]] CError* setKeyFocusView(CView* view, bool isTab);
+    CView* getKeyFocusView() const;
+    // The view whose hint the status line shows (and its window), and the status line's update.
+    [[nodiscard]] CError* setHintSource(CView* view, CWindowRenderer* window);
+    [[nodiscard]] CError* setHintView();
+    // The counted hide state of the mouse cursor: hides while the count is above 0.
+    int cursorHideCount() const noexcept { return mCursorHideCount; }
+    // The hovered view and its parent views (full names), innermost first.
+    const CStringList& hoverPath() const noexcept { return mHoverPath; }
 
     // --- update-timer groups ---
     // Puts the timer into the group of its present period, creating the group (a child named
@@ -74,6 +139,22 @@ private:
     static constexpr int kDrawChunk = 2048;
 
     double mFrameClock = 0.0;
+    CInputState mInputState;
+    std::int32_t mPopupCounter = 0;
+    CStringList mWindowList;
+    CString mMainWindowPath;
+    CString mPopupOpenerPath;
+    CString mPopupPath;
+    CString mKeyFocusViewPath;
+    CString mHintViewPath;
+    CString mHintWindowPath;
+    CStringList mHoverPath;      // the view under the mouse, then its parent views
+    CString mPendingHoverPath;
+    int mCursorHideCount = 0;
+    bool mIsCursorHidden = false;
+    bool mIsInEventPump = false;
+    bool mIsUpdatingHover = false;
+    bool mIsHoverPending = false;
     CSpinLock mPrepareLock;                                        // guards the queues' maps during preparation
     std::vector<std::unique_ptr<CImageScaleQueue>> mScaleQueues;   // never shrinks
     std::vector<std::unique_ptr<CImageDraw[]>> mDrawChunks;        // kept until destruction

@@ -1,6 +1,9 @@
 #include "UI/ViewCreators.h"
 
 #include "UI/CStdEventBridge.h"
+#include "UI/CStyle.h"
+#include "UI/CView.h"
+#include "UI/CViewColorSlot.h"
 #include "UI/CViewCommand.h"
 #include "UI/CViewState.h"
 #include "UI/CWindowSharedData.h"
@@ -9,6 +12,10 @@ namespace tal {
 
 const CCreatorTableEntry kViewCreatorTable[] = {
     {"ui:ui-event-bridge", &CStdEventBridge::create, &CObject::initScheme},
+    {"ui:style", &CStyle::create, &CStyle::initScheme},
+    {"ui:multichange-display-item", &CView::create, &CView::initScheme},
+    {"ui:view", &CView::create, &CView::initScheme},
+    {"ui:view-color-slot", &CViewColorSlot::create, &CObject::initScheme},
     {"ui:view-command", &CViewCommand::create, &CObject::initScheme},
     {"ui:view-state", &CViewState::create, &CObject::initScheme},
     {"ui:window-shared-data", &CWindowSharedData::create, &CWindowSharedData::initScheme},

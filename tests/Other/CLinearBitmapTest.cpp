@@ -159,6 +159,28 @@ TEST(CLinearBitmap, CopiesResizeAndClip) {
     target.copyRectOffset(src, 100, 0, CPixelRect{0, 0, 8, 6});   // entirely outside: nothing
 }
 
+TEST(CLinearBitmap, BlendRectMatchesTheByteFormulaOnWideRows) {
+    // Rows wide enough for the sixteen-byte steps, with a tail, and weights from the lowest blended
+    // one to the highest.
+    for (const double opacity : {129.0 / 32768.0, 0.25, 0.5, 0.6, 32639.0 / 32768.0}) {
+        CLinearBitmap a, b;
+        ASSERT_EQ(a.setSize(37, 3, false), nullptr);
+        ASSERT_EQ(b.setSize(37, 3, false), nullptr);
+        pattern(a, 5);
+        pattern(b, 29);
+        const std::vector<std::uint8_t> original = bytesOf(a);
+        a.blendRect(b, CPixelRect{1, 0, 35, 3}, opacity);
+        const int w = int(std::floor(opacity * 32768 + 0.5));
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 37; ++x)
+                for (int c = 0; c < 4; ++c) {
+                    const std::uint8_t before = original[std::size_t(y * a.stride() + 4 * x + c)];
+                    const int expected = x == 0 || x == 36 ? before : referenceBlend(before, b.pixel(x, y)[c], w);
+                    ASSERT_EQ(int(a.pixel(x, y)[c]), expected) << opacity << " " << x << " " << y << " " << c;
+                }
+    }
+}
+
 TEST(CLinearBitmap, BlendRectCrossFadesBitmapsOfTheSameSize) {
     CLinearBitmap a, b, other;
     ASSERT_EQ(a.setSize(5, 4, false), nullptr);

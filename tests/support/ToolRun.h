@@ -1,21 +1,25 @@
 #pragma once
-// Runs a command line through the shell, as a user would type it, and collects its standard output
-// and error and its exit status (-1 when it did not exit normally or could not start).
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <sstream>
 #include <string>
 
 namespace tal::test {
 
+// The exit status and output (standard output and error) of one run of a command-line tool.
 struct ToolRun {
-    int status = -1;
-    std::string output;   // standard output and error
+    int status = -1;   // -1 when the tool did not exit normally
+    std::string output;
 };
 
-inline ToolRun runCommandLine(const std::string& commandLine) {
+// Runs "'tool' arguments" through the shell and collects what it prints.
+inline ToolRun runTool(const char* tool, const std::string& arguments) {
     ToolRun run;
-    FILE* pipe = ::popen((commandLine + " 2>&1").c_str(), "r");
+    std::ostringstream text;   // (not a chain of std::string +, which GCC 12 warns about wrongly)
+    text << "'" << tool << "' " << arguments << " 2>&1";
+    const std::string command = text.str();
+    FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr)
         return run;
     char buffer[512];

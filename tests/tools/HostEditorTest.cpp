@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <sstream>
 #include <string>
 
@@ -20,12 +21,22 @@ namespace {
 
 using namespace Steinberg;
 
-// Runs the tool with DISPLAY set to `display` (unset when empty).
+// Runs the tool with DISPLAY set to `display` (unset when empty), as a user's shell would.
 tal::test::ToolRun runEditorTool(const std::string& display, const std::string& arguments) {
+    const char* old = std::getenv("DISPLAY");
+    const std::string saved = old ? old : "";
+    if (display.empty())
+        unsetenv("DISPLAY");
+    else
+        setenv("DISPLAY", display.c_str(), 1);
     std::ostringstream text;
-    text << (display.empty() ? std::string("env -u DISPLAY ") : "env DISPLAY=" + display + " ") << "'" << TAL_TOOL_PATH
-         << "' host editor '" << TAL_PLUGIN_MODULE << "' " << arguments;
-    return tal::test::runCommandLine(text.str());
+    text << "host editor '" << TAL_PLUGIN_MODULE << "' " << arguments;
+    tal::test::ToolRun run = tal::test::runTool(TAL_TOOL_PATH, text.str());
+    if (old)
+        setenv("DISPLAY", saved.c_str(), 1);
+    else
+        unsetenv("DISPLAY");
+    return run;
 }
 
 // The editor's own size, asked of the plug-in in this process (no window needed).

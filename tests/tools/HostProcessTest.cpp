@@ -47,11 +47,7 @@ struct Folder {
 
 using tal::test::ToolRun;
 
-ToolRun runTool(const std::string& arguments) {
-    std::ostringstream text;   // (not a chain of std::string +, which GCC 12 warns about wrongly)
-    text << "'" << TAL_TOOL_PATH << "' " << arguments;
-    return tal::test::runCommandLine(text.str());
-}
+ToolRun runTool(const std::string& arguments) { return tal::test::runTool(TAL_TOOL_PATH, arguments); }
 
 void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary);
