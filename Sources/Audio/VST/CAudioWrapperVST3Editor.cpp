@@ -1,11 +1,16 @@
 #include "Audio/VST/CAudioWrapperVST3Editor.h"
 
 #include "Audio/VST/CAudioWrapperVST3.h"
+#include "Core/CApplication.h"
 #include "Core/CError.h"
+#include "Core/CObject.h"
+#include "Core/CXMLLoader.h"
 #include "Core/Log.h"
 #include "Platform/CEditorPlatformServices.h"
 #include "Platform/CNativeEvent.h"
 #include "Platform/CX11WindowBackend.h"
+#include "UI/CFileDialog.h"
+#include "UI/CWindowRenderer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -23,13 +28,53 @@ constexpr std::uint8_t kBackground[4] = {0x1c, 0x1f, 0x26, 0xff};
 
 void logEditorLine(const std::string& text) { writeLog(("Editor: " + text).c_str(), true); }
 
+void logAndFreeError(CError* error) {
+    if (error) {
+        logError(error);
+        delete error;
+    }
+}
+
 } // namespace
 
 CAudioWrapperVST3Editor::CAudioWrapperVST3Editor(CAudioWrapperVST3& wrapper, ViewRect* size)
-    : EditorView(&wrapper, size), mWrapper(wrapper) {}
+    : EditorView(&wrapper, size), mWrapper(wrapper), mAudioRoot(wrapper.getRoot()), mVisualScale(wrapper.getUIScale()) {}
+
+CWindowBackend::WindowId CAudioWrapperVST3Editor::mainWindow() const noexcept {
+    return mRenderer != nullptr ? mRenderer->windowId() : mWindow;
+}
+
+CError* CAudioWrapperVST3Editor::buildTree(void* parent) {
+    CObject* root = nullptr;
+    if (CError* err = CApplication::initRootObject(root, CString()))
+        return traceError(err);
+    mUiRoot = root;
+    // Each setter's error is logged; the next one still runs.
+    logAndFreeError(root->setIntAttr(CString("IsVST3"), 1, true));
+    logAndFreeError(root->setPtrAttr(CString("BaseConnectorRootPtr"), &mAudioRoot, true));
+    logAndFreeError(root->setPtrAttr(CString("ParentWindow"), parent, true));
+    logAndFreeError(root->setDoubleAttr(CString("VisualScale"), mVisualScale, true));
+    logAndFreeError(root->setAttr(CString("plugin-tech"), CString("VST3 PlugIn Technology by Steinberg"), true));
+    if (CError* err = CXMLLoader::loadXMLData(*root, CString("UserInterface.xml"), false)) {
+        destroyTree();
+        return traceError(err);
+    }
+    mRenderer = dynamic_cast<CWindowRenderer*>(root->findObject(CString("ui.main-window.window-renderer")));
+    return nullptr;
+}
+
+void CAudioWrapperVST3Editor::destroyTree() {
+    if (mUiRoot == nullptr)
+        return;
+    CObject* root = mUiRoot;
+    mUiRoot = nullptr;
+    mRenderer = nullptr;
+    CFileDialog::cancelRequestsOf(root->getEventRegistryId());
+    root->release();
+}
 
 CAudioWrapperVST3Editor::~CAudioWrapperVST3Editor() {
-    if (isAttached() || mWindow != 0)
+    if (isAttached() || mWindow != 0 || mUiRoot != nullptr)
         removed();
     if (mRunLoop)
         mRunLoop->release();
@@ -53,7 +98,7 @@ tresult PLUGIN_API CAudioWrapperVST3Editor::setFrame(IPlugFrame* frame) {
 }
 
 tresult PLUGIN_API CAudioWrapperVST3Editor::attached(void* parent, FIDString type) {
-    if (mWindow != 0 || isAttached())
+    if (mWindow != 0 || mUiRoot != nullptr || isAttached())
         return kResultFalse;
     if (isPlatformTypeSupported(type) != kResultTrue) {
         logEditorLine(std::string("the platform type \"") + (type ? type : "") + "\" is not supported.");
@@ -74,6 +119,18 @@ tresult PLUGIN_API CAudioWrapperVST3Editor::attached(void* parent, FIDString typ
         return kResultFalse;
     }
     mHoldsServices = true;
+    if (CError* err = buildTree(parent)) {
+        logError(err);
+        delete err;
+        closeWindow();
+        EditorView::removed();
+        return kResultFalse;
+    }
+    if (mRenderer != nullptr) {
+        mWrapper.setOpenEditor(this);
+        return kResultOk;
+    }
+    logEditorLine("the description has no main window (ui.main-window.window-renderer); an empty editor is shown.");
     CWindowBackend::WindowParams params;
     params.width = rect.getWidth() / mContentScale;
     params.height = rect.getHeight() / mContentScale;
@@ -108,6 +165,8 @@ void CAudioWrapperVST3Editor::closeWindow() {
 }
 
 tresult PLUGIN_API CAudioWrapperVST3Editor::removed() {
+    // The tree closes its windows through the backend, which goes with the last editor.
+    destroyTree();
     closeWindow();
     mWrapper.clearOpenEditor(this);
     if (isAttached())

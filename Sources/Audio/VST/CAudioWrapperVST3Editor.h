@@ -11,12 +11,16 @@
 namespace tal {
 
 class CAudioWrapperVST3;
+class CObject;
+class CWindowRenderer;
 
 // The editor as a VST 3 host embeds it on Linux: an IPlugView for the platform type
-// "X11EmbedWindowID" whose attached() puts the editor's main window, an X11 child window, into the
-// host's window, on the host's run loop (from the IPlugFrame). Size negotiation goes through the
-// wrapper's window size; the host's content scale factor (1 to 4) is the pixel scale. Until the
-// editor's view tree stands in the window it shows the editor's background.
+// "X11EmbedWindowID" whose attached() builds the editor's object tree from "UserInterface.xml"
+// (its root told "ParentWindow", the host's window id) on the host's run loop (from the IPlugFrame);
+// the tree's main window renderer puts an X11 child window into the host's window. Size
+// negotiation goes through the wrapper's window size; the host's content scale factor (1 to 4) is
+// the pixel scale. A description without a main window gets an empty child window of the editor's
+// size and background instead.
 // Made by CAudioWrapperVST3::createView with one reference (it holds a reference on the wrapper);
 // the host's last release destroys it. Host's main thread only.
 class CAudioWrapperVST3Editor : public Steinberg::Vst::EditorView,
@@ -54,8 +58,11 @@ public:
     Steinberg::uint32 PLUGIN_API release() override { return EditorView::release(); }
 
     // --- queries (tests and tools) ---
-    bool isOpen() const noexcept { return mWindow != 0; }
-    CWindowBackend::WindowId mainWindow() const noexcept { return mWindow; }
+    bool isOpen() const noexcept { return mWindow != 0 || mUiRoot != nullptr; }
+    // The main window: the renderer's, or the empty one without a renderer.
+    CWindowBackend::WindowId mainWindow() const noexcept;
+    CObject* uiRoot() const noexcept { return mUiRoot; }               // null while detached
+    CWindowRenderer* windowRenderer() const noexcept { return mRenderer; }
     double contentScale() const noexcept { return mContentScale; }
     int paintCount() const noexcept { return mPaintCount; }
     // The wrapper asks the host for the editor's new size (its window size changed).
@@ -63,14 +70,22 @@ public:
 
 private:
     void onNativeEvent(const CNativeEvent& event) override;
+    // Builds the tree into mUiRoot; an error leaves mUiRoot null.
+    [[nodiscard]] CError* buildTree(void* parent);
+    void destroyTree();
     void closeWindow();
     // The main window's size in points for the present view rectangle.
     void applyRectToWindow();
 
     CAudioWrapperVST3& mWrapper;                      // one reference held
+    CObject* mAudioRoot = nullptr;                    // the instance's root, not owned; its address is
+                                                      // the tree's "BaseConnectorRootPtr"
+    double mVisualScale = 1.0;
+    CObject* mUiRoot = nullptr;                       // owned; null while detached
+    CWindowRenderer* mRenderer = nullptr;             // in mUiRoot's tree; null without one
     Steinberg::Linux::IRunLoop* mRunLoop = nullptr;   // from the frame; one reference held
     bool mHoldsServices = false;
-    CWindowBackend::WindowId mWindow = 0;
+    CWindowBackend::WindowId mWindow = 0;            // the empty window without a renderer
     double mContentScale = 1.0;
     int mPaintCount = 0;
     std::vector<std::uint8_t> mRows;                  // the background rows presented

@@ -72,6 +72,12 @@ if(TARGET tal_audio_tests)
   tal_compile_description(tests/fixtures/descriptions/wrapper-instance.xml ${TAL_COMPILED_DIR}/test-wrapper-instance.xml)
   tal_embed_resources(tal_audio_tests SYMBOL wrapperTestResources RESOURCES
     "SharedData.xml" ${TAL_COMPILED_DIR}/test-wrapper-instance.xml)
+  # The editor view's tests open a small editor with a main window on the same instance.
+  tal_compile_description(tests/fixtures/descriptions/editor-view-window.xml
+    ${TAL_COMPILED_DIR}/test-editor-view-window.xml)
+  tal_embed_resources(tal_audio_tests SYMBOL editorViewTestResources RESOURCES
+    "SharedData.xml" ${TAL_COMPILED_DIR}/test-wrapper-instance.xml
+    "UserInterface.xml" ${TAL_COMPILED_DIR}/test-editor-view-window.xml)
 endif()
 
 # The block loop's overhead per host sample over a pass-through graph.

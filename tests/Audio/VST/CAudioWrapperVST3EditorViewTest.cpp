@@ -7,17 +7,22 @@
 #include "Platform/CEditorPlatformServices.h"
 #include "Platform/CMainLoopTimers.h"
 #include "Platform/CX11WindowBackend.h"
+#include "UI/CWindowRenderer.h"
 #include "support/CTestRunLoop.h"
 #include "support/WrapperTestApp.h"
 #include "support/X11TestSupport.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 #include <vector>
+
+extern const tal::CResourceEntry productTestResources[];
+extern const tal::CResourceEntry editorViewTestResources[];
 
 namespace tal {
 namespace {
@@ -57,7 +62,8 @@ private:
 
 class CAudioWrapperVST3EditorView : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { test::CWrapperTestApp::start(); }
+    // The product's description, which has no main window yet: the view shows an empty editor.
+    static void SetUpTestSuite() { test::CWrapperTestApp::start(productTestResources); }
     static void TearDownTestSuite() { test::CWrapperTestApp::stop(); }
     void SetUp() override {
         FUnknown* made = CAudioWrapperVST3::createInstance(nullptr);
@@ -102,6 +108,13 @@ protected:
     ~CAudioWrapperVST3EditorView() override {
         if (mHost)
             XCloseDisplay(mHost);
+    }
+
+    std::string logText() const {
+        std::string text;
+        for (const std::string& line : log.lines())
+            text += line + "\n";
+        return text;
     }
 
     CLogCapture log;
@@ -264,6 +277,73 @@ TEST_F(CAudioWrapperVST3EditorView, SizeConstraintAndHostInputBeforeAttach) {
     EXPECT_EQ(view->onWheel(1.0f), kResultOk);
     EXPECT_EQ(view->canResize(), mEffect->usesWindowResizing() ? kResultTrue : kResultFalse);
     view->release();
+}
+
+// The same instance with a description that has a main window: its renderer makes the child.
+class CAudioWrapperVST3EditorViewWindow : public CAudioWrapperVST3EditorView {
+protected:
+    static void SetUpTestSuite() { test::CWrapperTestApp::start(editorViewTestResources); }
+};
+
+// Attach builds the tree whose main window renderer puts a child of the description's size into
+// the host's window and paints it from the host's run loop; removal takes the tree, the child and
+// every registration away; a second attach builds a new tree.
+TEST_F(CAudioWrapperVST3EditorViewWindow, TreesMainWindowLivesInTheHostsWindow) {
+    TAL_REQUIRE_XVFB(name);
+    ASSERT_TRUE(openHost(name));
+    CTestRunLoop loop;
+    CTestPlugFrame frame(&loop);
+    IPlugView* view = makeView();
+    ASSERT_NE(view, nullptr);
+    auto* editor = static_cast<CAudioWrapperVST3Editor*>(view);
+    view->setFrame(&frame);
+    std::int32_t previousRegistry = 0;
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_EQ(view->attached(reinterpret_cast<void*>(std::uintptr_t(mHostWindow)), "X11EmbedWindowID"), kResultOk)
+            << logText();
+        ASSERT_NE(editor->windowRenderer(), nullptr);
+        EXPECT_EQ(editor->uiRoot()->getPtrAttr(CString("ParentWindow")), reinterpret_cast<void*>(std::uintptr_t(mHostWindow)));
+        EXPECT_NE(editor->uiRoot()->getEventRegistryId(), previousRegistry);
+        previousRegistry = editor->uiRoot()->getEventRegistryId();
+        std::vector<Window> children = hostChildren();
+        for (int turn = 0; turn < 400 && children.empty(); ++turn) {
+            loop.advance(25);
+            loop.dispatchFds(25);
+            children = hostChildren();
+        }
+        EXPECT_TRUE(editor->windowRenderer()->isOpened());
+        ASSERT_EQ(children.size(), 1u);
+        XWindowAttributes attributes;
+        ASSERT_TRUE(XGetWindowAttributes(mHost, children[0], &attributes));
+        EXPECT_EQ(attributes.width, 790);
+        EXPECT_EQ(attributes.height, 500);
+        // The first frames arrive through the run loop: the panel's highlight differs from the
+        // window's first pixels, which are black.
+        bool painted = false;
+        for (int turn = 0; turn < 400 && !painted; ++turn) {
+            loop.advance(25);
+            loop.dispatchFds(25);
+            if (turn % 8 == 7) {
+                hostChildren();
+                XImage* image = XGetImage(mHost, children[0], 0, 0, 790, 500, AllPlanes, ZPixmap);
+                if (image) {
+                    painted = (XGetPixel(image, 100, 100) & 0xffffff) != 0;
+                    XDestroyImage(image);
+                }
+            }
+        }
+        EXPECT_TRUE(painted);
+        EXPECT_EQ(view->removed(), kResultOk);
+        EXPECT_EQ(editor->uiRoot(), nullptr);
+        EXPECT_TRUE(hostChildren().empty());
+        EXPECT_EQ(loop.fdCount(), 0);
+        EXPECT_EQ(loop.timerCount(), 0);
+        EXPECT_EQ(CEditorPlatformServices::userCount(), 0);
+    }
+    view->setFrame(nullptr);
+    view->release();
+    EXPECT_EQ(loop.refs, 0);
 }
 
 } // namespace
