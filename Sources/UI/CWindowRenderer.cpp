@@ -363,11 +363,18 @@ void CWindowRenderer::onNativeEvent(const CNativeEvent& event) {
             data->inputState().mouseX = ox + event.x;
             data->inputState().mouseY = oy + event.y;
         }
-        if (schemeEventHandlers() != nullptr && schemeEventHandlers()->find(CString("mouse-move")) != nullptr)
+        if (schemeEventHandlers() != nullptr && schemeEventHandlers()->find(CString("mouse-move")) != nullptr) {
             runNativeEvent("mouse-move", args);
+        } else if (CWindowSharedData* data = sharedData()) {
+            // Without the input routing the pointer still moves the hover path, so that views show
+            // their hover looks.
+            reportError(data->updateHoverPath(data->getViewUnderMouse(this, 0)));
+        }
         break;
     case CNativeEvent::Type::MouseExit:
         mIsMouseInside = false;
+        if (CWindowSharedData* data = sharedData(); data != nullptr && !data->hoverPath().isEmpty())
+            reportError(data->updateHoverPath(nullptr));
         break;
     case CNativeEvent::Type::ScaleChanged:
         reportError(onUpdateWindowBounds());

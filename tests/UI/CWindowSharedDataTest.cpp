@@ -134,6 +134,30 @@ TEST_F(CWindowSharedDataTest, TheHoverPathFollowsTheViewAndItsParents) {
     EXPECT_TRUE(hover().empty());
 }
 
+TEST_F(CWindowSharedDataTest, PointerMovesOfTheBackendUpdateTheInputStateAndTheHoverPath) {
+    beginRoot(200, 100, 2.0);
+    CView* bg = addView(root, "bg", 0, 0, 200, 100, "202020");
+    CView* knob = addView(bg, "knob", 10, 10, 20, 20, "808080");
+    openWindow();
+    double ox = 0, oy = 0, w = 0, h = 0;
+    paintRenderer->getWindowRect(ox, oy, w, h);
+    // The tree's shared data answers the view under the mouse as the test sets it and records the
+    // hover updates; the lookup itself is tested above.
+    for (CView* under : {knob, bg}) {
+        sharedData->viewUnderMouse = under;
+        CNativeEvent move;
+        move.type = CNativeEvent::Type::MouseMove;
+        move.x = under == knob ? 15 : 100, move.y = 40;
+        backend.injectEvent(paintRenderer->windowId(), move);
+        backend.processEvents();
+        EXPECT_EQ(data().inputState().mouseX, ox + move.x);
+        EXPECT_EQ(data().inputState().mouseY, oy + 40);
+        ASSERT_FALSE(sharedData->hovered.empty());
+        EXPECT_EQ(sharedData->hovered.back(), under);
+    }
+    EXPECT_TRUE(paintRenderer->isMouseInside());
+}
+
 TEST_F(CWindowSharedDataTest, KeyFocusGoesOnlyToFocusableEnabledViews) {
     beginRoot(200, 100);
     CView* field = addView(root, "field", 0, 0, 50, 20, "202020", {{"is-focusable", "true"}});

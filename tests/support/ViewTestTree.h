@@ -46,6 +46,8 @@ public:
     static void initTestScheme(CObjectScheme* scheme);
 
     CWindowRenderer* getOutermostWindow() override { return outer != nullptr ? outer : this; }
+    // A stand-in without the real renderer's timer children.
+    CError* initChilds() override { return CObject::initChilds(); }
     CError* updateActualPosition(bool quiet) override;
     void setMouseInside(bool inside) noexcept { mIsMouseInside = inside; }
 
