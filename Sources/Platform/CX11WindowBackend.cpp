@@ -106,6 +106,11 @@ CX11WindowBackend::Entry* CX11WindowBackend::find(WindowId id) const {
     return it != mWindows.end() ? it->second.get() : nullptr;
 }
 
+bool CX11WindowBackend::hasKeyboardFocus(WindowId id) const {
+    const Entry* e = find(id);
+    return e != nullptr && e->focused;
+}
+
 std::uint64_t CX11WindowBackend::xWindowOf(WindowId id) const {
     const Entry* e = find(id);
     return e ? e->window.id() : 0;
@@ -376,7 +381,11 @@ void CX11WindowBackend::handle(Entry& entry, const CX11Event& event) {
         out.type = event.kind == CX11Event::Kind::KeyDown ? CNativeEvent::Type::KeyPress : CNativeEvent::Type::KeyRelease;
         out.keycode = event.keyCode;
         break;
+    case CX11Event::Kind::FocusGained:
+        entry.focused = true;
+        return;
     case CX11Event::Kind::FocusLost:
+        entry.focused = false;
         out.type = CNativeEvent::Type::FocusLost;
         break;
     case CX11Event::Kind::Paint: {

@@ -68,6 +68,9 @@ public:
     // Waits until the server has handled every request sent so far; events read meanwhile are
     // handled on a later turn of the run loop.
     void sync();
+    // Whether the window holds the X keyboard focus (as its events last told); keys then come
+    // from X, not from the host.
+    bool hasKeyboardFocus(WindowId id) const;
     // The X window of a backend window; 0 for unknown ids.
     std::uint64_t xWindowOf(WindowId id) const;
     // Forces XPutImage for the windows made afterwards (tests and benchmarks).
@@ -83,6 +86,7 @@ private:
         CNativeWindowSink* sink = nullptr;          // not owned
         Cursor cursor = Cursor::Arrow;
         bool visible = false;
+        bool focused = false;                       // holds the X keyboard focus
         double damageX0 = 0.0, damageY0 = 0.0, damageX1 = 0.0, damageY1 = 0.0;   // points; empty when x1 <= x0
         void onX11Event(const CX11Event& event) override;
     };

@@ -171,6 +171,7 @@ TEST(CX11WindowBackend, InputArrivesInPointsAndAClickTakesTheKeyboard) {
     const CWindowBackend::WindowId id = h.makeMain(sink, 200, 100, 2.0);
     h.backend.setVisible(id, true);
     ASSERT_TRUE(h.processUntil([&] { return sink.find(CNativeEvent::Type::Paint) != nullptr; }));
+    EXPECT_FALSE(h.backend.hasKeyboardFocus(id));
     double ox = 0, oy = 0;
     h.backend.windowOrigin(id, ox, oy);
     const int x0 = int(ox), y0 = int(oy);
@@ -200,6 +201,7 @@ TEST(CX11WindowBackend, InputArrivesInPointsAndAClickTakesTheKeyboard) {
     XTestFakeKeyEvent(d, XKeysymToKeycode(d, XK_Escape), False, CurrentTime);
     ASSERT_TRUE(h.processUntil([&] { return sink.find(CNativeEvent::Type::KeyRelease) != nullptr; }));
     EXPECT_EQ(sink.find(CNativeEvent::Type::KeyPress)->keycode, 0xE001);
+    EXPECT_TRUE(h.backend.hasKeyboardFocus(id));
     XTestFakeMotionEvent(d, -1, x0 + 1000, y0 + 700, CurrentTime);
     ASSERT_TRUE(h.processUntil([&] { return sink.find(CNativeEvent::Type::MouseExit) != nullptr; }));
 }

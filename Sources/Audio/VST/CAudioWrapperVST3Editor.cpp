@@ -269,9 +269,61 @@ tresult PLUGIN_API CAudioWrapperVST3Editor::setContentScaleFactor(ScaleFactor fa
 
 tresult PLUGIN_API CAudioWrapperVST3Editor::onWheel(float) { return kResultOk; }
 
-tresult PLUGIN_API CAudioWrapperVST3Editor::onKeyDown(char16, int16, int16) { return kResultFalse; }
+namespace {
 
-tresult PLUGIN_API CAudioWrapperVST3Editor::onKeyUp(char16, int16, int16) { return kResultFalse; }
+// The host's virtual key codes (the VST 3 SDK's VirtualKeyCodes) of the special keys.
+struct HostKeyCode {
+    int16 hostCode;
+    int code;
+};
+constexpr HostKeyCode kHostKeys[] = {
+    {1, 0xE004},  {2, 0xE005},  {4, 0xE006},  {19, 0xE006}, {6, 0xE001},  {22, 0xE003}, {21, 0xE002},
+    {10, 0xE007}, {9, 0xE008},  {15, 0xE009}, {16, 0xE00A}, {8, 0xE00A},  {11, 0xE00B}, {13, 0xE00C},
+    {12, 0xE00D}, {14, 0xE00E}, {7, ' '},
+};
+// The host's modifier bits (KeyModifier): Shift, Alternate, Command (Control on Linux).
+constexpr int16 kHostShift = 1 << 0, kHostAlternate = 1 << 1, kHostCommand = 1 << 2;
+
+} // namespace
+
+bool CAudioWrapperVST3Editor::hostKeyToNative(char16 key, int16 keyCode, int16 modifiers, bool down,
+                                              CNativeEvent& out) {
+    out = CNativeEvent{};
+    out.type = down ? CNativeEvent::Type::KeyPress : CNativeEvent::Type::KeyRelease;
+    out.keycode = 0;
+    for (const HostKeyCode& k : kHostKeys)
+        if (k.hostCode == keyCode)
+            out.keycode = k.code;
+    if (out.keycode == 0 && key >= 0x20 && key != 0x7f)
+        out.keycode = key;
+    if (modifiers & kHostShift)
+        out.modifiers |= CNativeEvent::kShift;
+    if (modifiers & kHostAlternate)
+        out.modifiers |= CNativeEvent::kAlt;
+    if (modifiers & kHostCommand)
+        out.modifiers |= CNativeEvent::kCtrl;
+    return out.keycode != 0;
+}
+
+tresult CAudioWrapperVST3Editor::forwardHostKey(char16 key, int16 keyCode, int16 modifiers, bool down) {
+    CEditorPlatformServices* services = CEditorPlatformServices::current();
+    if (mRenderer == nullptr || services == nullptr || services->backend().hasKeyboardFocus(mRenderer->windowId()))
+        return kResultFalse;
+    CNativeEvent event;
+    if (!hostKeyToNative(key, keyCode, modifiers, down, event))
+        return kResultFalse;
+    mRenderer->onNativeEvent(event);
+    // The host keeps its own use of the key (the editor cannot tell whether a view took it).
+    return kResultFalse;
+}
+
+tresult PLUGIN_API CAudioWrapperVST3Editor::onKeyDown(char16 key, int16 keyCode, int16 modifiers) {
+    return forwardHostKey(key, keyCode, modifiers, true);
+}
+
+tresult PLUGIN_API CAudioWrapperVST3Editor::onKeyUp(char16 key, int16 keyCode, int16 modifiers) {
+    return forwardHostKey(key, keyCode, modifiers, false);
+}
 
 tresult PLUGIN_API CAudioWrapperVST3Editor::queryInterface(const TUID iid, void** obj) {
     if (FUnknownPrivate::iidEqual(iid, IPlugViewContentScaleSupport::iid)) {

@@ -65,11 +65,20 @@ public:
     CWindowRenderer* windowRenderer() const noexcept { return mRenderer; }
     double contentScale() const noexcept { return mContentScale; }
     int paintCount() const noexcept { return mPaintCount; }
+    // A key the host hands over (IPlugView::onKeyDown/onKeyUp) as the window's key event: the
+    // host's virtual key codes of the special keys become the framework's codes from 0xE001, other
+    // keys their character; the Command modifier (Control on Linux) is "ctrl", Alternate "alt".
+    // False for a key with neither code nor character.
+    static bool hostKeyToNative(Steinberg::char16 key, Steinberg::int16 keyCode, Steinberg::int16 modifiers,
+                                bool down, CNativeEvent& out);
     // The wrapper asks the host for the editor's new size (its window size changed).
     bool requestHostResize(std::int32_t width, std::int32_t height);
 
 private:
     void onNativeEvent(const CNativeEvent& event) override;
+    // Passes a host key to the main window unless the window holds the X focus (X brings it then).
+    Steinberg::tresult forwardHostKey(Steinberg::char16 key, Steinberg::int16 keyCode, Steinberg::int16 modifiers,
+                                      bool down);
     // Builds the tree into mUiRoot; an error leaves mUiRoot null.
     [[nodiscard]] CError* buildTree(void* parent);
     void destroyTree();

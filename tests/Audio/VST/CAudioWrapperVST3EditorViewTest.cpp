@@ -6,6 +6,7 @@
 #include "Audio/VST/CAudioWrapperVST3.h"
 #include "Platform/CEditorPlatformServices.h"
 #include "Platform/CMainLoopTimers.h"
+#include "Platform/CNativeEvent.h"
 #include "Platform/CX11WindowBackend.h"
 #include "UI/CWindowRenderer.h"
 #include "support/CTestRunLoop.h"
@@ -14,6 +15,9 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+// Xlib's event-type macros would replace the window events' names.
+#undef KeyPress
+#undef KeyRelease
 
 #include <gtest/gtest.h>
 
@@ -279,6 +283,39 @@ TEST_F(CAudioWrapperVST3EditorView, SizeConstraintAndHostInputBeforeAttach) {
     view->release();
 }
 
+// Keys the host hands over become the window's key events.
+TEST(CAudioWrapperVST3EditorKeys, HostKeysBecomeFrameworkKeyCodes) {
+    struct Row { char16 key; int16 keyCode; int16 modifiers; bool made; int code; std::uint32_t nativeModifiers; };
+    const Row rows[] = {
+        {0, 1, 0, true, 0xE004, 0},                                   // back space
+        {0, 2, 0, true, 0xE005, 0},                                   // tab
+        {0, 4, 0, true, 0xE006, 0},  {0, 19, 0, true, 0xE006, 0},     // return and keypad enter
+        {0, 6, 0, true, 0xE001, 0},                                   // escape
+        {0, 22, 0, true, 0xE003, 0}, {0, 21, 0, true, 0xE002, 0},     // delete, insert
+        {0, 10, 0, true, 0xE007, 0}, {0, 9, 0, true, 0xE008, 0},      // home, end
+        {0, 15, 0, true, 0xE009, 0}, {0, 16, 0, true, 0xE00A, 0},     // page up, page down
+        {0, 11, 0, true, 0xE00B, 0}, {0, 13, 0, true, 0xE00C, 0},     // left, right
+        {0, 12, 0, true, 0xE00D, 0}, {0, 14, 0, true, 0xE00E, 0},     // up, down
+        {'a', 0, 1 << 2, true, 'a', CNativeEvent::kCtrl},             // Command (Control on Linux)
+        {'A', 0, 1 << 0, true, 'A', CNativeEvent::kShift},
+        {0xf6, 0, 1 << 1, true, 0xf6, CNativeEvent::kAlt},
+        {0, 0, 0, false, 0, 0},                                       // neither code nor character
+        {0x1b, 0, 0, false, 0, 0},                                    // a control character
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << "key " << int(r.key) << " code " << r.keyCode);
+        for (const bool down : {true, false}) {
+            CNativeEvent event;
+            EXPECT_EQ(CAudioWrapperVST3Editor::hostKeyToNative(r.key, r.keyCode, r.modifiers, down, event), r.made);
+            if (!r.made)
+                continue;
+            EXPECT_EQ(event.type, down ? CNativeEvent::Type::KeyPress : CNativeEvent::Type::KeyRelease);
+            EXPECT_EQ(event.keycode, r.code);
+            EXPECT_EQ(event.modifiers, r.nativeModifiers);
+        }
+    }
+}
+
 // The same instance with a description that has a main window: its renderer makes the child.
 class CAudioWrapperVST3EditorViewWindow : public CAudioWrapperVST3EditorView {
 protected:
@@ -334,6 +371,9 @@ TEST_F(CAudioWrapperVST3EditorViewWindow, TreesMainWindowLivesInTheHostsWindow) 
             }
         }
         EXPECT_TRUE(painted);
+        // Without the X focus the host's keys go to the window; the host keeps its own use of them.
+        EXPECT_EQ(view->onKeyDown(u'a', 0, 0), kResultFalse);
+        EXPECT_EQ(view->onKeyUp(u'a', 0, 0), kResultFalse);
         EXPECT_EQ(view->removed(), kResultOk);
         EXPECT_EQ(editor->uiRoot(), nullptr);
         EXPECT_TRUE(hostChildren().empty());
