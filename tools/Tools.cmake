@@ -10,6 +10,8 @@ add_executable(delmaro-tool
   tools/ShowRecordCommand.cpp
   tools/RecordPrinter.cpp
   tools/HostCommand.cpp
+  tools/HostEditorCommand.cpp
+  tools/CPollRunLoop.cpp
   tools/BankCommand.cpp
   tools/AssetCommands.cpp
   tools/FontPacker.cpp
@@ -73,6 +75,7 @@ tal_tests(tools
   tests/tools/VST3FactoryPresetTest.cpp
   tests/tools/CHostParameterChangesTest.cpp
   tests/tools/HostProcessTest.cpp
+  tests/tools/HostEditorTest.cpp
   tests/tools/ShotCommandTest.cpp
 )
 if(TARGET tal_tools_tests)

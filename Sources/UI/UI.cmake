@@ -9,6 +9,7 @@ include(Sources/UI/Palette.cmake OPTIONAL)
 include(Sources/UI/Views.cmake OPTIONAL)
 include(Sources/UI/ViewKit.cmake OPTIONAL)
 include(Sources/UI/Windows.cmake OPTIONAL)
+include(Sources/UI/FileDialog.cmake OPTIONAL)
 include(Sources/UI/Displays.cmake OPTIONAL)
 include(Sources/UI/Controls/Controls.cmake OPTIONAL)
 

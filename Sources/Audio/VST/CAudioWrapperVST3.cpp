@@ -4,6 +4,7 @@
 #include "Audio/CAudioExtParamList.h"
 #include "Audio/CAudioParamRegistry.h"
 #include "Audio/VST/CAudioRegistryProgramSource.h"
+#include "Audio/VST/CAudioWrapperVST3Editor.h"
 #include "Audio/VST/CAudioWrapperVST3Parameter.h"
 #include "Audio/VST/CAudioWrapperVST3ProgramParameter.h"
 #include "Audio/VST/CInputStreamVST.h"
@@ -22,6 +23,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstring>
 
 namespace tal {
 
@@ -34,6 +36,18 @@ CAudioWrapperVST3::~CAudioWrapperVST3() {
     // The SDK's container deletes the parameters later; they must not reach the instance then.
     parameters.removeAll();
     mProgramParameter = nullptr;
+}
+
+IPlugView* PLUGIN_API CAudioWrapperVST3::createView(FIDString name) {
+    if (name == nullptr || std::strcmp(name, "editor") != 0)
+        return nullptr;
+    prepareWindowSize();
+    ViewRect size(0, 0, getWindowWidth(), getWindowHeight());
+    return new CAudioWrapperVST3Editor(*this, &size);
+}
+
+bool CAudioWrapperVST3::resizeHostWindow() {
+    return mOpenEditor != nullptr && mOpenEditor->requestHostResize(getWindowWidth(), getWindowHeight());
 }
 
 void* CAudioWrapperVST3::operator new(std::size_t size) { return poolAlloc(size); }

@@ -10,6 +10,7 @@
 namespace tal {
 
 class CAudioRegistryProgramSource;
+class CAudioWrapperVST3Editor;
 class CAudioWrapperVST3ProgramParameter;
 
 // One plug-in instance as a VST 3 host sees it: processor and edit controller in one object over
@@ -42,6 +43,8 @@ public:
     // A host's value; the instance's deferred work (host notices among it) runs before and after.
     Steinberg::tresult PLUGIN_API setParamNormalized(Steinberg::Vst::ParamID tag,
                                                      Steinberg::Vst::ParamValue value) override;
+    // "editor" gives a new editor view with one reference; any other name (or none) gives null.
+    Steinberg::IPlugView* PLUGIN_API createView(Steinberg::FIDString name) override;
 
     // --- IComponent ---
     Steinberg::tresult PLUGIN_API setState(Steinberg::IBStream* state) override;
@@ -91,6 +94,16 @@ public:
     void beginHostEdit(std::int32_t index) override;
     void endHostEdit(std::int32_t index) override;
     void processParamEvent(const CAudioWrapperEvent& event) override;
+    // Asks the open editor's host for the wrapper's window size; false without an open editor.
+    bool resizeHostWindow() override;
+
+    // --- the attached editor (main thread) ---
+    // The editor attached last (not owned); an editor clears itself when it is removed.
+    void setOpenEditor(CAudioWrapperVST3Editor* editor) noexcept { mOpenEditor = editor; }
+    void clearOpenEditor(const CAudioWrapperVST3Editor* editor) noexcept {
+        if (mOpenEditor == editor)
+            mOpenEditor = nullptr;
+    }
 
     // Rebuilds the wrapper's channel labels from the main input's and the side chain's speakers.
     void updateChannelNames(Steinberg::Vst::SpeakerArrangement input, Steinberg::Vst::SpeakerArrangement sidechain);
@@ -115,6 +128,7 @@ private:
     Steinberg::int32 mProgramCount = 0;   // 0 until the program parameter exists
     std::unique_ptr<CAudioRegistryProgramSource> mProgramSource;
     CAudioWrapperVST3ProgramParameter* mProgramParameter = nullptr;   // owned by the container
+    CAudioWrapperVST3Editor* mOpenEditor = nullptr;                    // not owned; cleared when it is removed
 };
 
 } // namespace tal

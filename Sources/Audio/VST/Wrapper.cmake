@@ -38,6 +38,7 @@ tal_sources(
   Sources/Audio/CAudioWrapperEventQueue.cpp
   Sources/Audio/HostSampleConversion.cpp
   Sources/Audio/VST/CAudioWrapperVST3.cpp
+  Sources/Audio/VST/CAudioWrapperVST3Editor.cpp
   Sources/Audio/VST/CAudioRegistryProgramSource.cpp
   Sources/Audio/VST/CAudioWrapperVST3Parameter.cpp
   Sources/Audio/VST/CAudioWrapperVST3ProgramParameter.cpp
@@ -58,6 +59,7 @@ tal_tests(audio
   tests/Audio/CFloatModeGuardTest.cpp
   tests/Audio/HostSampleConversionTest.cpp
   tests/Audio/VST/CAudioWrapperVST3EditorTest.cpp
+  tests/Audio/VST/CAudioWrapperVST3EditorViewTest.cpp
   tests/Audio/VST/CAudioWrapperVST3ProgramParameterTest.cpp
   tests/Audio/VST/CAudioWrapperVST3Test.cpp
   tests/Audio/VST/ParamQueueEventsTest.cpp
@@ -70,6 +72,12 @@ if(TARGET tal_audio_tests)
   tal_compile_description(tests/fixtures/descriptions/wrapper-instance.xml ${TAL_COMPILED_DIR}/test-wrapper-instance.xml)
   tal_embed_resources(tal_audio_tests SYMBOL wrapperTestResources RESOURCES
     "SharedData.xml" ${TAL_COMPILED_DIR}/test-wrapper-instance.xml)
+  # The editor view's tests open a small editor with a main window on the same instance.
+  tal_compile_description(tests/fixtures/descriptions/editor-view-window.xml
+    ${TAL_COMPILED_DIR}/test-editor-view-window.xml)
+  tal_embed_resources(tal_audio_tests SYMBOL editorViewTestResources RESOURCES
+    "SharedData.xml" ${TAL_COMPILED_DIR}/test-wrapper-instance.xml
+    "UserInterface.xml" ${TAL_COMPILED_DIR}/test-editor-view-window.xml)
 endif()
 
 # The block loop's overhead per host sample over a pass-through graph.
