@@ -3,11 +3,14 @@ tal_sources(
   Sources/UI/Controls/CRulerScale.cpp
   Sources/UI/Controls/RulerParsers.cpp
   Sources/UI/Controls/CTextWrapper.cpp
+  Sources/UI/Controls/CTextView.cpp
+  Sources/UI/Controls/ControlCreators.cpp
 )
 tal_tests(ui
   tests/UI/Controls/CRulerScaleTest.cpp
   tests/UI/Controls/RulerParsersTest.cpp
   tests/UI/Controls/CTextWrapperTest.cpp
+  tests/UI/Controls/CTextViewTest.cpp
 )
 tal_benchmark(tal_ruler_bench
   bench/UI/RulerBench.cpp

@@ -1,0 +1,194 @@
+#pragma once
+#include "Core/CArray.h"
+#include "Core/CString.h"
+#include "Core/CStringList.h"
+#include "Core/CTarget.h"
+#include "UI/CView.h"
+#include "UI/Controls/CTextWrapperHost.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace tal {
+
+class CAttrMap;
+class CColor;
+class CDynList;
+class CGlobalSettings;
+class CImage;
+class CTextWrapper;
+class CValueList;
+struct CImageDraw;
+
+// "ui:textview": the editor's paragraph text view. One class serves as label or message (text from
+// "title"), as list (paragraphs from a text source: a dynamic list or a value list at
+// "text-source", or its own "ui:textview-p" children) with hovered, selected, active and disabled
+// paragraphs, and as text field (clipboard copy and paste). The text is laid out by the view's own
+// CTextWrapper; the view publishes the text's size as its compact size.
+// Ownership: the view owns its wrapper, its drawing cache and its targets; the tab group's value
+// list belongs to the root view.
+// Threads: everything on the UI thread except paint, which the window's sector jobs run on workers,
+// possibly for several sectors at once; paint reads only what prepareDraw cached for the frame.
+class CTextView : public CView, public CTextWrapperHost {
+public:
+    // One visible item of a line, positioned in window pixels, with its prepared layers.
+    struct CTextItemDraw {
+        static constexpr int kMaxLayers = 8;
+        double left = 0.0, right = 0.0;   // unrounded
+        std::int32_t x = 0, y = 0;
+        CImageDraw* layers[kMaxLayers] = {};
+        std::int32_t layerCount = 0;
+    };
+    // One visible line: its top in content coordinates and its visible items.
+    struct CTextLineDraw {
+        double top = 0.0;
+        bool hasRule = false;
+        CArray<CTextItemDraw> items;
+        bool showArrow = false;
+        std::int32_t arrowX = 0, arrowY = 0;
+        CImageDraw* arrowDraw = nullptr;
+    };
+
+    static CObject* create();
+    // The scheme of "ui:view" plus the text view's attributes and events.
+    static void initScheme(CObjectScheme* scheme);
+
+    CTextView();
+    ~CTextView() override;
+
+    // --- life cycle ---
+    // Reads the flags, joins the tab group, creates the draw items and the wrapper.
+    [[nodiscard]] CError* init() override;
+    // Colours, then the text: the title, or the text source, or the "ui:textview-p" children; the
+    // initial selection.
+    [[nodiscard]] CError* initChilds() override;
+    // Leaves the tab group.
+    void detachFromParent() override;
+
+    // --- view services ---
+    [[nodiscard]] CError* handleViewAreaUpdate(const CAreaRect& total, const CAreaRect& clip) override;
+    [[nodiscard]] CError* updateContent() override { return updateCompactSize(); }
+    [[nodiscard]] bool prepareDraw() override;
+    void paint(CSector& sector) override;
+    [[nodiscard]] CError* dumpTree(CObject* object, std::int32_t level, const CStringList* extraLines) override;
+
+    // --- attribute handlers ---
+    [[nodiscard]] virtual CError* attrFontName(CAttrValue& value);
+    [[nodiscard]] virtual CError* attrIsParagraphHoverable(CAttrValue& value);
+    [[nodiscard]] virtual CError* attrIsParagraphSelectable(CAttrValue& value);
+    [[nodiscard]] virtual CError* attrIsTextWrapped(CAttrValue& value);
+    [[nodiscard]] virtual CError* attrLineHeightModifier(CAttrValue& value);
+    [[nodiscard]] virtual CError* attrMaxTextHeight(CAttrValue& value);
+    [[nodiscard]] virtual CError* attrParagraphHoverColor(CAttrValue& value);
+    [[nodiscard]] virtual CError* attrParagraphSelectColor(CAttrValue& value);
+    [[nodiscard]] virtual CError* attrParagraphSelectTextColor(CAttrValue& value);
+    [[nodiscard]] virtual CError* attrParagraphSpacing(CAttrValue& value);
+    [[nodiscard]] virtual CError* attrTextAlignment(CAttrValue& value);
+    [[nodiscard]] virtual CError* attrTextAlignmentV(CAttrValue& value);
+    [[nodiscard]] virtual CError* attrTextColor(CAttrValue& value);
+    [[nodiscard]] virtual CError* attrTextColor1(CAttrValue& value);
+    [[nodiscard]] virtual CError* attrTextColor2(CAttrValue& value);
+    [[nodiscard]] virtual CError* attrTitle(CAttrValue& value);
+
+    // --- event handlers ---
+    [[nodiscard]] virtual CError* onCopy();
+    [[nodiscard]] virtual CError* onPaste();
+    [[nodiscard]] virtual CError* onTextSourceUpdate();
+    [[nodiscard]] virtual CError* notifyTextChanged();
+    // Publishes the text's size as "compact-width" (unwrapped text only) and "compact-height", then
+    // the scroll state.
+    [[nodiscard]] virtual CError* updateCompactSize();
+
+    // --- operations ---
+    // Refills the paragraphs from the bound source, rewriting only what changed.
+    [[nodiscard]] CError* fillFromTextSource();
+    // Makes the selected paragraph valid; with notify raises "selected-paragraph-changed" first when
+    // it has to change.
+    [[nodiscard]] CError* clampSelection(bool notify);
+    // Keeps the selected paragraph in view for the next second of layout updates.
+    void revealSelectedParagraph();
+    // Sets the row, selection and cursor draw items from the wrapper.
+    void updateDrawItems();
+    [[nodiscard]] CError* updateScrollRatios();
+    [[nodiscard]] CError* scrollParagraphIntoView(double mode);
+
+    // --- queries ---
+    CTextWrapper* textWrapper() const noexcept { return mTextWrapper.get(); }
+    const CString& tabGroup() const noexcept { return mTabGroup; }
+    bool showsNoItems() const noexcept { return mShowsNoItems; }
+    const CStringList& sourceItems() const noexcept { return mSourceItems; }
+    const CArray<CTextLineDraw*>& glyphRuns() const noexcept { return mGlyphRuns; }
+    double maxTextHeight() const noexcept { return mMaxTextHeight; }
+    bool editOnClick() const noexcept { return mEditOnClick; }
+    bool editOnSingleClick() const noexcept { return mEditOnSingleClick; }
+    bool editOnDblClick() const noexcept { return mEditOnDblClick; }
+    static constexpr std::int32_t kHoverSlot = 0, kSelectSlot = 1, kSelectTextSlot = 2, kTextSlot = 3;
+
+    // --- CTextWrapperHost ---
+    double textWindowScale() const override;
+    void textUpdateRect(const CAreaRect& rect) override;
+    void textRedraw() override;
+    void textLayoutChanged() override;
+    CString getClipboardText() override;
+    void setClipboardText(const CString& text) override;
+
+    // The text of the window's clipboard until the window layer provides one (process-wide).
+    static CString& clipboardText();
+
+private:
+    // An int attribute, or fallback when it is missing or empty.
+    std::int32_t intAttrOr(const char* name, std::int32_t fallback);
+    CError* joinTabGroup(const CString& name);
+    void leaveTabGroup();
+    CError* setColorSlot(std::int32_t slot, const CString& name, bool invalidateView);
+    void setItemRect(std::int32_t item, const CAreaRect& rect);
+    void paragraphRect(std::int32_t index, CAreaRect& out);
+    const CColor* slotColor(std::int32_t slot);
+    CDynList* dynList();
+    CValueList* valueList();
+    void requestContent();
+
+    std::int32_t mContentItem = 1;
+    std::unique_ptr<CTextWrapper> mTextWrapper;
+    double mShiftX = 0.0;
+    std::int32_t mCursorItem = -1;
+    double mDisabledParagraphOpacity = 0.0;
+    bool mSendSameResult = false;
+    bool mUpdateWhenFocused = false;
+    const CColor* mHoverColor = nullptr;        // resolved in prepareDraw
+    const CColor* mSelectColor = nullptr;
+    const CColor* mSelectTextColor = nullptr;
+    const CColor* mTextColors[3] = {};
+    CTarget<CDynList> mDynListSource;
+    CImage* mSubListArrow = nullptr;
+    std::int32_t mDynListId = 0;
+    std::int32_t mDynListParentId = -1;
+    std::int32_t mDynListParentItem = 0;
+    CString mFontName;
+    bool mSelectionVisible = false;
+    std::int32_t mHoverItem = -1;
+    bool mAcceptEnter = false;
+    bool mEditOnClick = false;
+    bool mEditOnDblClick = false;
+    bool mEditOnSingleClick = false;
+    bool mHasKeyFocus = false;
+    bool mShowsNoItems = false;
+    bool mSelectAllOnFocus = false;
+    bool mTextWrapped = false;
+    bool mVirtualKeyboardAllowed = false;
+    double mAppliedTextHeight = 0.0;
+    std::int32_t mMaxParagraphLength = 0;
+    double mMaxTextHeight = 0.0;
+    std::int32_t mScrollTarget = -1;
+    double mScrollTargetUntil = 0.0;
+    std::int32_t mSelectedItem = -1;
+    std::int32_t mSelectionItems[3] = {-1, -1, -1};
+    CString mSeparatorChar;
+    CString mTabGroup;
+    CTarget<CValueList> mValueListSource;
+    CStringList mSourceItems;
+    CString mTitleText;
+    CArray<CTextLineDraw*> mGlyphRuns;   // owned; kept between frames
+};
+
+} // namespace tal
