@@ -122,6 +122,10 @@ public:
     bool editOnClick() const noexcept { return mEditOnClick; }
     bool editOnSingleClick() const noexcept { return mEditOnSingleClick; }
     bool editOnDblClick() const noexcept { return mEditOnDblClick; }
+    std::int32_t selectedItemIndex() const noexcept { return mSelectedItem; }
+    std::int32_t hoverItemIndex() const noexcept { return mHoverItem; }
+    // Replaces the sub-list arrow found at "is.button" (not owned; must outlive the view).
+    void setSubListArrow(CImage* image) noexcept { mSubListArrow = image; }
     static constexpr std::int32_t kHoverSlot = 0, kSelectSlot = 1, kSelectTextSlot = 2, kTextSlot = 3;
 
     // --- CTextWrapperHost ---

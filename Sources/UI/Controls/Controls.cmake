@@ -11,6 +11,7 @@ tal_tests(ui
   tests/UI/Controls/RulerParsersTest.cpp
   tests/UI/Controls/CTextWrapperTest.cpp
   tests/UI/Controls/CTextViewTest.cpp
+  tests/UI/Controls/CTextViewPictureTest.cpp
 )
 tal_benchmark(tal_ruler_bench
   bench/UI/RulerBench.cpp
