@@ -1,10 +1,12 @@
 #include "UI/Controls/ControlCreators.h"
 
+#include "UI/Controls/CCaption.h"
 #include "UI/Controls/CTextView.h"
 
 namespace tal {
 
 const CCreatorTableEntry kControlCreatorTable[] = {
+    {"ui:caption", &CCaption::create, &CCaption::initScheme},
     {"ui:textview", &CTextView::create, &CTextView::initScheme},
     {"", nullptr, nullptr},
 };

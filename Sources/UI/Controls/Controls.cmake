@@ -4,6 +4,7 @@ tal_sources(
   Sources/UI/Controls/RulerParsers.cpp
   Sources/UI/Controls/CTextWrapper.cpp
   Sources/UI/Controls/CTextView.cpp
+  Sources/UI/Controls/CCaption.cpp
   Sources/UI/Controls/ControlCreators.cpp
 )
 tal_tests(ui
@@ -12,6 +13,7 @@ tal_tests(ui
   tests/UI/Controls/CTextWrapperTest.cpp
   tests/UI/Controls/CTextViewTest.cpp
   tests/UI/Controls/CTextViewPictureTest.cpp
+  tests/UI/Controls/CCaptionTest.cpp
 )
 tal_benchmark(tal_ruler_bench
   bench/UI/RulerBench.cpp
