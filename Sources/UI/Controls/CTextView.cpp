@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace tal {
 
@@ -30,6 +31,7 @@ namespace {
 
 using AttrOp = CError* (CTextView::*)(CAttrValue&);
 using PlainOp = CError* (CTextView::*)();
+using ArgsOp = CError* (CTextView::*)(CAttrMap&);
 
 template <AttrOp Op>
 CError* textAttrThunk(CObject* object, CAttrValue* value) {
@@ -41,6 +43,13 @@ CError* textAttrThunk(CObject* object, CAttrValue* value) {
 template <PlainOp Op>
 CError* textPlainThunk(CObject* object) {
     if (CError* err = (static_cast<CTextView*>(object)->*Op)()) return traceError(err);
+    return nullptr;
+}
+
+template <ArgsOp Op>
+CError* textArgsThunk(CObject* object, CAttrMap* args) {
+    CAttrMap none;
+    if (CError* err = (static_cast<CTextView*>(object)->*Op)(args != nullptr ? *args : none)) return traceError(err);
     return nullptr;
 }
 
@@ -71,13 +80,41 @@ const CTextAttrEntry kTextAttrs[] = {
 struct CTextEventEntry {
     const char* name;
     CError* (*plain)(CObject*);
+    CError* (*withArgs)(CObject*, CAttrMap*);
 };
 
 const CTextEventEntry kTextEvents[] = {
-    {"copy", &textPlainThunk<&CTextView::onCopy>},
-    {"paste", &textPlainThunk<&CTextView::onPaste>},
-    {"text-source-update", &textPlainThunk<&CTextView::onTextSourceUpdate>},
+    {"auto-click", nullptr, &textArgsThunk<&CTextView::onAutoClick>},
+    {"copy", &textPlainThunk<&CTextView::onCopy>, nullptr},
+    {"cursor-timer", &textPlainThunk<&CTextView::onCursorTimer>, nullptr},
+    {"editbox-text-changed", nullptr, &textArgsThunk<&CTextView::onEditboxTextChanged>},
+    {"editbox-timer", &textPlainThunk<&CTextView::onEditboxTimer>, nullptr},
+    {"paste", &textPlainThunk<&CTextView::onPaste>, nullptr},
+    {"text-source-update", &textPlainThunk<&CTextView::onTextSourceUpdate>, nullptr},
+    {"virtual-keyboard-press", nullptr, &textArgsThunk<&CTextView::onVirtualKeyboardPress>},
 };
+
+// Event parameters, with the defaults of absent ones.
+std::int32_t argInt(CAttrMap& args, const char* name) {
+    CAttrValue* v = args.findValue(name);
+    return v != nullptr ? v->asInt() : 0;
+}
+double argReal(CAttrMap& args, const char* name) {
+    CAttrValue* v = args.findValue(name);
+    return v != nullptr ? v->asReal() : 0.0;
+}
+bool argBool(CAttrMap& args, const char* name) {
+    CAttrValue* v = args.findValue(name);
+    return v != nullptr && v->asBool();
+}
+CString argText(CAttrMap& args, const char* name) {
+    CAttrValue* v = args.findValue(name);
+    return v != nullptr ? v->asText() : CString();
+}
+void putInt(CAttrMap& args, const char* name, std::int32_t value) { args.findOrAdd(name)->value.setInt(value); }
+void putReal(CAttrMap& args, const char* name, double value) { args.findOrAdd(name)->value.setReal(value); }
+void putText(CAttrMap& args, const char* name, const CString& value) { args.findOrAdd(name)->value.setText(value); }
+
 
 // Two values differ when |a - b| > (|a| + |b|) x epsilon.
 bool differs(double a, double b) noexcept { return std::fabs(a - b) > (std::fabs(a) + std::fabs(b)) * 2.2204461e-16; }
@@ -87,6 +124,14 @@ double nearestHalfAway(double v) noexcept { return v < 0.0 ? -std::floor(0.5 - v
 // Snapped to 1/128 pixel, then to whole pixels.
 std::int32_t snapToPixel(double v) noexcept {
     return static_cast<std::int32_t>(nearestHalfAway(nearestHalfAway(v * 128.0) / 128.0));
+}
+
+// A number written with exactly four decimals.
+CString fixed4(double value) {
+    const long long n = static_cast<long long>(nearestHalfAway(value * 10000.0));
+    char text[64];
+    std::snprintf(text, sizeof text, "%s%lld.%04lld", n < 0 ? "-" : "", (n < 0 ? -n : n) / 10000, (n < 0 ? -n : n) % 10000);
+    return CString(text);
 }
 
 bool readFlag(CAttrValue& value) { return value.convert(CAttrValue::kBool) && value.asBool(); }
@@ -130,14 +175,15 @@ void CTextView::initScheme(CObjectScheme* scheme) {
     for (const CTextEventEntry& entry : kTextEvents) {
         CEventHandler& h = scheme->addEventHandler(CString(entry.name));
         h.plain = entry.plain;
-        h.withArgs = nullptr;
-        h.hasArgs = false;
+        h.withArgs = entry.withArgs;
+        h.hasArgs = entry.withArgs != nullptr;
     }
 }
 
 CTextView::CTextView() = default;
 
 CTextView::~CTextView() {
+    mGlobalSettings.reset();
     for (int i = 0; i < mGlyphRuns.count(); ++i) delete mGlyphRuns[i];
 }
 
@@ -183,6 +229,9 @@ CError* CTextView::init() {
     mTextWrapped = getBoolAttr("is-text-wrapped");
     w.setTextWrapped(mTextWrapped);
     w.maxParagraphLength = mMaxParagraphLength;
+
+    mGlobalSettings.init(this, CString("ui.global-settings"), CString(), this, CString());
+    mGlobalSettings.isRequired = true;
 
     const CString tabGroupName = getTextAttr("tab-group");
     if (!tabGroupName.isEmpty())
@@ -476,16 +525,25 @@ CError* CTextView::attrFontName(CAttrValue& value) {
 // --- clipboard ---
 
 CError* CTextView::onCopy() {
+    // The whole text, whatever was selected, and no selection afterwards.
+    mTextWrapper->selectAll(false);
     mTextWrapper->copyText();
+    mTextWrapper->collapseSelection(true);
     return nullptr;
 }
 
 CError* CTextView::onPaste() {
     CTextWrapper& w = *mTextWrapper;
-    // A read-only view (a readout) takes the clipboard as its whole new text; an editable one
-    // inserts it at the cursor.
-    if (w.isReadOnly) w.replaceWithClipboardText(getClipboardText());
-    else w.pasteText();
+    // Paste replaces the whole text. An editable wrapper selects it all and pastes over the
+    // selection (one undo step); a read-only one (a readout) cannot select, so it is replaced.
+    if (w.isReadOnly) {
+        w.replaceWithClipboardText(getClipboardText());
+    } else {
+        w.showCursor(true, true);
+        w.deleteSelection(true);
+        w.pasteText();
+    }
+    w.removeCursor();
     if (CError* err = notifyTextChanged()) return traceError(err, getFullName());
     return nullptr;
 }
@@ -598,6 +656,14 @@ CError* CTextView::handleViewAreaUpdate(const CAreaRect& total, const CAreaRect&
         requestContent();
     }
     updateDrawItems();
+    if (mEditBoxPending) {
+        mEditBoxPending = false;
+        if (CError* err = openEditBox()) return traceError(err, getFullName());
+    }
+    if (mVirtualKeyboardPending) {
+        mVirtualKeyboardPending = false;
+        if (CError* err = openVirtualKeyboard()) return traceError(err, getFullName());
+    }
     return nullptr;
 }
 
@@ -647,6 +713,10 @@ const CColor* CTextView::slotColor(std::int32_t slot) {
 
 bool CTextView::prepareDraw() {
     CTextWrapper& w = *mTextWrapper;
+    if (mPendingMouseX != 0.0 || mPendingMouseY != 0.0) {
+        w.mouseMove(false, mPendingMouseX - lastTotalRect().x, mPendingMouseY - lastTotalRect().y);
+        mPendingMouseX = mPendingMouseY = 0.0;
+    }
     mHoverColor = slotColor(kHoverSlot);
     mSelectColor = slotColor(kSelectSlot);
     mSelectTextColor = slotColor(kSelectTextSlot);
@@ -774,6 +844,461 @@ CError* CTextView::dumpTree(CObject* object, std::int32_t level, const CStringLi
     if (extraLines != nullptr) lines.assign(*extraLines);
     if (mTextWrapper) mTextWrapper->dumpLayout(lines);
     if (CError* err = CView::dumpTree(object, level, &lines)) return traceError(err, getFullName());
+    return nullptr;
+}
+
+// --- focus and in-place editing ---
+
+void CTextView::markAreaChanged() {
+    if (area() != nullptr && area()->solver() != nullptr) area()->solver()->markChanged(area());
+}
+
+CObject* CTextView::windowObject() {
+    CView* root = rootView();
+    CAttrValue* window = root != nullptr ? root->attrs().findValue("window") : nullptr;
+    const CString path = window != nullptr ? window->asText() : CString();
+    return path.isEmpty() ? nullptr : findObject(path);
+}
+
+const CTextParagraph& CTextView::shownParagraph(std::int32_t index) {
+    mTextWrapper->updateLayout();
+    return mTextWrapper->paragraph(index);
+}
+
+CError* CTextView::beginEditParagraph(std::int32_t index, bool check) {
+    const CString event = getTextAttr("editbox-can-rename-event");
+    if (!check || event.isEmpty()) {
+        mPendingEditParagraph = index;
+        mEditBoxPending = true;
+        markAreaChanged();
+        return nullptr;
+    }
+    CObject* target = findObject(getTextAttr("editbox-can-rename-target"));
+    if (target == nullptr) return nullptr;
+    if (CError* err = target->runEvent(event)) return traceError(err, getFullName());
+    return nullptr;
+}
+
+void CTextView::closeEditBox() {
+    if (!mEditBoxPath.isEmpty()) {
+        if (CObject* box = findObject(mEditBoxPath)) {
+            unlistenObject(mEditBoxPath + CString(".readout"), CString("editbox-text-changed"));
+            box->releaseBridged();
+        }
+    }
+    mEditBoxPath = CString();
+    mEditedParagraph = -1;
+    invalidate();
+    logAndDrop(fireEvent(CString("editbox-hidden"), false));
+}
+
+CError* CTextView::changeKeyFocus(const CString& viewName, bool isTab) {
+    CObject* window = windowObject();
+    if (window == nullptr) return nullptr;
+    CAttrMap args;
+    putText(args, "key-focus-view", viewName);
+    putInt(args, "is-tab", isTab ? 1 : 0);
+    if (CError* err = window->runEvent(CString("change-key-focus"), &args)) return traceError(err, getFullName());
+    return nullptr;
+}
+
+CError* CTextView::onFocus(CAttrMap& args) {
+    mHasKeyFocus = true;
+    mFocusText = shownParagraph(0).text;
+    listenObject(resolvePath(CString(".window-renderer.cursor-timer")), CString("tick"), CString("cursor-timer"));
+    if (CError* err = updateLayout()) return traceError(err, getFullName());
+    const bool selectAll = mSelectAllOnFocus || argBool(args, "is-tab");
+    mTextWrapper->showCursor(selectAll, mSelectAllOnFocus);
+    updateDrawItems();
+    CGlobalSettings* settings = mGlobalSettings.resolve();
+    if (mVirtualKeyboardAllowed && settings != nullptr && settings->showVirtualKeyboard) {
+        mVirtualKeyboardPending = true;
+        markAreaChanged();
+    }
+    if (CError* err = runCommand(CString("focus"), &args)) return traceError(err, getFullName());
+    return nullptr;
+}
+
+CError* CTextView::onBlur() {
+    // A keyboard that fails to close is reported after the blur has finished, so that the edit is
+    // still committed or cancelled and the view does not keep a focus it lost.
+    CError* keyboardError = nullptr;
+    CGlobalSettings* settings = mGlobalSettings.resolve();
+    if (mVirtualKeyboardAllowed && settings != nullptr && settings->showVirtualKeyboard) {
+        keyboardError = runEvent(CString("popup-toggle"));
+        if (keyboardError != nullptr) logError(keyboardError);
+    }
+    const auto finish = [&](CError* err) { delete keyboardError; return traceError(err, getFullName()); };
+    mHasKeyFocus = false;
+    CTextWrapper& w = *mTextWrapper;
+    w.removeCursor();
+    updateDrawItems();
+    unlistenObject(resolvePath(CString(".window-renderer.cursor-timer")), CString("tick"));
+    const bool cancelled = w.escapePressed;
+    if (CError* err = runCommand(CString("blur"), nullptr)) return finish(err);
+    if (cancelled) {
+        if (CError* err = setAttr(CString("title"), mFocusText, true)) return finish(err);
+    } else {
+        if (CError* err = notifyTextChanged()) return finish(err);
+    }
+    CAttrMap args;
+    putText(args, "text", shownParagraph(0).text);
+    putInt(args, "paragraph-index", getIntAttr("paragraph-index"));
+    putInt(args, "is-cancelled", cancelled ? 1 : 0);
+    if (CError* err = fireEvent(CString("editbox-text-changed"), &args, false)) return finish(err);
+    return keyboardError != nullptr ? traceError(keyboardError, getFullName()) : nullptr;
+}
+
+CError* CTextView::onEditboxTextChanged(CAttrMap& args) {
+    mSkipEditDelay = true;
+    closeEditBox();
+    if (argBool(args, "is-cancelled")) return nullptr;
+    CString text = argText(args, "text");
+    if (text.isEmpty()) text = getTextAttr("editbox-empty-value");
+    const std::int32_t p = mEditOnDblClick || mEditOnSingleClick ? 0 : argInt(args, "paragraph-index");
+    if (text == shownParagraph(p).text) return nullptr;
+    mTextWrapper->setParagraphText(p, text);
+    if (CError* err = updateCompactSize()) return traceError(err, getFullName());
+    if (CError* err = notifyTextChanged()) return traceError(err, getFullName());
+    invalidate();
+    if (CError* err = fireUpdateScroller()) return traceError(err, getFullName());
+    CAttrMap changed;
+    putInt(changed, "paragraph-index", p);
+    if (CError* err = fireEvent(CString("paragraph-text-changed"), &changed, false)) return traceError(err, getFullName());
+    return nullptr;
+}
+
+void CTextView::cancelEditDelay() {
+    if (mEditDelayTimer == nullptr) return;
+    unlistenObject(mEditDelayTimer->getFullName(), CString("tick"));
+    mEditDelayTimer->releaseBridged();
+    mEditDelayTimer = nullptr;
+}
+
+CError* CTextView::onEditboxTimer() {
+    if (mEditDelayTimer == nullptr) return nullptr;
+    cancelEditDelay();
+    if (CError* err = beginEditParagraph(-1, true)) return traceError(err, getFullName());
+    return nullptr;
+}
+
+CError* CTextView::onCursorTimer() {
+    mTextWrapper->blinkCursor();
+    updateDrawItems();
+    return nullptr;
+}
+
+CError* CTextView::openEditBox() {
+    closeEditBox();
+    CTextWrapper& w = *mTextWrapper;
+    const std::int32_t i = mPendingEditParagraph >= 0 ? mPendingEditParagraph : w.selectedParagraph;
+    mScrollTarget = i;
+    if (CError* err = scrollParagraphIntoView(0.0)) return traceError(err, getFullName());
+    mEditedParagraph = i;
+    const CTextParagraph& p = shownParagraph(i);
+    const double scale = textWindowScale();
+
+    CAttrMap args;
+    putText(args, "accept-chars", getTextAttr("accept-chars"));
+    const CString keyboard = getTextAttr("virtual-keyboard-tag");
+    putText(args, "virtual-keyboard-tag", keyboard.isEmpty() ? CString("ui:virtual-keyboard") : keyboard);
+    putInt(args, "max-paragraph-length", mMaxParagraphLength);
+    putInt(args, "paragraph-index", i);
+    putText(args, "placement", getTextAttr("editbox-placement"));
+    putText(args, "placement-match", getFullName());
+    putText(args, "readout-placement", getTextAttr("editbox-readout-placement"));
+    putText(args, "readout-placement-match", getFullName());
+    putText(args, "tab-group", getTextAttr("tab-group"));
+    const CString alignH = getTextAttr("editbox-text-alignment");
+    putText(args, "text-alignment", alignH == CString("inherit") ? getTextAttr("text-alignment") : alignH);
+    const CString alignV = getTextAttr("editbox-text-alignment-v");
+    putText(args, "text-alignment-v", alignV == CString("inherit") ? getTextAttr("text-alignment-v") : alignV);
+    putText(args, "temp-editbox-owner", getFullName());
+    putText(args, "title", p.text);
+    putInt(args, "z-index", getIntAttr("z-index") + 10000);
+    const bool full = getBoolAttr("is-editbox-full");
+    putText(args, "width", CString(full ? "100%" : "compact"));
+    putText(args, "height", CString(full ? "100%" : "compact"));
+    if (!full) {
+        // Both in layout units, so that the box sits on its paragraph at every window scale.
+        const double left = area() != nullptr ? area()->value(CViewArea::vInnerLeft) / scale : 0.0;
+        putText(args, "outer-border", CString("L") + fixed4(left) + CString(" T") + fixed4(p.top / scale));
+    }
+    CObject* box = nullptr;
+    if (CError* err = createChild(box, getTextAttr("editbox-popup-tag"), CString("temp-editbox"), true, &args, nullptr))
+        return traceError(err, getFullName());
+    if (box == nullptr) return nullptr;
+    mEditBoxPath = box->getFullName();
+    const CString field = mEditBoxPath + CString(".readout");
+    listenObject(field, CString("editbox-text-changed"), CString("editbox-text-changed"));
+    if (CError* err = changeKeyFocus(field, true)) return traceError(err, getFullName());
+    w.mouseMove(false, -1.0, -1.0);
+    invalidate();
+    if (CError* err = fireEvent(CString("editbox-shown"), false)) return traceError(err, getFullName());
+    return nullptr;
+}
+
+CError* CTextView::openVirtualKeyboard() {
+    CObject* window = windowObject();
+    if (window != nullptr) {
+        const CString last = window->getTextAttr("last-virtual-keyboard");
+        if (CObject* open = last.isEmpty() ? nullptr : findObject(last))
+            if (CError* err = open->runEvent(CString("close-window"))) return traceError(err, getFullName());
+    }
+    CAttrMap args;
+    putText(args, "popup-tag", getTextAttr("virtual-keyboard-tag"));
+    args.findOrAdd("is-popup-toggle-always-create")->value.setBool(true);
+    putText(args, "window-alignment", CString("bottom-local-center"));
+    if (CError* err = runEvent(CString("popup-toggle"), &args)) return traceError(err, getFullName());
+    if (window != nullptr) {
+        const CString path = mPopupWindowPath ? *mPopupWindowPath : CString();
+        if (CError* err = window->setAttr(CString("last-virtual-keyboard"), path, true))
+            return traceError(err, getFullName());
+    }
+    return nullptr;
+}
+
+CError* CTextView::onVirtualKeyboardPress(CAttrMap& args) {
+    const CString key = argText(args, "key");
+    if (key.isEmpty()) return nullptr;
+    CObject* caps = findObject(argText(args, "caps-button"));
+    const bool active = caps != nullptr && caps->getBoolAttr("is-active");
+    std::int32_t code = -1;
+    if (key == CString("OK")) code = CTextWrapper::kKeyReturn;
+    else if (key == CString("Cancel")) code = CTextWrapper::kKeyEscape;
+    else if (key == CString("Bkspace")) code = CTextWrapper::kKeyBackspace;
+    else if (key == CString("Tab")) code = CTextWrapper::kKeyTab;
+    else if (key == CString("CAPS")) {
+        if (caps != nullptr) {
+            if (CError* err = caps->setIntAttr(CString("is-active"), active ? 0 : 1, true)) return traceError(err, getFullName());
+            return nullptr;
+        }
+    } else {
+        code = static_cast<std::int32_t>(key.charAt(0));
+        if (!active && code >= 'A' && code <= 'Z') code += 'a' - 'A';
+    }
+    CAttrMap press;
+    putInt(press, "keycode", code);
+    press.findOrAdd("is-ctrl")->value.setBool(false);
+    press.findOrAdd("is-shift")->value.setBool(false);
+    if (CError* err = runEvent(CString("key-press"), &press)) return traceError(err, getFullName());
+    return nullptr;
+}
+
+// --- keys and mouse ---
+
+CError* CTextView::onKeyPress(CAttrMap& args) {
+    const std::int32_t key = argInt(args, "keycode");
+    const bool ctrl = argBool(args, "is-ctrl"), shift = argBool(args, "is-shift");
+    if (key == CTextWrapper::kKeyReturn && mAcceptEnter) {
+        if (CError* err = changeKeyFocus(CString(), false)) return traceError(err, getFullName());
+        return nullptr;
+    }
+    if (key == CTextWrapper::kKeyTab && !ctrl) {
+        if (CError* err = moveInTabGroup(shift)) return traceError(err, getFullName());
+        return nullptr;
+    }
+    bool endEdit = false;
+    mTextWrapper->keyPress(key, ctrl, shift, endEdit);
+    updateDrawItems();
+    if (CError* err = updateCompactSize()) return traceError(err, getFullName());
+    if (endEdit)
+        if (CError* err = dropWindowFocus()) return traceError(err, getFullName());
+    return nullptr;
+}
+
+CError* CTextView::moveInTabGroup(bool backwards) {
+    CTextView* owner = dynamic_cast<CTextView*>(findObject(getTextAttr("temp-editbox-owner")));
+    if (owner == nullptr) owner = this;
+    if (owner->rootView() == nullptr || owner->mTabGroup.isEmpty()) return nullptr;
+    auto* list = dynamic_cast<CValueList*>(owner->rootView()->findObject(owner->mTabGroup));
+    if (list == nullptr || list->itemCount() < 2) return nullptr;
+    const int count = list->itemCount();
+    int i = list->itemTexts().indexOf(owner->getFullName());
+    if (i < 0) return nullptr;
+    CView* target = nullptr;
+    for (int step = 0; step < 2 * count && target == nullptr; ++step) {
+        i = backwards ? (i == 0 ? count - 1 : i - 1) : (i + 1 == count ? 0 : i + 1);
+        auto* view = dynamic_cast<CView*>(findObject(list->itemText(i)));
+        if (view == nullptr || view == owner || view == this) continue;
+        if (view->area() != nullptr && !view->area()->isVisible()) continue;
+        bool disabled = false;
+        for (CView* v = view; v != nullptr && !disabled; v = v->parentView()) disabled = v->getIntAttr("is-disabled") != 0;
+        if (!disabled) target = view;
+    }
+    if (target == nullptr) return nullptr;
+    auto* text = dynamic_cast<CTextView*>(target);
+    if (text != nullptr && (text->mEditOnDblClick || text->mEditOnSingleClick)) {
+        if (CError* err = text->beginEditParagraph(0, true)) return traceError(err, getFullName());
+        return nullptr;
+    }
+    if (CError* err = changeKeyFocus(target->getFullName(), true)) return traceError(err, getFullName());
+    return nullptr;
+}
+
+CError* CTextView::onMouseEnter() {
+    if (CError* err = CView::onMouseEnter()) return traceError(err, getFullName());
+    return nullptr;
+}
+
+CError* CTextView::onMouseExit() {
+    if (CError* err = CView::onMouseExit()) return traceError(err, getFullName());
+    mTextWrapper->mouseMove(false, -1.0, -1.0);
+    updateDrawItems();
+    return nullptr;
+}
+
+CError* CTextView::onMouseTopExit() {
+    mTextWrapper->mouseMove(false, -1.0, -1.0);
+    updateDrawItems();
+    return nullptr;
+}
+
+CError* CTextView::onMouseMove(CAttrMap& args) {
+    mPendingMouseX = mPendingMouseY = 0.0;
+    CTextWrapper& w = *mTextWrapper;
+    w.updateLayout();
+    const std::int32_t before = w.hoverParagraph;
+    w.mouseMove(mPressed && argBool(args, "is-button-l"), argReal(args, "x"), argReal(args, "y"));
+    updateDrawItems();
+    if (w.hoverParagraph != before)
+        if (CObject* window = windowObject())
+            if (CError* err = window->runEvent(CString("reset-auto-click"))) return traceError(err, getFullName());
+    if (CError* err = CView::onMouseMove(args)) return traceError(err, getFullName());
+    return nullptr;
+}
+
+CError* CTextView::onMousePress(CAttrMap& args) {
+    CTextWrapper& w = *mTextWrapper;
+    bool dbl = argBool(args, "is-double-click");
+    const double x = argReal(args, "x"), y = argReal(args, "y");
+    w.updateLayout();
+    if (dbl && w.isParagraphDisabledAtY(x, y)) {
+        args.findOrAdd("is-double-click")->value.setBool(false);
+        dbl = false;
+    }
+    mPressed = true;
+    if (w.isReadOnly) {
+        if ((!dbl && mEditOnSingleClick) || (dbl && mEditOnDblClick)) {
+            if (CError* err = beginEditParagraph(0, true)) return traceError(err, getFullName());
+        } else if (dbl) {
+            mSkipEditDelay = true;
+            if (w.selectedParagraph >= 0)
+                if (CError* err = fireEvent(CString("paragraph-dbl-clicked"), false)) return traceError(err, getFullName());
+        }
+    }
+    w.mouseDown(dbl, x, y);
+    updateDrawItems();
+    if (CError* err = CView::onMousePress(args)) return traceError(err, getFullName());
+    return nullptr;
+}
+
+CError* CTextView::onMouseRelease(CAttrMap& args) {
+    mPressed = false;
+    CTextWrapper& w = *mTextWrapper;
+    const double x = argReal(args, "x"), y = argReal(args, "y");
+    w.updateLayout();
+    if (w.findLineAtY(false, y) == nullptr || w.isParagraphDisabledAtY(x, y)) return nullptr;
+    const std::int32_t before = w.selectedParagraph;
+    w.selectParagraphAtY(x, y);
+    const std::int32_t k = w.selectedParagraph;
+    const bool reclick = k == before && k >= 0 && w.hoverParagraph >= 0 && w.hoverParagraph < w.paragraphCount() &&
+                         !w.paragraph(w.hoverParagraph).disabled;
+    updateDrawItems();
+    if (k != before || mSendSameResult) {
+        if (CError* err = fireEvent(CString("selected-paragraph-changed"), false)) return traceError(err, getFullName());
+        closeEditBox();
+        CObject* target = findObject(getTextAttr("result-target"));
+        bool opened = false;
+        if (CError* err = openSubListPopup(k, opened)) return traceError(err, getFullName());
+        if (!opened && target != nullptr) {
+            const CString indexAttr = getTextAttr("result-target-index-attr");
+            if (!indexAttr.isEmpty())
+                if (CError* err = target->setIntAttr(indexAttr, k, true)) return traceError(err, getFullName());
+            const CString redirect = getTextAttr("result-target-redirect-attr");
+            CAttrValue* receiverPath = redirect.isEmpty() ? nullptr : target->attrs().findValue(redirect);
+            CObject* receiver = receiverPath != nullptr ? target->findObject(receiverPath->asText()) : nullptr;
+            if (receiver != nullptr) {
+                CAttrMap result;
+                CDynList* list = dynList();
+                if (list != nullptr)
+                    if (CError* err = list->getItemAttrs(mDynListId, k, result)) return traceError(err, getFullName());
+                putInt(result, "list-id", list != nullptr ? mDynListId : -1);
+                putInt(result, "index", k);
+                putText(result, "text", k >= 0 && k < mSourceItems.count() ? mSourceItems[k] : w.paragraph(k).text);
+                putText(result, "source-popup", rootView() != nullptr ? rootView()->getFullName() : CString());
+                if (CError* err = receiver->runEvent(CString("popup-result"), &result)) return traceError(err, getFullName());
+            }
+        }
+    }
+    if (reclick && getBoolAttr("is-selected-paragraph-click-cancels")) {
+        CDynList* list = dynList();
+        if (list == nullptr || list->getSubListId(mDynListId, k) == -1)
+            if (CError* err = runEvent(CString("close-window"))) return traceError(err, getFullName());
+    }
+    cancelEditDelay();
+    if (mSkipEditDelay) {
+        mSkipEditDelay = false;
+    } else if (reclick && mEditOnClick) {
+        CAttrMap timerAttrs;
+        putReal(timerAttrs, "interval", getDoubleAttr("paragraph-click-edit-delay"));
+        CObject* timer = nullptr;
+        if (CError* err = createChild(timer, getTextAttr("interval-timer-tag"), CString("editbox-timer"), true,
+                                      &timerAttrs, nullptr))
+            return traceError(err, getFullName());
+        mEditDelayTimer = timer;
+        if (timer != nullptr) listenObject(timer->getFullName(), CString("tick"), CString("editbox-timer"));
+    }
+    if (CError* err = CView::onMouseRelease(args)) return traceError(err, getFullName());
+    return nullptr;
+}
+
+CError* CTextView::onMouseReleaseR(CAttrMap& args) {
+    if (getBoolAttr("is-right-click-selects"))
+        if (CError* err = onMouseRelease(args)) return traceError(err, getFullName());
+    if (CError* err = CView::onMouseReleaseR(args)) return traceError(err, getFullName());
+    return nullptr;
+}
+
+CError* CTextView::onMouseWheel(CAttrMap& args) {
+    if (CError* err = dropWindowFocus()) return traceError(err, getFullName());
+    if (CError* err = CView::onMouseWheel(args)) return traceError(err, getFullName());
+    return nullptr;
+}
+
+CError* CTextView::onAutoClick(CAttrMap& args) {
+    CTextWrapper& w = *mTextWrapper;
+    const std::int32_t before = w.selectedParagraph;
+    w.selectParagraphAtY(argReal(args, "x"), argReal(args, "y"));
+    updateDrawItems();
+    if (w.selectedParagraph == before) return nullptr;
+    bool opened = false;
+    if (CError* err = openSubListPopup(w.selectedParagraph, opened)) return traceError(err, getFullName());
+    return nullptr;
+}
+
+CError* CTextView::openSubListPopup(std::int32_t item, bool& opened) {
+    opened = false;
+    CDynList* list = dynList();
+    if (list == nullptr) return nullptr;
+    if (CError* err = runEvent(CString("popup-toggle"))) return traceError(err, getFullName());
+    if (list->getSubListId(mDynListId, mTextWrapper->selectedParagraph) == -1) return nullptr;
+    opened = true;
+    CAttrMap args;
+    putText(args, "popup-tag", CString("ui:window-app-popup-list"));
+    putInt(args, "is-local-popup", 1);
+    putInt(args, "is-popup-window", 0);
+    putInt(args, "is-same-width", 0);
+    putText(args, "original-opener", CString("{original-opener}"));
+    putInt(args, "popup-dynamic-list-parent-id", mDynListId);
+    putInt(args, "popup-dynamic-list-parent-item", item);
+    putText(args, "popup-inner-border", CString("LR6"));
+    putText(args, "popup-result-target-redirect-attr", CString("original-opener"));
+    putText(args, "popup-text-alignment", CString("left"));
+    putInt(args, "shift-x", -5);
+    putReal(args, "shift-y", shownParagraph(item).top / textWindowScale());
+    putText(args, "window-alignment", CString("right"));
+    if (CError* err = runEvent(CString("popup-toggle"), &args)) return traceError(err, getFullName());
     return nullptr;
 }
 

@@ -17,6 +17,7 @@ class CDynList;
 class CGlobalSettings;
 class CImage;
 class CTextWrapper;
+struct CTextParagraph;
 class CValueList;
 struct CImageDraw;
 
@@ -90,7 +91,25 @@ public:
     [[nodiscard]] virtual CError* attrTextColor2(CAttrValue& value);
     [[nodiscard]] virtual CError* attrTitle(CAttrValue& value);
 
+    // --- input (the window routes key and mouse events to these) ---
+    [[nodiscard]] CError* onFocus(CAttrMap& args) override;
+    [[nodiscard]] CError* onBlur() override;
+    [[nodiscard]] CError* onKeyPress(CAttrMap& args) override;
+    [[nodiscard]] CError* onMouseEnter() override;
+    [[nodiscard]] CError* onMouseExit() override;
+    [[nodiscard]] CError* onMouseTopExit() override;
+    [[nodiscard]] CError* onMouseMove(CAttrMap& args) override;
+    [[nodiscard]] CError* onMousePress(CAttrMap& args) override;
+    [[nodiscard]] CError* onMouseRelease(CAttrMap& args) override;
+    [[nodiscard]] CError* onMouseReleaseR(CAttrMap& args) override;
+    [[nodiscard]] CError* onMouseWheel(CAttrMap& args) override;
+
     // --- event handlers ---
+    [[nodiscard]] virtual CError* onAutoClick(CAttrMap& args);
+    [[nodiscard]] virtual CError* onCursorTimer();
+    [[nodiscard]] virtual CError* onEditboxTextChanged(CAttrMap& args);
+    [[nodiscard]] virtual CError* onEditboxTimer();
+    [[nodiscard]] virtual CError* onVirtualKeyboardPress(CAttrMap& args);
     [[nodiscard]] virtual CError* onCopy();
     [[nodiscard]] virtual CError* onPaste();
     [[nodiscard]] virtual CError* onTextSourceUpdate();
@@ -110,6 +129,20 @@ public:
     // Sets the row, selection and cursor draw items from the wrapper.
     void updateDrawItems();
     [[nodiscard]] CError* updateScrollRatios();
+    // Asks for an edit of a paragraph (-1: the selected one); with check, the object at
+    // "editbox-can-rename-target" decides through the event "editbox-can-rename-event".
+    [[nodiscard]] CError* beginEditParagraph(std::int32_t index, bool check);
+    // Removes the open edit box and raises "editbox-hidden".
+    void closeEditBox();
+    // Asks the view's window to give the key focus to the named view ("change-key-focus").
+    [[nodiscard]] CError* changeKeyFocus(const CString& viewName, bool isTab);
+    // Closes the view's popup, then opens the sub-list of an item of the dynamic list as a cascading
+    // popup; opened tells whether one was opened.
+    [[nodiscard]] CError* openSubListPopup(std::int32_t item, bool& opened);
+    // Passes the key focus to the next (or previous) shown, enabled member of the tab group.
+    [[nodiscard]] CError* moveInTabGroup(bool backwards);
+    [[nodiscard]] CError* openEditBox();
+    [[nodiscard]] CError* openVirtualKeyboard();
     [[nodiscard]] CError* scrollParagraphIntoView(double mode);
 
     // --- queries ---
@@ -122,6 +155,12 @@ public:
     bool editOnClick() const noexcept { return mEditOnClick; }
     bool editOnSingleClick() const noexcept { return mEditOnSingleClick; }
     bool editOnDblClick() const noexcept { return mEditOnDblClick; }
+    bool hasKeyFocus() const noexcept { return mHasKeyFocus; }
+    const CString& editBoxPath() const noexcept { return mEditBoxPath; }
+    std::int32_t editedParagraph() const noexcept { return mEditedParagraph; }
+    bool editBoxPending() const noexcept { return mEditBoxPending; }
+    bool virtualKeyboardPending() const noexcept { return mVirtualKeyboardPending; }
+    CObject* editDelayTimer() const noexcept { return mEditDelayTimer; }
     std::int32_t selectedItemIndex() const noexcept { return mSelectedItem; }
     std::int32_t hoverItemIndex() const noexcept { return mHoverItem; }
     // Replaces the sub-list arrow found at "is.button" (not owned; must outlive the view).
@@ -151,6 +190,10 @@ private:
     CDynList* dynList();
     CValueList* valueList();
     void requestContent();
+    void markAreaChanged();
+    CObject* windowObject();
+    const CTextParagraph& shownParagraph(std::int32_t index);
+    void cancelEditDelay();
 
     std::int32_t mContentItem = 1;
     std::unique_ptr<CTextWrapper> mTextWrapper;
@@ -169,6 +212,17 @@ private:
     std::int32_t mDynListParentId = -1;
     std::int32_t mDynListParentItem = 0;
     CString mFontName;
+    CString mEditBoxPath;
+    std::int32_t mPendingEditParagraph = -1;
+    CObject* mEditDelayTimer = nullptr;   // a child; released through the tree
+    std::int32_t mEditedParagraph = -1;
+    double mPendingMouseX = 0.0, mPendingMouseY = 0.0;
+    bool mSkipEditDelay = false;
+    bool mPressed = false;
+    bool mEditBoxPending = false;
+    bool mVirtualKeyboardPending = false;
+    CString mFocusText;
+    CTarget<CGlobalSettings> mGlobalSettings;
     bool mSelectionVisible = false;
     std::int32_t mHoverItem = -1;
     bool mAcceptEnter = false;

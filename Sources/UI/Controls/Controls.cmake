@@ -14,6 +14,7 @@ tal_tests(ui
   tests/UI/Controls/CTextViewTest.cpp
   tests/UI/Controls/CTextViewPictureTest.cpp
   tests/UI/Controls/CCaptionTest.cpp
+  tests/UI/Controls/CTextViewEditTest.cpp
 )
 tal_benchmark(tal_ruler_bench
   bench/UI/RulerBench.cpp

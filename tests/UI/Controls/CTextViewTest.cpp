@@ -336,7 +336,7 @@ TEST_F(CTextViewTest, CompactSizeFollowsTheText) {
     }
 }
 
-TEST_F(CTextViewTest, PasteReplacesAReadOnlyTextAndInsertsIntoAnEditableOne) {
+TEST_F(CTextViewTest, PasteReplacesTheWholeTextReadOnlyOrNot) {
     CTextView* readout = textView("readout", {{"title", "1.00 kHz"}, {"is-read-only", "true"}});
     CTextView* field = textView("field", {{"title", "ab"}, {"is-read-only", "false"}});
     ASSERT_NE(readout, nullptr);
@@ -351,13 +351,18 @@ TEST_F(CTextViewTest, PasteReplacesAReadOnlyTextAndInsertsIntoAnEditableOne) {
     w.setAvailableWidth(200.0);
     w.showCursor(false, false);
     w.setPositionFromIndex(0, 1, w.cursor, false, true, false);
+    CTextView::clipboardText() = CString("x[BR]y\r\nz");
     ASSERT_EQ(test::takeMessage(field->onPaste()), "");
-    EXPECT_EQ(shown(*field), (std::vector<std::string>{"a2.5b"}));
+    EXPECT_EQ(shown(*field), (std::vector<std::string>{"x\ny", "z"}));
+    EXPECT_FALSE(w.cursorVisible);
 
-    // Copy puts the selection on the clipboard.
-    w.selectAll(true);
+    // Copy puts the whole text on the clipboard, whatever was selected, and leaves no selection.
+    CTextView::clipboardText() = CString();
+    w.showCursor(false, false);
+    w.setPositionFromIndex(0, 0, w.cursor, false, true, false);
     ASSERT_EQ(test::takeMessage(field->onCopy()), "");
-    EXPECT_EQ(text(CTextView::clipboardText()), "a2.5b");
+    EXPECT_EQ(text(CTextView::clipboardText()), "x[BR]y\r\nz");
+    EXPECT_TRUE(w.isSelectionEmpty());
 }
 
 } // namespace
