@@ -8,6 +8,7 @@
 #include "Other/CImage.h"
 #include "Other/CImageDraw.h"
 #include "Other/CImageLayer.h"
+#include "Other/CImageSet.h"
 #include "UI/CDynList.h"
 #include "UI/CDynamicPalette.h"
 #include "UI/CGlobalSettings.h"
@@ -232,6 +233,17 @@ CError* CTextView::init() {
 
     mGlobalSettings.init(this, CString("ui.global-settings"), CString(), this, CString());
     mGlobalSettings.isRequired = true;
+
+    if (getBoolAttr("is-paragraph-removable")) {
+        CImageSetObject* set = nullptr;
+        if (CError* err = findObjectByAttr(set, CString("remove-paragraph-image-set"), false))
+            return traceError(err, getFullName());
+        if (set == nullptr || set->imageSet() == nullptr)
+            return newError("@talstr_CTextView_init_BadRemoveParagraphImageSet Image set not found", getFullName());
+        CImageSet& images = *set->imageSet();
+        mRemoveGlyph = images.image(images.getRangeIndex(getTextAttr("remove-paragraph-glyph")));
+        if (mRemoveGlyph == nullptr) return newError("@talstr_CTextView_init_BadRemoveGlyph Glyph not found", getFullName());
+    }
 
     const CString tabGroupName = getTextAttr("tab-group");
     if (!tabGroupName.isEmpty())
@@ -804,7 +816,50 @@ bool CTextView::prepareDraw() {
             if (color != nullptr) run.arrowDraw = requestImageDraw(*this, layer, color, true, false, 1.0);
         }
     }
+    placeRemoveGlyph(true);
     return true;
+}
+
+void CTextView::placeRemoveGlyph(bool draw) {
+    CTextWrapper& w = *mTextWrapper;
+    mRemoveGlyphDraw = nullptr;
+    const std::int32_t hovered = w.hoverParagraph;
+    if (mRemoveGlyph == nullptr || mRemoveGlyph->layerCount() == 0 || hovered < 0 || hovered >= w.paragraphCount()) {
+        mRemoveGlyphRect = CPixelRect{};
+        return;
+    }
+    const bool onSelected = hovered == w.selectedParagraph;
+    const CPixelRect& row = drawItem(onSelected ? mSelectedItem : mHoverItem)->fullRect;
+    CImageLayer* layer = mRemoveGlyph->layer(0);
+    const double scale = textWindowScale();
+    const double gw = std::trunc((layer->width() + layer->offsetX()) * scale * layer->scale());
+    const double gh = std::trunc((layer->height() + layer->offsetY()) * scale * layer->scale());
+    const CTextParagraph& p = w.paragraph(hovered);
+    const double top = std::trunc(nearestHalfAway((p.top + lastTotalRect().y) * 128.0) / 128.0);
+    mRemoveGlyphRect.x = static_cast<std::int32_t>(std::trunc(row.x + row.width - gw - 4.0 * scale));
+    mRemoveGlyphRect.y = snapToPixel((std::trunc(p.height) - gh) * 0.5 + top);
+    mRemoveGlyphRect.width = static_cast<std::int32_t>(gw);
+    mRemoveGlyphRect.height = static_cast<std::int32_t>(gh);
+    if (draw) {
+        const CColor* color = onSelected ? mSelectTextColor : mTextColors[0];
+        if (color != nullptr) mRemoveGlyphDraw = requestImageDraw(*this, layer, color, true, false, 1.0);
+    }
+}
+
+void CTextView::updateRemoveGlyphHover(double x, double y) {
+    if (mRemoveGlyph == nullptr) {
+        mOverRemoveGlyph = mPressOnRemoveGlyph = false;
+        return;
+    }
+    placeRemoveGlyph(false);
+    const CPixelRect& g = mRemoveGlyphRect;
+    const double px = nearestHalfAway(x + lastTotalRect().x), py = nearestHalfAway(y + lastTotalRect().y);
+    const double m = nearestHalfAway(4.0 * textWindowScale());
+    const bool over = g.width > 0 && g.x - m <= px && px < g.x + g.width + m && g.y - m <= py && py < g.y + g.height + m;
+    if (over != mOverRemoveGlyph) {
+        mOverRemoveGlyph = over;
+        mTextWrapper->invalidateParagraph(mTextWrapper->hoverParagraph);
+    }
 }
 
 void CTextView::paint(CSector& sector) {
@@ -827,6 +882,9 @@ void CTextView::paint(CSector& sector) {
             const CTextItemDraw& d = run.items[i];
             if (contextLeft > d.right && !run.hasRule) continue;
             if (d.left >= contextRight) break;
+            // Text under the remove glyph, or just left of it, gives way to the glyph.
+            const CPixelRect& g = mRemoveGlyphRect;
+            if (g.width > 0 && d.y > g.y && d.y < g.y + g.height && d.x > g.x - 16.0 * textWindowScale()) continue;
             for (int k = 0; k < d.layerCount; ++k)
                 if (d.layers[k] != nullptr) sector.target->drawImage(*d.layers[k], d.x - originX, d.y - originY, context);
         }
@@ -837,6 +895,8 @@ void CTextView::paint(CSector& sector) {
         for (std::int32_t item : mSelectionItems) drawDebugHighlight(sector, item);
         drawDebugHighlight(sector, mCursorItem);
     }
+    if (mRemoveGlyphRect.width > 0 && mRemoveGlyphDraw != nullptr)
+        sector.target->drawImage(*mRemoveGlyphDraw, mRemoveGlyphRect.x - originX, mRemoveGlyphRect.y - originY, context);
 }
 
 CError* CTextView::dumpTree(CObject* object, std::int32_t level, const CStringList* extraLines) {
@@ -1164,6 +1224,7 @@ CError* CTextView::onMouseMove(CAttrMap& args) {
     if (w.hoverParagraph != before)
         if (CObject* window = windowObject())
             if (CError* err = window->runEvent(CString("reset-auto-click"))) return traceError(err, getFullName());
+    updateRemoveGlyphHover(argReal(args, "x"), argReal(args, "y"));
     if (CError* err = CView::onMouseMove(args)) return traceError(err, getFullName());
     return nullptr;
 }
@@ -1173,11 +1234,17 @@ CError* CTextView::onMousePress(CAttrMap& args) {
     bool dbl = argBool(args, "is-double-click");
     const double x = argReal(args, "x"), y = argReal(args, "y");
     w.updateLayout();
-    if (dbl && w.isParagraphDisabledAtY(x, y)) {
+    updateRemoveGlyphHover(x, y);
+    if (dbl && (mOverRemoveGlyph || w.isParagraphDisabledAtY(x, y))) {
         args.findOrAdd("is-double-click")->value.setBool(false);
         dbl = false;
     }
     mPressed = true;
+    if (mOverRemoveGlyph) {
+        mPressOnRemoveGlyph = true;
+        w.invalidateParagraph(w.hoverParagraph);
+        return nullptr;
+    }
     if (w.isReadOnly) {
         if ((!dbl && mEditOnSingleClick) || (dbl && mEditOnDblClick)) {
             if (CError* err = beginEditParagraph(0, true)) return traceError(err, getFullName());
@@ -1193,12 +1260,51 @@ CError* CTextView::onMousePress(CAttrMap& args) {
     return nullptr;
 }
 
+CError* CTextView::removeHoveredParagraph(double x, double y) {
+    CTextWrapper& w = *mTextWrapper;
+    CValueList* list = valueList();
+    const std::int32_t l = w.hoverParagraph;
+    // The hovered index may be stale after a text change: act only on a paragraph and an item that
+    // both exist.
+    if (list == nullptr || l < 0 || l >= w.paragraphCount() || l >= list->itemCount()) return nullptr;
+    CViewArea* a = area();
+    const bool scrollable = a != nullptr && a->isScrollable();
+    w.updateLayout();
+    const double kept = scrollable ? getDoubleAttr("offset-y") * w.textHeight : 0.0;
+    CStringList items(list->itemTexts());
+    items.remove(l);
+    const std::int32_t selected = w.selectedParagraph;
+    if (selected == l) w.setSelectedParagraph(-1);
+    w.removeParagraph(l);
+    if (selected > l) w.setSelectedParagraph(selected - 1);
+    w.hoverParagraph = -1;
+    if (CError* err = list->setItems(items)) return traceError(err, getFullName());
+    w.updateLayout();
+    // Without text height (no font) there is no place to keep.
+    if (w.textHeight > 0.0) {
+        const double ratio = scrollable ? getDoubleAttr("ratio-y") : 1.0;
+        const double offset = std::clamp(kept / w.textHeight, 0.0, std::max(0.0, 1.0 - ratio));
+        if (CError* err = setDoubleAttr(CString("offset-y"), offset, true)) return traceError(err, getFullName());
+    }
+    if (CError* err = fireUpdateScroller()) return traceError(err, getFullName());
+    mPendingMouseX = x + lastTotalRect().x;
+    mPendingMouseY = y + lastTotalRect().y;
+    updateDrawItems();
+    return nullptr;
+}
+
 CError* CTextView::onMouseRelease(CAttrMap& args) {
     mPressed = false;
+    const bool onGlyph = mPressOnRemoveGlyph;
+    mPressOnRemoveGlyph = false;
     CTextWrapper& w = *mTextWrapper;
     const double x = argReal(args, "x"), y = argReal(args, "y");
     w.updateLayout();
     if (w.findLineAtY(false, y) == nullptr || w.isParagraphDisabledAtY(x, y)) return nullptr;
+    if (onGlyph) {
+        if (CError* err = removeHoveredParagraph(x, y)) return traceError(err, getFullName());
+        return nullptr;
+    }
     const std::int32_t before = w.selectedParagraph;
     w.selectParagraphAtY(x, y);
     const std::int32_t k = w.selectedParagraph;

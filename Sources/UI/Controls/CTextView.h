@@ -142,6 +142,13 @@ public:
     // Passes the key focus to the next (or previous) shown, enabled member of the tab group.
     [[nodiscard]] CError* moveInTabGroup(bool backwards);
     [[nodiscard]] CError* openEditBox();
+    // Places the remove glyph at the right end of the hovered row; with draw, requests its image.
+    void placeRemoveGlyph(bool draw);
+    // Whether the pointer (view pixels) is over the remove glyph, with a margin.
+    void updateRemoveGlyphHover(double x, double y);
+    // A click on the remove glyph: takes the hovered paragraph out of the view and its value list,
+    // keeping the selection on the same item and the scroll position in pixels.
+    [[nodiscard]] CError* removeHoveredParagraph(double x, double y);
     [[nodiscard]] CError* openVirtualKeyboard();
     [[nodiscard]] CError* scrollParagraphIntoView(double mode);
 
@@ -161,6 +168,8 @@ public:
     bool editBoxPending() const noexcept { return mEditBoxPending; }
     bool virtualKeyboardPending() const noexcept { return mVirtualKeyboardPending; }
     CObject* editDelayTimer() const noexcept { return mEditDelayTimer; }
+    const CPixelRect& removeGlyphRect() const noexcept { return mRemoveGlyphRect; }
+    bool overRemoveGlyph() const noexcept { return mOverRemoveGlyph; }
     std::int32_t selectedItemIndex() const noexcept { return mSelectedItem; }
     std::int32_t hoverItemIndex() const noexcept { return mHoverItem; }
     // Replaces the sub-list arrow found at "is.button" (not owned; must outlive the view).
@@ -222,6 +231,11 @@ private:
     bool mEditBoxPending = false;
     bool mVirtualKeyboardPending = false;
     CString mFocusText;
+    CImage* mRemoveGlyph = nullptr;            // not owned: an image of the image set
+    CImageDraw* mRemoveGlyphDraw = nullptr;    // the window's record for this frame
+    CPixelRect mRemoveGlyphRect;
+    bool mOverRemoveGlyph = false;
+    bool mPressOnRemoveGlyph = false;
     CTarget<CGlobalSettings> mGlobalSettings;
     bool mSelectionVisible = false;
     std::int32_t mHoverItem = -1;

@@ -16,6 +16,7 @@
 #include "UI/CValueList.h"
 #include "UI/Controls/CTextWrapper.h"
 #include "UI/Controls/ControlCreators.h"
+#include "UI/Resources/ResourceCreators.h"
 #include "support/StreamTestHelpers.h"
 #include "support/StubTextFont.h"
 #include "support/ViewTestTree.h"
@@ -360,6 +361,106 @@ TEST_F(CTextViewEditTest, ClickSelectsAndWritesTheResultIndex) {
     // Below the last paragraph nothing is selected.
     ASSERT_EQ(click(w.paragraph(2).top + 100.0), "");
     EXPECT_EQ(w.selectedParagraph, 2);
+}
+
+// A list whose paragraphs carry a remove glyph (the image set's "ArrowSm" range stands in for it).
+class CTextViewRemoveTest : public CTextViewEditTest {
+protected:
+    void SetUp() override {
+        CTextViewEditTest::SetUp();
+        if (CCreatorRegistry::instance().find(CString("imageset")) == nullptr) {
+            ASSERT_EQ(CCreatorRegistry::instance().registerTable(kResourceCreatorTable), 0);
+        }
+        CObject* set = nullptr;
+        ASSERT_EQ(test::takeMessage(ui->addChild(set, CString("imageset"), CString("buttons"), false)), "");
+        const std::string file = std::string(TAL_ASSET_DIR) + "/Gfx/Imagesets/button.is";
+        ASSERT_EQ(test::takeMessage(set->setAttr(CString("file"), CString(file.c_str()), true)), "");
+    }
+    CTextView* removableList() {
+        CStringList items;
+        for (const char* item : {"one", "two", "three", "four"}) items.add(item);
+        EXPECT_EQ(test::takeMessage(names->setItems(items)), "");
+        CTextView* view = textView("list", {{"placement", "overlay"}, {"width", "100%"}, {"height", "100%"},
+                                            {"text-source", "ui.names"}, {"allow-no-paragraphs", "true"},
+                                            {"is-read-only", "true"}, {"is-paragraph-selectable", "true"},
+                                            {"is-paragraph-hoverable", "true"}, {"is-paragraph-removable", "true"},
+                                            {"remove-paragraph-image-set", "ui.buttons"},
+                                            {"remove-paragraph-glyph", "ArrowSm"}});
+        finish(window);
+        EXPECT_EQ(takeError(), "");
+        EXPECT_EQ(test::takeMessage(window->updateLayout()), "");
+        return view;
+    }
+    static CAttrMap& at(CAttrMap& args, double x, double y) {
+        args.findOrAdd("x")->value.setReal(x);
+        args.findOrAdd("y")->value.setReal(y);
+        return args;
+    }
+    // Moves onto paragraph p and presses on its remove glyph; the glyph's point in view pixels.
+    void pressGlyph(CTextView* view, std::int32_t p, double& x, double& y) {
+        CTextWrapper& w = *view->textWrapper();
+        y = w.paragraph(p).top + 3.0;
+        CAttrMap move;
+        ASSERT_EQ(test::takeMessage(view->runEvent(CString("mouse-move"), &at(move, 5.0, y))), "");
+        const CPixelRect& g = view->removeGlyphRect();
+        ASSERT_GT(g.width, 0);
+        x = g.x - view->lastTotalRect().x + 1.0;
+        y = g.y + g.height / 2 - view->lastTotalRect().y;
+        CAttrMap press;
+        ASSERT_EQ(test::takeMessage(view->runEvent(CString("mouse-move"), &at(press, x, y))), "");
+        ASSERT_TRUE(view->overRemoveGlyph());
+        ASSERT_EQ(test::takeMessage(view->runEvent(CString("mouse-press"), &press)), "");
+    }
+    std::vector<std::string> items() const {
+        std::vector<std::string> out;
+        for (int i = 0; i < names->itemCount(); ++i) out.push_back(text(names->itemText(i)));
+        return out;
+    }
+};
+
+TEST_F(CTextViewRemoveTest, RemoveGlyphTakesTheItemOutAndTheSelectionFollows) {
+    struct Case {
+        std::int32_t removed, selectedBefore, selectedAfter;
+        std::vector<std::string> left;
+    };
+    const Case cases[] = {
+        {1, 1, -1, {"one", "three", "four"}},
+        {0, 2, 1, {"two", "three", "four"}},
+        {3, 1, 1, {"one", "two", "three"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.removed);
+        CTextView* view = removableList();
+        ASSERT_NE(view, nullptr);
+        CTextWrapper& w = *view->textWrapper();
+        w.setSelectedParagraph(c.selectedBefore);
+        double x = 0.0, y = 0.0;
+        pressGlyph(view, c.removed, x, y);
+        CAttrMap release;
+        ASSERT_EQ(test::takeMessage(view->runEvent(CString("mouse-release"), &at(release, x, y))), "");
+        EXPECT_EQ(items(), c.left);
+        EXPECT_EQ(shown(*view), c.left);
+        EXPECT_EQ(w.selectedParagraph, c.selectedAfter);
+        view->release();
+    }
+}
+
+TEST_F(CTextViewRemoveTest, StaleHoverRemovesNothing) {
+    CTextView* view = removableList();
+    ASSERT_NE(view, nullptr);
+    double x = 0.0, y = 0.0;
+    pressGlyph(view, 3, x, y);
+    // The list shrinks before the release, and the hovered index now lies past its end.
+    CStringList two;
+    two.add("one");
+    two.add("two");
+    ASSERT_EQ(test::takeMessage(names->setItems(two)), "");
+    view->textWrapper()->hoverParagraph = 3;
+    CAttrMap release;
+    ASSERT_EQ(test::takeMessage(view->runEvent(CString("mouse-release"),
+                                               &at(release, x, view->textWrapper()->paragraph(1).top + 3.0))), "");
+    EXPECT_EQ(items(), (std::vector<std::string>{"one", "two"}));
+    EXPECT_EQ(shown(*view), (std::vector<std::string>{"one", "two"}));
 }
 
 } // namespace

@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -363,6 +364,37 @@ TEST_F(CTextViewTest, PasteReplacesTheWholeTextReadOnlyOrNot) {
     ASSERT_EQ(test::takeMessage(field->onCopy()), "");
     EXPECT_EQ(text(CTextView::clipboardText()), "x[BR]y\r\nz");
     EXPECT_TRUE(w.isSelectionEmpty());
+}
+
+TEST_F(CTextViewTest, FailingTabGroupLeavesAWorkingView) {
+    // No template for the group's list: init fails, yet the view keeps a wrapper and draw items.
+    auto* view = dynamic_cast<CTextView*>(begin(window, "field", {{"tab-group", "knobs"}}, "ui:textview"));
+    ASSERT_NE(view, nullptr);
+    EXPECT_NE(takeError(), "");
+    ASSERT_NE(view->textWrapper(), nullptr);
+    view->textWrapper()->setFont(3, &font);
+    ASSERT_EQ(test::takeMessage(view->setAttr(CString("title"), CString("still here"), true)), "");
+    EXPECT_EQ(shown(*view), (std::vector<std::string>{"still here"}));
+    EXPECT_TRUE(view->prepareDraw());
+    ASSERT_EQ(test::takeMessage(view->onPaste()), "");
+}
+
+TEST_F(CTextViewTest, ScrollingWithoutTextHeightKeepsTheOffset) {
+    // No font: the text has no height, and centring a paragraph must not divide by it.
+    auto* view = dynamic_cast<CTextView*>(begin(window, "list", {{"placement", "overlay"}, {"width", "100%"},
+                                                                 {"height", "100%"}, {"title", "a"}}, "ui:textview"));
+    ASSERT_NE(view, nullptr);
+    finish(view);
+    finish(window);
+    ASSERT_EQ(test::takeMessage(window->updateLayout()), "");
+    ASSERT_EQ(test::takeMessage(view->setDoubleAttr(CString("offset-y"), 0.25, true)), "");
+    view->revealSelectedParagraph();
+    view->textWrapper()->selectedParagraph = 0;
+    view->revealSelectedParagraph();
+    ASSERT_EQ(test::takeMessage(view->scrollParagraphIntoView(0.0)), "");
+    const double offset = view->getDoubleAttr("offset-y");
+    EXPECT_TRUE(std::isfinite(offset));
+    EXPECT_DOUBLE_EQ(offset, 0.25);
 }
 
 } // namespace
