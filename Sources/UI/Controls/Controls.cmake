@@ -22,3 +22,6 @@ tal_benchmark(tal_ruler_bench
 tal_benchmark(tal_text_wrap_bench
   bench/UI/TextWrapBench.cpp
 )
+tal_benchmark(tal_text_view_bench
+  bench/UI/TextViewBench.cpp
+)

@@ -363,6 +363,47 @@ TEST_F(CTextViewEditTest, ClickSelectsAndWritesTheResultIndex) {
     EXPECT_EQ(w.selectedParagraph, 2);
 }
 
+// A field whose popups cannot be closed (the on-screen keyboard's window fails).
+class CStuckKeyboardField : public CTextView {
+public:
+    static CObject* create() { return new CStuckKeyboardField; }
+    CError* onPopupToggle(CAttrMap&) override { return newError("keyboard window failed"); }
+};
+
+TEST_F(CTextViewEditTest, BlurEndsTheEditEvenWhenTheKeyboardFailsToClose) {
+    static const bool registered = CCreatorRegistry::instance().registerTable([] {
+        static const CCreatorTableEntry table[] = {
+            {"test:stuck-keyboard-field", &CStuckKeyboardField::create, &CTextView::initScheme},
+            {"", nullptr, nullptr},
+        };
+        return table;
+    }()) == 0;
+    ASSERT_TRUE(registered);
+    CObject* settings = nullptr;
+    ASSERT_EQ(test::takeMessage(ui->addChild(settings, CString("ui:global-settings"), CString("global-settings"), false)), "");
+    auto* field = dynamic_cast<CTextView*>(begin(window, "field", {{"title", "abc"}, {"is-read-only", "false"},
+                                                                   {"is-virtual-keyboard-allowed", "true"},
+                                                                   {"paragraph-index", "2"}},
+                                                 "test:stuck-keyboard-field"));
+    ASSERT_NE(field, nullptr);
+    field->textWrapper()->setFont(3, &font);
+    finish(field);
+    finish(window);
+    ASSERT_EQ(takeError(), "");
+    recordEvent(field, "field", "editbox-text-changed");
+    CAttrMap tab;
+    tab.findOrAdd("is-tab")->value.setInt(1);
+    ASSERT_EQ(test::takeMessage(field->runEvent(CString("focus"), &tab)), "");
+    EXPECT_TRUE(field->virtualKeyboardPending());
+    ASSERT_EQ(test::takeMessage(type(field, "xy")), "");
+    takeEvents();
+    EXPECT_EQ(test::takeMessage(field->runEvent(CString("blur"))), "keyboard window failed");
+    EXPECT_FALSE(field->hasKeyFocus());
+    EXPECT_FALSE(field->textWrapper()->cursorVisible);
+    EXPECT_EQ(takeEvents(), (std::vector<std::string>{"field:editbox-text-changed"}));
+    EXPECT_EQ(shown(*field), (std::vector<std::string>{"xy"}));
+}
+
 // A list whose paragraphs carry a remove glyph (the image set's "ArrowSm" range stands in for it).
 class CTextViewRemoveTest : public CTextViewEditTest {
 protected:
