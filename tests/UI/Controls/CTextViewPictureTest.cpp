@@ -247,5 +247,31 @@ TEST_F(CTextViewPictureTest, MarkedUpMessage) {
     }
 }
 
+TEST_F(CTextViewPictureTest, EditFieldWithASelection) {
+    for (double scale : {1.0, 2.0}) {
+        CTextView* field = buildWindow("120", "24", {
+            {"placement", "overlay"}, {"width", "100%"}, {"height", "100%"}, {"inner-border", "3"},
+            {"title", "Bass 120 Hz"}, {"is-read-only", "false"}, {"text-alignment", "left"},
+            {"text-alignment-v", "top"}, {"text-color", "/Text"}});
+        ASSERT_NE(field, nullptr);
+        CLinearBitmap picture;
+        render(scale, picture);
+        // Select "120" (characters 5 to 8) as a drag would.
+        CTextWrapper& w = *field->textWrapper();
+        w.showCursor(false, false);
+        w.setPositionFromIndex(0, 5, w.selectionAnchor, false, true, false);
+        w.setPositionFromIndex(0, 8, w.cursor, false, true, false);
+        w.extendSelection(w.cursor);
+        w.updateSelectionRects();
+        field->updateDrawItems();
+        render(scale, picture);
+        EXPECT_EQ(text(w.selectionClipboardText()), "120");
+        const std::string name = scale == 1.0 ? "textview/edit-field-1x" : "textview/edit-field-2x";
+        EXPECT_TRUE(matchesReference(picture, name, 2, picture.width() * picture.height() / 1000));
+        window->release();
+        window = nullptr;
+    }
+}
+
 } // namespace
 } // namespace tal
