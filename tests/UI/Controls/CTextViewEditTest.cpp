@@ -13,6 +13,7 @@
 #include "Core/CTemplateBody.h"
 #include "Other/CFont.h"
 #include "UI/BindingCreators.h"
+#include "UI/CDynListObject.h"
 #include "UI/CValueList.h"
 #include "UI/Controls/CTextWrapper.h"
 #include "UI/Controls/ControlCreators.h"
@@ -24,6 +25,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -101,6 +103,20 @@ private:
     CString mTag = CString("ui:view");
 };
 
+// "test:sublist-dynlist": a root list of three items; item 1 opens list 11.
+class CSubListDynList : public CDynListObject {
+public:
+    static CObject* create() { return new CSubListDynList; }
+    void getItems(std::int32_t listId, CStringList& out) override {
+        if (listId != 0) return;
+        for (const char* item : {"Copy", "Paste", "Reset"}) out.add(item);
+    }
+    std::int32_t getSubListId(std::int32_t listId, std::int32_t index) override {
+        if (listId == -1) return 0;
+        return listId == 0 && index == 1 ? 11 : -1;
+    }
+};
+
 class CTextViewEditTest : public CViewTestTree {
 protected:
     void SetUp() override {
@@ -108,6 +124,7 @@ protected:
         static const bool registered = [] {
             static const CCreatorTableEntry table[] = {
                 {"test:focus-window", &CFocusWindow::create, &CFocusWindow::initScheme},
+                {"test:sublist-dynlist", &CSubListDynList::create, &CObject::initScheme},
                 {"", nullptr, nullptr},
             };
             CCreatorRegistry::instance().registerTable(kBindingCreatorTable);   // may be registered already
@@ -402,6 +419,114 @@ TEST_F(CTextViewEditTest, BlurEndsTheEditEvenWhenTheKeyboardFailsToClose) {
     EXPECT_FALSE(field->textWrapper()->cursorVisible);
     EXPECT_EQ(takeEvents(), (std::vector<std::string>{"field:editbox-text-changed"}));
     EXPECT_EQ(shown(*field), (std::vector<std::string>{"xy"}));
+}
+
+// A text view whose popups are recorded instead of opened: each "popup-toggle" adds a line of its
+// parameters, and one with a "popup-tag" records `popupPath` as the popup it opened.
+class CPopupRecordingView : public CTextView {
+public:
+    static CObject* create() { return new CPopupRecordingView; }
+    CError* onPopupToggle(CAttrMap& args) override {
+        std::string line = "popup-toggle";
+        for (auto* n = args.first(); n != nullptr; n = CAttrMap::next(n))
+            line += " " + text(n->key) + "=" + text(n->value.asText());
+        focusEvents().push_back(line);
+        if (args.findValue("popup-tag") != nullptr) mPopupWindowPath = std::make_unique<CString>(popupPath);
+        return nullptr;
+    }
+    static CString popupPath;
+};
+CString CPopupRecordingView::popupPath;
+
+class CTextViewPopupTest : public CTextViewEditTest {
+protected:
+    void SetUp() override {
+        CTextViewEditTest::SetUp();
+        static const bool registered = CCreatorRegistry::instance().registerTable([] {
+            static const CCreatorTableEntry table[] = {
+                {"test:popup-recording-textview", &CPopupRecordingView::create, &CTextView::initScheme},
+                {"", nullptr, nullptr},
+            };
+            return table;
+        }()) == 0;
+        ASSERT_TRUE(registered);
+    }
+    CTextView* recordingView(const char* name, Attrs attrs) {
+        auto* view = dynamic_cast<CTextView*>(begin(window, name, attrs, "test:popup-recording-textview"));
+        EXPECT_NE(view, nullptr);
+        if (view == nullptr) return nullptr;
+        view->textWrapper()->setFont(3, &font);
+        finish(view);
+        return view;
+    }
+};
+
+TEST_F(CTextViewPopupTest, AutoClickOpensTheSubListOfTheItemUnderThePointer) {
+    CObject* object = nullptr;
+    ASSERT_EQ(test::takeMessage(ui->addChild(object, CString("test:sublist-dynlist"), CString("menu"), false)), "");
+    CTextView* list = recordingView("list", {{"placement", "overlay"}, {"width", "100%"}, {"height", "100%"},
+                                             {"text-source", "ui.menu"}, {"allow-no-paragraphs", "true"},
+                                             {"is-read-only", "true"}, {"is-paragraph-selectable", "true"}});
+    finish(window);
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(test::takeMessage(window->updateLayout()), "");
+    CTextWrapper& w = *list->textWrapper();
+    const auto autoClick = [&](std::int32_t p) {
+        CAttrMap at;
+        at.findOrAdd("x")->value.setReal(5.0);
+        at.findOrAdd("y")->value.setReal(w.paragraph(p).top + 3.0);
+        return test::takeMessage(list->runEvent(CString("auto-click"), &at));
+    };
+    takeEvents();
+    // Item 1 opens list 11: the view's popup closes, then the sub-list opens to the right.
+    ASSERT_EQ(autoClick(1), "");
+    CAttrValue top;   // the item's top in layout units, as a real parameter reads
+    top.setReal(w.paragraph(1).top);
+    EXPECT_EQ(takeEvents(),
+              (std::vector<std::string>{
+                  "popup-toggle",
+                  "popup-toggle is-local-popup=1 is-popup-window=0 is-same-width=0 original-opener={original-opener} "
+                  "popup-dynamic-list-parent-id=0 popup-dynamic-list-parent-item=1 popup-inner-border=LR6 "
+                  "popup-result-target-redirect-attr=original-opener popup-tag=ui:window-app-popup-list "
+                  "popup-text-alignment=left shift-x=-5 shift-y=" + text(top.asText()) + " window-alignment=right"}));
+    // The same item again opens nothing; an item without a sub-list only closes the open popup.
+    ASSERT_EQ(autoClick(1), "");
+    EXPECT_TRUE(takeEvents().empty());
+    ASSERT_EQ(autoClick(2), "");
+    EXPECT_EQ(takeEvents(), (std::vector<std::string>{"popup-toggle"}));
+}
+
+TEST_F(CTextViewPopupTest, ASecondFieldClosesTheFirstKeyboard) {
+    CObject* settings = nullptr;
+    ASSERT_EQ(test::takeMessage(ui->addChild(settings, CString("ui:global-settings"), CString("global-settings"), false)), "");
+    CObject* keyboard = nullptr;
+    ASSERT_EQ(test::takeMessage(ui->addChild(keyboard, CString("test:window-renderer"), CString("keyboard"), false)), "");
+    CPopupRecordingView::popupPath = keyboard->getFullName();
+    std::vector<CTextView*> fields;
+    for (const char* name : {"first", "second"})
+        fields.push_back(recordingView(name, {{"title", "1"}, {"is-read-only", "false"}, {"is-virtual-keyboard-allowed", "true"},
+                                              {"virtual-keyboard-tag", "ui:digit-pad"}}));
+    finish(window);
+    ASSERT_EQ(takeError(), "");
+    const auto focusAndReport = [&](CTextView* field) {
+        std::string error = test::takeMessage(focus->moveFocus(field->getFullName(), true));
+        if (error.empty()) error = test::takeMessage(field->handleViewAreaUpdate(field->lastTotalRect(), field->lastClipRect()));
+        return error;
+    };
+    takeEvents();
+    ASSERT_EQ(focusAndReport(fields[0]), "");
+    EXPECT_EQ(takeEvents(), (std::vector<std::string>{"popup-toggle is-popup-toggle-always-create=true popup-tag=ui:digit-pad "
+                                                      "window-alignment=bottom-local-center"}));
+    EXPECT_EQ(text(focus->getTextAttr("last-virtual-keyboard")), text(keyboard->getFullName()));
+    auto* recorded = static_cast<CRecordingWindowRenderer*>(keyboard);
+    EXPECT_TRUE(recorded->events.empty());
+    // The second field's focus blurs the first (which closes its popup) and closes the recorded
+    // keyboard before its own opens.
+    ASSERT_EQ(focusAndReport(fields[1]), "");
+    EXPECT_EQ(recorded->events, (std::vector<std::string>{"close-window"}));
+    EXPECT_EQ(takeEvents(), (std::vector<std::string>{"popup-toggle",
+                                                      "popup-toggle is-popup-toggle-always-create=true popup-tag=ui:digit-pad "
+                                                      "window-alignment=bottom-local-center"}));
 }
 
 // A list whose paragraphs carry a remove glyph (the image set's "ArrowSm" range stands in for it).
