@@ -397,5 +397,25 @@ TEST_F(CTextViewTest, ScrollingWithoutTextHeightKeepsTheOffset) {
     EXPECT_DOUBLE_EQ(offset, 0.25);
 }
 
+TEST_F(CTextViewTest, MaxTextHeightLetsASlightlyTallerTextShowWhole) {
+    struct Case {
+        const char* limit;
+        double height;   // of the view after the next layout report
+    };
+    // Three lines of 13: a text 7 units above the limit shows whole (+ 0.3), 9 above is cut.
+    const Case cases[] = {{"32", 39.3}, {"30", 30.0}};
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::string name = "message" + std::to_string(n++);
+        CTextView* view = textView(name.c_str(), {{"title", "one[BR]two[BR]three"}, {"max-text-height", c.limit}});
+        ASSERT_NE(view, nullptr);
+        double w = 0.0, h = 0.0;
+        view->textWrapper()->getTextSize(w, h);
+        ASSERT_DOUBLE_EQ(h, 39.0);
+        ASSERT_EQ(test::takeMessage(view->handleViewAreaUpdate(view->lastTotalRect(), view->lastClipRect())), "");
+        EXPECT_NEAR(view->getDoubleAttr("height"), c.height, 1e-9) << c.limit;
+    }
+}
+
 } // namespace
 } // namespace tal
