@@ -606,8 +606,20 @@ CError* CTextView::updateScrollRatios() {
     if (getDoubleAttr("offset-y") > 1.0 - ry)
         if (CError* err = setDoubleAttr(CString("offset-y"), 1.0 - ry, true)) return traceError(err, getFullName());
     if (CError* err = setDoubleAttr(CString("ratio-y"), ry, true)) return traceError(err, getFullName());
+    if (CView* bar = getScrollerBar()) {
+        // One line per step.
+        const double line = 2.0 * nearestHalfAway(w.lineHeightModifier * 0.5 * textWindowScale()) +
+                            std::ceil(w.ascent + w.descent);
+        if (CError* err = bar->setDoubleAttr(CString("scroll-step-size"), line / clipH, true))
+            return traceError(err, getFullName());
+    }
     if (CError* err = fireUpdateScroller()) return traceError(err, getFullName());
     return nullptr;
+}
+
+CView* CTextView::getScrollerBar() {
+    if (area() == nullptr || !area()->isScrollable()) return nullptr;
+    return dynamic_cast<CView*>(findObject(getFullName() + CString(".scroller-v.bar")));
 }
 
 CError* CTextView::scrollParagraphIntoView(double mode) {

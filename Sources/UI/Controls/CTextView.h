@@ -151,6 +151,8 @@ public:
     [[nodiscard]] CError* removeHoveredParagraph(double x, double y);
     [[nodiscard]] CError* openVirtualKeyboard();
     [[nodiscard]] CError* scrollParagraphIntoView(double mode);
+    // The vertical scroller bar (".scroller-v.bar" under the view) of a scrollable view, else null.
+    CView* getScrollerBar();
 
     // --- queries ---
     CTextWrapper* textWrapper() const noexcept { return mTextWrapper.get(); }

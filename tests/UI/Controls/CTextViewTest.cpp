@@ -417,5 +417,39 @@ TEST_F(CTextViewTest, MaxTextHeightLetsASlightlyTallerTextShowWhole) {
     }
 }
 
+TEST_F(CTextViewTest, ScrollableViewPublishesRatiosAndALineStep) {
+    auto* view = dynamic_cast<CTextView*>(begin(window, "notes", {{"placement", "overlay"}, {"width", "100%"},
+                                                                  {"height", "100"}, {"is-scrollable", "true"},
+                                                                  {"text-alignment-v", "top"}},
+                                                "ui:textview"));
+    ASSERT_NE(view, nullptr);
+    view->textWrapper()->setFont(3, &font);
+    CView* scroller = begin(view, "scroller-v", {{"placement", "overlay"}, {"width", "4"}, {"height", "100%"}});
+    CView* bar = build(scroller, "bar", {{"placement", "overlay"}, {"width", "100%"}, {"height", "10"}});
+    finish(scroller);
+    finish(view);
+    finish(window);
+    ASSERT_EQ(takeError(), "");
+    std::string title;
+    for (int i = 0; i < 20; ++i) title += "line[BR]";
+    ASSERT_EQ(test::takeMessage(view->setAttr(CString("title"), CString(title.c_str()), true)), "");
+    ASSERT_EQ(test::takeMessage(window->updateLayout()), "");
+    ASSERT_EQ(view->getScrollerBar(), bar);
+    ASSERT_EQ(test::takeMessage(view->setDoubleAttr(CString("offset-y"), 0.99, true)), "");
+    ASSERT_EQ(test::takeMessage(view->updateCompactSize()), "");
+    double w = 0.0, h = 0.0;
+    view->textWrapper()->getTextSize(w, h);
+    const double clip = view->area()->clipRect().height;
+    ASSERT_GT(h, clip);
+    const double ratio = clip / std::round(h);
+    EXPECT_NEAR(view->getDoubleAttr("ratio-y"), ratio, 1e-9);
+    EXPECT_NEAR(view->getDoubleAttr("offset-y"), 1.0 - ratio, 1e-9);
+    EXPECT_NEAR(bar->getDoubleAttr("scroll-step-size"), 13.0 / clip, 1e-9);
+    // A short text fits: ratio 1, offset back to 0.
+    ASSERT_EQ(test::takeMessage(view->setAttr(CString("title"), CString("short"), true)), "");
+    EXPECT_DOUBLE_EQ(view->getDoubleAttr("ratio-y"), 1.0);
+    EXPECT_DOUBLE_EQ(view->getDoubleAttr("offset-y"), 0.0);
+}
+
 } // namespace
 } // namespace tal
