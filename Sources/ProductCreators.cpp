@@ -12,6 +12,7 @@
 #include "Core/CTimerQueued.h"
 #include "Other/Interface/InterfaceCreators.h"
 #include "UI/BindingCreators.h"
+#include "UI/Controls/ControlCreators.h"
 #include "UI/DisplayCreators.h"
 #include "UI/Resources/ResourceCreators.h"
 #include "UI/ViewCreators.h"
@@ -51,6 +52,7 @@ const CCreatorTableEntry* const* productCreatorTables() {
         kBindingCreatorTable,
         kResourceCreatorTable,
         kViewCreatorTable,
+        kControlCreatorTable,
         kWindowCreatorTable,
         kPaletteCreatorTable,
         kDisplayCreatorTable,

@@ -3,15 +3,25 @@ tal_sources(
   Sources/UI/Controls/CRulerScale.cpp
   Sources/UI/Controls/RulerParsers.cpp
   Sources/UI/Controls/CTextWrapper.cpp
+  Sources/UI/Controls/CTextView.cpp
+  Sources/UI/Controls/CCaption.cpp
+  Sources/UI/Controls/ControlCreators.cpp
 )
 tal_tests(ui
   tests/UI/Controls/CRulerScaleTest.cpp
   tests/UI/Controls/RulerParsersTest.cpp
   tests/UI/Controls/CTextWrapperTest.cpp
+  tests/UI/Controls/CTextViewTest.cpp
+  tests/UI/Controls/CTextViewPictureTest.cpp
+  tests/UI/Controls/CCaptionTest.cpp
+  tests/UI/Controls/CTextViewEditTest.cpp
 )
 tal_benchmark(tal_ruler_bench
   bench/UI/RulerBench.cpp
 )
 tal_benchmark(tal_text_wrap_bench
   bench/UI/TextWrapBench.cpp
+)
+tal_benchmark(tal_text_view_bench
+  bench/UI/TextViewBench.cpp
 )

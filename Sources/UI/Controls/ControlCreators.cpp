@@ -1,0 +1,14 @@
+#include "UI/Controls/ControlCreators.h"
+
+#include "UI/Controls/CCaption.h"
+#include "UI/Controls/CTextView.h"
+
+namespace tal {
+
+const CCreatorTableEntry kControlCreatorTable[] = {
+    {"ui:caption", &CCaption::create, &CCaption::initScheme},
+    {"ui:textview", &CTextView::create, &CTextView::initScheme},
+    {"", nullptr, nullptr},
+};
+
+} // namespace tal
