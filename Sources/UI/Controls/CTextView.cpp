@@ -1123,7 +1123,7 @@ CError* CTextView::openVirtualKeyboard() {
     putText(args, "window-alignment", CString("bottom-local-center"));
     if (CError* err = runEvent(CString("popup-toggle"), &args)) return traceError(err, getFullName());
     if (window != nullptr) {
-        const CString path = mPopupWindowPath ? *mPopupWindowPath : CString();
+        const CString path = mPopups.localPopupPath() != nullptr ? *mPopups.localPopupPath() : CString();
         if (CError* err = window->setAttr(CString("last-virtual-keyboard"), path, true))
             return traceError(err, getFullName());
     }
@@ -1381,6 +1381,16 @@ CError* CTextView::onMouseReleaseR(CAttrMap& args) {
 CError* CTextView::onMouseWheel(CAttrMap& args) {
     if (CError* err = dropWindowFocus()) return traceError(err, getFullName());
     if (CError* err = CView::onMouseWheel(args)) return traceError(err, getFullName());
+    // A scrollable view scrolls through its scroller bar, then re-hovers the paragraph now under
+    // the pointer; the selection stays.
+    if (!getBoolAttr("is-scrollable") || mTextWrapper == nullptr) return nullptr;
+    if (CError* err = forwardMouseWheel(args)) return traceError(err, getFullName());
+    if (CError* err = updateLayout()) return traceError(err, getFullName());
+    double mouse[2];
+    if (getMousePosition(mouse, false, true)) {
+        mTextWrapper->mouseMove(false, mouse[0], mouse[1]);
+        updateDrawItems();
+    }
     return nullptr;
 }
 

@@ -431,7 +431,13 @@ public:
         for (auto* n = args.first(); n != nullptr; n = CAttrMap::next(n))
             line += " " + text(n->key) + "=" + text(n->value.asText());
         focusEvents().push_back(line);
-        if (args.findValue("popup-tag") != nullptr) mPopupWindowPath = std::make_unique<CString>(popupPath);
+        if (args.findValue("popup-tag") != nullptr) {
+            // As the window layer answers: the popup is this view's local one.
+            CAttrMap created;
+            created.findOrAdd("is-local-popup")->value.setBool(true);
+            created.findOrAdd("window")->value.setText(popupPath);
+            popups().created(*this, &popups(), created);
+        }
         return nullptr;
     }
     static CString popupPath;
