@@ -310,14 +310,30 @@ TEST_F(CControlArrayTest, AnInactiveValuesParameterDisablesTheArray) {
     EXPECT_EQ(allShown(a), (std::vector<std::string>{"Low"}));
 }
 
-TEST_F(CControlArrayTest, AttributeModeChoicesSetTheArrayValueAndNoParameter) {
+TEST_F(CControlArrayTest, AttributeModeChoicesRunThePopupCommandsTwiceWithTheValue) {
     CControlArray* a = array({{"object-count", "2"}, {"is-attr-mode", "true"}, {"is-call-popup-result", "true"},
                               {"object-value", "-1"}},
                              {});
     EXPECT_EQ(allShown(a), (std::vector<std::string>{"?<error>", "?<error>"}));
+    CEventTestObject* heard = addListener(ui, "heard");
+    std::vector<std::string> seen;
+    heard->action = [&seen](CEventTestObject&, CAttrMap& args) -> CError* {
+        CAttrValue* value = args.findValue("object-value");
+        CAttrValue* text = args.findValue("object-value-string");
+        seen.push_back(std::to_string(value != nullptr ? value->asInt() : -9) + " " +
+                       (text != nullptr ? test::utf8Of(text->asText()) : "-"));
+        return nullptr;
+    };
+    CObject* command = nullptr;
+    ASSERT_EQ(takeMessage(CParamTestTree::build(command, a, "ui:view-command", "c",
+                                                {{"on-event", "popup-result"}, {"run-event", "on"},
+                                                 {"run-event-target", "ui.heard"},
+                                                 {"run-event-forward-params", "object-value object-value-string"}})),
+              "");
     choose(a, 1, 2);
     EXPECT_EQ(a->getIntAttr("object-value"), 1);  // "High" carries 1
-    // Every object shows the array's own value, position 1 in the list.
+    // The value names the plain text of the choice at that position, which every object shows.
+    EXPECT_EQ(seen, (std::vector<std::string>{"1 Low", "1 Low"}));
     EXPECT_EQ(allShown(a), (std::vector<std::string>{"Low", "Low"}));
     EXPECT_TRUE(connector->take().empty());
 }
