@@ -14,8 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <memory>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -142,12 +142,21 @@ protected:
         args.findOrAdd("object-index")->value.setInt(object);
         ASSERT_EQ(takeMessage(a->runEvent(CString("toggle-default-value"), &args)), "");
     }
-    // The recorded lines with undo ids replaced by "#".
+    // The recorded lines with undo ids (the number after "-undo-data " or " u") replaced by "#".
     std::vector<std::string> sent() {
-        static const std::regex id("(-undo-data |u)-?[0-9]+");
         std::vector<std::string> lines = connector->take();
         for (std::string& line : lines)
-            line = std::regex_replace(line, id, "$1#");
+            for (const std::string marker : {"-undo-data ", " u"}) {
+                const std::size_t at = line.find(marker);
+                if (at == std::string::npos)
+                    continue;
+                const std::size_t from = at + marker.size();
+                std::size_t to = from;
+                while (to < line.size() && (std::isdigit(static_cast<unsigned char>(line[to])) || line[to] == '-'))
+                    ++to;
+                if (to > from)
+                    line.replace(from, to - from, "#");
+            }
         return lines;
     }
 
