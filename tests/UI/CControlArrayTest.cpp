@@ -22,17 +22,27 @@
 namespace tal {
 namespace {
 
-// The item template: a view whose own states show "error".
+// The item template: a view whose own states show "error", or with withButton a view holding a
+// view "button" that takes the states (named by "object-state-path").
 class CItemTemplate : public CTemplateBody {
 public:
+    explicit CItemTemplate(bool withButton) : mWithButton(withButton) {}
     const CString& bodyTag() const override { return mTag; }
     CError* buildAttrs(CObject& target) override {
+        if (mWithButton)
+            return target.setAttr(CString("object-state-path"), CString(".button"), false);
         return target.setAttr(CString("has-view-states"), CString("true"), false);
     }
-    CError* buildChildren(CObject&) override { return nullptr; }
+    CError* buildChildren(CObject& target) override {
+        if (!mWithButton)
+            return nullptr;
+        CObject* button = nullptr;
+        return CParamTestTree::build(button, &target, "ui:view", "button", {{"has-view-states", "true"}});
+    }
 
 private:
     CString mTag{"ui:view"};
+    bool mWithButton = false;
 };
 
 // A window "ui.window" on the recording editor, an enumeration parameter "ui.mode" of three
@@ -54,10 +64,12 @@ protected:
         ASSERT_EQ(takeMessage(CParamTestTree::build(object, ui, "ui:window-shared-data", "window-shared-data", {})), "");
         ASSERT_EQ(takeMessage(ui->addChild(object, CString("ui:dynamic-palette"), CString("palette"), false)), "");
         ASSERT_EQ(takeMessage(object->init()), "");
-        CObject* placeholder = nullptr;
-        ASSERT_EQ(takeMessage(ui->addChild(placeholder, CString("template"), CString("test:item"), false)), "");
-        placeholder->setTemplateBody(new CItemTemplate);
-        ui->addTemplate(CString("test:item"), placeholder);
+        for (const char* name : {"test:item", "test:button-item"}) {
+            CObject* placeholder = nullptr;
+            ASSERT_EQ(takeMessage(ui->addChild(placeholder, CString("template"), CString(name), false)), "");
+            placeholder->setTemplateBody(new CItemTemplate(std::string(name) == "test:button-item"));
+            ui->addTemplate(CString(name), placeholder);
+        }
         ASSERT_EQ(takeMessage(CParamTestTree::build(window, ui, "ui:view", "window", {{"is-root-view", "true"}})), "");
         info = makeInfo("Mode", 1, 1, 3, "1,1,1");
         mode = bridgeWith("mode", *info);
@@ -375,6 +387,36 @@ TEST_F(CControlArrayTest, ATitleListSetsTheCountAndTheTitles) {
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(test::utf8Of(a->object(i)->getTextAttr("object-title")), test::utf8Of(items[i])) << i;
     EXPECT_EQ(allShown(a), (std::vector<std::string>{"Low", "High", "Off"}));
+}
+
+TEST_F(CControlArrayTest, TheStatePathNamesTheViewThatShowsAnUnknownValue) {
+    setChoices({"Low|0"});
+    CControlArray* a = array({{"object-count", "2"}, {"object-tag", "test:button-item"}});
+    for (int i = 0; i < 2; ++i) {
+        auto* button = dynamic_cast<CViewBaseState*>(a->object(i)->findChild(CString("button")));
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->isStateSet(CString("error")), i == 1) << i;
+    }
+    setModes({3, 1, 1});
+    auto* first = dynamic_cast<CViewBaseState*>(a->object(0)->findChild(CString("button")));
+    auto* second = dynamic_cast<CViewBaseState*>(a->object(1)->findChild(CString("button")));
+    EXPECT_TRUE(first->isStateSet(CString("error")));
+    EXPECT_FALSE(second->isStateSet(CString("error")));
+}
+
+TEST_F(CControlArrayTest, IgnoringInactiveValuesKeepsTheLastTitles) {
+    CControlArray* a = array({{"object-count", "2"}, {"is-ignore-inactive-values", "true"}});
+    addBridge("waiting", "plugin.q", "^client");
+    ASSERT_EQ(takeMessage(a->findChild(CString("ui-param-values"))->setAttr(CString("bridge"), CString("ui.waiting"), true)),
+              "");
+    EXPECT_TRUE(a->isDisabled());
+    EXPECT_EQ(allShown(a), (std::vector<std::string>{"Low", "High"}));
+}
+
+TEST_F(CControlArrayTest, ObjectsMadeWhileDisabledStartInError) {
+    CControlArray* a = array({{"object-count", "1"}, {"is-disabled", "true"}});
+    ASSERT_TRUE(a->isDisabled());
+    EXPECT_EQ(allShown(a), (std::vector<std::string>{"<error>"}));
 }
 
 } // namespace
