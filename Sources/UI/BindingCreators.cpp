@@ -1,5 +1,6 @@
 #include "UI/BindingCreators.h"
 
+#include "UI/CControlArray.h"
 #include "UI/CDynListColorSwatch.h"
 #include "UI/CDynListValueList.h"
 #include "UI/CDynListWhatsNew.h"
@@ -32,6 +33,7 @@ const CCreatorTableEntry kBindingCreatorTable[] = {
     {"ui:dynlist-color-swatch", &CDynListColorSwatch::create, &CDynListColorSwatch::initScheme},
     {"ui:plugin-control", &CPluginControl::create, &CPluginControl::initScheme},
     {"ui:viz-exchange", &CVizExchange::create, &CVizExchange::initScheme},
+    {"ui:control-array", &CControlArray::create, &CControlArray::initScheme},
     {nullptr, nullptr, nullptr},
 };
 

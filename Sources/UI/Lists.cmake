@@ -1,6 +1,7 @@
 # Value lists, group selection and controller, ranges, the sample-rate monitor, the plug-in control
 # and the visualisation exchange, all built on the parameter binding.
 tal_sources(
+  Sources/UI/CControlArray.cpp
   Sources/UI/CDynList.cpp
   Sources/UI/CDynListAudio.cpp
   Sources/UI/CDynListAudioExportSlots.cpp
@@ -19,6 +20,7 @@ tal_sources(
   Sources/UI/Controls/CParamGroupController.cpp
 )
 tal_tests(ui
+  tests/UI/CControlArrayTest.cpp
   tests/UI/CDynListAudioExportSlotsTest.cpp
   tests/UI/CDynListTest.cpp
   tests/UI/CMinMaxTest.cpp
