@@ -5,11 +5,16 @@
 #include "Core/CError.h"
 #include "Core/CFileReader.h"
 #include "Core/CFileWriter.h"
+#include "Core/CEventRegistry.h"
 #include "Core/CObject.h"
+#include "Core/CObjectEventBridgeHandler.h"
+#include "Core/CPumpedEventBridge.h"
 #include "Core/CWriteSeqBuffer.h"
 #include "Core/CXMLLoader.h"
 #include "Core/RecordTags.h"
 #include "Other/CColor.h"
+#include "Platform/CHeadlessWindowBackend.h"
+#include "Platform/CPumpedMainLoopTimers.h"
 #include "ProductCreators.h"
 #include "UI/CDynamicColor.h"
 #include "UI/CDynamicColorData.h"
@@ -53,9 +58,31 @@ CError* readDefaultPaletteItem(const CString& path, CByteBuffer& item) {
 CError* loadPalette(const CString& description, const CByteBuffer& item, CObject*& root, CDynamicPalette*& palette) {
     for (const CCreatorTableEntry* const* table = productCreatorTables(); *table != nullptr; ++table)
         CCreatorRegistry::instance().registerTable(*table);
-    root = new CObject;
-    root->initRoot(nullptr);
+    // The description's windows want an event bridge, a shared object (their trees change at run
+    // time), main-loop timers and a window system while they load; they open on a headless screen
+    // and are never drawn here, so the bridge goes once the tree is built. The shared object, the
+    // timers (never advanced) and the screen, when the process has none, last as long as it.
+    if (CMainLoopTimers::current() == nullptr) {
+        static CPumpedMainLoopTimers timers;
+        CMainLoopTimers::setCurrent(&timers);
+    }
+    if (CWindowBackend::current() == nullptr) {
+        static CHeadlessWindowBackend screen;
+        CWindowBackend::setCurrent(&screen);
+    }
+    if (CObject::sharedObject() == nullptr) {
+        static CObject* const shared = [] {
+            auto* object = new CObject;
+            object->initRoot(nullptr);
+            return object;
+        }();
+        CObject::setSharedObject(shared);
+    }
+    auto* handler = new CObjectEventBridgeHandler;
+    root = handler;
+    root->initRoot(new CEventRegistry);
     palette = nullptr;
+    CPumpedEventBridge bridge(*handler);
     if (CError* error = CXMLLoader::loadXMLData(*root, description, true))
         return error;
     palette = dynamic_cast<CDynamicPalette*>(root->findObject(CString("ui.palette")));

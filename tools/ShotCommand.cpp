@@ -20,12 +20,14 @@
 #include "Core/CObjectEventBridgeHandler.h"
 #include "Core/CPumpedEventBridge.h"
 #include "Core/CSystem.h"
+#include "Core/CWriteSeqBuffer.h"
 #include "Core/CXMLLoader.h"
 #include "Core/Log.h"
 #include "Core/NumberText.h"
 #include "Platform/CHeadlessWindowBackend.h"
 #include "Platform/CPumpedMainLoopTimers.h"
 #include "ProductCreators.h"
+#include "UI/CDynamicPalette.h"
 #include "UI/CView.h"
 #include "UI/CWindowRenderer.h"
 
@@ -228,6 +230,17 @@ public:
         }
         if (error != nullptr)
             return "cannot load '" + o.description + "': " + errorText(error);
+        // Without the audio side no palette parameter brings the colours: an item that names no
+        // colour gives each its default, as a new instance has it.
+        if (auto* palette = dynamic_cast<CDynamicPalette*>(root->findObject(CString("ui.palette")))) {
+            CWriteSeqBuffer item;
+            CByteBuffer bytes;
+            delete item.write32(1);
+            delete item.writeString(CString());
+            item.moveTo(bytes);
+            if (CError* applied = palette->applyPaletteItem(bytes))
+                return "cannot apply the default palette: " + errorText(applied);
+        }
         return {};
     }
 

@@ -77,9 +77,11 @@ tal_tests(tools
   tests/tools/HostProcessTest.cpp
   tests/tools/HostEditorTest.cpp
   tests/tools/ShotCommandTest.cpp
+  tests/tools/ProductWindowShotTest.cpp
 )
 if(TARGET tal_tools_tests)
   target_link_libraries(tal_tools_tests PRIVATE delmaro_host)
+  tal_reference_images(tal_tools_tests)
   add_dependencies(tal_tools_tests Delmaro delmaro-tool)
   target_compile_definitions(tal_tools_tests PRIVATE TAL_PLUGIN_MODULE="$<TARGET_FILE:Delmaro>"
                              TAL_TOOL_PATH="$<TARGET_FILE:delmaro-tool>"

@@ -8,6 +8,8 @@
 #include "Core/CError.h"
 #include "Core/CSharedAttribute.h"
 #include "Core/CXMLLoader.h"
+#include "Platform/CHeadlessWindowBackend.h"
+#include "Platform/CPumpedMainLoopTimers.h"
 #include "ProductCreators.h"
 #include "support/UserSettingsSandbox.h"
 
@@ -26,11 +28,16 @@ protected:
         shared = new CObject;
         shared->initRoot(nullptr);
         CObject::setSharedObject(shared);
+        // The product description's main window opens on a headless screen with its timers.
+        CMainLoopTimers::setCurrent(&loop);
+        CWindowBackend::setCurrent(&screen);
         root = new CObject;
         root->initRoot(nullptr);
     }
     void TearDown() override {
         root->release();
+        CWindowBackend::setCurrent(nullptr);
+        CMainLoopTimers::setCurrent(nullptr);
         shared->release();
         CObject::setSharedObject(nullptr);
     }
@@ -48,6 +55,8 @@ protected:
     test::UserSettingsSandbox sandbox;   // global preferences in a temporary folder
     CObject* shared = nullptr;
     CObject* root = nullptr;
+    CPumpedMainLoopTimers loop;
+    CHeadlessWindowBackend screen;
 };
 
 TEST_F(GlobalSettingsTree, NewObjectHoldsTheCreationValues) {

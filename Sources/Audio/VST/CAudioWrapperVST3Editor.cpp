@@ -10,6 +10,8 @@
 #include "Platform/CNativeEvent.h"
 #include "Platform/CX11WindowBackend.h"
 #include "UI/CFileDialog.h"
+#include "UI/CView.h"
+#include "UI/CViewArea.h"
 #include "UI/CWindowRenderer.h"
 
 #include <algorithm>
@@ -42,6 +44,10 @@ CAudioWrapperVST3Editor::CAudioWrapperVST3Editor(CAudioWrapperVST3& wrapper, Vie
 
 CWindowBackend::WindowId CAudioWrapperVST3Editor::mainWindow() const noexcept {
     return mRenderer != nullptr ? mRenderer->windowId() : mWindow;
+}
+
+int CAudioWrapperVST3Editor::paintCount() const noexcept {
+    return mRenderer != nullptr ? int(mRenderer->paintCounter()) : mPaintCount;
 }
 
 CError* CAudioWrapperVST3Editor::buildTree(void* parent) {
@@ -127,6 +133,7 @@ tresult PLUGIN_API CAudioWrapperVST3Editor::attached(void* parent, FIDString typ
         return kResultFalse;
     }
     if (mRenderer != nullptr) {
+        applyRectToWindow();   // the host may have sized the view before it attached it
         mWrapper.setOpenEditor(this);
         return kResultOk;
     }
@@ -201,11 +208,21 @@ void CAudioWrapperVST3Editor::onNativeEvent(const CNativeEvent& event) {
 }
 
 void CAudioWrapperVST3Editor::applyRectToWindow() {
+    if (mRenderer != nullptr && mRenderer->rootView() != nullptr) {
+        // The description's main window: its root view takes the size in points and the scale.
+        CView* root = mRenderer->rootView();
+        if (root->area() != nullptr)
+            root->area()->setWindowScale(mContentScale, mContentScale);
+        logAndFreeError(root->setIntAttr(CString("width"), std::int32_t(std::lround(rect.getWidth() / mContentScale)), true));
+        logAndFreeError(root->setIntAttr(CString("height"), std::int32_t(std::lround(rect.getHeight() / mContentScale)), true));
+        logAndFreeError(mRenderer->onUpdateWindowBounds());
+    }
     CEditorPlatformServices* services = CEditorPlatformServices::current();
-    if (services == nullptr || mWindow == 0)
+    const CWindowBackend::WindowId window = mainWindow();
+    if (services == nullptr || window == 0)
         return;
-    services->backend().setScale(mWindow, mContentScale);
-    services->backend().setFrame(mWindow, 0.0, 0.0, rect.getWidth() / mContentScale, rect.getHeight() / mContentScale);
+    services->backend().setScale(window, mContentScale);
+    services->backend().setFrame(window, 0.0, 0.0, rect.getWidth() / mContentScale, rect.getHeight() / mContentScale);
 }
 
 tresult PLUGIN_API CAudioWrapperVST3Editor::onSize(ViewRect* newSize) {

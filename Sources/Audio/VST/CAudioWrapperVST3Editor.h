@@ -64,7 +64,8 @@ public:
     CObject* uiRoot() const noexcept { return mUiRoot; }               // null while detached
     CWindowRenderer* windowRenderer() const noexcept { return mRenderer; }
     double contentScale() const noexcept { return mContentScale; }
-    int paintCount() const noexcept { return mPaintCount; }
+    // Frames the main window painted: the renderer's, or the empty window's.
+    int paintCount() const noexcept;
     // A key the host hands over (IPlugView::onKeyDown/onKeyUp) as the window's key event: the
     // host's virtual key codes of the special keys become the framework's codes from 0xE001, other
     // keys their character; the Command modifier (Control on Linux) is "ctrl", Alternate "alt".
