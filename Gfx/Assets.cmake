@@ -93,3 +93,14 @@ if(TARGET tal_asset_bench)
   add_dependencies(tal_asset_bench delmaro_assets_packed)
   target_compile_definitions(tal_asset_bench PRIVATE TAL_ASSET_DIR="${TAL_ASSET_DIR}")
 endif()
+
+# One caption laid out and drawn in the shipped base font, against cairo showing the same text
+# (libcairo2-dev, benchmark only).
+if(TAL_BUILD_BENCHMARKS)
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(TAL_CAIRO REQUIRED IMPORTED_TARGET cairo)
+  tal_benchmark(tal_caption_bench bench/UI/CaptionBench.cpp)
+  target_link_libraries(tal_caption_bench PRIVATE PkgConfig::TAL_CAIRO)
+  add_dependencies(tal_caption_bench delmaro_assets_packed)
+  target_compile_definitions(tal_caption_bench PRIVATE TAL_ASSET_DIR="${TAL_ASSET_DIR}")
+endif()

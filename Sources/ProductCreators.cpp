@@ -15,6 +15,7 @@
 #include "UI/DisplayCreators.h"
 #include "UI/Resources/ResourceCreators.h"
 #include "UI/ViewCreators.h"
+#include "UI/WindowCreators.h"
 #include "UI/PaletteCreators.h"
 
 namespace tal {
@@ -50,6 +51,7 @@ const CCreatorTableEntry* const* productCreatorTables() {
         kBindingCreatorTable,
         kResourceCreatorTable,
         kViewCreatorTable,
+        kWindowCreatorTable,
         kPaletteCreatorTable,
         kDisplayCreatorTable,
         nullptr,

@@ -21,6 +21,7 @@ int runBank(std::span<const char* const> args);
 int runSheet(std::span<const char* const> args);
 int runPaletteDefault(std::span<const char* const> args);
 int runPaletteSheet(std::span<const char* const> args);
+int runShot(std::span<const char* const> args);
 
 // One line per subcommand; each lives in a file of its own.
 static const Command kCommands[] = {
@@ -37,6 +38,8 @@ static const Command kCommands[] = {
               "every palette colour as swatches on the panel colour, or the views of a description", runSheet},
     {"bank", "bank SOURCE.txt SHARED-DESCRIPTION OUTPUT [--registry NAME] [--list]: capture a preset bank", runBank},
     {"palette-default", "palette-default OUT: write the palette item the product starts from", runPaletteDefault},
+    {"shot", "shot OUT.png [--description FILE] [--size WxH] [--scale S] [--set NAME=TEXT]... [--events FILE]: draw "
+             "the editor's main window headless into a PNG", runShot},
 };
 
 int runVersion(std::span<const char* const> args) {

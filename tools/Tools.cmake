@@ -16,6 +16,7 @@ add_executable(delmaro-tool
   tools/ImageSetPacker.cpp
   tools/PaletteCommands.cpp
   tools/PaletteSheet.cpp
+  tools/ShotCommand.cpp
   tools/ViewSheet.cpp
   tools/ViewSheetRender.cpp
 )
@@ -72,12 +73,14 @@ tal_tests(tools
   tests/tools/VST3FactoryPresetTest.cpp
   tests/tools/CHostParameterChangesTest.cpp
   tests/tools/HostProcessTest.cpp
+  tests/tools/ShotCommandTest.cpp
 )
 if(TARGET tal_tools_tests)
   target_link_libraries(tal_tools_tests PRIVATE delmaro_host)
   add_dependencies(tal_tools_tests Delmaro delmaro-tool)
   target_compile_definitions(tal_tools_tests PRIVATE TAL_PLUGIN_MODULE="$<TARGET_FILE:Delmaro>"
-                             TAL_TOOL_PATH="$<TARGET_FILE:delmaro-tool>")
+                             TAL_TOOL_PATH="$<TARGET_FILE:delmaro-tool>"
+                             TAL_SHOT_FIXTURES="${CMAKE_SOURCE_DIR}/tests/fixtures")
 endif()
 
 # The real-time check replaces malloc in its own test program; sanitizers bring their own allocators.

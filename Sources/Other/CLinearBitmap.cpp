@@ -53,6 +53,17 @@ std::int32_t CLinearBitmap::weightOf(double fraction) noexcept {
 void CLinearBitmap::paintRun(std::uint8_t* p, std::int32_t n, std::int32_t step, const std::uint8_t color[4],
                              std::int32_t weight) noexcept {
     if (weight >= kOpaqueWeight) {
+        if (step == 4) {   // a row: four pixels per 16-byte store
+            std::int32_t value;
+            std::memcpy(&value, color, 4);
+            const __m128i four = _mm_set1_epi32(value);
+            std::int32_t i = 0;
+            for (; i + 4 <= n; i += 4)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 4 * i), four);
+            for (; i < n; ++i)
+                std::memcpy(p + 4 * i, &value, 4);
+            return;
+        }
         for (std::int32_t i = 0; i < n; ++i, p += step)
             std::memcpy(p, color, 4);
         return;

@@ -1,15 +1,23 @@
 #pragma once
+#include "Core/CArray.h"
 #include "Core/CString.h"
 #include "Other/CLinearBitmap.h"
+#include "UI/CAreaRect.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 
 namespace tal {
 
+class CViewBasePlacement;
+
 // One tile of a window as painting sees it: where it lies in the window, the bitmap that holds its
 // pixels, the part of the bitmap a paint call may touch, and the scratch state of one paint (the
 // bitmap being drawn into, the look being painted, three side bitmaps for opacity and cross-fades).
+// Beside that it keeps what the sector map and the renderer know of the tile: the views registered
+// in it by z, the cache of the views that rarely change, its dirty rectangle and the draw list of
+// the current paint.
 // Owned by the window's sector map. A sector is painted by one thread at a time; every per-call
 // value a view's paint needs travels here, so that the sectors of one view can be painted on several
 // threads at once.
@@ -38,6 +46,28 @@ public:
     std::int32_t colorState = 0;
     // Tile-sized scratch bitmaps, indexed by kOpacitySide, kLookA and kLookB.
     CLinearBitmap sideBitmaps[3];
+
+    // --- the sector map's and the renderer's records ---
+    std::int32_t column = 0, row = 0;
+    // 0, 0 and the active size: the part of the tile inside the window.
+    CPixelRect localRect;
+    // The views whose total rectangle covers the tile, by z; equal keys in registration order.
+    std::map<std::int32_t, CArray<CViewBasePlacement*>> viewMap;   // not owned
+    // The tile after drawing the cached views, and those views (empty: the cache is not valid).
+    CLinearBitmap cacheBitmap;
+    CArray<CViewBasePlacement*> cachedViews;   // not owned
+    // The dirty rectangle in window pixels (empty: width or height below 1e-5).
+    CAreaRect dirtyRect;
+    // The current paint: the views to draw bottom-up, each one's draw rectangle and opaque
+    // rectangle (tile-local; empty: not an occluder), plus a spare entry each.
+    CArray<CViewBasePlacement*> drawList;   // not owned
+    CArray<CPixelRect> drawRects;
+    CArray<CPixelRect> opaqueRects;
+    // Working lists of the occlusion step.
+    CArray<CPixelRect> scratchA, scratchB;
+
+    bool isCached(const CViewBasePlacement* view) const noexcept { return cachedViews.indexOf(
+        const_cast<CViewBasePlacement*>(view)) >= 0; }
 };
 
 } // namespace tal

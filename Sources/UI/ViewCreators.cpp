@@ -1,5 +1,7 @@
 #include "UI/ViewCreators.h"
 
+#include "UI/CGlobalSettings.h"
+#include "UI/CStateSwitch.h"
 #include "UI/CStdEventBridge.h"
 #include "UI/CStyle.h"
 #include "UI/CView.h"
@@ -11,6 +13,8 @@
 namespace tal {
 
 const CCreatorTableEntry kViewCreatorTable[] = {
+    {"ui:global-settings", &CGlobalSettings::create, &CGlobalSettings::initScheme},
+    {"ui:state-switch", &CStateSwitch::create, &CStateSwitch::initScheme},
     {"ui:ui-event-bridge", &CStdEventBridge::create, &CObject::initScheme},
     {"ui:style", &CStyle::create, &CStyle::initScheme},
     {"ui:multichange-display-item", &CView::create, &CView::initScheme},

@@ -7,10 +7,11 @@
 #include "Other/CImageLayer.h"
 #include "Other/CLinearBitmap.h"
 
+#include "support/TimeRatio.h"
+
 #include <benchmark/benchmark.h>
 #include <cairo.h>
 
-#include <chrono>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -148,17 +149,7 @@ BENCHMARK_TEMPLATE(BM_FillArea, CairoFill);
 void BM_FillAreaTimeRatio(benchmark::State& state) {
     OurFill ours;
     CairoFill theirs;
-    double ourSeconds = 0.0, theirSeconds = 0.0;
-    for (auto _ : state) {
-        const auto t0 = std::chrono::steady_clock::now();
-        ours.draw();
-        const auto t1 = std::chrono::steady_clock::now();
-        theirs.draw();
-        const auto t2 = std::chrono::steady_clock::now();
-        ourSeconds += std::chrono::duration<double>(t1 - t0).count();
-        theirSeconds += std::chrono::duration<double>(t2 - t1).count();
-    }
-    state.counters["time_over_cairo"] = theirSeconds > 0.0 ? ourSeconds / theirSeconds : 0.0;
+    tal::bench::runTimeRatio(state, ours, theirs, "time_over_cairo");
 }
 BENCHMARK(BM_FillAreaTimeRatio);
 

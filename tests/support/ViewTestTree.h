@@ -46,6 +46,8 @@ public:
     static void initTestScheme(CObjectScheme* scheme);
 
     CWindowRenderer* getOutermostWindow() override { return outer != nullptr ? outer : this; }
+    // No window and no timers: the renderer's own initChilds looks its timer children up.
+    CError* initChilds() override { return CObject::initChilds(); }
     CError* updateActualPosition(bool quiet) override;
     void setMouseInside(bool inside) noexcept { mIsMouseInside = inside; }
 

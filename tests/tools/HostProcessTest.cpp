@@ -9,6 +9,7 @@
 #include "Core/CError.h"
 #include "Core/CString.h"
 #include "Other/CWaveFile.h"
+#include "support/ToolRun.h"
 
 #include <gtest/gtest.h>
 
@@ -44,26 +45,9 @@ struct Folder {
     std::string file(const char* name) const { return (path / name).string(); }
 };
 
-struct ToolRun {
-    int status = -1;
-    std::string output;   // standard output and error
-};
+using tal::test::ToolRun;
 
-ToolRun runTool(const std::string& arguments) {
-    ToolRun run;
-    std::ostringstream text;   // (not a chain of std::string +, which GCC 12 warns about wrongly)
-    text << "'" << TAL_TOOL_PATH << "' " << arguments << " 2>&1";
-    const std::string command = text.str();
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return run;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr)
-        run.output += buffer;
-    const int status = ::pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
+ToolRun runTool(const std::string& arguments) { return tal::test::runTool(TAL_TOOL_PATH, arguments); }
 
 void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary);
