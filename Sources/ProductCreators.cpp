@@ -12,6 +12,7 @@
 #include "Core/CTimerQueued.h"
 #include "Other/Interface/InterfaceCreators.h"
 #include "UI/BindingCreators.h"
+#include "UI/Controls/PanelCreators.h"
 #include "UI/DisplayCreators.h"
 #include "UI/Resources/ResourceCreators.h"
 #include "UI/ViewCreators.h"
@@ -54,6 +55,7 @@ const CCreatorTableEntry* const* productCreatorTables() {
         kWindowCreatorTable,
         kPaletteCreatorTable,
         kDisplayCreatorTable,
+        kPanelCreatorTable,
         nullptr,
     };
     return tables;

@@ -3,11 +3,18 @@ tal_sources(
   Sources/UI/Controls/CRulerScale.cpp
   Sources/UI/Controls/RulerParsers.cpp
   Sources/UI/Controls/CTextWrapper.cpp
+  # panels
+  Sources/UI/Controls/PanelCreators.cpp
+  Sources/UI/Controls/CGradientBase.cpp
+  Sources/UI/Controls/CSpotlightBase.cpp
 )
 tal_tests(ui
   tests/UI/Controls/CRulerScaleTest.cpp
   tests/UI/Controls/RulerParsersTest.cpp
   tests/UI/Controls/CTextWrapperTest.cpp
+  # panels
+  tests/UI/Controls/CGradientBaseTest.cpp
+  tests/UI/Controls/CSpotlightBaseTest.cpp
 )
 tal_benchmark(tal_ruler_bench
   bench/UI/RulerBench.cpp
