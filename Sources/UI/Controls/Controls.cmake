@@ -7,6 +7,8 @@ tal_sources(
   Sources/UI/Controls/PanelCreators.cpp
   Sources/UI/Controls/CGradientBase.cpp
   Sources/UI/Controls/CSpotlightBase.cpp
+  Sources/UI/Controls/CFrame.cpp
+  Sources/UI/Controls/CColorFill.cpp
 )
 tal_tests(ui
   tests/UI/Controls/CRulerScaleTest.cpp
@@ -15,6 +17,7 @@ tal_tests(ui
   # panels
   tests/UI/Controls/CGradientBaseTest.cpp
   tests/UI/Controls/CSpotlightBaseTest.cpp
+  tests/UI/Controls/CFrameTest.cpp
 )
 tal_benchmark(tal_ruler_bench
   bench/UI/RulerBench.cpp

@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace tal {
 
@@ -28,7 +29,7 @@ protected:
 
     // A window of width x height points at a scale with one view of tag covering it; edge spacers
     // put the view at (left, top) points.
-    CView* panel(const char* tag, Attrs attrs, const char* width, const char* height, double scale = 1.0,
+    CView* panel(const char* tag, const std::vector<std::pair<const char*, const char*>>& attrs, const char* width, const char* height, double scale = 1.0,
                  const char* left = "0", const char* top = "0") {
         const std::string name = "window" + std::to_string(++windowCount);
         window = beginWindow(name.c_str(), {{"width", width}, {"height", height}});
