@@ -18,6 +18,7 @@ tal_tests(ui
   tests/UI/Controls/CGradientBaseTest.cpp
   tests/UI/Controls/CSpotlightBaseTest.cpp
   tests/UI/Controls/CFrameTest.cpp
+  tests/UI/Controls/CColorFillTest.cpp
 )
 tal_benchmark(tal_ruler_bench
   bench/UI/RulerBench.cpp
