@@ -9,6 +9,7 @@ tal_sources(
   Sources/UI/Controls/CSpotlightBase.cpp
   Sources/UI/Controls/CFrame.cpp
   Sources/UI/Controls/CColorFill.cpp
+  Sources/UI/Controls/CFrameBand.cpp
 )
 tal_tests(ui
   tests/UI/Controls/CRulerScaleTest.cpp

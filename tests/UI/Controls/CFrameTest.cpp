@@ -2,6 +2,9 @@
 // opaque report, the borderless fill, and pictures of panels painted through the window's paint.
 #include "UI/Controls/CFrame.h"
 
+#include "Other/CBandColor.h"
+#include "UI/Controls/CFrameBand.h"
+
 #include "Other/CImage.h"
 #include "Other/CImageLayer.h"
 #include "Other/CImageSet.h"
@@ -197,14 +200,65 @@ TEST_F(CFrameTest, FillFollowsBordersAndCentre) {
     }
 }
 
+// A band frame: a hexadecimal colour tints every piece and the centre at "color-opacity" on the
+// modifier colour; a palette name returns it to the palette's colours.
+TEST_F(CFrameTest, BandColourReplacesThePaletteColoursUntilANameArrives) {
+    addFrameSet("band", 4, 4, 4);
+    addColor("CSPointMod", "6a8fc0");
+    auto* view = static_cast<CFrameBand*>(panel("ui:frame-band", {{"image-set", "shared::is.band"}, {"color", "Panel"},
+        {"has-borders", "true"}, {"has-center", "true"}, {"color-opacity", "0.5"},
+        {"colorized-bands-color-modifier", "CSPointMod"}}, "20", "20"));
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->bandColor(), nullptr);
+    ASSERT_TRUE(view->prepareDraw());
+    const CColor* paletteFill = view->fillColor();
+    ASSERT_NE(paletteFill, nullptr);
+
+    ASSERT_EQ(test::takeMessage(view->setAttr(CString("color"), CString("#ff4000"), true)), "");
+    ASSERT_NE(view->bandColor(), nullptr);
+    ASSERT_TRUE(view->prepareDraw());
+    EXPECT_EQ(view->fillColor(), &view->bandColor()->color());
+    EXPECT_DOUBLE_EQ(view->bandColor()->color().opacity(), 0.5);
+    // The opaque report still follows the palette's fill colour.
+    CSector sector;
+    EXPECT_EQ(view->getOpaqueFraction(sector, CPixelRect{}), paletteFill->opacity() > 0.99 ? 1.0 : 0.0);
+
+    ASSERT_EQ(test::takeMessage(view->setAttr(CString("color"), CString("Panel"), true)), "");
+    EXPECT_EQ(view->bandColor(), nullptr);
+    ASSERT_TRUE(view->prepareDraw());
+    EXPECT_EQ(view->fillColor(), paletteFill);
+}
+
+// Short and broken hexadecimal colours: the digits there fill blue first; no digits give white.
+TEST_F(CFrameTest, BandColourTextsParseAsOneNumber) {
+    addFrameSet("bandtext", 4, 4, 4);
+    struct Case { const char* text; const char* same; };
+    for (const Case& c : {Case{"#0000ff", "#ff"}, Case{"#ffffff", "#zz"}, Case{"#123456", "#123456789"}}) {
+        SCOPED_TRACE(c.text);
+        std::vector<const std::uint8_t*> tones;
+        std::vector<std::vector<std::uint8_t>> colours;
+        for (const char* text : {c.text, c.same}) {
+            auto* view = static_cast<CFrameBand*>(panel("ui:frame-band", {{"image-set", "shared::is.bandtext"},
+                {"has-borders", "true"}, {"color-opacity", "1"}}, "20", "20"));
+            ASSERT_NE(view, nullptr);
+            ASSERT_EQ(test::takeMessage(view->setAttr(CString("color"), CString(text), true)), "");
+            ASSERT_NE(view->bandColor(), nullptr);
+            const std::uint8_t* tone = view->bandColor()->color().tone(255);
+            ASSERT_NE(tone, nullptr);
+            colours.emplace_back(tone, tone + 3);
+        }
+        EXPECT_EQ(colours[0], colours[1]);
+    }
+}
+
 } // namespace
 } // namespace tal
 
 namespace tal {
 namespace {
 
-// A dark window with a framed panel, the panel lit by a gradient overlay and the window-wide
-// spotlight, painted the way the window paints: every view prepared, then each composed into the
+// A dark window with a framed panel lit by a gradient overlay, a panel tinted in a band colour, and
+// the window-wide spotlight over both, painted the way the window paints: every view prepared, then each composed into the
 // sectors in tree order.
 class CPanelPictureTest : public CFrameTest {
 protected:
@@ -226,10 +280,13 @@ protected:
             {"mult-top", "1.0"}, {"mult-center", "1.6"}, {"mult-bottom", "0.8"}}, "ui:gradient-base"));
         finish(panelView);
         build(window, "gap", {{"placement", "left"}, {"width", "12"}});
+        addColor("CSPointMod", "6a8fc0");
         CView* second = begin(window, "second", {{"placement", "left"}, {"width", "60"}, {"height", "96"},
-            {"image-set", "shared::is.picture"}, {"color", "Panel"}, {"has-borders", "true"}, {"has-center", "true"}}, "ui:frame-base");
+            {"image-set", "shared::is.picture"}, {"color", "Panel"}, {"has-borders", "true"}, {"has-center", "true"},
+            {"color-opacity", "0.5"}, {"colorized-bands-color-modifier", "CSPointMod"}}, "ui:frame-band");
         views.push_back(second);
         finish(second);
+        EXPECT_EQ(test::takeMessage(second->setAttr(CString("color"), CString("#ff7a30"), true)), "");
         views.push_back(build(window, "light", {{"placement", "overlay"}, {"width", "100%"}, {"height", "100%"},
             {"color", "Light"}, {"brightness", "0.35"}, {"use-window-size-center", "true"}, {"center-x", "30%"},
             {"center-y", "20%"}, {"radius", "120"}}, "ui:spotlight-base"));
