@@ -10,6 +10,7 @@ tal_sources(
   Sources/UI/Controls/CFrame.cpp
   Sources/UI/Controls/CColorFill.cpp
   Sources/UI/Controls/CFrameBand.cpp
+  Sources/UI/Controls/CPicture.cpp
 )
 tal_tests(ui
   tests/UI/Controls/CRulerScaleTest.cpp
@@ -20,6 +21,7 @@ tal_tests(ui
   tests/UI/Controls/CSpotlightBaseTest.cpp
   tests/UI/Controls/CFrameTest.cpp
   tests/UI/Controls/CColorFillTest.cpp
+  tests/UI/Controls/CPictureTest.cpp
 )
 tal_benchmark(tal_ruler_bench
   bench/UI/RulerBench.cpp

@@ -6,15 +6,12 @@
 #include "UI/Controls/CFrameBand.h"
 
 #include "Other/CImage.h"
-#include "Other/CImageLayer.h"
 #include "Other/CImageSet.h"
 #include "UI/CDynamicColor.h"
 #include "UI/CViewColorTable.h"
 #include "UI/CViewDrawItem.h"
 #include "UI/Controls/PanelTestTree.h"
-#include "UI/Resources/ResourceCreators.h"
 #include "support/ReferenceImage.h"
-#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -26,28 +23,10 @@
 namespace tal {
 namespace {
 
-// A one-channel layer of a size, authored at a scale, in a colour slot, inked where covered says.
-template <class Covered>
-CImageLayer* coverageLayer(std::int32_t slot, std::int32_t width, std::int32_t height, double scale, std::int32_t tone,
-                           Covered covered) {
-    std::vector<std::uint8_t> pixels(std::size_t(width * height));
-    for (std::int32_t y = 0; y < height; ++y)
-        for (std::int32_t x = 0; x < width; ++x)
-            pixels[std::size_t(y * width + x)] = covered(x, y);
-    auto* layer = new CImageLayer;
-    layer->init(slot, width, height, 0, 0, scale, 0.0, 0, 0, 0, 1, tone, pixels.data(), 8);
-    layer->encodeRuns(pixels.data(), 8);
-    return layer;
-}
-
 class CFrameTest : public CPanelTestTree {
 protected:
     void SetUp() override {
         CPanelTestTree::SetUp();
-        if (CCreatorRegistry::instance().find(CString("imageset")) == nullptr) {
-            ASSERT_EQ(CCreatorRegistry::instance().registerTable(kResourceCreatorTable), 0);
-        }
-        ASSERT_EQ(test::takeMessage(shared->addChild(sets, CString("core:object"), CString("is"), false)), "");
         panelColor = addColor("Panel", "232830");
         addColor("PanelEdge", "5a6472");
     }
@@ -86,11 +65,7 @@ protected:
         addImage(7, right, cornerHeight, 200, quarter(right, cornerHeight, true, false, false), quarter(right, cornerHeight, true, false, true));
         addImage(8, 4 * authored, 4 * authored, 200, [=](int x, int y) { return std::uint8_t((x + y) % (4 * authored) == 0 ? 255 : 0); }, none);
         set.setRange(CString(""), 0, 9);
-        const std::string file = folder.file(std::string(name) + ".is");
-        ASSERT_EQ(set.save(CString(file.c_str())), nullptr);
-        CObject* object = nullptr;
-        ASSERT_EQ(test::takeMessage(sets->addChild(object, CString("imageset"), CString(name), false)), "");
-        ASSERT_EQ(test::takeMessage(object->setAttr(CString("file"), CString(file.c_str()), true)), "");
+        addImageSet(name, set);
     }
 
     CFrame* frame(const char* set, std::vector<std::pair<const char*, const char*>> attrs, const char* width,
@@ -104,8 +79,6 @@ protected:
         return view;
     }
 
-    test::TempFolder folder;
-    CObject* sets = nullptr;
     CDynamicColor* panelColor = nullptr;
 };
 

@@ -4,8 +4,12 @@
 #include "Core/CCreatorRegistry.h"
 #include "UI/CSector.h"
 #include "UI/CViewArea.h"
+#include "Other/CImageLayer.h"
+#include "Other/CImageSet.h"
 #include "UI/Controls/PanelCreators.h"
+#include "UI/Resources/ResourceCreators.h"
 #include "support/StreamTestHelpers.h"
+#include "support/TempFolder.h"
 #include "support/ViewTestTree.h"
 
 #include <gtest/gtest.h>
@@ -25,6 +29,10 @@ protected:
         if (CCreatorRegistry::instance().find(CString("ui:spotlight-base")) == nullptr) {
             ASSERT_EQ(CCreatorRegistry::instance().registerTable(kPanelCreatorTable), 0);
         }
+        if (CCreatorRegistry::instance().find(CString("imageset")) == nullptr) {
+            ASSERT_EQ(CCreatorRegistry::instance().registerTable(kResourceCreatorTable), 0);
+        }
+        ASSERT_EQ(test::takeMessage(shared->addChild(sets, CString("core:object"), CString("is"), false)), "");
     }
 
     // A window of width x height points at a scale with one view of tag covering it; edge spacers
@@ -73,7 +81,31 @@ protected:
         return sector.backBuffer->pixels() + y * sector.backBuffer->stride() + 4 * x;
     }
 
+    // A one-channel layer of a size, authored at a scale, in a colour slot, inked where covered says.
+    template <class Covered>
+    static CImageLayer* coverageLayer(std::int32_t slot, std::int32_t width, std::int32_t height, double scale,
+                                      std::int32_t tone, Covered covered) {
+        std::vector<std::uint8_t> pixels(std::size_t(width * height));
+        for (std::int32_t y = 0; y < height; ++y)
+            for (std::int32_t x = 0; x < width; ++x)
+                pixels[std::size_t(y * width + x)] = covered(x, y);
+        auto* layer = new CImageLayer;
+        layer->init(slot, width, height, 0, 0, scale, 0.0, 0, 0, 0, 1, tone, pixels.data(), 8);
+        layer->encodeRuns(pixels.data(), 8);
+        return layer;
+    }
+    // Saves the set and loads it as "shared::is.<name>".
+    void addImageSet(const char* name, CImageSet& set) {
+        const std::string file = folder.file(std::string(name) + ".is");
+        ASSERT_EQ(set.save(CString(file.c_str())), nullptr);
+        CObject* object = nullptr;
+        ASSERT_EQ(test::takeMessage(sets->addChild(object, CString("imageset"), CString(name), false)), "");
+        ASSERT_EQ(test::takeMessage(object->setAttr(CString("file"), CString(file.c_str()), true)), "");
+    }
+
     CView* window = nullptr;
+    test::TempFolder folder;
+    CObject* sets = nullptr;
     int windowCount = 0;
 };
 
