@@ -29,3 +29,12 @@ tal_benchmark(tal_ruler_bench
 tal_benchmark(tal_text_wrap_bench
   bench/UI/TextWrapBench.cpp
 )
+# Panel light effects against pixman (benchmark only).
+tal_benchmark(tal_panel_effects_bench
+  bench/UI/PanelEffectsBench.cpp
+)
+if(TARGET tal_panel_effects_bench)
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(TAL_PIXMAN REQUIRED IMPORTED_TARGET pixman-1)
+  target_link_libraries(tal_panel_effects_bench PRIVATE PkgConfig::TAL_PIXMAN)
+endif()
