@@ -13,6 +13,7 @@
 #include "Other/Interface/InterfaceCreators.h"
 #include "UI/BindingCreators.h"
 #include "UI/Controls/ControlCreators.h"
+#include "UI/Controls/PanelCreators.h"
 #include "UI/DisplayCreators.h"
 #include "UI/Resources/ResourceCreators.h"
 #include "UI/ViewCreators.h"
@@ -56,6 +57,7 @@ const CCreatorTableEntry* const* productCreatorTables() {
         kWindowCreatorTable,
         kPaletteCreatorTable,
         kDisplayCreatorTable,
+        kPanelCreatorTable,
         nullptr,
     };
     return tables;

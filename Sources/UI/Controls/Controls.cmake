@@ -6,6 +6,14 @@ tal_sources(
   Sources/UI/Controls/CTextView.cpp
   Sources/UI/Controls/CCaption.cpp
   Sources/UI/Controls/ControlCreators.cpp
+  # panels
+  Sources/UI/Controls/PanelCreators.cpp
+  Sources/UI/Controls/CGradientBase.cpp
+  Sources/UI/Controls/CSpotlightBase.cpp
+  Sources/UI/Controls/CFrame.cpp
+  Sources/UI/Controls/CColorFill.cpp
+  Sources/UI/Controls/CFrameBand.cpp
+  Sources/UI/Controls/CPicture.cpp
 )
 tal_tests(ui
   tests/UI/Controls/CRulerScaleTest.cpp
@@ -15,6 +23,12 @@ tal_tests(ui
   tests/UI/Controls/CTextViewPictureTest.cpp
   tests/UI/Controls/CCaptionTest.cpp
   tests/UI/Controls/CTextViewEditTest.cpp
+  # panels
+  tests/UI/Controls/CGradientBaseTest.cpp
+  tests/UI/Controls/CSpotlightBaseTest.cpp
+  tests/UI/Controls/CFrameTest.cpp
+  tests/UI/Controls/CColorFillTest.cpp
+  tests/UI/Controls/CPictureTest.cpp
 )
 tal_benchmark(tal_ruler_bench
   bench/UI/RulerBench.cpp
@@ -25,3 +39,12 @@ tal_benchmark(tal_text_wrap_bench
 tal_benchmark(tal_text_view_bench
   bench/UI/TextViewBench.cpp
 )
+# Panel light effects against pixman (benchmark only).
+tal_benchmark(tal_panel_effects_bench
+  bench/UI/PanelEffectsBench.cpp
+)
+if(TARGET tal_panel_effects_bench)
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(TAL_PIXMAN REQUIRED IMPORTED_TARGET pixman-1)
+  target_link_libraries(tal_panel_effects_bench PRIVATE PkgConfig::TAL_PIXMAN)
+endif()
