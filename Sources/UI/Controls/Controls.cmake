@@ -15,3 +15,4 @@ tal_benchmark(tal_ruler_bench
 tal_benchmark(tal_text_wrap_bench
   bench/UI/TextWrapBench.cpp
 )
+include(Sources/UI/Controls/Surface.cmake)

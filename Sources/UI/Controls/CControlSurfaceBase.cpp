@@ -1,0 +1,511 @@
+#include "UI/Controls/CControlSurfaceBase.h"
+
+#include "Core/CError.h"
+#include "Core/CStringList.h"
+#include "Core/NumberText.h"
+#include "UI/CGraph.h"
+#include "UI/CMinMax.h"
+#include "UI/CParamBridge.h"
+#include "UI/CUIParam.h"
+#include "UI/CUIParamValue.h"
+#include "UI/CViewArea.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tal {
+namespace {
+
+constexpr double kEpsilon = 2.2204461e-16;
+
+bool isZero(double x) noexcept { return std::fabs(x) <= std::fabs(x) * kEpsilon; }
+
+std::int32_t roundHalfAway(double v) noexcept {
+    return static_cast<std::int32_t>(v < 0.0 ? -std::floor(0.5 - v) : std::floor(v + 0.5));
+}
+
+double plainValue(CUIParam* param, std::int32_t element, std::int32_t component) {
+    CUIParamValue value;
+    param->getPlainValue(value, element, -1);
+    return value[component];
+}
+
+} // namespace
+
+CControlSurfaceBase::~CControlSurfaceBase() { mGraph.reset(); }
+
+// --- CControlSurfaceExtern ---
+
+double CControlSurfaceBase::getBandHue(std::int32_t index) {
+    const CLayerRecord* record = currentLayerRecord();
+    if (record == nullptr || index < 0 || index >= static_cast<std::int32_t>(record->points.size()))
+        return 0.0;
+    return std::clamp(record->points[static_cast<std::size_t>(index)]->x, 0.0, 1.0);
+}
+
+bool CControlSurfaceBase::updateActiveBands(std::int32_t index, std::vector<std::int32_t>& current,
+                                            std::vector<std::int32_t>& previous) {
+    CLayerRecord* record = currentLayerRecord();
+    if (mSelection == nullptr || record == nullptr)
+        return false;
+    std::vector<std::int32_t> active;
+    bool hasIndex = false;
+    for (const CControlPointRef& ref : mSelection->selected) {
+        if (ref.layer != mCurrentLayer)
+            continue;
+        if (record->paramFilterMode != nullptr && isZero(plainValue(record->paramFilterMode, ref.point, 0)))
+            continue;
+        active.push_back(ref.point);
+        hasIndex = hasIndex || ref.point == index;
+    }
+    if (index >= 0 && !hasIndex)
+        active.push_back(index);
+    if (active == current)
+        return false;
+    previous = current;
+    current = std::move(active);
+    return true;
+}
+
+CError* CControlSurfaceBase::updateHover() {
+    if (CError* error = updateGluedPoints())
+        return traceError(error, getFullName());
+    updateCurveHoverPoint();
+    return nullptr;
+}
+
+bool CControlSurfaceBase::isPointSelected(const CUIParam* param, std::int32_t point) {
+    if (mSelection == nullptr || param == nullptr)
+        return false;
+    for (std::int32_t i = 0; i < layerCount(); ++i) {
+        const CLayerRecord& record = *mLayers[static_cast<std::size_t>(i)];
+        const CUIParam* bound[] = {record.paramXy, record.paramX, record.paramY, record.paramBw,
+                                   record.paramDyn, record.paramFilterMode, record.paramPrevFilterMode};
+        if (std::find(std::begin(bound), std::end(bound), param) != std::end(bound))
+            return mSelection->isPointSelected({i, point});
+    }
+    return false;
+}
+
+// --- layers and points ---
+
+std::int32_t CControlSurfaceBase::registerLayer(const CString& name) {
+    auto record = std::make_unique<CLayerRecord>();
+    record->name = name;
+    mLayers.push_back(std::move(record));
+    return layerCount() - 1;
+}
+
+CLayerRecord* CControlSurfaceBase::layer(std::int32_t i) noexcept {
+    return i >= 0 && i < layerCount() ? mLayers[static_cast<std::size_t>(i)].get() : nullptr;
+}
+
+CControlPoint* CControlSurfaceBase::getPoint(const CControlPointRef& ref) {
+    CLayerRecord* record = layer(ref.layer);
+    if (record == nullptr || ref.point < 0 || ref.point >= record->pointCount)
+        return nullptr;
+    return record->pointRecord(ref.point);
+}
+
+std::int32_t CControlSurfaceBase::findLayerByName(const CString& name) const {
+    for (std::int32_t i = 0; i < layerCount(); ++i)
+        if (mLayers[static_cast<std::size_t>(i)]->name == name)
+            return i;
+    return -1;
+}
+
+// --- mapping ---
+
+CUIParam* CControlSurfaceBase::axisParam(const CLayerRecord& record, bool isY,
+                                         std::int32_t& component) const noexcept {
+    component = 0;
+    if (record.paramXy != nullptr) {
+        component = isY ? 1 : 0;
+        return record.paramXy;
+    }
+    return isY ? record.paramY : record.paramX;
+}
+
+double CControlSurfaceBase::valueToDisplay(bool isY, std::int32_t index, double v) {
+    if (mIsSimpleXyParamMode && mIsSimpleXyIgnoreMinmax)
+        return v;
+    CLayerRecord* record = layer(index);
+    if (record == nullptr)
+        return v;
+    CMinMax* range = (isY ? record->minMaxY : record->minMaxX).resolve();
+    std::int32_t component = 0;
+    CUIParam* param = axisParam(*record, isY, component);
+    if (range == nullptr || param == nullptr)
+        return v;
+    const double lo = param->toDisplay(component, 0.0);
+    const double hi = param->toDisplay(component, 1.0);
+    double plain = lo;
+    if (!range->isLog())
+        plain = lo + (hi - lo) * v;
+    else if (lo > 0.0 && hi > 0.0)
+        plain = std::exp(std::log(hi / lo) * v + std::log(lo));
+    return range->toNormal(plain);
+}
+
+double CControlSurfaceBase::displayToValue(bool isY, std::int32_t index, double d) {
+    if (mIsSimpleXyParamMode && mIsSimpleXyIgnoreMinmax)
+        return d;
+    CLayerRecord* record = layer(index);
+    if (record == nullptr)
+        return d;
+    CMinMax* range = (isY ? record->minMaxY : record->minMaxX).resolve();
+    std::int32_t component = 0;
+    CUIParam* param = axisParam(*record, isY, component);
+    if (range == nullptr || param == nullptr)
+        return d;
+    const double lo = param->toDisplay(component, 0.0);
+    const double hi = param->toDisplay(component, 1.0);
+    const double plain = range->fromNormal(d);
+    if (range->isLog())
+        return lo > 0.0 && hi > 0.0 ? std::log(plain / lo) / std::log(hi / lo) : 0.0;
+    return isZero(hi - lo) ? 0.0 : (plain - lo) / (hi - lo);
+}
+
+double CControlSurfaceBase::clampPosition(double v) const noexcept {
+    return mIsGluedStateValid ? v : std::clamp(v, 0.0, 1.0);
+}
+
+bool CControlSurfaceBase::isPositionDifferent(const double a[2], const double b[2]) noexcept {
+    return !CMinMax::isSameReal(a[0], b[0]) || !CMinMax::isSameReal(a[1], b[1]);
+}
+
+std::int32_t CControlSurfaceBase::getFilterMode(const CControlPointRef& ref) {
+    CLayerRecord* record = layer(ref.layer);
+    if (record == nullptr || record->paramFilterMode == nullptr)
+        return -1;
+    return roundHalfAway(plainValue(record->paramFilterMode, ref.point, 0));
+}
+
+// --- glued mode and curve hover ---
+
+double CControlSurfaceBase::hitScale() const noexcept { return area() != nullptr ? area()->windowScale() : 1.0; }
+
+CAreaRect CControlSurfaceBase::surfaceRect() const noexcept {
+    return area() != nullptr ? area()->totalRect() : CAreaRect{};
+}
+
+CError* CControlSurfaceBase::updateGluedPoints() {
+    CLayerRecord* record = currentLayerRecord();
+    if (!mIsGluedMode || mIsSimpleXyParamMode || record == nullptr)
+        return nullptr;
+    auto* graph = dynamic_cast<CGraph*>(mGraph.resolve());
+    if (graph == nullptr)
+        return nullptr;
+    const CAreaRect rect = surfaceRect();
+    const double w = rect.width;
+    const double h = rect.height;
+    for (std::int32_t i = 0; i < record->pointCount; ++i) {
+        CControlPoint* p = record->pointRecord(i);
+        p->gluedY = graph->getCurveValueAt(-1, nullptr, p->rawX, p->rawY);
+        double weight = 1.0;
+        bool found = false;
+        const double y1 = graph->getCurveValueAt(i, &found, p->rawX - 1.0 / w, p->rawY);
+        if (found) {
+            const double y2 = graph->getCurveValueAt(i, &found, p->rawX + 1.0 / w, p->rawY);
+            if (found) {
+                // The band curve's slope in pixels per pixel over two pixels, capped at 3.
+                const double s = std::min(std::fabs((y2 * h - y1 * h) * 0.5), 3.0);
+                weight = std::sqrt(1.0 / std::sqrt(s * s + 1.0));
+            }
+        }
+        p->gluedWeight = weight;
+    }
+    mIsGluedStateValid = true;
+    if (CError* error = updatePointDisplay())
+        return traceError(error, getFullName());
+    if (CError* error = updateLayout())
+        return traceError(error, getFullName());
+    return nullptr;
+}
+
+void CControlSurfaceBase::updateCurveHoverPoint() {
+    const CAreaRect rect = surfaceRect();
+    const CLayerRecord* record = currentLayerRecord();
+    auto* graph = dynamic_cast<CGraph*>(mGraph.resolve());
+    if (!mIsCurveDragAddingPoints || !mIsSnapAddBand || rect.width < 1.0 || rect.height < 1.0 ||
+        !mDraggedPoints.empty() || !mDragPoint.isNone() || graph == nullptr || mIsMouseOutside || mIsPanning ||
+        record == nullptr || record->arePointsHidden) {
+        mCurveHoverPoint[0] = mCurveHoverPoint[1] = 0.0;
+        return;
+    }
+    double mouse[2] = {0.0, 0.0};
+    getMousePosition(mouse, false, true);
+    const double old[2] = {mCurveHoverPoint[0], mCurveHoverPoint[1]};
+    graph->findNearestCurvePoint(mouse, mCurveHoverPoint, mIsSnapAddBandToCurrent, 12.0);
+    if (mCurveHoverPoint[0] != 0.0 || mCurveHoverPoint[1] != 0.0) {
+        if (findPointAt(true, false, true, mCurveHoverPoint[0], mCurveHoverPoint[1], 12.0) >= 0) {
+            mCurveHoverPoint[0] = mCurveHoverPoint[1] = 0.0;
+        } else {
+            mCurveHoverPoint[0] /= rect.width;
+            mCurveHoverPoint[1] = 1.0 - mCurveHoverPoint[1] / rect.height;
+        }
+    }
+    if (isPositionDifferent(mCurveHoverPoint, old))
+        invalidate();
+}
+
+// --- hit testing ---
+
+std::int32_t CControlSurfaceBase::findPointAt(bool editableOnly, bool xOnly, bool ignoreRects, double x, double y,
+                                              double maxDistance) {
+    std::int32_t result = -1;
+    double best = maxDistance * hitScale();
+    for (std::int32_t i = static_cast<std::int32_t>(mPointDisplay.size()) - 1; i >= 0; --i) {
+        const CPointDisplay& record = mPointDisplay[static_cast<std::size_t>(i)];
+        if (editableOnly) {
+            const CLayerRecord* owner = layer(record.layer);
+            if (owner == nullptr || !owner->isHitTestable())
+                continue;
+        }
+        double distance = 0.0;
+        if (xOnly) {
+            distance = std::fabs(record.x - x);
+        } else {
+            if (!ignoreRects && !record.hits(x, y))
+                continue;
+            distance = std::hypot(record.x - x, record.y - y);
+        }
+        if (distance < best) {
+            best = distance;
+            result = i;
+        }
+    }
+    return result;
+}
+
+CError* CControlSurfaceBase::updateHoverAt(double x, double y) {
+    mHoverSegment = -1;
+    std::int32_t hit = -1;
+    double best = hitScale() * 1e10;
+    for (std::int32_t i = static_cast<std::int32_t>(mPointDisplay.size()) - 1; i >= 0; --i) {
+        const CPointDisplay& record = mPointDisplay[static_cast<std::size_t>(i)];
+        const CLayerRecord* owner = layer(record.layer);
+        if (owner == nullptr || !owner->isHitTestable() || !record.hits(x, y))
+            continue;
+        const double distance = std::hypot(record.x - x, record.y - y);
+        if (distance < best) {
+            best = distance;
+            hit = i;
+        }
+    }
+    mDraggedPoints.clear();
+    mHoverPoint = {};
+    if (hit >= 0) {
+        const CPointDisplay& record = mPointDisplay[static_cast<std::size_t>(hit)];
+        mHoverPoint = {record.layer, record.point};
+        mDraggedPoints.push_back(mHoverPoint);
+    }
+    mAreReadoutsDirty = true;
+    invalidate();
+    if (hit < 0)
+        mHoverSegment = findSegmentAt(true, x, y);
+    mHoverLabel = {};
+    for (const CLabelArea& label : mLabelAreas) {
+        if (label.x <= x && label.y <= y && x < label.x + label.width && y < label.y + label.height) {
+            mHoverLabel = label.point;
+            break;
+        }
+    }
+    if (hit >= 0 || mHoverSegment >= 0 || (mHoverLabel.layer != -1 && mHoverLabel.point != -1)) {
+        mCurveHoverPoint[0] = mCurveHoverPoint[1] = 0.0;
+        return nullptr;
+    }
+    updateCurveHoverPoint();
+    return nullptr;
+}
+
+std::int32_t CControlSurfaceBase::findSegmentAt(bool onlyEditable, double x, double y) {
+    const CAreaRect rect = surfaceRect();
+    const double p[2] = {x + rect.x, y + rect.y};
+    double best = mMaxDistToSegment * hitScale();
+    std::int32_t result = -1;
+    for (std::int32_t i = 0; i < static_cast<std::int32_t>(mSegments.size()); ++i) {
+        const CSegmentDisplay& segment = mSegments[static_cast<std::size_t>(i)];
+        if (onlyEditable) {
+            const CLayerRecord* owner = layer(segment.start.layer);
+            if (owner == nullptr || !owner->isHitTestable())
+                continue;
+        }
+        const double a[2] = {segment.startX, segment.startY};
+        const double b[2] = {segment.endX, segment.endY};
+        double distance = 0.0;
+        distanceToSegment(p, a, b, nullptr, true, distance);
+        if (distance < best) {
+            best = distance;
+            result = i;
+        }
+    }
+    return result;
+}
+
+double CControlSurfaceBase::projectOnSegment(const CSegmentDisplay& segment, double out[2], double x, double y,
+                                             double& length) const {
+    const CAreaRect rect = surfaceRect();
+    const double a[2] = {segment.startX - rect.x, segment.startY - rect.y};
+    const double b[2] = {segment.endX - rect.x, segment.endY - rect.y};
+    const double dx = b[0] - a[0];
+    const double dy = b[1] - a[1];
+    const double v = (x - a[0]) * dx + (y - a[1]) * dy;
+    const double squared = dx * dx + dy * dy;
+    if (v <= 0.0 || isZero(v)) {
+        out[0] = a[0];
+        out[1] = a[1];
+    } else if (v >= squared) {
+        out[0] = b[0];
+        out[1] = b[1];
+    } else {
+        out[0] = a[0] + v / squared * dx;
+        out[1] = a[1] + v / squared * dy;
+    }
+    length = std::sqrt(squared);
+    return length < 0.001 ? 0.0 : std::hypot(out[0] - a[0], out[1] - a[1]) / length;
+}
+
+bool CControlSurfaceBase::isInAreaRect(double x, double y) const noexcept {
+    CAreaRect r = mAreaRect;
+    if (r.width >= 1e-5 && r.height >= 1e-5) {
+        r.x -= 7.0;
+        r.y -= 7.0;
+        r.width += 14.0;
+        r.height += 14.0;
+    }
+    return x >= r.x && y >= r.y && x < r.x + r.width && y < r.y + r.height;
+}
+
+double CControlSurfaceBase::distanceToLine(const double p[2], const double a[2], const double b[2]) noexcept {
+    return std::fabs((a[1] - p[1]) * (b[0] - a[0]) - (a[0] - p[0]) * (b[1] - a[1])) /
+           std::hypot(b[0] - a[0], b[1] - a[1]);
+}
+
+bool CControlSurfaceBase::distanceToSegment(const double p[2], const double a[2], const double b[2], double* out,
+                                            bool excludeEnds, double& distance) const noexcept {
+    const double r = mMinDistToSegmentVertex * hitScale();
+    const double toA = (p[0] - a[0]) * (p[0] - a[0]) + (p[1] - a[1]) * (p[1] - a[1]);
+    const double toB = (p[0] - b[0]) * (p[0] - b[0]) + (p[1] - b[1]) * (p[1] - b[1]);
+    if (excludeEnds && (toA < r * r || toB < r * r)) {
+        // Near an end the point there is hit, not the segment.
+        distance = 1e10;
+        return true;
+    }
+    const double dx = b[0] - a[0];
+    const double dy = b[1] - a[1];
+    const double v = (p[0] - a[0]) * dx + (p[1] - a[1]) * dy;
+    const double squared = dx * dx + dy * dy;
+    double nearest[2] = {a[0], a[1]};
+    if (v >= squared && v > 0.0) {
+        nearest[0] = b[0];
+        nearest[1] = b[1];
+    } else if (v > 0.0) {
+        nearest[0] = a[0] + v / squared * dx;
+        nearest[1] = a[1] + v / squared * dy;
+    }
+    if (out != nullptr) {
+        out[0] = nearest[0];
+        out[1] = nearest[1];
+    }
+    distance = std::hypot(p[0] - nearest[0], p[1] - nearest[1]);
+    return true;
+}
+
+// --- selection records ---
+
+CError* CControlSurfaceBase::activateSelection() {
+    if (mSelection != nullptr && mActiveSelectionKey == mWantedSelectionKey)
+        return nullptr;
+    auto found = std::find_if(mSelections.begin(), mSelections.end(),
+                              [&](const auto& entry) { return entry.first == mWantedSelectionKey; });
+    if (found == mSelections.end()) {
+        mSelections.emplace_back(mWantedSelectionKey, std::make_unique<CControlSurfaceSelection>());
+        found = mSelections.end() - 1;
+    }
+    CControlSurfaceSelection* previous = mSelection;
+    mActiveSelectionKey = mWantedSelectionKey;
+    mSelection = found->second.get();
+    if (previous != nullptr && previous != mSelection) {
+        // A selection parameter with one value for every group carries the explicit choice across.
+        for (std::int32_t i = 0; i < layerCount(); ++i) {
+            CUIParam* sel = mLayers[static_cast<std::size_t>(i)]->paramSel;
+            if (sel == nullptr || sel->bridge() == nullptr || !sel->updateActive() || !sel->bridge()->isSingleGroup())
+                continue;
+            const std::vector<CControlPointRef> selected = mSelection->selected;
+            for (const CControlPointRef& ref : selected)
+                if (ref.layer == i)
+                    mSelection->removePoint(ref);
+            for (const CControlPointRef& ref : previous->explicitPoints)
+                if (ref.layer == i)
+                    mSelection->addPoint(ref, true);
+        }
+    }
+    std::erase_if(mSelection->selected, [&](const CControlPointRef& ref) { return getPoint(ref) == nullptr; });
+    std::erase_if(mSelection->explicitPoints, [&](const CControlPointRef& ref) { return getPoint(ref) == nullptr; });
+    return nullptr;
+}
+
+// --- adding bands ---
+
+CUIParam* CControlSurfaceBase::positionParam(const CLayerRecord& record) const noexcept {
+    return mIsSimpleXyParamMode ? record.paramXy : record.paramX;
+}
+
+double CControlSurfaceBase::plainAt(std::int32_t index, const CLayerRecord& record, double x) {
+    CUIParam* param = positionParam(record);
+    return param->toDisplay(0, displayToValue(false, index, x));
+}
+
+double CControlSurfaceBase::snapBandwidth(std::int32_t index, double x, double defaultBandwidth) {
+    CLayerRecord* record = layer(index);
+    if (record == nullptr || record->paramX == nullptr)
+        return defaultBandwidth;
+    const double fNew = record->paramX->toDisplay(0, displayToValue(false, index, x));
+    if (fNew < 1.0)
+        return defaultBandwidth;
+    const CControlPoint* nearest = nullptr;
+    double best = 0.0;
+    for (std::int32_t i = 0; i < record->pointCount; ++i) {
+        const CControlPoint* p = record->pointRecord(i);
+        if (p->bandType == 0)
+            continue;
+        const double distance = std::fabs(x - p->x);
+        if (nearest == nullptr || distance < best) {
+            nearest = p;
+            best = distance;
+        }
+    }
+    if (nearest == nullptr)
+        return defaultBandwidth;
+    const double fNear = record->paramX->toDisplay(0, displayToValue(false, index, nearest->x));
+    if (fNear < 1.0)
+        return defaultBandwidth;
+    return std::clamp(std::fabs(std::log(fNear / fNew)) / std::log(2.0), 0.25, 2.5);
+}
+
+std::int32_t CControlSurfaceBase::getAutoBandType(std::int32_t index, double x) {
+    CLayerRecord* record = layer(index);
+    if (record == nullptr || positionParam(*record) == nullptr)
+        return 0;
+    return autoTypeForFrequency(plainAt(index, *record, x));
+}
+
+std::int32_t CControlSurfaceBase::autoTypeForFrequency(double frequency) const noexcept {
+    const std::int32_t f = roundHalfAway(frequency);
+    for (const CAddBandAutoType& entry : mAddBandAutoTypes)
+        if (entry.lowHz <= f && f <= entry.highHz)
+            return entry.type;
+    return 0;
+}
+
+void CControlSurfaceBase::parseAddBandAutoTypes(const CString& text, std::vector<CAddBandAutoType>& out) {
+    CStringList pieces;
+    text.split(pieces, ',', true, true);
+    // A piece that is not a number reads 0.
+    auto number = [&](int i) { return parseInt(pieces[i].trim(), 0); };
+    for (int i = 2; i < pieces.count(); i += 3)
+        out.push_back({number(i), number(i - 2), number(i - 1)});
+}
+
+} // namespace tal
