@@ -13,6 +13,7 @@
 #include "Other/Interface/InterfaceCreators.h"
 #include "UI/BindingCreators.h"
 #include "UI/DisplayCreators.h"
+#include "UI/Controls/SurfaceCreators.h"
 #include "UI/Resources/ResourceCreators.h"
 #include "UI/ViewCreators.h"
 #include "UI/PaletteCreators.h"
@@ -52,6 +53,7 @@ const CCreatorTableEntry* const* productCreatorTables() {
         kViewCreatorTable,
         kPaletteCreatorTable,
         kDisplayCreatorTable,
+        kSurfaceCreatorTable,
         nullptr,
     };
     return tables;

@@ -10,8 +10,11 @@
 #include "UI/CUIParamValue.h"
 #include "UI/CViewArea.h"
 
+#include "Core/CAttrMap.h"
+
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 namespace tal {
 namespace {
@@ -444,6 +447,341 @@ CError* CControlSurfaceBase::activateSelection() {
     std::erase_if(mSelection->selected, [&](const CControlPointRef& ref) { return getPoint(ref) == nullptr; });
     std::erase_if(mSelection->explicitPoints, [&](const CControlPointRef& ref) { return getPoint(ref) == nullptr; });
     return nullptr;
+}
+
+// --- band state from the parameters ---
+
+CError* CControlSurfaceBase::onLayerParamChanged(std::int32_t index, CUIParam* param, std::int32_t first,
+                                                 std::int32_t count) {
+    CLayerRecord* record = layer(index);
+    if (record == nullptr || param == nullptr || param == record->paramHover)
+        return nullptr;
+    if (param == record->paramFreeformDrawing) {
+        record->isFreeformOn = plainValue(param, 0, 0) > 0.5;
+        markLayoutChanged();
+        return nullptr;
+    }
+    if (param == record->paramHidePoints) {
+        record->arePointsHidden = plainValue(param, 0, 0) > 0.5;
+        if (record->arePointsHidden && mSelection != nullptr) {
+            mSelection->clear();
+            mSelection->currentPoint = {};
+            if (record->paramSel != nullptr) {
+                CUIParamValue none;
+                record->paramSel->setPlainValue(0, -1, none);
+            }
+        }
+        markLayoutChanged();
+        return nullptr;
+    }
+    if (record->isEditable && index == mCurrentLayer) {
+        // Every group and bridge of the position parameter keeps a selection of its own.
+        CUIParam* position = positionParam(*record);
+        if (position != nullptr && position->bridge() != nullptr) {
+            const std::string key = "Group=" + std::to_string(position->currentGroup()) + ",Bridge=" +
+                                    position->bridge()->getFullName().narrowed().chars8();
+            mWantedSelectionKey = CString(key.c_str());
+        }
+    }
+    if (param == record->paramCount) {
+        if (CError* error = setPointCount(index, roundHalfAway(plainValue(param, 0, 0))))
+            return traceError(error, getFullName());
+        if (record->paramSel != nullptr)
+            if (CError* error = onLayerParamChanged(index, record->paramSel, 0, 0))
+                return traceError(error, getFullName());
+        return nullptr;
+    }
+    if (param == record->paramSel) {
+        const std::int32_t v = roundHalfAway(plainValue(param, 0, 0));
+        if (mSelection == nullptr)
+            return nullptr;
+        if (v != 0)
+            mSelection->pendingCurrent = {index, v - 1};
+        else if (mSelection->currentPoint.layer == index)
+            mSelection->currentPoint = {};
+        return nullptr;
+    }
+    std::int32_t end = 0;
+    if (count >= 1) {
+        if (first < 0 || first + count > record->pointCount) {
+            first = 0;
+            end = record->pointCount;
+        } else {
+            end = first + count;
+        }
+    } else {
+        first = 0;
+        end = std::max(record->pointCount, param->getElementCount(-1));
+    }
+    if (param == record->paramFilterMode) {
+        if (CError* error = updateCurrentGraphPoint(false))
+            return traceError(error, getFullName());
+        for (std::int32_t i = first; i < end; ++i)
+            record->pointRecord(i)->bandType = roundHalfAway(plainValue(param, i, 0));
+    }
+    bool xChanged = false;
+    for (std::int32_t i = first; i < end; ++i) {
+        mIsXyBridged = false;
+        readPointFromBindings({index, i}, param, xChanged);
+    }
+    updatePointOrder(index);
+    if (xChanged)
+        if (CError* error = updateGluedPoints())
+            return traceError(error, getFullName());
+    for (std::int32_t i = first; i < end && i < static_cast<std::int32_t>(record->points.size()); ++i) {
+        CControlPoint* p = record->pointRecord(i);
+        if (!p->cursorWarpPending)
+            continue;
+        p->cursorWarpPending = false;
+        const double v = mIsGluedStateValid ? p->gluedY : p->y;
+        moveMouseCursor(mPlotRect.x + p->x * (mPlotRect.width - 1.0), mPlotRect.y + (1.0 - v) * mPlotRect.height);
+        if (mSelection != nullptr)
+            mSelection->selectSingle({index, i});
+    }
+    markLayoutChanged();
+    syncScrollTargets();
+    return nullptr;
+}
+
+CError* CControlSurfaceBase::setPointCount(std::int32_t index, std::int32_t count) {
+    CLayerRecord* record = layer(index);
+    if (record == nullptr || count == record->pointCount)
+        return nullptr;
+    const std::int32_t old = record->pointCount;
+    record->pointCount = count;
+    if (count > old) {
+        for (CUIParam* param : {record->paramXy, record->paramX, record->paramY, record->paramBw, record->paramDyn})
+            if (param != nullptr)
+                if (CError* error = onLayerParamChanged(index, param, old, count - old))
+                    return traceError(error, getFullName());
+    }
+    updatePointOrder(index);
+    markLayoutChanged();
+    return nullptr;
+}
+
+void CControlSurfaceBase::installPoints(std::int32_t index, const std::vector<std::unique_ptr<CControlPoint>>& list) {
+    CLayerRecord* record = layer(index);
+    if (record == nullptr)
+        return;
+    std::vector<std::unique_ptr<CControlPoint>> old = std::move(record->points);
+    record->points.clear();
+    for (const auto& p : list)
+        record->points.push_back(std::make_unique<CControlPoint>(*p));
+    // Only points that existed keep their state; surplus records beyond the count are stale.
+    const std::size_t kept =
+        std::min({old.size(), list.size(), static_cast<std::size_t>(std::max(record->pointCount, 0))});
+    for (std::size_t i = 0; i < kept; ++i) {
+        CControlPoint& p = *record->points[i];
+        const CControlPoint& before = *old[i];
+        if (!p.isFixedX) {
+            p.x = before.x;
+            p.rawX = before.rawX;
+        }
+        if (!p.isFixedY) {
+            p.y = before.y;
+            p.rawY = before.rawY;
+        }
+        p.bandType = before.bandType;
+        p.dragSlot = before.dragSlot;
+    }
+    mDraggedPoints.clear();
+    mHoverPoint = {};
+    mAreReadoutsDirty = true;
+    invalidate();
+    if (mSelection != nullptr && getPoint(mSelection->currentPoint) != nullptr)
+        mSelection->addPoint(mSelection->currentPoint, false);
+    refreshLayer(index);
+}
+
+void CControlSurfaceBase::readPointFromBindings(const CControlPointRef& ref, const CUIParam* param, bool& xChanged) {
+    CLayerRecord* record = layer(ref.layer);
+    if (record == nullptr || ref.point < 0 || ref.point >= record->pointCount)
+        return;
+    CControlPoint* p = record->pointRecord(ref.point);
+    auto applies = [&](const CUIParam* binding) { return binding != nullptr && (param == nullptr || param == binding); };
+    auto normalized = [&](CUIParam* binding) {
+        CUIParamValue value;
+        binding->getNormalizedValue(value, ref.point, -1);
+        return value;
+    };
+    if (applies(record->paramXy)) {
+        const CUIParamValue value = normalized(record->paramXy);
+        p->rawX = valueToDisplay(false, ref.layer, value[0]);
+        p->x = std::clamp(p->rawX, 0.0, 1.0);
+        p->rawY = valueToDisplay(true, ref.layer, value[1]);
+        p->y = std::clamp(p->rawY, 0.0, 1.0);
+        xChanged = true;
+    }
+    if (applies(record->paramX)) {
+        p->rawX = valueToDisplay(false, ref.layer, normalized(record->paramX)[0]);
+        p->x = std::clamp(p->rawX, 0.0, 1.0);
+        xChanged = true;
+    }
+    if (applies(record->paramY)) {
+        p->rawY = valueToDisplay(true, ref.layer, normalized(record->paramY)[0]);
+        p->y = std::clamp(p->rawY, 0.0, 1.0);
+    }
+    if (applies(record->paramBw))
+        p->bandwidth = normalized(record->paramBw)[0];
+    if (applies(record->paramDyn))
+        p->dyn = normalized(record->paramDyn)[0];
+}
+
+void CControlSurfaceBase::refreshLayer(std::int32_t index) {
+    CLayerRecord* record = layer(index);
+    if (record == nullptr)
+        return;
+    updatePointOrder(index);
+    bool xChanged = false;
+    for (std::int32_t i = 0; i < record->pointCount; ++i) {
+        readPointFromBindings({index, i}, nullptr, xChanged);
+        if (record->paramFilterMode != nullptr)
+            record->pointRecord(i)->bandType = roundHalfAway(plainValue(record->paramFilterMode, i, 0));
+    }
+}
+
+void CControlSurfaceBase::updatePointOrder(std::int32_t index) {
+    CLayerRecord* record = layer(index);
+    if (record == nullptr)
+        return;
+    record->order.resize(static_cast<std::size_t>(std::max(record->pointCount, 0)));
+    for (std::int32_t i = 0; i < record->pointCount; ++i)
+        record->order[static_cast<std::size_t>(i)] = i;
+    if (!record->isSorted)
+        return;
+    const bool byY = record->isVertical;
+    std::stable_sort(record->order.begin(), record->order.end(), [&](std::int32_t a, std::int32_t b) {
+        const CControlPoint* pa = record->pointRecord(a);
+        const CControlPoint* pb = record->pointRecord(b);
+        return byY ? pa->y < pb->y : pa->x < pb->x;
+    });
+}
+
+CError* CControlSurfaceBase::toggleBand(const CControlPointRef& ref, bool onlyOn, bool commit, bool& gluedOn) {
+    gluedOn = false;
+    CLayerRecord* record = layer(ref.layer);
+    if (record == nullptr || ref.point < 0 || record->paramFilterMode == nullptr ||
+        record->paramPrevFilterMode == nullptr)
+        return nullptr;
+    CUIParam* type = record->paramFilterMode;
+    CUIParam* previous = record->paramPrevFilterMode;
+    CUIParamValue typeValue;
+    type->getPlainValue(typeValue, ref.point, -1);
+    const std::int32_t t = roundHalfAway(typeValue[0]);
+    const std::int32_t q = roundHalfAway(plainValue(previous, ref.point, 0));
+    mUndoCollector.addParam(type);
+    if (t != 0) {
+        if (onlyOn)
+            return nullptr;
+        mUndoCollector.addParam(previous);
+        previous->setPlainValue(ref.point, -1, typeValue);
+        CUIParamValue off;
+        type->setPlainValue(ref.point, -1, off);
+    } else if (q != 0) {
+        CUIParamValue value;
+        value[0] = q;
+        type->setPlainValue(ref.point, -1, value);
+        if (CError* error = updateCurrentGraphPoint(true))
+            return traceError(error, getFullName());
+        gluedOn = mIsGluedStateValid;
+    } else {
+        CUIParamValue value;
+        const CControlPoint* p = getPoint(ref);
+        value[0] = p != nullptr ? getAutoBandType(ref.layer, p->x) : 0;
+        type->setPlainValue(ref.point, -1, value);
+        if (CError* error = updateCurrentGraphPoint(true))
+            return traceError(error, getFullName());
+    }
+    if (commit)
+        mUndoCollector.commit(CString("Filter type change"));
+    CAttrMap args;
+    args.findOrAdd("index")->value.setInt(ref.point);
+    return traceError(fireEvent(CString("band-mode-changed"), &args, false), getFullName());
+}
+
+CError* CControlSurfaceBase::updateCurrentGraphPoint(bool force) {
+    CControlPointRef band = mHoverPoint;
+    if (band.layer == -1 || band.point == -1)
+        band = mSelection != nullptr ? mSelection->currentPoint : CControlPointRef{};
+    const CLayerRecord* record = layer(band.layer);
+    std::int32_t shown = -1;
+    if (record != nullptr && band.point >= 0 && band.point < record->pointCount && record->paramFilterMode != nullptr) {
+        if (roundHalfAway(plainValue(record->paramFilterMode, band.point, 0)) > 0 || force)
+            shown = band.point;
+    }
+    return traceError(setIntAttr(CString("current-graph-point"), shown, true), getFullName());
+}
+
+void CControlSurfaceBase::updateLayerActivity(std::int32_t index) {
+    CLayerRecord* record = layer(index);
+    if (record == nullptr)
+        return;
+    bool inactive = false;
+    for (CUIParam* param : {record->paramXy, record->paramX, record->paramY, record->paramBw, record->paramDyn,
+                            record->paramFilterMode, record->paramPrevFilterMode})
+        if (param != nullptr && !param->updateActive())
+            inactive = true;
+    record->isInactive = inactive;
+    markLayoutChanged();
+}
+
+void CControlSurfaceBase::setLayerInactive(std::int32_t index) {
+    if (CLayerRecord* record = layer(index)) {
+        record->isInactive = true;
+        markLayoutChanged();
+    }
+}
+
+namespace {
+
+// Stores value in field; true when it changed.
+bool store(bool& field, bool value) {
+    if (field == value)
+        return false;
+    field = value;
+    return true;
+}
+
+} // namespace
+
+void CControlSurfaceBase::setLayerDragSegments(std::int32_t index, bool value) {
+    if (CLayerRecord* record = layer(index); record != nullptr && store(record->isDragSegments, value))
+        markLayoutChanged();
+}
+
+void CControlSurfaceBase::setLayerEditable(std::int32_t index, bool value) {
+    if (CLayerRecord* record = layer(index); record != nullptr && store(record->isEditable, value))
+        markLayoutChanged();
+}
+
+void CControlSurfaceBase::setLayerVisible(std::int32_t index, bool value) {
+    if (CLayerRecord* record = layer(index); record != nullptr && store(record->isVisible, value))
+        markLayoutChanged();
+}
+
+void CControlSurfaceBase::setLayerSorted(std::int32_t index, bool value) {
+    if (CLayerRecord* record = layer(index); record != nullptr && store(record->isSorted, value) && value)
+        updatePointOrder(index);
+}
+
+void CControlSurfaceBase::setLayerVertical(std::int32_t index, bool value) {
+    if (CLayerRecord* record = layer(index); record != nullptr && store(record->isVertical, value) && record->isSorted)
+        updatePointOrder(index);
+}
+
+void CControlSurfaceBase::setLayerMinMaxX(std::int32_t index, const CString& fullName) {
+    if (CLayerRecord* record = layer(index)) {
+        record->minMaxX.init(this, fullName, CString(), this, CString());
+        record->minMaxX.listenEvent(CString("min-max-update"), CString("min-max-update"));
+    }
+}
+
+void CControlSurfaceBase::setLayerMinMaxY(std::int32_t index, const CString& fullName) {
+    if (CLayerRecord* record = layer(index)) {
+        record->minMaxY.init(this, fullName, CString(), this, CString());
+        record->minMaxY.listenEvent(CString("min-max-update"), CString("min-max-update"));
+    }
 }
 
 // --- adding bands ---

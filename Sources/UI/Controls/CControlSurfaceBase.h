@@ -3,6 +3,7 @@
 #include "Core/CTarget.h"
 #include "UI/CAreaRect.h"
 #include "UI/CControlSurfaceExtern.h"
+#include "UI/CUIParamUndoCollector.h"
 #include "UI/CView.h"
 #include "UI/Controls/CAddBandAutoType.h"
 #include "UI/Controls/CControlPointRef.h"
@@ -111,6 +112,45 @@ public:
     [[nodiscard]] CError* activateSelection();
     CControlSurfaceSelection* selection() noexcept { return mSelection; }
 
+    // --- band state from the parameters ---
+    // Brings the points of layer in line with a change of param from element first on (count below
+    // 1: all elements). Hover changes are ignored.
+    [[nodiscard]] CError* onLayerParamChanged(std::int32_t layer, CUIParam* param, std::int32_t first,
+                                              std::int32_t count);
+    // Sets the layer's point count; added points are read from the position, bandwidth and dyn
+    // parameters. Shrinking keeps the surplus records.
+    [[nodiscard]] CError* setPointCount(std::int32_t layer, std::int32_t count);
+    // Replaces the layer's points by copies of list, keeping the old positions of points not fixed
+    // on an axis and the old band types; clears the hover and reads every parameter again.
+    void installPoints(std::int32_t layer, const std::vector<std::unique_ptr<CControlPoint>>& list);
+    // Reads one point from param (null: from all its position, bandwidth and dyn parameters); sets
+    // xChanged when its x was read. Nothing for a reference outside the layer's points.
+    void readPointFromBindings(const CControlPointRef& ref, const CUIParam* param, bool& xChanged);
+    // Recomputes the drawing order of the layer and reads every point from its parameters again.
+    void refreshLayer(std::int32_t layer);
+    // The drawing and hit order: by position (y on a vertical layer... x otherwise) when sorted, else
+    // the point order.
+    void updatePointOrder(std::int32_t layer);
+    // Switches a band off (keeping its type as the previous type) or on again (the previous type, or
+    // the automatic type of its frequency); onlyOn leaves a band that is on alone. gluedOn is set when
+    // a band came on while the glued values are valid. Fires "band-mode-changed" with "index".
+    [[nodiscard]] CError* toggleBand(const CControlPointRef& ref, bool onlyOn, bool commit, bool& gluedOn);
+    // Writes "current-graph-point": the hovered band, else the current one, when it is on (or with
+    // force); -1 otherwise.
+    [[nodiscard]] CError* updateCurrentGraphPoint(bool force);
+    void updateLayerActivity(std::int32_t layer);
+    void setLayerInactive(std::int32_t layer);
+    void setLayerDragSegments(std::int32_t layer, bool value);
+    void setLayerEditable(std::int32_t layer, bool value);
+    void setLayerVisible(std::int32_t layer, bool value);
+    void setLayerSorted(std::int32_t layer, bool value);
+    void setLayerVertical(std::int32_t layer, bool value);
+    // Binds the layer's x or y range to the range object of that full name; the surface then hears
+    // its "min-max-update".
+    void setLayerMinMaxX(std::int32_t layer, const CString& fullName);
+    void setLayerMinMaxY(std::int32_t layer, const CString& fullName);
+    CUIParamUndoCollector& undoCollector() noexcept { return mUndoCollector; }
+
     // --- adding bands ---
     // The bandwidth in octaves (0.25..2.5) for a band added at x: the distance in octaves to the
     // nearest band that is on; defaultBandwidth without a layer, an x parameter or such a band.
@@ -134,6 +174,8 @@ protected:
     // The plain frequency of display position x through layer's position parameter.
     double plainAt(std::int32_t layer, const CLayerRecord& record, double x);
     CLayerRecord* currentLayerRecord() noexcept { return layer(mCurrentLayer); }
+    // Asks for a new layout and a repaint of the surface.
+    void markLayoutChanged() { invalidate(); }
 
     std::vector<std::unique_ptr<CLayerRecord>> mLayers;
     std::vector<CPointDisplay> mPointDisplay;
@@ -163,6 +205,8 @@ protected:
     bool mIsMouseOutside = true;
     bool mIsPanning = false;
     bool mAreReadoutsDirty = false;
+    bool mIsXyBridged = false;
+    CUIParamUndoCollector mUndoCollector;
     CString mActiveSelectionKey;
     CString mWantedSelectionKey;
     std::vector<std::pair<CString, std::unique_ptr<CControlSurfaceSelection>>> mSelections;

@@ -27,4 +27,10 @@ void CControlSurfaceSelection::clear() noexcept {
     grabbedSegment = -1;
 }
 
+void CControlSurfaceSelection::selectSingle(const CControlPointRef& ref) {
+    clear();
+    addPoint(ref, true);
+    currentPoint = ref;
+}
+
 } // namespace tal

@@ -19,6 +19,12 @@ public:
     // Removes every entry of ref from both lists.
     void removePoint(const CControlPointRef& ref);
     void clear() noexcept;
+    // Makes ref the only selected point and the current one.
+    void selectSingle(const CControlPointRef& ref);
+
+    // The highlighted point, and the one a parameter named that becomes current at the next draw.
+    CControlPointRef currentPoint;
+    CControlPointRef pendingCurrent;
 
     std::vector<CControlPointRef> selected;
     std::vector<CControlPointRef> explicitPoints;

@@ -2,7 +2,10 @@
 tal_sources(
   Sources/UI/Controls/CControlSurfaceBase.cpp
   Sources/UI/Controls/CControlSurfaceSelection.cpp
+  Sources/UI/Controls/CControlSurfaceLayer.cpp
+  Sources/UI/Controls/SurfaceCreators.cpp
 )
 tal_tests(ui
   tests/UI/Controls/CControlSurfaceBaseTest.cpp
+  tests/UI/Controls/CControlSurfaceLayerTest.cpp
 )

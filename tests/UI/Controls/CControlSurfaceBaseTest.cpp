@@ -1,11 +1,9 @@
 #include "UI/Controls/CControlSurfaceBase.h"
 
-#include "Audio/CAudioParamInfo.h"
-#include "Audio/CAudioParamStorage.h"
 #include "Core/CCreatorRegistry.h"
 #include "UI/CMinMax.h"
 #include "UI/CUIParam.h"
-#include "support/BindingTestTree.h"
+#include "support/SurfaceTestTree.h"
 #include "support/ParamTestTree.h"
 
 #include <gtest/gtest.h>
@@ -45,10 +43,10 @@ protected:
 // Band parameters on a recording editor: frequency 20 .. 20000 Hz over the log range "ui.freq",
 // gain -30 .. 30 dB over the linear range "ui.gain" (-18 .. 18), and band types 0 .. 13; one
 // surface "ui.surface" with the layer "group-main" bound to them.
-class CControlSurfaceBaseTest : public CRecordingBindingTree {
+class CControlSurfaceBaseTest : public CSurfaceTestTree {
 protected:
     void SetUp() override {
-        CRecordingBindingTree::SetUp();
+        CSurfaceTestTree::SetUp();
         static const bool registered = [] {
             static const CCreatorTableEntry table[] = {
                 {"test:surface-base", [] { return static_cast<CObject*>(new CTestSurface); }, &CObject::initScheme},
@@ -61,8 +59,6 @@ protected:
         ASSERT_EQ(test::takeMessage(ui->addChild(object, CString("test:surface-base"), CString("surface"), false)), "");
         surface = dynamic_cast<CTestSurface*>(object);
         ASSERT_NE(surface, nullptr);
-        range("freq", {{"is-log", "true"}, {"min", "20"}, {"max", "20000"}, {"scale-power", "1"}});
-        range("gain", {{"min", "-18"}, {"max", "18"}, {"scale-power", "1"}});
         bridgeWith("freq-bridge", *freqInfo("100,500,1000,1010,20,20000,3000,4000"));
         bridgeWith("gain-bridge", *makeInfo("gain", 1, -30, 30, "0,0,0,0,0,0,0,0"));
         typeBridge = bridgeWith("type-bridge", *makeInfo("type", 1, 0, 13, "1,1,1,1,1,0,1,2.5"));
@@ -74,28 +70,10 @@ protected:
         bindRanges("ui.freq", "ui.gain");
         record->isEditable = true;
     }
-    // A logarithmic frequency parameter of 20 .. 20000 Hz, like the product's band frequency.
-    std::unique_ptr<CAudioParamInfo> freqInfo(const char* defaults) {
-        auto info = std::make_unique<CAudioParamInfo>();
-        info->setLayout(1, CAudioParamStorage::kTypeFloat, false, false);
-        info->setFlags(false, true, true);
-        info->setNames(CString("freq"), CString("freq"), CString::emptyString);
-        info->converterNames().add("shared::audio.paramcvt.freq");
-        info->setRange(0, 20.0, 20000.0);
-        EXPECT_EQ(test::takeMessage(info->parseConverterNames()), "");
-        EXPECT_EQ(test::takeMessage(info->defaultValues().parseDefValues(CString(defaults), *info)), "");
-        return info;
-    }
-    void range(const char* name, AttrList attrs) {
-        CObject* object = nullptr;
-        ASSERT_EQ(test::takeMessage(CParamTestTree::build(object, ui, "ui:min-max", name, attrs)), "");
-    }
     void bindRanges(const char* x, const char* y) {
         record->minMaxX.init(surface, CString(x), CString(), surface, CString());
         record->minMaxY.init(surface, CString(y), CString(), surface, CString());
     }
-    // Display position of frequency f on the 20 .. 20000 Hz log axis.
-    static double freqX(double f) { return std::log(f / 20.0) / std::log(1000.0); }
     // A point display record centred on (x, y) with a 10 x 10 hit rectangle.
     static CPointDisplay marker(double x, double y, std::int32_t layer, std::int32_t point) {
         return {x, y, layer, point, x - 5.0, y - 5.0, 10.0, 10.0};

@@ -1,0 +1,230 @@
+#include "UI/Controls/CControlSurfaceLayer.h"
+
+#include "Core/CCreatorRegistry.h"
+#include "UI/CParamBridge.h"
+#include "UI/CUIParam.h"
+#include "UI/CUIParamValue.h"
+#include "UI/Controls/CControlSurfaceBase.h"
+#include "UI/Controls/SurfaceCreators.h"
+#include "support/SurfaceTestTree.h"
+#include "support/ParamTestTree.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace tal {
+namespace {
+
+class CLayerTestSurface : public CControlSurfaceBase {
+public:
+    using CControlSurfaceBase::mAddBandAutoTypes;
+    using CControlSurfaceBase::mHoverPoint;
+};
+
+// A surface with the layer "group-main" bound to band parameters on a recording editor: frequency
+// (logarithmic 20 .. 20000 Hz), gain (-30 .. 30 dB over a display of -18 .. 18), bandwidth, type,
+// previous type and count, as the audio side announced them.
+class CControlSurfaceLayerTest : public CSurfaceTestTree {
+protected:
+    void SetUp() override {
+        CSurfaceTestTree::SetUp();
+        static const bool registered = [] {
+            static const CCreatorTableEntry table[] = {
+                {"test:layer-surface", [] { return static_cast<CObject*>(new CLayerTestSurface); },
+                 &CObject::initScheme},
+                {"", nullptr, nullptr},
+            };
+            CCreatorRegistry::instance().registerTable(kSurfaceCreatorTable);
+            return CCreatorRegistry::instance().registerTable(table) == 0;
+        }();
+        ASSERT_TRUE(registered);
+        CObject* object = nullptr;
+        ASSERT_EQ(test::takeMessage(ui->addChild(object, CString("test:layer-surface"), CString("surface"), false)), "");
+        surface = dynamic_cast<CLayerTestSurface*>(object);
+        freqBridge = bridgeWith("freq-bridge", *freqInfo("100,1000,5000,200,300"));
+        gainBridge = bridgeWith("gain-bridge", *makeInfo("gain", 1, -30, 30, "6,-9,0,3,-3"));
+        bridgeWith("bw-bridge", *makeInfo("bw", 1, 0, 4, "1,2,0.5,1,1"));
+        typeBridge = bridgeWith("type-bridge", *makeInfo("type", 1, 0, 13, "7,0,1,0,2"));
+        bridgeWith("prev-bridge", *makeInfo("prev", 1, 0, 13, "0,4,0,0,0"));
+        countBridge = bridgeWith("count-bridge", *makeInfo("count", 1, 0, 32, "3"));
+    }
+    // The layer with the given attributes; with bound set, its band parameters as children.
+    CControlSurfaceLayer* makeLayer(AttrList attrs, bool bound) {
+        CObject* object = nullptr;
+        EXPECT_EQ(test::takeMessage(surface->addChild(object, CString("ui:control-surface-layer"),
+                                                      CString("group-main"), false)),
+                  "");
+        auto* layer = dynamic_cast<CControlSurfaceLayer*>(object);
+        for (const auto& [key, value] : attrs)
+            EXPECT_EQ(test::takeMessage(layer->setAttr(CString(key), CString(value), false)), "");
+        EXPECT_EQ(test::takeMessage(layer->init()), "");
+        if (bound) {
+            const std::pair<const char*, const char*> params[] = {
+                {"ui-param-x", "ui.freq-bridge"},         {"ui-param-y", "ui.gain-bridge"},
+                {"ui-param-bw", "ui.bw-bridge"},          {"ui-param-filter-mode", "ui.type-bridge"},
+                {"ui-param-prev-filter-mode", "ui.prev-bridge"}, {"ui-param-count", "ui.count-bridge"},
+                {"ui-param-unknown", "ui.count-bridge"},
+            };
+            for (const auto& [name, bridge] : params) {
+                CObject* param = nullptr;
+                EXPECT_EQ(test::takeMessage(CParamTestTree::build(param, layer, "ui:ui-param", name, {{"bridge", bridge}})),
+                          "");
+            }
+        }
+        EXPECT_EQ(test::takeMessage(layer->createChilds()), "");
+        EXPECT_EQ(test::takeMessage(layer->initChilds()), "");
+        return layer;
+    }
+    CLayerRecord& record() { return *surface->layer(0); }
+    void reply(CParamBridge* bridge, int element, double x) {
+        const std::vector<double> values = {x};
+        connector->replyParamUpdate(bridge->listenHandle(), floatChange(0, element, values));
+    }
+    double plain(CUIParam* param, int element) {
+        CUIParamValue value;
+        param->getPlainValue(value, element, -1);
+        return value[0];
+    }
+
+    CLayerTestSurface* surface = nullptr;
+    CParamBridge* freqBridge = nullptr;
+    CParamBridge* gainBridge = nullptr;
+    CParamBridge* typeBridge = nullptr;
+    CParamBridge* countBridge = nullptr;
+};
+
+TEST_F(CControlSurfaceLayerTest, PointsAreBuiltFromTheBandParameters) {
+    makeLayer({{"min-max-x", "ui.freq"}, {"min-max-y", "ui.gain"}, {"is-editable", "true"}, {"is-vertical", "true"},
+               {"filter-mode-value-list", ".filter-mode-values"}},
+              true);
+    ASSERT_EQ(surface->layerCount(), 1);
+    EXPECT_EQ(record().name, CString("group-main"));
+    EXPECT_EQ(record().filterModeValueList, CString("ui.surface.group-main.filter-mode-values"));
+    EXPECT_TRUE(record().isEditable);
+    EXPECT_TRUE(record().isVertical);
+    ASSERT_EQ(record().pointCount, 3);
+    const double freqs[] = {100, 1000, 5000};
+    const double gains[] = {6, -9, 0};
+    const int types[] = {7, 0, 1};
+    for (int i = 0; i < 3; ++i) {
+        const CControlPoint& p = *record().points[static_cast<std::size_t>(i)];
+        EXPECT_NEAR(p.x, freqX(freqs[i]), 1e-9) << i;
+        EXPECT_NEAR(p.rawY, gainY(gains[i]), 1e-9) << i;
+        EXPECT_EQ(p.bandType, types[i]) << i;
+    }
+    // Gain 6 dB of a -30 .. 30 parameter on a display of -18 .. 18.
+    EXPECT_NEAR(record().points[1]->bandwidth, 0.5, 1e-12);
+}
+
+TEST_F(CControlSurfaceLayerTest, CountAndValueChangesFromTheAudioSideReachThePoints) {
+    makeLayer({{"min-max-x", "ui.freq"}, {"min-max-y", "ui.gain"}, {"is-editable", "true"}}, true);
+    ASSERT_EQ(record().pointCount, 3);
+    reply(countBridge, 0, 5);
+    ASSERT_EQ(record().pointCount, 5);
+    EXPECT_NEAR(record().points[3]->x, freqX(200), 1e-9);
+    EXPECT_NEAR(record().points[4]->x, freqX(300), 1e-9);
+    EXPECT_EQ(record().points[4]->bandType, -1);  // until its type arrives
+    reply(typeBridge, 4, 2);
+    EXPECT_EQ(record().points[4]->bandType, 2);
+
+    reply(freqBridge, 1, 2000);
+    EXPECT_NEAR(record().points[1]->x, freqX(2000), 1e-9);
+    reply(gainBridge, 2, 30);  // beyond the display: raw above 1, shown at the top
+    EXPECT_NEAR(record().points[2]->rawY, gainY(30), 1e-9);
+    EXPECT_EQ(record().points[2]->y, 1.0);
+
+    reply(countBridge, 0, 2);
+    EXPECT_EQ(record().pointCount, 2);
+    EXPECT_NEAR(record().points[1]->x, freqX(2000), 1e-9);  // kept
+    EXPECT_EQ(record().points.size(), 5u);                   // the surplus records stay
+}
+
+TEST_F(CControlSurfaceLayerTest, BalancedLayersSpreadTheirCountedPoints) {
+    struct Case {
+        const char* count;
+        const char* isBalanced;
+        const char* isVertical;
+        std::vector<double> x, y;
+    };
+    const Case cases[] = {
+        {"3", "true", "true", {0, 0.5, 1}, {0, 0, 0}},
+        {"3", "true", "false", {0, 0, 0}, {0, 0.5, 1}},
+        {"1", "true", "true", {0.5}, {0}},
+        {"1", "false", "true", {0}, {0}},
+        {"0", "true", "true", {}, {}},
+    };
+    for (const Case& c : cases) {
+        CControlSurfaceLayer* layer =
+            makeLayer({{"point-count", c.count}, {"is-balanced", c.isBalanced}, {"is-vertical", c.isVertical},
+                       {"base-point-num", "A"}, {"kind", "anchor"}},
+                      false);
+        CLayerRecord& r = *surface->layer(layer->layerIndex());
+        ASSERT_EQ(r.pointCount, static_cast<std::int32_t>(c.x.size())) << c.count;
+        for (std::size_t i = 0; i < c.x.size(); ++i) {
+            EXPECT_EQ(r.points[i]->x, c.x[i]) << c.count << c.isBalanced << c.isVertical << i;
+            EXPECT_EQ(r.points[i]->y, c.y[i]) << c.count << c.isBalanced << c.isVertical << i;
+            EXPECT_EQ(r.points[i]->labelBase, 'A');
+            EXPECT_EQ(r.points[i]->kind, 3);
+        }
+        layer->release();
+    }
+}
+
+TEST_F(CControlSurfaceLayerTest, ToggleBandSwitchesOffKeepingTheTypeAndBackOn) {
+    makeLayer({{"min-max-x", "ui.freq"}, {"min-max-y", "ui.gain"}, {"is-editable", "true"}}, true);
+    CControlSurfaceBase::parseAddBandAutoTypes(CString("0,100,1, 100,7000,1,  7000,96000,1"),
+                                               surface->mAddBandAutoTypes);
+    CLayerRecord& r = record();
+    surface->mHoverPoint = {0, 0};
+    bool gluedOn = true;
+    ASSERT_EQ(test::takeMessage(surface->toggleBand({0, 0}, true, true, gluedOn)), "");  // on: only-on does nothing
+    EXPECT_EQ(plain(r.paramFilterMode, 0), 7.0);
+    EXPECT_FALSE(gluedOn);
+
+    ASSERT_EQ(test::takeMessage(surface->toggleBand({0, 0}, false, true, gluedOn)), "");
+    EXPECT_EQ(plain(r.paramFilterMode, 0), 0.0);
+    EXPECT_EQ(plain(r.paramPrevFilterMode, 0), 7.0);
+    ASSERT_EQ(test::takeMessage(surface->toggleBand({0, 0}, false, true, gluedOn)), "");
+    EXPECT_EQ(plain(r.paramFilterMode, 0), 7.0);
+    EXPECT_EQ(surface->getIntAttr("current-graph-point"), 0);
+
+    // Band 1 was switched off with type 4 before; band 3 (200 Hz) never had a type.
+    ASSERT_EQ(test::takeMessage(surface->toggleBand({0, 1}, false, true, gluedOn)), "");
+    EXPECT_EQ(plain(r.paramFilterMode, 1), 4.0);
+    reply(countBridge, 0, 5);
+    ASSERT_EQ(test::takeMessage(surface->toggleBand({0, 3}, false, true, gluedOn)), "");
+    EXPECT_EQ(plain(r.paramFilterMode, 3), 1.0);
+    surface->mAddBandAutoTypes.clear();
+    ASSERT_EQ(test::takeMessage(surface->toggleBand({0, 3}, false, true, gluedOn)), "");
+    ASSERT_EQ(test::takeMessage(surface->toggleBand({0, 3}, false, true, gluedOn)), "");
+    EXPECT_EQ(plain(r.paramFilterMode, 3), 1.0);  // the previous type now
+}
+
+TEST_F(CControlSurfaceLayerTest, CurrentGraphPointFollowsTheHoveredBandWhileItIsOn) {
+    makeLayer({{"min-max-x", "ui.freq"}, {"min-max-y", "ui.gain"}, {"is-editable", "true"}}, true);
+    ASSERT_EQ(test::takeMessage(surface->activateSelection()), "");
+    surface->selection()->currentPoint = {0, 2};
+    struct Case {
+        CControlPointRef hover;
+        bool force;
+        std::int32_t expected;
+    };
+    const Case cases[] = {
+        {{0, 0}, false, 0},   // hovered, on
+        {{-1, -1}, false, 2}, // the current band
+        {{0, 1}, false, -1},  // hovered but off
+        {{0, 1}, true, 1},
+        {{0, 7}, true, -1},   // beyond the bands
+    };
+    for (const Case& c : cases) {
+        surface->mHoverPoint = c.hover;
+        ASSERT_EQ(test::takeMessage(surface->updateCurrentGraphPoint(c.force)), "");
+        EXPECT_EQ(surface->getIntAttr("current-graph-point"), c.expected) << c.hover.point << c.force;
+    }
+}
+
+} // namespace
+} // namespace tal
