@@ -82,9 +82,8 @@ bool CControlSurfaceBase::isPointSelected(const CUIParam* param, std::int32_t po
         return false;
     for (std::int32_t i = 0; i < layerCount(); ++i) {
         const CLayerRecord& record = *mLayers[static_cast<std::size_t>(i)];
-        const CUIParam* bound[] = {record.paramXy, record.paramX, record.paramY, record.paramBw,
-                                   record.paramDyn, record.paramFilterMode, record.paramPrevFilterMode};
-        if (std::find(std::begin(bound), std::end(bound), param) != std::end(bound))
+        const auto bound = record.valueParams();
+        if (std::find(bound.begin(), bound.end(), param) != bound.end())
             return mSelection->isPointSelected({i, point});
     }
     return false;
@@ -633,12 +632,12 @@ void CControlSurfaceBase::refreshLayer(std::int32_t index) {
     if (record == nullptr)
         return;
     updatePointOrder(index);
-    bool xChanged = false;
-    for (std::int32_t i = 0; i < record->pointCount; ++i) {
-        readPointFromBindings({index, i}, nullptr, xChanged);
-        if (record->paramFilterMode != nullptr)
-            record->pointRecord(i)->bandType = roundHalfAway(plainValue(record->paramFilterMode, i, 0));
-    }
+    if (record->paramCount != nullptr)
+        logError(onLayerParamChanged(index, record->paramCount, 0, 0));
+    for (CUIParam* param : record->valueParams())
+        if (param != nullptr)
+            logError(onLayerParamChanged(index, param, 0, 0));
+    markLayoutChanged();
 }
 
 void CControlSurfaceBase::updatePointOrder(std::int32_t index) {
@@ -718,8 +717,7 @@ void CControlSurfaceBase::updateLayerActivity(std::int32_t index) {
     if (record == nullptr)
         return;
     bool inactive = false;
-    for (CUIParam* param : {record->paramXy, record->paramX, record->paramY, record->paramBw, record->paramDyn,
-                            record->paramFilterMode, record->paramPrevFilterMode})
+    for (CUIParam* param : record->valueParams())
         if (param != nullptr && !param->updateActive())
             inactive = true;
     record->isInactive = inactive;
@@ -782,6 +780,358 @@ void CControlSurfaceBase::setLayerMinMaxY(std::int32_t index, const CString& ful
         record->minMaxY.init(this, fullName, CString(), this, CString());
         record->minMaxY.listenEvent(CString("min-max-update"), CString("min-max-update"));
     }
+}
+
+// --- editing points ---
+
+CError* CControlSurfaceBase::getPointCount(std::int32_t index, std::int32_t& count, std::int32_t& maximum,
+                                           std::int32_t group) {
+    count = 0;
+    maximum = 0;
+    CLayerRecord* record = layer(index);
+    if (record == nullptr)
+        return nullptr;
+    if (record->paramCount != nullptr) {
+        CUIParamValue value;
+        record->paramCount->getPlainValue(value, 0, group);
+        count = roundHalfAway(value[0]);
+        maximum = roundHalfAway(record->paramCount->getMaxValue(0));
+        return nullptr;
+    }
+    if (!mIsSimpleXyParamMode)
+        return makeError(nullptr, CString(__FILE__), __LINE__, getFullName(),
+                         CString("@talstr_CControlSurfaceBase_getPointCount_NoUIParamCount UIParamCount not defined."));
+    for (CUIParam* param : {record->paramXy, record->paramX, record->paramY}) {
+        if (param != nullptr) {
+            count = param->getElementCount(group);
+            maximum = 999;
+            break;
+        }
+    }
+    return nullptr;
+}
+
+CError* CControlSurfaceBase::addPoint(std::int32_t index, bool isTemporary, std::int32_t group, double px, double py) {
+    CLayerRecord* record = layer(index);
+    if (record == nullptr || (!mIsSimpleXyParamMode && record->paramCount == nullptr))
+        return nullptr;
+    mLastAddedPoint = {};
+    mDraggedPoints.clear();
+    mHoverPoint = {};
+    mAreReadoutsDirty = true;
+    invalidate();
+    if (mSelection != nullptr) {
+        mSelection->clear();
+        mSelection->currentPoint = {};
+        if (record->paramSel != nullptr)
+            record->paramSel->setPlainValue(0, -1, CUIParamValue{});
+    }
+    const double x = (px - mPlotRect.x) / mPlotRect.width;
+    const double y = 1.0 - (py - mPlotRect.y) / mPlotRect.height;
+    if (mIsSimpleXyParamMode && !isTemporary)
+        return nullptr;  // the point list of simple xy mode is edited through its own parameter
+    std::int32_t n = 0;
+    std::int32_t maximum = 0;
+    if (CError* error = getPointCount(index, n, maximum, group))
+        return traceError(error, getFullName());
+    // A full layer takes no band: writing element `maximum` would lie beyond the band array.
+    if (n >= maximum)
+        return nullptr;
+    auto collect = [&](CUIParam* param) {
+        if (!isTemporary)
+            mUndoCollector.addParam(param);
+    };
+    auto writePlain = [&](CUIParam* param, double v) {
+        CUIParamValue value;
+        value[0] = v;
+        param->setPlainValue(n, group, value);
+    };
+    auto writeNormalized = [&](CUIParam* param, double v) {
+        CUIParamValue value;
+        value[0] = v;
+        param->setNormalizedValue(n, group, value);
+    };
+    bool isBandwidthChosen = false;
+    if (record->paramX != nullptr) {
+        collect(record->paramX);
+        writeNormalized(record->paramX, displayToValue(false, index, x));
+    }
+    if (record->paramY != nullptr) {
+        collect(record->paramY);
+        writeNormalized(record->paramY, displayToValue(true, index, y));
+    }
+    if (record->paramBw != nullptr) {
+        collect(record->paramBw);
+        if (mIsSnapAddBand && !isTemporary) {
+            writePlain(record->paramBw, snapBandwidth(index, x, 2.5));
+            isBandwidthChosen = true;
+        } else {
+            writeNormalized(record->paramBw, record->paramBw->getDefaultNormalized(n, 0));
+        }
+    }
+    for (CUIParam* param : {record->paramDyn}) {
+        if (param != nullptr) {
+            collect(param);
+            writeNormalized(param, param->getDefaultNormalized(n, 0));
+        }
+    }
+    if (record->paramFilterMode != nullptr) {
+        collect(record->paramFilterMode);
+        if (record->paramX == nullptr)
+            writeNormalized(record->paramFilterMode, record->paramFilterMode->getDefaultNormalized(n, 0));
+        else
+            writePlain(record->paramFilterMode, getAutoBandType(index, x));
+    }
+    if (record->paramPrevFilterMode != nullptr) {
+        collect(record->paramPrevFilterMode);
+        writeNormalized(record->paramPrevFilterMode, record->paramPrevFilterMode->getDefaultNormalized(n, 0));
+    }
+    collect(record->paramCount);
+    {
+        CUIParamValue count;
+        record->paramCount->getPlainValue(count, 0, group);
+        count[0] += 1.0;
+        record->paramCount->setPlainValue(0, group, count);
+    }
+    if (!isTemporary)
+        mUndoCollector.commit(CString("Control point add"));
+    if (!isBandwidthChosen && !isTemporary && record->paramBw != nullptr)
+        record->paramBw->resetValue(n, false, false, -1, -1);
+    if (record->paramDyn != nullptr)
+        record->paramDyn->resetValue(n, false, false, -1, -1);
+    refreshLayer(index);
+    if (record->paramSel != nullptr) {
+        CUIParamValue sel;
+        sel[0] = n + 1;
+        record->paramSel->setPlainValue(0, -1, sel);
+    }
+    if (CError* error = updatePointDisplay())
+        return traceError(error, getFullName());
+    mLastAddedPoint = {index, n};
+    return nullptr;
+}
+
+CError* CControlSurfaceBase::removePoint(const CControlPointRef& ref, bool isTemporary, std::int32_t group,
+                                         bool commitUndo, const std::vector<std::int32_t>* groups) {
+    CLayerRecord* record = layer(ref.layer);
+    if (record == nullptr)
+        return nullptr;
+    const std::vector<std::int32_t> single = {group};
+    const std::vector<std::int32_t>& targets = groups != nullptr ? *groups : single;
+    mDraggedPoints.clear();
+    mHoverPoint = {};
+    mAreReadoutsDirty = true;
+    invalidate();
+    if (mSelection != nullptr)
+        mSelection->clear();
+    if (mIsSimpleXyParamMode || record->paramCount == nullptr || ref.point < 0)
+        return nullptr;
+    std::vector<std::int32_t> counts;
+    for (std::int32_t g : targets) {
+        CUIParamValue value;
+        record->paramCount->getPlainValue(value, 0, g);
+        counts.push_back(roundHalfAway(value[0]));
+    }
+    for (CUIParam* param : {record->paramXy, record->paramX, record->paramY, record->paramBw, record->paramDyn,
+                            record->paramFilterMode, record->paramPrevFilterMode, record->paramCount}) {
+        if (param == nullptr)
+            continue;
+        if (!isTemporary)
+            mUndoCollector.addParam(param);
+        for (std::size_t k = 0; k < targets.size(); ++k) {
+            const std::int32_t count = counts[k];
+            // A group without band ref.point has nothing to remove (and no element -1 to read).
+            if (count <= 0 || count <= ref.point)
+                continue;
+            if (param == record->paramCount) {
+                CUIParamValue value;
+                value[0] = std::max(0, count - 1);
+                param->setPlainValue(0, targets[k], value);
+            } else {
+                CUIParamValue last;
+                param->getNormalizedValue(last, count - 1, targets[k]);
+                param->setNormalizedValue(ref.point, targets[k], last);
+            }
+        }
+    }
+    if (commitUndo && !isTemporary)
+        mUndoCollector.commit(CString("Control point remove"));
+    refreshLayer(ref.layer);
+    return nullptr;
+}
+
+void CControlSurfaceBase::markPointChanged(const CControlPointRef& ref) {
+    if (std::find(mResendLayers.begin(), mResendLayers.end(), ref.layer) != mResendLayers.end())
+        return;
+    auto found = std::find_if(mResendPoints.begin(), mResendPoints.end(),
+                              [&](const auto& entry) { return entry.first == ref.layer; });
+    if (found == mResendPoints.end()) {
+        mResendPoints.push_back({ref.layer, {}});
+        found = mResendPoints.end() - 1;
+    }
+    if (std::find(found->second.begin(), found->second.end(), ref.point) == found->second.end())
+        found->second.push_back(ref.point);
+}
+
+void CControlSurfaceBase::markLayerChanged(std::int32_t index) {
+    std::erase_if(mResendPoints, [&](const auto& entry) { return entry.first == index; });
+    if (std::find(mResendLayers.begin(), mResendLayers.end(), index) == mResendLayers.end())
+        mResendLayers.push_back(index);
+}
+
+void CControlSurfaceBase::queueMove(const CControlPointRef& ref, double dx, double dy, bool moveX, bool moveY) {
+    for (CQueuedMove& move : mQueuedMoves) {
+        if (move.point == ref) {
+            move.dx += dx;
+            move.dy += dy;
+            return;
+        }
+    }
+    mQueuedMoves.push_back({dx, dy, moveX, moveY, ref});
+}
+
+CError* CControlSurfaceBase::flushPointChanges() {
+    // The values to send, per parameter and band.
+    std::vector<std::pair<CUIParam*, std::vector<std::pair<std::int32_t, CUIParamValue>>>> pending;
+    auto put = [&](CUIParam* param, std::int32_t point, const CUIParamValue& value) {
+        auto entry = std::find_if(pending.begin(), pending.end(), [&](const auto& e) { return e.first == param; });
+        if (entry == pending.end()) {
+            pending.push_back({param, {}});
+            entry = pending.end() - 1;
+        }
+        for (auto& [p, v] : entry->second)
+            if (p == point) {
+                v = value;
+                return;
+            }
+        entry->second.push_back({point, value});
+    };
+    auto current = [](CUIParam* param, std::int32_t point) {
+        CUIParamValue value;
+        param->getNormalizedValue(value, point, -1);
+        return value;
+    };
+    for (const CQueuedMove& move : mQueuedMoves) {
+        CLayerRecord* record = layer(move.point.layer);
+        if (record == nullptr || move.point.point < 0 || move.point.point >= record->pointCount)
+            continue;
+        const std::int32_t i = move.point.point;
+        if ((move.moveX || move.moveY) && record->paramXy != nullptr) {
+            CUIParamValue value = current(record->paramXy, i);
+            value[0] = std::clamp(value[0] + move.dx, 0.0, 1.0);
+            value[1] = std::clamp(value[1] + move.dy, 0.0, 1.0);
+            put(record->paramXy, i, value);
+        }
+        if (move.moveX && record->paramX != nullptr) {
+            CUIParamValue value = current(record->paramX, i);
+            value[0] = std::clamp(value[0] + move.dx, 0.0, 1.0);
+            put(record->paramX, i, value);
+        }
+        if (move.moveY && record->paramY != nullptr) {
+            CUIParamValue value = current(record->paramY, i);
+            value[0] = std::clamp(value[0] + move.dy, 0.0, 1.0);
+            put(record->paramY, i, value);
+        }
+    }
+    mQueuedMoves.clear();
+    auto collectPoint = [&](std::int32_t index, std::int32_t i) {
+        CLayerRecord* record = layer(index);
+        if (record == nullptr || i < 0 || i >= record->pointCount)
+            return;
+        const CControlPoint* p = record->pointRecord(i);
+        CUIParamValue xy;
+        xy[0] = displayToValue(false, index, p->rawX);
+        xy[1] = displayToValue(true, index, p->rawY);
+        CUIParamValue single;
+        if (record->paramXy != nullptr)
+            put(record->paramXy, i, xy);
+        single[0] = xy[0];
+        if (record->paramX != nullptr)
+            put(record->paramX, i, single);
+        single[0] = xy[1];
+        if (record->paramY != nullptr)
+            put(record->paramY, i, single);
+        single[0] = p->bandwidth;
+        if (record->paramBw != nullptr)
+            put(record->paramBw, i, single);
+        single[0] = p->dyn;
+        if (record->paramDyn != nullptr)
+            put(record->paramDyn, i, single);
+    };
+    for (std::int32_t index : mResendLayers)
+        if (const CLayerRecord* record = layer(index))
+            for (std::int32_t i = 0; i < record->pointCount; ++i)
+                collectPoint(index, i);
+    for (const auto& [index, points] : mResendPoints)
+        for (std::int32_t i : points)
+            collectPoint(index, i);
+    mResendLayers.clear();
+    mResendPoints.clear();
+    for (auto& [param, values] : pending) {
+        std::sort(values.begin(), values.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::size_t start = 0;
+        while (start < values.size()) {
+            std::size_t end = start + 1;
+            while (end < values.size() && values[end].first == values[end - 1].first + 1)
+                ++end;
+            std::vector<CUIParamValue> run;
+            for (std::size_t k = start; k < end; ++k)
+                run.push_back(values[k].second);
+            mUndoCollector.addParam(param);
+            param->setNormalizedValues(values[start].first, static_cast<std::int32_t>(run.size()), run.data(), false, -1);
+            start = end;
+        }
+    }
+    return nullptr;
+}
+
+void CControlSurfaceBase::holdNotifications() {
+    for (const auto& record : mLayers) {
+        if (!record->isEditable)
+            continue;
+        for (CUIParam* param : record->valueParams())
+            if (param != nullptr)
+                param->holdNotifications();
+    }
+}
+
+CError* CControlSurfaceBase::releaseHeldNotifications() {
+    for (const auto& record : mLayers) {
+        if (!record->isEditable)
+            continue;
+        for (CUIParam* param : record->valueParams())
+            if (param != nullptr)
+                if (CError* error = param->flushPendingChanges())
+                    return traceError(error, getFullName());
+    }
+    return nullptr;
+}
+
+void CControlSurfaceBase::resetLayerPoint(CLayerRecord& record, std::int32_t p, std::int32_t undoId) {
+    const bool isAll = p == -1;
+    auto reset = [&](CUIParam* param, std::int32_t element) {
+        if (param == nullptr)
+            return;
+        const std::int32_t count = element == -1 ? param->getElementCount(-1) : 1;
+        for (std::int32_t i = 0; i < count; ++i)
+            param->resetValue(element == -1 ? i : element, undoId == -1, false, -1, undoId);
+    };
+    if (isAll)
+        reset(record.paramFreeformDrawing, 0);
+    for (CUIParam* param : record.valueParams())
+        reset(param, p);
+    if (isAll)
+        reset(record.paramCount, 0);
+}
+
+std::int32_t CControlSurfaceBase::getLayerGroup(std::int32_t index) {
+    const CLayerRecord* record = layer(index);
+    if (record == nullptr)
+        return -1;
+    for (CUIParam* param : {record->paramX, record->paramY, record->paramXy})
+        if (param != nullptr)
+            return param->currentGroup();
+    return -1;
 }
 
 // --- adding bands ---

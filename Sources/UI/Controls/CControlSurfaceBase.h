@@ -151,6 +151,37 @@ public:
     void setLayerMinMaxY(std::int32_t layer, const CString& fullName);
     CUIParamUndoCollector& undoCollector() noexcept { return mUndoCollector; }
 
+    // --- editing points (band mode) ---
+    // The layer's point count and the largest count it may have, in group (-1: current); 0 and 0
+    // for an invalid layer. Error "UIParamCount not defined." without a count parameter.
+    [[nodiscard]] CError* getPointCount(std::int32_t layer, std::int32_t& count, std::int32_t& maximum,
+                                        std::int32_t group);
+    // Adds a band at pixel (x, y) of the plot as element count of group: its position, snapped
+    // bandwidth and automatic type, then the count one higher, as the undo step "Control point add"
+    // (no step for a temporary band). A full layer gets nothing and lastAddedPoint stays none.
+    [[nodiscard]] CError* addPoint(std::int32_t layer, bool isTemporary, std::int32_t group, double x, double y);
+    // Removes band ref.point of each group (the last band moves into its slot, the count drops by
+    // one); commitUndo ends the undo step "Control point remove". Groups without that band are skipped.
+    [[nodiscard]] CError* removePoint(const CControlPointRef& ref, bool isTemporary, std::int32_t group,
+                                      bool commitUndo, const std::vector<std::int32_t>* groups);
+    // Sends the queued moves and the marked points to the parameters, runs of consecutive bands in
+    // one change each.
+    [[nodiscard]] CError* flushPointChanges();
+    void markPointChanged(const CControlPointRef& ref);
+    void markLayerChanged(std::int32_t layer);
+    // Appends a move of a point by (dx, dy) normalised units, added to an earlier move of that point.
+    void queueMove(const CControlPointRef& ref, double dx, double dy, bool moveX, bool moveY);
+    // Defers the notifications of every position, bandwidth and type parameter of the editable layers.
+    void holdNotifications();
+    // Ends the deferral, reporting the held changes; the first error is returned.
+    [[nodiscard]] CError* releaseHeldNotifications();
+    // Resets point p of the layer (-1: every point, the count and the freeform mode); undoId -1 gives
+    // each parameter its own undo step.
+    void resetLayerPoint(CLayerRecord& record, std::int32_t p, std::int32_t undoId);
+    // The current group of the layer's x, y or xy parameter; -1 when none.
+    std::int32_t getLayerGroup(std::int32_t layer);
+    const CControlPointRef& lastAddedPoint() const noexcept { return mLastAddedPoint; }
+
     // --- adding bands ---
     // The bandwidth in octaves (0.25..2.5) for a band added at x: the distance in octaves to the
     // nearest band that is on; defaultBandwidth without a layer, an x parameter or such a band.
@@ -206,6 +237,17 @@ protected:
     bool mIsPanning = false;
     bool mAreReadoutsDirty = false;
     bool mIsXyBridged = false;
+    CControlPointRef mLastAddedPoint;
+    struct CQueuedMove {
+        double dx = 0.0;
+        double dy = 0.0;
+        bool moveX = false;
+        bool moveY = false;
+        CControlPointRef point;
+    };
+    std::vector<CQueuedMove> mQueuedMoves;
+    std::vector<std::int32_t> mResendLayers;
+    std::vector<std::pair<std::int32_t, std::vector<std::int32_t>>> mResendPoints;
     CUIParamUndoCollector mUndoCollector;
     CString mActiveSelectionKey;
     CString mWantedSelectionKey;

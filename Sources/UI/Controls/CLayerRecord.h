@@ -4,6 +4,7 @@
 #include "UI/CMinMax.h"
 #include "UI/Controls/CControlPoint.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -28,6 +29,11 @@ struct CLayerRecord {
         while (static_cast<std::int32_t>(points.size()) <= i)
             points.push_back(std::make_unique<CControlPoint>(defaultPoint));
         return points[static_cast<std::size_t>(i)].get();
+    }
+    // The parameters that carry the points' values, in the order they are held, released and checked
+    // for activity (null where unbound).
+    std::array<CUIParam*, 7> valueParams() const noexcept {
+        return {paramXy, paramX, paramY, paramBw, paramDyn, paramFilterMode, paramPrevFilterMode};
     }
     // Whether the layer's points can be hovered, pressed and selected.
     bool isHitTestable() const noexcept { return isEditable && !isInactive && !arePointsHidden; }

@@ -22,6 +22,8 @@ class CLayerTestSurface : public CControlSurfaceBase {
 public:
     using CControlSurfaceBase::mAddBandAutoTypes;
     using CControlSurfaceBase::mHoverPoint;
+    using CControlSurfaceBase::mIsSnapAddBand;
+    using CControlSurfaceBase::mPlotRect;
 };
 
 // A surface with the layer "group-main" bound to band parameters on a recording editor: frequency
@@ -126,9 +128,9 @@ TEST_F(CControlSurfaceLayerTest, CountAndValueChangesFromTheAudioSideReachThePoi
     ASSERT_EQ(record().pointCount, 5);
     EXPECT_NEAR(record().points[3]->x, freqX(200), 1e-9);
     EXPECT_NEAR(record().points[4]->x, freqX(300), 1e-9);
-    EXPECT_EQ(record().points[4]->bandType, -1);  // until its type arrives
-    reply(typeBridge, 4, 2);
     EXPECT_EQ(record().points[4]->bandType, 2);
+    reply(typeBridge, 4, 9);
+    EXPECT_EQ(record().points[4]->bandType, 9);
 
     reply(freqBridge, 1, 2000);
     EXPECT_NEAR(record().points[1]->x, freqX(2000), 1e-9);
@@ -224,6 +226,129 @@ TEST_F(CControlSurfaceLayerTest, CurrentGraphPointFollowsTheHoveredBandWhileItIs
         ASSERT_EQ(test::takeMessage(surface->updateCurrentGraphPoint(c.force)), "");
         EXPECT_EQ(surface->getIntAttr("current-graph-point"), c.expected) << c.hover.point << c.force;
     }
+}
+
+// The band parameters after edits: the lines the editor sent and the undo steps it submitted.
+class CControlSurfaceEditTest : public CControlSurfaceLayerTest {
+protected:
+    void SetUp() override {
+        CControlSurfaceLayerTest::SetUp();
+        makeLayer({{"min-max-x", "ui.freq"}, {"min-max-y", "ui.gain"}, {"is-editable", "true"}}, true);
+        CControlSurfaceBase::parseAddBandAutoTypes(CString("0,100,1, 100,7000,1,  7000,96000,1"),
+                                                   surface->mAddBandAutoTypes);
+        surface->mIsSnapAddBand = true;
+        surface->mPlotRect = {0, 0, 1000, 100};
+        surface->undoCollector().attach(client);
+        connector->take();
+    }
+    // The names of the undo steps submitted since the last call, without the group names that the
+    // collector appends.
+    std::vector<std::string> submittedSteps() {
+        std::vector<std::string> names;
+        for (const std::string& line : connector->take())
+            if (line.rfind("submit-undo-data ", 0) == 0)
+                names.push_back(line.substr(line.find('\'') + 1, line.find(" (") - line.find('\'') - 1));
+        return names;
+    }
+    CUIParam* param(const char* name) { return dynamic_cast<CUIParam*>(ui->findObject(CString(name))); }
+    double value(const char* name, int element) { return plain(param(name), element); }
+    // The parameters and the point record of band i agree.
+    void expectShown(int i) {
+        const CControlPoint& p = *record().points[static_cast<std::size_t>(i)];
+        EXPECT_NEAR(p.x, freqX(value("ui.surface.group-main.ui-param-x", i)), 1e-9) << i;
+        EXPECT_NEAR(p.rawY, gainY(value("ui.surface.group-main.ui-param-y", i)), 1e-9) << i;
+        EXPECT_EQ(p.bandType, std::lround(value("ui.surface.group-main.ui-param-filter-mode", i))) << i;
+    }
+};
+
+TEST_F(CControlSurfaceEditTest, AddingABandWritesItsValuesThenTheCountAsOneStep) {
+    reply(countBridge, 0, 0);
+    ASSERT_EQ(record().pointCount, 0);
+    ASSERT_EQ(test::takeMessage(surface->addPoint(0, false, -1, freqX(1000) * 1000, 50)), "");
+    EXPECT_EQ(submittedSteps(), std::vector<std::string>({"Control point add"}));
+    EXPECT_EQ(value("ui.surface.group-main.ui-param-count", 0), 1.0);
+    EXPECT_NEAR(value("ui.surface.group-main.ui-param-x", 0), 1000.0, 1e-6);
+    EXPECT_NEAR(value("ui.surface.group-main.ui-param-y", 0), 0.0, 1e-9);
+    EXPECT_EQ(value("ui.surface.group-main.ui-param-filter-mode", 0), 1.0);
+    EXPECT_NEAR(value("ui.surface.group-main.ui-param-bw", 0), 2.5, 1e-12);
+    EXPECT_EQ(surface->lastAddedPoint(), (CControlPointRef{0, 0}));
+    ASSERT_EQ(record().pointCount, 1);
+    expectShown(0);
+
+    // The next band snaps its bandwidth to the first: 500 Hz is one octave below.
+    ASSERT_EQ(test::takeMessage(surface->addPoint(0, false, -1, freqX(500) * 1000, 25)), "");
+    EXPECT_NEAR(value("ui.surface.group-main.ui-param-bw", 1), 1.0, 1e-9);
+    EXPECT_NEAR(value("ui.surface.group-main.ui-param-y", 1), 9.0, 1e-9);  // a quarter down from the top
+    EXPECT_EQ(value("ui.surface.group-main.ui-param-count", 0), 2.0);
+    ASSERT_EQ(record().pointCount, 2);
+    expectShown(1);
+}
+
+TEST_F(CControlSurfaceEditTest, AFullLayerTakesNoBand) {
+    reply(countBridge, 0, 32);
+    connector->take();
+    const double before = value("ui.surface.group-main.ui-param-x", 31);
+    ASSERT_EQ(test::takeMessage(surface->addPoint(0, false, -1, 500, 50)), "");
+    EXPECT_TRUE(surface->lastAddedPoint().isNone());
+    for (const std::string& line : connector->take())
+        EXPECT_EQ(line.rfind("change-param", 0), std::string::npos) << line;
+    EXPECT_EQ(value("ui.surface.group-main.ui-param-count", 0), 32.0);
+    EXPECT_EQ(value("ui.surface.group-main.ui-param-x", 31), before);
+}
+
+TEST_F(CControlSurfaceEditTest, RemovingABandMovesTheLastIntoItsSlot) {
+    reply(countBridge, 0, 4);
+    // Bands: 100, 1000, 5000, 200 Hz of types 7, 0, 1, 0.
+    ASSERT_EQ(test::takeMessage(surface->removePoint({0, 1}, false, -1, true, nullptr)), "");
+    EXPECT_EQ(submittedSteps(), std::vector<std::string>({"Control point remove"}));
+    EXPECT_EQ(value("ui.surface.group-main.ui-param-count", 0), 3.0);
+    EXPECT_NEAR(value("ui.surface.group-main.ui-param-x", 1), 200.0, 1e-6);
+    EXPECT_NEAR(value("ui.surface.group-main.ui-param-y", 1), 3.0, 1e-9);
+    ASSERT_EQ(record().pointCount, 3);
+    for (int i = 0; i < 3; ++i)
+        expectShown(i);
+
+    // The last band, then several as one step: 2 and 0 with the commit on the last call.
+    ASSERT_EQ(test::takeMessage(surface->removePoint({0, 2}, false, -1, false, nullptr)), "");
+    EXPECT_NEAR(value("ui.surface.group-main.ui-param-x", 1), 200.0, 1e-6);
+    ASSERT_EQ(test::takeMessage(surface->removePoint({0, 0}, false, -1, true, nullptr)), "");
+    EXPECT_EQ(submittedSteps(), std::vector<std::string>({"Control point remove"}));
+    EXPECT_EQ(value("ui.surface.group-main.ui-param-count", 0), 1.0);
+    EXPECT_NEAR(value("ui.surface.group-main.ui-param-x", 0), 200.0, 1e-6);
+}
+
+TEST_F(CControlSurfaceEditTest, RemovingABandTheGroupDoesNotHaveChangesNothing) {
+    const double x0 = value("ui.surface.group-main.ui-param-x", 0);
+    for (int count : {0, 2}) {
+        reply(countBridge, 0, count);
+        connector->take();
+        ASSERT_EQ(test::takeMessage(surface->removePoint({0, 2}, false, -1, true, nullptr)), "");
+        for (const std::string& line : connector->take())
+            EXPECT_EQ(line.rfind("change-param", 0), std::string::npos) << count << ": " << line;
+        EXPECT_EQ(value("ui.surface.group-main.ui-param-count", 0), count);
+        EXPECT_EQ(value("ui.surface.group-main.ui-param-x", 0), x0);
+    }
+}
+
+TEST_F(CControlSurfaceEditTest, QueuedMovesAndMarkedPointsAreSentClampedToTheRange) {
+    surface->queueMove({0, 0}, -5.0, 0.0, true, false);
+    surface->queueMove({0, 2}, 0.25, 3.0, true, true);
+    surface->queueMove({0, 2}, 0.25, 0.0, true, true);  // adds to the first move
+    surface->queueMove({0, 9}, 0.25, 0.0, true, true);  // no such band
+    const double x2 = freqX(5000);
+    ASSERT_EQ(test::takeMessage(surface->flushPointChanges()), "");
+    EXPECT_NEAR(value("ui.surface.group-main.ui-param-x", 0), 20.0, 1e-9);
+    EXPECT_NEAR(value("ui.surface.group-main.ui-param-x", 2), 20000.0, 1e-6);  // 0.77 + 0.5 -> 1
+    EXPECT_NEAR(value("ui.surface.group-main.ui-param-y", 2), 30.0, 1e-9);
+    EXPECT_GT(x2 + 0.5, 1.0);
+
+    CControlPoint& p = *record().points[1];
+    p.rawX = freqX(3000);
+    p.rawY = gainY(-6);
+    surface->markPointChanged({0, 1});
+    ASSERT_EQ(test::takeMessage(surface->flushPointChanges()), "");
+    EXPECT_NEAR(value("ui.surface.group-main.ui-param-x", 1), 3000.0, 1e-6);
+    EXPECT_NEAR(value("ui.surface.group-main.ui-param-y", 1), -6.0, 1e-9);
 }
 
 } // namespace
