@@ -78,15 +78,7 @@ CError* CControlSurfaceBase::updateHover() {
 }
 
 bool CControlSurfaceBase::isPointSelected(const CUIParam* param, std::int32_t point) {
-    if (mSelection == nullptr || param == nullptr)
-        return false;
-    for (std::int32_t i = 0; i < layerCount(); ++i) {
-        const CLayerRecord& record = *mLayers[static_cast<std::size_t>(i)];
-        const auto bound = record.valueParams();
-        if (std::find(bound.begin(), bound.end(), param) != bound.end())
-            return mSelection->isPointSelected({i, point});
-    }
-    return false;
+    return mSelection != nullptr && mSelection->isPointSelected(param, point);
 }
 
 // --- layers and points ---
@@ -424,6 +416,7 @@ CError* CControlSurfaceBase::activateSelection() {
     if (found == mSelections.end()) {
         mSelections.emplace_back(mWantedSelectionKey, std::make_unique<CControlSurfaceSelection>());
         found = mSelections.end() - 1;
+        found->second->setOwner(this);
     }
     CControlSurfaceSelection* previous = mSelection;
     mActiveSelectionKey = mWantedSelectionKey;
@@ -443,8 +436,7 @@ CError* CControlSurfaceBase::activateSelection() {
                     mSelection->addPoint(ref, true);
         }
     }
-    std::erase_if(mSelection->selected, [&](const CControlPointRef& ref) { return getPoint(ref) == nullptr; });
-    std::erase_if(mSelection->explicitPoints, [&](const CControlPointRef& ref) { return getPoint(ref) == nullptr; });
+    mSelection->purgeInvalid();
     return nullptr;
 }
 
@@ -463,12 +455,7 @@ CError* CControlSurfaceBase::onLayerParamChanged(std::int32_t index, CUIParam* p
     if (param == record->paramHidePoints) {
         record->arePointsHidden = plainValue(param, 0, 0) > 0.5;
         if (record->arePointsHidden && mSelection != nullptr) {
-            mSelection->clear();
-            mSelection->currentPoint = {};
-            if (record->paramSel != nullptr) {
-                CUIParamValue none;
-                record->paramSel->setPlainValue(0, -1, none);
-            }
+            mSelection->clear(true);
         }
         markLayoutChanged();
         return nullptr;
@@ -495,9 +482,10 @@ CError* CControlSurfaceBase::onLayerParamChanged(std::int32_t index, CUIParam* p
         if (mSelection == nullptr)
             return nullptr;
         if (v != 0)
-            mSelection->pendingCurrent = {index, v - 1};
-        else if (mSelection->currentPoint.layer == index)
-            mSelection->currentPoint = {};
+            mSelection->setPendingCurrent({index, v - 1});
+        else if (mCurrentPoint.layer == index)
+            if (CError* error = mSelection->setCurrentPoint({}, true))
+                return traceError(error, getFullName());
         return nullptr;
     }
     std::int32_t end = 0;
@@ -554,6 +542,9 @@ CError* CControlSurfaceBase::setPointCount(std::int32_t index, std::int32_t coun
                 if (CError* error = onLayerParamChanged(index, param, old, count - old))
                     return traceError(error, getFullName());
     }
+    // No band beyond the count stays selected.
+    if (count < old && mSelection != nullptr)
+        mSelection->purgeInvalid();
     updatePointOrder(index);
     markLayoutChanged();
     return nullptr;
@@ -588,8 +579,8 @@ void CControlSurfaceBase::installPoints(std::int32_t index, const std::vector<st
     mHoverPoint = {};
     mAreReadoutsDirty = true;
     invalidate();
-    if (mSelection != nullptr && getPoint(mSelection->currentPoint) != nullptr)
-        mSelection->addPoint(mSelection->currentPoint, false);
+    if (mSelection != nullptr && getPoint(mCurrentPoint) != nullptr)
+        mSelection->addPoint(mCurrentPoint, false);
     refreshLayer(index);
 }
 
@@ -702,7 +693,7 @@ CError* CControlSurfaceBase::toggleBand(const CControlPointRef& ref, bool onlyOn
 CError* CControlSurfaceBase::updateCurrentGraphPoint(bool force) {
     CControlPointRef band = mHoverPoint;
     if (band.layer == -1 || band.point == -1)
-        band = mSelection != nullptr ? mSelection->currentPoint : CControlPointRef{};
+        band = mCurrentPoint;
     const CLayerRecord* record = layer(band.layer);
     std::int32_t shown = -1;
     if (record != nullptr && band.point >= 0 && band.point < record->pointCount && record->paramFilterMode != nullptr) {
@@ -820,12 +811,8 @@ CError* CControlSurfaceBase::addPoint(std::int32_t index, bool isTemporary, std:
     mHoverPoint = {};
     mAreReadoutsDirty = true;
     invalidate();
-    if (mSelection != nullptr) {
-        mSelection->clear();
-        mSelection->currentPoint = {};
-        if (record->paramSel != nullptr)
-            record->paramSel->setPlainValue(0, -1, CUIParamValue{});
-    }
+    if (mSelection != nullptr)
+        mSelection->clear(true);
     const double x = (px - mPlotRect.x) / mPlotRect.width;
     const double y = 1.0 - (py - mPlotRect.y) / mPlotRect.height;
     if (mIsSimpleXyParamMode && !isTemporary)
@@ -923,7 +910,7 @@ CError* CControlSurfaceBase::removePoint(const CControlPointRef& ref, bool isTem
     mAreReadoutsDirty = true;
     invalidate();
     if (mSelection != nullptr)
-        mSelection->clear();
+        mSelection->clear(false);
     if (mIsSimpleXyParamMode || record->paramCount == nullptr || ref.point < 0)
         return nullptr;
     std::vector<std::int32_t> counts;

@@ -27,6 +27,8 @@ class CUIParam;
 // and the answers the graph asks for through CControlSurfaceExtern. The object tree owns the
 // surface; the surface owns its layer, selection and display records. Editor thread only; no lock.
 class CControlSurfaceBase : public CView, public CControlSurfaceExtern {
+    friend class CControlSurfaceSelection;  // keeps the current point and reads the drawn records
+
 public:
     CControlSurfaceBase() = default;
     ~CControlSurfaceBase() override;
@@ -207,6 +209,11 @@ protected:
     CLayerRecord* currentLayerRecord() noexcept { return layer(mCurrentLayer); }
     // Asks for a new layout and a repaint of the surface.
     void markLayoutChanged() { invalidate(); }
+    // The readouts follow at the next draw; the surface repaints.
+    void refreshReadouts() {
+        mAreReadoutsDirty = true;
+        invalidate();
+    }
 
     std::vector<std::unique_ptr<CLayerRecord>> mLayers;
     std::vector<CPointDisplay> mPointDisplay;
@@ -216,6 +223,9 @@ protected:
     std::vector<CControlPointRef> mDraggedPoints;
     CTarget<CObject> mGraph;
     CControlPointRef mHoverPoint;
+    CControlPointRef mCurrentPoint;
+    CControlPointRef mPendingCurrentPoint;
+    CControlPointRef mSavedCurrentPoint;
     CControlPointRef mDragPoint;
     std::int32_t mHoverSegment = -1;
     CControlPointRef mHoverLabel;

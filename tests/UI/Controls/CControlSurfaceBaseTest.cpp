@@ -374,7 +374,9 @@ TEST_F(CControlSurfaceBaseTest, EachSelectionKeyKeepsItsOwnRecord) {
     CControlSurfaceSelection* first = surface->selection();
     ASSERT_NE(first, nullptr);
     first->addPoint({0, 1}, true);
-    first->addPoint({0, 6}, true);  // beyond the point count: dropped at the next activation
+    first->addPoint({0, 6}, true);  // beyond the point count: never selected
+    first->addPoint({0, 3}, true);
+    record->pointCount = 2;
     ASSERT_EQ(test::takeMessage(surface->activateSelection()), "");
     EXPECT_EQ(surface->selection(), first);
     EXPECT_EQ(first->selected.size(), 2u);  // the same key changes nothing

@@ -23,7 +23,11 @@ public:
     using CControlSurfaceBase::mAddBandAutoTypes;
     using CControlSurfaceBase::mHoverPoint;
     using CControlSurfaceBase::mIsSnapAddBand;
+    using CControlSurfaceBase::mCurrentLayer;
+    using CControlSurfaceBase::mCurrentPoint;
+    using CControlSurfaceBase::mPendingCurrentPoint;
     using CControlSurfaceBase::mPlotRect;
+    using CControlSurfaceBase::mPointDisplay;
 };
 
 // A surface with the layer "group-main" bound to band parameters on a recording editor: frequency
@@ -208,7 +212,8 @@ TEST_F(CControlSurfaceLayerTest, ToggleBandSwitchesOffKeepingTheTypeAndBackOn) {
 TEST_F(CControlSurfaceLayerTest, CurrentGraphPointFollowsTheHoveredBandWhileItIsOn) {
     makeLayer({{"min-max-x", "ui.freq"}, {"min-max-y", "ui.gain"}, {"is-editable", "true"}}, true);
     ASSERT_EQ(test::takeMessage(surface->activateSelection()), "");
-    surface->selection()->currentPoint = {0, 2};
+    ASSERT_EQ(test::takeMessage(surface->selection()->setCurrentPoint({0, 2}, true)), "");
+    EXPECT_EQ(surface->getIntAttr("curpos-band-sel"), 2);
     struct Case {
         CControlPointRef hover;
         bool force;
@@ -349,6 +354,105 @@ TEST_F(CControlSurfaceEditTest, QueuedMovesAndMarkedPointsAreSentClampedToTheRan
     ASSERT_EQ(test::takeMessage(surface->flushPointChanges()), "");
     EXPECT_NEAR(value("ui.surface.group-main.ui-param-x", 1), 3000.0, 1e-6);
     EXPECT_NEAR(value("ui.surface.group-main.ui-param-y", 1), -6.0, 1e-9);
+}
+
+// The selection of the editing fixture's three bands, with the selection parameter bound.
+class CControlSurfaceSelectionTest : public CControlSurfaceEditTest {
+protected:
+    void SetUp() override {
+        CControlSurfaceEditTest::SetUp();
+        bridgeWith("sel-bridge", *makeInfo("sel", 1, 0, 32, "0"));
+        CObject* object = nullptr;
+        ASSERT_EQ(test::takeMessage(CParamTestTree::build(object, ui->findObject(CString("ui.surface.group-main")),
+                                                          "ui:ui-param", "ui-param-sel", {{"bridge", "ui.sel-bridge"}})),
+                  "");
+        sel = dynamic_cast<CUIParam*>(object);
+        ASSERT_EQ(record().paramSel, sel);
+        ASSERT_EQ(test::takeMessage(surface->activateSelection()), "");
+        selection = surface->selection();
+        // Drawn left to right: band 2, band 0 and band 1 at the same whole pixel, band 0 first.
+        surface->mPointDisplay = {{300.4, 50, 0, 0, 290, 40, 20, 20}, {300.9, 60, 0, 1, 290, 50, 20, 20},
+                                  {100, 50, 0, 2, 90, 40, 20, 20}};
+    }
+    double selValue() { return plain(sel, 0); }
+
+    CUIParam* sel = nullptr;
+    CControlSurfaceSelection* selection = nullptr;
+};
+
+TEST_F(CControlSurfaceSelectionTest, NeighboursFollowTheScreenOrderAndWrapAround) {
+    selection->selectNeighbour(1);  // no current point: point 0 of the current layer
+    EXPECT_EQ(selection->selected, std::vector<CControlPointRef>({{0, 0}}));
+    EXPECT_EQ(selValue(), 1.0);
+    struct Case {
+        CControlPointRef current;
+        std::int32_t step;
+        double sel;
+    };
+    const Case cases[] = {
+        {{0, 2}, 1, 1.0},   // 2 -> 0
+        {{0, 0}, 1, 2.0},   // 0 -> 1 (same pixel, list order)
+        {{0, 1}, 1, 3.0},   // wraps to the leftmost
+        {{0, 2}, -1, 2.0},  // wraps to the rightmost
+    };
+    for (const Case& c : cases) {
+        surface->mCurrentPoint = c.current;
+        selection->selectNeighbour(c.step);
+        EXPECT_EQ(selValue(), c.sel) << c.current.point << " " << c.step;
+        EXPECT_EQ(selection->selected.size(), 1u);
+    }
+    // The selection parameter's echo makes the named point current at the next draw.
+    reply(countBridge, 0, 3);
+    sel->setPlainValue(0, -1, CUIParamValue{});
+    connector->replyParamUpdate(sel->bridge()->listenHandle(), floatChange(0, 0, {3.0}));
+    EXPECT_EQ(surface->mPendingCurrentPoint, (CControlPointRef{0, 2}));
+    selection->applyPendingCurrent();
+    EXPECT_EQ(surface->mCurrentPoint, (CControlPointRef{0, 2}));
+    EXPECT_TRUE(surface->mPendingCurrentPoint.isNone());
+}
+
+TEST_F(CControlSurfaceSelectionTest, NeighboursOfNothingSelectNothing) {
+    surface->mPointDisplay.clear();
+    surface->mCurrentPoint = {0, 1};
+    selection->selectNeighbour(1);
+    EXPECT_TRUE(selection->selected.empty());
+    reply(countBridge, 0, 0);
+    surface->mCurrentPoint = {};
+    connector->take();
+    selection->selectNeighbour(-1);
+    EXPECT_TRUE(selection->selected.empty());
+    EXPECT_TRUE(connector->take().empty());  // no band 1 named for a layer without bands
+}
+
+TEST_F(CControlSurfaceSelectionTest, ClicksSelectAndToggleTheCurrentPointOff) {
+    ASSERT_EQ(test::takeMessage(selection->clickSelect(true, true, false, 100, 50)), "");
+    EXPECT_EQ(selection->selected, std::vector<CControlPointRef>({{0, 2}}));
+    EXPECT_EQ(selection->explicitPoints, std::vector<CControlPointRef>({{0, 2}}));
+    EXPECT_EQ(selValue(), 3.0);
+    surface->mCurrentPoint = {0, 2};
+    ASSERT_EQ(test::takeMessage(selection->clickSelect(true, true, false, 100, 50)), "");
+    EXPECT_TRUE(selection->selected.empty());
+    EXPECT_EQ(selValue(), 0.0);
+    ASSERT_EQ(test::takeMessage(selection->clickSelect(false, true, false, 500, 500)), "");
+    EXPECT_TRUE(selection->selected.empty());
+}
+
+TEST_F(CControlSurfaceSelectionTest, PointsOfLayersOutOfPlayNeverEnterTheSelection) {
+    EXPECT_TRUE(selection->isPointSelected(record().paramY, 1));  // nothing selected: every band active
+    for (bool CLayerRecord::*flag : {&CLayerRecord::isInactive, &CLayerRecord::isFreeformOn,
+                                     &CLayerRecord::arePointsHidden}) {
+        record().*flag = true;
+        selection->addPoint({0, 1}, true);
+        EXPECT_TRUE(selection->selected.empty());
+        record().*flag = false;
+    }
+    selection->addPoint({0, 7}, true);  // beyond the bands
+    EXPECT_TRUE(selection->selected.empty());
+    selection->addPoint({0, 1}, true);
+    EXPECT_TRUE(selection->isPointSelected(record().paramY, 1));
+    EXPECT_FALSE(selection->isPointSelected(record().paramY, 0));
+    EXPECT_FALSE(selection->isPointSelected(record().paramBw, 1));
+    EXPECT_TRUE(surface->isPointSelected(record().paramY, 1));
 }
 
 } // namespace
