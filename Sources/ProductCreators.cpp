@@ -15,6 +15,7 @@
 #include "UI/Controls/ControlCreators.h"
 #include "UI/Controls/PanelCreators.h"
 #include "UI/DisplayCreators.h"
+#include "UI/Controls/SurfaceCreators.h"
 #include "UI/Resources/ResourceCreators.h"
 #include "UI/ViewCreators.h"
 #include "UI/WindowCreators.h"
@@ -58,6 +59,7 @@ const CCreatorTableEntry* const* productCreatorTables() {
         kPaletteCreatorTable,
         kDisplayCreatorTable,
         kPanelCreatorTable,
+        kSurfaceCreatorTable,
         nullptr,
     };
     return tables;

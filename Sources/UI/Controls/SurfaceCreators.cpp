@@ -1,0 +1,12 @@
+#include "UI/Controls/SurfaceCreators.h"
+
+#include "UI/Controls/CControlSurfaceLayer.h"
+
+namespace tal {
+
+const CCreatorTableEntry kSurfaceCreatorTable[] = {
+    {"ui:control-surface-layer", &CControlSurfaceLayer::create, &CControlSurfaceLayer::initScheme},
+    {nullptr, nullptr, nullptr},
+};
+
+} // namespace tal
