@@ -28,7 +28,10 @@ bool CAudioWrapperVST3Parameter::setNormalized(ParamValue normalized) {
     normalized = normalized > 0.0 ? std::min(normalized, 1.0) : 0.0;
     if (mValue.exchange(normalized) == normalized)
         return false;
-    changed();
+    // Straight to the exported parameter: the object's change broadcast (the SDK's update handler,
+    // which takes a lock and counts references) must not run on the audio thread, which sets values
+    // through the process call's parameter events.
+    mExtParam.setNormalized(normalized);
     return true;
 }
 
