@@ -74,16 +74,8 @@ CError* CLevelMeterListener::init() {
     if (CVizExchange* exchange = mVizExchange.resolve())
         exchange->addListener(this, mVizName, -1, -1, -1);
     mInactiveTimeout = getDoubleAttr("inactive-timeout");
-    if (mInactiveTimeout > 0.01) {
-        CAttrMap attrs;
-        attrs.findOrAdd("interval")->value.setReal(mInactiveTimeout);
-        CObject* timer = nullptr;
-        if (CError* error =
-                createChild(timer, getTextAttr("interval-timer-tag"), CString("update-timer"), false, &attrs, nullptr))
-            return traceError(error, getFullName());
-        mUpdateTimer = timer;
-        listenObject(timer->getFullName(), CString("tick"), CString("update-timer"));
-    }
+    if (CError* error = createInactiveTimer(*this, mInactiveTimeout, false, mUpdateTimer))
+        return traceError(error, getFullName());
     return nullptr;
 }
 

@@ -126,16 +126,8 @@ CError* CSpectrum::init() {
         if (CVizExchange* exchange = mVizExchange.resolve())
             exchange->addListener(this, mVizName, mExportSlot, mExportGroup, -1);
         mInactiveTimeout = getDoubleAttr("inactive-timeout");
-        if (mInactiveTimeout > 0.01) {
-            CAttrMap attrs;
-            attrs.findOrAdd("interval")->value.setReal(mInactiveTimeout);
-            CObject* timer = nullptr;
-            if (CError* error =
-                    createChild(timer, getTextAttr("interval-timer-tag"), CString("update-timer"), true, &attrs, nullptr))
-                return traceError(error, getFullName());
-            mUpdateTimer = timer;
-            listenObject(timer->getFullName(), CString("tick"), CString("update-timer"));
-        }
+        if (CError* error = createInactiveTimer(*this, mInactiveTimeout, true, mUpdateTimer))
+            return traceError(error, getFullName());
     }
     const CString paramTag("ui:ui-param");
     if (CError* error = createParam(getTextAttr("slope-bridge"), getTextAttr("ui-param-tag"), "ui-param-slope"))

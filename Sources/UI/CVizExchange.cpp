@@ -2,6 +2,7 @@
 
 #include "Audio/Converters/CAudioParamConverter.h"
 #include "Audio/Viz/CAudioVizData.h"
+#include "Core/CAttrMap.h"
 #include "Core/CError.h"
 #include "Core/CInputStream.h"
 #include "Core/NumberText.h"
@@ -349,6 +350,19 @@ void CVizExchange::getExportSlotName(std::int32_t slot, CString& name, std::int3
         else if (opt2 != nullptr && piece.find(CString("opt2=")) == 0)
             *opt2 = parseInt(CString(piece, 5, -1), -1);
     }
+}
+
+CError* createInactiveTimer(CObject& owner, double timeout, bool needTemplate, CObject*& timer) {
+    timer = nullptr;
+    if (!(timeout > 0.01))
+        return nullptr;
+    CAttrMap attrs;
+    attrs.findOrAdd("interval")->value.setReal(timeout);
+    if (CError* error = owner.createChild(timer, owner.getTextAttr("interval-timer-tag"), CString("update-timer"),
+                                          needTemplate, &attrs, nullptr))
+        return error;
+    owner.listenObject(timer->getFullName(), CString("tick"), CString("update-timer"));
+    return nullptr;
 }
 
 } // namespace tal

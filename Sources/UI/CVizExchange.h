@@ -113,4 +113,9 @@ private:
     void* mClockContext = nullptr;
 };
 
+// Gives a visualisation listener its inactivity timer: when timeout exceeds 0.01 s, an
+// "update-timer" child made from the owner's "interval-timer-tag" with that interval, whose "tick"
+// runs the owner's "update-timer" handler. timer stays null otherwise.
+[[nodiscard]] CError* createInactiveTimer(CObject& owner, double timeout, bool needTemplate, CObject*& timer);
+
 } // namespace tal

@@ -42,7 +42,7 @@ CError* CSpotlightBase::handleViewAreaUpdate(const CAreaRect& total, const CArea
 double CSpotlightBase::readLength(const CString& text, double base) const {
     const int n = text.length();
     if (n > 0 && text.charAt(n - 1) == '%')
-        return parseDouble(CString(text, 0, n - 1)) * base / 100.0;
+        return parsePercent(text) * base;
     return parseDouble(text) * (area() != nullptr ? area()->windowScale() : 1.0);
 }
 
