@@ -2,6 +2,7 @@
 
 #include "Core/CError.h"
 #include "Core/CStringList.h"
+#include "Core/Log.h"
 #include "Core/NumberText.h"
 #include "UI/CGraph.h"
 #include "UI/CMinMax.h"
@@ -624,10 +625,10 @@ void CControlSurfaceBase::refreshLayer(std::int32_t index) {
         return;
     updatePointOrder(index);
     if (record->paramCount != nullptr)
-        logError(onLayerParamChanged(index, record->paramCount, 0, 0));
+        reportError(onLayerParamChanged(index, record->paramCount, 0, 0));
     for (CUIParam* param : record->valueParams())
         if (param != nullptr)
-            logError(onLayerParamChanged(index, param, 0, 0));
+            reportError(onLayerParamChanged(index, param, 0, 0));
     markLayoutChanged();
 }
 
@@ -722,17 +723,12 @@ void CControlSurfaceBase::setLayerInactive(std::int32_t index) {
     }
 }
 
-namespace {
-
-// Stores value in field; true when it changed.
-bool store(bool& field, bool value) {
+bool CControlSurfaceBase::store(bool& field, bool value) noexcept {
     if (field == value)
         return false;
     field = value;
     return true;
 }
-
-} // namespace
 
 void CControlSurfaceBase::setLayerDragSegments(std::int32_t index, bool value) {
     if (CLayerRecord* record = layer(index); record != nullptr && store(record->isDragSegments, value))

@@ -196,6 +196,8 @@ public:
     static void parseAddBandAutoTypes(const CString& text, std::vector<CAddBandAutoType>& out);
 
 protected:
+    // Stores value in field; true when it changed.
+    static bool store(bool& field, bool value) noexcept;
     // The factor between description units and pixels of the window; 1 without a window.
     virtual double hitScale() const noexcept;
     // The surface's total rectangle (window pixels), empty before the first layout.
@@ -247,6 +249,25 @@ protected:
     bool mIsPanning = false;
     bool mAreReadoutsDirty = false;
     bool mIsXyBridged = false;
+    // Display and gesture state the drawing reads (set by the handlers and the mouse gestures).
+    bool mIsBandHidingEnabled = false;
+    bool mIsCrosshairShown = false;
+    bool mIsSliderMode = false;
+    bool mIsShadowHidden = true;
+    bool mIsDrawSegments = false;
+    bool mIsShowHairlines = false;
+    bool mIsPointLayoutDirty = false;
+    bool mIsAreaDragActive = false;
+    bool mIsZoomDragActive = false;
+    bool mIsPressGestureActive = false;
+    bool mIsAddOnDragPending = false;
+    bool mIsPointDragActive = false;
+    bool mIsResortDuringDrag = false;
+    bool mIsMouseButtonHeld = false;
+    bool mIsRightButtonHeld = false;
+    bool mIsBandPopupOpened = false;
+    bool mIsSweepRunning = false;
+    CControlPointRef mSweepPoint;   // the current group's temporary sweep band, not drawn
     CControlPointRef mLastAddedPoint;
     struct CQueuedMove {
         double dx = 0.0;

@@ -12,6 +12,7 @@ struct CSegmentDisplay {
     double startY = 0.0;
     double endX = 0.0;
     double endY = 0.0;
+    bool isEditable = true;   // drawn in the segment colour, else in the underlay colour
 };
 
 } // namespace tal

@@ -76,7 +76,7 @@ protected:
     }
     // A point display record centred on (x, y) with a 10 x 10 hit rectangle.
     static CPointDisplay marker(double x, double y, std::int32_t layer, std::int32_t point) {
-        return {x, y, layer, point, x - 5.0, y - 5.0, 10.0, 10.0};
+        return CPointDisplay::at(x, y, layer, point, x - 5.0, y - 5.0, 10.0, 10.0);
     }
 
     CTestSurface* surface = nullptr;

@@ -371,8 +371,9 @@ protected:
         ASSERT_EQ(test::takeMessage(surface->activateSelection()), "");
         selection = surface->selection();
         // Drawn left to right: band 2, band 0 and band 1 at the same whole pixel, band 0 first.
-        surface->mPointDisplay = {{300.4, 50, 0, 0, 290, 40, 20, 20}, {300.9, 60, 0, 1, 290, 50, 20, 20},
-                                  {100, 50, 0, 2, 90, 40, 20, 20}};
+        surface->mPointDisplay = {CPointDisplay::at(300.4, 50, 0, 0, 290, 40, 20, 20),
+                                  CPointDisplay::at(300.9, 60, 0, 1, 290, 50, 20, 20),
+                                  CPointDisplay::at(100, 50, 0, 2, 90, 40, 20, 20)};
     }
     double selValue() { return plain(sel, 0); }
 

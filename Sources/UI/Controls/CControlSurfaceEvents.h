@@ -1,0 +1,43 @@
+#pragma once
+#include "UI/Controls/CControlSurfaceBase.h"
+
+namespace tal {
+
+// The curve editor's handlers of its own attributes and events: the display switches the
+// description binds to the settings (colorized bands, band hiding, crosshair, glued mode, slider
+// mode, shadows), the update timer child that paces parameter writes during gestures, and the
+// range updates that re-read the points. Part of the surface; UI thread only.
+class CControlSurfaceEvents : public CControlSurfaceBase {
+public:
+    CControlSurfaceEvents() = default;
+    ~CControlSurfaceEvents() override;
+
+    // --- attribute handlers ---
+    // Colorized bands on or off (always off in simple xy mode); fires "colorized-bands-enable-changed"
+    // once the surface is live.
+    [[nodiscard]] virtual CError* attrColorizedBandsEnable();
+    [[nodiscard]] virtual CError* attrIsBandHidingEnabled();
+    [[nodiscard]] virtual CError* attrIsCrosshairShown();
+    // Glued mode; turning it off drops the glued values.
+    [[nodiscard]] virtual CError* attrIsGluedMode();
+    [[nodiscard]] virtual CError* attrIsSliderMode();
+    [[nodiscard]] virtual CError* attrUiStyleShadowHidden();
+    // Creates, retunes or (fps <= 0) releases the child "update-timer".
+    [[nodiscard]] virtual CError* attrUpdateFps();
+
+    // --- event handlers ---
+    // Re-reads the points of every layer whose range is the sender; an unknown sender is logged.
+    [[nodiscard]] virtual CError* onMinMaxUpdate(CAttrMap& args);
+    [[nodiscard]] CError* onDynamicPaletteUpdated() override;
+
+    // --- queries ---
+    CObject* updateTimer() { return mUpdateTimer.resolve(); }
+
+protected:
+    // Fires "colorized-bands-enable-changed" once the surface is live (life stage 3 on).
+    [[nodiscard]] CError* fireColorizedChanged();
+
+    CTarget<CObject> mUpdateTimer;
+};
+
+} // namespace tal
