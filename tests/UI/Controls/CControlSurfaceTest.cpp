@@ -6,11 +6,13 @@
 #include "UI/Controls/CControlSurfaceLayer.h"
 #include "UI/Controls/SurfaceCreators.h"
 #include "UI/Controls/PanelTestTree.h"
+#include "support/ReferenceImage.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -47,30 +49,6 @@ protected:
             return CCreatorRegistry::instance().registerTable(table) == 0;
         }();
         ASSERT_TRUE(registered);
-        CImageSet set;
-        auto disc = [](std::int32_t size) {
-            return [size](std::int32_t x, std::int32_t y) -> std::uint8_t {
-                const double r = size / 2.0;
-                return std::hypot(x + 0.5 - r, y + 0.5 - r) < r - 1.0 ? 255 : 0;
-            };
-        };
-        auto ring = [](std::int32_t x, std::int32_t y) -> std::uint8_t {
-            const double d = std::hypot(x + 0.5 - 12.0, y + 0.5 - 12.0);
-            return d > 9.0 && d < 11.5 ? 255 : 0;
-        };
-        auto add = [&](std::int32_t frame, CImageLayer* layer) {
-            auto* image = new CImage;
-            image->addLayer(layer);
-            set.setImage(frame, image);
-        };
-        for (std::int32_t frame : {0, 300, 400})
-            add(frame, coverageLayer(0, 20, 20, 1.0, 255, disc(20)));
-        for (std::int32_t frame : {10, 20, 310, 320, 410, 420})
-            add(frame, coverageLayer(0, 24, 24, 1.0, 255, ring));
-        for (std::int32_t frame : {200, 201, 202, 203, 204, 205})
-            add(frame, coverageLayer(0, 16, 16, 1.0, 255, disc(16)));
-        set.setRange(CString(""), 0, 420);
-        addImageSet("csurface", set);
         addColor("CSPoint", "ff0000");
         addColor("CSPoint_Hover", "ff8080");
         addColor("CSSelectLine", "00ff00");
@@ -78,9 +56,41 @@ protected:
         addColor("CSPointMod", "ffffff");
     }
 
+    // The image set, authored at the window scale as the tests of the other image views do (k = 1 or
+    // 2): a marker of 20 logical pixels (frames 0, 300, 400), selection rings of 24 (10, 20, 310, 320,
+    // 410, 420) and slider frames of 16 (200 to 205).
+    void addSurfaceImages(double scale) {
+        const std::int32_t k = static_cast<std::int32_t>(scale);
+        CImageSet set;
+        auto disc = [k](std::int32_t size) {
+            return [size, k](std::int32_t x, std::int32_t y) -> std::uint8_t {
+                const double r = size / 2.0;
+                return std::hypot(x + 0.5 - r, y + 0.5 - r) < r - k ? 255 : 0;
+            };
+        };
+        auto ring = [k](std::int32_t x, std::int32_t y) -> std::uint8_t {
+            const double d = std::hypot(x + 0.5 - 12.0 * k, y + 0.5 - 12.0 * k);
+            return d > 9.0 * k && d < 11.5 * k ? 255 : 0;
+        };
+        auto add = [&](std::int32_t frame, CImageLayer* layer) {
+            auto* image = new CImage;
+            image->addLayer(layer);
+            set.setImage(frame, image);
+        };
+        for (std::int32_t frame : {0, 300, 400})
+            add(frame, coverageLayer(0, 20 * k, 20 * k, scale, 255, disc(20 * k)));
+        for (std::int32_t frame : {10, 20, 310, 320, 410, 420})
+            add(frame, coverageLayer(0, 24 * k, 24 * k, scale, 255, ring));
+        for (std::int32_t frame : {200, 201, 202, 203, 204, 205})
+            add(frame, coverageLayer(0, 16 * k, 16 * k, scale, 255, disc(16 * k)));
+        set.setRange(CString(""), 0, 420);
+        addImageSet("csurface", set);
+    }
+
     // The surface over the whole window with the layer's points at (x, y) pairs.
     CDrawTestSurface* makeSurface(const SurfaceAttrs& attrs, const std::vector<std::pair<double, double>>& points,
                                   double scale = 1.0, bool withSwatch = true) {
+        addSurfaceImages(scale);
         window = beginWindow("window", {{"width", "400"}, {"height", "200"}});
         CObject* object = nullptr;
         EXPECT_EQ(test::takeMessage(window->addChild(object, CString("test:draw-surface"), CString("control-surface"),
@@ -325,6 +335,7 @@ TEST_F(CControlSurfaceDrawTest, PaintReplaysTheMarkersIntoTheSector) {
     ASSERT_NE(surface, nullptr);
     surface->selectColorStates();
     ASSERT_TRUE(surface->prepareDraw());
+    sharedData->prepareImages(0);
     auto sector = filledSector(0, 0, 400, 200, 0, 0, 0);
     surface->paint(*sector);
     for (const CPointDisplay& record : surface->pointDisplay()) {
@@ -339,6 +350,75 @@ TEST_F(CControlSurfaceDrawTest, PaintReplaysTheMarkersIntoTheSector) {
     const CPointDisplay& second = surface->pointDisplay()[1];
     const std::uint8_t* centre = pixelAt(*right, second.screenX - 200, second.screenY);
     EXPECT_GT(centre[0] + centre[1] + centre[2], 0);
+}
+
+// Eight bands across the plot: two selected (one current, one beyond the top), colourised, painted
+// on a dark background; the picture is compared with its reference at 1x and at 2x.
+class CControlSurfacePictureTest : public CControlSurfaceDrawTest, public ::testing::WithParamInterface<double> {
+protected:
+    std::unique_ptr<CSector> render(double scale) {
+        CDrawTestSurface* surface = makeSurface(
+            {{"colorized-bands-enable", "true"}},
+            {{0.05, 0.5}, {0.18, 0.8}, {0.3, 0.2}, {0.42, 0.55}, {0.55, 1.2}, {0.68, 0.35}, {0.8, 0.7}, {0.93, 0.45}},
+            scale);
+        if (surface == nullptr)
+            return nullptr;
+        surface->selection()->addPoint({0, 2}, true);
+        surface->selection()->addPoint({0, 4}, true);
+        surface->mCurrentPoint = {0, 2};
+        surface->selectColorStates();
+        if (!surface->prepareDraw())
+            return nullptr;
+        sharedData->prepareImages(0);
+        const std::int32_t w = static_cast<std::int32_t>(400 * scale);
+        const std::int32_t h = static_cast<std::int32_t>(200 * scale);
+        auto sector = filledSector(0, 0, w, h, 18, 21, 25);
+        surface->paint(*sector);
+        return sector;
+    }
+};
+
+TEST_P(CControlSurfacePictureTest, EightBandsMatchTheirReference) {
+    const double scale = GetParam();
+    auto sector = render(scale);
+    ASSERT_NE(sector, nullptr);
+    EXPECT_TRUE(matchesReference(*sector->backBuffer, scale > 1.5 ? "surface/bands-8-2x" : "surface/bands-8-1x", 2, 0));
+}
+
+INSTANTIATE_TEST_SUITE_P(Scales, CControlSurfacePictureTest, ::testing::Values(1.0, 2.0));
+
+// The render workers paint one display list into their own sectors at the same time: four threads,
+// each painting a quarter of the window at 2x, give exactly the picture of one thread painting it whole.
+TEST_F(CControlSurfaceDrawTest, ConcurrentSectorPaintsGiveTheSinglePaintPicture) {
+    std::vector<std::pair<double, double>> points;
+    for (int i = 0; i < 32; ++i)
+        points.push_back({(i + 0.5) / 32.0, 0.5 + 0.4 * std::sin(i * 0.7)});
+    CDrawTestSurface* surface = makeSurface({{"colorized-bands-enable", "true"}}, points, 2.0);
+    ASSERT_NE(surface, nullptr);
+    surface->selection()->addPoint({0, 3}, true);
+    surface->mCurrentPoint = {0, 3};
+    surface->selectColorStates();
+    ASSERT_TRUE(surface->prepareDraw());
+    sharedData->prepareImages(4);   // image preparation with up to four pool jobs
+    auto whole = filledSector(0, 0, 800, 400, 0, 0, 0);
+    surface->paint(*whole);
+    std::vector<std::unique_ptr<CSector>> quarters;
+    for (int q = 0; q < 4; ++q)
+        quarters.push_back(filledSector(200 * q, 0, 200, 400, 0, 0, 0));
+    std::vector<std::thread> workers;
+    for (int q = 0; q < 4; ++q)
+        workers.emplace_back([&, q] { surface->paint(*quarters[static_cast<std::size_t>(q)]); });
+    for (std::thread& worker : workers)
+        worker.join();
+    std::int64_t differing = 0;
+    for (int q = 0; q < 4; ++q)
+        for (std::int32_t y = 0; y < 400; ++y)
+            for (std::int32_t x = 0; x < 200; ++x) {
+                const std::uint8_t* a = pixelAt(*quarters[static_cast<std::size_t>(q)], x, y);
+                const std::uint8_t* b = pixelAt(*whole, 200 * q + x, y);
+                differing += a[0] != b[0] || a[1] != b[1] || a[2] != b[2];
+            }
+    EXPECT_EQ(differing, 0);
 }
 
 } // namespace
