@@ -21,10 +21,14 @@ void CControlSurface::initScheme(CObjectScheme* scheme) {
     addAttrOf<S, &S::attrUiStyleShadowHidden>(scheme, "ui-style-shadow-hidden");
     addAttrOf<S, &S::attrUpdateFps>(scheme, "update-fps");
     addArgsEventOf<S, &S::onMinMaxUpdate>(scheme, "min-max-update");
+    addArgsEventOf<S, &S::onReset>(scheme, "reset");
+    addPlainEventOf<S, &S::onSelNext>(scheme, "sel-next");
+    addPlainEventOf<S, &S::onSelPrev>(scheme, "sel-prev");
+    addPlainEventOf<S, &S::onUnholdTimer>(scheme, "unhold-timer");
+    addPlainEventOf<S, &S::onUpdateTimer>(scheme, "update-timer");
 }
 
 CControlSurface::~CControlSurface() {
-    mInterfaceClient.reset();
     mPalette.reset();
 }
 

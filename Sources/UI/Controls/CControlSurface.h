@@ -27,7 +27,6 @@ public:
     const std::vector<CAddBandAutoType>& addBandAutoTypes() const noexcept { return mAddBandAutoTypes; }
 
 private:
-    CTarget<CObject> mInterfaceClient;
     CTarget<CObject> mPalette;
     bool mIsFreehandModeAllowed = false;
     bool mIsDblclickAddPoint = false;

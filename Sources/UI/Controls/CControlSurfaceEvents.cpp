@@ -3,12 +3,19 @@
 #include "Core/CAttrMap.h"
 #include "Core/CError.h"
 #include "Core/Log.h"
+#include "Other/Interface/CAudioInterfaceClient.h"
 #include "UI/CMinMax.h"
+#include "UI/CUIParam.h"
+#include "UI/CUIParamValue.h"
+#include "UI/CValueList.h"
 
 #include <string>
 
 namespace tal {
-CControlSurfaceEvents::~CControlSurfaceEvents() { mUpdateTimer.reset(); }
+CControlSurfaceEvents::~CControlSurfaceEvents() {
+    mUpdateTimer.reset();
+    mInterfaceClient.reset();
+}
 
 CError* CControlSurfaceEvents::fireColorizedChanged() {
     if (lifeStage() < 3)
@@ -109,6 +116,75 @@ CError* CControlSurfaceEvents::onMinMaxUpdate(CAttrMap& args) {
     }
     return nullptr;
 }
+
+// --- commands ---
+
+CError* CControlSurfaceEvents::onPopupResult(CAttrMap& args) {
+    if (CError* error = CControlSurfaceBase::onPopupResult(args))
+        return traceError(error, getFullName());
+    if (mSelection == nullptr)
+        return nullptr;
+    CAttrValue* indexValue = args.findValue(CString("index"));
+    const std::int32_t index = indexValue != nullptr ? indexValue->asInt() : -1;
+    const std::vector<CControlPointRef> selected = mSelection->selected;
+    for (const CControlPointRef& ref : selected) {
+        CLayerRecord* record = layer(ref.layer);
+        if (getPoint(ref) == nullptr || record == nullptr)
+            continue;
+        auto* list = dynamic_cast<CValueList*>(findObject(record->filterModeValueList));
+        if (list == nullptr)
+            continue;
+        const std::int32_t d = index - list->fixedItemCount();
+        if ((!mIsSimpleXyParamMode && d == -2) || (mIsSimpleXyParamMode && d == -1))
+            return traceError(removePoint(ref, false, -1, true, nullptr), getFullName());
+        if (d >= 0 && record->paramFilterMode != nullptr) {
+            mUndoCollector.addParam(record->paramFilterMode);
+            CUIParamValue value;
+            value[0] = d;
+            record->paramFilterMode->setPlainValue(ref.point, -1, value);
+            mUndoCollector.commit(CString());
+        }
+    }
+    return nullptr;
+}
+
+CError* CControlSurfaceEvents::onReset(CAttrMap& args) {
+    auto* client = dynamic_cast<CParamInterfaceClient*>(mInterfaceClient.owner != nullptr ? mInterfaceClient.resolve()
+                                                                                           : nullptr);
+    if (client == nullptr)
+        return nullptr;
+    CAttrValue* title = args.findValue(CString("title"));
+    CAttrValue* group = args.findValue(CString("group"));
+    CString name("Control surface reset");
+    if (title != nullptr && !title->asText().isEmpty()) {
+        auto* audio = dynamic_cast<CAudioInterfaceClient*>(client);
+        const CString groupName = audio != nullptr ? audio->getGroupName(group != nullptr ? group->asInt() : 0)
+                                                   : CString();
+        name = title->asText() + CString(" (") + groupName + CString(") reset");
+    }
+    const std::int32_t id = client->createUndoData(name, false, -1);
+    for (const auto& record : mLayers)
+        if (!record->isInactive && record->isEditable)
+            resetLayerPoint(*record, -1, id);
+    client->submitUndoData(id, CString());
+    return nullptr;
+}
+
+CError* CControlSurfaceEvents::onSelNext() {
+    if (!mIsSimpleXyParamMode && mSelection != nullptr)
+        mSelection->selectNeighbour(1);
+    return nullptr;
+}
+
+CError* CControlSurfaceEvents::onSelPrev() {
+    if (!mIsSimpleXyParamMode && mSelection != nullptr)
+        mSelection->selectNeighbour(-1);
+    return nullptr;
+}
+
+CError* CControlSurfaceEvents::onUnholdTimer() { return traceError(releaseHeldNotifications(), getFullName()); }
+
+CError* CControlSurfaceEvents::onUpdateTimer() { return traceError(flushPointChanges(), getFullName()); }
 
 CError* CControlSurfaceEvents::onDynamicPaletteUpdated() {
     refreshReadouts();

@@ -25,6 +25,21 @@ public:
     // Creates, retunes or (fps <= 0) releases the child "update-timer".
     [[nodiscard]] virtual CError* attrUpdateFps();
 
+    // --- commands ---
+    // The band-type popup's choice for every selected band: a type (each its own undo step), or
+    // the list's remove item, which removes the first selected band as one step.
+    [[nodiscard]] CError* onPopupResult(CAttrMap& args) override;
+    // Resets every band of the active editable layers as one undo step named after "title" and
+    // "group" ("Control surface reset" without a title). Nothing without an interface client.
+    [[nodiscard]] virtual CError* onReset(CAttrMap& args);
+    // Makes the next / previous band in screen order current (nothing in simple xy mode).
+    [[nodiscard]] virtual CError* onSelNext();
+    [[nodiscard]] virtual CError* onSelPrev();
+    // Delivers the parameter notifications held during a gesture.
+    [[nodiscard]] virtual CError* onUnholdTimer();
+    // Sends the pending point changes to the parameters.
+    [[nodiscard]] virtual CError* onUpdateTimer();
+
     // --- event handlers ---
     // Re-reads the points of every layer whose range is the sender; an unknown sender is logged.
     [[nodiscard]] virtual CError* onMinMaxUpdate(CAttrMap& args);
@@ -38,6 +53,7 @@ protected:
     [[nodiscard]] CError* fireColorizedChanged();
 
     CTarget<CObject> mUpdateTimer;
+    CTarget<CObject> mInterfaceClient;
 };
 
 } // namespace tal

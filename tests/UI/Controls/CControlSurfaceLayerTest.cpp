@@ -4,7 +4,7 @@
 #include "UI/CParamBridge.h"
 #include "UI/CUIParam.h"
 #include "UI/CUIParamValue.h"
-#include "UI/Controls/CControlSurfaceBase.h"
+#include "UI/Controls/CControlSurfaceEvents.h"
 #include "UI/Controls/SurfaceCreators.h"
 #include "support/SurfaceTestTree.h"
 #include "support/ParamTestTree.h"
@@ -18,8 +18,9 @@
 namespace tal {
 namespace {
 
-class CLayerTestSurface : public CControlSurfaceBase {
+class CLayerTestSurface : public CControlSurfaceEvents {
 public:
+    using CControlSurfaceEvents::mInterfaceClient;
     using CControlSurfaceBase::mAddBandAutoTypes;
     using CControlSurfaceBase::mHoverPoint;
     using CControlSurfaceBase::mIsSnapAddBand;
@@ -354,6 +355,54 @@ TEST_F(CControlSurfaceEditTest, QueuedMovesAndMarkedPointsAreSentClampedToTheRan
     ASSERT_EQ(test::takeMessage(surface->flushPointChanges()), "");
     EXPECT_NEAR(value("ui.surface.group-main.ui-param-x", 1), 3000.0, 1e-6);
     EXPECT_NEAR(value("ui.surface.group-main.ui-param-y", 1), -6.0, 1e-9);
+}
+
+TEST_F(CControlSurfaceEditTest, QueuedMovesWaitForTheUpdateTimerTick) {
+    const double before = value("ui.surface.group-main.ui-param-x", 1);
+    surface->queueMove({0, 1}, freqX(2000) - freqX(1000), 0.0, true, false);
+    surface->queueMove({0, 1}, 0.0, 0.0, true, false);
+    EXPECT_EQ(value("ui.surface.group-main.ui-param-x", 1), before);
+    EXPECT_TRUE(connector->take().empty());
+    ASSERT_EQ(test::takeMessage(surface->onUpdateTimer()), "");
+    EXPECT_NEAR(value("ui.surface.group-main.ui-param-x", 1), 2000.0, 1e-6);
+    EXPECT_FALSE(connector->take().empty());
+    // Nothing pending: a further tick sends nothing.
+    ASSERT_EQ(test::takeMessage(surface->onUpdateTimer()), "");
+    EXPECT_TRUE(connector->take().empty());
+}
+
+TEST_F(CControlSurfaceEditTest, ResetIsOneUndoStepNamedAfterItsTitle) {
+    // Without an interface client nothing is reset.
+    CAttrMap args;
+    ASSERT_EQ(test::takeMessage(surface->onReset(args)), "");
+    EXPECT_TRUE(connector->take().empty());
+    surface->mInterfaceClient.init(surface, client->getFullName(), CString(), surface, CString());
+    ASSERT_EQ(test::takeMessage(surface->onReset(args)), "");
+    // One undo record made with the step's name, every band parameter reset into it, one submit.
+    std::size_t creates = 0, resets = 0, submits = 0;
+    for (const std::string& line : connector->take()) {
+        if (line.rfind("create-undo-data ", 0) == 0) {
+            ++creates;
+            EXPECT_NE(line.find("'Control surface reset'"), std::string::npos) << line;
+        }
+        resets += line.rfind("reset-param ", 0) == 0;
+        submits += line.rfind("submit-undo-data ", 0) == 0;
+    }
+    EXPECT_EQ(creates, 1u);
+    EXPECT_GT(resets, 5u);
+    EXPECT_EQ(submits, 1u);
+
+    args.findOrAdd("title")->value.setText(CString("Low end"));
+    args.findOrAdd("group")->value.setInt(0);
+    ASSERT_EQ(test::takeMessage(surface->onReset(args)), "");
+    // The title, the group's display name and " reset".
+    std::vector<std::string> names;
+    for (const std::string& line : connector->take())
+        if (line.rfind("create-undo-data ", 0) == 0)
+            names.push_back(line.substr(line.find('\'') + 1, line.rfind('\'') - line.find('\'') - 1));
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_EQ(names[0].rfind("Low end (", 0), 0u) << names[0];
+    EXPECT_EQ(names[0].substr(names[0].size() - 7), ") reset") << names[0];
 }
 
 // The selection of the editing fixture's three bands, with the selection parameter bound.
