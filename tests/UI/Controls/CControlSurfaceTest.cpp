@@ -330,6 +330,23 @@ TEST_F(CControlSurfaceDrawTest, SetUpWritesTheReadoutAttributesAndReadsTheSettin
     EXPECT_EQ(surface->autoTypeForFrequency(20000.0), 3);
 }
 
+TEST_F(CControlSurfaceDrawTest, UpdateFpsMakesRetunesAndReleasesTheUpdateTimer) {
+    CDrawTestSurface* surface = makeSurface({{"timer-tag", "ui:update-timer"}}, {});
+    ASSERT_NE(surface, nullptr);
+    EXPECT_EQ(surface->updateTimer(), nullptr);
+    ASSERT_EQ(test::takeMessage(surface->setAttr(CString("update-fps"), CString("30"), true)), "");
+    CObject* timer = surface->findObject(CString(".update-timer"));
+    ASSERT_NE(timer, nullptr);
+    EXPECT_EQ(surface->updateTimer(), timer);
+    EXPECT_EQ(timer->getIntAttr("fps"), 30);
+    ASSERT_EQ(test::takeMessage(surface->setAttr(CString("update-fps"), CString("60"), true)), "");
+    EXPECT_EQ(surface->findObject(CString(".update-timer")), timer);
+    EXPECT_EQ(timer->getIntAttr("fps"), 60);
+    ASSERT_EQ(test::takeMessage(surface->setAttr(CString("update-fps"), CString("0"), true)), "");
+    EXPECT_EQ(surface->updateTimer(), nullptr);
+    EXPECT_EQ(surface->findObject(CString(".update-timer")), nullptr);
+}
+
 TEST_F(CControlSurfaceDrawTest, PaintReplaysTheMarkersIntoTheSector) {
     CDrawTestSurface* surface = makeSurface({}, {{0.25, 0.5}, {0.75, 0.5}});
     ASSERT_NE(surface, nullptr);
