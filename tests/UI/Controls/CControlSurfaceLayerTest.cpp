@@ -4,6 +4,8 @@
 #include "UI/CParamBridge.h"
 #include "UI/CUIParam.h"
 #include "UI/CUIParamValue.h"
+#include "UI/CValueList.h"
+#include "Core/CAttrMap.h"
 #include "UI/Controls/CControlSurfaceEvents.h"
 #include "UI/Controls/SurfaceCreators.h"
 #include "support/SurfaceTestTree.h"
@@ -503,6 +505,46 @@ TEST_F(CControlSurfaceSelectionTest, PointsOfLayersOutOfPlayNeverEnterTheSelecti
     EXPECT_FALSE(selection->isPointSelected(record().paramY, 0));
     EXPECT_FALSE(selection->isPointSelected(record().paramBw, 1));
     EXPECT_TRUE(surface->isPointSelected(record().paramY, 1));
+}
+
+// The band-type popup's list: an empty item and one manual item ("Remove") before the band types,
+// so item 2 + t picks type t, item 0 removes and item 1 (the separator's place) does nothing.
+TEST_F(CControlSurfaceSelectionTest, PopupResultsSetTypesOrRemoveTheFirstSelectedBand) {
+    CObject* list = nullptr;
+    ASSERT_EQ(test::takeMessage(ui->addChild(list, CString("ui:value-list-manual"), CString("filter-mode-values"), false)),
+              "");
+    for (const auto& [key, value] : {std::pair{"add-empty-value", "true"}, {"is-add-manual-items", "true"}})
+        ASSERT_EQ(test::takeMessage(list->setAttr(CString(key), CString(value), false)), "");
+    ASSERT_EQ(test::takeMessage(list->init()), "");
+    ASSERT_EQ(test::takeMessage(list->createChilds()), "");
+    CObject* paragraph = nullptr;
+    ASSERT_EQ(test::takeMessage(list->addChild(paragraph, CString("ui:textview-p"), CString("p0"), false)), "");
+    ASSERT_EQ(test::takeMessage(paragraph->setAttr(CString("content"), CString("Remove"), true)), "");
+    ASSERT_EQ(test::takeMessage(list->initChilds()), "");
+    ASSERT_EQ(dynamic_cast<CValueList*>(list)->fixedItemCount(), 2);
+    record().filterModeValueList = list->getFullName();
+    selection->addPoint({0, 0}, true);
+    selection->addPoint({0, 2}, true);
+    connector->take();
+
+    CAttrMap args;
+    args.findOrAdd("index")->value.setInt(2 + 4);
+    ASSERT_EQ(test::takeMessage(surface->onPopupResult(args)), "");
+    EXPECT_EQ(value("ui.surface.group-main.ui-param-filter-mode", 0), 4.0);
+    EXPECT_EQ(value("ui.surface.group-main.ui-param-filter-mode", 1), 0.0);   // not selected
+    EXPECT_EQ(value("ui.surface.group-main.ui-param-filter-mode", 2), 4.0);
+    EXPECT_EQ(submittedSteps().size(), 2u);   // one step per band
+
+    args.findOrAdd("index")->value.setInt(1);   // the separator's place: nothing
+    ASSERT_EQ(test::takeMessage(surface->onPopupResult(args)), "");
+    EXPECT_TRUE(submittedSteps().empty());
+
+    selection->addPoint({0, 0}, true);
+    selection->addPoint({0, 2}, true);
+    args.findOrAdd("index")->value.setInt(0);   // remove: the first selected band only
+    ASSERT_EQ(test::takeMessage(surface->onPopupResult(args)), "");
+    EXPECT_EQ(submittedSteps(), (std::vector<std::string>{"Control point remove"}));
+    EXPECT_EQ(value("ui.surface.group-main.ui-param-count", 0), 2.0);
 }
 
 } // namespace
