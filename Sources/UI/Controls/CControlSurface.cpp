@@ -98,6 +98,8 @@ CError* CControlSurface::init() {
 CError* CControlSurface::initChilds() {
     if (CError* error = CControlSurfaceVisual::initChilds())
         return traceError(error, getFullName());
+    if (CError* error = mSweep.init(this))
+        return traceError(error, getFullName());
     refreshReadouts();
     if (CError* error = fireEvent(CString("control-surface-ready"), nullptr, false))
         return traceError(error, getFullName());

@@ -848,6 +848,9 @@ CError* CControlSurfaceBase::addPoint(std::int32_t index, bool isTemporary, std:
         if (mIsSnapAddBand && !isTemporary) {
             writePlain(record->paramBw, snapBandwidth(index, x, 2.5));
             isBandwidthChosen = true;
+        } else if (isTemporary && mTempBandwidth >= 0.0) {
+            writePlain(record->paramBw, mTempBandwidth);
+            isBandwidthChosen = true;
         } else {
             writeNormalized(record->paramBw, record->paramBw->getDefaultNormalized(n, 0));
         }
@@ -860,7 +863,9 @@ CError* CControlSurfaceBase::addPoint(std::int32_t index, bool isTemporary, std:
     }
     if (record->paramFilterMode != nullptr) {
         collect(record->paramFilterMode);
-        if (record->paramX == nullptr)
+        if (isTemporary && mTempFilterMode != -1)
+            writePlain(record->paramFilterMode, mTempFilterMode);
+        else if (record->paramX == nullptr)
             writeNormalized(record->paramFilterMode, record->paramFilterMode->getDefaultNormalized(n, 0));
         else
             writePlain(record->paramFilterMode, getAutoBandType(index, x));

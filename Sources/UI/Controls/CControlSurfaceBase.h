@@ -28,6 +28,7 @@ class CUIParam;
 // surface; the surface owns its layer, selection and display records. Editor thread only; no lock.
 class CControlSurfaceBase : public CView, public CControlSurfaceExtern {
     friend class CControlSurfaceSelection;  // keeps the current point and reads the drawn records
+    friend class CControlSurfaceSweep;      // adds and removes the temporary bands
 
 public:
     CControlSurfaceBase() = default;
@@ -269,6 +270,10 @@ protected:
     bool mIsSweepRunning = false;
     CControlPointRef mSweepPoint;   // the current group's temporary sweep band, not drawn
     CControlPointRef mLastAddedPoint;
+    // What a temporary band (the sweep's) gets: its type (-1: the automatic one) and its plain
+    // bandwidth (negative: the default).
+    std::int32_t mTempFilterMode = -1;
+    double mTempBandwidth = -1.0;
     struct CQueuedMove {
         double dx = 0.0;
         double dy = 0.0;

@@ -1,5 +1,6 @@
 #pragma once
 #include "UI/Controls/CControlSurfaceBase.h"
+#include "UI/Controls/CControlSurfaceSweep.h"
 
 namespace tal {
 
@@ -47,6 +48,7 @@ public:
 
     // --- queries ---
     CObject* updateTimer() { return mUpdateTimer.resolve(); }
+    CControlSurfaceSweep& sweep() noexcept { return mSweep; }
 
 protected:
     // Fires "colorized-bands-enable-changed" once the surface is live (life stage 3 on).
@@ -54,6 +56,7 @@ protected:
 
     CTarget<CObject> mUpdateTimer;
     CTarget<CObject> mInterfaceClient;
+    CControlSurfaceSweep mSweep;
 };
 
 } // namespace tal

@@ -4,6 +4,7 @@ tal_sources(
   Sources/UI/Controls/CControlSurfaceSelection.cpp
   Sources/UI/Controls/CControlSurfaceLayer.cpp
   Sources/UI/Controls/CControlSurfaceEvents.cpp
+  Sources/UI/Controls/CControlSurfaceSweep.cpp
   Sources/UI/Controls/CControlSurfaceVisual.cpp
   Sources/UI/Controls/CControlSurface.cpp
   Sources/UI/Controls/SurfaceCreators.cpp

@@ -5,6 +5,7 @@
 #include "UI/CUIParam.h"
 #include "UI/CUIParamValue.h"
 #include "UI/CValueList.h"
+#include "Core/CStringList.h"
 #include "Core/CAttrMap.h"
 #include "UI/Controls/CControlSurfaceEvents.h"
 #include "UI/Controls/SurfaceCreators.h"
@@ -545,6 +546,91 @@ TEST_F(CControlSurfaceSelectionTest, PopupResultsSetTypesOrRemoveTheFirstSelecte
     ASSERT_EQ(test::takeMessage(surface->onPopupResult(args)), "");
     EXPECT_EQ(submittedSteps(), (std::vector<std::string>{"Control point remove"}));
     EXPECT_EQ(value("ui.surface.group-main.ui-param-count", 0), 2.0);
+}
+
+// A sweep over the editing fixture: bandpass (13) temporary bands in the groups of "ui.groups",
+// unit labels "ui.label-x" and "ui.label-y".
+class CControlSurfaceSweepTest : public CControlSurfaceEditTest {
+protected:
+    void SetUp() override {
+        CControlSurfaceEditTest::SetUp();
+        for (const char* name : {"label-x", "label-y"}) {
+            CObject* label = nullptr;
+            ASSERT_EQ(test::takeMessage(ui->addChild(label, CString("core:object"), CString(name), false)), "");
+            ASSERT_EQ(test::takeMessage(label->setAttr(CString("title"), CString(name), true)), "");
+        }
+        CObject* list = nullptr;
+        ASSERT_EQ(test::takeMessage(ui->addChild(list, CString("ui:value-list-manual"), CString("groups"), false)), "");
+        ASSERT_EQ(test::takeMessage(list->init()), "");
+        CStringList items;
+        items.add(CString("Main L/R;1"));
+        items.add(CString("no group number"));
+        ASSERT_EQ(test::takeMessage(dynamic_cast<CValueList*>(list)->setItems(items)), "");
+        for (const auto& [key, value] : {std::pair{"label-units-x", "ui.label-x"}, {"label-units-y", "ui.label-y"},
+                                         {"temp-point-filter-mode", "13"}, {"temp-point-audio-groups", "ui.groups"}})
+            ASSERT_EQ(test::takeMessage(surface->setAttr(CString(key), CString(value), false)), "");
+        ASSERT_EQ(test::takeMessage(surface->sweep().init(surface)), "");
+        ASSERT_EQ(test::takeMessage(surface->activateSelection()), "");
+    }
+    std::string title(const char* name) {
+        return ui->findObject(CString(name))->getTextAttr("title").narrowed().chars8();
+    }
+};
+
+TEST_F(CControlSurfaceSweepTest, ATemporaryBandpassFollowsAndLeavesNoTrace) {
+    CControlSurfaceSweep& sweep = surface->sweep();
+    ASSERT_EQ(test::takeMessage(sweep.start(250, 50)), "");
+    EXPECT_EQ(sweep.groups(), (std::vector<std::int32_t>{0}));
+    ASSERT_EQ(sweep.addedPoints().size(), 1u);
+    const CControlPointRef band{0, 3};
+    EXPECT_EQ(sweep.sweepPoint(), band);
+    EXPECT_EQ(value("ui.surface.group-main.ui-param-count", 0), 4.0);
+    EXPECT_EQ(value("ui.surface.group-main.ui-param-filter-mode", 3), 13.0);
+    EXPECT_NEAR(value("ui.surface.group-main.ui-param-bw", 3), 0.5, 1e-9);
+    EXPECT_TRUE(surface->selection()->isPointSelected(band));
+    EXPECT_EQ(title("ui.label-x"), "Hz");
+    EXPECT_EQ(title("ui.label-y"), "dB");
+    // The user widens the sweep band, then releases.
+    CUIParamValue bw;
+    bw[0] = 1.5;
+    param("ui.surface.group-main.ui-param-bw")->setPlainValue(3, -1, bw);
+    ASSERT_EQ(test::takeMessage(sweep.stop()), "");
+    EXPECT_EQ(value("ui.surface.group-main.ui-param-count", 0), 3.0);
+    EXPECT_EQ(title("ui.label-x"), "label-x");
+    EXPECT_EQ(title("ui.label-y"), "label-y");
+    EXPECT_TRUE(submittedSteps().empty());
+    EXPECT_DOUBLE_EQ(sweep.lastBandwidth(), 1.5);
+    // The next sweep starts with that width.
+    ASSERT_EQ(test::takeMessage(sweep.start(700, 50)), "");
+    EXPECT_NEAR(value("ui.surface.group-main.ui-param-bw", 3), 1.5, 1e-9);
+    ASSERT_EQ(test::takeMessage(sweep.stop()), "");
+    EXPECT_TRUE(submittedSteps().empty());
+}
+
+TEST_F(CControlSurfaceSweepTest, AFullGroupLosesNoBand) {
+    reply(countBridge, 0, 32);
+    const double before = value("ui.surface.group-main.ui-param-x", 31);
+    CControlSurfaceSweep& sweep = surface->sweep();
+    ASSERT_EQ(test::takeMessage(sweep.start(250, 50)), "");
+    EXPECT_TRUE(sweep.addedPoints().empty());
+    EXPECT_EQ(title("ui.label-x"), "Hz");
+    ASSERT_EQ(test::takeMessage(sweep.stop()), "");
+    EXPECT_EQ(value("ui.surface.group-main.ui-param-count", 0), 32.0);
+    EXPECT_EQ(value("ui.surface.group-main.ui-param-x", 31), before);
+    EXPECT_EQ(title("ui.label-x"), "label-x");
+}
+
+TEST_F(CControlSurfaceSweepTest, WithoutRoutedGroupsTheTitlesStillComeBack) {
+    ASSERT_EQ(test::takeMessage(surface->setAttr(CString("temp-point-audio-groups"), CString("ui.nothing"), false)), "");
+    CControlSurfaceSweep& sweep = surface->sweep();
+    ASSERT_EQ(test::takeMessage(sweep.start(250, 50)), "");
+    EXPECT_TRUE(sweep.groups().empty());
+    EXPECT_TRUE(sweep.addedPoints().empty());
+    EXPECT_EQ(title("ui.label-y"), "dB");
+    ASSERT_EQ(test::takeMessage(sweep.stop()), "");
+    EXPECT_EQ(title("ui.label-x"), "label-x");
+    EXPECT_EQ(title("ui.label-y"), "label-y");
+    EXPECT_EQ(value("ui.surface.group-main.ui-param-count", 0), 3.0);
 }
 
 } // namespace
