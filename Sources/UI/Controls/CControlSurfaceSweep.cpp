@@ -55,6 +55,12 @@ CError* CControlSurfaceSweep::setGraphFlags(std::int32_t value) {
     return nullptr;
 }
 
+CError* CControlSurfaceSweep::findLabels(CObject*& labelX, CObject*& labelY) {
+    if (CError* error = mOwner->findObjectByAttr(labelX, CString("label-units-x"), true))
+        return error;
+    return mOwner->findObjectByAttr(labelY, CString("label-units-y"), true);
+}
+
 CError* CControlSurfaceSweep::start(double x, double y) {
     CControlSurfaceBase& s = *mOwner;
     if (s.mIsSimpleXyParamMode) {
@@ -97,9 +103,7 @@ CError* CControlSurfaceSweep::start(double x, double y) {
     s.mIsSweepRunning = true;
     CObject* labelX = nullptr;
     CObject* labelY = nullptr;
-    if (CError* error = s.findObjectByAttr(labelX, CString("label-units-x"), true))
-        return traceError(error, s.getFullName());
-    if (CError* error = s.findObjectByAttr(labelY, CString("label-units-y"), true))
+    if (CError* error = findLabels(labelX, labelY))
         return traceError(error, s.getFullName());
     mSavedTitleX = labelX->getTextAttr("title");
     mSavedTitleY = labelY->getTextAttr("title");
@@ -141,9 +145,7 @@ CError* CControlSurfaceSweep::stop() {
     mIsStarted = false;
     CObject* labelX = nullptr;
     CObject* labelY = nullptr;
-    if (CError* error = s.findObjectByAttr(labelX, CString("label-units-x"), true))
-        return traceError(error, s.getFullName());
-    if (CError* error = s.findObjectByAttr(labelY, CString("label-units-y"), true))
+    if (CError* error = findLabels(labelX, labelY))
         return traceError(error, s.getFullName());
     if (CError* error = labelX->setAttr(CString("title"), mSavedTitleX, true))
         return traceError(error, s.getFullName());

@@ -11,6 +11,7 @@ namespace tal {
 
 class CControlSurfaceBase;
 class CError;
+class CObject;
 class CValueList;
 
 // The curve editor's sweep: while the button is held after a Ctrl-press on an empty spot, a
@@ -41,6 +42,8 @@ public:
     const std::vector<std::int32_t>& groups() const noexcept { return mGroups; }
 
 private:
+    // The unit labels named by label-units-x and label-units-y (required).
+    [[nodiscard]] CError* findLabels(CObject*& labelX, CObject*& labelY);
     // Sets the graph's integer attribute when the graph is one.
     [[nodiscard]] CError* setGraphFlags(std::int32_t value);
 
