@@ -2,12 +2,14 @@
 
 #include "UI/Controls/CCaption.h"
 #include "UI/Controls/CTextView.h"
+#include "UI/CUIParamController.h"
 
 namespace tal {
 
 const CCreatorTableEntry kControlCreatorTable[] = {
     {"ui:caption", &CCaption::create, &CCaption::initScheme},
     {"ui:textview", &CTextView::create, &CTextView::initScheme},
+    {"ui:ui-param-controller", &CUIParamController::create, &CUIParamController::initScheme},
     {"", nullptr, nullptr},
 };
 
