@@ -86,6 +86,11 @@ public:
     std::int32_t firstElement() const noexcept { return mFirstElement; }
     const CArray<std::int32_t>& activeGroups() const noexcept { return mActiveGroups; }
     CUIParam* uiParam() const noexcept { return mUIParam; }
+    // The edited parameter, looked up first when it is not bound yet (null when it does not exist).
+    CUIParam* boundUIParam() {
+        resolveBindings();
+        return mUIParam;
+    }
     CObject* updateTimer() const noexcept { return mUpdateTimer; }
     CUIParamUndoCollector& undoCollector() noexcept { return mUndoCollector; }
     // The drag; its valueScale holds the gain (owners may replace it after the press).

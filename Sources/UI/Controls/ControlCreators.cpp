@@ -1,6 +1,7 @@
 #include "UI/Controls/ControlCreators.h"
 
 #include "UI/Controls/CCaption.h"
+#include "UI/Controls/CMultiChangeDisplay.h"
 #include "UI/Controls/CTextView.h"
 #include "UI/CUIParamController.h"
 
@@ -8,6 +9,7 @@ namespace tal {
 
 const CCreatorTableEntry kControlCreatorTable[] = {
     {"ui:caption", &CCaption::create, &CCaption::initScheme},
+    {"ui:multichange-display", &CMultiChangeDisplay::create, &CMultiChangeDisplay::initScheme},
     {"ui:textview", &CTextView::create, &CTextView::initScheme},
     {"ui:ui-param-controller", &CUIParamController::create, &CUIParamController::initScheme},
     {"", nullptr, nullptr},

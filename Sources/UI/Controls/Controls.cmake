@@ -7,6 +7,7 @@ tal_sources(
   Sources/UI/Controls/CCaption.cpp
   Sources/UI/Controls/ControlCreators.cpp
   Sources/UI/CUIParamController.cpp
+  Sources/UI/Controls/CMultiChangeDisplay.cpp
   # panels
   Sources/UI/Controls/PanelCreators.cpp
   Sources/UI/Controls/CGradientBase.cpp
@@ -25,6 +26,7 @@ tal_tests(ui
   tests/UI/Controls/CCaptionTest.cpp
   tests/UI/Controls/CTextViewEditTest.cpp
   tests/UI/CUIParamControllerTest.cpp
+  tests/UI/Controls/CMultiChangeDisplayTest.cpp
   # panels
   tests/UI/Controls/CGradientBaseTest.cpp
   tests/UI/Controls/CSpotlightBaseTest.cpp
