@@ -18,21 +18,31 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "UI/CUIParamController.h"
 
 namespace tal {
 
-// The pacing timer's template: a plain view that keeps "fps"; the test fires its "tick".
-class CTickTemplate : public CTemplateBody {
+// A template of a tag with fixed attributes (the pacing timer's is a plain view that keeps "fps";
+// the test fires its "tick").
+class CTagTemplate : public CTemplateBody {
 public:
+    CTagTemplate(const char* tag, std::vector<std::pair<const char*, const char*>> attrs)
+        : mTag(tag), mAttrs(std::move(attrs)) {}
     const CString& bodyTag() const override { return mTag; }
-    CError* buildAttrs(CObject&) override { return nullptr; }
+    CError* buildAttrs(CObject& target) override {
+        for (const auto& [key, value] : mAttrs)
+            if (CError* error = target.setAttr(CString(key), CString(value), false))
+                return error;
+        return nullptr;
+    }
     CError* buildChildren(CObject&) override { return nullptr; }
 
 private:
-    CString mTag{"ui:view"};
+    CString mTag;
+    std::vector<std::pair<const char*, const char*>> mAttrs;
 };
 
 // A window "ui.window" holding a view "knob" with a controller, global settings at drag precision
@@ -60,10 +70,12 @@ protected:
                                                      {"mouse-wheel-precision", "0"}, {"tablet-mode", "0"}})),
                   "");
         settings = dynamic_cast<CGlobalSettings*>(object);
-        CObject* placeholder = nullptr;
-        ASSERT_EQ(takeMessage(ui->addChild(placeholder, CString("template"), CString("test:tick"), false)), "");
-        placeholder->setTemplateBody(new CTickTemplate);
-        ui->addTemplate(CString("test:tick"), placeholder);
+        addTemplate("test:tick", new CTagTemplate("ui:view", {}));
+        addTemplate("test:ui-param", new CTagTemplate("ui:ui-param", {}));
+        addTemplate("test:controller",
+                    new CTagTemplate("ui:ui-param-controller", {{"interface-client", "ui.client"},
+                                                                {"sensitivity", "1.0"},
+                                                                {"timer-tag", "test:tick"}}));
         ASSERT_EQ(takeMessage(CParamTestTree::build(window, ui, "ui:view", "window", {{"is-root-view", "true"}})), "");
         ASSERT_EQ(takeMessage(CParamTestTree::build(knob, window, "ui:view", "knob", {})), "");
         info = makeInfo("Gain", 1, 0, 1, "0.3,0.3,0.3,0.3");
@@ -72,6 +84,12 @@ protected:
         setValues(1, {0.5, 0.5, 0.5, 0.5});
     }
 
+    void addTemplate(const char* name, CTemplateBody* body) {
+        CObject* placeholder = nullptr;
+        ASSERT_EQ(takeMessage(ui->addChild(placeholder, CString("template"), CString(name), false)), "");
+        placeholder->setTemplateBody(body);
+        ui->addTemplate(CString(name), placeholder);
+    }
     void TearDown() override {
         CRecordingBindingTree::TearDown();
         appData.reset();

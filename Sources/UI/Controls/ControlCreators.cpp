@@ -2,6 +2,7 @@
 
 #include "UI/Controls/CCaption.h"
 #include "UI/Controls/CMultiChangeDisplay.h"
+#include "UI/Controls/CReadOut.h"
 #include "UI/Controls/CTextView.h"
 #include "UI/CUIParamController.h"
 
@@ -10,6 +11,7 @@ namespace tal {
 const CCreatorTableEntry kControlCreatorTable[] = {
     {"ui:caption", &CCaption::create, &CCaption::initScheme},
     {"ui:multichange-display", &CMultiChangeDisplay::create, &CMultiChangeDisplay::initScheme},
+    {"ui:readout", &CReadOut::create, &CReadOut::initScheme},
     {"ui:textview", &CTextView::create, &CTextView::initScheme},
     {"ui:ui-param-controller", &CUIParamController::create, &CUIParamController::initScheme},
     {"", nullptr, nullptr},
