@@ -1,5 +1,6 @@
 #include "UI/Controls/ControlCreators.h"
 
+#include "Other/CColorSwatch.h"
 #include "UI/Controls/CCaption.h"
 #include "UI/Controls/CMultiChangeDisplay.h"
 #include "UI/Controls/CReadOut.h"
@@ -10,6 +11,7 @@ namespace tal {
 
 const CCreatorTableEntry kControlCreatorTable[] = {
     {"ui:caption", &CCaption::create, &CCaption::initScheme},
+    {"ui:color-swatch", &CColorSwatch::create, &CObject::initScheme},
     {"ui:multichange-display", &CMultiChangeDisplay::create, &CMultiChangeDisplay::initScheme},
     {"ui:readout", &CReadOut::create, &CReadOut::initScheme},
     {"ui:textview", &CTextView::create, &CTextView::initScheme},
