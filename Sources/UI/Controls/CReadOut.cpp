@@ -32,21 +32,8 @@ CError* CReadOut::init() {
     mHasSharedAttribute = !sharedAttribute.isEmpty();
     const CString paramTag = getTextAttr("ui-param-tag");
     if (!bridge.isEmpty() || !sharedAttribute.isEmpty()) {
-        CAttrMap attrs;
-        attrs.findOrAdd("bridge")->value.setText(bridge);
-        attrs.findOrAdd("group-selector")->value.setText(groupSelector);
-        attrs.findOrAdd("shared-attribute")->value.setText(sharedAttribute);
-        const CString sharedName = getTextAttr("shared-attribute-name");
-        if (!sharedName.isEmpty()) {
-            CString binding("{*/");
-            binding.append(sharedAttribute);
-            binding.append(" ");
-            binding.append(sharedName);
-            binding.append("}");
-            attrs.findOrAdd("shared-attribute-value")->value.setText(binding);
-        }
         CObject* param = nullptr;
-        if (CError* error = createChild(param, paramTag, CString("ui-param"), true, &attrs, nullptr))
+        if (CError* error = createParamChild(*this, param))
             return traceError(error, getFullName());
         if (getBoolAttr("needs-ui-param-controller") && param != nullptr) {
             CAttrMap controllerAttrs;
@@ -69,6 +56,24 @@ CError* CReadOut::init() {
             return traceError(error, getFullName());
     }
     return nullptr;
+}
+
+CError* CReadOut::createParamChild(CObject& owner, CObject*& out) {
+    out = nullptr;
+    const CString sharedAttribute = owner.getTextAttr("shared-attribute");
+    CAttrMap attrs;
+    attrs.findOrAdd("bridge")->value.setText(owner.getTextAttr("bridge"));
+    attrs.findOrAdd("group-selector")->value.setText(owner.getTextAttr("group-selector"));
+    attrs.findOrAdd("shared-attribute")->value.setText(sharedAttribute);
+    const CString sharedName = owner.getTextAttr("shared-attribute-name");
+    if (!sharedName.isEmpty()) {
+        CString binding("{*/");
+        binding.append(sharedAttribute).append(" ").append(sharedName).append("}");
+        attrs.findOrAdd("shared-attribute-value")->value.setText(binding);
+    }
+    return traceError(owner.createChild(out, owner.getTextAttr("ui-param-tag"), CString("ui-param"), true, &attrs,
+                                        nullptr),
+                      owner.getFullName());
 }
 
 CError* CReadOut::initChilds() {

@@ -38,6 +38,11 @@ public:
     [[nodiscard]] CError* onUIParamChanged(CUIParam* param, std::int32_t elementOffset,
                                            std::int32_t elementCount) override;
 
+    // Creates owner's "ui-param" child from the template "ui-param-tag" with the owner's "bridge",
+    // "group-selector", "shared-attribute" and the binding to "shared-attribute-name" (readouts share
+    // this); out is the child or null.
+    [[nodiscard]] static CError* createParamChild(CObject& owner, CObject*& out);
+
     [[nodiscard]] virtual CError* attrElement();
     // Shows element index; nothing without a parameter or when it is already shown.
     [[nodiscard]] CError* setElement(std::int32_t index);

@@ -9,6 +9,7 @@ tal_sources(
   Sources/UI/CUIParamController.cpp
   Sources/UI/Controls/CMultiChangeDisplay.cpp
   Sources/UI/Controls/CReadOut.cpp
+  Sources/UI/Controls/CReadOutAlt.cpp
   # panels
   Sources/UI/Controls/PanelCreators.cpp
   Sources/UI/Controls/CGradientBase.cpp
@@ -29,6 +30,7 @@ tal_tests(ui
   tests/UI/CUIParamControllerTest.cpp
   tests/UI/Controls/CMultiChangeDisplayTest.cpp
   tests/UI/Controls/CReadOutTest.cpp
+  tests/UI/Controls/CReadOutAltTest.cpp
   # panels
   tests/UI/Controls/CGradientBaseTest.cpp
   tests/UI/Controls/CSpotlightBaseTest.cpp
