@@ -347,7 +347,7 @@ CError* CReadOutAlt::setText(const CString& text) {
 
 double CReadOutAlt::windowScale() const { return area() != nullptr ? area()->windowScale() : 1.0; }
 
-const CFont* CReadOutAlt::regularFont() const { return mFont != nullptr ? mFont->font(0) : nullptr; }
+const CFont* CReadOutAlt::regularFont() const { return mFont != nullptr ? mFont->font(CFontObject::kRegular) : nullptr; }
 
 double CReadOutAlt::caretAt(std::int32_t i) const {
     if (i < 0)
