@@ -95,5 +95,33 @@ TEST_F(CMultiChangeDisplayTest, ItemsListEachActiveGroupsValueText) {
     EXPECT_EQ(shownItems(), std::vector<std::string>{"L=" + valueText(0, 1)});
 }
 
+TEST_F(CMultiChangeDisplayTest, IsPlacedOverItsOwnerInsideTheRootView) {
+    struct Case { const char* ownerLeft; double expectedLeft; };
+    // Root 200 wide, owner 20 wide, display 60 wide: centred (-20), unless that starts left of the
+    // root (owner at 0: moved right to 0) or ends right of it (owner at 180: -40).
+    const Case cases[] = {{"0", 0.0}, {"100", -20.0}, {"180", -40.0}};
+    auto* root = dynamic_cast<CView*>(window);
+    auto* owner = dynamic_cast<CView*>(knob);
+    for (const auto& [key, value] : std::vector<std::pair<const char*, const char*>>{
+             {"width", "200"}, {"height", "100"}})
+        ASSERT_EQ(takeMessage(root->setAttr(CString(key), CString(value), true)), "");
+    for (const auto& [key, value] : std::vector<std::pair<const char*, const char*>>{
+             {"placement", "overlay"}, {"width", "20"}, {"height", "20"}})
+        ASSERT_EQ(takeMessage(owner->setAttr(CString(key), CString(value), true)), "");
+    for (const auto& [key, value] : std::vector<std::pair<const char*, const char*>>{
+             {"placement", "overlay"}, {"width", "60"}, {"height", "30"}})
+        ASSERT_EQ(takeMessage(display->setAttr(CString(key), CString(value), true)), "");
+    setGroups({"L;1"});
+    ASSERT_EQ(takeMessage(display->setShown(true)), "");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ownerLeft);
+        ASSERT_EQ(takeMessage(owner->setAttr(CString("outer-border"), CString((std::string("L") + c.ownerLeft).c_str()), true)), "");
+        ASSERT_EQ(takeMessage(root->updateLayout()), "");
+        ASSERT_EQ(takeMessage(display->refreshItems()), "");
+        EXPECT_DOUBLE_EQ(display->area()->value(CViewArea::vOuterLeft), c.expectedLeft);
+        EXPECT_DOUBLE_EQ(display->area()->value(CViewArea::vOuterTop), -50.0);
+    }
+}
+
 } // namespace
 } // namespace tal
