@@ -1,13 +1,23 @@
 #include "UI/Controls/ControlCreators.h"
 
+#include "Other/CColorSwatch.h"
 #include "UI/Controls/CCaption.h"
+#include "UI/Controls/CMultiChangeDisplay.h"
+#include "UI/Controls/CReadOut.h"
+#include "UI/Controls/CReadOutAlt.h"
 #include "UI/Controls/CTextView.h"
+#include "UI/CUIParamController.h"
 
 namespace tal {
 
 const CCreatorTableEntry kControlCreatorTable[] = {
     {"ui:caption", &CCaption::create, &CCaption::initScheme},
+    {"ui:color-swatch", &CColorSwatch::create, &CObject::initScheme},
+    {"ui:multichange-display", &CMultiChangeDisplay::create, &CMultiChangeDisplay::initScheme},
+    {"ui:readout", &CReadOut::create, &CReadOut::initScheme},
+    {"ui:readout-alt", &CReadOutAlt::create, &CReadOutAlt::initScheme},
     {"ui:textview", &CTextView::create, &CTextView::initScheme},
+    {"ui:ui-param-controller", &CUIParamController::create, &CUIParamController::initScheme},
     {"", nullptr, nullptr},
 };
 
