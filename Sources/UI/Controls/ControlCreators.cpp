@@ -1,6 +1,9 @@
 #include "UI/Controls/ControlCreators.h"
 
 #include "UI/Controls/CCaption.h"
+#include "UI/Controls/CKnob.h"
+#include "UI/Controls/CKnobLabels.h"
+#include "UI/Controls/CMouseMoveNotifier.h"
 #include "UI/Controls/CTextView.h"
 
 namespace tal {
@@ -8,6 +11,9 @@ namespace tal {
 const CCreatorTableEntry kControlCreatorTable[] = {
     {"ui:caption", &CCaption::create, &CCaption::initScheme},
     {"ui:textview", &CTextView::create, &CTextView::initScheme},
+    {"ui:knob", &CKnob::create, &CKnob::initScheme},
+    {"ui:knob-labels", &CKnobLabels::create, &CKnobLabels::initScheme},
+    {"ui:mouse-move-notifier", &CMouseMoveNotifier::create, &CView::initScheme},
     {"", nullptr, nullptr},
 };
 
