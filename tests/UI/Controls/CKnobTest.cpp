@@ -137,6 +137,54 @@ TEST_F(CKnobTest, DisablingTheKnobMidDragEndsTheDrag) {
     EXPECT_EQ(k->dragMode(), KnobDragLinear);
 }
 
+// The glow fades in over 0.15 s on the frame clock; leaving after 0.05 s (level 1/3) fades out from
+// 1/3 and reaches 0 after a further 0.05 s. The knob listens to the render event only while it fades.
+TEST_F(CKnobTest, HoverGlowFadesOnTheFrameClockAndReversesFromItsLevel) {
+    CKnob* k = knob({{"is-knob-labels", "false"}});
+    ASSERT_NE(k, nullptr);
+    sharedData->setFrameClock(10.0);
+    CAttrMap args;
+    ASSERT_EQ(test::takeMessage(k->onMouseMove(press(args, 50, 50))), "");
+    EXPECT_NEAR(k->glowLevel(), 0.0, 1e-12);
+    EXPECT_TRUE(k->isRenderListening());
+    sharedData->setFrameClock(10.05);
+    ASSERT_EQ(test::takeMessage(k->runEvent(CString("window-render"))), "");
+    EXPECT_NEAR(k->glowLevel(), 1.0 / 3.0, 1e-9);
+    ASSERT_EQ(test::takeMessage(k->onMouseExit()), "");
+    EXPECT_NEAR(k->glowLevel(), 1.0 / 3.0, 1e-9);
+    sharedData->setFrameClock(10.075);
+    ASSERT_EQ(test::takeMessage(k->runEvent(CString("window-render"))), "");
+    EXPECT_NEAR(k->glowLevel(), 1.0 / 6.0, 1e-9);
+    sharedData->setFrameClock(10.1);
+    ASSERT_EQ(test::takeMessage(k->runEvent(CString("window-render"))), "");
+    EXPECT_NEAR(k->glowLevel(), 0.0, 1e-9);
+    sharedData->setFrameClock(10.125);   // the first frame past the fade's end
+    ASSERT_EQ(test::takeMessage(k->runEvent(CString("window-render"))), "");
+    EXPECT_EQ(k->glowLevel(), 0.0);
+    EXPECT_FALSE(k->isRenderListening());
+    // Over the readout the glow fades out although the pointer is over the knob.
+    ASSERT_EQ(test::takeMessage(k->onMouseMove(press(args, 50, 50))), "");
+    sharedData->setFrameClock(10.3);
+    ASSERT_EQ(test::takeMessage(k->runEvent(CString("window-render"))), "");
+    EXPECT_NEAR(k->glowLevel(), 1.0, 1e-9);
+    ASSERT_EQ(test::takeMessage(k->runEvent(CString("readout-enter"))), "");
+    sharedData->setFrameClock(10.5);
+    ASSERT_EQ(test::takeMessage(k->runEvent(CString("window-render"))), "");
+    EXPECT_NEAR(k->glowLevel(), 0.0, 1e-9);
+}
+
+// With the global "show-knob-labels" off a hover makes no labels.
+TEST_F(CKnobTest, NoLabelsWhileTheGlobalSettingIsOff) {
+    settings->showKnobLabels = false;
+    CKnob* k = knob({{"is-knob-labels", "true"}, {"knob-labels-tag", "ui:knob-labels"}});
+    ASSERT_NE(k, nullptr);
+    CAttrMap args;
+    ASSERT_EQ(test::takeMessage(k->onMouseMove(press(args, 50, 50))), "");
+    EXPECT_TRUE(k->isHovered());
+    EXPECT_FALSE(k->isLabelsShown());
+    EXPECT_EQ(k->knobLabels(), nullptr);
+}
+
 class CKnobLayoutTest : public CKnobTest {
 protected:
     // A set with images at the given indices (each with `layers` layers) and named ranges.
