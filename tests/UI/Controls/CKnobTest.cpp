@@ -7,6 +7,7 @@
 #include "Other/CImageSet.h"
 #include "UI/CUIParam.h"
 #include "UI/Controls/KnobTestTree.h"
+#include "support/PngWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -289,6 +290,63 @@ TEST_F(CKnobLayoutTest, StripLayoutDrawsTheValueImageAndSkipsMissingLayers) {
     CKnob* edge = knob({{"image-set", "shared::is.strip200"}});
     setValue(edge, 1.0);
     EXPECT_EQ(requested(edge), (std::vector<std::string>{"10:0"}));
+}
+
+// A drawn 40 x 40 layered knob: a grey disc (slot 0, the knob's colour) and nine pointer dots over
+// the 270-degree sweep (slot 2, the swatch colour). The dot follows the value, the disc stays, and
+// a disabled knob draws in the disabled colour.
+TEST_F(CKnobLayoutTest, PaintDrawsThePointerWhereTheValueIs) {
+    addColor("Disabled", "303030");
+    CImageSet set;
+    const auto disc = [](int x, int y) { return std::uint8_t((x - 20) * (x - 20) + (y - 20) * (y - 20) <= 16 * 16 ? 255 : 0); };
+    auto* body = new CImage;
+    body->addLayer(coverageLayer(0, 40, 40, 1.0, 255, disc));
+    set.setImage(9, body);
+    for (int j = 0; j < 9; ++j) {
+        const double a = (225.0 - 270.0 * j / 8.0) * M_PI / 180.0;
+        const double cx = 20 + 12 * std::cos(a), cy = 20 - 12 * std::sin(a);
+        auto* dot = new CImage;
+        dot->addLayer(coverageLayer(2, 40, 40, 1.0, 255, [cx, cy](int x, int y) {
+            return std::uint8_t((x + 0.5 - cx) * (x + 0.5 - cx) + (y + 0.5 - cy) * (y + 0.5 - cy) <= 9.0 ? 255 : 0);
+        }));
+        set.setImage(j, dot);
+    }
+    set.setImage(10, probeImage(10, 1));
+    set.setRange(CString("KnobPointer"), 0, 8);
+    set.setRange(CString("KnobStatic"), 9, 9);
+    set.setRange(CString("KnobTeeth"), 10, 9);   // no teeth
+    addImageSet("painted", set);
+    CKnob* k = knob({{"image-set", "shared::is.painted"}, {"is-knob-labels", "false"}}, "40", "40");
+    ASSERT_NE(k, nullptr);
+    const auto paint = [&](const char* name) {
+        EXPECT_TRUE(k->prepareDraw());
+        sharedData->prepareImages(0);
+        auto sector = filledSector(0, 0, 40, 40, 0, 0, 0);
+        k->paint(*sector);
+        writePng(name, *sector->backBuffer);
+        return sector;
+    };
+    const auto rgb = [](CSector& s, int x, int y) {
+        const std::uint8_t* p = pixelAt(s, x, y);
+        return std::to_string(p[0]) + "," + std::to_string(p[1]) + "," + std::to_string(p[2]);
+    };
+    // Lower left (225 degrees) and lower right (-45 degrees) at radius 12 from (20, 20).
+    const int lx = 20 - 8, ly = 20 + 8, rx = 20 + 8, ry = 20 + 8;
+    setValue(k, 0.0);
+    auto atZero = paint("knob-value-0");
+    EXPECT_EQ(rgb(*atZero, lx, ly), "255,64,0");
+    EXPECT_EQ(rgb(*atZero, rx, ry), "128,128,128");
+    EXPECT_EQ(rgb(*atZero, 20, 20), "128,128,128");
+    EXPECT_EQ(rgb(*atZero, 1, 1), "0,0,0");
+    setValue(k, 1.0);
+    auto atOne = paint("knob-value-1");
+    EXPECT_EQ(rgb(*atOne, lx, ly), "128,128,128");
+    EXPECT_EQ(rgb(*atOne, rx, ry), "255,64,0");
+    ASSERT_EQ(test::takeMessage(k->setAttr(CString("element"), CString("-1"), true)), "");
+    k->setEffectivelyDisabled(true);   // the renderer's bookkeeping before a frame
+    k->selectColorStates();
+    auto disabled = paint("knob-disabled");
+    EXPECT_EQ(rgb(*disabled, 20, 20), "48,48,48");
 }
 
 } // namespace
