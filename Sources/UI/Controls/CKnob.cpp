@@ -20,6 +20,7 @@
 #include "UI/CViewArea.h"
 #include "UI/CViewColorTable.h"
 #include "UI/CViewDrawHelpers.h"
+#include "UI/Controls/EventArgs.h"
 #include "UI/CViewStateData.h"
 #include "UI/CWindowRenderer.h"
 #include "UI/Controls/CKnobLabels.h"
@@ -41,19 +42,6 @@ std::int32_t roundToInt(double x) noexcept { return std::int32_t(roundHalfAway(x
 double clamp01(double x) noexcept { return std::min(1.0, std::max(0.0, x)); }
 bool differs(double a, double b) noexcept { return std::fabs(a - b) > (std::fabs(a) + std::fabs(b)) * kEpsilon; }
 
-// An argument of an event's map: false, 0 or the empty text when missing or unconvertible.
-bool argBool(CAttrMap& args, const char* name) {
-    CAttrValue* value = args.findValue(name);
-    return value != nullptr && value->asBool();
-}
-double argReal(CAttrMap& args, const char* name) {
-    CAttrValue* value = args.findValue(name);
-    return value != nullptr ? value->asReal() : 0.0;
-}
-std::int32_t argInt(CAttrMap& args, const char* name) {
-    CAttrValue* value = args.findValue(name);
-    return value != nullptr ? value->asInt() : 0;
-}
 
 // The ranges each layout looks up, in frameRanges order.
 const char* const kLayeredRanges[] = {"KnobPointer", "KnobLight", "KnobTeeth", "KnobStatic", "KnobStaticColor"};

@@ -4,6 +4,7 @@
 #include "UI/Controls/CKnob.h"
 #include "UI/Controls/CKnobLabels.h"
 #include "UI/Controls/CMouseMoveNotifier.h"
+#include "UI/Controls/CSimpleSlider.h"
 #include "UI/Controls/CTextView.h"
 
 namespace tal {
@@ -14,6 +15,7 @@ const CCreatorTableEntry kControlCreatorTable[] = {
     {"ui:knob", &CKnob::create, &CKnob::initScheme},
     {"ui:knob-labels", &CKnobLabels::create, &CKnobLabels::initScheme},
     {"ui:mouse-move-notifier", &CMouseMoveNotifier::create, &CView::initScheme},
+    {"ui:simple-slider", &CSimpleSlider::create, &CSimpleSlider::initScheme},
     {"", nullptr, nullptr},
 };
 
