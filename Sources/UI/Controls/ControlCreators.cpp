@@ -4,18 +4,22 @@
 #include "UI/Controls/CKnob.h"
 #include "UI/Controls/CKnobLabels.h"
 #include "UI/Controls/CMouseMoveNotifier.h"
+#include "UI/Controls/CMultiChangeDisplay.h"
 #include "UI/Controls/CSimpleSlider.h"
 #include "UI/Controls/CTextView.h"
+#include "UI/CUIParamController.h"
 
 namespace tal {
 
 const CCreatorTableEntry kControlCreatorTable[] = {
     {"ui:caption", &CCaption::create, &CCaption::initScheme},
+    {"ui:multichange-display", &CMultiChangeDisplay::create, &CMultiChangeDisplay::initScheme},
     {"ui:textview", &CTextView::create, &CTextView::initScheme},
     {"ui:knob", &CKnob::create, &CKnob::initScheme},
     {"ui:knob-labels", &CKnobLabels::create, &CKnobLabels::initScheme},
     {"ui:mouse-move-notifier", &CMouseMoveNotifier::create, &CView::initScheme},
     {"ui:simple-slider", &CSimpleSlider::create, &CSimpleSlider::initScheme},
+    {"ui:ui-param-controller", &CUIParamController::create, &CUIParamController::initScheme},
     {"", nullptr, nullptr},
 };
 
