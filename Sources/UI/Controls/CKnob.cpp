@@ -16,6 +16,7 @@
 #include "UI/CParamGroupSelector.h"
 #include "UI/CSector.h"
 #include "UI/CUIParam.h"
+#include "UI/CUIParamController.h"
 #include "UI/CValueList.h"
 #include "UI/CViewArea.h"
 #include "UI/CViewColorTable.h"
@@ -24,6 +25,7 @@
 #include "UI/CViewStateData.h"
 #include "UI/CWindowRenderer.h"
 #include "UI/Controls/CKnobLabels.h"
+#include "UI/Controls/CMultiChangeDisplay.h"
 #include "UI/SchemeThunks.h"
 
 #include <algorithm>
@@ -127,9 +129,9 @@ CError* CKnob::init() {
 CError* CKnob::initChilds() {
     if (CError* error = CView::initChilds())
         return traceError(error, getFullName());
-    mController = findChild(CString("ui-param-controller"));
-    if (mController == nullptr)
-        return traceError(newError("Object not found: %1", getFullName(), CString(".ui-param-controller")), getFullName());
+    mController = nullptr;
+    if (CError* error = findObjectChecked(mController, CString(".ui-param-controller")))
+        return traceError(error, getFullName());
     mMultiChangeDisplay.init(this, CString(), CString(), nullptr, CString("multichange-display"));
     return traceError(updateActivity(), getFullName());
 }
@@ -868,17 +870,71 @@ namespace tal {
 
 // --- the drag controller and the multi-change display ---
 
-bool CKnob::controllerIsMultiChange() { return false; }
-void CKnob::controllerPress(KnobDragMode, CKnob*, bool, bool) {}
-void CKnob::controllerMove(bool, bool, bool) {}
-void CKnob::controllerSetDragged(double) {}
-void CKnob::controllerRelease() {}
-void CKnob::controllerWheel(std::int32_t, bool, double) {}
-void CKnob::controllerReset() {}
-void CKnob::controllerAddUndoParam(CUIParam*) {}
-void CKnob::controllerShiftCursorReturn(double, double) {}
-bool CKnob::multiChangeDisplayShown() { return false; }
-CError* CKnob::showMultiChangeDisplay(bool) { return nullptr; }
-CError* CKnob::refreshMultiChangeDisplay() { return nullptr; }
+bool CKnob::controllerIsMultiChange() { return mController != nullptr && mController->isMultiChange(); }
+
+void CKnob::controllerPress(KnobDragMode mode, CKnob* master, bool fromLevelMeter, bool vertical) {
+    if (mController == nullptr)
+        return;
+    mController->handleMousePress(mode == KnobDragRadial ? CUIParamController::DragAbsolute : CUIParamController::DragShift,
+                                  mElement, 1, master != nullptr ? master->mController : nullptr, fromLevelMeter, vertical);
+}
+
+void CKnob::controllerMove(bool fine, bool invert, bool limitToRange) {
+    if (mController != nullptr)
+        mController->handleMouseMove(fine, invert, limitToRange);
+}
+
+void CKnob::controllerSetDragged(double value) {
+    if (mController != nullptr)
+        mController->setDraggedValue(value);
+}
+
+void CKnob::controllerRelease() {
+    if (mController != nullptr)
+        mController->handleMouseRelease();
+}
+
+void CKnob::controllerWheel(std::int32_t element, bool fine, double delta) {
+    if (mController != nullptr)
+        mController->handleMouseWheel(element, 1, fine, delta);
+}
+
+void CKnob::controllerReset() {
+    if (mController != nullptr)
+        mController->resetElements(mElement, 1);
+}
+
+void CKnob::controllerAddUndoParam(CUIParam* param) {
+    if (mController != nullptr && param != nullptr)
+        mController->addUndoParam(param);
+}
+
+void CKnob::controllerShiftCursorReturn(double dx, double dy) {
+    if (mController != nullptr)
+        mController->drag.shiftOrigin(dx, dy);
+}
+
+bool CKnob::multiChangeDisplayShown() {
+    CMultiChangeDisplay* display = mMultiChangeDisplay.resolve();
+    return display != nullptr && display->isShown();
+}
+
+CError* CKnob::showMultiChangeDisplay(bool show) {
+    CMultiChangeDisplay* display = mMultiChangeDisplay.resolve();
+    if (display == nullptr)
+        return nullptr;
+    if (show) {
+        CGlobalSettings* settings = mGlobalSettings.resolve();
+        const std::int32_t offset = settings != nullptr && settings->showKnobLabels ? -62 : -50;
+        if (CError* error = display->setIntAttr(CString("offset-y"), offset, true))
+            return traceError(error, getFullName());
+    }
+    return traceError(display->setShown(show), getFullName());
+}
+
+CError* CKnob::refreshMultiChangeDisplay() {
+    CMultiChangeDisplay* display = mMultiChangeDisplay.resolve();
+    return display != nullptr ? traceError(display->refreshItems(), getFullName()) : nullptr;
+}
 
 } // namespace tal

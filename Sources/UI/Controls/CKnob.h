@@ -10,6 +10,8 @@
 namespace tal {
 
 class CColorSwatch;
+class CMultiChangeDisplay;
+class CUIParamController;
 class CGlobalSettings;
 class CKnobLabels;
 class CUIParam;
@@ -119,6 +121,7 @@ public:
     bool isLabelsShown() const noexcept { return mIsLabelsShown; }
     CKnobLabels* knobLabels() const noexcept { return mKnobLabels; }
     CUIParam* uiParam() const noexcept { return mUIParam; }
+    CUIParamController* controller() const noexcept { return mController; }
     double centerXPx() const noexcept { return mCenterXPx; }
     double centerYPx() const noexcept { return mCenterYPx; }
     double innerRadiusPx() const noexcept { return mInnerRadiusPx; }
@@ -215,10 +218,10 @@ private:
     CColor mPointerColor;
     std::int32_t mPointerColorStamp = -1;
     CArray<CTarget<CKnob>*> mLinkedKnobs;   // owned targets
-    CTarget<CObject> mMultiChangeDisplay;
+    CTarget<CMultiChangeDisplay> mMultiChangeDisplay;
     double mOuterRadius = 0.0;
     CUIParam* mUIParam = nullptr;   // not owned: the child "ui-param"
-    CObject* mController = nullptr; // not owned: the child "ui-param-controller"
+    CUIParamController* mController = nullptr;   // not owned: the child "ui-param-controller"
     double mZoneStart = 0.0, mZoneEnd = 0.0;
     CString mRenderSender;          // the window renderer listened to while the glow fades
 };

@@ -4,11 +4,14 @@
 #include "Core/CError.h"
 #include "Core/Log.h"
 #include "UI/CGlobalSettings.h"
+#include "UI/CParamBridge.h"
 #include "UI/CSector.h"
 #include "UI/CUIParam.h"
+#include "UI/CUIParamController.h"
 #include "UI/CViewArea.h"
 #include "UI/CViewColorTable.h"
 #include "UI/CViewDrawHelpers.h"
+#include "UI/Controls/CMultiChangeDisplay.h"
 #include "UI/Controls/EventArgs.h"
 #include "UI/SchemeThunks.h"
 
@@ -63,9 +66,9 @@ CError* CSimpleSlider::init() {
 CError* CSimpleSlider::initChilds() {
     if (CError* error = CView::initChilds())
         return traceError(error, getFullName());
-    mController = findChild(CString("ui-param-controller"));
-    if (mController == nullptr)
-        return traceError(newError("Object not found: %1", getFullName(), CString(".ui-param-controller")), getFullName());
+    mController = nullptr;
+    if (CError* error = findObjectChecked(mController, CString(".ui-param-controller")))
+        return traceError(error, getFullName());
     mMultiChangeDisplay.init(this, CString(), CString(), nullptr, CString("multichange-display"));
     return nullptr;
 }
@@ -184,7 +187,7 @@ bool CSimpleSlider::hitTestThumb(double x, double y) const noexcept {
            y <= cy + 0.4 * mThumbHeight;
 }
 
-bool CSimpleSlider::isDragActive() const noexcept { return mIsDragging; }
+bool CSimpleSlider::isDragActive() const noexcept { return mController != nullptr && mController->isDragActive(); }
 
 CError* CSimpleSlider::onMouseExit() {
     if (mIsHover) {
@@ -200,18 +203,40 @@ CError* CSimpleSlider::onMouseMove(CAttrMap& args) {
         mIsHover = hover;
         invalidate();
     }
+    if (mController != nullptr)
+        mController->handleMouseMove(argBool(args, "is-shift"), false, true);
+    if (CMultiChangeDisplay* display = mMultiChangeDisplay.resolve())
+        return traceError(display->refreshItems(), getFullName());
     return nullptr;
 }
 
 CError* CSimpleSlider::onMousePress(CAttrMap& args) {
     const double x = argReal(args, "x"), y = argReal(args, "y");
-    if (!hitTestThumb(x, y))
+    bool multi = argBool(args, "is-alt");
+    if (multi && mController != nullptr)
+        if (CUIParam* param = mController->boundUIParam())
+            if (param->bridge() != nullptr && !param->isSimple() && param->updateActive() && param->bridge()->isSingleGroup())
+                multi = false;
+    if (!hitTestThumb(x, y) || mController == nullptr)
         return nullptr;
-    if (argBool(args, "is-double-click"))
+    if (argBool(args, "is-double-click")) {
+        mController->resetElements(0, 1);
         return nullptr;
+    }
     mGrabOffsetX = x - (mThumbX - lastTotalRect().x);
     mGrabOffsetY = y - (mThumbY - lastTotalRect().y);
-    mIsDragging = true;
+    mController->handleMousePress(CUIParamController::DragShift, 0, 1, nullptr, false, false);
+    // Twice the knob's speed at sensitivity 1, whatever the controller's own sensitivity.
+    CGlobalSettings* settings = mGlobalSettings.resolve();
+    const double precision = settings != nullptr ? settings->dragPrecisionFactor : 1.0;
+    const double pixelScale = area() != nullptr && area()->pixelRatio() > 0.0 ? area()->pixelRatio() : 1.0;
+    mController->drag.valueScale = 2.0 * precision * (1.0 / pixelScale);
+    if (CMultiChangeDisplay* display = mMultiChangeDisplay.resolve()) {
+        if (CError* error = display->setShown(multi))
+            return traceError(error, getFullName());
+        if (CError* error = display->refreshItems())
+            return traceError(error, getFullName());
+    }
     invalidate();
     return nullptr;
 }
@@ -219,7 +244,10 @@ CError* CSimpleSlider::onMousePress(CAttrMap& args) {
 CError* CSimpleSlider::onMouseRelease(CAttrMap&) {
     if (!isDragActive())
         return nullptr;
-    mIsDragging = false;
+    mController->handleMouseRelease();
+    if (CMultiChangeDisplay* display = mMultiChangeDisplay.resolve())
+        if (CError* error = display->setShown(false))
+            return traceError(error, getFullName());
     // The pointer comes back on the thumb where it grabbed it, although the thumb moved.
     (void)prepareDraw();
     const double x = mThumbX + mGrabOffsetX - lastTotalRect().x, y = mThumbY + mGrabOffsetY - lastTotalRect().y;
@@ -229,6 +257,10 @@ CError* CSimpleSlider::onMouseRelease(CAttrMap&) {
     return nullptr;
 }
 
-CError* CSimpleSlider::onMouseWheel(CAttrMap&) { return nullptr; }
+CError* CSimpleSlider::onMouseWheel(CAttrMap& args) {
+    if (mController != nullptr)
+        mController->handleMouseWheel(0, 1, argBool(args, "is-shift"), argReal(args, "delta"));
+    return nullptr;
+}
 
 } // namespace tal

@@ -9,6 +9,8 @@
 namespace tal {
 
 class CGlobalSettings;
+class CMultiChangeDisplay;
+class CUIParamController;
 
 // "ui:simple-slider": a thumb moving along a three-piece pit, showing element 0 of its child UI
 // parameter "ui-param". Frames of its image set: 0 thumb, 1 thumb while dragged, 2 to 4 the pit's
@@ -50,6 +52,7 @@ public:
     double travel() const noexcept { return mTravel; }
     const std::int32_t* pitPosition(int piece) const noexcept { return mPitPositions[piece]; }
     std::int32_t pitItem(int piece) const noexcept { return mPitItems[piece]; }
+    CUIParamController* controller() const noexcept { return mController; }
 
 private:
     enum { kPitStart = 0, kPitMiddle, kPitEnd };
@@ -68,10 +71,9 @@ private:
     bool mIsHover = false;
     bool mIsShadowHidden = false;
     bool mIsVertical = false;
-    CTarget<CObject> mMultiChangeDisplay;
+    CTarget<CMultiChangeDisplay> mMultiChangeDisplay;
     double mValue = 0.0;
-    CObject* mController = nullptr;   // not owned: the child "ui-param-controller"
-    bool mIsDragging = false;          // stands for the controller's drag until the controller exists
+    CUIParamController* mController = nullptr;   // not owned: the child "ui-param-controller"
 };
 
 } // namespace tal

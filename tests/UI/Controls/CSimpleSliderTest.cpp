@@ -43,7 +43,7 @@ protected:
         EXPECT_EQ(test::takeMessage(view->init()), "");
         EXPECT_EQ(test::takeMessage(view->createChilds()), "");
         auto* param = dynamic_cast<CUIParam*>(addObject(view, "ui:ui-param", "ui-param", {{"is-simple-attr", "true"}}));
-        addObject(view, "core:object", "ui-param-controller", {});
+        addObject(view, "ui:ui-param-controller", "ui-param-controller", {{"ui-param", "^ui-param"}, {"is-vertical", "true"}, {"sensitivity", "1.0"}});
         finish(view);
         finish(window);
         EXPECT_EQ(takeError(), "");

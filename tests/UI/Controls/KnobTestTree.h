@@ -85,7 +85,7 @@ protected:
     }
 
     // A knob of size w x h points filling a window, with a simple UI parameter "ui-param" (unless
-    // withParam is false) and a stand-in controller child.
+    // withParam is false) and its drag controller.
     CKnob* knob(const std::vector<std::pair<const char*, const char*>>& attrs, const char* width = "100",
                 const char* height = "100", double scale = 1.0, bool withParam = true) {
         const std::string name = "window" + std::to_string(++windowCount);
@@ -106,7 +106,7 @@ protected:
         EXPECT_EQ(test::takeMessage(view->createChilds()), "");
         if (withParam)
             addObject(view, "ui:ui-param", "ui-param", {{"is-simple-attr", "true"}, {"shared-attribute-value", "0"}});
-        addObject(view, "core:object", "ui-param-controller", {});
+        addObject(view, "ui:ui-param-controller", "ui-param-controller", {{"ui-param", "^ui-param"}, {"is-vertical", "true"}, {"sensitivity", "1.0"}});
         finish(view);
         finish(window);
         EXPECT_EQ(takeError(), "");
