@@ -725,10 +725,12 @@ CError* CKnob::onMouseWheel(CAttrMap& args) {
     const double delta = argReal(args, "delta");
     controllerWheel(mElement, fine, delta);
     resolveLinkedKnobs();
+    // Each linked knob steps its own element: linked knobs show other elements (bands) of the
+    // parameter, and stepping this knob's element through them would move this knob again instead.
     if (argBool(args, "is-ctrl"))
         for (int i = 0; i < mLinkedKnobs.count(); ++i)
-            if (CKnob* linked = linkedKnob(i))
-                linked->controllerWheel(mElement, fine, delta);
+            if (CKnob* linked = linkedKnob(i); linked != nullptr && linked->mElement >= 0)
+                linked->controllerWheel(linked->mElement, fine, delta);
     return nullptr;
 }
 

@@ -9,5 +9,6 @@ tal_tests(ui
   tests/UI/Controls/CMouseMoveNotifierTest.cpp
   tests/UI/Controls/CKnobLabelsTest.cpp
   tests/UI/Controls/CKnobTest.cpp
+  tests/UI/Controls/CKnobLinkTest.cpp
   tests/UI/Controls/CSimpleSliderTest.cpp
 )
