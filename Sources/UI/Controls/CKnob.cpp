@@ -630,7 +630,6 @@ CError* CKnob::pressAt(CAttrMap& args, bool rightButton) {
 
 void CKnob::startDrag(CKnob& knob, bool forceLinear, bool isDoubleClick, bool allChannels, CKnob* master,
                       bool fromLevelMeter, double x, double y, bool vertical) {
-    (void)allChannels;
     if (master == nullptr && !knob.isEnabled())
         return;
     if (knob.mElement < 0)
@@ -639,7 +638,7 @@ void CKnob::startDrag(CKnob& knob, bool forceLinear, bool isDoubleClick, bool al
         knob.controllerReset();
         return;
     }
-    knob.collectChannelValues(knob.mChannelSnapshot, true);
+    knob.collectChannelValues(knob.mChannelSnapshot, !allChannels);
     CGlobalSettings* settings = knob.mGlobalSettings.resolve();
     const bool radialMode = settings != nullptr && settings->radialKnobMode;
     if (forceLinear || !radialMode) {
