@@ -7,6 +7,7 @@
 #include "UI/CGlobalSettings.h"
 #include "UI/CUIParam.h"
 #include "UI/CUIParamController.h"
+#include "UI/CValueList.h"
 #include "UI/Controls/CMultiChangeDisplay.h"
 #include "UI/Controls/ControlCreators.h"
 #include "support/ControllerTestTree.h"
@@ -202,6 +203,34 @@ TEST_F(CKnobLinkTest, AKnobDisabledMidDragEndsItsDrag) {
     release(a);
     EXPECT_EQ(lines("create-undo-data").size(), 1u);
     EXPECT_EQ(lines("submit-undo-data").size(), 1u);
+}
+
+// With the show-all-channels switch on, an all-channel drag moves every active group by the
+// current group's difference, each keeping its own offset; the snapshot is taken at the press.
+TEST_F(CKnobLinkTest, AnAllChannelDragMovesEveryActiveGroupByTheSameDifference) {
+    CObject* object = nullptr;
+    ASSERT_EQ(takeMessage(CParamTestTree::build(object, ui, "ui:value-list-manual", "groups", {})), "");
+    CStringList items;
+    for (const char* item : {"A;1", "B;2", "C;3"}) items.add(CString(item));
+    ASSERT_EQ(takeMessage(static_cast<CValueList*>(object)->setItems(items)), "");
+    ASSERT_EQ(takeMessage(ui->findChild(CString("sel"))->setAttr(CString("active-groups-list"), CString("ui.groups"), true)), "");
+    const auto showInfo = makeInfo("Show all", 1, 0, 1, "1");
+    bridgeWith("show-all", *showInfo);
+    setValues(0, {0.3, 0.3, 0.3, 0.3});
+    setValues(1, {0.5, 0.5, 0.5, 0.5});
+    setValues(2, {0.6, 0.6, 0.6, 0.6});
+    CKnob* k = addKnob("solo", 0, {{"show-all-channels-bridge", "ui.show-all"}});
+    ASSERT_NE(k, nullptr);
+    pressCentre(k, false, false, true);
+    k->controller()->setMultiChange(true);   // what the shown multi-change display does
+    step(k, -20, 'L', false);
+    step(k, -10, 'L', false);
+    const double moved = valueOf(0, 0) - 0.3;
+    ASSERT_GT(moved, 0.0);
+    EXPECT_NEAR(valueOf(1, 0) - 0.5, moved, 1e-9);
+    EXPECT_NEAR(valueOf(2, 0) - 0.6, moved, 1e-9);
+    EXPECT_DOUBLE_EQ(valueOf(1, 1), 0.5);   // other elements stay
+    release(k);
 }
 
 } // namespace
