@@ -8,6 +8,7 @@ tal_sources(
 tal_tests(ui
   tests/UI/Controls/CMouseMoveNotifierTest.cpp
   tests/UI/Controls/CKnobLabelsTest.cpp
+  tests/UI/Controls/CKnobLabelsPlacementTest.cpp
   tests/UI/Controls/CKnobTest.cpp
   tests/UI/Controls/CKnobLinkTest.cpp
   tests/UI/Controls/CSimpleSliderTest.cpp

@@ -7,6 +7,7 @@
 #include "Other/CImage.h"
 #include "UI/BindingCreators.h"
 #include "UI/CGlobalSettings.h"
+#include "UI/CUIParam.h"
 #include "UI/Controls/CKnob.h"
 #include "UI/Controls/ControlCreators.h"
 #include "UI/Controls/PanelTestTree.h"
