@@ -152,6 +152,12 @@ void CColor::buildLinearRamp(int red, int green, int blue) {
     }
 }
 
+void CColor::setToneTable(const std::uint8_t* entries) {
+    ++mChangeCount;
+    std::memcpy(table(), entries, 1024);
+    mOpacity = 1.0;
+}
+
 CError* CColor::read(CInputStream& in) {
     double opacity = 0.0;
     if (CError* err = in.readDouble(opacity))

@@ -29,6 +29,8 @@ public:
     void buildToneRamp(int red, int green, int blue, double contrast, double opacity, double brightness);
     // The ramp that scales the colour linearly towards black; opacity 1. Counts a change.
     void buildLinearRamp(int red, int green, int blue);
+    // Takes 256 entries of 4 bytes (red, green, blue, alpha) as the ramp; opacity 1. Counts a change.
+    void setToneTable(const std::uint8_t* entries);
 
     // --- queries ---
     double opacity() const noexcept { return mOpacity; }

@@ -53,6 +53,12 @@ public:
     void setLimitsFromRects(const CAreaRect& item, const CAreaRect& bounds);
     // Moves the cursor to the centre of rect (view coordinates) and makes that the origin.
     void setOriginAtRectCenter(const CAreaRect& rect);
+    // Moves the origin (where stop puts the cursor back) by (dx, dy) window pixels, for an owner
+    // that moved during the drag.
+    void shiftOrigin(double dx, double dy) noexcept {
+        mOrigin[0] += dx;
+        mOrigin[1] += dy;
+    }
     // Distance between the mouse and the origin in window pixels; 0 without a view.
     double getDistanceFromOrigin();
     // The mouse position in window pixels ((0, 0) without a view).

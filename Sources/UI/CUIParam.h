@@ -93,6 +93,8 @@ public:
 
     // --- queries ---
     CParamBridge* bridge() const noexcept { return mBridge; }
+    // The group selector named by "group-selector"; null without one. Not owned.
+    CParamGroupSource* groupSelector() const noexcept { return mGroupSelector; }
     std::int32_t element() const noexcept { return mElement; }
     std::int32_t currentGroup() const noexcept { return mGroup; }
     bool isActive() const noexcept { return mIsActive; }

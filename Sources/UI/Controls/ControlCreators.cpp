@@ -2,9 +2,13 @@
 
 #include "Other/CColorSwatch.h"
 #include "UI/Controls/CCaption.h"
+#include "UI/Controls/CKnob.h"
+#include "UI/Controls/CKnobLabels.h"
+#include "UI/Controls/CMouseMoveNotifier.h"
 #include "UI/Controls/CMultiChangeDisplay.h"
 #include "UI/Controls/CReadOut.h"
 #include "UI/Controls/CReadOutAlt.h"
+#include "UI/Controls/CSimpleSlider.h"
 #include "UI/Controls/CTextView.h"
 #include "UI/CUIParamController.h"
 
@@ -17,6 +21,10 @@ const CCreatorTableEntry kControlCreatorTable[] = {
     {"ui:readout", &CReadOut::create, &CReadOut::initScheme},
     {"ui:readout-alt", &CReadOutAlt::create, &CReadOutAlt::initScheme},
     {"ui:textview", &CTextView::create, &CTextView::initScheme},
+    {"ui:knob", &CKnob::create, &CKnob::initScheme},
+    {"ui:knob-labels", &CKnobLabels::create, &CKnobLabels::initScheme},
+    {"ui:mouse-move-notifier", &CMouseMoveNotifier::create, &CView::initScheme},
+    {"ui:simple-slider", &CSimpleSlider::create, &CSimpleSlider::initScheme},
     {"ui:ui-param-controller", &CUIParamController::create, &CUIParamController::initScheme},
     {"", nullptr, nullptr},
 };

@@ -1,6 +1,5 @@
 #include "UI/Controls/SurfaceCreators.h"
 
-#include "Other/CColorSwatch.h"
 #include "UI/Controls/CControlSurface.h"
 #include "UI/Controls/CControlSurfaceLayer.h"
 
@@ -8,7 +7,6 @@ namespace tal {
 
 const CCreatorTableEntry kSurfaceCreatorTable[] = {
     {"ui:control-surface", &CControlSurface::create, &CControlSurface::initScheme},
-    {"ui:color-swatch", [] { return static_cast<CObject*>(new CColorSwatch); }, &CObject::initScheme},
     {"ui:control-surface-layer", &CControlSurfaceLayer::create, &CControlSurfaceLayer::initScheme},
     {nullptr, nullptr, nullptr},
 };
