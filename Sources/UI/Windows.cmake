@@ -13,13 +13,17 @@ tal_sources(
   Sources/UI/CSectorMap.cpp
   Sources/UI/CUpdateTimer.cpp
   Sources/UI/CUpdateTimerGroup.cpp
+  Sources/UI/CInputState.cpp
   Sources/UI/CWindowRenderer.cpp
+  Sources/UI/CWindowRendererInput.cpp
+  Sources/UI/KeyFocusHolder.cpp
   Sources/UI/WindowCreators.cpp
 )
 tal_tests(ui
   tests/UI/CIntervalTimerTest.cpp
   tests/UI/CSectorMapTest.cpp
   tests/UI/CUpdateTimerTest.cpp
+  tests/UI/CWindowRendererInputTest.cpp
   tests/UI/CWindowRendererTest.cpp
   tests/UI/CWindowSharedDataImagesTest.cpp
   tests/UI/CWindowSharedDataTest.cpp
