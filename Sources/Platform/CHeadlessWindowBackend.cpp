@@ -40,6 +40,7 @@ CError* CHeadlessWindowBackend::createWindow(const WindowParams& params, CNative
 
 void CHeadlessWindowBackend::destroyWindow(WindowId id) {
     mWindows.erase(id);
+    std::erase(mIconified, id);
     std::erase_if(mQueue, [id](const std::pair<WindowId, CNativeEvent>& e) { return e.first == id; });
 }
 
@@ -132,6 +133,16 @@ void CHeadlessWindowBackend::pointerPosition(double& x, double& y) {
 void CHeadlessWindowBackend::warpPointer(double screenX, double screenY) {
     mPointerX = screenX;
     mPointerY = screenY;
+    mWarps.emplace_back(screenX, screenY);
+}
+
+void CHeadlessWindowBackend::iconify(WindowId id) {
+    if (mWindows.count(id) != 0 && !isIconified(id))
+        mIconified.push_back(id);
+}
+
+bool CHeadlessWindowBackend::isIconified(WindowId id) const {
+    return std::find(mIconified.begin(), mIconified.end(), id) != mIconified.end();
 }
 
 void CHeadlessWindowBackend::setScreenSize(double width, double height) {
@@ -170,6 +181,9 @@ void CHeadlessWindowBackend::injectEvent(WindowId id, const CNativeEvent& event)
         mPointerX = it->second.params.x + event.x;
         mPointerY = it->second.params.y + event.y;
     }
+    if (event.type != CNativeEvent::Type::Paint && event.type != CNativeEvent::Type::ScaleChanged &&
+        event.type != CNativeEvent::Type::Closed)
+        mPointerState = event.modifiers;
     mQueue.emplace_back(id, event);
 }
 

@@ -46,6 +46,9 @@ public:
     void setCursorHidden(bool hidden) override { mCursorHidden = hidden; }
     void pointerPosition(double& x, double& y) override;
     void warpPointer(double screenX, double screenY) override;
+    std::uint32_t pointerState() override { return mPointerState; }
+    void setKeyboardFocus(WindowId id) override { mFocusWindow = id; }
+    void iconify(WindowId id) override;
     void screenRect(double pointX, double pointY, double& x, double& y, double& width, double& height) override;
     double screenScale() override { return mScreenScale; }
     std::vector<Screen> screens() override { return mScreens; }
@@ -61,7 +64,8 @@ public:
         if (scale >= 0.5 && scale <= 8.0)
             mScreenScale = scale;
     }
-    // Queues an event for the window; a MouseMove also moves the pointer to the event's position.
+    // Queues an event for the window; a MouseMove also moves the pointer to the event's position,
+    // and every input event sets the held keys and buttons (pointerState) to its modifiers.
     // Unknown ids are ignored.
     void injectEvent(WindowId id, const CNativeEvent& event);
     // The number of events (input and paints) waiting for processEvents.
@@ -72,6 +76,13 @@ public:
     // The ids of the live windows in creation order.
     std::vector<WindowId> windowIds() const;
     bool cursorHidden() const noexcept { return mCursorHidden; }
+    // Every warpPointer call so far (screen points), oldest first.
+    const std::vector<std::pair<double, double>>& warps() const noexcept { return mWarps; }
+    // The window that was last given the keyboard focus (0: none yet).
+    WindowId focusWindow() const noexcept { return mFocusWindow; }
+    // Whether iconify was called for the window.
+    bool isIconified(WindowId id) const;
+    void setPointerState(std::uint32_t state) noexcept { mPointerState = state; }
 
 private:
     void damageAll(Window& w);
@@ -84,6 +95,10 @@ private:
     double mScreenScale = 1.0;
     double mPointerX = 0.0, mPointerY = 0.0;
     bool mCursorHidden = false;
+    std::uint32_t mPointerState = 0;
+    std::vector<std::pair<double, double>> mWarps;
+    WindowId mFocusWindow = 0;
+    std::vector<WindowId> mIconified;
 };
 
 } // namespace tal

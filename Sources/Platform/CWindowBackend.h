@@ -69,6 +69,12 @@ public:
     // The pointer position in screen points, top-left origin.
     virtual void pointerPosition(double& x, double& y) = 0;
     virtual void warpPointer(double screenX, double screenY) = 0;
+    // The held modifier keys and mouse buttons as CNativeEvent's modifier and button bits.
+    virtual std::uint32_t pointerState() { return 0; }
+    // Gives the window the keyboard focus of the window system (keys then arrive at its sink).
+    virtual void setKeyboardFocus(WindowId) {}
+    // Minimises (iconifies) a window of its own; embedded windows stay as they are.
+    virtual void iconify(WindowId) {}
 
     // --- screen ---
     // The rectangle of the screen that holds the point, in screen points (the main screen when the

@@ -306,6 +306,20 @@ void CX11WindowBackend::warpPointer(double screenX, double screenY) {
     scheduleDrain();
 }
 
+std::uint32_t CX11WindowBackend::pointerState() { return mDisplay.pointerState(); }
+
+void CX11WindowBackend::setKeyboardFocus(WindowId id) {
+    // Popups leave the focus where it is, as a click on them does.
+    if (Entry* e = find(id); e != nullptr && e->visible && e->window.kind() != CX11Window::Kind::Popup)
+        e->window.takeFocus();
+}
+
+void CX11WindowBackend::iconify(WindowId id) {
+    // Only the decorated windows of their own; the embedded one belongs to the host.
+    if (Entry* e = find(id); e != nullptr && e->window.kind() == CX11Window::Kind::Tool)
+        mDisplay.iconify(e->window.id());
+}
+
 void CX11WindowBackend::screenRect(double pointX, double pointY, double& x, double& y, double& width, double& height) {
     const std::vector<CX11Display::ScreenArea> screens = mDisplay.screens();
     CX11Display::ScreenArea chosen = screens.empty() ? CX11Display::ScreenArea{} : screens.front();

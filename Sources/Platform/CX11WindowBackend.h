@@ -51,6 +51,9 @@ public:
     void setCursorHidden(bool hidden) override;
     void pointerPosition(double& x, double& y) override;
     void warpPointer(double screenX, double screenY) override;
+    std::uint32_t pointerState() override;
+    void setKeyboardFocus(WindowId id) override;
+    void iconify(WindowId id) override;
     void screenRect(double pointX, double pointY, double& x, double& y, double& width, double& height) override;
     double screenScale() override { return mScreenScale; }
     void windowOrigin(WindowId id, double& x, double& y) override;

@@ -16,6 +16,7 @@
 #include "UI/CUpdateTimer.h"
 #include "UI/CView.h"
 #include "UI/CWindowSharedData.h"
+#include "UI/KeyFocusHolder.h"
 #include "UI/SchemeThunks.h"
 
 #include <algorithm>
@@ -66,14 +67,6 @@ void clearRect(CLinearBitmap& bitmap, const CPixelRect& r) {
     }
 }
 
-// Whether the view or one of its ancestors is disabled.
-bool isDisabledInTree(const CViewBasePlacement* view) noexcept {
-    for (; view != nullptr; view = view->parentPlacement())
-        if (view->isDisabled())
-            return true;
-    return false;
-}
-
 } // namespace
 
 // A render job: renders sectors of the queue until it took the last one or found none.
@@ -109,6 +102,7 @@ void CWindowRenderer::initScheme(CObjectScheme* scheme) {
     addArgsEventOf<CWindowRenderer, &CWindowRenderer::onPaint>(scheme, "paint");
     initPlacementScheme(scheme);
     initClosingScheme(scheme);
+    initInputScheme(scheme);
 }
 
 CWindowRenderer::~CWindowRenderer() {
@@ -295,13 +289,10 @@ void CWindowRenderer::runNativeEvent(const char* name, CAttrMap& args) {
 }
 
 void CWindowRenderer::onNativeEvent(const CNativeEvent& event) {
+    if (routeNativeInput(event))
+        return;
     CAttrMap args;
     auto setReal = [&args](const char* key, double v) { args.findOrAdd(key)->value.setReal(v); };
-    auto setFlags = [&](std::uint32_t m) {
-        args.findOrAdd("is-shift")->value.setInt((m & CNativeEvent::kShift) != 0);
-        args.findOrAdd("is-ctrl")->value.setInt((m & CNativeEvent::kCtrl) != 0);
-        args.findOrAdd("is-alt")->value.setInt((m & CNativeEvent::kAlt) != 0);
-    };
     switch (event.type) {
     case CNativeEvent::Type::Paint:
         setReal("x", event.x);
@@ -309,32 +300,6 @@ void CWindowRenderer::onNativeEvent(const CNativeEvent& event) {
         setReal("width", event.width);
         setReal("height", event.height);
         runNativeEvent("paint", args);
-        break;
-    case CNativeEvent::Type::MouseMove:
-        mIsMouseInside = true;
-        mHasUserInteraction = true;
-        setReal("x", event.x * pixelScale());
-        setReal("y", event.y * pixelScale());
-        setFlags(event.modifiers);
-        if (CWindowSharedData* data = sharedData()) {
-            double ox = 0.0, oy = 0.0;
-            if (mBackend != nullptr)
-                mBackend->windowOrigin(mWindowId, ox, oy);
-            data->inputState().mouseX = ox + event.x;
-            data->inputState().mouseY = oy + event.y;
-        }
-        if (schemeEventHandlers() != nullptr && schemeEventHandlers()->find(CString("mouse-move")) != nullptr) {
-            runNativeEvent("mouse-move", args);
-        } else if (CWindowSharedData* data = sharedData()) {
-            // Without the input routing the pointer still moves the hover path, so that views show
-            // their hover looks.
-            reportError(data->updateHoverPath(data->getViewUnderMouse(this, 0)));
-        }
-        break;
-    case CNativeEvent::Type::MouseExit:
-        mIsMouseInside = false;
-        if (CWindowSharedData* data = sharedData(); data != nullptr && !data->hoverPath().isEmpty())
-            reportError(data->updateHoverPath(nullptr));
         break;
     case CNativeEvent::Type::ScaleChanged:
         reportError(onUpdatePixelSize());
@@ -345,7 +310,7 @@ void CWindowRenderer::onNativeEvent(const CNativeEvent& event) {
         mIsOpened = false;
         break;
     default:
-        break;   // buttons, wheel and keys: routed by the input layer where it exists
+        break;
     }
 }
 
@@ -583,7 +548,7 @@ void CWindowRenderer::prepareSector(CSector& s) {
                 continue;
             if (view->preparedPass() < mPaintCounter && view->preparedPass() >= 0) {
                 view->setPreparedPass(-1);
-                view->setEffectivelyDisabled(isDisabledInTree(view));
+                view->setEffectivelyDisabled(isViewDisabled(view));
                 view->selectColorStates();
                 const bool draws = prepareView(*view);
                 view->setDrawsThisFrame(draws);

@@ -236,7 +236,6 @@ private:
     double mBaseX = 0.0, mBaseY = 0.0;       // root view's "window-x", "window-y"
     bool mIsPositionStored = false;
     bool mIsStoredGlobally = false;
-    bool mHasUserInteraction = false;
     bool mIsLayerSwitchPending = true;
     // Writes a log line followed by " // " and the renderer's full name when it has one.
     void logNamed(const char* text) const;
@@ -249,6 +248,64 @@ private:
     bool mIsClosed = false;                      // the native side ended by a close
     // Makes the process-wide key-focus holder forget this window when it names it.
     void releaseKeyFocusIfHeld();
+
+    // Input routing
+    // The events of the input routing: "mouse-button", "mouse-xbutton", "mouse-move", "mouse-wheel"
+    // (screen points "x", "y"; "button", "is-button-down", "is-double-click",
+    // "is-right-click-simulated", "xbutton", "delta"; "is-button-l", "is-button-r", "is-alt",
+    // "is-ctrl", "is-shift"), "mouse-exit", "key-press" and "key-release" ("keycode" and the
+    // modifiers), "focus-lost", "change-key-focus" ("key-focus-view", "is-tab"), "drop-files",
+    // "auto-click-timer", "reset-auto-click", "move-mouse-cursor", "wrap-around-mouse-cursor",
+    // "minimize-window". Each finds the view that receives the input (the capturing view, the
+    // pressed view, the view under the mouse, the key focus view), closes the open popup on a
+    // press elsewhere, and runs the view's event with "x", "y" in window pixels relative to the
+    // view's clip rectangle.
+public:
+    static void initInputScheme(CObjectScheme* scheme);
+    [[nodiscard]] virtual CError* onMouseButton(CAttrMap& args);
+    [[nodiscard]] virtual CError* onMouseXButton(CAttrMap& args);
+    [[nodiscard]] virtual CError* onMouseMove(CAttrMap& args);
+    [[nodiscard]] virtual CError* onMouseWheel(CAttrMap& args);
+    [[nodiscard]] virtual CError* onMouseExit();
+    [[nodiscard]] virtual CError* onKeyPress(CAttrMap& args);
+    [[nodiscard]] virtual CError* onKeyRelease(CAttrMap& args);
+    [[nodiscard]] virtual CError* onFocusLost();
+    [[nodiscard]] virtual CError* onChangeKeyFocus(CAttrMap& args);
+    [[nodiscard]] virtual CError* onDropFiles(CAttrMap& args);
+    [[nodiscard]] virtual CError* onAutoClickTimer();
+    [[nodiscard]] virtual CError* onResetAutoClick();
+    [[nodiscard]] virtual CError* onMoveMouseCursor(CAttrMap& args);
+    [[nodiscard]] virtual CError* onWrapAroundMouseCursor();
+    [[nodiscard]] virtual CError* onMinimizeWindow();
+    // A wheel step from the plug-in host (negative: the host's distance is below 0), routed as
+    // "mouse-wheel" at the pointer; errors are logged. Always true.
+    bool onHostWheel(bool negative);
+    // "key-press" (press) or "key-release" on the key focus view with the mapped "keycode".
+    [[nodiscard]] CError* dispatchKey(CAttrMap& args, bool press);
+    // The key code a view receives for a key with Control and Shift: the editing shortcuts become
+    // the codes from 0xE014 on; 0 means the key is dropped.
+    static int mapKeyCode(int code, bool ctrl, bool shift) noexcept;
+    // Where the pointer at (px, py) wraps to on a screen of the rectangle (x, y, width, height):
+    // within 70 points of an edge it jumps to 70 points inside the opposite one. False when it
+    // stays.
+    static bool wrapAroundPoint(double px, double py, double x, double y, double width, double height, double& outX,
+                                double& outY) noexcept;
+    // Whether a is b or lies below b in the object tree (false when b is null).
+    static bool isSameOrInside(const CObject* a, const CObject* b);
+    // Whether the view or one of its ancestors is disabled.
+    static bool isViewDisabled(const CViewBasePlacement* view) noexcept;
+    // The user moved the mouse over this window since it opened.
+    bool hasUserInteraction() const noexcept { return mHasUserInteraction; }
+    double autoClickDeadline() const noexcept { return mAutoClickDeadline; }
+
+private:
+    // Turns a native input event into the renderer's event; false for the other kinds.
+    bool routeNativeInput(const CNativeEvent& event);
+    // "x" and "y" of view at the current mouse position.
+    void addViewPosition(CView& view, CAttrMap& out);
+
+    double mAutoClickDeadline = 0.0;
+    bool mHasUserInteraction = false;
 };
 
 } // namespace tal

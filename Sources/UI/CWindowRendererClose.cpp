@@ -9,6 +9,7 @@
 #include "UI/CUpdateTimer.h"
 #include "UI/CView.h"
 #include "UI/CWindowSharedData.h"
+#include "UI/KeyFocusHolder.h"
 #include "UI/SchemeThunks.h"
 
 namespace tal {
@@ -202,7 +203,9 @@ void CWindowRenderer::detachFromParent() {
 }
 
 void CWindowRenderer::releaseKeyFocusIfHeld() {
-    // The process-wide key-focus holder arrives with the input layer.
+    // Whatever kind of window this is (helper windows too): a holder that names a closed or
+    // destroyed window would send the next key to it.
+    releaseKeyFocusWindow(this);
 }
 
 } // namespace tal

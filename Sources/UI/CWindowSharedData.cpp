@@ -17,6 +17,7 @@
 #include "UI/CWindowRenderer.h"
 #include "UI/CUpdateTimer.h"
 #include "UI/CUpdateTimerGroup.h"
+#include "UI/KeyFocusHolder.h"
 
 #include <algorithm>
 #include <cmath>
@@ -236,13 +237,6 @@ CView* viewAt(const CObject& from, const CString& path) {
     return path.isEmpty() ? nullptr : dynamic_cast<CView*>(from.findObject(path));
 }
 
-bool isDisabledUpward(const CViewBasePlacement* view) {
-    for (; view != nullptr; view = view->parentPlacement())
-        if (view->isDisabled())
-            return true;
-    return false;
-}
-
 } // namespace
 
 CError* CWindowSharedData::registerWindow(CWindowRenderer* renderer) {
@@ -300,11 +294,6 @@ void CWindowSharedData::setPopup(CObject* opener, CWindowRenderer* popup) {
 }
 
 CWindowRenderer* CWindowSharedData::getPopup() const { return rendererAt(*this, mPopupPath); }
-
-CView* CWindowSharedData::getPopupRootView() const {
-    CWindowRenderer* popup = getPopup();
-    return popup != nullptr ? popup->rootView() : nullptr;
-}
 
 CError* CWindowSharedData::closeWindow(CWindowRenderer* renderer) {
     CWindowCloser* closer = nullptr;
@@ -376,14 +365,23 @@ CError* CWindowSharedData::setKeyFocusView(CView* view, bool isTab) {
     CView* old = getKeyFocusView();
     if (old == view)
         return nullptr;
-    const bool blur = old != nullptr && !isDisabledUpward(old);
+    CWindowRenderer* oldWindow = old != nullptr ? old->getWindowRenderer() : nullptr;
+    CWindowRenderer* newWindow = view != nullptr ? view->getWindowRenderer() : nullptr;
+    bool blur = false;
+    if (!mKeyFocusWindowPath.isEmpty() && mWindowList.indexOf(mKeyFocusWindowPath) >= 0 && old != nullptr) {
+        blur = !CWindowRenderer::isViewDisabled(old);
+        releaseKeyFocusWindow(oldWindow);
+    }
     bool changed = false;
-    if (view != nullptr && view->getBoolAttr("is-focusable") && !isDisabledUpward(view)) {
+    if (view != nullptr && view->getBoolAttr("is-focusable") && !CWindowRenderer::isViewDisabled(view)) {
         mKeyFocusViewPath = view->getFullName();
+        if (newWindow != nullptr)
+            setKeyFocusWindow(newWindow);
         changed = true;
-    } else if (old != nullptr) {
+    } else {
         mKeyFocusViewPath = CString();
     }
+    mKeyFocusWindowPath = newWindow != nullptr ? newWindow->getFullName() : CString();
     if (blur)
         if (CError* error = old->runEvent(CString("blur")))
             return traceError(error, getFullName());
@@ -394,6 +392,19 @@ CError* CWindowSharedData::setKeyFocusView(CView* view, bool isTab) {
             return traceError(error, getFullName());
     }
     return nullptr;
+}
+
+CWindowRenderer* CWindowSharedData::getKeyFocusWindowRenderer() const { return rendererAt(*this, mKeyFocusWindowPath); }
+
+CObject* CWindowSharedData::getPopupOpener() const {
+    if (getPopup() == nullptr || mPopupOpenerPath.isEmpty())
+        return nullptr;
+    return findObject(mPopupOpenerPath);
+}
+
+CView* CWindowSharedData::getPopupRootView() const {
+    CWindowRenderer* popup = getPopup();
+    return popup != nullptr ? popup->rootView() : nullptr;
 }
 
 CError* CWindowSharedData::setHintSource(CView* view, CWindowRenderer* window) {
@@ -475,7 +486,7 @@ CError* CWindowSharedData::updateHoverPath(CView* view) {
         const int at = old.indexOf(v->getFullName());
         if (at >= 0)
             old.remove(at);
-        else if (!isDisabledUpward(v))
+        else if (!CWindowRenderer::isViewDisabled(v))
             entered.push_back(v);
     }
     for (int i = 0; i < old.count(); ++i) {

@@ -13,19 +13,30 @@ tal_sources(
   Sources/UI/CSectorMap.cpp
   Sources/UI/CUpdateTimer.cpp
   Sources/UI/CUpdateTimerGroup.cpp
+  Sources/UI/CInputState.cpp
   Sources/UI/CWindowCloser.cpp
   Sources/UI/CWindowOpener.cpp
   Sources/UI/CWindowRenderer.cpp
   Sources/UI/CWindowRendererClose.cpp
+  Sources/UI/CWindowRendererInput.cpp
   Sources/UI/CWindowRendererPlacement.cpp
   Sources/UI/CWindowResizer.cpp
+  Sources/UI/KeyFocusHolder.cpp
   Sources/UI/WindowCreators.cpp
 )
 tal_tests(ui
   tests/UI/CIntervalTimerTest.cpp
   tests/UI/CSectorMapTest.cpp
   tests/UI/CUpdateTimerTest.cpp
-  tests/UI/CWindowClosingTest.cpp
+  Sources/UI/CInputState.cpp
+  Sources/UI/CWindowCloser.cpp
+  Sources/UI/CWindowOpener.cpp
+  Sources/UI/CWindowRenderer.cpp
+  Sources/UI/CWindowRendererClose.cpp
+  Sources/UI/CWindowRendererInput.cpp
+  Sources/UI/CWindowRendererPlacement.cpp
+  Sources/UI/CWindowResizer.cpp
+  Sources/UI/KeyFocusHolder.cpp
   tests/UI/CWindowRendererTest.cpp
   tests/UI/CWindowSharedDataImagesTest.cpp
   tests/UI/CWindowSharedDataTest.cpp

@@ -105,6 +105,7 @@ TEST_F(CWindowSharedDataTest, ProcessEventsDeliversOnlyTheBackendsEventsAndPoste
     beginRoot(200, 100);
     addView(root, "bg", 0, 0, 200, 100, "202020");
     openWindow();
+    sharedData->useWindows = true;   // the move finds the view under it, so the window knows the mouse is in
     CNativeEvent move;
     move.type = CNativeEvent::Type::MouseMove;
     move.x = 20, move.y = 30;

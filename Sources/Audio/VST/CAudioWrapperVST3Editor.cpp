@@ -288,7 +288,12 @@ tresult PLUGIN_API CAudioWrapperVST3Editor::setContentScaleFactor(ScaleFactor fa
     return kResultTrue;
 }
 
-tresult PLUGIN_API CAudioWrapperVST3Editor::onWheel(float) { return kResultOk; }
+tresult PLUGIN_API CAudioWrapperVST3Editor::onWheel(float distance) {
+    // A wheel step the host hands over: routed at the pointer as the window's own wheel steps are.
+    if (mRenderer != nullptr)
+        mRenderer->onHostWheel(distance < 0.0f);
+    return kResultOk;
+}
 
 namespace {
 
