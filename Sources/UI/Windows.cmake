@@ -38,6 +38,7 @@ tal_tests(ui
   Sources/UI/CWindowResizer.cpp
   Sources/UI/KeyFocusHolder.cpp
   tests/UI/CWindowRendererTest.cpp
+  tests/UI/CWindowResizerTest.cpp
   tests/UI/CWindowSharedDataImagesTest.cpp
   tests/UI/CWindowSharedDataTest.cpp
   tests/support/MultiWindowTestTree.cpp

@@ -85,7 +85,7 @@ CView* CMultiWindowTestTree::addWindow(CObject* parent, const char* name, int w,
     EXPECT_EQ(test::takeMessage(view->init()), "");
     EXPECT_EQ(test::takeMessage(view->createChilds()), "");
     CObject* r = nullptr;
-    EXPECT_EQ(test::takeMessage(view->addChild(r, CString("ui:window-renderer"), CString("window-renderer"), false)), "");
+    EXPECT_EQ(test::takeMessage(view->addChild(r, CString(rendererTag), CString("window-renderer"), false)), "");
     for (const auto& [key, value] : std::vector<std::pair<const char*, const char*>>{
              {"timer-tag", "ui:update-timer"}, {"fps", "40"}})
         EXPECT_EQ(test::takeMessage(r->setAttr(CString(key), CString(value), false)), "");

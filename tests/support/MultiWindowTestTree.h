@@ -43,6 +43,7 @@ protected:
     // Delivers what the event bridge and the backend hold (released windows go now).
     void settle();
 
+    const char* rendererTag = "ui:window-renderer";   // of the windows addWindow makes
     CWindowCloser* closer = nullptr;
     CWindowOpener* opener = nullptr;
     std::vector<std::string> askedViews;
