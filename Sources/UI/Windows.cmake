@@ -37,6 +37,7 @@ tal_tests(ui
   Sources/UI/CWindowRendererPlacement.cpp
   Sources/UI/CWindowResizer.cpp
   Sources/UI/KeyFocusHolder.cpp
+  tests/UI/CWindowPlacementTest.cpp
   tests/UI/CWindowRendererTest.cpp
   tests/UI/CWindowResizerTest.cpp
   tests/UI/CWindowSharedDataImagesTest.cpp

@@ -73,6 +73,16 @@ void CMultiWindowTestTree::TearDown() {
 
 CView* CMultiWindowTestTree::addWindow(CObject* parent, const char* name, int w, int h, Attrs rootAttrs,
                                        Attrs rendererAttrs, bool open) {
+    AttrVector root, renderer;
+    for (const auto& [key, value] : rootAttrs)
+        root.emplace_back(key, value);
+    for (const auto& [key, value] : rendererAttrs)
+        renderer.emplace_back(key, value);
+    return addWindow(parent, name, w, h, root, renderer, open);
+}
+
+CView* CMultiWindowTestTree::addWindow(CObject* parent, const char* name, int w, int h, const AttrVector& rootAttrs,
+                                       const AttrVector& rendererAttrs, bool open) {
     CObject* object = nullptr;
     EXPECT_EQ(test::takeMessage(parent->addChild(object, CString("test:close-view"), CString(name), false)), "");
     auto* view = dynamic_cast<CView*>(object);
@@ -81,7 +91,7 @@ CView* CMultiWindowTestTree::addWindow(CObject* parent, const char* name, int w,
              {"is-root-view", "true"}, {"width", ws.c_str()}, {"height", hs.c_str()}, {"window-alignment", "bottom"}})
         EXPECT_EQ(test::takeMessage(view->setAttr(CString(key), CString(value), false)), "");
     for (const auto& [key, value] : rootAttrs)
-        EXPECT_EQ(test::takeMessage(view->setAttr(CString(key), CString(value), false)), "") << key;
+        EXPECT_EQ(test::takeMessage(view->setAttr(CString(key.c_str()), CString(value.c_str()), false)), "") << key;
     EXPECT_EQ(test::takeMessage(view->init()), "");
     EXPECT_EQ(test::takeMessage(view->createChilds()), "");
     CObject* r = nullptr;
@@ -90,7 +100,7 @@ CView* CMultiWindowTestTree::addWindow(CObject* parent, const char* name, int w,
              {"timer-tag", "ui:update-timer"}, {"fps", "40"}})
         EXPECT_EQ(test::takeMessage(r->setAttr(CString(key), CString(value), false)), "");
     for (const auto& [key, value] : rendererAttrs)
-        EXPECT_EQ(test::takeMessage(r->setAttr(CString(key), CString(value), false)), "") << key;
+        EXPECT_EQ(test::takeMessage(r->setAttr(CString(key.c_str()), CString(value.c_str()), false)), "") << key;
     EXPECT_EQ(test::takeMessage(r->init()), "");
     EXPECT_EQ(test::takeMessage(r->createChilds()), "");
     auto timer = [r](const char* tag, const char* timerName, std::vector<std::pair<const char*, const char*>> attrs) {

@@ -38,6 +38,9 @@ protected:
     // delivered) unless open is false. Popup windows ("is-popup-window") get a deactivate timer.
     CView* addWindow(CObject* parent, const char* name, int w, int h, Attrs rootAttrs = {}, Attrs rendererAttrs = {},
                      bool open = true);
+    using AttrVector = std::vector<std::pair<std::string, std::string>>;
+    CView* addWindow(CObject* parent, const char* name, int w, int h, const AttrVector& rootAttrs,
+                     const AttrVector& rendererAttrs, bool open);
     // The renderer of a window's root view.
     static CWindowRenderer* rendererOf(CView* root);
     // Delivers what the event bridge and the backend hold (released windows go now).
