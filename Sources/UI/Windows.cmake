@@ -28,16 +28,9 @@ tal_tests(ui
   tests/UI/CIntervalTimerTest.cpp
   tests/UI/CSectorMapTest.cpp
   tests/UI/CUpdateTimerTest.cpp
-  Sources/UI/CInputState.cpp
-  Sources/UI/CWindowCloser.cpp
-  Sources/UI/CWindowOpener.cpp
-  Sources/UI/CWindowRenderer.cpp
-  Sources/UI/CWindowRendererClose.cpp
-  Sources/UI/CWindowRendererInput.cpp
-  Sources/UI/CWindowRendererPlacement.cpp
-  Sources/UI/CWindowResizer.cpp
-  Sources/UI/KeyFocusHolder.cpp
+  tests/UI/CWindowClosingTest.cpp
   tests/UI/CWindowPlacementTest.cpp
+  tests/UI/CWindowRendererInputTest.cpp
   tests/UI/CWindowRendererTest.cpp
   tests/UI/CWindowResizerTest.cpp
   tests/UI/CWindowSharedDataImagesTest.cpp

@@ -143,7 +143,7 @@ protected:
         popupRoot = static_cast<CView*>(object);
         for (const auto& [key, value] : std::vector<std::pair<const char*, std::string>>{
                  {"is-root-view", "true"}, {"width", "120"}, {"height", "80"}, {"fill", "202020"},
-                 {"is-popup-window", "true"}, {"window-x", "40"}, {"window-y", "700"},
+                 {"is-popup-window", "true"}, {"window-x", "40"}, {"window-y", "700"}, {"window-alignment", "bottom"},
                  {"opener", d->getFullName().narrowed().chars8()}})
             ASSERT_EQ(takeMessage(popupRoot->setAttr(CString(key), CString(value.c_str()), false)), "");
         ASSERT_EQ(takeMessage(popupRoot->init()), "");
@@ -151,6 +151,10 @@ protected:
         CObject* r = nullptr;
         ASSERT_EQ(takeMessage(popupRoot->addChild(r, CString("ui:window-renderer"), CString("window-renderer"), false)), "");
         popupRenderer = static_cast<CWindowRenderer*>(r);
+        // A popup's renderer makes its owner-position timer from "timer-tag" and needs a deactivate
+        // timer.
+        ASSERT_EQ(takeMessage(r->setAttr(CString("timer-tag"), CString("ui:update-timer"), false)), "");
+        ASSERT_EQ(takeMessage(r->setAttr(CString("fps"), CString("40"), false)), "");
         ASSERT_EQ(takeMessage(r->init()), "");
         ASSERT_EQ(takeMessage(r->createChilds()), "");
         CAttrMap renderAttrs, posAttrs;
@@ -158,6 +162,8 @@ protected:
         posAttrs.findOrAdd("interval")->value.setText(CString("0.3"));
         CObject* timer = nullptr;
         ASSERT_EQ(takeMessage(r->createChild(timer, CString("ui:update-timer"), CString("render-timer"), false,
+                                             &renderAttrs, nullptr)), "");
+        ASSERT_EQ(takeMessage(r->createChild(timer, CString("ui:update-timer"), CString("deactivate-timer"), false,
                                              &renderAttrs, nullptr)), "");
         ASSERT_EQ(takeMessage(r->createChild(timer, CString("ui:interval-timer"), CString("update-actual-pos-timer"),
                                              false, &posAttrs, nullptr)), "");
@@ -312,11 +318,12 @@ TEST_F(CWindowRendererInputTest, ViewPositionsAreWindowPixelsFromTheClipOrigin) 
         buildMain(scale);
         double ox = 0, oy = 0, w = 0, h = 0;
         paintRenderer->getWindowRect(ox, oy, w, h);
-        // (mouse - actual position) x scale - clip origin; A's clip starts at (10, 10) points and
-        // E's at (15, 15) points.
+        // (mouse - actual position) x pixel scale - clip origin; A's clip starts at (10, 10) units and
+        // E's at (15, 15) units. The visual scale enlarges the window on a screen of pixel factor 1,
+        // so the pixel at (33, 21.5) units is the point at (33, 21.5) x scale.
         const double px = 33.0, py = 21.5;
-        run(press(0, px, py));
-        run(release(0, px, py));
+        run(press(0, px * scale, py * scale));
+        run(release(0, px * scale, py * scale));
         char expected[64];
         std::snprintf(expected, sizeof expected, "E mouse-press x=%g y=%g", px * scale - 15.0 * scale,
                       py * scale - 15.0 * scale);

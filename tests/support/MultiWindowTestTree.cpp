@@ -45,9 +45,6 @@ void CMultiWindowTestTree::SetUp() {
     CCloseTestView::asked = &askedViews;
     CObject* treeRoot = ui->root();
     CObject* placeholder = nullptr;
-    ASSERT_EQ(treeRoot->addChild(placeholder, CString("template"), CString("ui:update-timer"), false), nullptr);
-    placeholder->setTemplateBody(new CAttrTemplateBody("ui:update-timer", {{"order-asc", "0"}}));
-    treeRoot->addTemplate(CString("ui:update-timer"), placeholder);
     ASSERT_EQ(treeRoot->addChild(placeholder, CString("template"), CString("ui:interval-timer"), false), nullptr);
     placeholder->setTemplateBody(new CAttrTemplateBody("ui:interval-timer", {{"interval", "1.0"}}));
     treeRoot->addTemplate(CString("ui:interval-timer"), placeholder);

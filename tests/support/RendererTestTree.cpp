@@ -84,6 +84,7 @@ void CRendererTestTree::SetUp() {
     CObject* treeRoot = ui->root();
     addTemplate(treeRoot, "core:timer", "core:timer", {});
     addTemplate(treeRoot, "ui:update-timer-group", "ui:update-timer-group", {{"timer-tag", "core:timer"}});
+    addTemplate(treeRoot, "ui:update-timer", "ui:update-timer", {{"order-asc", "0"}});
 }
 
 void CRendererTestTree::TearDown() {
