@@ -29,6 +29,7 @@ tal_tests(ui
   tests/UI/CSectorMapTest.cpp
   tests/UI/CUpdateTimerTest.cpp
   tests/UI/CWindowClosingTest.cpp
+  tests/UI/CWindowOpenerTest.cpp
   tests/UI/CWindowPlacementTest.cpp
   tests/UI/CWindowRendererInputTest.cpp
   tests/UI/CWindowRendererTest.cpp

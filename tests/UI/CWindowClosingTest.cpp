@@ -3,6 +3,7 @@
 #include "UI/CWindowCloser.h"
 #include "UI/CWindowRenderer.h"
 #include "UI/CWindowSharedData.h"
+#include "UI/KeyFocusHolder.h"
 #include "support/MultiWindowTestTree.h"
 #include "support/StreamTestHelpers.h"
 
@@ -231,6 +232,56 @@ TEST_F(CWindowClosingTest, ClosingTheMainWindowDestroysItsNativeWindowAndLeavesT
     EXPECT_FALSE(exists("ui.main"));
     EXPECT_EQ(data().windowList().count(), 0);
     EXPECT_EQ(data().getMainWindow(), nullptr);
+}
+
+TEST_F(CWindowClosingTest, AClosedWindowNeverStaysTheKeyFocusHolderWhateverItsKind) {
+    CView* main = mainWindow();
+    for (const char* kind : {"is-helper-window", "is-popup-window", "is-modal-window"}) {
+        SCOPED_TRACE(kind);
+        CView* w = addWindow(main, "w", 80, 60, {{kind, "true"}});
+        setKeyFocusWindow(rendererOf(w));
+        ASSERT_EQ(getKeyFocusWindow(), rendererOf(w));
+        close(w);
+        EXPECT_EQ(getKeyFocusWindow(), nullptr);
+        settle();
+        ASSERT_FALSE(exists("ui.main.w"));
+    }
+}
+
+// Opening and closing popups, helper windows and windows many times: under AddressSanitizer this
+// shows no leak and no use after free; the key-focus holder never names a window that is gone.
+TEST_F(CWindowClosingTest, OpeningAndClosingWindowsTwoHundredTimes) {
+    CView* main = mainWindow();
+    CView* button = build(main, "button", {{"width", "20"}, {"height", "20"}});
+    const std::string opener = button->getFullName().narrowed().chars8();
+    for (int i = 0; i < 200; ++i) {
+        const std::string name = "w" + std::to_string(i);
+        CView* w = nullptr;
+        switch (i % 3) {
+        case 0:
+            w = addWindow(button, name.c_str(), 60, 40,
+                          {{"is-popup-window", "true"}, {"opener", opener.c_str()}});
+            break;
+        case 1:
+            w = addWindow(main, name.c_str(), 60, 40, {{"is-helper-window", "true"}});
+            break;
+        default:
+            w = addWindow(main, name.c_str(), 60, 40);
+            break;
+        }
+        CWindowRenderer* r = rendererOf(w);
+        setKeyFocusWindow(r);
+        tick();
+        if (i % 2 == 0)
+            close(w);
+        else
+            ASSERT_EQ(takeMessage(r->runEvent(CString("perform-close-window"))), "");
+        EXPECT_NE(getKeyFocusWindow(), r);
+        settle();
+        ASSERT_EQ(data().windowList().count(), 1) << i;
+    }
+    EXPECT_EQ(data().getPopup(), nullptr);
+    EXPECT_EQ(backend.windowIds().size(), 1u);
 }
 
 } // namespace
