@@ -4,6 +4,7 @@
 #include "UI/CWindowRenderer.h"
 #include "UI/CWindowSharedData.h"
 #include "UI/KeyFocusHolder.h"
+#include "Core/CCreatorRegistry.h"
 #include "support/MultiWindowTestTree.h"
 #include "support/StreamTestHelpers.h"
 
@@ -282,6 +283,50 @@ TEST_F(CWindowClosingTest, OpeningAndClosingWindowsTwoHundredTimes) {
     }
     EXPECT_EQ(data().getPopup(), nullptr);
     EXPECT_EQ(backend.windowIds().size(), 1u);
+}
+
+// "test:closing-painter": a renderer whose next paint asks another window to close, as a handler run
+// from the event pump would.
+class CClosingPainter : public CWindowRenderer {
+public:
+    CError* onPaint(CAttrMap& args) override {
+        if (target != nullptr) {
+            CWindowRenderer* t = target;
+            target = nullptr;
+            if (CError* error = t->runEvent(CString("perform-close-window")))
+                return error;
+        }
+        return CWindowRenderer::onPaint(args);
+    }
+    CWindowRenderer* target = nullptr;   // not owned
+};
+
+TEST_F(CWindowClosingTest, AClosePerformedInsideTheEventPumpWaitsUntilThePumpReturns) {
+    static const CCreatorTableEntry table[] = {
+        {"test:closing-painter", [] { return static_cast<CObject*>(new CClosingPainter); }, &CWindowRenderer::initScheme},
+        {"", nullptr, nullptr},
+    };
+    static const bool registered = [] {
+        CCreatorRegistry::instance().registerTable(table);
+        return true;
+    }();
+    ASSERT_TRUE(registered);
+    rendererTag = "test:closing-painter";
+    CView* main = mainWindow();
+    rendererTag = "ui:window-renderer";
+    CView* other = addWindow(main, "other", 80, 60);
+    CWindowRenderer* r = rendererOf(other);
+    auto* painter = static_cast<CClosingPainter*>(rendererOf(main));
+    painter->target = r;
+    backend.requestRedraw(painter->windowId(), 0, 0, 10, 10);
+    EXPECT_TRUE(data().processEvents(5));
+    // Hidden at once and marked closing, but not closed inside the pump.
+    EXPECT_TRUE(r->isClosing());
+    EXPECT_TRUE(r->isOpened());
+    EXPECT_FALSE(backend.window(r->windowId())->visible);
+    settle();
+    EXPECT_FALSE(exists("ui.main.other"));
+    EXPECT_EQ(data().windowList().count(), 1);
 }
 
 } // namespace
