@@ -335,6 +335,30 @@ void CX11WindowBackend::screenRect(double pointX, double pointY, double& x, doub
     height = chosen.height / mScreenScale;
 }
 
+std::vector<CWindowBackend::Screen> CX11WindowBackend::screens() {
+    const CX11Display::ScreenArea work = mDisplay.workArea();
+    std::vector<Screen> out;
+    for (const CX11Display::ScreenArea& m : mDisplay.screens()) {
+        Screen s;
+        s.x = m.x / mScreenScale;
+        s.y = m.y / mScreenScale;
+        s.width = m.width / mScreenScale;
+        s.height = m.height / mScreenScale;
+        const double x0 = std::max<double>(m.x, work.x), y0 = std::max<double>(m.y, work.y);
+        const double x1 = std::min<double>(m.x + m.width, work.x + work.width);
+        const double y1 = std::min<double>(m.y + m.height, work.y + work.height);
+        const bool visible = work.width > 0 && work.height > 0 && x1 > x0 && y1 > y0;
+        s.visibleX = visible ? x0 / mScreenScale : s.x;
+        s.visibleY = visible ? y0 / mScreenScale : s.y;
+        s.visibleWidth = visible ? (x1 - x0) / mScreenScale : s.width;
+        s.visibleHeight = visible ? (y1 - y0) / mScreenScale : s.height;
+        out.push_back(s);
+    }
+    if (out.empty())
+        return CWindowBackend::screens();
+    return out;
+}
+
 void CX11WindowBackend::windowOrigin(WindowId id, double& x, double& y) {
     x = y = 0.0;
     int px = 0, py = 0;

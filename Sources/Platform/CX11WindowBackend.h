@@ -56,6 +56,8 @@ public:
     void iconify(WindowId id) override;
     void screenRect(double pointX, double pointY, double& x, double& y, double& width, double& height) override;
     double screenScale() override { return mScreenScale; }
+    // The monitors in points; the visible part of each is its intersection with the work area.
+    std::vector<Screen> screens() override;
     void windowOrigin(WindowId id, double& x, double& y) override;
     int processEvents() override;
 
