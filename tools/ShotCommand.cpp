@@ -1,6 +1,7 @@
 // "delmaro-tool shot": the editor drawn headless into a PNG.
 //
 //   shot OUT.png [--description FILE] [--size WxH] [--scale S] [--set "NAME=TEXT"]... [--events FILE]
+//        [--popup VIEW]
 //
 // loads the editor's description (the product's compiled UserInterface.xml unless --description
 // names another, compiled or in its XML form), opens its main window on the headless window
@@ -9,11 +10,15 @@
 // scale, --set an attribute of the main window's root view (repeatable). --events replays a script,
 // one event per line, positions in window points:
 //   move X Y | down X Y [right] | up X Y [right] | drag X1 Y1 X2 Y2 | wheel X Y STEPS | key CODE | wait SECONDS
-// Lines starting with '#' and empty lines are skipped. Every error is a message and a non-zero exit.
+// Lines starting with '#' and empty lines are skipped. --popup toggles the popup of a view (its path
+// below the main window's root view, such as "panel.knob") before the script runs. Popups and other
+// windows open at the time of the shot are drawn over the main window where they lie on the screen.
+// Every error is a message and a non-zero exit.
 #include "DelmaroTool.h"
 #include "DescriptionCompiler.h"
 #include "PngFile.h"
 
+#include "Core/CAttrMap.h"
 #include "Core/CCreatorRegistry.h"
 #include "Core/CError.h"
 #include "Core/CEventRegistry.h"
@@ -31,6 +36,7 @@
 #include "UI/CView.h"
 #include "UI/CWindowRenderer.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -59,6 +65,7 @@ struct ShotOptions {
     std::string out;
     std::string description = TAL_DEFAULT_UI_DESCRIPTION;
     std::string events;
+    std::string popup;
     int width = 0, height = 0;
     double scale = 1.0;
     std::vector<std::pair<std::string, std::string>> sets;
@@ -96,6 +103,8 @@ std::string parseOptions(std::span<const char* const> args, ShotOptions& o) {
             o.description = args[++i];
         } else if (arg == "--events" && hasValue) {
             o.events = args[++i];
+        } else if (arg == "--popup" && hasValue) {
+            o.popup = args[++i];
         } else if (arg == "--program") {
             return "--program needs the plug-in's audio side, which the headless editor does not load yet";
         } else if (!arg.empty() && arg[0] != '-' && o.out.empty()) {
@@ -287,6 +296,31 @@ private:
     CWindowRenderer* mMain = nullptr;
 };
 
+// Draws the visible windows other than the main one over its picture where they lie on the screen
+// (in creation order, so later windows lie above earlier ones).
+void composeOtherWindows(CHeadlessWindowBackend& backend, CWindowBackend::WindowId mainId, double pixelScale,
+                         CLinearBitmap& picture) {
+    const CHeadlessWindowBackend::Window* main = backend.window(mainId);
+    for (const CWindowBackend::WindowId id : backend.windowIds()) {
+        const CHeadlessWindowBackend::Window* w = backend.window(id);
+        if (id == mainId || w == nullptr || !w->visible || main == nullptr)
+            continue;
+        const int dx = int(std::lround((w->params.x - main->params.x) * pixelScale));
+        const int dy = int(std::lround((w->params.y - main->params.y) * pixelScale));
+        for (int y = 0; y < w->pixelHeight; ++y) {
+            const int ty = dy + y;
+            if (ty < 0 || ty >= picture.height())
+                continue;
+            for (int x = 0; x < w->pixelWidth; ++x) {
+                const int tx = dx + x;
+                if (tx < 0 || tx >= picture.width())
+                    continue;
+                std::memcpy(picture.pixel(tx, ty), w->pixels.data() + (std::size_t(y) * std::size_t(w->pixelWidth) + std::size_t(x)) * 4, 4);
+            }
+        }
+    }
+}
+
 std::string takeShot(const ShotOptions& o) {
     std::vector<ScriptStep> steps;
     if (!o.events.empty())
@@ -309,6 +343,16 @@ std::string takeShot(const ShotOptions& o) {
             return "cannot set the height: " + errorText(error);
     }
     session.runFrames(kSettleFrames * kFramePeriod);
+    if (!o.popup.empty()) {
+        auto* view = dynamic_cast<CView*>(root->findObject(CString(("." + o.popup).c_str())));
+        if (view == nullptr)
+            return "no view '" + o.popup + "' in the main window";
+        CAttrMap args;
+        args.findOrAdd("popup-tag")->value.setText(view->getTextAttr("popup-tag"));
+        if (CError* error = view->runEvent(CString("popup-toggle"), &args))
+            return "cannot open the popup of '" + o.popup + "': " + errorText(error);
+        session.runFrames(kSettleFrames * kFramePeriod);
+    }
     for (const ScriptStep& step : steps) {
         for (const CNativeEvent& e : step.events)
             session.backend().injectEvent(main->windowId(), e);
@@ -324,6 +368,7 @@ std::string takeShot(const ShotOptions& o) {
     for (int y = 0; y < window->pixelHeight; ++y)
         std::memcpy(bitmap.pixel(0, y), window->pixels.data() + std::size_t(y) * std::size_t(window->pixelWidth) * 4,
                     std::size_t(window->pixelWidth) * 4);
+    composeOtherWindows(session.backend(), main->windowId(), main->pixelScale(), bitmap);
     std::string pngError;
     if (!writePngFile(o.out, bitmap, pngError))
         return "cannot write '" + o.out + "': " + pngError;
@@ -337,7 +382,7 @@ int runShot(std::span<const char* const> args) {
     ShotOptions options;
     if (std::string error = parseOptions(args, options); !error.empty())
         return fail(error + "\nusage: shot OUT.png [--description FILE] [--size WxH] [--scale S] [--set NAME=TEXT]... "
-                            "[--events FILE]");
+                            "[--events FILE] [--popup VIEW]");
     // The editor's application data goes to a scratch folder: a shot neither reads nor changes the
     // user's settings.
     char scratch[] = "/tmp/delmaro-shot-XXXXXX";

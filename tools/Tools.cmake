@@ -77,6 +77,7 @@ tal_tests(tools
   tests/tools/HostProcessTest.cpp
   tests/tools/HostEditorTest.cpp
   tests/tools/ShotCommandTest.cpp
+  tests/tools/ShotPopupTest.cpp
   tests/tools/ProductWindowShotTest.cpp
 )
 if(TARGET tal_tools_tests)

@@ -516,8 +516,15 @@ void CString::setUTF8(const char* bytes, int count) {
         }
         if (extra >= count - i)
             break;   // cut off by the end of the bytes
-        for (int k = 1; k <= extra; ++k)
+        bool wellFormed = true;
+        for (int k = 1; k <= extra; ++k) {
+            wellFormed = wellFormed && (b[i + k] & 0xC0) == 0x80;
             c = (c << 6) | (b[i + k] & 0x3F);
+        }
+        if (!wellFormed) {
+            ++i;   // a lead byte without its continuation bytes: skipped, the next byte is read anew
+            continue;
+        }
         if (!isEncodableCodePoint(c)) {
             ++i;   // a surrogate or a value past U+10FFFF: the lead byte is skipped
             continue;

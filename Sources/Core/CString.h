@@ -81,8 +81,8 @@ public:
     void splitAtColon(CString& head, CString& tail) const;
     // Replaces the text by the decoding of count UTF-8 bytes. The string becomes 8-bit and stays so
     // while every code point is below 256; the first larger one widens it (the characters so far
-    // kept). Continuation bytes give their low 6 bits unchecked; a stray continuation byte or a
-    // byte 0xF8 to 0xFF is skipped; a sequence cut off by the end, and the code point 0, end the
+    // kept). A lead byte whose following bytes are not all continuation bytes (10xxxxxx) is skipped,
+    // as are a stray continuation byte and the bytes 0xF8 to 0xFF; a sequence cut off by the end, and the code point 0, end the
     // text. Never fails.
     void setUTF8(const char* bytes, int count);
     void setUTF8(const char* text);   // NUL-terminated; null gives the empty string

@@ -40,6 +40,7 @@ CError* CHeadlessWindowBackend::createWindow(const WindowParams& params, CNative
 
 void CHeadlessWindowBackend::destroyWindow(WindowId id) {
     mWindows.erase(id);
+    std::erase(mIconified, id);
     std::erase_if(mQueue, [id](const std::pair<WindowId, CNativeEvent>& e) { return e.first == id; });
 }
 
@@ -132,13 +133,38 @@ void CHeadlessWindowBackend::pointerPosition(double& x, double& y) {
 void CHeadlessWindowBackend::warpPointer(double screenX, double screenY) {
     mPointerX = screenX;
     mPointerY = screenY;
+    mWarps.emplace_back(screenX, screenY);
 }
 
-void CHeadlessWindowBackend::screenRect(double, double, double& x, double& y, double& width, double& height) {
-    x = 0.0;
-    y = 0.0;
-    width = mScreenWidth;
-    height = mScreenHeight;
+void CHeadlessWindowBackend::iconify(WindowId id) {
+    if (mWindows.count(id) != 0 && !isIconified(id))
+        mIconified.push_back(id);
+}
+
+bool CHeadlessWindowBackend::isIconified(WindowId id) const {
+    return std::find(mIconified.begin(), mIconified.end(), id) != mIconified.end();
+}
+
+void CHeadlessWindowBackend::setScreenSize(double width, double height) {
+    mScreens = {Screen{0.0, 0.0, width, height, 0.0, 0.0, width, height}};
+}
+
+void CHeadlessWindowBackend::setScreens(std::vector<Screen> screens) {
+    if (!screens.empty())
+        mScreens = std::move(screens);
+}
+
+void CHeadlessWindowBackend::screenRect(double px, double py, double& x, double& y, double& width, double& height) {
+    const Screen* chosen = &mScreens.front();
+    for (const Screen& s : mScreens)
+        if (s.x <= px && px < s.x + s.width && s.y <= py && py < s.y + s.height) {
+            chosen = &s;
+            break;
+        }
+    x = chosen->x;
+    y = chosen->y;
+    width = chosen->width;
+    height = chosen->height;
 }
 
 void CHeadlessWindowBackend::windowOrigin(WindowId id, double& x, double& y) {
@@ -155,6 +181,9 @@ void CHeadlessWindowBackend::injectEvent(WindowId id, const CNativeEvent& event)
         mPointerX = it->second.params.x + event.x;
         mPointerY = it->second.params.y + event.y;
     }
+    if (event.type != CNativeEvent::Type::Paint && event.type != CNativeEvent::Type::ScaleChanged &&
+        event.type != CNativeEvent::Type::Closed)
+        mPointerState = event.modifiers;
     mQueue.emplace_back(id, event);
 }
 

@@ -46,15 +46,26 @@ public:
     void setCursorHidden(bool hidden) override { mCursorHidden = hidden; }
     void pointerPosition(double& x, double& y) override;
     void warpPointer(double screenX, double screenY) override;
+    std::uint32_t pointerState() override { return mPointerState; }
+    void setKeyboardFocus(WindowId id) override { mFocusWindow = id; }
+    void iconify(WindowId id) override;
     void screenRect(double pointX, double pointY, double& x, double& y, double& width, double& height) override;
     double screenScale() override { return mScreenScale; }
+    std::vector<Screen> screens() override { return mScreens; }
     void windowOrigin(WindowId id, double& x, double& y) override;
     int processEvents() override;
 
     // --- the virtual screen and input (tests, tools) ---
-    void setScreenSize(double width, double height) noexcept { mScreenWidth = width; mScreenHeight = height; }
-    void setScreenScale(double scale) noexcept { mScreenScale = scale; }
-    // Queues an event for the window; a MouseMove also moves the pointer to the event's position.
+    // One screen of that size at (0, 0), all of it visible.
+    void setScreenSize(double width, double height);
+    // Several screens, the main one first (at least one).
+    void setScreens(std::vector<Screen> screens);
+    void setScreenScale(double scale) noexcept override {
+        if (scale >= 0.5 && scale <= 8.0)
+            mScreenScale = scale;
+    }
+    // Queues an event for the window; a MouseMove also moves the pointer to the event's position,
+    // and every input event sets the held keys and buttons (pointerState) to its modifiers.
     // Unknown ids are ignored.
     void injectEvent(WindowId id, const CNativeEvent& event);
     // The number of events (input and paints) waiting for processEvents.
@@ -65,6 +76,13 @@ public:
     // The ids of the live windows in creation order.
     std::vector<WindowId> windowIds() const;
     bool cursorHidden() const noexcept { return mCursorHidden; }
+    // Every warpPointer call so far (screen points), oldest first.
+    const std::vector<std::pair<double, double>>& warps() const noexcept { return mWarps; }
+    // The window that was last given the keyboard focus (0: none yet).
+    WindowId focusWindow() const noexcept { return mFocusWindow; }
+    // Whether iconify was called for the window.
+    bool isIconified(WindowId id) const;
+    void setPointerState(std::uint32_t state) noexcept { mPointerState = state; }
 
 private:
     void damageAll(Window& w);
@@ -73,9 +91,14 @@ private:
     std::map<WindowId, Window> mWindows;                     // by id, which is creation order
     std::vector<std::pair<WindowId, CNativeEvent>> mQueue;  // injected input, oldest first
     WindowId mNextId = 1;
-    double mScreenWidth = 1920.0, mScreenHeight = 1080.0, mScreenScale = 1.0;
+    std::vector<Screen> mScreens{Screen{0, 0, 1920, 1080, 0, 0, 1920, 1080}};
+    double mScreenScale = 1.0;
     double mPointerX = 0.0, mPointerY = 0.0;
     bool mCursorHidden = false;
+    std::uint32_t mPointerState = 0;
+    std::vector<std::pair<double, double>> mWarps;
+    WindowId mFocusWindow = 0;
+    std::vector<WindowId> mIconified;
 };
 
 } // namespace tal

@@ -1,5 +1,7 @@
 #include "Platform/CX11Display.h"
 
+#include "Platform/CNativeEvent.h"
+
 #include "Platform/CX11Clipboard.h"
 
 #include <X11/Xatom.h>
@@ -246,6 +248,31 @@ bool CX11Display::pointerPosition(int& x, int& y) const {
 }
 
 int CX11Display::queuedEvents() const noexcept { return mDisplay ? XEventsQueued(mDisplay, QueuedAfterReading) : 0; }
+
+std::uint32_t CX11Display::pointerState() const {
+    if (!mDisplay)
+        return 0;
+    Window root = 0, child = 0;
+    int rx = 0, ry = 0, wx = 0, wy = 0;
+    unsigned int mask = 0;
+    if (XQueryPointer(mDisplay, DefaultRootWindow(mDisplay), &root, &child, &rx, &ry, &wx, &wy, &mask) != True)
+        return 0;
+    std::uint32_t state = 0;
+    if (mask & ShiftMask) state |= CNativeEvent::kShift;
+    if (mask & ControlMask) state |= CNativeEvent::kCtrl;
+    if (mask & Mod1Mask) state |= CNativeEvent::kAlt;
+    if (mask & Button1Mask) state |= CNativeEvent::kLeftButton;
+    if (mask & Button3Mask) state |= CNativeEvent::kRightButton;
+    if (mask & Button2Mask) state |= CNativeEvent::kMiddleButton;
+    return state;
+}
+
+void CX11Display::iconify(std::uint64_t window) {
+    if (!mDisplay || window == 0)
+        return;
+    XIconifyWindow(mDisplay, Window(window), DefaultScreen(mDisplay));
+    XFlush(mDisplay);
+}
 
 void CX11Display::warpPointer(int x, int y) {
     if (!mDisplay)

@@ -83,6 +83,10 @@ public:
     void sync();
     // Moves the pointer to (x, y) in screen pixels.
     void warpPointer(int x, int y);
+    // The held modifier keys and buttons as CNativeEvent's bits (Control as ctrl, Mod1 as alt).
+    std::uint32_t pointerState() const;
+    // Asks the window manager to iconify a top-level window.
+    void iconify(std::uint64_t window);
 
     // Routes one event to the clipboard or its window's listener, as dispatch does for each event
     // it reads (for events a caller took from the connection itself).

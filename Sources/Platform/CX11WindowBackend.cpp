@@ -306,6 +306,20 @@ void CX11WindowBackend::warpPointer(double screenX, double screenY) {
     scheduleDrain();
 }
 
+std::uint32_t CX11WindowBackend::pointerState() { return mDisplay.pointerState(); }
+
+void CX11WindowBackend::setKeyboardFocus(WindowId id) {
+    // Popups leave the focus where it is, as a click on them does.
+    if (Entry* e = find(id); e != nullptr && e->visible && e->window.kind() != CX11Window::Kind::Popup)
+        e->window.takeFocus();
+}
+
+void CX11WindowBackend::iconify(WindowId id) {
+    // Only the decorated windows of their own; the embedded one belongs to the host.
+    if (Entry* e = find(id); e != nullptr && e->window.kind() == CX11Window::Kind::Tool)
+        mDisplay.iconify(e->window.id());
+}
+
 void CX11WindowBackend::screenRect(double pointX, double pointY, double& x, double& y, double& width, double& height) {
     const std::vector<CX11Display::ScreenArea> screens = mDisplay.screens();
     CX11Display::ScreenArea chosen = screens.empty() ? CX11Display::ScreenArea{} : screens.front();
@@ -319,6 +333,30 @@ void CX11WindowBackend::screenRect(double pointX, double pointY, double& x, doub
     y = chosen.y / mScreenScale;
     width = chosen.width / mScreenScale;
     height = chosen.height / mScreenScale;
+}
+
+std::vector<CWindowBackend::Screen> CX11WindowBackend::screens() {
+    const CX11Display::ScreenArea work = mDisplay.workArea();
+    std::vector<Screen> out;
+    for (const CX11Display::ScreenArea& m : mDisplay.screens()) {
+        Screen s;
+        s.x = m.x / mScreenScale;
+        s.y = m.y / mScreenScale;
+        s.width = m.width / mScreenScale;
+        s.height = m.height / mScreenScale;
+        const double x0 = std::max<double>(m.x, work.x), y0 = std::max<double>(m.y, work.y);
+        const double x1 = std::min<double>(m.x + m.width, work.x + work.width);
+        const double y1 = std::min<double>(m.y + m.height, work.y + work.height);
+        const bool visible = work.width > 0 && work.height > 0 && x1 > x0 && y1 > y0;
+        s.visibleX = visible ? x0 / mScreenScale : s.x;
+        s.visibleY = visible ? y0 / mScreenScale : s.y;
+        s.visibleWidth = visible ? (x1 - x0) / mScreenScale : s.width;
+        s.visibleHeight = visible ? (y1 - y0) / mScreenScale : s.height;
+        out.push_back(s);
+    }
+    if (out.empty())
+        return CWindowBackend::screens();
+    return out;
 }
 
 void CX11WindowBackend::windowOrigin(WindowId id, double& x, double& y) {

@@ -51,14 +51,19 @@ public:
     void setCursorHidden(bool hidden) override;
     void pointerPosition(double& x, double& y) override;
     void warpPointer(double screenX, double screenY) override;
+    std::uint32_t pointerState() override;
+    void setKeyboardFocus(WindowId id) override;
+    void iconify(WindowId id) override;
     void screenRect(double pointX, double pointY, double& x, double& y, double& width, double& height) override;
     double screenScale() override { return mScreenScale; }
+    // The monitors in points; the visible part of each is its intersection with the work area.
+    std::vector<Screen> screens() override;
     void windowOrigin(WindowId id, double& x, double& y) override;
     int processEvents() override;
 
     // --- X11 specifics ---
     // Pixels per screen point (the host's content scale); 1 until set. Values outside 0.5..8 are ignored.
-    void setScreenScale(double scale) noexcept;
+    void setScreenScale(double scale) noexcept override;
     CX11Display& display() noexcept { return mDisplay; }
     // Writing goes straight to the clipboard; reading goes through readClipboard.
     CX11Clipboard& clipboard() noexcept { return mClipboard; }

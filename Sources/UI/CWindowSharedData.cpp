@@ -12,9 +12,12 @@
 #include "Platform/CWindowBackend.h"
 #include "UI/CSectorMap.h"
 #include "UI/CView.h"
+#include "UI/CWindowCloser.h"
+#include "UI/CWindowOpener.h"
 #include "UI/CWindowRenderer.h"
 #include "UI/CUpdateTimer.h"
 #include "UI/CUpdateTimerGroup.h"
+#include "UI/KeyFocusHolder.h"
 
 #include <algorithm>
 #include <cmath>
@@ -234,13 +237,6 @@ CView* viewAt(const CObject& from, const CString& path) {
     return path.isEmpty() ? nullptr : dynamic_cast<CView*>(from.findObject(path));
 }
 
-bool isDisabledUpward(const CViewBasePlacement* view) {
-    for (; view != nullptr; view = view->parentPlacement())
-        if (view->isDisabled())
-            return true;
-    return false;
-}
-
 } // namespace
 
 CError* CWindowSharedData::registerWindow(CWindowRenderer* renderer) {
@@ -299,6 +295,44 @@ void CWindowSharedData::setPopup(CObject* opener, CWindowRenderer* popup) {
 
 CWindowRenderer* CWindowSharedData::getPopup() const { return rendererAt(*this, mPopupPath); }
 
+CError* CWindowSharedData::closeWindow(CWindowRenderer* renderer) {
+    CWindowCloser* closer = nullptr;
+    if (CError* error = findObjectChecked(closer, CString(".window-closer")))
+        return traceError(error, getFullName());
+    CView* root = renderer->rootView();
+    if (root == nullptr)
+        return nullptr;
+    const std::int32_t queue = closer->createQueue(renderer->getFullName());
+    std::vector<CView*> roots;
+    for (int i = mWindowList.count() - 1; i >= 0; --i) {
+        CWindowRenderer* w = nullptr;
+        if (CError* error = findObjectChecked(w, mWindowList[i]))
+            return traceError(error, getFullName());
+        if (w->rootView() != nullptr && (w->rootView() == root || w->rootView()->isBelow(root->getFullName())))
+            roots.push_back(w->rootView());
+    }
+    for (const bool modal : {true, false})
+        for (CView* v : roots)
+            if (v->getBoolAttr("is-modal-window") == modal)
+                closer->addQueueWindow(queue, v->getFullName());
+    return traceError(closer->askWindows(queue), getFullName());
+}
+
+void CWindowSharedData::showCursorForced() {
+    if (mCursorHideCount <= 0)
+        return;
+    CString line("Cursor is hidden in showCursorForced()");
+    if (!getFullName().isEmpty()) {
+        line.append(" // ");
+        line.append(getFullName());
+    }
+    writeLog(line.narrowed().chars8(), true);
+    mCursorHideCount = 0;
+    mIsCursorHidden = false;
+    if (CWindowBackend* backend = CWindowBackend::current())
+        backend->setCursorHidden(false);
+}
+
 CWindowRenderer* CWindowSharedData::findWindowByUniqueName(const CString& name) const {
     for (int i = 0; i < mWindowList.count(); ++i) {
         CWindowRenderer* w = rendererAt(*this, mWindowList[i]);
@@ -331,14 +365,23 @@ CError* CWindowSharedData::setKeyFocusView(CView* view, bool isTab) {
     CView* old = getKeyFocusView();
     if (old == view)
         return nullptr;
-    const bool blur = old != nullptr && !isDisabledUpward(old);
+    CWindowRenderer* oldWindow = old != nullptr ? old->getWindowRenderer() : nullptr;
+    CWindowRenderer* newWindow = view != nullptr ? view->getWindowRenderer() : nullptr;
+    bool blur = false;
+    if (!mKeyFocusWindowPath.isEmpty() && mWindowList.indexOf(mKeyFocusWindowPath) >= 0 && old != nullptr) {
+        blur = !CWindowRenderer::isViewDisabled(old);
+        releaseKeyFocusWindow(oldWindow);
+    }
     bool changed = false;
-    if (view != nullptr && view->getBoolAttr("is-focusable") && !isDisabledUpward(view)) {
+    if (view != nullptr && view->getBoolAttr("is-focusable") && !CWindowRenderer::isViewDisabled(view)) {
         mKeyFocusViewPath = view->getFullName();
+        if (newWindow != nullptr)
+            setKeyFocusWindow(newWindow);
         changed = true;
-    } else if (old != nullptr) {
+    } else {
         mKeyFocusViewPath = CString();
     }
+    mKeyFocusWindowPath = newWindow != nullptr ? newWindow->getFullName() : CString();
     if (blur)
         if (CError* error = old->runEvent(CString("blur")))
             return traceError(error, getFullName());
@@ -349,6 +392,19 @@ CError* CWindowSharedData::setKeyFocusView(CView* view, bool isTab) {
             return traceError(error, getFullName());
     }
     return nullptr;
+}
+
+CWindowRenderer* CWindowSharedData::getKeyFocusWindowRenderer() const { return rendererAt(*this, mKeyFocusWindowPath); }
+
+CObject* CWindowSharedData::getPopupOpener() const {
+    if (getPopup() == nullptr || mPopupOpenerPath.isEmpty())
+        return nullptr;
+    return findObject(mPopupOpenerPath);
+}
+
+CView* CWindowSharedData::getPopupRootView() const {
+    CWindowRenderer* popup = getPopup();
+    return popup != nullptr ? popup->rootView() : nullptr;
 }
 
 CError* CWindowSharedData::setHintSource(CView* view, CWindowRenderer* window) {
@@ -406,7 +462,7 @@ CView* CWindowSharedData::getViewUnderMouse(CWindowRenderer* renderer, int optio
     CView* root = window->rootView();
     if (root == nullptr || root->area() == nullptr || window->sectorMap() == nullptr)
         return nullptr;
-    const double s0 = root->area()->windowScale();
+    const double s0 = root->area()->pixelRatio();   // screen points to window pixels
     return dynamic_cast<CView*>(
         window->sectorMap()->hitTest((options & 1) != 0, (options & 2) != 0, (mx - x) * s0, (my - y) * s0));
 }
@@ -430,7 +486,7 @@ CError* CWindowSharedData::updateHoverPath(CView* view) {
         const int at = old.indexOf(v->getFullName());
         if (at >= 0)
             old.remove(at);
-        else if (!isDisabledUpward(v))
+        else if (!CWindowRenderer::isViewDisabled(v))
             entered.push_back(v);
     }
     for (int i = 0; i < old.count(); ++i) {
@@ -498,9 +554,13 @@ void CWindowSharedData::showCursor(bool show) {
     }
 }
 
-CError* CWindowSharedData::openWindow(const CString&, const CString& templateTag, const CString&, const CAttrMap&,
-                                      const CString&, bool) {
-    return newError("@talstr_CWindowSharedData_openWindow_NoOpener No window opener for '%1'.", getFullName(), templateTag);
+CError* CWindowSharedData::openWindow(const CString& parentView, const CString& templateTag, const CString& windowName,
+                                      const CAttrMap& attrs, const CString& closingWindow, bool showErrors) {
+    CWindowOpener* opener = nullptr;
+    if (CError* error = findObjectChecked(opener, CString(".window-opener")))
+        return traceError(error, getFullName());
+    return traceError(opener->requestOpen(parentView, templateTag, windowName, attrs, closingWindow, showErrors),
+                      getFullName());
 }
 
 void CWindowSharedData::requestImage(CImageDraw& record, CImageLayer* layer, const CColor* tint,

@@ -79,6 +79,17 @@ public:
     CWindowRenderer* getMainWindow() const;
     void setPopup(CObject* opener, CWindowRenderer* popup);
     CWindowRenderer* getPopup() const;
+    // Popups and closing
+    // The full name of the object that opened the registered popup.
+    const CString& popupOpenerPath() const noexcept { return mPopupOpenerPath; }
+    // Whether the event pump is dispatching (a close asked for now is deferred).
+    bool isInEventPump() const noexcept { return mIsInEventPump; }
+    // Asks the root views of the window and of the windows opened from it (modal ones first, each
+    // group newest first) through the window closer; it runs "perform-close-window" on the renderer
+    // when all confirm. Returns an error object (owned by the caller) or null.
+    [[nodiscard]] virtual CError* closeWindow(CWindowRenderer* renderer);
+    // Shows a cursor hidden by drags at once and forgets the count.
+    void showCursorForced();
     // The first window whose root view's "unique-name" is the text; null when none.
     CWindowRenderer* findWindowByUniqueName(const CString& name) const;
     // Delivers the window backend's queued events (up to n, none when n is 0) and, on a pumped main
@@ -96,6 +107,23 @@ public:
     int cursorHideCount() const noexcept { return mCursorHideCount; }
     // The hovered view and its parent views (full names), innermost first.
     const CStringList& hoverPath() const noexcept { return mHoverPath; }
+
+    // Input routing
+    // The mouse press in progress, kept by the window renderers' input handlers between events.
+    struct PressState {
+        std::int32_t button = '?';          // code of the button held ('L', 'R', ...); '?' when none
+        bool rightClickSimulated = false;   // the press was a Control-click reported as a right press
+        CString capturePath;                // the capturing ("is-intercepting") view; empty when none
+        CString pressedViewPath;            // the view that received the press; empty when none
+        CString pressWindowPath;            // the window renderer of the last press
+    };
+    PressState& pressState() noexcept { return mPressState; }
+    // The object that opened the open popup (null when no popup is open or it is gone), and the
+    // open popup's root view (null when none).
+    CObject* getPopupOpener() const;
+    CView* getPopupRootView() const;
+    // The window renderer of the key focus view; null when none.
+    CWindowRenderer* getKeyFocusWindowRenderer() const;
 
     // --- update-timer groups ---
     // Puts the timer into the group of its present period, creating the group (a child named
@@ -163,6 +191,8 @@ private:
     CImageDraw* mRequestedTail = nullptr;
     int mLastPreparationJobs = 0;
     CSortedMap<std::int32_t, CUpdateTimerGroup*> mTimerGroups;   // not owned: the groups are children
+    PressState mPressState;
+    CString mKeyFocusWindowPath;
 };
 
 } // namespace tal

@@ -28,7 +28,11 @@ TEST(CStringSetUTF8, DecodesIntoTheNarrowestMode) {
         {"euro widens and keeps earlier characters", "x\xC3\xA9\xE2\x82\xAC" "y", true, {'x', 0xE9, 0x20AC, 'y'}},
         {"four bytes", "\xF0\x9F\x98\x80", true, {0x1F600}},
         {"stray continuation and 0xF8 skipped", "a\x80\xF8" "b", false, {'a', 'b'}},
-        {"unchecked continuation bits", "\xC3\x29", false, {0xE9}},
+        // A lead byte whose next bytes are not continuation bytes is skipped; those bytes decode alone.
+        {"lead byte without its continuation", "\xC3\x29", false, {')'}},
+        {"three-byte lead with one continuation", "\xE2\x82" "AB", false, {'A', 'B'}},
+        {"four-byte lead broken at the last byte", "\xF0\x9F\x98" "x", false, {'x'}},
+        {"a stray 0xFF between letters", "A\xFF" "B", false, {'A', 'B'}},
         {"cut sequence ends the text", std::string("ab\xE2\x82", 4), false, {'a', 'b'}},
         {"code point 0 ends the text", std::string("a\0b", 3), false, {'a'}},
         {"overlong zero ends the text too", "a\xC0\x80" "b", false, {'a'}},

@@ -338,3 +338,23 @@ TEST(CX11WindowBackend, PopupsAndToolWindowsSitOnTheScreenAboveTheirOwner) {
     EXPECT_DOUBLE_EQ(x, 30.0);
     EXPECT_DOUBLE_EQ(y, 40.0);
 }
+
+TEST(CX11WindowBackend, ScreensAreInPointsAtTheContentScale) {
+    TAL_REQUIRE_XVFB(name);
+    X11BackendHarness h(name);
+    ASSERT_TRUE(h.ready);
+    double x = 0, y = 0, w = 0, hgt = 0;
+    h.backend.screenRect(0, 0, x, y, w, hgt);
+    for (const double scale : {1.0, 2.0}) {
+        SCOPED_TRACE(scale);
+        h.backend.setScreenScale(scale);
+        const std::vector<CWindowBackend::Screen> screens = h.backend.screens();
+        ASSERT_FALSE(screens.empty());
+        EXPECT_EQ(screens.front().width, w / scale);
+        EXPECT_EQ(screens.front().height, hgt / scale);
+        // The visible part lies inside the screen.
+        EXPECT_GE(screens.front().visibleX, screens.front().x);
+        EXPECT_LE(screens.front().visibleX + screens.front().visibleWidth, screens.front().x + screens.front().width);
+        EXPECT_GT(screens.front().visibleWidth, 0.0);
+    }
+}

@@ -62,17 +62,21 @@ public:
 };
 
 // "test:window-shared-data": the shared window data with a view under the mouse set by the test and
-// the hover and cursor calls recorded.
+// the hover and cursor calls recorded. With useWindows set the real hit test and hover path run
+// (the calls are still recorded).
 class CRecordingSharedData : public CWindowSharedData {
 public:
-    CView* getViewUnderMouse(CWindowRenderer*, int) override { return viewUnderMouse; }
+    CView* getViewUnderMouse(CWindowRenderer* window, int options) override {
+        return useWindows ? CWindowSharedData::getViewUnderMouse(window, options) : viewUnderMouse;
+    }
     CError* updateHoverPath(CView* view) override {
         hovered.push_back(view);
-        return nullptr;
+        return useWindows ? CWindowSharedData::updateHoverPath(view) : nullptr;
     }
     void showCursor(bool show) override { cursorCalls.push_back(show); }
 
     CView* viewUnderMouse = nullptr;   // not owned
+    bool useWindows = false;
     std::vector<CView*> hovered;
     std::vector<bool> cursorCalls;
 };
