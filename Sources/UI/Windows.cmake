@@ -14,8 +14,13 @@ tal_sources(
   Sources/UI/CUpdateTimer.cpp
   Sources/UI/CUpdateTimerGroup.cpp
   Sources/UI/CInputState.cpp
+  Sources/UI/CWindowCloser.cpp
+  Sources/UI/CWindowOpener.cpp
   Sources/UI/CWindowRenderer.cpp
+  Sources/UI/CWindowRendererClose.cpp
   Sources/UI/CWindowRendererInput.cpp
+  Sources/UI/CWindowRendererPlacement.cpp
+  Sources/UI/CWindowResizer.cpp
   Sources/UI/KeyFocusHolder.cpp
   Sources/UI/WindowCreators.cpp
 )
@@ -23,10 +28,12 @@ tal_tests(ui
   tests/UI/CIntervalTimerTest.cpp
   tests/UI/CSectorMapTest.cpp
   tests/UI/CUpdateTimerTest.cpp
+  tests/UI/CWindowClosingTest.cpp
   tests/UI/CWindowRendererInputTest.cpp
   tests/UI/CWindowRendererTest.cpp
   tests/UI/CWindowSharedDataImagesTest.cpp
   tests/UI/CWindowSharedDataTest.cpp
+  tests/support/MultiWindowTestTree.cpp
   tests/support/RendererTestTree.cpp
   tests/support/WindowTestTree.cpp
 )
