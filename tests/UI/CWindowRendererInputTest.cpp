@@ -171,7 +171,7 @@ protected:
         ASSERT_EQ(takeMessage(r->createChild(timer, CString("ui:update-timer"), CString("deactivate-timer"), false,
                                              &renderAttrs, nullptr)), "");
         ASSERT_EQ(takeMessage(r->initChilds()), "");
-        item = recordingView(popupRoot, "item", 10, 10, 100, 30);
+        item = recordingView(popupRoot, "item", 10, 10, 100, 30, {{"is-focusable", "true"}});
         ASSERT_EQ(takeMessage(popupRoot->initChilds()), "");
         ASSERT_TRUE(popupRenderer->isOpened());
         backend.processEvents();
@@ -410,6 +410,30 @@ TEST_F(CWindowRendererInputTest, TheKeyFocusHolderIsReleasedWhenItsRendererGoes)
     popupRoot->release();
     EXPECT_EQ(getKeyFocusWindow(), paintRenderer);
     root->release();   // the renderer goes with its root view
+    root = nullptr;
+    EXPECT_EQ(getKeyFocusWindow(), nullptr);
+}
+
+TEST_F(CWindowRendererInputTest, OpeningAndClosingPopupsManyTimesLeavesNoHolderOfAClosedWindow) {
+    buildMain();
+    run(press(0, 120, 120));   // F takes the focus in the main window
+    run(release(0, 120, 120));
+    for (int i = 0; i < 200; ++i) {
+        openPopup();
+        // A click on the list's item moves the keys to the popup; a press outside asks it to close.
+        run(inPopup(press(0, 20, 20)));
+        run(inPopup(release(0, 20, 20)));
+        ASSERT_EQ(getKeyFocusWindow(), popupRenderer) << i;
+        run(press(0, 280, 180));
+        run(release(0, 280, 180));
+        run(move(i % 2 == 0 ? 120 : 50, 30));
+        popupRoot->release();
+        backend.processEvents();
+        ASSERT_NE(getKeyFocusWindow(), popupRenderer) << i;
+        ASSERT_EQ(sharedData->getPopup(), nullptr) << i;
+    }
+    EXPECT_EQ(sharedData->pressState().button, '?');
+    root->release();
     root = nullptr;
     EXPECT_EQ(getKeyFocusWindow(), nullptr);
 }
