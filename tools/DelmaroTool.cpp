@@ -32,7 +32,7 @@ static const Command kCommands[] = {
     {"pack", "pack table --output FILE.cpp --symbol NAME RESOURCE=PATH... | pack font OUT.fnt --face FILE --size PX "
              "[OPTIONS] | pack imageset MANIFEST OUT.is: embedded resource table, bitmap font, image set", runPack},
     {"inspect", "inspect FILE: print a preset file, a bank file, a saved plug-in state, an image set or a font", runInspect},
-    {"host", "host info BUNDLE | host process BUNDLE IN.wav OUT.wav [OPTIONS] | host editor BUNDLE --png OUT.png: run a VST 3 bundle as a host does", runHost},
+    {"host", "host info BUNDLE | host process BUNDLE IN.wav OUT.wav [OPTIONS] | host editor BUNDLE --png OUT.png [--events FILE]: run a VST 3 bundle as a host does", runHost},
     {"sheet", "sheet IN.is|IN.fnt OUT.png [--scale S] [--text TEXT] | sheet --palette OUT.png [--scale S] | "
               "sheet --description FILE.xml OUT.png [--scale S]: draw a specimen sheet of an image set or font, "
               "every palette colour as swatches on the panel colour, or the views of a description", runSheet},

@@ -427,7 +427,7 @@ int runHostEditor(std::span<const char* const> args);   // HostEditorCommand.cpp
 int runHost(std::span<const char* const> args) {
     static const char kUsage[] =
         "usage: delmaro-tool host info BUNDLE\n"
-        "       delmaro-tool host editor BUNDLE --png OUT.png [--size WxH] [--idle SECONDS]\n"
+        "       delmaro-tool host editor BUNDLE --png OUT.png [--size WxH] [--idle SECONDS] [--events FILE]\n"
         "       delmaro-tool host process BUNDLE IN.wav OUT.wav [--param \"TITLE=TEXT\"]... [--norm \"TITLE=VALUE\"]...\n"
         "            [--program N] [--block FRAMES] [--sample-size 32|64] [--state-in FILE] [--state-out FILE] [--bands]";
     if (args.empty())

@@ -1,10 +1,14 @@
 // delmaro-tool host editor: opens a bundle's editor as a Linux host does (a top-level X window of
 // its own, an IPlugFrame with an IRunLoop over poll, the view attached as "X11EmbedWindowID"),
-// runs the loop until the editor has painted and writes the window's pixels to a PNG file.
+// runs the loop until the editor has painted and writes the window's pixels to a PNG file. With
+// --events it then plays an event script (tools/EventScripts.md) into the editor's window: each event
+// is sent to the editor's X window as the X server would deliver it (XSendEvent), so it takes the
+// editor's own path from its X connection to the views; "shot FILE" steps grab the window.
 #include "CHostModule.h"
 #include "CHostPlugin.h"
 #include "CPollRunLoop.h"
 #include "DelmaroTool.h"
+#include "EventScript.h"
 #include "PngFile.h"
 
 #include "Core/CError.h"
@@ -16,11 +20,22 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/keysym.h>
+
+// Xlib's event type macros share their names with the framework's key events.
+constexpr int kXKeyPress = KeyPress;
+constexpr int kXKeyRelease = KeyRelease;
+#undef KeyPress
+#undef KeyRelease
 
 #include <cstdio>
 #include <sys/resource.h>
 #include <cstdlib>
+#include <algorithm>
+#include <cmath>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace delmaro_tool {
 
@@ -93,7 +108,7 @@ bool grabWindow(Display* d, Window w, int width, int height, tal::CLinearBitmap&
 }
 
 struct CEditorOptions {
-    std::string bundle, png;
+    std::string bundle, png, events;
     int width = 0, height = 0;   // 0: the editor's own size
     int idleSeconds = 0;         // after the capture: run the loop idle this long and report the CPU time
 };
@@ -105,7 +120,121 @@ double processCpuSeconds() {
            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
 }
 
+// The editor's own X window: the first child of the host's window.
+Window editorWindowOf(Display* d, Window host) {
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    Window found = 0;
+    if (XQueryTree(d, host, &root, &parent, &children, &count) != 0 && count > 0)
+        found = children[0];
+    if (children != nullptr)
+        XFree(children);
+    return found;
+}
+
+unsigned int xStateOf(std::uint32_t modifiers) {
+    unsigned int state = 0;
+    if (modifiers & tal::CNativeEvent::kShift) state |= ShiftMask;
+    if (modifiers & tal::CNativeEvent::kCtrl) state |= ControlMask;
+    if (modifiers & tal::CNativeEvent::kAlt) state |= Mod1Mask;
+    if (modifiers & tal::CNativeEvent::kLeftButton) state |= Button1Mask;
+    if (modifiers & tal::CNativeEvent::kMiddleButton) state |= Button2Mask;
+    if (modifiers & tal::CNativeEvent::kRightButton) state |= Button3Mask;
+    return state;
+}
+
+// The keysym of a framework key code (special keys from 0xE001, else the character).
+KeySym keysymOf(int code) {
+    static const std::pair<int, KeySym> kSpecial[] = {
+        {0xE001, XK_Escape}, {0xE002, XK_Insert}, {0xE003, XK_Delete}, {0xE004, XK_BackSpace}, {0xE005, XK_Tab},
+        {0xE006, XK_Return}, {0xE007, XK_Home},   {0xE008, XK_End},    {0xE009, XK_Prior},     {0xE00A, XK_Next},
+        {0xE00B, XK_Left},   {0xE00C, XK_Right},  {0xE00D, XK_Up},     {0xE00E, XK_Down}};
+    for (const auto& [framework, keysym] : kSpecial)
+        if (framework == code)
+            return keysym;
+    return code < 0x100 ? KeySym(code) : KeySym(0x01000000 | code);
+}
+
+// Sends the script's events to the editor's window as the server would deliver them; positions in
+// window points are pixels here (the tool's screen has a scale of 1).
+class CEventSender {
+public:
+    CEventSender(Display* d, Window window) : mDisplay(d), mWindow(window) {}
+
+    void send(const tal::CNativeEvent& e) {
+        using Type = tal::CNativeEvent::Type;
+        XEvent x {};
+        int rootX = 0, rootY = 0;
+        Window child = 0;
+        XTranslateCoordinates(mDisplay, mWindow, DefaultRootWindow(mDisplay), int(e.x), int(e.y), &rootX, &rootY, &child);
+        mTime += e.doubleClick ? 40 : 1000;   // presses a second apart are never a double click
+        switch (e.type) {
+        case Type::MouseMove:
+            x.xmotion = pointerFields<XMotionEvent>(MotionNotify, e, rootX, rootY);
+            XSendEvent(mDisplay, mWindow, False, PointerMotionMask, &x);
+            break;
+        case Type::MouseButton:
+        case Type::MouseXButton: {
+            x.xbutton = pointerFields<XButtonEvent>(e.down ? ButtonPress : ButtonRelease, e, rootX, rootY);
+            if (e.type == Type::MouseXButton)
+                x.xbutton.button = e.button == 2 ? 9 : 8;   // forward, back
+            else
+                x.xbutton.button = e.button == 0 ? 1 : e.button == 1 ? 3 : 2;
+            XSendEvent(mDisplay, mWindow, False, e.down ? ButtonPressMask : ButtonReleaseMask, &x);
+            break;
+        }
+        case Type::MouseWheel: {
+            const int steps = std::max(1, int(std::lround(std::fabs(e.delta))));
+            for (int i = 0; i < steps; ++i)
+                for (int type : {ButtonPress, ButtonRelease}) {
+                    x.xbutton = pointerFields<XButtonEvent>(type, e, rootX, rootY);
+                    x.xbutton.button = e.delta > 0 ? 4 : 5;
+                    XSendEvent(mDisplay, mWindow, False, type == ButtonPress ? ButtonPressMask : ButtonReleaseMask, &x);
+                }
+            break;
+        }
+        case Type::KeyPress:
+        case Type::KeyRelease:
+            x.xkey = pointerFields<XKeyEvent>(e.type == Type::KeyPress ? kXKeyPress : kXKeyRelease, e, rootX, rootY);
+            x.xkey.keycode = XKeysymToKeycode(mDisplay, keysymOf(e.keycode));
+            if (e.keycode >= 'A' && e.keycode <= 'Z')
+                x.xkey.state |= ShiftMask;
+            XSendEvent(mDisplay, mWindow, False, e.type == Type::KeyPress ? KeyPressMask : KeyReleaseMask, &x);
+            break;
+        default:
+            break;
+        }
+        XFlush(mDisplay);
+    }
+
+private:
+    template <class T>
+    T pointerFields(int type, const tal::CNativeEvent& e, int rootX, int rootY) {
+        T t {};
+        t.type = type;
+        t.display = mDisplay;
+        t.window = mWindow;
+        t.root = DefaultRootWindow(mDisplay);
+        t.time = mTime;
+        t.x = int(e.x);
+        t.y = int(e.y);
+        t.x_root = rootX;
+        t.y_root = rootY;
+        t.state = xStateOf(e.modifiers);
+        t.same_screen = True;
+        return t;
+    }
+
+    Display* mDisplay;
+    Window mWindow;
+    Time mTime = 1000;
+};
+
 int runEditor(const CEditorOptions& o) {
+    std::vector<EventScriptStep> steps;
+    if (!o.events.empty())
+        if (std::string error = readEventScript(o.events, steps); !error.empty())
+            return fail(error);
     Display* d = XOpenDisplay(nullptr);
     if (d == nullptr)
         return fail("no X display (DISPLAY is not set or the server does not answer); run it under Xvfb, "
@@ -164,13 +293,43 @@ int runEditor(const CEditorOptions& o) {
                 status = fail("the editor painted nothing within 5 s");
             } else {
                 loop.runFor(200);
+                const Window editor = editorWindowOf(d, host);
+                CEventSender sender(d, editor);
+                for (const EventScriptStep& step : steps) {
+                    if (status != 0)
+                        break;
+                    switch (step.kind) {
+                    case EventScriptStep::Kind::Events:
+                        for (const tal::CNativeEvent& e : step.events)
+                            sender.send(e);
+                        loop.runFor(50);
+                        break;
+                    case EventScriptStep::Kind::Wait:
+                        loop.runFor(int(step.seconds * 1000.0));
+                        break;
+                    case EventScriptStep::Kind::Shot: {
+                        loop.runFor(50);
+                        XSync(d, False);
+                        tal::CLinearBitmap shot;
+                        std::string error;
+                        if (!grabWindow(d, host, width, height, shot, unpainted) ||
+                            !writePngFile(step.file, shot, error))
+                            status = fail("cannot write '" + step.file + "': " + error);
+                        else
+                            std::printf("%s: %d x %d\n", step.file.c_str(), width, height);
+                        break;
+                    }
+                    }
+                }
                 XSync(d, False);
                 grabWindow(d, host, width, height, pixels, unpainted);
                 std::string error;
-                if (!writePngFile(o.png, pixels, error))
-                    status = fail("cannot write '" + o.png + "': " + error);
-                else
-                    std::printf("%s: %d x %d\n", o.png.c_str(), width, height);
+                if (status == 0) {
+                    if (!writePngFile(o.png, pixels, error))
+                        status = fail("cannot write '" + o.png + "': " + error);
+                    else
+                        std::printf("%s: %d x %d\n", o.png.c_str(), width, height);
+                }
                 if (status == 0 && o.idleSeconds > 0) {
                     const double cpuBefore = processCpuSeconds();
                     loop.runFor(o.idleSeconds * 1000);
@@ -195,7 +354,8 @@ int runEditor(const CEditorOptions& o) {
 } // namespace
 
 int runHostEditor(std::span<const char* const> args) {
-    static const char kUsage[] = "usage: delmaro-tool host editor BUNDLE --png OUT.png [--size WxH] [--idle SECONDS]";
+    static const char kUsage[] =
+        "usage: delmaro-tool host editor BUNDLE --png OUT.png [--size WxH] [--idle SECONDS] [--events FILE]";
     if (args.empty())
         return fail(kUsage);
     CEditorOptions o;
@@ -207,6 +367,8 @@ int runHostEditor(std::span<const char* const> args) {
         const std::string value = args[++i];
         if (opt == "--png")
             o.png = value;
+        else if (opt == "--events")
+            o.events = value;
         else if (opt == "--idle") {
             char* end = nullptr;
             const long seconds = std::strtol(value.c_str(), &end, 10);

@@ -7,15 +7,16 @@
 // names another, compiled or in its XML form), opens its main window on the headless window
 // backend with a manually pumped main loop and event bridge, lets the editor run a few frames and
 // writes the window's pixels. --size sets the main window's size in points, --scale the visual
-// scale, --set an attribute of the main window's root view (repeatable). --events replays a script,
-// one event per line, positions in window points:
-//   move X Y | down X Y [right] | up X Y [right] | drag X1 Y1 X2 Y2 | wheel X Y STEPS | key CODE | wait SECONDS
-// Lines starting with '#' and empty lines are skipped. --popup toggles the popup of a view (its path
-// below the main window's root view, such as "panel.knob") before the script runs. Popups and other
-// windows open at the time of the shot are drawn over the main window where they lie on the screen.
+// scale, --set an attribute of the main window's root view (repeatable). --events replays a script
+// of input events (tools/EventScripts.md): pointer moves, presses and releases, wheel steps, keys,
+// text, waits on the pumped clock and screenshots along the way. A shot shows the main window and,
+// when others (popups) are open, every window on one canvas as they lie on the screen. --popup
+// toggles the popup of a view (its path below the main window's root view, such as "panel.knob")
+// before the script runs.
 // Every error is a message and a non-zero exit.
 #include "DelmaroTool.h"
 #include "DescriptionCompiler.h"
+#include "EventScript.h"
 #include "PngFile.h"
 
 #include "Core/CAttrMap.h"
@@ -36,6 +37,7 @@
 #include "UI/CView.h"
 #include "UI/CWindowRenderer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -101,10 +103,10 @@ std::string parseOptions(std::span<const char* const> args, ShotOptions& o) {
             o.sets.emplace_back(text.substr(0, eq), text.substr(eq + 1));
         } else if (arg == "--description" && hasValue) {
             o.description = args[++i];
-        } else if (arg == "--events" && hasValue) {
-            o.events = args[++i];
         } else if (arg == "--popup" && hasValue) {
             o.popup = args[++i];
+        } else if (arg == "--events" && hasValue) {
+            o.events = args[++i];
         } else if (arg == "--program") {
             return "--program needs the plug-in's audio side, which the headless editor does not load yet";
         } else if (!arg.empty() && arg[0] != '-' && o.out.empty()) {
@@ -115,75 +117,6 @@ std::string parseOptions(std::span<const char* const> args, ShotOptions& o) {
     }
     if (o.out.empty())
         return "no output file";
-    return {};
-}
-
-// One scripted event: the backend events it makes and the seconds to wait after it.
-struct ScriptStep {
-    std::vector<CNativeEvent> events;
-    double wait = 0.0;
-};
-
-CNativeEvent mouseEvent(CNativeEvent::Type type, double x, double y) {
-    CNativeEvent e;
-    e.type = type;
-    e.x = x;
-    e.y = y;
-    return e;
-}
-
-std::string parseScript(const std::string& path, std::vector<ScriptStep>& steps) {
-    std::ifstream in(path);
-    if (!in)
-        return "cannot open the event script '" + path + "'";
-    std::string line;
-    for (int number = 1; std::getline(in, line); ++number) {
-        std::istringstream words(line);
-        std::string verb;
-        if (!(words >> verb) || verb[0] == '#')
-            continue;
-        const std::string where = path + ":" + std::to_string(number) + ": ";
-        ScriptStep step;
-        double a = 0, b = 0, c = 0, d = 0;
-        std::string extra;
-        if (verb == "move" && (words >> a >> b)) {
-            step.events.push_back(mouseEvent(CNativeEvent::Type::MouseMove, a, b));
-        } else if ((verb == "down" || verb == "up") && (words >> a >> b)) {
-            CNativeEvent e = mouseEvent(CNativeEvent::Type::MouseButton, a, b);
-            e.down = verb == "down";
-            e.button = (words >> extra) && extra == "right" ? 1 : 0;
-            step.events.push_back(mouseEvent(CNativeEvent::Type::MouseMove, a, b));
-            step.events.push_back(e);
-        } else if (verb == "drag" && (words >> a >> b >> c >> d)) {
-            CNativeEvent down = mouseEvent(CNativeEvent::Type::MouseButton, a, b);
-            down.down = true;
-            step.events.push_back(mouseEvent(CNativeEvent::Type::MouseMove, a, b));
-            step.events.push_back(down);
-            for (int k = 1; k <= 8; ++k) {
-                CNativeEvent move = mouseEvent(CNativeEvent::Type::MouseMove, a + (c - a) * k / 8, b + (d - b) * k / 8);
-                move.modifiers = CNativeEvent::kLeftButton;
-                step.events.push_back(move);
-            }
-            CNativeEvent up = mouseEvent(CNativeEvent::Type::MouseButton, c, d);
-            step.events.push_back(up);
-        } else if (verb == "wheel" && (words >> a >> b >> c)) {
-            CNativeEvent e = mouseEvent(CNativeEvent::Type::MouseWheel, a, b);
-            e.delta = c;
-            step.events.push_back(e);
-        } else if (verb == "key" && (words >> a)) {
-            CNativeEvent press, release;
-            press.type = CNativeEvent::Type::KeyPress;
-            release.type = CNativeEvent::Type::KeyRelease;
-            press.keycode = release.keycode = std::int32_t(a);
-            step.events.push_back(press);
-            step.events.push_back(release);
-        } else if (verb == "wait" && (words >> a) && a >= 0.0 && a <= 60.0) {
-            step.wait = a;
-        } else {
-            return where + "cannot read '" + line + "'";
-        }
-        steps.push_back(std::move(step));
-    }
     return {};
 }
 
@@ -296,35 +229,53 @@ private:
     CWindowRenderer* mMain = nullptr;
 };
 
-// Draws the visible windows other than the main one over its picture where they lie on the screen
-// (in creation order, so later windows lie above earlier ones).
-void composeOtherWindows(CHeadlessWindowBackend& backend, CWindowBackend::WindowId mainId, double pixelScale,
-                         CLinearBitmap& picture) {
+// The main window's pixels, or with other windows open all of them on one canvas of the main
+// window's scale (later windows on top), written as a PNG.
+std::string writeShot(const CHeadlessWindowBackend& backend, CWindowBackend::WindowId mainId, const std::string& file) {
     const CHeadlessWindowBackend::Window* main = backend.window(mainId);
-    for (const CWindowBackend::WindowId id : backend.windowIds()) {
+    if (main == nullptr || main->pixelWidth < 1 || main->pixelHeight < 1)
+        return "the main window has no pixels";
+    const double scale = main->params.scale;
+    struct Placed {
+        const CHeadlessWindowBackend::Window* window;
+        int x, y;
+    };
+    std::vector<Placed> placed;
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    for (CWindowBackend::WindowId id : backend.windowIds()) {
         const CHeadlessWindowBackend::Window* w = backend.window(id);
-        if (id == mainId || w == nullptr || !w->visible || main == nullptr)
+        if (w == nullptr || (id != mainId && !w->visible) || w->pixelWidth < 1 || w->pixelHeight < 1)
             continue;
-        const int dx = int(std::lround((w->params.x - main->params.x) * pixelScale));
-        const int dy = int(std::lround((w->params.y - main->params.y) * pixelScale));
-        for (int y = 0; y < w->pixelHeight; ++y) {
-            const int ty = dy + y;
-            if (ty < 0 || ty >= picture.height())
-                continue;
-            for (int x = 0; x < w->pixelWidth; ++x) {
-                const int tx = dx + x;
-                if (tx < 0 || tx >= picture.width())
-                    continue;
-                std::memcpy(picture.pixel(tx, ty), w->pixels.data() + (std::size_t(y) * std::size_t(w->pixelWidth) + std::size_t(x)) * 4, 4);
-            }
+        const Placed p{w, int(std::lround(w->params.x * scale)), int(std::lround(w->params.y * scale))};
+        if (placed.empty()) {
+            x0 = p.x, y0 = p.y, x1 = p.x + w->pixelWidth, y1 = p.y + w->pixelHeight;
+        } else {
+            x0 = std::min(x0, p.x), y0 = std::min(y0, p.y);
+            x1 = std::max(x1, p.x + w->pixelWidth), y1 = std::max(y1, p.y + w->pixelHeight);
         }
+        placed.push_back(p);
     }
+    CLinearBitmap bitmap;
+    if (CError* error = bitmap.setSize(x1 - x0, y1 - y0, false))
+        return errorText(error);
+    for (int y = 0; y < bitmap.height(); ++y)
+        std::memset(bitmap.pixel(0, y), 0, std::size_t(bitmap.width()) * 4);
+    for (const Placed& p : placed)
+        for (int y = 0; y < p.window->pixelHeight; ++y)
+            std::memcpy(bitmap.pixel(p.x - x0, p.y - y0 + y),
+                        p.window->pixels.data() + std::size_t(y) * std::size_t(p.window->pixelWidth) * 4,
+                        std::size_t(p.window->pixelWidth) * 4);
+    std::string pngError;
+    if (!writePngFile(file, bitmap, pngError))
+        return "cannot write '" + file + "': " + pngError;
+    std::printf("%s: %d x %d pixels\n", file.c_str(), bitmap.width(), bitmap.height());
+    return {};
 }
 
 std::string takeShot(const ShotOptions& o) {
-    std::vector<ScriptStep> steps;
+    std::vector<EventScriptStep> steps;
     if (!o.events.empty())
-        if (std::string error = parseScript(o.events, steps); !error.empty())
+        if (std::string error = readEventScript(o.events, steps); !error.empty())
             return error;
     ShotSession session;
     if (std::string error = session.load(o); !error.empty())
@@ -353,27 +304,27 @@ std::string takeShot(const ShotOptions& o) {
             return "cannot open the popup of '" + o.popup + "': " + errorText(error);
         session.runFrames(kSettleFrames * kFramePeriod);
     }
-    for (const ScriptStep& step : steps) {
-        for (const CNativeEvent& e : step.events)
-            session.backend().injectEvent(main->windowId(), e);
-        session.runFrames(std::max(step.wait, kFramePeriod));
+    const CWindowBackend::WindowId mainId = main->windowId();
+    for (const EventScriptStep& step : steps) {
+        switch (step.kind) {
+        case EventScriptStep::Kind::Events:
+            for (const CNativeEvent& e : step.events)
+                session.backend().injectEvent(mainId, e);
+            session.runFrames(kFramePeriod);
+            break;
+        case EventScriptStep::Kind::Wait:
+            if (step.seconds > 0.0)
+                session.runFrames(step.seconds);
+            break;
+        case EventScriptStep::Kind::Shot:
+            session.runFrames(kFramePeriod);
+            if (std::string error = writeShot(session.backend(), mainId, step.file); !error.empty())
+                return error;
+            break;
+        }
     }
     session.runFrames(kSettleFrames * kFramePeriod);
-    const CHeadlessWindowBackend::Window* window = session.backend().window(main->windowId());
-    if (window == nullptr || window->pixelWidth < 1 || window->pixelHeight < 1)
-        return "the main window has no pixels";
-    CLinearBitmap bitmap;
-    if (CError* error = bitmap.setSize(window->pixelWidth, window->pixelHeight, false))
-        return errorText(error);
-    for (int y = 0; y < window->pixelHeight; ++y)
-        std::memcpy(bitmap.pixel(0, y), window->pixels.data() + std::size_t(y) * std::size_t(window->pixelWidth) * 4,
-                    std::size_t(window->pixelWidth) * 4);
-    composeOtherWindows(session.backend(), main->windowId(), main->pixelScale(), bitmap);
-    std::string pngError;
-    if (!writePngFile(o.out, bitmap, pngError))
-        return "cannot write '" + o.out + "': " + pngError;
-    std::printf("%s: %d x %d pixels\n", o.out.c_str(), window->pixelWidth, window->pixelHeight);
-    return {};
+    return writeShot(session.backend(), mainId, o.out);
 }
 
 } // namespace

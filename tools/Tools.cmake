@@ -6,6 +6,7 @@ add_executable(delmaro-tool
   tools/DescriptionCompiler.cpp
   tools/DescriptionDump.cpp
   tools/DumpCommand.cpp
+  tools/EventScript.cpp
   tools/PackCommand.cpp
   tools/ShowRecordCommand.cpp
   tools/RecordPrinter.cpp

@@ -112,11 +112,10 @@ bool CWindowRenderer::isViewDisabled(const CViewBasePlacement* view) noexcept {
 
 void CWindowRenderer::addViewPosition(CView& view, CAttrMap& out) {
     double x = 0.0, y = 0.0, scale = 1.0;
+    // Mouse points become window pixels with the window's pixel scale, as in the hit test.
     if (CWindowRenderer* window = view.getWindowRenderer()) {
-        logAndDrop(window->updateActualPosition(true));
-        x = window->getDoubleAttr("actual-x");
-        y = window->getDoubleAttr("actual-y");
-        scale = window->pixelScale();   // screen points to window pixels
+        window->getWindowOrigin(x, y);
+        scale = window->pixelScale();
     }
     const CInputState& input = sharedData()->inputState();
     const CAreaRect clip = view.area() != nullptr ? view.area()->clipRect() : CAreaRect{};
@@ -343,7 +342,7 @@ CError* CWindowRenderer::onMouseButton(CAttrMap& args) {
     if (down) {
         press.pressedViewPath = target->getFullName();
         if ((button == 'L' || (button == 'R' && dynamic_cast<CTextView*>(target) == nullptr)) &&
-            !(mRootView != nullptr && mRootView->getBoolAttr("is-helper-window")))
+            !mIsHelperWindow)
             if (CError* error = data->setKeyFocusView(target, false))
                 return traceError(error, getFullName());
         if (target->isIntercepting())
@@ -597,12 +596,11 @@ CError* CWindowRenderer::onWrapAroundMouseCursor() {
     if (data == nullptr || backend == nullptr)
         return nullptr;
     const double px = data->inputState().mouseX, py = data->inputState().mouseY;
-    double sx = 0.0, sy = 0.0, sw = 0.0, sh = 0.0;
-    backend->screenRect(px, py, sx, sy, sw, sh);
-    if (!(px >= sx && px < sx + sw && py >= sy && py < sy + sh))
+    CAreaRect screen;
+    if (!getScreenRectAt(px, py, screen))
         return nullptr;   // on no screen
     double x = 0.0, y = 0.0;
-    if (!wrapAroundPoint(px, py, sx, sy, sw, sh, x, y))
+    if (!wrapAroundPoint(px, py, screen.x, screen.y, screen.width, screen.height, x, y))
         return nullptr;
     CAttrMap params;
     params.findOrAdd("x")->value.setReal(x);

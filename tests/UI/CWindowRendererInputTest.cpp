@@ -9,6 +9,7 @@
 #include "UI/KeyFocusHolder.h"
 #include "support/RendererTestTree.h"
 #include "support/StreamTestHelpers.h"
+#include "support/WindowTestTree.h"
 
 #include <gtest/gtest.h>
 
@@ -96,6 +97,11 @@ protected:
         ASSERT_TRUE(registered);
         sharedData->useWindows = true;
         gJournal = &events;
+        // A popup's position timer is made from the template its renderer's "timer-tag" names.
+        CObject* placeholder = nullptr;
+        ASSERT_EQ(takeMessage(ui->root()->addChild(placeholder, CString("template"), CString("ui:update-timer"), false)), "");
+        placeholder->setTemplateBody(new CAttrTemplateBody("ui:update-timer", {{"fps", "40"}}));
+        ui->root()->addTemplate(CString("ui:update-timer"), placeholder);
         CInputRecordingView::withPositions = false;
     }
     void TearDown() override {
@@ -143,7 +149,7 @@ protected:
         popupRoot = static_cast<CView*>(object);
         for (const auto& [key, value] : std::vector<std::pair<const char*, std::string>>{
                  {"is-root-view", "true"}, {"width", "120"}, {"height", "80"}, {"fill", "202020"},
-                 {"is-popup-window", "true"}, {"window-x", "40"}, {"window-y", "700"}, {"window-alignment", "bottom"},
+                 {"is-popup-window", "true"}, {"window-alignment", "bottom"}, {"window-x", "40"}, {"window-y", "700"},
                  {"opener", d->getFullName().narrowed().chars8()}})
             ASSERT_EQ(takeMessage(popupRoot->setAttr(CString(key), CString(value.c_str()), false)), "");
         ASSERT_EQ(takeMessage(popupRoot->init()), "");
@@ -151,10 +157,7 @@ protected:
         CObject* r = nullptr;
         ASSERT_EQ(takeMessage(popupRoot->addChild(r, CString("ui:window-renderer"), CString("window-renderer"), false)), "");
         popupRenderer = static_cast<CWindowRenderer*>(r);
-        // A popup's renderer makes its owner-position timer from "timer-tag" and needs a deactivate
-        // timer.
         ASSERT_EQ(takeMessage(r->setAttr(CString("timer-tag"), CString("ui:update-timer"), false)), "");
-        ASSERT_EQ(takeMessage(r->setAttr(CString("fps"), CString("40"), false)), "");
         ASSERT_EQ(takeMessage(r->init()), "");
         ASSERT_EQ(takeMessage(r->createChilds()), "");
         CAttrMap renderAttrs, posAttrs;
@@ -163,12 +166,12 @@ protected:
         CObject* timer = nullptr;
         ASSERT_EQ(takeMessage(r->createChild(timer, CString("ui:update-timer"), CString("render-timer"), false,
                                              &renderAttrs, nullptr)), "");
-        ASSERT_EQ(takeMessage(r->createChild(timer, CString("ui:update-timer"), CString("deactivate-timer"), false,
-                                             &renderAttrs, nullptr)), "");
         ASSERT_EQ(takeMessage(r->createChild(timer, CString("ui:interval-timer"), CString("update-actual-pos-timer"),
                                              false, &posAttrs, nullptr)), "");
+        ASSERT_EQ(takeMessage(r->createChild(timer, CString("ui:update-timer"), CString("deactivate-timer"), false,
+                                             &renderAttrs, nullptr)), "");
         ASSERT_EQ(takeMessage(r->initChilds()), "");
-        item = recordingView(popupRoot, "item", 10, 10, 100, 30);
+        item = recordingView(popupRoot, "item", 10, 10, 100, 30, {{"is-focusable", "true"}});
         ASSERT_EQ(takeMessage(popupRoot->initChilds()), "");
         ASSERT_TRUE(popupRenderer->isOpened());
         backend.processEvents();
@@ -313,23 +316,26 @@ TEST_F(CWindowRendererInputTest, WithAPopupOpenPressesElsewhereCloseItAndTheOpen
 
 TEST_F(CWindowRendererInputTest, ViewPositionsAreWindowPixelsFromTheClipOrigin) {
     CInputRecordingView::withPositions = true;
-    for (double scale : {1.0, 2.0}) {
-        SCOPED_TRACE(scale);
-        buildMain(scale);
-        double ox = 0, oy = 0, w = 0, h = 0;
-        paintRenderer->getWindowRect(ox, oy, w, h);
-        // (mouse - actual position) x pixel scale - clip origin; A's clip starts at (10, 10) units and
-        // E's at (15, 15) units. The visual scale enlarges the window on a screen of pixel factor 1,
-        // so the pixel at (33, 21.5) units is the point at (33, 21.5) x scale.
-        const double px = 33.0, py = 21.5;
-        run(press(0, px * scale, py * scale));
-        run(release(0, px * scale, py * scale));
+    struct Row {
+        double visualScale, pixelScale;   // the editor's zoom, the screen's pixels per point
+    };
+    for (const Row& r : {Row{1, 1}, Row{2, 1}, Row{1, 2}, Row{2, 2}}) {
+        SCOPED_TRACE(testing::Message() << r.visualScale << " x " << r.pixelScale);
+        backend.setScreenScale(r.pixelScale);
+        buildMain(r.visualScale);
+        // A layout point (25, 21.5) inside E, whose clip starts at (15, 15) layout points, is at
+        // window points layout x zoom; the view gets (mouse - actual position) x pixel scale - clip
+        // origin in window pixels.
+        const double lx = 25.0, ly = 21.5;
+        const double wx = lx * r.visualScale, wy = ly * r.visualScale;
+        run(press(0, wx, wy));
+        run(release(0, wx, wy));
         char expected[64];
-        std::snprintf(expected, sizeof expected, "E mouse-press x=%g y=%g", px * scale - 15.0 * scale,
-                      py * scale - 15.0 * scale);
+        const double clip = 15.0 * r.visualScale * r.pixelScale;
+        std::snprintf(expected, sizeof expected, "E mouse-press x=%g y=%g", wx * r.pixelScale - clip,
+                      wy * r.pixelScale - clip);
         ASSERT_FALSE(events.empty());
         EXPECT_EQ(events.front(), expected);
-        EXPECT_EQ(paintRenderer->getDoubleAttr("actual-x"), ox);
         root->release();
         root = nullptr;
         backend.processEvents();
@@ -404,6 +410,30 @@ TEST_F(CWindowRendererInputTest, TheKeyFocusHolderIsReleasedWhenItsRendererGoes)
     popupRoot->release();
     EXPECT_EQ(getKeyFocusWindow(), paintRenderer);
     root->release();   // the renderer goes with its root view
+    root = nullptr;
+    EXPECT_EQ(getKeyFocusWindow(), nullptr);
+}
+
+TEST_F(CWindowRendererInputTest, OpeningAndClosingPopupsManyTimesLeavesNoHolderOfAClosedWindow) {
+    buildMain();
+    run(press(0, 120, 120));   // F takes the focus in the main window
+    run(release(0, 120, 120));
+    for (int i = 0; i < 200; ++i) {
+        openPopup();
+        // A click on the list's item moves the keys to the popup; a press outside asks it to close.
+        run(inPopup(press(0, 20, 20)));
+        run(inPopup(release(0, 20, 20)));
+        ASSERT_EQ(getKeyFocusWindow(), popupRenderer) << i;
+        run(press(0, 280, 180));
+        run(release(0, 280, 180));
+        run(move(i % 2 == 0 ? 120 : 50, 30));
+        popupRoot->release();
+        backend.processEvents();
+        ASSERT_NE(getKeyFocusWindow(), popupRenderer) << i;
+        ASSERT_EQ(sharedData->getPopup(), nullptr) << i;
+    }
+    EXPECT_EQ(sharedData->pressState().button, '?');
+    root->release();
     root = nullptr;
     EXPECT_EQ(getKeyFocusWindow(), nullptr);
 }

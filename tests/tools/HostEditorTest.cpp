@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -81,6 +82,33 @@ TEST(HostEditorCommand, WritesWhatTheEditorPaintedAtItsSize) {
             hostColoured += rgb[i] == 0xff && rgb[i + 1] == 0 && rgb[i + 2] == 0xff;
         EXPECT_EQ(hostColoured, 0);
     }
+}
+
+TEST(HostEditorCommand, PlaysAnEventScriptIntoTheEditorAndShootsOnTheWay) {
+    TAL_REQUIRE_XVFB(display);
+    const ViewRect own = editorSize();
+    ASSERT_GT(own.getWidth(), 0);
+    tal::test::TempFolder folder;
+    const std::string mid = folder.file("mid.png"), png = folder.file("editor.png");
+    {
+        std::ofstream script(folder.file("run.events"));
+        script << "move 100 100\nwait 0.1\npress L 100 100\nmove 100 80\nshot " << mid
+               << "\nrelease L 100 80\nwheel 200 200 -3\nclick R 150 150\nkey z ctrl\ntext ab\n";
+    }
+    std::ofstream(folder.file("bad.events")) << "press L 1\n";
+    tal::test::ToolRun run = runEditorTool(display, "--png '" + png + "' --events '" + folder.file("run.events") + "'");
+    ASSERT_EQ(run.status, 0) << run.output;
+    for (const std::string& file : {mid, png}) {
+        std::int32_t width = 0, height = 0;
+        std::vector<std::uint8_t> rgb;
+        std::string error;
+        ASSERT_TRUE(delmaro_tool::readPngFile(file, width, height, rgb, error)) << file << ": " << error;
+        EXPECT_EQ(width, own.getWidth());
+        EXPECT_EQ(height, own.getHeight());
+    }
+    run = runEditorTool(display, "--png '" + folder.file("never.png") + "' --events '" + folder.file("bad.events") + "'");
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.output.find("bad.events:1:"), std::string::npos) << run.output;
 }
 
 TEST(HostEditorCommand, WithoutADisplayItSaysSo) {

@@ -74,6 +74,8 @@ TEST(ShotCommand, ReportsWhatItCannotDo) {
         std::ofstream script(folder.file("bad.events"));
         script << "move 10 10\nwait 0.1\nfly 1 2\n";
     }
+    std::ofstream(folder.file("badbutton.events")) << "# comment\npress Q 1 2\n";
+    std::ofstream(folder.file("badmod.events")) << "key a hyper\n";
     struct Row {
         std::string arguments;
         const char* message;
@@ -86,6 +88,10 @@ TEST(ShotCommand, ReportsWhatItCannotDo) {
         {"'" + out + "' --set =1", "bad --set"},
         {"'" + out + "' --description '" + folder.file("missing.xml") + "'", "cannot open"},
         {"'" + out + "' --description '" + kWindow + "' --events '" + folder.file("bad.events") + "'", "bad.events:3"},
+        {"'" + out + "' --description '" + kWindow + "' --events '" + folder.file("badbutton.events") + "'",
+         "badbutton.events:2: unknown button"},
+        {"'" + out + "' --description '" + kWindow + "' --events '" + folder.file("badmod.events") + "'",
+         "badmod.events:1: unknown modifier"},
         {"'" + out + "' --program 2", "--program"},
     };
     for (const Row& r : rows) {
@@ -120,6 +126,37 @@ TEST(ShotCommand, AnEventScriptRunsAndTheShotIsStillWritten) {
                                     folder.file("hover.events") + "'");
     ASSERT_EQ(run.status, 0) << run.output;
     EXPECT_TRUE(std::filesystem::exists(out));
+}
+
+TEST(ShotCommand, TheScriptLanguageTakesEveryStepAndWritesShotsOnTheWay) {
+    ShotFolder folder;
+    const std::string hover = folder.file("hover.png"), press = folder.file("press.png");
+    {
+        std::ofstream script(folder.file("all.events"));
+        script << "move 40 40\nwait 0.1\nshot " << hover << "\n"
+               << "press L 40 40 ctrl+shift\nmove 45 45\nshot " << press << "\nrelease L 45 45\n"
+               << "click R 40 40 alt\nclick M 40 40\nclick X1 40 40\nclick X2 40 40\nclick L 40 40 double\n"
+               << "drag 40 40 80 60 shift\nwheel 40 40 -3\nkey return\nkey 0xE018\nkey z ctrl\ntext hello world\n";
+    }
+    for (const char* scale : {"1", "2"}) {
+        SCOPED_TRACE(scale);
+        const std::string out = folder.file("final.png");
+        const tal::test::ToolRun run = runShotTool("'" + out + "' --scale " + scale + " --description '" + kWindow +
+                                                   "' --events '" + folder.file("all.events") + "'");
+        ASSERT_EQ(run.status, 0) << run.output;
+        for (const std::string& file : {hover, press, out}) {
+            std::int32_t w = 0, h = 0;
+            std::vector<std::uint8_t> rgb;
+            std::string error;
+            ASSERT_TRUE(delmaro_tool::readPngFile(file, w, h, rgb, error)) << file << ": " << error;
+            EXPECT_EQ(w, 240 * std::stoi(scale));
+            EXPECT_EQ(h, 120 * std::stoi(scale));
+            // The shots show the window: the meter's highlight is there.
+            EXPECT_EQ(colourAt(rgb, w, 190 * std::stoi(scale), 50 * std::stoi(scale)), "ffff40");
+        }
+        std::filesystem::remove(hover);
+        std::filesystem::remove(press);
+    }
 }
 
 } // namespace
