@@ -390,15 +390,15 @@ void CLayoutSolver::propagate(std::int32_t n, int level) {
     mIsPropagating = true;
     if (++mEpoch == 0)
         ++mEpoch;
-    mChangedNodes.clear();
-    mChangedNodes.add(n);
+    mChangedOwners.clear();
+    mChangedOwners.add(node(n).owner);
     if (!propagateInKeptOrder(n))
         propagateInFoundOrder(n, level);
     mIsPropagating = false;
     // Neighbours in the list mostly share their owner; each owner is listed once anyway.
     CViewArea* last = nullptr;
-    for (int i = mChangedNodes.count() - 1; i >= 0; --i) {
-        CViewArea* owner = node(mChangedNodes[i]).owner;
+    for (int i = mChangedOwners.count() - 1; i >= 0; --i) {
+        CViewArea* owner = mChangedOwners[i];
         if (owner != last)
             markChanged(owner);
         last = owner;
@@ -436,7 +436,7 @@ bool CLayoutSolver::propagateInKeptOrder(std::int32_t n) {
         if (!differs(stored, v))
             continue;
         stored = v;
-        mChangedNodes.add(kept->order[i]);
+        mChangedOwners.add(kept->owners[i]);
         for (int r = readerStart[i]; r < readerStart[i + 1]; ++r)
             dirty[readers[r]] = 1;
     }
@@ -630,6 +630,7 @@ void CLayoutSolver::keepOrder(int k, std::int32_t source) {
     slot.order = mWork;
     const int count = mWork.count();
     slot.targets.clear();
+    slot.owners.clear();
     slot.codeStart.clear();
     slot.code.clear();
     slot.readerStart.clear();
@@ -651,6 +652,7 @@ void CLayoutSolver::keepOrder(int k, std::int32_t source) {
     for (int i = 0; i < count; ++i) {
         const std::int32_t u = mWork[i];
         slot.targets.add(&valueRef(u));
+        slot.owners.add(node(u).owner);
         slot.codeStart.add(slot.code.count());
         compileInto(node(u).program, u, slot.code);
         slot.readerStart.add(slot.readers.count());
@@ -692,7 +694,7 @@ void CLayoutSolver::propagateInFoundOrder(std::int32_t n, int level) {
         if (nd.changedEpoch == mEpoch && !nd.program.isEmpty() && run(nd.program, v) && differs(stored, v)) {
             stored = v;
             changed = true;
-            mChangedNodes.add(u);
+            mChangedOwners.add(nd.owner);
         }
         releaseDependents(u, changed, n);
     }

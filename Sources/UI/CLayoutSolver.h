@@ -144,6 +144,7 @@ private:
         std::uint64_t graphVersion = 0;
         CArray<std::int32_t> order;          // node indices in evaluation order
         CArray<double*> targets;             // their values
+        CArray<CViewArea*> owners;           // their owners
         CArray<std::int32_t> codeStart;      // first step of each node's program, and the end
         CArray<CStep> code;
         CArray<std::int32_t> readerStart;    // first reader of each node, and the end
@@ -166,7 +167,7 @@ private:
     std::uint32_t mEpoch = 0;
     CArray<std::int32_t> mReached;
     CArray<std::int32_t> mWork;
-    CArray<std::int32_t> mChangedNodes;
+    CArray<CViewArea*> mChangedOwners;   // owners of the changed nodes in the order of the changes
     double mStack[kStackSize];
 };
 
