@@ -17,6 +17,7 @@ struct CLayoutNode {
     std::uint32_t changedEpoch = 0;   // propagation scratch: an input changed in this propagation
     std::int32_t pendingInputs = 0;   // propagation scratch: inputs not final yet
     std::int32_t nextFree = -1;       // next free node while this one is free
+    std::uint32_t keptIn = 0;         // bit k: listed in the solver's kept order k
     CViewArea* owner = nullptr;       // not owned; queued as changed when the value changes
     CLayoutWords<3> dependents;       // nodes whose programs push this one, each listed once
     CLayoutProgram program;           // empty for a constant

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -12,11 +13,33 @@ namespace tal {
 
 namespace {
 
-constexpr double kChangeTolerance = 2.2204461e-16;
 constexpr double kPoolTolerance = 1e-4;
 constexpr double kMaxNFloor = -1e20;
 
 double roundHalfAway(double v) noexcept { return v < 0.0 ? -std::floor(0.5 - v) : std::floor(v + 0.5); }
+
+// Steps of compiled programs. A program keeps its running value (the top of its stack) in a register;
+// an operation whose right operand is a node or a constant reads it straight from the step.
+enum EStepOp : std::int32_t {
+    kStepRun,                                   // not compiled: run the node's own program
+    kStepLoadNode, kStepLoadConst,              // start with the operand
+    kStepPushNode, kStepPushConst,              // push the running value, start anew
+    kStepAddNode, kStepSubNode, kStepMulNode, kStepDivNode, kStepMaxNode, kStepMinNode,
+    kStepAddConst, kStepSubConst, kStepMulConst, kStepDivConst, kStepMaxConst, kStepMinConst,
+    kStepAdd, kStepSub, kStepMul, kStepDiv, kStepMax, kStepMin,   // with the value below on the stack
+    kStepClampNodes, kStepDivOrNodes,          // limits, or divisor and fallback, from two nodes
+    kStepClamp, kStepDivOr,                     // all three values on the stack
+    kStepHalf, kStepFloor, kStepRound
+};
+
+// An operand of the program being compiled: a node or constant not yet loaded, or a value computed
+// at run time (the running value or one on the stack).
+struct CPendingOperand {
+    bool isLoaded = false;
+    bool isConst = false;
+    const double* node = nullptr;
+    double constant = 0.0;
+};
 
 } // namespace
 
@@ -32,10 +55,6 @@ CLayoutSolver::~CLayoutSolver() {
     delete mContentUpdateList;
     delete mRedrawList;
     delete mChangedList;
-}
-
-bool CLayoutSolver::differs(double u, double v) noexcept {
-    return std::fabs(u - v) > (std::fabs(u) + std::fabs(v)) * kChangeTolerance;
 }
 
 // --- nodes ---
@@ -280,6 +299,7 @@ void CLayoutSolver::setProgram(std::int32_t n, const CLayoutProgram& program) {
     // A program reading the same nodes in the same order (a new constant, another operation) keeps
     // the links, and with them the kept evaluation orders.
     if (!nd.program.isEmpty() && readsSameNodes(nd.program, program) && isValidProgram(program)) {
+        forgetKeptOrdersOf(n);
         nd.program.assign(program.data(), program.count());
         evaluate(n, 0);
         return;
@@ -370,36 +390,278 @@ void CLayoutSolver::propagate(std::int32_t n, int level) {
     mIsPropagating = true;
     if (++mEpoch == 0)
         ++mEpoch;
-    mChangedNodes.clear();
-    mChangedNodes.add(n);
+    mChangedOwners.clear();
+    mChangedOwners.add(node(n).owner);
     if (!propagateInKeptOrder(n))
         propagateInFoundOrder(n, level);
     mIsPropagating = false;
-    for (int i = mChangedNodes.count() - 1; i >= 0; --i)
-        markChanged(node(mChangedNodes[i]).owner);
+    // Neighbours in the list mostly share their owner; each owner is listed once anyway.
+    CViewArea* last = nullptr;
+    for (int i = mChangedOwners.count() - 1; i >= 0; --i) {
+        CViewArea* owner = mChangedOwners[i];
+        if (owner != last)
+            markChanged(owner);
+        last = owner;
+    }
 }
 
 bool CLayoutSolver::propagateInKeptOrder(std::int32_t n) {
-    const CPropagationOrder* kept = nullptr;
-    for (const CPropagationOrder& o : mKeptOrders)
+    CPropagationOrder* kept = nullptr;
+    for (CPropagationOrder& o : mKeptOrders)
         if (o.source == n && o.graphVersion == mGraphVersion)
             kept = &o;
     if (kept == nullptr)
         return false;
-    markDependents(n);
-    for (std::int32_t u : kept->order) {
-        CLayoutNode& nd = node(u);
-        if (nd.changedEpoch != mEpoch)
+    const int count = kept->order.count();
+    std::uint8_t* dirty = kept->dirty.begin();
+    std::memset(dirty, 0, std::size_t(count));
+    for (std::int32_t place : kept->sourceReaders)
+        dirty[place] = 1;
+    const std::int32_t* codeStart = kept->codeStart.begin();
+    const std::int32_t* readerStart = kept->readerStart.begin();
+    const std::int32_t* readers = kept->readers.begin();
+    const CStep* code = kept->code.begin();
+    for (int i = 0; i < count; ++i) {
+        if (dirty[i] == 0)
             continue;
         double v = 0.0;
-        double& stored = valueRef(u);
-        if (!nd.program.isEmpty() && run(nd.program, v) && differs(stored, v)) {
-            stored = v;
-            mChangedNodes.add(u);
-            markDependents(u);
+        const CStep* step = code + codeStart[i];
+        if (step->op == kStepRun) {
+            if (!run(node(kept->order[i]).program, v))
+                continue;
+        } else {
+            v = execute(step, code + codeStart[i + 1]);
         }
+        double& stored = *kept->targets[i];
+        if (!differs(stored, v))
+            continue;
+        stored = v;
+        mChangedOwners.add(kept->owners[i]);
+        for (int r = readerStart[i]; r < readerStart[i + 1]; ++r)
+            dirty[readers[r]] = 1;
     }
     return true;
+}
+
+
+// The same results as run: the same operations on the same values in the same order, without the
+// dispatch of the operand loads. Programs with opMaxN, or leaving other than one value, are not
+// compiled and run as they are.
+void CLayoutSolver::compileInto(const CLayoutProgram& p, std::int32_t n, CArray<CStep>& code) {
+    const int first = code.count();
+    CPendingOperand items[kStackSize + 1];
+    int depth = 0;    // operands of the compile-time stack
+    int loaded = 0;   // the bottom ones that are computed values
+    auto emit = [&](std::int32_t op, const CPendingOperand* a = nullptr, const CPendingOperand* b = nullptr) {
+        CStep step{op, {}, {}};
+        if (a != nullptr && a->isConst)
+            step.a.constant = a->constant;
+        else if (a != nullptr)
+            step.a.node = a->node;
+        if (b != nullptr)
+            step.b.node = b->node;
+        code.add(step);
+    };
+    auto load = [&](int upTo) {   // loads the pending operands below index upTo
+        for (; loaded < upTo; ++loaded) {
+            const CPendingOperand& o = items[loaded];
+            if (loaded == 0)
+                emit(o.isConst ? kStepLoadConst : kStepLoadNode, &o);
+            else
+                emit(o.isConst ? kStepPushConst : kStepPushNode, &o);
+            items[loaded].isLoaded = true;
+        }
+    };
+    auto fail = [&] {
+        code.setCount(first);
+        emit(kStepRun);
+    };
+    const std::int32_t* w = p.data();
+    for (int i = 0; i < p.count(); ++i) {
+        switch (w[i]) {
+        case opConst:
+        case opNode: {
+            CPendingOperand& o = items[depth++];
+            o.isLoaded = false;
+            o.isConst = w[i] == opConst;
+            if (o.isConst)
+                o.constant = mConstants[w[i + 1]];
+            else
+                o.node = &valueRef(w[i + 1]);
+            ++i;
+            break;
+        }
+        case opHalf:
+        case opFloor:
+        case opRound:
+            load(depth);
+            emit(w[i] == opHalf ? kStepHalf : (w[i] == opFloor ? kStepFloor : kStepRound));
+            break;
+        case opAdd:
+        case opSub:
+        case opMul:
+        case opDiv:
+        case opMax:
+        case opMin: {
+            static constexpr std::int32_t kBase[] = {0, kStepDivNode, 0, 0, 0, kStepMaxNode, 0, kStepMinNode,
+                                                     0, kStepSubNode, kStepMulNode, kStepAddNode};
+            const std::int32_t withNode = kBase[w[i]];
+            const std::int32_t withStack = withNode - kStepAddNode + kStepAdd;
+            const CPendingOperand top = items[depth - 1];
+            if (top.isLoaded) {
+                emit(withStack);
+            } else {
+                load(depth - 1);
+                emit(top.isConst ? withNode - kStepAddNode + kStepAddConst : withNode, &top);
+            }
+            --depth;
+            loaded = depth;
+            items[depth - 1].isLoaded = true;
+            break;
+        }
+        case opClamp:
+        case opDivOr: {
+            const CPendingOperand y = items[depth - 2], z = items[depth - 1];
+            if (!y.isLoaded && !z.isLoaded && !y.isConst && !z.isConst) {
+                load(depth - 2);
+                emit(w[i] == opClamp ? kStepClampNodes : kStepDivOrNodes, &y, &z);
+            } else {
+                load(depth);
+                emit(w[i] == opClamp ? kStepClamp : kStepDivOr);
+            }
+            depth -= 2;
+            loaded = depth;
+            items[depth - 1].isLoaded = true;
+            break;
+        }
+        case opMaxN:
+            fail();
+            return;
+        default:
+            break;   // unknown words do nothing
+        }
+    }
+    if (depth != 1) {
+        fail();
+        return;
+    }
+    load(1);
+    (void)n;
+}
+
+double CLayoutSolver::execute(const CStep* step, const CStep* end) {
+    double* s = mStack;
+    int sp = 0;   // values below the running one
+    double acc = 0.0;
+    for (; step != end; ++step) {
+        switch (step->op) {
+        case kStepLoadNode: acc = *step->a.node; break;
+        case kStepLoadConst: acc = step->a.constant; break;
+        case kStepPushNode: s[sp++] = acc; acc = *step->a.node; break;
+        case kStepPushConst: s[sp++] = acc; acc = step->a.constant; break;
+        case kStepAddNode: acc = acc + *step->a.node; break;
+        case kStepSubNode: acc = acc - *step->a.node; break;
+        case kStepMulNode: acc = acc * *step->a.node; break;
+        case kStepDivNode: acc = acc / *step->a.node; break;
+        case kStepMaxNode: { const double b = *step->a.node; acc = acc > b ? acc : b; break; }
+        case kStepMinNode: { const double b = *step->a.node; acc = acc < b ? acc : b; break; }
+        case kStepAddConst: acc = acc + step->a.constant; break;
+        case kStepSubConst: acc = acc - step->a.constant; break;
+        case kStepMulConst: acc = acc * step->a.constant; break;
+        case kStepDivConst: acc = acc / step->a.constant; break;
+        case kStepMaxConst: { const double b = step->a.constant; acc = acc > b ? acc : b; break; }
+        case kStepMinConst: { const double b = step->a.constant; acc = acc < b ? acc : b; break; }
+        case kStepAdd: acc = s[--sp] + acc; break;
+        case kStepSub: acc = s[--sp] - acc; break;
+        case kStepMul: acc = s[--sp] * acc; break;
+        case kStepDiv: acc = s[--sp] / acc; break;
+        case kStepMax: { const double a = s[--sp]; acc = a > acc ? a : acc; break; }
+        case kStepMin: { const double a = s[--sp]; acc = a < acc ? a : acc; break; }
+        case kStepClampNodes: {
+            const double lo = *step->a.node, hi = *step->b.node;
+            const double m = lo > acc ? lo : acc;
+            acc = m < hi ? m : hi;
+            break;
+        }
+        case kStepDivOrNodes: {
+            const double y = *step->a.node;
+            acc = std::fabs(y) > std::fabs(y) * 1e-4 ? acc / y : *step->b.node;
+            break;
+        }
+        case kStepClamp: {
+            const double hi = acc, lo = s[--sp], x = s[--sp];
+            const double m = lo > x ? lo : x;
+            acc = m < hi ? m : hi;
+            break;
+        }
+        case kStepDivOr: {
+            const double z = acc, y = s[--sp], x = s[--sp];
+            acc = std::fabs(y) > std::fabs(y) * 1e-4 ? x / y : z;
+            break;
+        }
+        case kStepHalf: acc *= 0.5; break;
+        case kStepFloor: acc = std::floor(acc); break;
+        case kStepRound: acc = roundHalfAway(acc); break;
+        default: break;
+        }
+    }
+    return acc;
+}
+
+void CLayoutSolver::forgetKeptOrdersOf(std::int32_t n) {
+    const std::uint32_t in = node(n).keptIn;
+    if (in == 0)
+        return;
+    for (int k = 0; k < kKeptOrderCount; ++k)
+        if ((in & (1u << k)) != 0)
+            mKeptOrders[k].source = -1;
+}
+
+// Keeps the order just found in mWork for the source: compiles its programs and lists the readers
+// of each node by place. The places are noted in the nodes' pendingInputs, free after the search.
+void CLayoutSolver::keepOrder(int k, std::int32_t source) {
+    CPropagationOrder& slot = mKeptOrders[k];
+    const std::uint32_t bit = 1u << k;
+    for (std::int32_t u : slot.order)
+        if (isNodeIndex(u))
+            node(u).keptIn &= ~bit;
+    slot.source = source;
+    slot.graphVersion = mGraphVersion;
+    slot.order = mWork;
+    const int count = mWork.count();
+    slot.targets.clear();
+    slot.owners.clear();
+    slot.codeStart.clear();
+    slot.code.clear();
+    slot.readerStart.clear();
+    slot.readers.clear();
+    slot.sourceReaders.clear();
+    slot.dirty.setCount(count);
+    for (int i = 0; i < count; ++i) {
+        CLayoutNode& nd = node(mWork[i]);
+        nd.pendingInputs = i;
+        nd.keptIn |= bit;
+    }
+    auto listReaders = [&](std::int32_t u, CArray<std::int32_t>& into) {
+        const CLayoutWords<3>& deps = node(u).dependents;
+        for (int r = 0; r < deps.count(); ++r)
+            if (isNodeIndex(deps[r]))
+                into.add(node(deps[r]).pendingInputs);
+    };
+    listReaders(source, slot.sourceReaders);
+    for (int i = 0; i < count; ++i) {
+        const std::int32_t u = mWork[i];
+        slot.targets.add(&valueRef(u));
+        slot.owners.add(node(u).owner);
+        slot.codeStart.add(slot.code.count());
+        compileInto(node(u).program, u, slot.code);
+        slot.readerStart.add(slot.readers.count());
+        listReaders(u, slot.readers);
+    }
+    slot.codeStart.add(slot.code.count());
+    slot.readerStart.add(slot.readers.count());
+    for (int i = 0; i < count; ++i)
+        node(mWork[i]).pendingInputs = 0;
 }
 
 void CLayoutSolver::markDependents(std::int32_t u) {
@@ -432,7 +694,7 @@ void CLayoutSolver::propagateInFoundOrder(std::int32_t n, int level) {
         if (nd.changedEpoch == mEpoch && !nd.program.isEmpty() && run(nd.program, v) && differs(stored, v)) {
             stored = v;
             changed = true;
-            mChangedNodes.add(u);
+            mChangedOwners.add(nd.owner);
         }
         releaseDependents(u, changed, n);
     }
@@ -440,11 +702,8 @@ void CLayoutSolver::propagateInFoundOrder(std::int32_t n, int level) {
     // What is left waits on a cycle: the source fed back to itself, or nodes that never got ready.
     const bool isAcyclic = source.changedEpoch != mEpoch && mWork.count() == mReached.count();
     if (isAcyclic && mWork.count() >= kKeptOrderMinimum) {
-        CPropagationOrder& slot = mKeptOrders[mNextKeptOrder];
+        keepOrder(mNextKeptOrder, n);
         mNextKeptOrder = (mNextKeptOrder + 1) % kKeptOrderCount;
-        slot.source = n;
-        slot.graphVersion = mGraphVersion;
-        slot.order = mWork;
     }
     mWork.clear();
     if (isAcyclic)

@@ -3,6 +3,7 @@
 #include "UI/CLayoutNode.h"
 #include "UI/CLayoutProgram.h"
 
+#include <cmath>
 #include <cstdint>
 
 namespace tal {
@@ -93,7 +94,9 @@ public:
     const CLayoutAreaList* contentUpdateList() const noexcept { return mContentUpdateList; }
     const CLayoutAreaList* redrawList() const noexcept { return mRedrawList; }
     // Whether two values differ: |u - v| > (|u| + |v|) * 2.2204461e-16. Infinite or NaN values never do.
-    static bool differs(double u, double v) noexcept;
+    static bool differs(double u, double v) noexcept {
+        return std::fabs(u - v) > (std::fabs(u) + std::fabs(v)) * 2.2204461e-16;
+    }
     // Whether the program would be accepted by setProgram.
     bool isValidProgram(const CLayoutProgram& program) const;
 
@@ -122,12 +125,37 @@ private:
     CArray<CLayoutNode*> mChunks;                   // owned, kChunkNodes nodes each
     CArray<double*> mValueChunks;                   // owned, the values of each chunk's nodes, dense
 
-    // The evaluation order found for a source reaching many nodes, valid while the links stay.
+    // One step of a program compiled for a kept order: an operation on the running value with up
+    // to two operands read straight from node values or held as constants.
+    union CStepOperand {
+        const double* node;
+        double constant;
+    };
+    struct CStep {
+        std::int32_t op;
+        CStepOperand a, b;
+    };
+    // The evaluation order found for a source reaching many nodes, valid while the links stay and
+    // none of its nodes gets another program. Its programs are compiled into one block of steps, and
+    // the readers of each node are listed by their place in the order, so a propagation walks a few
+    // dense arrays from front to back.
     struct CPropagationOrder {
         std::int32_t source = -1;
         std::uint64_t graphVersion = 0;
-        CArray<std::int32_t> order;
+        CArray<std::int32_t> order;          // node indices in evaluation order
+        CArray<double*> targets;             // their values
+        CArray<CViewArea*> owners;           // their owners
+        CArray<std::int32_t> codeStart;      // first step of each node's program, and the end
+        CArray<CStep> code;
+        CArray<std::int32_t> readerStart;    // first reader of each node, and the end
+        CArray<std::int32_t> readers;        // places in the order
+        CArray<std::int32_t> sourceReaders;  // places of the source's readers
+        CArray<std::uint8_t> dirty;          // propagation scratch: an input changed
     };
+    void keepOrder(int slot, std::int32_t source);
+    void compileInto(const CLayoutProgram& program, std::int32_t n, CArray<CStep>& code);
+    double execute(const CStep* step, const CStep* end);
+    void forgetKeptOrdersOf(std::int32_t n);
     static constexpr int kKeptOrderCount = 2;
     static constexpr int kKeptOrderMinimum = 64;
     CPropagationOrder mKeptOrders[kKeptOrderCount];
@@ -139,7 +167,7 @@ private:
     std::uint32_t mEpoch = 0;
     CArray<std::int32_t> mReached;
     CArray<std::int32_t> mWork;
-    CArray<std::int32_t> mChangedNodes;
+    CArray<CViewArea*> mChangedOwners;   // owners of the changed nodes in the order of the changes
     double mStack[kStackSize];
 };
 

@@ -130,8 +130,7 @@ CViewArea::~CViewArea() {
         mRebuildBatch->remove(this);
     if (mContentBatch != nullptr)
         mContentBatch->remove(this);
-    if (mChangedBatch != nullptr)
-        mChangedBatch->remove(this);
+    leaveChangedBatch();
     mSolver->forgetOwner(this);
     if (mMatchTarget != nullptr)
         mMatchTarget->mMatchedBy.remove(this);
@@ -923,9 +922,11 @@ void CViewArea::overlayPass() {
 
 // --- rectangles ---
 
+// The changed batch is worked from the front; an entry that leaves it out of turn leaves an empty
+// slot instead of moving every entry after it.
 void CViewArea::leaveChangedBatch() noexcept {
     if (mChangedBatch != nullptr)
-        mChangedBatch->remove(this);
+        (*mChangedBatch)[mChangedIndex] = nullptr;
     mChangedBatch = nullptr;
 }
 
@@ -986,7 +987,7 @@ CError* CViewArea::updateRects() {
 
 // When the parent still waits in a changed batch, its rectangles are recomputed first.
 CError* CViewArea::updateAncestorFirst(CViewArea* p, bool& repeat) {
-    if (p->mChangedBatch == nullptr || p->mChangedBatch->isEmpty())
+    if (p->mChangedBatch == nullptr)
         return nullptr;
     if (CError* err = p->updateRects())
         return traceError(err);
@@ -1129,6 +1130,19 @@ void CViewArea::rebuild() {
 
 CError* CViewArea::updateLayout() { return traceError(processPending()); }
 
+// Access to the batch markers for the helpers below.
+struct CViewAreaPass {
+    static void leaveChanged(CViewArea* a) { a->leaveChangedBatch(); }
+    static void enterChanged(CViewArea* a, CLayoutAreaList* batch, int index) {
+        a->mChangedBatch = batch;
+        a->mChangedIndex = index;
+    }
+    static CLayoutAreaList*& rebuildMarker(CViewArea* a) { return a->mRebuildBatch; }
+    static CLayoutAreaList*& contentMarker(CViewArea* a) { return a->mContentBatch; }
+    static void requeueChanged(CViewArea* a) { a->mSolver->markChanged(a); }
+    static void requeueContent(CViewArea* a) { a->mSolver->requestContentUpdate(a); }
+};
+
 namespace {
 
 // Detaches a pending list as a batch (null when absent or empty) and points every entry's marker at
@@ -1149,6 +1163,23 @@ CLayoutAreaList* takeBatch(CLayoutAreaList* list, CLayoutAreaList*& (*marker)(CV
     return list;
 }
 
+// The same for the changed batch, whose entries also remember their slot; an entry taken over from
+// an outer pass's changed batch leaves an empty slot there.
+CLayoutAreaList* takeChangedBatch(CLayoutAreaList* list) {
+    if (list == nullptr)
+        return nullptr;
+    if (list->isEmpty()) {
+        delete list;
+        return nullptr;
+    }
+    for (int i = 0; i < list->count(); ++i) {
+        CViewArea* a = (*list)[i];
+        CViewAreaPass::leaveChanged(a);
+        CViewAreaPass::enterChanged(a, list, i);
+    }
+    return list;
+}
+
 // Ends a batch: entries still waiting lose their markers and go back to the solver's list (through
 // requeue), so nothing points at the freed batch and their work is not lost.
 void dropBatch(CLayoutAreaList* batch, CLayoutAreaList*& (*marker)(CViewArea*), void (*requeue)(CViewArea*)) {
@@ -1161,16 +1192,19 @@ void dropBatch(CLayoutAreaList* batch, CLayoutAreaList*& (*marker)(CViewArea*), 
     delete batch;
 }
 
+// The same for the changed batch from its first waiting entry on, skipping the empty slots.
+void dropChangedBatch(CLayoutAreaList* batch, int head) {
+    for (int i = head; i < batch->count(); ++i) {
+        if (CViewArea* a = (*batch)[i]) {
+            CViewAreaPass::leaveChanged(a);
+            CViewAreaPass::requeueChanged(a);
+        }
+    }
+    delete batch;
+}
+
 } // namespace
 
-// Access to the batch markers for the helpers above.
-struct CViewAreaPass {
-    static CLayoutAreaList*& rebuildMarker(CViewArea* a) { return a->mRebuildBatch; }
-    static CLayoutAreaList*& changedMarker(CViewArea* a) { return a->mChangedBatch; }
-    static CLayoutAreaList*& contentMarker(CViewArea* a) { return a->mContentBatch; }
-    static void requeueChanged(CViewArea* a) { a->mSolver->markChanged(a); }
-    static void requeueContent(CViewArea* a) { a->mSolver->requestContentUpdate(a); }
-};
 
 CError* CViewArea::processPending() {
     CLayoutSolver* solver = mSolver;
@@ -1186,15 +1220,14 @@ CError* CViewArea::processPending() {
             delete batch;
         }
         // Rectangles, first queued first; ancestors may be taken out of turn.
-        CLayoutAreaList* changed = takeBatch(solver->takeChangedList(), &CViewAreaPass::changedMarker);
+        CLayoutAreaList* changed = takeChangedBatch(solver->takeChangedList());
         if (changed != nullptr) {
-            while (!changed->isEmpty()) {
-                CViewArea* a = (*changed)[0];
-                CError* err = a->updateRects();
-                if (!changed->isEmpty() && (*changed)[0] == a)
-                    changed->removeAt(0);   // a nested pass took it over meanwhile
-                if (err != nullptr) {
-                    dropBatch(changed, &CViewAreaPass::changedMarker, &CViewAreaPass::requeueChanged);
+            for (int head = 0; head < changed->count(); ++head) {
+                CViewArea* a = (*changed)[head];
+                if (a == nullptr)
+                    continue;   // recomputed out of turn, taken over by a nested pass, or destroyed
+                if (CError* err = a->updateRects()) {
+                    dropChangedBatch(changed, head);
                     return traceError(err);
                 }
             }

@@ -257,6 +257,7 @@ private:
     CLayoutAreaList* mRebuildBatch = nullptr;    // not owned; the running pass's detached list
     CLayoutAreaList* mContentBatch = nullptr;    // not owned
     CLayoutAreaList* mChangedBatch = nullptr;    // not owned
+    int mChangedIndex = -1;                      // this area's slot in mChangedBatch
     CScaleRecord* mScaleRecord = nullptr;        // owned by the root area
     std::uint8_t mQueuedIn = 0;                  // the solver's pending lists holding this area
 };

@@ -2,15 +2,20 @@
 // inline row, a sidebar holding a scrolled list of 300 items with two inline children each, a row of
 // 200 inline children, and panels of groups of knobs with labels), against a naive full recompute
 // of the same tree written here: a recursive measure-and-arrange over plain records with the same
-// placement rules and rounding. The engine's positions are checked against the reference first.
+// placement rules and rounding, followed by the rectangles the engine reports (the scrolled content,
+// the clip by the parent's content box and clip), each compared with the last report, reported to an
+// owner and listed for redraw when it changed. The engine's positions and rectangles are checked
+// against the reference first.
 // Measured: a window scale change plus the layout pass, and one leaf width change in the 200-child
 // row plus the pass, each against one full naive recompute.
 #include "Core/CError.h"
+#include "UI/CLayoutSolver.h"
 #include "UI/CViewArea.h"
 #include "UI/CViewAreaUpdateHandler.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -29,8 +34,10 @@ struct Node {
     bool scrollable = false;
     double offsetY = 0, ratioY = 1;
     std::vector<std::unique_ptr<Node>> children;
-    // Reference results.
+    // Reference results: the placement, and the rectangles last reported to refOwner.
     double x = 0, y = 0, w = 0, h = 0;
+    tal::CAreaRect total, clip;
+    tal::CViewAreaUpdateHandler refOwner;
     // Engine side.
     std::unique_ptr<tal::CViewAreaUpdateHandler> owner;
     std::unique_ptr<CViewArea> area;
@@ -206,17 +213,70 @@ void arrange(Node& n, double scale) {
         arrange(*c, scale);
 }
 
-void naiveLayout(Node& root, double scale) {
+void intersect(tal::CAreaRect& r, const tal::CAreaRect& b) {
+    const double nx = std::max(r.x, b.x);
+    const double nw = std::min(b.x + b.width, r.x + r.width) - nx;
+    const double ny = std::max(r.y, b.y);
+    const double nh = std::min(b.y + b.height, r.y + r.height) - ny;
+    if (nw <= 0.0 || nh <= 0.0) {
+        r.width = r.height = 0.0;
+        return;
+    }
+    r = tal::CAreaRect{nx, ny, nw, nh};
+}
+
+bool rectsDiffer(const tal::CAreaRect& a, const tal::CAreaRect& b) {
+    using tal::CLayoutSolver;
+    return CLayoutSolver::differs(a.x, b.x) || CLayoutSolver::differs(a.y, b.y) ||
+           CLayoutSolver::differs(a.width, b.width) || CLayoutSolver::differs(a.height, b.height);
+}
+
+// The total rectangle (a scrolled area's whole content) and the clip rectangle (limited by the
+// parent's content box and clip, which its own ancestors already limited); reported when changed.
+void reportRects(Node& n, const Node* parent, std::vector<Node*>& redraw) {
+    tal::CAreaRect k{n.x, n.y, n.w, n.h}, t = k;
+    if (n.scrollable) {
+        t.height = n.h / n.ratioY;
+        t.y = n.y - n.offsetY * t.height;
+    }
+    if (parent != nullptr) {
+        if (!k.isEmpty())
+            intersect(k, parent->total);
+        if (!k.isEmpty())
+            intersect(k, parent->clip);
+    }
+    if (rectsDiffer(k, n.clip) || rectsDiffer(t, n.total)) {
+        n.clip = k;
+        n.total = t;
+        tal::CViewAreaUpdateHandler* owner = &n.refOwner;
+        if (tal::CError* err = owner->handleViewAreaUpdate(n.total, n.clip))
+            delete err;
+        redraw.push_back(&n);
+    }
+    for (auto& c : n.children)
+        reportRects(*c, &n, redraw);
+}
+
+void naiveLayout(Node& root, double scale, std::vector<Node*>& redraw) {
     root.x = root.y = 0;
     root.w = rnd(root.width * scale);
     root.h = rnd(root.height * scale);
     arrange(root, scale);
+    redraw.clear();
+    reportRects(root, nullptr, redraw);
+}
+
+void naiveLayout(Node& root, double scale) {
+    std::vector<Node*> redraw;
+    naiveLayout(root, scale, redraw);
 }
 
 bool sameAsEngine(const Node& n) {
     const CViewArea& a = *n.area;
     if (std::fabs(a.value(CViewArea::vX) - n.x) > 1e-9 || std::fabs(a.value(CViewArea::vY) - n.y) > 1e-9 ||
         std::fabs(a.value(CViewArea::vWidth) - n.w) > 1e-9 || std::fabs(a.value(CViewArea::vHeight) - n.h) > 1e-9)
+        return false;
+    if (rectsDiffer(a.totalRect(), n.total) || rectsDiffer(a.clipRect(), n.clip))
         return false;
     for (const auto& c : n.children)
         if (!sameAsEngine(*c))
@@ -237,12 +297,15 @@ struct Fixture {
 
 void BM_NaiveFullRecompute(benchmark::State& state) {
     Fixture f;
+    std::vector<Node*> redraw;
     double scale = 1.0;
     for (auto _ : state) {
         scale = scale == 1.0 ? 1.25 : 1.0;
-        naiveLayout(*f.root, scale);
-        benchmark::DoNotOptimize(f.root->children[1]->y);
+        naiveLayout(*f.root, scale, redraw);
+        benchmark::DoNotOptimize(redraw.data());
     }
+    if (redraw.size() != std::size_t(countNodes(*f.root)))
+        state.SkipWithError("a scale change must report every area");
     state.counters["areas"] = countNodes(*f.root);
 }
 

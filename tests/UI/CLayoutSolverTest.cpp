@@ -357,3 +357,69 @@ TEST(CLayoutSolver, AKeptOrderFollowsLaterLinkChanges) {
     s.setConstant(source, 5.0);
     EXPECT_EQ(s.value(readers[0]), -5.0);
 }
+
+TEST(CLayoutSolver, AKeptOrderComputesWhatAFreshEvaluationComputes) {
+    // Readers of every operation, with node and constant operands on either side and nested
+    // operations, follow a source often enough to be evaluated through its kept order; each value
+    // must equal that of the same program set anew on a node of its own in a twin solver, starting
+    // from the reader's last value (kept when the result is infinite or two values are left).
+    CLayoutSolver s, twin;
+    std::int32_t src = 0, a = 0, b = 0, zero = 0, k1 = 0, k2 = 0, two = 0;
+    for (CLayoutSolver* solver : {&twin, &s}) {
+        src = solver->allocNode(nullptr);
+        a = solver->allocNode(nullptr);
+        b = solver->allocNode(nullptr);
+        zero = solver->allocNode(nullptr);
+        solver->setConstant(a, 3.5);
+        solver->setConstant(b, -2.25);
+        k1 = solver->addConstant(0.75);
+        k2 = solver->addConstant(40.0);
+        two = solver->addConstant(2.0);
+    }
+    using P = CLayoutProgram;
+    std::vector<P> programs;
+    for (ELayoutOp op : {opAdd, opSub, opMul, opDiv, opMax, opMin}) {
+        programs.push_back(P().node(src).node(a).op(op));
+        programs.push_back(P().node(a).node(src).op(op));
+        programs.push_back(P().node(src).constant(k1).op(op));
+        programs.push_back(P().constant(k2).node(src).op(op));
+        programs.push_back(P().node(src).node(a).op(opAdd).node(b).node(src).op(opMul).op(op));
+    }
+    for (ELayoutOp op : {opClamp, opDivOr}) {
+        programs.push_back(P().node(src).node(a).node(b).op(op));
+        programs.push_back(P().node(a).node(src).node(b).op(op));
+        programs.push_back(P().node(a).node(b).node(src).op(op));
+        programs.push_back(P().node(src).constant(k1).constant(k2).op(op));
+        programs.push_back(P().node(src).node(zero).node(b).op(op));
+        programs.push_back(P().node(a).node(src).op(opMul).node(b).node(src).op(opSub).node(a).op(op));
+    }
+    for (ELayoutOp op : {opHalf, opFloor, opRound})
+        programs.push_back(P().node(src).constant(k1).op(opMul).op(op));
+    programs.push_back(P().node(src));
+    programs.push_back(P().node(src).node(a).node(b).constant(two).op(opMaxN));
+    programs.push_back(P().node(src).op(ELayoutOp(99)).node(a).op(opAdd));
+    programs.push_back(P().node(src).node(a).node(b).constant(k1).op(opAdd).op(opMul).op(opSub));
+    programs.push_back(P().node(src).node(a));   // leaves two values: never stored
+    while (programs.size() < 80)
+        programs.push_back(P().node(src).constant(two).op(opMul));
+    std::vector<std::int32_t> readers;
+    for (const P& p : programs) {
+        readers.push_back(s.allocNode(nullptr));
+        s.setProgram(readers.back(), p);
+    }
+    s.setConstant(src, 100.0);   // finds and keeps the order
+    for (double v : {1.0, 2.5, -3.75, 0.0, 3.5, -2.25, 1e6, 0.5}) {
+        std::vector<double> before;
+        for (std::int32_t r : readers)
+            before.push_back(s.value(r));
+        s.setConstant(src, v);
+        twin.setConstant(src, v);
+        for (std::size_t i = 0; i < programs.size(); ++i) {
+            const std::int32_t fresh = twin.allocNode(nullptr);
+            twin.setConstant(fresh, before[i]);
+            twin.setProgram(fresh, programs[i]);
+            EXPECT_EQ(s.value(readers[i]), twin.value(fresh)) << "program " << i << " at " << v;
+            twin.freeNode(fresh);
+        }
+    }
+}
