@@ -7,6 +7,8 @@
 #include "Other/CFont.h"
 #include "UI/BindingCreators.h"
 #include "UI/CGraphLogLines.h"
+#include "UI/CSector.h"
+#include "UI/CValueList.h"
 #include "UI/CViewArea.h"
 #include "UI/DisplayCreators.h"
 #include "UI/Controls/CRulerArea.h"
@@ -22,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -290,6 +293,73 @@ TEST_F(CRulerTest, EndReadoutsFollowTheEndLabelsAndShowWhileEdited) {
     ASSERT_EQ(test::takeMessage(right->runEvent(CString("readout-editbox-hidden"))), "");
     EXPECT_EQ(test::takeMessage(window->updateLayout()), "");
     EXPECT_EQ(readoutMax->opacity(), 0.0);
+}
+
+} // namespace
+} // namespace tal
+
+namespace tal {
+namespace {
+
+TEST_F(CRulerTest, PaintDrawsEachLevelAtItsLength) {
+    range("-12", "12");
+    addColor("RulerLines", "ffffff", "1");
+    beginGraph();
+    CRuler* left = ruler("left", "left", {{"color", "RulerLines"}});
+    finish(left);
+    layOut();
+    ASSERT_NE(left, nullptr);
+    left->selectColorStates();
+    ASSERT_TRUE(left->prepareDraw());
+    CSector sector;
+    sector.windowRect = CPixelRect{80, 40, 20, 220};
+    sector.clipRect = CPixelRect{0, 0, 20, 220};
+    sector.backBuffer = std::make_unique<CLinearBitmap>();
+    delete sector.backBuffer->setSize(20, 220, true);
+    sector.target = sector.backBuffer.get();
+    left->paint(sector);
+    auto isLit = [&](std::int32_t x, std::int32_t y) {
+        return sector.backBuffer->pixels()[(y - 40) * sector.backBuffer->stride() + 4 * (x - 80)] > 128;
+    };
+    // Every level ends on the outer line x 89 and reaches in to 96 - (8 - length); where marks of
+    // several levels share a row the longest shows.
+    const std::int32_t lengths[4] = {4, 5, 6, 8};
+    std::map<std::int32_t, int> longest;
+    for (int level = 0; level < 4; ++level)
+        for (const CRuler::CRulerPoint& p : left->hairlinePoints(level)) longest[p.y] = level;
+    int checked = 0;
+    for (const auto& [y, level] : longest) {
+        SCOPED_TRACE(y);
+        EXPECT_TRUE(isLit(89, y));
+        EXPECT_TRUE(isLit(88 + lengths[level], y));
+        EXPECT_FALSE(isLit(89 + lengths[level], y));
+        EXPECT_FALSE(isLit(88, y));
+        ++checked;
+    }
+    EXPECT_GT(checked, 10);
+    // Between the marks of 12 (y 50) and 11.5 (y 54) nothing is drawn.
+    for (std::int32_t x = 80; x < 100; ++x) EXPECT_FALSE(isLit(x, 52)) << x;
+}
+
+TEST_F(CRulerTest, HintNamesTheRoutedChannels) {
+    range("0", "1");
+    CObject* object = nullptr;
+    ASSERT_EQ(test::takeMessage(CParamTestTree::build(object, ui, "ui:value-list-manual", "routing", {})), "");
+    auto* list = dynamic_cast<CValueList*>(object);
+    ASSERT_NE(list, nullptr);
+    beginGraph();
+    CRuler* left = ruler("left", "left",
+                         {{"is-export-channels-to-hint", "true"}, {"audio-routing-labels", "ui.routing"},
+                          {"hint", "Channels: %s (%s)"}});
+    finish(left);
+    layOut();
+    ASSERT_NE(left, nullptr);
+    EXPECT_EQ(std::string(left->getTextAttr("hint").chars8()), "Channels: N/A (N/A)");
+    CStringList items;
+    items.add("L");
+    items.add("R");
+    ASSERT_EQ(test::takeMessage(list->setItems(items)), "");
+    EXPECT_EQ(std::string(left->getTextAttr("hint").chars8()), "Channels: L, R (L, R)");
 }
 
 } // namespace
