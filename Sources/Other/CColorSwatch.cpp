@@ -4,6 +4,8 @@
 
 namespace tal {
 
+CObject* CColorSwatch::create() { return new CColorSwatch(); }
+
 CError* CColorSwatch::initChilds() {
     if (CError* err = CObject::initChilds())
         return traceError(err, getFullName());

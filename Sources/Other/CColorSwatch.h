@@ -10,6 +10,8 @@ namespace tal {
 // "is-color", "index" and "color". Lives in the editor's object tree; built once with its children.
 class CColorSwatch : public CObject {
 public:
+    // The creator of "ui:color-swatch" (the scheme is a plain object's).
+    static CObject* create();
     [[nodiscard]] CError* initChilds() override;
     // The palette colour name of an index, or the empty text when the index has none.
     const CString& colorName(int index) const;

@@ -5,6 +5,7 @@
 namespace tal {
 
 class CError;
+class CUIParam;
 
 // What other views ask of the curve editor: whether bands are drawn in their own colours, a band's
 // hue, the bands highlighted now, and a refresh of the hover state after new curves. The curve
@@ -20,6 +21,13 @@ public:
     // receives the bands highlighted before. False when nothing changed.
     virtual bool updateActiveBands(std::int32_t currentBand, std::vector<std::int32_t>& active,
                                    std::vector<std::int32_t>& previousActive) = 0;
+    // Whether the point of a band parameter's element is selected (scale gestures of drag
+    // controllers move only selected points); every point counts as selected by default.
+    virtual bool isPointSelected(const CUIParam* param, std::int32_t point) {
+        (void)param;
+        (void)point;
+        return true;
+    }
     // Refreshes what the pointer hovers over after the curves changed.
     [[nodiscard]] virtual CError* updateHover() = 0;
 };

@@ -45,7 +45,7 @@ public:
     // The glued values and the curve hover point after new curves.
     [[nodiscard]] CError* updateHover() override;
     // Whether the point of the layer bound to param is selected in the active selection.
-    bool isPointSelected(const CUIParam* param, std::int32_t point);
+    bool isPointSelected(const CUIParam* param, std::int32_t point) override;
 
     // --- hooks of the derived classes ---
     virtual void syncScrollTargets() {}

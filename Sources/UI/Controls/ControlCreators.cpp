@@ -1,17 +1,25 @@
 #include "UI/Controls/ControlCreators.h"
 
+#include "Other/CColorSwatch.h"
 #include "UI/Controls/CCaption.h"
+#include "UI/Controls/CMultiChangeDisplay.h"
+#include "UI/Controls/CReadOut.h"
 #include "UI/Controls/CRuler.h"
 #include "UI/Controls/CRulerArea.h"
 #include "UI/Controls/CTextView.h"
+#include "UI/CUIParamController.h"
 
 namespace tal {
 
 const CCreatorTableEntry kControlCreatorTable[] = {
     {"ui:caption", &CCaption::create, &CCaption::initScheme},
+    {"ui:color-swatch", &CColorSwatch::create, &CObject::initScheme},
+    {"ui:multichange-display", &CMultiChangeDisplay::create, &CMultiChangeDisplay::initScheme},
+    {"ui:readout", &CReadOut::create, &CReadOut::initScheme},
     {"ui:textview", &CTextView::create, &CTextView::initScheme},
     {"ui:ruler", &CRuler::create, &CRuler::initScheme},
     {"ui:ruler-area", &CRulerArea::create, &CRulerArea::initScheme},
+    {"ui:ui-param-controller", &CUIParamController::create, &CUIParamController::initScheme},
     {"", nullptr, nullptr},
 };
 

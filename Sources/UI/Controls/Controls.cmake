@@ -8,6 +8,9 @@ tal_sources(
   Sources/UI/Controls/CTextView.cpp
   Sources/UI/Controls/CCaption.cpp
   Sources/UI/Controls/ControlCreators.cpp
+  Sources/UI/CUIParamController.cpp
+  Sources/UI/Controls/CMultiChangeDisplay.cpp
+  Sources/UI/Controls/CReadOut.cpp
   # panels
   Sources/UI/Controls/PanelCreators.cpp
   Sources/UI/Controls/CGradientBase.cpp
@@ -26,6 +29,9 @@ tal_tests(ui
   tests/UI/Controls/CTextViewPictureTest.cpp
   tests/UI/Controls/CCaptionTest.cpp
   tests/UI/Controls/CTextViewEditTest.cpp
+  tests/UI/CUIParamControllerTest.cpp
+  tests/UI/Controls/CMultiChangeDisplayTest.cpp
+  tests/UI/Controls/CReadOutTest.cpp
   # panels
   tests/UI/Controls/CGradientBaseTest.cpp
   tests/UI/Controls/CSpotlightBaseTest.cpp
