@@ -341,6 +341,23 @@ TEST_F(CRulerTest, PaintDrawsEachLevelAtItsLength) {
     for (std::int32_t x = 80; x < 100; ++x) EXPECT_FALSE(isLit(x, 52)) << x;
 }
 
+TEST_F(CRulerTest, MissingLabelAreaSkipsTheCaptionsButKeepsTheHairlines) {
+    range("-12", "12");
+    beginGraph();
+    CRuler* left = ruler("left", "left", {{"label-area-path", ".no-such-area"}});
+    finish(left);
+    layOut();
+    ASSERT_NE(left, nullptr);
+    std::vector<double> lines;
+    EXPECT_GT(left->getHairlines(lines), 3);
+    EXPECT_FALSE(left->hairlinePoints(3).empty());
+    // The labels were generated; only their captions have nowhere to go.
+    EXPECT_GT(left->scale().labels.size(), 2u);
+    auto* unused = dynamic_cast<CRulerArea*>(left->findChild(CString("label-area")));
+    ASSERT_NE(unused, nullptr);
+    EXPECT_EQ(unused->captions().count(), 0);
+}
+
 TEST_F(CRulerTest, HintNamesTheRoutedChannels) {
     range("0", "1");
     CObject* object = nullptr;
