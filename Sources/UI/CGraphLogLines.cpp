@@ -7,6 +7,7 @@
 #include "UI/CSectorMap.h"
 #include "UI/CViewArea.h"
 #include "UI/CViewColorTable.h"
+#include "UI/Controls/CRuler.h"
 #include "UI/SchemeThunks.h"
 
 #include <cmath>
@@ -23,6 +24,8 @@ void CGraphLogLines::initScheme(CObjectScheme* scheme) {
 CGraphLogLines::~CGraphLogLines() {
     mFrequencyRange.reset();
     mGainRange.reset();
+    mFrequencyRuler.reset();
+    mGainRuler.reset();
 }
 
 CError* CGraphLogLines::init() {
@@ -41,6 +44,10 @@ CError* CGraphLogLines::initChilds() {
     mFrequencyRange.listenEvent(CString("min-max-update"), CString("lines-update"));
     mGainRange.init(this, CString(), CString(), this, CString("min-max-gain"));
     mGainRange.listenEvent(CString("min-max-update"), CString("lines-update"));
+    mFrequencyRuler.init(this, CString(), CString(), this, CString("ruler-freq"));
+    mFrequencyRuler.listenEvent(CString("hairlines-update"), CString("lines-update"));
+    mGainRuler.init(this, CString(), CString(), this, CString("ruler-gain"));
+    mGainRuler.listenEvent(CString("hairlines-update"), CString("lines-update"));
     return nullptr;
 }
 
@@ -61,10 +68,16 @@ void CGraphLogLines::computeLines() {
     mVertical.clear();
     mHorizontal.clear();
     const CAreaRect total = area() != nullptr ? area()->totalRect() : CAreaRect();
-    if (!getTextAttr("min-max-freq").isEmpty())
+    CRuler* frequencyRuler = getTextAttr("ruler-freq").isEmpty() ? nullptr : mFrequencyRuler.resolve();
+    CRuler* gainRuler = getTextAttr("ruler-gain").isEmpty() ? nullptr : mGainRuler.resolve();
+    if (frequencyRuler != nullptr)
+        frequencyRuler->getHairlines(mVertical);
+    else if (!getTextAttr("min-max-freq").isEmpty())
         if (CMinMax* range = mFrequencyRange.resolve())
             CGraphGridLines::frequencyLines(*range, total.x, total.width, mVertical);
-    if (!getTextAttr("min-max-gain").isEmpty())
+    if (gainRuler != nullptr)
+        gainRuler->getHairlines(mHorizontal);
+    else if (!getTextAttr("min-max-gain").isEmpty())
         if (CMinMax* range = mGainRange.resolve())
             CGraphGridLines::gainLines(*range, mGainStep, total.y, total.height, mHorizontal);
     mIsPlacementDirty = true;

@@ -9,10 +9,12 @@ namespace tal {
 
 class CColor;
 class CMinMax;
+class CRuler;
 
 // "ui:graph-log-lines": an overlay view that draws the background grid of the equaliser and
 // spectrum displays as one-pixel lines: vertical lines at d x 10^k on the frequency range
-// ("min-max-freq"), horizontal lines every "gain-step" on the gain range ("min-max-gain").
+// ("min-max-freq"), horizontal lines every "gain-step" on the gain range ("min-max-gain"); where a
+// ruler is named ("ruler-freq", "ruler-gain") its hairlines instead, so grid and ticks coincide.
 // Owned by the object tree. UI thread, except paint, which only fills the placed rectangles.
 class CGraphLogLines : public CView {
 public:
@@ -48,6 +50,8 @@ private:
     std::vector<double> mHorizontal;         // window y
     CTarget<CMinMax> mFrequencyRange;
     CTarget<CMinMax> mGainRange;
+    CTarget<CRuler> mFrequencyRuler;
+    CTarget<CRuler> mGainRuler;
     bool mIsPlacementDirty = true;
     bool mIsPositionsDirty = true;
 };

@@ -263,6 +263,11 @@ void CViewArea::setUnclipLevel(int level) {
     mSolver->markChanged(this);
 }
 
+void CViewArea::requestReport() {
+    mIsForceReport = true;
+    mSolver->markChanged(this);
+}
+
 void CViewArea::setPlacement(int code) {
     if (mParent == nullptr)
         return;

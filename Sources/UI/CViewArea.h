@@ -114,6 +114,9 @@ public:
     // 0: clipped by every ancestor; n > 0: not by the n nearest; -1: only by scrolling ancestors;
     // -2: only by the window. The next recomputation is reported even when nothing moved.
     void setUnclipLevel(int level);
+    // Queues the area for the next layout pass and reports its rectangles then even when they did
+    // not change.
+    void requestReport();
     // A scroller code under a parent that does not scroll logs and becomes "inline"; ignored on a root.
     void setPlacement(int code);
     // The area whose rectangle a "match" child copies (not owned; cleared when that area goes).

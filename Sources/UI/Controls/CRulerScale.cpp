@@ -47,10 +47,18 @@ double normalizePlain(bool isLog, double value, double min, double max) noexcept
     return std::isfinite(t) ? t : 0.0;
 }
 
-// The C locale, made once: label numbers never take the host's decimal comma.
+// The C locale, made once: label numbers never take the host's decimal comma. Freed when the
+// module is unloaded, so a host that loads and unloads the plug-in again and again loses nothing.
+struct CLocaleHolder {
+    locale_t locale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+    ~CLocaleHolder() {
+        if (locale != locale_t(nullptr)) freelocale(locale);
+    }
+};
+
 locale_t cLocale() noexcept {
-    static const locale_t locale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
-    return locale;
+    static const CLocaleHolder holder;
+    return holder.locale;
 }
 
 // Checks a label format: literal text, "%%" and at most one f, e, g, E or G conversion with flags,

@@ -9,6 +9,8 @@
 #include "UI/Controls/CReadOut.h"
 #include "UI/Controls/CReadOutAlt.h"
 #include "UI/Controls/CSimpleSlider.h"
+#include "UI/Controls/CRuler.h"
+#include "UI/Controls/CRulerArea.h"
 #include "UI/Controls/CTextView.h"
 #include "UI/CUIParamController.h"
 
@@ -25,6 +27,8 @@ const CCreatorTableEntry kControlCreatorTable[] = {
     {"ui:knob-labels", &CKnobLabels::create, &CKnobLabels::initScheme},
     {"ui:mouse-move-notifier", &CMouseMoveNotifier::create, &CView::initScheme},
     {"ui:simple-slider", &CSimpleSlider::create, &CSimpleSlider::initScheme},
+    {"ui:ruler", &CRuler::create, &CRuler::initScheme},
+    {"ui:ruler-area", &CRulerArea::create, &CRulerArea::initScheme},
     {"ui:ui-param-controller", &CUIParamController::create, &CUIParamController::initScheme},
     {"", nullptr, nullptr},
 };

@@ -2,6 +2,8 @@
 tal_sources(
   Sources/UI/Controls/CRulerScale.cpp
   Sources/UI/Controls/RulerParsers.cpp
+  Sources/UI/Controls/CRuler.cpp
+  Sources/UI/Controls/CRulerArea.cpp
   Sources/UI/Controls/CTextWrapper.cpp
   Sources/UI/Controls/CTextView.cpp
   Sources/UI/Controls/CCaption.cpp
@@ -22,6 +24,7 @@ tal_sources(
 tal_tests(ui
   tests/UI/Controls/CRulerScaleTest.cpp
   tests/UI/Controls/RulerParsersTest.cpp
+  tests/UI/Controls/CRulerTest.cpp
   tests/UI/Controls/CTextWrapperTest.cpp
   tests/UI/Controls/CTextViewTest.cpp
   tests/UI/Controls/CTextViewPictureTest.cpp
