@@ -402,6 +402,10 @@ CObject* CWindowSharedData::getPopupOpener() const {
     return findObject(mPopupOpenerPath);
 }
 
+CView* CWindowSharedData::getPopupRootView() const {
+    CWindowRenderer* popup = getPopup();
+    return popup != nullptr ? popup->rootView() : nullptr;
+}
 
 CError* CWindowSharedData::setHintSource(CView* view, CWindowRenderer* window) {
     CView* current = viewAt(*this, mHintViewPath);

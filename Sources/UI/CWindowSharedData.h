@@ -118,8 +118,10 @@ public:
         CString pressWindowPath;            // the window renderer of the last press
     };
     PressState& pressState() noexcept { return mPressState; }
-    // The object that opened the open popup (null when no popup is open or it is gone).
+    // The object that opened the open popup (null when no popup is open or it is gone), and the
+    // open popup's root view (null when none).
     CObject* getPopupOpener() const;
+    CView* getPopupRootView() const;
     // The window renderer of the key focus view; null when none.
     CWindowRenderer* getKeyFocusWindowRenderer() const;
 

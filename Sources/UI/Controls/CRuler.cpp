@@ -280,7 +280,7 @@ CError* CRuler::onMouseExit() {
 }
 
 CError* CRuler::onHoverUpdateTimer() {
-    if (const CInputState* input = getInputState(); input != nullptr && (input->buttons & 3u) != 0) return nullptr;
+    if (const CInputState* input = getInputState(); input != nullptr && (input->buttonL || input->buttonR)) return nullptr;
     const double t = mMaxedReadoutHoverThreshold * (area() != nullptr ? area()->windowScale() : 1.0);
     double mouse[2] = {0.0, 0.0};
     getMousePosition(mouse, false, false);

@@ -8,6 +8,7 @@
 #include "Core/CStringList.h"
 #include "Core/CAttrMap.h"
 #include "UI/Controls/CControlSurfaceEvents.h"
+#include "UI/Controls/ControlCreators.h"
 #include "UI/Controls/SurfaceCreators.h"
 #include "support/SurfaceTestTree.h"
 #include "support/ParamTestTree.h"
@@ -48,6 +49,8 @@ protected:
                 {"", nullptr, nullptr},
             };
             CCreatorRegistry::instance().registerTable(kSurfaceCreatorTable);
+            if (CCreatorRegistry::instance().find(CString("ui:color-swatch")) == nullptr)
+                CCreatorRegistry::instance().registerTable(kControlCreatorTable);   // the colour swatch
             return CCreatorRegistry::instance().registerTable(table) == 0;
         }();
         ASSERT_TRUE(registered);

@@ -4,6 +4,7 @@
 #include "Other/CColor.h"
 #include "Other/CImage.h"
 #include "UI/Controls/CControlSurfaceLayer.h"
+#include "UI/Controls/ControlCreators.h"
 #include "UI/Controls/SurfaceCreators.h"
 #include "UI/Controls/PanelTestTree.h"
 #include "support/ReferenceImage.h"
@@ -46,6 +47,8 @@ protected:
             };
             if (CCreatorRegistry::instance().find(CString("ui:control-surface")) == nullptr)
                 CCreatorRegistry::instance().registerTable(kSurfaceCreatorTable);
+            if (CCreatorRegistry::instance().find(CString("ui:color-swatch")) == nullptr)
+                CCreatorRegistry::instance().registerTable(kControlCreatorTable);   // the colour swatch
             return CCreatorRegistry::instance().registerTable(table) == 0;
         }();
         ASSERT_TRUE(registered);
