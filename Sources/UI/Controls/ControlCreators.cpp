@@ -1,11 +1,13 @@
 #include "UI/Controls/ControlCreators.h"
 
+#include "UI/Controls/CButton.h"
 #include "UI/Controls/CCaption.h"
 #include "UI/Controls/CTextView.h"
 
 namespace tal {
 
 const CCreatorTableEntry kControlCreatorTable[] = {
+    {"ui:button-base", &CButton::create, &CButton::initScheme},
     {"ui:caption", &CCaption::create, &CCaption::initScheme},
     {"ui:textview", &CTextView::create, &CTextView::initScheme},
     {"", nullptr, nullptr},
