@@ -2,6 +2,8 @@
 
 #include "UI/Controls/CButton.h"
 #include "UI/Controls/CCaption.h"
+#include "UI/Controls/CSelectorFPS.h"
+#include "UI/Controls/CSelectorScale.h"
 #include "UI/Controls/CTextView.h"
 
 namespace tal {
@@ -9,6 +11,8 @@ namespace tal {
 const CCreatorTableEntry kControlCreatorTable[] = {
     {"ui:button-base", &CButton::create, &CButton::initScheme},
     {"ui:caption", &CCaption::create, &CCaption::initScheme},
+    {"ui:selector-fps", &CSelectorFPS::create, &CSelectorFPS::initScheme},
+    {"ui:selector-scale", &CSelectorScale::create, &CSelectorScale::initScheme},
     {"ui:textview", &CTextView::create, &CTextView::initScheme},
     {"", nullptr, nullptr},
 };

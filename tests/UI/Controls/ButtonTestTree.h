@@ -6,6 +6,7 @@
 #include "Core/CCreatorRegistry.h"
 #include "Core/CObjectScheme.h"
 #include "Core/CSharedAttribute.h"
+#include "Core/CXMLLoader.h"
 #include "Core/CStringList.h"
 #include "ProductCreators.h"
 #include "UI/CGlobalSettings.h"
@@ -113,9 +114,32 @@ protected:
         return test::takeMessage(o->runEvent(CString(event), &map));
     }
 
+    // A selector of tag under the window, its rows made from the test templates.
+    template <class T>
+    T* selector(const char* tag, const char* name, std::vector<std::pair<const char*, const char*>> attrs) {
+        if (!mSelectorTemplates) {
+            EXPECT_EQ(test::takeMessage(CXMLLoader::loadXMLData(*shared, CString(TAL_SELECTOR_DESCRIPTION), false)), "");
+            mSelectorTemplates = true;
+        }
+        attrs.insert(attrs.begin(), {{"button-tag", "test:sel-button"}, {"run-event-params-tag", "test:sel-params"},
+                                     {"param-data-tag", "test:sel-param"}, {"view-command-tag", "test:sel-command"},
+                                     {"placement", "left"}, {"width", "200"}, {"height", "20"}, {"button-width", "40"}});
+        CObject* made = nullptr;
+        EXPECT_EQ(test::takeMessage(window->addChild(made, CString(tag), CString(name), false)), "");
+        for (const auto& [key, value] : attrs) EXPECT_EQ(test::takeMessage(made->setAttr(CString(key), CString(value), false)), "");
+        CError* err = made->init();
+        if (err == nullptr) err = made->createChilds();
+        if (err == nullptr) err = made->initChilds();
+        EXPECT_EQ(test::takeMessage(err), "") << name;
+        return dynamic_cast<T*>(made);
+    }
+
     CGlobalSettings* settings = nullptr;
     CResultSink* sink = nullptr;
     CView* window = nullptr;
+
+private:
+    bool mSelectorTemplates = false;
 };
 
 } // namespace tal
