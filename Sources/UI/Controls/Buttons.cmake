@@ -1,12 +1,14 @@
 # Buttons, the A/B switch and the selectors built from rows of buttons or a drop-down button.
 tal_sources(
   Sources/UI/Controls/CButton.cpp
+  Sources/UI/Controls/CButtonAB.cpp
   Sources/UI/Controls/CSelector.cpp
   Sources/UI/Controls/CSelectorFPS.cpp
   Sources/UI/Controls/CSelectorScale.cpp
 )
 tal_tests(ui
   tests/UI/Controls/CButtonTest.cpp
+  tests/UI/Controls/CButtonABTest.cpp
   tests/UI/Controls/CSelectorTest.cpp
   tests/UI/Controls/CSelectorFPSTest.cpp
   tests/UI/Controls/CSelectorScaleTest.cpp
