@@ -134,11 +134,26 @@ void CHeadlessWindowBackend::warpPointer(double screenX, double screenY) {
     mPointerY = screenY;
 }
 
-void CHeadlessWindowBackend::screenRect(double, double, double& x, double& y, double& width, double& height) {
-    x = 0.0;
-    y = 0.0;
-    width = mScreenWidth;
-    height = mScreenHeight;
+void CHeadlessWindowBackend::setScreenSize(double width, double height) {
+    mScreens = {Screen{0.0, 0.0, width, height, 0.0, 0.0, width, height}};
+}
+
+void CHeadlessWindowBackend::setScreens(std::vector<Screen> screens) {
+    if (!screens.empty())
+        mScreens = std::move(screens);
+}
+
+void CHeadlessWindowBackend::screenRect(double px, double py, double& x, double& y, double& width, double& height) {
+    const Screen* chosen = &mScreens.front();
+    for (const Screen& s : mScreens)
+        if (s.x <= px && px < s.x + s.width && s.y <= py && py < s.y + s.height) {
+            chosen = &s;
+            break;
+        }
+    x = chosen->x;
+    y = chosen->y;
+    width = chosen->width;
+    height = chosen->height;
 }
 
 void CHeadlessWindowBackend::windowOrigin(WindowId id, double& x, double& y) {

@@ -48,12 +48,19 @@ public:
     void warpPointer(double screenX, double screenY) override;
     void screenRect(double pointX, double pointY, double& x, double& y, double& width, double& height) override;
     double screenScale() override { return mScreenScale; }
+    std::vector<Screen> screens() override { return mScreens; }
     void windowOrigin(WindowId id, double& x, double& y) override;
     int processEvents() override;
 
     // --- the virtual screen and input (tests, tools) ---
-    void setScreenSize(double width, double height) noexcept { mScreenWidth = width; mScreenHeight = height; }
-    void setScreenScale(double scale) noexcept { mScreenScale = scale; }
+    // One screen of that size at (0, 0), all of it visible.
+    void setScreenSize(double width, double height);
+    // Several screens, the main one first (at least one).
+    void setScreens(std::vector<Screen> screens);
+    void setScreenScale(double scale) noexcept override {
+        if (scale >= 0.5 && scale <= 8.0)
+            mScreenScale = scale;
+    }
     // Queues an event for the window; a MouseMove also moves the pointer to the event's position.
     // Unknown ids are ignored.
     void injectEvent(WindowId id, const CNativeEvent& event);
@@ -73,7 +80,8 @@ private:
     std::map<WindowId, Window> mWindows;                     // by id, which is creation order
     std::vector<std::pair<WindowId, CNativeEvent>> mQueue;  // injected input, oldest first
     WindowId mNextId = 1;
-    double mScreenWidth = 1920.0, mScreenHeight = 1080.0, mScreenScale = 1.0;
+    std::vector<Screen> mScreens{Screen{0, 0, 1920, 1080, 0, 0, 1920, 1080}};
+    double mScreenScale = 1.0;
     double mPointerX = 0.0, mPointerY = 0.0;
     bool mCursorHidden = false;
 };

@@ -14,4 +14,11 @@ void CWindowBackend::setCurrent(CWindowBackend* backend) noexcept {
     gCurrentBackend.store(backend, std::memory_order_release);
 }
 
+std::vector<CWindowBackend::Screen> CWindowBackend::screens() {
+    Screen s;
+    screenRect(0.0, 0.0, s.x, s.y, s.width, s.height);
+    s.visibleX = s.x, s.visibleY = s.y, s.visibleWidth = s.width, s.visibleHeight = s.height;
+    return {s};
+}
+
 } // namespace tal

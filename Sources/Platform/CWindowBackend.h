@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <vector>
 
 namespace tal {
 
@@ -75,6 +76,17 @@ public:
     virtual void screenRect(double pointX, double pointY, double& x, double& y, double& width, double& height) = 0;
     // The backing scale of the main screen (pixels per point).
     virtual double screenScale() = 0;
+    // Sets it (the host's content scale); values outside 0.5..8 are ignored. Windows follow when
+    // their renderers get "update-pixel-size".
+    virtual void setScreenScale(double scale) noexcept = 0;
+    // One screen: its frame and its visible part (without panels and docks), in screen points.
+    struct Screen {
+        double x = 0.0, y = 0.0, width = 0.0, height = 0.0;
+        double visibleX = 0.0, visibleY = 0.0, visibleWidth = 0.0, visibleHeight = 0.0;
+    };
+    // Every screen, the main one first. The base gives the one screenRect names for (0, 0), all of
+    // it visible.
+    virtual std::vector<Screen> screens();
     // The position of a window's content on the screen, top-left origin, points.
     virtual void windowOrigin(WindowId id, double& x, double& y) = 0;
 

@@ -58,7 +58,7 @@ public:
 
     // --- X11 specifics ---
     // Pixels per screen point (the host's content scale); 1 until set. Values outside 0.5..8 are ignored.
-    void setScreenScale(double scale) noexcept;
+    void setScreenScale(double scale) noexcept override;
     CX11Display& display() noexcept { return mDisplay; }
     // Writing goes straight to the clipboard; reading goes through readClipboard.
     CX11Clipboard& clipboard() noexcept { return mClipboard; }

@@ -53,16 +53,6 @@ CPixelRect unionOf(const CPixelRect& a, const CPixelRect& b) noexcept {
     return {x0, y0, x1 - x0, y1 - y0};
 }
 
-// Writes a log line, followed by " // " and the object's full name when it has one.
-void logWithName(const char* text, const CObject& object) {
-    CString line(text);
-    if (!object.getFullName().isEmpty()) {
-        line.append(" // ");
-        line.append(object.getFullName());
-    }
-    writeLog(line.narrowed().chars8(), true);
-}
-
 // Sets the rectangle (inside the bitmap) to opaque black.
 void clearRect(CLinearBitmap& bitmap, const CPixelRect& r) {
     if (bitmap.pixels() == nullptr)
@@ -117,15 +107,18 @@ void CWindowRenderer::initScheme(CObjectScheme* scheme) {
     addPlainEventOf<CWindowRenderer, &CWindowRenderer::onContentReady>(scheme, "content-ready");
     addPlainEventOf<CWindowRenderer, &CWindowRenderer::onRenderTimer>(scheme, "render-timer");
     addArgsEventOf<CWindowRenderer, &CWindowRenderer::onPaint>(scheme, "paint");
-    addPlainEventOf<CWindowRenderer, &CWindowRenderer::onUpdateWindowBounds>(scheme, "update-window-bounds");
-    addPlainEventOf<CWindowRenderer, &CWindowRenderer::onUpdateActualPosTimer>(scheme, "update-actual-pos-timer");
+    initPlacementScheme(scheme);
+    initClosingScheme(scheme);
 }
 
 CWindowRenderer::~CWindowRenderer() {
     // The timer children are gone by now (releaseLinks left them already); only the native side.
     mRenderTimer = nullptr;
     mActualPosTimer = nullptr;
-    closeNativeWindow();
+    mDeactivateTimer = nullptr;
+    mPopupPositionTimer = nullptr;
+    closeNativeWindow(false);
+    releaseKeyFocusIfHeld();   // also a renderer destroyed without being detached
 }
 
 // --- life cycle ---
@@ -135,18 +128,15 @@ CError* CWindowRenderer::init() {
         return traceError(error, getFullName());
     char line[64];
     std::snprintf(line, sizeof line, "Open window on: %.4f s", secondsSinceStart());
-    logWithName(line, *this);
+    logNamed(line);
     mIsMainWindow = getBoolAttr("is-main-window");
     mRootView = dynamic_cast<CView*>(parent());
     if (mRootView == nullptr)
         return newError("@talstr_CWindow_init_NoRootView Unable to find root view.", getFullName());
     if (CError* error = mRootView->setAttr(CString("window"), getFullName(), true))
         return traceError(error, getFullName());
-    // The editor's visual scale, when its root object carries one, sets the window scale (the
-    // headless and X11 screens have a backing scale of 1).
-    if (CAttrValue* visual = root() != nullptr ? root()->attrs().findValue("VisualScale") : nullptr)
-        if (const double scale = visual->asReal(); scale >= 0.25 && scale <= 8.0 && mRootView->area() != nullptr)
-            mRootView->area()->setWindowScale(scale, scale);
+    if (CError* error = updateScale(true))
+        return traceError(error, getFullName());
     mSectorMap = mRootView->sectorMap();
     if (mSectorMap == nullptr)
         return newError("@talstr_CWindow_init_NoSectorMap Unable to find sector map.", getFullName());
@@ -159,12 +149,19 @@ CError* CWindowRenderer::init() {
     CObjectEventBridge* bridge = nullptr;
     if (findEventBridge(thread, bridge) == nullptr || thread != std::this_thread::get_id())
         return newError("@talstr_CWindow_init_NoEventBridge Unable to locate a suitable event bridge.", getFullName());
-    mWindowX = mRootView->getIntAttr("window-x");
-    mWindowY = mRootView->getIntAttr("window-y");
+    mBaseX = mRootView->getIntAttr("window-x");
+    mBaseY = mRootView->getIntAttr("window-y");
+    if (CError* error = setDoubleAttr(CString("x"), mBaseX, false))
+        return traceError(error, getFullName());
+    if (CError* error = setDoubleAttr(CString("y"), mBaseY, false))
+        return traceError(error, getFullName());
+    mIsHelperWindow = mRootView->getBoolAttr("is-helper-window");
     mIsPopupWindow = mRootView->getBoolAttr("is-popup-window");
     if (mIsPopupWindow)
         if (CWindowSharedData* data = sharedData())
             data->setPopup(findObject(mRootView->getTextAttr("opener")), this);
+    mIsPositionStored = mRootView->getBoolAttr("is-window-position-stored");
+    mIsStoredGlobally = mRootView->getBoolAttr("is-window-position-stored-globally");
     return nullptr;
 }
 
@@ -177,17 +174,12 @@ CError* CWindowRenderer::createChilds() {
     return nullptr;
 }
 
-void CWindowRenderer::getWindowRect(double& x, double& y, double& width, double& height) const {
-    x = y = 0.0;
-    if (mBackend != nullptr && mWindowId != 0)
-        mBackend->windowOrigin(mWindowId, x, y);
-    width = mAppliedFrame.width;
-    height = mAppliedFrame.height;
-}
-
 CError* CWindowRenderer::initChilds() {
     if (CError* error = CObject::initChilds())
         return traceError(error, getFullName());
+    if (mIsPopupWindow)
+        if (CError* error = findObjectChecked(mDeactivateTimer, CString(".deactivate-timer")))
+            return traceError(error, getFullName());
     if (CError* error = findObjectChecked(mRenderTimer, CString(".render-timer")))
         return traceError(error, getFullName());
     if (CError* error = findObjectChecked(mActualPosTimer, CString(".update-actual-pos-timer")))
@@ -196,14 +188,12 @@ CError* CWindowRenderer::initChilds() {
 }
 
 void CWindowRenderer::releaseLinks() {
-    closeNativeWindow();
-    mRenderTimer = nullptr;   // released with the children next
+    // The subscriptions go with the links; the timers are released with the children next.
+    closeNativeWindow(true);
+    mRenderTimer = nullptr;
     mActualPosTimer = nullptr;
-    if (mIsRegistered) {
-        if (CWindowSharedData* data = sharedData())
-            reportError(data->unregisterWindow(this));
-        mIsRegistered = false;
-    }
+    mDeactivateTimer = nullptr;
+    mPopupPositionTimer = nullptr;
     CObject::releaseLinks();
 }
 
@@ -217,30 +207,9 @@ double CWindowRenderer::windowScale() const noexcept {
 
 // --- what views call ---
 
-CWindowRenderer* CWindowRenderer::getOutermostWindow() { return this; }
-
 double CWindowRenderer::getMouseScale() { return 1.0; }
 
-CError* CWindowRenderer::updateActualPosition(bool) {
-    double x = 0.0, y = 0.0;
-    if (mBackend != nullptr && mWindowId != 0)
-        mBackend->windowOrigin(mWindowId, x, y);
-    CError* error = setDoubleAttr(CString("actual-x"), x, false);
-    if (error == nullptr)
-        error = setDoubleAttr(CString("actual-y"), y, false);
-    return traceError(error, getFullName());
-}
-
-CError* CWindowRenderer::onUpdateActualPosTimer() { return traceError(updateActualPosition(true), getFullName()); }
-
 // --- opening ---
-
-CPixelRect CWindowRenderer::computeFrameRect() const {
-    const double k = 1.0 / windowScale();
-    const CAreaRect& total = mRootView->area()->totalRect();
-    return {roundHalfAway(mWindowX), roundHalfAway(mWindowY), roundHalfAway(total.width * k),
-            roundHalfAway(total.height * k)};
-}
 
 CError* CWindowRenderer::onContentReady() {
     if (lifeStage() < 3 || mRootView == nullptr || mRootView->area() == nullptr)
@@ -249,16 +218,32 @@ CError* CWindowRenderer::onContentReady() {
     if (total.width < 1.0 || total.height < 1.0)
         return nullptr;
     if (mIsOpened)
-        return traceError(onUpdateWindowBounds(), getFullName());
+        return traceError(updateWindow(), getFullName());
+    if (mIsClosed)
+        return nullptr;   // a closed window never opens again
+    CWindowSharedData* data = sharedData();
+    if (mIsPopupWindow && data != nullptr)
+        if (CError* error = data->setKeyFocusView(nullptr, false))
+            return traceError(error, getFullName());
+    // The embedded flag decides the placement: it is known before the native side exists.
+    mIsEmbedded = mIsMainWindow && root() != nullptr && root()->getPtrAttr(CString("ParentWindow")) != nullptr;
+    if (CError* error = createWindow())
+        return traceError(error, getFullName());
+    if (CError* error = restoreWindowPosition())
+        return traceError(error, getFullName());
     mSectorMap->rebuild(mRootView, total.width, total.height, windowScale());
     mAppliedFrame = computeFrameRect();
     if (CError* error = createContentView())
         return traceError(error, getFullName());
+    if (mDeactivateTimer != nullptr)
+        listenObject(mDeactivateTimer->getFullName(), CString("tick"), CString("deactivate-timer"));
     if (mRenderTimer != nullptr)
         listenObject(mRenderTimer->getFullName(), CString("tick"), CString("render-timer"));
     if (mActualPosTimer != nullptr)
         listenObject(mActualPosTimer->getFullName(), CString("tick"), CString("update-actual-pos-timer"));
     mIsOpened = true;
+    if (CError* error = constrainWindow())
+        return traceError(error, getFullName());
     return nullptr;
 }
 
@@ -270,22 +255,16 @@ CError* CWindowRenderer::createContentView() {
     CWindowBackend::WindowParams params;
     params.width = mAppliedFrame.width;
     params.height = mAppliedFrame.height;
-    params.scale = windowScale();
+    params.scale = pixelScale();
     params.mainWindow = mIsMainWindow;
-    params.popup = mIsPopupWindow;
+    params.popup = mIsPopupWindow || mIsHelperWindow;
     params.modal = mRootView->getBoolAttr("is-modal-window");
     void* hostParent = mIsMainWindow && root() != nullptr ? root()->getPtrAttr(CString("ParentWindow")) : nullptr;
     params.hostParent = std::uint64_t(reinterpret_cast<std::uintptr_t>(hostParent));
     mIsEmbedded = hostParent != nullptr;
-    if (!mIsEmbedded && mWindowX == 0.0 && mWindowY == 0.0) {
-        // A free window without a position opens in the middle of the screen.
-        double sx = 0, sy = 0, sw = 0, sh = 0;
-        mBackend->screenRect(0, 0, sx, sy, sw, sh);
-        mWindowX = std::floor(sx + (sw - mAppliedFrame.width) * 0.5);
-        mWindowY = std::floor(sy + (sh - mAppliedFrame.height) * 0.5);
-        mAppliedFrame.x = roundHalfAway(mWindowX);
-        mAppliedFrame.y = roundHalfAway(mWindowY);
-    }
+    if (!mIsMainWindow)
+        if (CWindowRenderer* owner = getOwnerWindow())
+            params.transientFor = owner->windowId();
     params.x = mIsEmbedded ? 0.0 : mAppliedFrame.x;
     params.y = mIsEmbedded ? 0.0 : mAppliedFrame.y;
     if (CError* error = mBackend->createWindow(params, this, mWindowId)) {
@@ -297,36 +276,16 @@ CError* CWindowRenderer::createContentView() {
     if (!title.isEmpty())
         mBackend->setTitle(mWindowId, title.narrowed().chars8());
     mBackend->setVisible(mWindowId, true);
-    return nullptr;
-}
-
-void CWindowRenderer::closeNativeWindow() {
-    if (mRenderTimer != nullptr)
-        unlistenObject(mRenderTimer->getFullName(), CString("tick"));
-    if (mActualPosTimer != nullptr)
-        unlistenObject(mActualPosTimer->getFullName(), CString("tick"));
-    if (mBackend != nullptr && mWindowId != 0)
-        mBackend->destroyWindow(mWindowId);
-    mBackend = nullptr;
-    mWindowId = 0;
-    mNativeWindow = nullptr;
-    mIsOpened = false;
-}
-
-CError* CWindowRenderer::onUpdateWindowBounds() {
-    if (!mIsOpened || mRootView->area() == nullptr)
+    if (!mIsPopupWindow && !mIsHelperWindow)
         return nullptr;
-    const CAreaRect& total = mRootView->area()->totalRect();
-    if (total.width < 1.0 || total.height < 1.0)
-        return nullptr;
-    mSectorMap->rebuild(mRootView, total.width, total.height, windowScale());
-    if (mBackend != nullptr)
-        mBackend->setScale(mWindowId, windowScale());
-    if (mPaintCounter > 0)
-        mIsWindowSizePending = true;
-    else
-        applyWindowSize();
-    return nullptr;
+    // Popups and helper windows close as soon as their owner window moves.
+    CAttrMap attrs;
+    attrs.findOrAdd("fps")->value.setText(CString("{*/^ fps}"));
+    if (CError* error = createChild(mPopupPositionTimer, getTextAttr("timer-tag"), CString("popup-position-timer"),
+                                    true, &attrs, nullptr))
+        return traceError(error, getFullName());
+    listenObject(mPopupPositionTimer->getFullName(), CString("tick"), CString("popup-position-timer"));
+    return traceError(onPopupPositionTimer(), getFullName());
 }
 
 // --- native events ---
@@ -353,8 +312,9 @@ void CWindowRenderer::onNativeEvent(const CNativeEvent& event) {
         break;
     case CNativeEvent::Type::MouseMove:
         mIsMouseInside = true;
-        setReal("x", event.x * windowScale());
-        setReal("y", event.y * windowScale());
+        mHasUserInteraction = true;
+        setReal("x", event.x * pixelScale());
+        setReal("y", event.y * pixelScale());
         setFlags(event.modifiers);
         if (CWindowSharedData* data = sharedData()) {
             double ox = 0.0, oy = 0.0;
@@ -377,7 +337,7 @@ void CWindowRenderer::onNativeEvent(const CNativeEvent& event) {
             reportError(data->updateHoverPath(nullptr));
         break;
     case CNativeEvent::Type::ScaleChanged:
-        reportError(onUpdateWindowBounds());
+        reportError(onUpdatePixelSize());
         break;
     case CNativeEvent::Type::Closed:
         mWindowId = 0;
@@ -457,7 +417,7 @@ CError* CWindowRenderer::flushLayout() {
 }
 
 void CWindowRenderer::requestRedraw(const CPixelRect& rect) {
-    const double k = 1.0 / windowScale();
+    const double k = 1.0 / pixelScale();
     const std::int32_t x = roundHalfAway(rect.x * k), y = roundHalfAway(rect.y * k);
     const std::int32_t w = roundHalfAway(rect.width * k), h = roundHalfAway(rect.height * k);
     if (w < 1 || h < 1 || mBackend == nullptr || mWindowId == 0)
@@ -467,7 +427,7 @@ void CWindowRenderer::requestRedraw(const CPixelRect& rect) {
 
 void CWindowRenderer::applyWindowSize() {
     mIsWindowSizePending = false;
-    const double k = 1.0 / windowScale();
+    const double k = 1.0 / pixelScale();
     const CAreaRect& total = mRootView->area()->totalRect();
     const CPixelRect frame{mIsEmbedded ? 0 : roundHalfAway(mWindowX), mIsEmbedded ? 0 : roundHalfAway(mWindowY),
                            roundHalfAway(total.width * k), roundHalfAway(total.height * k)};
@@ -486,6 +446,9 @@ CError* CWindowRenderer::onPaint(CAttrMap& args) {
         data->setFrameClock(secondsSinceStart());
     ++mPaintCounter;
     const bool first = mPaintCounter == 1;
+    if (first)   // the backend's pixel factor is known now
+        if (CError* error = updateScale(false))
+            return traceError(error, getFullName());
     if (first)
         if (CError* error = fireEvent(CString("render"), false))
             return traceError(error, getFullName());
@@ -549,7 +512,7 @@ CError* CWindowRenderer::onPaint(CAttrMap& args) {
 
     // The blit covers the paint rectangle and every sector drawn now, also those outside it (a
     // dirty rectangle that grew after the request, or an empty paint rectangle).
-    const double s = windowScale();
+    const double s = pixelScale();
     const CAreaRect p{args.findValue("x") ? args.findValue("x")->asReal() * s : 0.0,
                       args.findValue("y") ? args.findValue("y")->asReal() * s : 0.0,
                       args.findValue("width") ? args.findValue("width")->asReal() * s : 0.0,
@@ -580,7 +543,7 @@ CError* CWindowRenderer::onPaint(CAttrMap& args) {
         char line[96];
         std::snprintf(line, sizeof line, "First render time: %.4f s @ %.4f s",
                       nanosToSeconds(getMonotonicNanos() - paintStart), secondsSinceStart());
-        logWithName(line, *this);
+        logNamed(line);
     }
     return nullptr;
 }

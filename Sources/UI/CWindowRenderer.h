@@ -3,6 +3,7 @@
 #include "Other/CLinearBitmap.h"
 #include "Platform/CNativeWindowSink.h"
 #include "Platform/CWindowBackend.h"
+#include "UI/CAreaRect.h"
 
 #include <cstdint>
 
@@ -46,18 +47,12 @@ public:
     [[nodiscard]] CError* createChilds() override;
     // Finds the timer children ".render-timer" and ".update-actual-pos-timer".
     [[nodiscard]] CError* initChilds() override;
-    // Closes the native side and leaves the window list.
+    // Forgets the timer children, which go before the renderer.
     void releaseLinks() override;
 
     // --- what views call ---
-    // The outermost window: follows windows opened from views of other windows (popups) up to the
-    // window that is not below another; this window when it is not below one.
-    virtual CWindowRenderer* getOutermostWindow();
     // The factor between mouse movement and window pixels: 1.0 on this platform.
     virtual double getMouseScale();
-    // Reads the window's frame and stores the content's top-left screen position in "actual-x" and
-    // "actual-y". quiet: no log lines. Returns an error object (owned by the caller) or null.
-    [[nodiscard]] virtual CError* updateActualPosition(bool quiet);
     // Whether the mouse is inside the window.
     bool isMouseInside() const noexcept { return mIsMouseInside; }
     // The native window (null while the window is not open) and the address of the member that holds it.
@@ -69,8 +64,6 @@ public:
     [[nodiscard]] virtual CError* onRenderTimer();
     // "paint" with "x", "y", "width", "height" in points, top-left origin.
     [[nodiscard]] virtual CError* onPaint(CAttrMap& args);
-    [[nodiscard]] virtual CError* onUpdateWindowBounds();
-    [[nodiscard]] virtual CError* onUpdateActualPosTimer();
 
     // --- CNativeWindowSink ---
     void onNativeEvent(const CNativeEvent& event) override;
@@ -97,9 +90,6 @@ public:
     [[nodiscard]] virtual bool prepareView(CView& view);
     virtual void paintView(CView& view, CSector& sector);
 
-    // The window's rectangle on the screen in points (top-left origin).
-    void getWindowRect(double& x, double& y, double& width, double& height) const;
-
     // --- queries ---
     bool isClosing() const noexcept { return mIsClosing; }
     CView* rootView() const noexcept { return mRootView; }
@@ -115,6 +105,100 @@ public:
     int lastRenderJobs() const noexcept { return mLastRenderJobs; }
     const CPixelRect& lastBlitRect() const noexcept { return mLastBlitRect; }
 
+    // Placement and scale
+    // Pixel scale e (the backend's pixels per point, 2 while the main window's "is-retina-mode" is
+    // set) and window scale f = "VisualScale" x e, written to the root area. initial: set at init,
+    // without the backend's factor and without touching the window; otherwise a change restores the
+    // stored position, lays out, re-applies the geometry and redraws everything.
+    [[nodiscard]] virtual CError* updateScale(bool initial);
+    // Re-applies the geometry after a size, scale or position change: sector map, alignment (auto),
+    // centring over the owner or the flip above the opener, then the native frame (now, or at the
+    // next render tick when the size changed after the first paint).
+    [[nodiscard]] virtual CError* updateWindow();
+    // Places the window by its root view's "window-alignment" relative to the opener view. Error
+    // "Invalid window alignment '%1'".
+    [[nodiscard]] virtual CError* createWindow();
+    // Moves a popup aligned "bottom" or "bottom-local-center" above its opener when it does not fit
+    // below it (or when the opener lies in the lower half of its window).
+    [[nodiscard]] virtual CError* placePopupAboveOpener();
+    // The stored position ("winpos-[owner id-]id" in application data), clamped into its screen.
+    // Error "Window position ID is empty." for a stored window without an id.
+    [[nodiscard]] virtual CError* restoreWindowPosition();
+    // Writes the actual position (relative to the owner's, divided by its visual scale) once the
+    // user moved the mouse in the window.
+    virtual void storeWindowPosition();
+    // Pulls a window that lies more than two thirds off its screen back into it.
+    [[nodiscard]] virtual CError* constrainWindow();
+    // Reads the content's top-left screen position from the backend; not quiet: also the window
+    // position and the attributes "actual-x", "actual-y", "x", "y".
+    [[nodiscard]] virtual CError* updateActualPosition(bool quiet);
+    // The actual position and the root size in points.
+    void getWindowRect(double& x, double& y, double& width, double& height);
+    void getWindowOrigin(double& x, double& y);
+    // The window at the end of the owner chain (this one when it has no owner).
+    virtual CWindowRenderer* getOutermostWindow();
+    // The window of the view under which this window's root view hangs; null for the main window.
+    CWindowRenderer* getOwnerWindow() const;
+    // Window position (rounded) and root size in points; (0, 0) position when embedded.
+    CPixelRect computeFrameRect() const;
+    // The visible rectangle of the first screen whose frame holds the point; false when none does.
+    bool getScreenRectAt(double px, double py, CAreaRect& out) const;
+    // The visible rectangle of the window's screen and the content's screen rectangle; false
+    // without a native window.
+    bool getScreenAndContentRects(CAreaRect& screen, CAreaRect& content);
+    CAreaRect getMainScreenRect() const;
+    double pixelScale() const noexcept;
+    // Window scale / pixel scale: the user's zoom.
+    double visualScale() const noexcept { return windowScale() / pixelScale(); }
+    double windowX() const noexcept { return mWindowX; }
+    double windowY() const noexcept { return mWindowY; }
+    double actualX() const noexcept { return mActualX; }
+    double actualY() const noexcept { return mActualY; }
+    bool isWindowSizePending() const noexcept { return mIsWindowSizePending; }
+    [[nodiscard]] virtual CError* attrIsRetinaMode();
+    [[nodiscard]] virtual CError* attrPosition();
+    [[nodiscard]] virtual CError* onConstrainWindow();
+    [[nodiscard]] virtual CError* onUpdateActualPosTimer();
+    [[nodiscard]] virtual CError* onUpdatePixelSize();
+    // "update-window-bounds": updateWindow, then constrainWindow when "is-winsize" is true.
+    [[nodiscard]] virtual CError* onUpdateWindowBounds(CAttrMap& args);
+    [[nodiscard]] CError* onUpdateWindowBounds();
+    [[nodiscard]] virtual CError* onUpdateWindowOrigin();
+    // "update-window-scale" "mode": 1 stores the position, 2 rescales; error "Invalid mode.".
+    [[nodiscard]] virtual CError* onUpdateWindowScale(CAttrMap& args);
+    static void initPlacementScheme(CObjectScheme* scheme);
+
+    // Popups and closing
+    // "popup-changed" ("opener", "popup"): registers the popup window opened from a view of this
+    // window with the shared data.
+    [[nodiscard]] virtual CError* onPopupChanged(CAttrMap& args);
+    // "activate-window": the registered popup (or a window opened from it) is active again.
+    [[nodiscard]] virtual CError* onActivateWindow();
+    // "deactivate-window": the registered popup lost the activation ("popup-deactivated" true).
+    [[nodiscard]] virtual CError* onDeactivateWindow();
+    // Closes this popup while "popup-deactivated" is true.
+    [[nodiscard]] virtual CError* onDeactivateTimer();
+    // "popup-close": closes the registered popup.
+    [[nodiscard]] virtual CError* onPopupClose();
+    // Closes a popup or helper window as soon as its owner window has moved.
+    [[nodiscard]] virtual CError* onPopupPositionTimer();
+    // "close-window": asks the views of this window and of the windows opened from it (through the
+    // shared data and the window closer); "perform-close-window" follows when all agree.
+    [[nodiscard]] virtual CError* onCloseWindow();
+    // "close-app": closes a main window that is not embedded.
+    [[nodiscard]] virtual CError* onCloseApp();
+    // "perform-close-window": hides the window, ends the native side and releases the root view
+    // through the event bridge; deferred (posted) while the shared data's event pump dispatches.
+    [[nodiscard]] virtual CError* onPerformCloseWindow();
+    // Ends the native side: shows a hidden cursor, releases the key-focus holder when it is this
+    // window, stops every timer subscription, destroys the native window.
+    void closeNativeWindow(bool stopTimers);
+    // Stores the position, leaves the popup registry, the window list and the native side.
+    void detachFromParent() override;
+    bool isPopupWindow() const noexcept { return mIsPopupWindow; }
+    bool isHelperWindow() const noexcept { return mIsHelperWindow; }
+    static void initClosingScheme(CObjectScheme* scheme);
+
 protected:
     bool mIsMouseInside = false;
     void* mNativeWindow = nullptr;   // not owned: the window layer's
@@ -125,8 +209,6 @@ private:
     CWindowSharedData* sharedData() const;
     // Creates the native window on the current backend.
     [[nodiscard]] CError* createContentView();
-    void closeNativeWindow();
-    CPixelRect computeFrameRect() const;
     // Runs one of this object's events for a native event; errors are logged.
     void runNativeEvent(const char* name, CAttrMap& args);
 
@@ -148,6 +230,25 @@ private:
     bool mIsWindowSizePending = false;
     bool mIsRegistered = false;
     bool mIsClosing = false;
+
+    // Placement and scale
+    double mActualX = 0.0, mActualY = 0.0;   // screen position of the content's top-left corner
+    double mBaseX = 0.0, mBaseY = 0.0;       // root view's "window-x", "window-y"
+    bool mIsPositionStored = false;
+    bool mIsStoredGlobally = false;
+    bool mHasUserInteraction = false;
+    bool mIsLayerSwitchPending = true;
+    // Writes a log line followed by " // " and the renderer's full name when it has one.
+    void logNamed(const char* text) const;
+
+    // Popups and closing
+    CUpdateTimer* mDeactivateTimer = nullptr;   // not owned: children
+    CUpdateTimer* mPopupPositionTimer = nullptr;
+    double mOwnerX = 0.0, mOwnerY = 0.0;         // last seen owner position; (0, 0): none yet
+    bool mIsHelperWindow = false;
+    bool mIsClosed = false;                      // the native side ended by a close
+    // Makes the process-wide key-focus holder forget this window when it names it.
+    void releaseKeyFocusIfHeld();
 };
 
 } // namespace tal

@@ -12,6 +12,8 @@
 #include "Platform/CWindowBackend.h"
 #include "UI/CSectorMap.h"
 #include "UI/CView.h"
+#include "UI/CWindowCloser.h"
+#include "UI/CWindowOpener.h"
 #include "UI/CWindowRenderer.h"
 #include "UI/CUpdateTimer.h"
 #include "UI/CUpdateTimerGroup.h"
@@ -299,6 +301,49 @@ void CWindowSharedData::setPopup(CObject* opener, CWindowRenderer* popup) {
 
 CWindowRenderer* CWindowSharedData::getPopup() const { return rendererAt(*this, mPopupPath); }
 
+CView* CWindowSharedData::getPopupRootView() const {
+    CWindowRenderer* popup = getPopup();
+    return popup != nullptr ? popup->rootView() : nullptr;
+}
+
+CError* CWindowSharedData::closeWindow(CWindowRenderer* renderer) {
+    CWindowCloser* closer = nullptr;
+    if (CError* error = findObjectChecked(closer, CString(".window-closer")))
+        return traceError(error, getFullName());
+    CView* root = renderer->rootView();
+    if (root == nullptr)
+        return nullptr;
+    const std::int32_t queue = closer->createQueue(renderer->getFullName());
+    std::vector<CView*> roots;
+    for (int i = mWindowList.count() - 1; i >= 0; --i) {
+        CWindowRenderer* w = nullptr;
+        if (CError* error = findObjectChecked(w, mWindowList[i]))
+            return traceError(error, getFullName());
+        if (w->rootView() != nullptr && (w->rootView() == root || w->rootView()->isBelow(root->getFullName())))
+            roots.push_back(w->rootView());
+    }
+    for (const bool modal : {true, false})
+        for (CView* v : roots)
+            if (v->getBoolAttr("is-modal-window") == modal)
+                closer->addQueueWindow(queue, v->getFullName());
+    return traceError(closer->askWindows(queue), getFullName());
+}
+
+void CWindowSharedData::showCursorForced() {
+    if (mCursorHideCount <= 0)
+        return;
+    CString line("Cursor is hidden in showCursorForced()");
+    if (!getFullName().isEmpty()) {
+        line.append(" // ");
+        line.append(getFullName());
+    }
+    writeLog(line.narrowed().chars8(), true);
+    mCursorHideCount = 0;
+    mIsCursorHidden = false;
+    if (CWindowBackend* backend = CWindowBackend::current())
+        backend->setCursorHidden(false);
+}
+
 CWindowRenderer* CWindowSharedData::findWindowByUniqueName(const CString& name) const {
     for (int i = 0; i < mWindowList.count(); ++i) {
         CWindowRenderer* w = rendererAt(*this, mWindowList[i]);
@@ -406,7 +451,7 @@ CView* CWindowSharedData::getViewUnderMouse(CWindowRenderer* renderer, int optio
     CView* root = window->rootView();
     if (root == nullptr || root->area() == nullptr || window->sectorMap() == nullptr)
         return nullptr;
-    const double s0 = root->area()->windowScale();
+    const double s0 = root->area()->pixelRatio();   // screen points to window pixels
     return dynamic_cast<CView*>(
         window->sectorMap()->hitTest((options & 1) != 0, (options & 2) != 0, (mx - x) * s0, (my - y) * s0));
 }
@@ -498,9 +543,13 @@ void CWindowSharedData::showCursor(bool show) {
     }
 }
 
-CError* CWindowSharedData::openWindow(const CString&, const CString& templateTag, const CString&, const CAttrMap&,
-                                      const CString&, bool) {
-    return newError("@talstr_CWindowSharedData_openWindow_NoOpener No window opener for '%1'.", getFullName(), templateTag);
+CError* CWindowSharedData::openWindow(const CString& parentView, const CString& templateTag, const CString& windowName,
+                                      const CAttrMap& attrs, const CString& closingWindow, bool showErrors) {
+    CWindowOpener* opener = nullptr;
+    if (CError* error = findObjectChecked(opener, CString(".window-opener")))
+        return traceError(error, getFullName());
+    return traceError(opener->requestOpen(parentView, templateTag, windowName, attrs, closingWindow, showErrors),
+                      getFullName());
 }
 
 void CWindowSharedData::requestImage(CImageDraw& record, CImageLayer* layer, const CColor* tint,

@@ -79,6 +79,18 @@ public:
     CWindowRenderer* getMainWindow() const;
     void setPopup(CObject* opener, CWindowRenderer* popup);
     CWindowRenderer* getPopup() const;
+    // Popups and closing
+    // The registered popup's root view, and the full name of the object that opened it.
+    CView* getPopupRootView() const;
+    const CString& popupOpenerPath() const noexcept { return mPopupOpenerPath; }
+    // Whether the event pump is dispatching (a close asked for now is deferred).
+    bool isInEventPump() const noexcept { return mIsInEventPump; }
+    // Asks the root views of the window and of the windows opened from it (modal ones first, each
+    // group newest first) through the window closer; it runs "perform-close-window" on the renderer
+    // when all confirm. Returns an error object (owned by the caller) or null.
+    [[nodiscard]] virtual CError* closeWindow(CWindowRenderer* renderer);
+    // Shows a cursor hidden by drags at once and forgets the count.
+    void showCursorForced();
     // The first window whose root view's "unique-name" is the text; null when none.
     CWindowRenderer* findWindowByUniqueName(const CString& name) const;
     // Delivers the window backend's queued events (up to n, none when n is 0) and, on a pumped main

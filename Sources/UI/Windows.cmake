@@ -13,16 +13,23 @@ tal_sources(
   Sources/UI/CSectorMap.cpp
   Sources/UI/CUpdateTimer.cpp
   Sources/UI/CUpdateTimerGroup.cpp
+  Sources/UI/CWindowCloser.cpp
+  Sources/UI/CWindowOpener.cpp
   Sources/UI/CWindowRenderer.cpp
+  Sources/UI/CWindowRendererClose.cpp
+  Sources/UI/CWindowRendererPlacement.cpp
+  Sources/UI/CWindowResizer.cpp
   Sources/UI/WindowCreators.cpp
 )
 tal_tests(ui
   tests/UI/CIntervalTimerTest.cpp
   tests/UI/CSectorMapTest.cpp
   tests/UI/CUpdateTimerTest.cpp
+  tests/UI/CWindowClosingTest.cpp
   tests/UI/CWindowRendererTest.cpp
   tests/UI/CWindowSharedDataImagesTest.cpp
   tests/UI/CWindowSharedDataTest.cpp
+  tests/support/MultiWindowTestTree.cpp
   tests/support/RendererTestTree.cpp
   tests/support/WindowTestTree.cpp
 )

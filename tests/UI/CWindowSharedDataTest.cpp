@@ -56,13 +56,15 @@ TEST_F(CWindowSharedDataTest, TheViewUnderTheMouseComesFromTheWindowsSectorMap) 
     openWindow();
     double ox = 0, oy = 0, w = 0, h = 0;
     paintRenderer->getWindowRect(ox, oy, w, h);
-    EXPECT_EQ(w, 300);
+    // A visual scale of 2 on a screen of pixel factor 1: the window is 600 x 400 points.
+    EXPECT_EQ(w, 600);
+    EXPECT_EQ(h, 400);
     struct Row {
         double x, y;   // window points
         CView* expected;
     };
-    for (const Row& r : {Row{110, 60, knob}, Row{10, 10, bg}, Row{99, 60, bg}, Row{-1, 10, nullptr},
-                         Row{301, 10, nullptr}}) {
+    for (const Row& r : {Row{220, 120, knob}, Row{10, 10, bg}, Row{199, 120, bg}, Row{-1, 10, nullptr},
+                         Row{601, 10, nullptr}}) {
         SCOPED_TRACE(testing::Message() << r.x << "," << r.y);
         data().inputState().mouseX = ox + r.x;
         data().inputState().mouseY = oy + r.y;
@@ -70,8 +72,8 @@ TEST_F(CWindowSharedDataTest, TheViewUnderTheMouseComesFromTheWindowsSectorMap) 
     }
     ASSERT_EQ(takeMessage(root->setIntAttr(CString("is-blocked"), 1, true)), "");
     ASSERT_EQ(takeMessage(paintRenderer->setIntAttr(CString("is-blocked"), 1, true)), "");
-    data().inputState().mouseX = ox + 110;
-    data().inputState().mouseY = oy + 60;
+    data().inputState().mouseX = ox + 220;
+    data().inputState().mouseY = oy + 120;
     EXPECT_EQ(data().CWindowSharedData::getViewUnderMouse(paintRenderer, 0), nullptr);
 }
 

@@ -102,8 +102,9 @@ CView* CRendererTestTree::beginRoot(int width, int height, double scale, Attrs a
         EXPECT_EQ(test::takeMessage(root->setAttr(CString(key), CString(value), false)), "");
     for (const auto& [key, value] : attrs)
         EXPECT_EQ(test::takeMessage(root->setAttr(CString(key), CString(value), false)), "");
+    // The editor's zoom: the renderer's window scale is it times the backend's pixel factor.
+    EXPECT_EQ(test::takeMessage(ui->root()->setDoubleAttr(CString("VisualScale"), scale, false)), "");
     EXPECT_EQ(test::takeMessage(root->init()), "");
-    root->area()->setWindowScale(scale, scale);
     EXPECT_EQ(test::takeMessage(root->createChilds()), "");
     CObject* r = nullptr;
     EXPECT_EQ(test::takeMessage(root->addChild(r, CString("test:paint-renderer"), CString("window-renderer"), false)), "");

@@ -209,12 +209,16 @@ void CAudioWrapperVST3Editor::onNativeEvent(const CNativeEvent& event) {
 
 void CAudioWrapperVST3Editor::applyRectToWindow() {
     if (mRenderer != nullptr && mRenderer->rootView() != nullptr) {
-        // The description's main window: its root view takes the size in points and the scale.
+        // The description's main window: the host's content scale is the backend's pixel factor, the
+        // renderer's window scale becomes the visual scale times it, and the root view takes the
+        // host's pixel size in units of that window scale.
         CView* root = mRenderer->rootView();
-        if (root->area() != nullptr)
-            root->area()->setWindowScale(mContentScale, mContentScale);
-        logAndFreeError(root->setIntAttr(CString("width"), std::int32_t(std::lround(rect.getWidth() / mContentScale)), true));
-        logAndFreeError(root->setIntAttr(CString("height"), std::int32_t(std::lround(rect.getHeight() / mContentScale)), true));
+        if (CEditorPlatformServices* services = CEditorPlatformServices::current())
+            services->backend().setScreenScale(mContentScale);
+        logAndFreeError(mRenderer->onUpdatePixelSize());
+        const double scale = mRenderer->windowScale();
+        logAndFreeError(root->setIntAttr(CString("width"), std::int32_t(std::lround(rect.getWidth() / scale)), true));
+        logAndFreeError(root->setIntAttr(CString("height"), std::int32_t(std::lround(rect.getHeight() / scale)), true));
         logAndFreeError(mRenderer->onUpdateWindowBounds());
     }
     CEditorPlatformServices* services = CEditorPlatformServices::current();
