@@ -12,6 +12,7 @@ tal_tests(ui
   tests/UI/Controls/CSelectorTest.cpp
   tests/UI/Controls/CSelectorFPSTest.cpp
   tests/UI/Controls/CSelectorScaleTest.cpp
+  tests/UI/Controls/SelectorTemplatesTest.cpp
 )
 # The templates of the selector tests' button rows, compiled as the product's descriptions are.
 if(TARGET tal_ui_tests)
