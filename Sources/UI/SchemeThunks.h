@@ -43,4 +43,16 @@ void addArgsEventOf(CObjectScheme* scheme, const char* name) {
     handler.hasArgs = true;
 }
 
+// An attribute handler that receives the attribute's new value (an empty value when there is none).
+template <class T, CError* (T::*Operation)(CAttrValue&)>
+CError* valueAttrThunkOf(CObject* object, CAttrValue* value) {
+    CAttrValue none;
+    return traceError((static_cast<T*>(object)->*Operation)(value != nullptr ? *value : none), object->getFullName());
+}
+
+template <class T, CError* (T::*Operation)(CAttrValue&)>
+void addValueAttrOf(CObjectScheme* scheme, const char* name) {
+    scheme->addAttrHandler(CString(name)) = &valueAttrThunkOf<T, Operation>;
+}
+
 } // namespace tal
