@@ -19,6 +19,10 @@ endfunction()
 # the helper files that hold no test.
 set(TAL_TEST_FILTER "" CACHE STRING "Build only the test files with a test name matching this expression")
 
+# Test code is compiled without optimisation and with line tables only: it is most of the build,
+# and its speed does not matter, while the framework it tests keeps the build type's flags.
+set(TAL_TEST_COMPILE_OPTIONS -O0 -g1 CACHE STRING "Compile options of the test executables")
+
 # The headers every test file uses, precompiled once per test executable.
 set(TAL_TEST_PRECOMPILED_HEADERS
   <gtest/gtest.h> <gmock/gmock.h>
@@ -48,7 +52,7 @@ function(tal_tests area)
   if(NOT TARGET ${target})
     add_executable(${target})
     target_include_directories(${target} PRIVATE tests)
-    target_compile_options(${target} PRIVATE ${TAL_WARNINGS})
+    target_compile_options(${target} PRIVATE ${TAL_WARNINGS} ${TAL_TEST_COMPILE_OPTIONS})
     # GCC 12 reports out-of-bounds copies in std::string concatenations that depend on the length
     # of the checkout's path (a known false positive); the tests also run under AddressSanitizer.
     if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")

@@ -27,7 +27,7 @@ public:
 
 private:
     CStringList mLines;
-    std::int32_t mValue = 1;   // set when made; kept for the record layout, read by nothing
+    [[maybe_unused]] std::int32_t mValue = 1;   // set when made; kept for the record layout, read by nothing
 };
 
 // Makes a new error (previous null) or extends previous. A non-empty message becomes the next line:

@@ -14,9 +14,13 @@ namespace tal {
 // Writes one log line formatted into at most 1023 characters.
 template <class... A>
 void logTargetLine(const char* format, A... args) {
-    char line[1024];
-    std::snprintf(line, sizeof line, format, args...);
-    writeLog(line, true);
+    if constexpr (sizeof...(A) == 0) {
+        writeLog(format, true);
+    } else {
+        char line[1024];
+        std::snprintf(line, sizeof line, format, args...);
+        writeLog(line, true);
+    }
 }
 
 // A typed reference from an owner object to another object named by a path: fixed, or read from

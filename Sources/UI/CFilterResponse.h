@@ -14,7 +14,7 @@
 namespace tal {
 
 class CAudioFilterGenArray;
-class CAudioFilterStage;
+struct CAudioFilterStage;
 class CAudioFilterStageList;
 class CSampleRateMonitor;
 class CUIParam;

@@ -75,7 +75,9 @@ CError* CUpdateTimer::setPeriod(std::int32_t periodMs) {
     return traceError(data->addUpdateTimer(this), getFullName());
 }
 
-CError* CUpdateTimer::fire() { return traceError(fireEvent(CString("tick"), false), getFullName()); }
+// A listener may release this timer during its own tick, so the group names it in an error only
+// when it is still a member.
+CError* CUpdateTimer::fire() { return fireEvent(CString("tick"), false); }
 
 CWindowSharedData* CUpdateTimer::sharedData() const {
     return dynamic_cast<CWindowSharedData*>(findObject(CString("ui.window-shared-data")));

@@ -64,6 +64,8 @@ CError* CUpdateTimerGroup::onSystemTimerTick() {
             if (pass->isEmpty())
                 return traceError(error);   // the group may be gone
             mFiring = nullptr;
+            if (mMembers.indexOf(next) >= 0)
+                error = traceError(error, next->getFullName());
             return traceError(error, getFullName());
         }
     }

@@ -7,21 +7,26 @@
 namespace tal {
 
 // Scheme entries that forward an attribute handler or an event to a member operation of the class
-// T, adding the object's trace line to an error.
+// T, adding the object's trace line to an error. The name is read only for an error: an operation
+// may release its object (a timer's last tick), and building it for every call costs a string.
+
+inline CError* traceObjectError(CError* error, CObject* object) {
+    return error != nullptr ? traceError(error, object->getFullName()) : nullptr;
+}
 
 template <class T, CError* (T::*Operation)()>
 CError* attrThunkOf(CObject* object, CAttrValue*) {
-    return traceError((static_cast<T*>(object)->*Operation)(), object->getFullName());
+    return traceObjectError((static_cast<T*>(object)->*Operation)(), object);
 }
 
 template <class T, CError* (T::*Operation)()>
 CError* plainEventThunkOf(CObject* object) {
-    return traceError((static_cast<T*>(object)->*Operation)(), object->getFullName());
+    return traceObjectError((static_cast<T*>(object)->*Operation)(), object);
 }
 
 template <class T, CError* (T::*Operation)(CAttrMap&)>
 CError* argsEventThunkOf(CObject* object, CAttrMap* args) {
-    return traceError((static_cast<T*>(object)->*Operation)(*args), object->getFullName());
+    return traceObjectError((static_cast<T*>(object)->*Operation)(*args), object);
 }
 
 template <class T, CError* (T::*Operation)()>

@@ -168,7 +168,7 @@ TEST(CArguments, HelpWrapsBeforeColumn80KeepingEveryWord) {
     std::istringstream out(line.output());
     std::string text, row;
     bool sawSentenceGap = false;
-    for (int n = 0; std::getline(out, row); ++n) {
+    while (std::getline(out, row)) {
         EXPECT_LT(row.size(), 80u) << row;
         if (row.rfind("word", 0) == 0) {
             text += row + " ";

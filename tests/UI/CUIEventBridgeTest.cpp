@@ -105,7 +105,7 @@ TEST_F(UIEventBridgeTree, TheFirstTwoPostsOfTheProcessGetIdsOneAndTwoWhateverThe
             CObjectEventBridgeHandler otherOwner;
             CUIEventBridge other(otherOwner);
             CAttrMap args;
-            ui->poster().postEvent(args);   // result is always null
+            (void)ui->poster().postEvent(args);   // result is always null
             (void)other.postEvent(args);
             const bool ok = ids(ui->poster()) == std::vector<std::int32_t>{1} &&
                             ids(other) == std::vector<std::int32_t>{2} && CUIEventBridge::nextEventId() == 3;

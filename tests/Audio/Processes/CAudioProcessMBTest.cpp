@@ -355,7 +355,6 @@ TEST(CAudioProcessMB, InitNeedsBothParametersAndALowPassPrototype) {
 // --- Linkwitz-Riley crossovers ----------------------------------------------------------------------
 
 constexpr double kFs = 48000.0;
-constexpr double kSqrtHalf = 0.70710678118654752440;
 enum Designer { kLR4Low = 0, kLR4High = 1, kAllPass = 2 };
 
 // The product's fourth-order Linkwitz-Riley designers (two RBJ sections of Q = sqrt(gain)) and an
