@@ -13,7 +13,7 @@ namespace tal {
 
 class CFontObject;
 class CGlobalSettings;
-class CImageDraw;
+struct CImageDraw;
 class CUIParam;
 
 // "ui:readout-alt": a one-line text field drawn with a bitmap font that shows one element of a bound
