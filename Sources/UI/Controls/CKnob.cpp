@@ -129,10 +129,8 @@ CError* CKnob::init() {
 CError* CKnob::initChilds() {
     if (CError* error = CView::initChilds())
         return traceError(error, getFullName());
-    mController = nullptr;
-    if (CError* error = findObjectChecked(mController, CString(".ui-param-controller")))
+    if (CError* error = bindControllerChildren(*this, mController, mMultiChangeDisplay))
         return traceError(error, getFullName());
-    mMultiChangeDisplay.init(this, CString(), CString(), nullptr, CString("multichange-display"));
     return traceError(updateActivity(), getFullName());
 }
 

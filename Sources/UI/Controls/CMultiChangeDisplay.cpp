@@ -124,4 +124,13 @@ CError* CMultiChangeDisplay::refreshItems() {
     return nullptr;
 }
 
+CError* bindControllerChildren(CObject& control, CUIParamController*& controller,
+                               CTarget<CMultiChangeDisplay>& display) {
+    controller = nullptr;
+    if (CError* error = control.findObjectChecked(controller, CString(".ui-param-controller")))
+        return error;
+    display.init(&control, CString(), CString(), nullptr, CString("multichange-display"));
+    return nullptr;
+}
+
 } // namespace tal

@@ -47,4 +47,9 @@ private:
     CTarget<CUIParamController> mController;
 };
 
+// Binds a control driven by a drag controller: its ".ui-param-controller" child (an error when it
+// is missing) and its "multichange-display" child.
+[[nodiscard]] CError* bindControllerChildren(CObject& control, CUIParamController*& controller,
+                                             CTarget<CMultiChangeDisplay>& display);
+
 } // namespace tal

@@ -66,10 +66,8 @@ CError* CSimpleSlider::init() {
 CError* CSimpleSlider::initChilds() {
     if (CError* error = CView::initChilds())
         return traceError(error, getFullName());
-    mController = nullptr;
-    if (CError* error = findObjectChecked(mController, CString(".ui-param-controller")))
+    if (CError* error = bindControllerChildren(*this, mController, mMultiChangeDisplay))
         return traceError(error, getFullName());
-    mMultiChangeDisplay.init(this, CString(), CString(), nullptr, CString("multichange-display"));
     return nullptr;
 }
 
